@@ -1,0 +1,33 @@
+#ifndef VELMOR_JSONRPCERROR_H
+#define VELMOR_JSONRPCERROR_H
+
+#include "velmorwire_global.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace Velmor {
+
+class Error;
+
+// A JSON-RPC 2.0 error object: a signed 16-bit code, a message and optional data.
+class VELMORWIRE_EXPORT JsonRPCError
+{
+public:
+    JsonRPCError();
+    // Keeps the low 16 bits of the error's code, read as signed.
+    JsonRPCError(const Velmor::Error &error);
+
+    bool fromVariant(const QVariant &value);
+    QVariant toVariant() const;
+    // The text JSON-RPC 2.0 gives the code, or a null string.
+    QString standardMessage() const;
+
+    qint16 code;
+    QString message;
+    QVariant data;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_JSONRPCERROR_H

@@ -1,0 +1,12 @@
+#ifndef VELMORWIRE_GLOBAL_H
+#define VELMORWIRE_GLOBAL_H
+
+#include <QtCore/qglobal.h>
+
+#if defined(VELMORWIRE_LIBRARY)
+#define VELMORWIRE_EXPORT Q_DECL_EXPORT
+#else
+#define VELMORWIRE_EXPORT Q_DECL_IMPORT
+#endif
+
+#endif // VELMORWIRE_GLOBAL_H
