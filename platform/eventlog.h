@@ -1,0 +1,39 @@
+#ifndef VELMOR_PLATFORM_EVENTLOG_H
+#define VELMOR_PLATFORM_EVENTLOG_H
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace Velmor {
+namespace Platform {
+
+// The Application event log: <root>/eventlog/Application.log, one line per entry:
+//   <UTC time, ISO 8601 with milliseconds> TAB <source> TAB <type> TAB <event id> TAB <text>
+// where backslash, tab, carriage return and line feed in source and text are written as \\, \t, \r and \n.
+namespace EventLog {
+
+enum Type { Success = 0, Error = 1, Warning = 2, Information = 4 };
+
+struct Entry
+{
+    QDateTime time;
+    QString source;
+    Type type = Information;
+    int id = 0;
+    QString text;
+};
+
+// Appends one entry with a single write, so entries from several threads and processes never interleave.
+bool report(const QString &source, Type type, int id, const QString &text);
+
+// Every readable entry, oldest first; lines that are not entries are skipped.
+QList<Entry> entries();
+
+QString typeName(Type type);
+
+} // namespace EventLog
+} // namespace Platform
+} // namespace Velmor
+
+#endif // VELMOR_PLATFORM_EVENTLOG_H
