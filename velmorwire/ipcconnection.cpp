@@ -1,0 +1,150 @@
+#include "ipcconnection.h"
+
+#include "error.h"
+#include "ipcpacketreader.h"
+#include "jsonrpc.h"
+#include "jsonrpccall.h"
+
+#include <QAbstractSocket>
+#include <QIODevice>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace Velmor {
+
+IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
+    : QObject(parent)
+    , m_state(Unconnected)
+    , m_device(device)
+    , m_jsonrpc(new JsonRPC(this))
+    , m_error(0)
+{
+    m_jsonrpc->useGrouping(false);
+    connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &IpcConnection::jsonrpc_outgoingRequestReady);
+    connect(m_jsonrpc, &JsonRPC::outgoingResponseReady, this, &IpcConnection::jsonrpc_outgoingResponseReady);
+    // A virtual call from a constructor reaches this class's version, which is the set-up meant here.
+    IpcConnection::initSocket();
+}
+
+IpcConnection::~IpcConnection()
+{
+    // The engine goes first, so that no late answer is written to a device already gone; a device closing in
+    // its destructor must not reach this half-destroyed connection.
+    delete m_jsonrpc;
+    m_jsonrpc = nullptr;
+    if (m_reader)
+        disconnect(m_reader, nullptr, this, nullptr);
+    if (m_device)
+        disconnect(m_device, nullptr, this, nullptr);
+    delete m_device;
+}
+
+void IpcConnection::initSocket()
+{
+    delete m_reader.data();
+    m_state = m_device->isOpen() ? Connected : Unconnected;
+    m_reader = new IpcPacketReader(m_device);
+    if (auto socket = qobject_cast<QAbstractSocket *>(m_device)) {
+        connect(socket, &QAbstractSocket::connected, this, &IpcConnection::socket_connected, Qt::UniqueConnection);
+        connect(socket, &QAbstractSocket::disconnected, this, &IpcConnection::socket_disconnected,
+                Qt::UniqueConnection);
+    }
+    connect(m_reader, &IpcPacketReader::packetReady, this, &IpcConnection::reader_packetReady);
+}
+
+void IpcConnection::close()
+{
+    setState(Closing);
+    m_device->close();
+}
+
+JsonRPCCall *IpcConnection::call(const char *method, const QVariantList &params)
+{
+    return m_jsonrpc->call(method, params);
+}
+
+void IpcConnection::notify(const char *method, const QVariantList &params)
+{
+    m_jsonrpc->notify(method, params);
+}
+
+void IpcConnection::setJsonRPCHandler(QObject *handler)
+{
+    m_jsonrpc->setRequestHandler(handler);
+}
+
+void IpcConnection::writeJsonPacket(const QString &json, bool response)
+{
+    const QByteArray text = json.toUtf8();
+    QByteArray packet(text.size() + 5, Qt::Uninitialized);
+    qToLittleEndian<qint32>(qint32(text.size() + 1), packet.data());
+    packet[4] = response ? 1 : 0;
+    memcpy(packet.data() + 5, text.constData(), size_t(text.size()));
+    // A packet written to a device that is not open is lost; the peer's deadline covers it.
+    m_device->write(packet);
+}
+
+void IpcConnection::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    Q_EMIT stateChanged();
+}
+
+void IpcConnection::socket_connected()
+{
+    setState(Connected);
+    Q_EMIT connected();
+}
+
+void IpcConnection::socket_disconnected()
+{
+    if (m_state == Unconnected)
+        return;
+    m_errorString = m_device->errorString();
+    if (!m_errorString.isEmpty() && m_error == 0)
+        m_error = m_state == Connecting ? 1 : 2;
+    const State previous = m_state;
+    setState(Unconnected);
+    if (previous == Connected)
+        Q_EMIT disconnected();
+}
+
+void IpcConnection::socket_error()
+{
+    socket_disconnected();
+}
+
+void IpcConnection::jsonrpc_outgoingRequestReady()
+{
+    if (m_state != Connected) {
+        m_jsonrpc->dropAllOutgoing(Error(3, QString()));
+        return;
+    }
+    while (m_jsonrpc->hasPendingOutgoingRequest())
+        writeJsonPacket(m_jsonrpc->serializeOutgoingRequest(nullptr), false);
+}
+
+void IpcConnection::jsonrpc_outgoingResponseReady(const QString &response)
+{
+    writeJsonPacket(response, true);
+}
+
+void IpcConnection::reader_packetReady(const QByteArray &packet)
+{
+    if (packet.isEmpty()) {
+        qWarning("Invalid IPC packet. disconnecting");
+        // Not close(): the loss of the link is reported as a disconnection.
+        m_device->close();
+        return;
+    }
+    const QByteArray body = packet.mid(1);
+    if (packet.at(0) & 1)
+        m_jsonrpc->incomingResponse(body);
+    else
+        m_jsonrpc->incomingRequest(body);
+}
+
+} // namespace Velmor

@@ -1,0 +1,85 @@
+#ifndef VELMOR_IPCCONNECTION_H
+#define VELMOR_IPCCONNECTION_H
+
+#include "velmorwire_global.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariantList>
+
+class QIODevice;
+
+namespace Velmor {
+
+class IpcPacketReader;
+class JsonRPC;
+class JsonRPCCall;
+
+// One end of a framed JSON-RPC link over a QIODevice, which it owns. Packets carry a signed 32-bit
+// little-endian length, a kind byte (bit 0: a response) and UTF-8 JSON text.
+class VELMORWIRE_EXPORT IpcConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State {
+        Unconnected = 0,
+        Connecting = 1,
+        Connected = 2,
+        Closing = 3,
+    };
+    Q_ENUM(State)
+
+    IpcConnection(QIODevice *device, QObject *parent = nullptr);
+    ~IpcConnection() override;
+
+    // Sets up the reader and the device's signals for the device in m_device; run again by a subclass that
+    // has replaced the device.
+    virtual void initSocket();
+    virtual void close();
+    virtual Velmor::JsonRPCCall *call(const char *method, const QVariantList &params = QVariantList());
+
+    void notify(const char *method, const QVariantList &params = QVariantList());
+    // The handler's own methods answer the peer's requests; it must outlive the connection.
+    void setJsonRPCHandler(QObject *handler);
+    void writeJsonPacket(const QString &json, bool response);
+
+    State state() const { return m_state; }
+    int error() const { return m_error; }
+    QString errorString() const { return m_errorString; }
+
+Q_SIGNALS:
+    void connected();
+    void disconnected();
+    void stateChanged();
+
+protected:
+    virtual void socket_error();
+
+    void setState(State state);
+
+protected Q_SLOTS:
+    virtual void socket_connected();
+    virtual void socket_disconnected();
+
+private Q_SLOTS:
+    void jsonrpc_outgoingRequestReady();
+    void jsonrpc_outgoingResponseReady(const QString &response);
+    void reader_packetReady(const QByteArray &packet);
+
+protected:
+    State m_state;
+    QPointer<Velmor::IpcPacketReader> m_reader;
+    QIODevice *m_device;
+    Velmor::JsonRPC *m_jsonrpc;
+    // 0 none; 1 a device error, or the link lost while connecting; 2 the link lost after it was connected.
+    int m_error;
+    QString m_errorString;
+
+private:
+    Q_DISABLE_COPY(IpcConnection)
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_IPCCONNECTION_H

@@ -1,0 +1,77 @@
+#include "ipcpacketreader.h"
+
+#include <QIODevice>
+#include <QPointer>
+#include <QtEndian>
+
+namespace Velmor {
+
+IpcPacketReader::IpcPacketReader(QIODevice *device)
+    : QObject(device)
+    , m_device(device)
+    , m_received(0)
+    , m_expected(0)
+    , m_invalid(false)
+{
+    connect(device, &QIODevice::readyRead, this, &IpcPacketReader::device_readyRead);
+    // Bytes that arrived before the reader existed raise no readyRead() of their own.
+    if (device->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &IpcPacketReader::device_readyRead, Qt::QueuedConnection);
+}
+
+IpcPacketReader::~IpcPacketReader() = default;
+
+void IpcPacketReader::device_readyRead()
+{
+    if (m_invalid)
+        return;
+    qint64 avail = m_device->bytesAvailable();
+    // Whoever receives a packet may close or delete the device, and this reader with it.
+    QPointer<IpcPacketReader> self(this);
+    for (;;) {
+        if (m_expected == 0) {
+            if (avail < 4)
+                return;
+            char field[4];
+            if (m_device->read(field, 4) != 4) {
+                Q_EMIT error(ReadError);
+                return;
+            }
+            avail -= 4;
+            const qint32 length = qFromLittleEndian<qint32>(field);
+            if (length == 0)
+                continue;
+            if (length < 0 || length > maximumPacketLength) {
+                m_invalid = true;
+                Q_EMIT packetReady(QByteArray());
+                return;
+            }
+            m_expected = length;
+        }
+
+        // Partial packets are read in pieces of at least four bytes, except the piece that completes one.
+        if (m_received + avail < m_expected && avail < 4)
+            return;
+        const int n = int(qMin<qint64>(m_expected - m_received, avail));
+        m_buffer.resize(m_received + n);
+        if (m_device->read(m_buffer.data() + m_received, n) != n) {
+            m_buffer.resize(m_received);
+            Q_EMIT error(ReadError);
+            return;
+        }
+        m_received += n;
+        avail -= n;
+        if (m_received < m_expected)
+            continue;
+
+        const QByteArray packet = m_buffer;
+        m_buffer.clear();
+        m_expected = 0;
+        m_received = 0;
+        Q_EMIT packetReady(packet);
+        if (!self || !m_device->isOpen())
+            return;
+    }
+}
+
+} // namespace Velmor

@@ -1,0 +1,63 @@
+#ifndef VELMOR_JSONRPC_H
+#define VELMOR_JSONRPC_H
+
+#include "velmorwire_global.h"
+
+#include <QObject>
+#include <QVariantList>
+
+namespace Velmor {
+
+class Error;
+class JsonRPCCall;
+class Request;
+
+// The JSON-RPC 2.0 peer of one link. It never touches a transport: the link hands it every text it receives
+// and fetches the texts to send when outgoingRequestReady() or outgoingResponseReady() tells it to.
+class VELMORWIRE_EXPORT JsonRPC : public QObject
+{
+    Q_OBJECT
+
+public:
+    class Private;
+
+    explicit JsonRPC(QObject *parent = nullptr);
+    ~JsonRPC() override;
+
+    // The call is queued; connect to its finished() after this returns.
+    Velmor::JsonRPCCall *call(const char *method, const QVariantList &params = QVariantList());
+    void notify(const char *method, const QVariantList &params = QVariantList());
+
+    void setGrouppingDelay(int msec);
+    void useGrouping(bool grouping);
+    void setErrorCodeOffset(quint16 offset);
+
+    bool hasPendingOutgoingRequest() const;
+    // The next text to send; its calls wait for their responses under context (null: no context, and each
+    // call gets the request manager's default deadline).
+    QString serializeOutgoingRequest(Velmor::Request *context);
+
+    bool incomingResponse(const QByteArray &data);
+    // Every call of the context that the text does not answer fails with code 9.
+    bool incomingContextedResponse(const QByteArray &data, Velmor::Request *context);
+    void dropOutgoing(Velmor::Request *context, const Velmor::Error &error);
+    // Fails every written call still waiting; queued messages stay queued.
+    void dropAllOutgoing(const Velmor::Error &error);
+
+    // The handler's own methods answer incoming requests by name and parameter count.
+    void setRequestHandler(QObject *handler);
+    void incomingRequest(const QByteArray &data);
+
+Q_SIGNALS:
+    void outgoingRequestReady();
+    void outgoingResponseReady(const QString &response);
+
+private:
+    Q_DISABLE_COPY(JsonRPC)
+    Private *d;
+    friend class Private;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_JSONRPC_H

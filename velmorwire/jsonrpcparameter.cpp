@@ -1,0 +1,189 @@
+#include "jsonrpcparameter_p.h"
+
+#include <QStringList>
+#include <QVariantHash>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <cmath>
+#include <limits>
+
+namespace Velmor {
+
+namespace {
+
+// A whole number as sign and magnitude, so that every 64-bit value of either sign fits.
+struct Integral
+{
+    bool negative = false;
+    quint64 magnitude = 0;
+};
+
+bool integralOf(const QVariant &value, Integral *number)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong: {
+        const qint64 v = value.toLongLong();
+        number->negative = v < 0;
+        number->magnitude = number->negative ? 0 - quint64(v) : quint64(v);
+        return true;
+    }
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        number->negative = false;
+        number->magnitude = value.toULongLong();
+        return true;
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        const double limit = 18446744073709551616.0; // 2^64
+        if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) >= limit)
+            return false;
+        number->negative = d < 0;
+        number->magnitude = quint64(std::fabs(d));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+template<typename T>
+bool integralInto(const QVariant &value, QVariant *converted)
+{
+    Integral number;
+    if (!integralOf(value, &number))
+        return false;
+    if (number.negative) {
+        if constexpr (!std::numeric_limits<T>::is_signed) {
+            return false;
+        } else {
+            // -(min + 1) + 1 is the magnitude of min, computed without overflow.
+            const quint64 lowest = quint64(-(qint64(std::numeric_limits<T>::min()) + 1)) + 1;
+            if (number.magnitude > lowest)
+                return false;
+            converted->setValue(T(-qint64(number.magnitude - 1) - 1));
+            return true;
+        }
+    }
+    if (number.magnitude > quint64(std::numeric_limits<T>::max()))
+        return false;
+    converted->setValue(T(number.magnitude));
+    return true;
+}
+
+bool isNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool stringListInto(const QVariant &value, QVariant *converted)
+{
+    if (value.typeId() != QMetaType::QVariantList)
+        return false;
+    QStringList strings;
+    const QVariantList items = value.toList();
+    for (const QVariant &item : items) {
+        if (item.typeId() != QMetaType::QString)
+            return false;
+        strings.append(item.toString());
+    }
+    converted->setValue(strings);
+    return true;
+}
+
+} // namespace
+
+bool convertJsonRPCParameter(const QVariant &value, QMetaType type, QVariant *converted)
+{
+    if (type.id() == QMetaType::QVariant) {
+        *converted = value;
+        return true;
+    }
+    // JSON null has no value of any other type; invoking with one would pass a null pointer.
+    if (!value.isValid() || value.typeId() == QMetaType::Nullptr || !type.isValid())
+        return false;
+
+    switch (type.id()) {
+    case QMetaType::Int:
+        return integralInto<int>(value, converted);
+    case QMetaType::UInt:
+        return integralInto<uint>(value, converted);
+    case QMetaType::Short:
+        return integralInto<short>(value, converted);
+    case QMetaType::UShort:
+        return integralInto<ushort>(value, converted);
+    case QMetaType::Long:
+        return integralInto<long>(value, converted);
+    case QMetaType::ULong:
+        return integralInto<ulong>(value, converted);
+    case QMetaType::LongLong:
+        return integralInto<qlonglong>(value, converted);
+    case QMetaType::ULongLong:
+        return integralInto<qulonglong>(value, converted);
+    case QMetaType::Char:
+        return integralInto<char>(value, converted);
+    case QMetaType::SChar:
+        return integralInto<signed char>(value, converted);
+    case QMetaType::UChar:
+        return integralInto<uchar>(value, converted);
+    case QMetaType::Double:
+        if (!isNumber(value))
+            return false;
+        converted->setValue(value.toDouble());
+        return true;
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (!isNumber(value) || std::fabs(d) > double(std::numeric_limits<float>::max()))
+            return false;
+        converted->setValue(float(d));
+        return true;
+    }
+    case QMetaType::Bool:
+    case QMetaType::QString:
+    case QMetaType::QVariantList:
+    case QMetaType::QVariantMap:
+        if (value.metaType() != type)
+            return false;
+        *converted = value;
+        return true;
+    case QMetaType::QStringList:
+        return stringListInto(value, converted);
+    case QMetaType::QVariantHash: {
+        if (value.typeId() != QMetaType::QVariantMap)
+            return false;
+        const QVariantMap map = value.toMap();
+        QVariantHash hash;
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            hash.insert(it.key(), it.value());
+        converted->setValue(hash);
+        return true;
+    }
+    default:
+        break;
+    }
+
+    if (value.metaType() == type) {
+        *converted = value;
+        return true;
+    }
+    // Types of the system register their own converters, which refuse malformed values by returning false.
+    if (!QMetaType::canConvert(value.metaType(), type))
+        return false;
+    QVariant result(type);
+    if (!QMetaType::convert(value.metaType(), value.constData(), type, result.data()))
+        return false;
+    *converted = result;
+    return true;
+}
+
+} // namespace Velmor
