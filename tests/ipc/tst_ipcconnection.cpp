@@ -1,0 +1,319 @@
+#include "loopback.h"
+
+#include "velmorwire/deferred.h"
+#include "velmorwire/jsonrpccall.h"
+#include "velmorwire/localsocketipcconnection.h"
+
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Velmor;
+
+namespace {
+
+// Opens the link itself, as the desktop program's connector does.
+class Connector : public LocalSocketIpcConnection
+{
+public:
+    void connectTo(quint16 port)
+    {
+        m_error = 0;
+        m_errorString.clear();
+        setState(Connecting);
+        static_cast<QTcpSocket *>(m_device)->connectToHost(QHostAddress::LocalHost, port);
+    }
+    void renewSocket()
+    {
+        delete m_device;
+        m_device = new QTcpSocket;
+        initSocket();
+    }
+};
+
+class Handler : public QObject
+{
+    Q_OBJECT
+
+public:
+    QStringList received;
+    Deferred pending;
+
+public Q_SLOTS:
+    int add(int a, int b) { return a + b; }
+    void setProfile(quint32 id) { received.append(QStringLiteral("setProfile %1").arg(id)); }
+    Deferred later() { return pending; }
+};
+
+// Waits until the raw end of a link has received count packets; each as text with its kind byte in front.
+QStringList readPackets(QTcpSocket *socket, int count)
+{
+    QStringList packets;
+    QByteArray bytes;
+    QDeadlineTimer deadline(5000);
+    while (packets.size() < count && !deadline.hasExpired()) {
+        if (!socket->bytesAvailable())
+            QTest::qWait(5);
+        bytes += socket->readAll();
+        while (bytes.size() >= 5) {
+            const qint32 length = qFromLittleEndian<qint32>(bytes.constData());
+            if (bytes.size() < 4 + length)
+                break;
+            packets.append(QString::number(bytes.at(4)) + QLatin1Char(' ')
+                           + QString::fromUtf8(bytes.mid(5, length - 1)));
+            bytes.remove(0, 4 + length);
+        }
+    }
+    return packets;
+}
+
+} // namespace
+
+class tst_IpcConnection : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void acceptedSocketIsConnectedSilently();
+    void packetBytesOnTheWire();
+    void kindBitZeroDecides();
+    void callsBetweenTwoEnds();
+    void closeEndsWithoutDisconnected();
+    void peerClosingIsADisconnection();
+    void impossibleLengthEndsTheLink_data();
+    void impossibleLengthEndsTheLink();
+    void callsWhileUnconnectedWaitForTheLink();
+    void refusedConnection();
+    void deferredAnswerAfterTheConnectionIsGone();
+};
+
+void tst_IpcConnection::acceptedSocketIsConnectedSilently()
+{
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+    link.accepted = nullptr;
+    QSignalSpy states(&connection, &IpcConnection::stateChanged);
+    QSignalSpy connected(&connection, &IpcConnection::connected);
+    QCOMPARE(connection.state(), IpcConnection::Connected);
+    QCoreApplication::processEvents();
+    QCOMPARE(states.size(), 0);
+    QCOMPARE(connected.size(), 0);
+
+    LocalSocketIpcConnection unconnected;
+    QCOMPARE(unconnected.state(), IpcConnection::Unconnected);
+}
+
+void tst_IpcConnection::packetBytesOnTheWire()
+{
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+
+    connection.writeJsonPacket(QStringLiteral("{}"), true);
+    QTRY_COMPARE(link.client.bytesAvailable(), 7);
+    QCOMPARE(link.client.readAll(), QByteArray::fromHex("03000000017b7d"));
+
+    // Every call and notification travels in a packet of its own, in the order made.
+    JsonRPCCall *call = connection.call("setProfile", {5});
+    connection.notify("setSettingsLocked", {true});
+    QPointer<JsonRPCCall> watched(call);
+    const QByteArray text = R"({"id":1,"jsonrpc":"2.0","method":"setProfile","params":[5]})";
+    const QByteArray notification = R"({"jsonrpc":"2.0","method":"setSettingsLocked","params":[true]})";
+    const QByteArray expected = packet(text) + packet(notification);
+    QTRY_COMPARE(link.client.bytesAvailable(), qint64(expected.size()));
+    QCOMPARE(link.client.readAll(), expected);
+
+    link.send(packet(R"({"id":1,"jsonrpc":"2.0","result":null})", 1));
+    QTRY_VERIFY(!watched);
+}
+
+void tst_IpcConnection::kindBitZeroDecides()
+{
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+    Handler handler;
+    connection.setJsonRPCHandler(&handler);
+
+    // Kind 2 is a request; kind 3 is a response, here to a call never made.
+    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 2));
+    QCOMPARE(readPackets(&link.client, 1), QStringList{R"(1 {"id":1,"jsonrpc":"2.0","result":3})"});
+    QTest::ignoreMessage(QtDebugMsg, "json-rpc data received while nothing expected. ignoring..");
+    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 3));
+    QTest::qWait(50);
+    QCOMPARE(link.client.bytesAvailable(), 0);
+
+    // A packet of length 1 hands an empty text to the engine as a request.
+    link.send(lengthField(1) + '\0');
+    QCOMPARE(readPackets(&link.client, 1),
+             QStringList{R"(1 {"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})"});
+}
+
+void tst_IpcConnection::callsBetweenTwoEnds()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    Connector client;
+    Handler clientHandler;
+    client.setJsonRPCHandler(&clientHandler);
+    QSignalSpy states(&client, &IpcConnection::stateChanged);
+    QSignalSpy connected(&client, &IpcConnection::connected);
+    client.connectTo(server.serverPort());
+    QCOMPARE(client.state(), IpcConnection::Connecting);
+    QTRY_COMPARE(connected.size(), 1);
+    QCOMPARE(states.size(), 2);
+    QCOMPARE(client.state(), IpcConnection::Connected);
+
+    QTRY_VERIFY(server.hasPendingConnections());
+    LocalSocketIpcConnection service(server.nextPendingConnection());
+    Handler serviceHandler;
+    service.setJsonRPCHandler(&serviceHandler);
+
+    JsonRPCCall *call = client.call("add", {2, 3});
+    QVariant result;
+    uint code = 99;
+    connect(call, &Request::finished, this, [&] {
+        result = call->result();
+        code = call->error().code();
+    });
+    service.notify("setProfile", {7});
+    QTRY_COMPARE(result, QVariant(5));
+    QCOMPARE(code, 0u);
+    QTRY_COMPARE(clientHandler.received, QStringList{"setProfile 7"});
+}
+
+void tst_IpcConnection::closeEndsWithoutDisconnected()
+{
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+    QSignalSpy states(&connection, &IpcConnection::stateChanged);
+    QSignalSpy disconnected(&connection, &IpcConnection::disconnected);
+    connection.close();
+    QTRY_COMPARE(connection.state(), IpcConnection::Unconnected);
+    QCOMPARE(states.size(), 2);
+    QCOMPARE(disconnected.size(), 0);
+    QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
+}
+
+void tst_IpcConnection::peerClosingIsADisconnection()
+{
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+    QSignalSpy states(&connection, &IpcConnection::stateChanged);
+    QSignalSpy disconnected(&connection, &IpcConnection::disconnected);
+    link.client.disconnectFromHost();
+    QTRY_COMPARE(disconnected.size(), 1);
+    QCOMPARE(connection.state(), IpcConnection::Unconnected);
+    QCOMPARE(states.size(), 1);
+    // The socket reports the closing as an error before its disconnected().
+    QCOMPARE(connection.error(), 1);
+    QVERIFY(!connection.errorString().isEmpty());
+    QTest::qWait(20);
+    QCOMPARE(disconnected.size(), 1);
+}
+
+void tst_IpcConnection::impossibleLengthEndsTheLink_data()
+{
+    QTest::addColumn<qint32>("length");
+
+    QTest::newRow("negative") << -5;
+    QTest::newRow("over 64 MiB") << 64 * 1024 * 1024 + 1;
+}
+
+void tst_IpcConnection::impossibleLengthEndsTheLink()
+{
+    QFETCH(qint32, length);
+
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+    Handler handler;
+    connection.setJsonRPCHandler(&handler);
+    QSignalSpy disconnected(&connection, &IpcConnection::disconnected);
+
+    QTest::ignoreMessage(QtWarningMsg, "Invalid IPC packet. disconnecting");
+    link.send(packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})") + lengthField(length)
+              + packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[2]})"));
+    QTRY_COMPARE(disconnected.size(), 1);
+    QCOMPARE(connection.state(), IpcConnection::Unconnected);
+    QCOMPARE(handler.received, QStringList{"setProfile 1"});
+    QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
+}
+
+void tst_IpcConnection::callsWhileUnconnectedWaitForTheLink()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    Connector client;
+    client.connectTo(server.serverPort());
+    QTRY_COMPARE(client.state(), IpcConnection::Connected);
+    QTRY_VERIFY(server.hasPendingConnections());
+    std::unique_ptr<QTcpSocket> first(server.nextPendingConnection());
+
+    uint writtenCode = 0;
+    JsonRPCCall *written = client.call("first");
+    connect(written, &Request::finished, this, [&] { writtenCode = written->error().code(); });
+    QTRY_VERIFY(first->bytesAvailable() > 0);
+
+    client.close();
+    QTRY_COMPARE(client.state(), IpcConnection::Unconnected);
+    QPointer<JsonRPCCall> queued(client.call("second"));
+    // Going out while the link is down fails what was written and keeps what was queued.
+    QTRY_COMPARE(writtenCode, 3u);
+    QVERIFY(queued);
+
+    client.renewSocket();
+    client.connectTo(server.serverPort());
+    QTRY_COMPARE(client.state(), IpcConnection::Connected);
+    QTRY_VERIFY(server.hasPendingConnections());
+    std::unique_ptr<QTcpSocket> second(server.nextPendingConnection());
+    QTest::qWait(20);
+    QCOMPARE(second->bytesAvailable(), 0);
+
+    client.notify("third");
+    QCOMPARE(readPackets(second.get(), 2), (QStringList{R"(0 {"id":2,"jsonrpc":"2.0","method":"second"})",
+                                                        R"(0 {"jsonrpc":"2.0","method":"third"})"}));
+    second->write(packet(R"({"id":2,"jsonrpc":"2.0","result":1})", 1));
+    QTRY_VERIFY(!queued);
+}
+
+void tst_IpcConnection::refusedConnection()
+{
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = closed.serverPort();
+    closed.close();
+
+    Connector client;
+    QSignalSpy disconnected(&client, &IpcConnection::disconnected);
+    client.connectTo(port);
+    QTRY_COMPARE(client.state(), IpcConnection::Unconnected);
+    QCOMPARE(client.error(), 1);
+    QVERIFY(!client.errorString().isEmpty());
+    QCOMPARE(disconnected.size(), 0);
+}
+
+void tst_IpcConnection::deferredAnswerAfterTheConnectionIsGone()
+{
+    Loopback link;
+    QVERIFY(link.open());
+    Handler handler;
+    auto connection = new LocalSocketIpcConnection(link.accepted);
+    connection->setJsonRPCHandler(&handler);
+    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"later"})"));
+    QTRY_COMPARE(link.accepted->bytesAvailable(), 0);
+    QCoreApplication::processEvents();
+
+    delete connection;
+    link.accepted = nullptr;
+    handler.pending.callback(QStringLiteral("too late"));
+    QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(link.client.bytesAvailable(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_IpcConnection)
+#include "tst_ipcconnection.moc"
