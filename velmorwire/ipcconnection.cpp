@@ -43,6 +43,9 @@ IpcConnection::~IpcConnection()
 void IpcConnection::initSocket()
 {
     delete m_reader.data();
+    // The connection owns its device: an accepted socket must not stay a child of its listener, which would
+    // delete it under the connection.
+    m_device->setParent(this);
     m_state = m_device->isOpen() ? Connected : Unconnected;
     m_reader = new IpcPacketReader(m_device);
     if (auto socket = qobject_cast<QAbstractSocket *>(m_device)) {

@@ -76,6 +76,7 @@ class tst_IpcConnection : public QObject
 
 private Q_SLOTS:
     void acceptedSocketIsConnectedSilently();
+    void connectionOutlivesItsListener();
     void packetBytesOnTheWire();
     void kindBitZeroDecides();
     void callsBetweenTwoEnds();
@@ -103,6 +104,18 @@ void tst_IpcConnection::acceptedSocketIsConnectedSilently()
 
     LocalSocketIpcConnection unconnected;
     QCOMPARE(unconnected.state(), IpcConnection::Unconnected);
+}
+
+void tst_IpcConnection::connectionOutlivesItsListener()
+{
+    auto link = std::make_unique<Loopback>();
+    QVERIFY(link->open());
+    QCOMPARE(link->accepted->parent(), &link->server);
+    LocalSocketIpcConnection connection(link->accepted);
+    // The accepted socket now belongs to the connection, not to the listener that made it.
+    link.reset();
+    QCOMPARE(connection.state(), IpcConnection::Connected);
+    connection.writeJsonPacket(QStringLiteral("{}"), true);
 }
 
 void tst_IpcConnection::packetBytesOnTheWire()
