@@ -50,8 +50,8 @@ void IpcConnection::initSocket()
     m_reader = new IpcPacketReader(m_device);
     if (auto socket = qobject_cast<QAbstractSocket *>(m_device)) {
         connect(socket, &QAbstractSocket::connected, this, &IpcConnection::socket_connected, Qt::UniqueConnection);
-        connect(socket, &QAbstractSocket::disconnected, this, &IpcConnection::socket_disconnected,
-                Qt::UniqueConnection);
+        connect(
+            socket, &QAbstractSocket::disconnected, this, &IpcConnection::socket_disconnected, Qt::UniqueConnection);
     }
     connect(m_reader, &IpcPacketReader::packetReady, this, &IpcConnection::reader_packetReady);
 }

@@ -23,7 +23,7 @@ public:
     Q_ENUM(Error)
 
     // Longer packets are refused before any buffer grows: no message of the link comes near this.
-    static const qint32 maximumPacketLength = 64 * 1024 * 1024;
+    static constexpr qint32 maximumPacketLength = 64 * 1024 * 1024;
 
     explicit IpcPacketReader(QIODevice *device);
     ~IpcPacketReader() override;

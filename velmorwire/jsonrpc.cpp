@@ -104,8 +104,7 @@ JsonRPC::Private::~Private()
 JsonRPC::JsonRPC(QObject *parent)
     : QObject(parent)
     , d(new Private(this))
-{
-}
+{ }
 
 JsonRPC::~JsonRPC()
 {
@@ -165,7 +164,7 @@ QString JsonRPC::Private::takeOutgoingText(Request *context)
             delete call;
         } else {
             connect(call, &QObject::destroyed, this, &Private::callDestroyed);
-            places.insert(call, Place{context, call->id()});
+            places.insert(call, Place { context, call->id() });
             if (context)
                 call->setParentRequest(context);
             else
@@ -230,7 +229,7 @@ bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
         return false;
     }
 
-    const QVariantList items = isList ? value.toList() : QVariantList{value};
+    const QVariantList items = isList ? value.toList() : QVariantList { value };
     // A call's finished() handler may destroy the engine while the items are read.
     QPointer<Private> self(this);
     bool matched = false;

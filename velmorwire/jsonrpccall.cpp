@@ -12,8 +12,7 @@ JsonRPCCall::JsonRPCCall(unsigned int id, const char *method, const QVariantList
     , m_method(QString::fromLatin1(method))
     , m_params(params)
     , m_parentRequest(nullptr)
-{
-}
+{ }
 
 JsonRPCCall::~JsonRPCCall() = default;
 
@@ -43,9 +42,8 @@ void JsonRPCCall::setRpcError(const JsonRPCError &error)
         requestFinished(Error(quint32(error.code), error.message));
         return;
     }
-    const QString text = QStringLiteral("Server returned JSON-RPC error %1: %2")
-                             .arg(int(error.code))
-                             .arg(error.standardMessage());
+    const QString text
+        = QStringLiteral("Server returned JSON-RPC error %1: %2").arg(int(error.code)).arg(error.standardMessage());
     requestFinished(Error(9, text));
 }
 

@@ -32,8 +32,6 @@ public:
 
     bool isNotification() const { return m_id == 0; }
     unsigned int id() const { return m_id; }
-    QString method() const { return m_method; }
-    QVariantList params() const { return m_params; }
 
     const Velmor::JsonRPCError &rpcError() const { return m_rpcError; }
     const QVariant &result() const { return m_result; }

@@ -11,15 +11,13 @@ JsonRPCCallResponse::JsonRPCCallResponse(const QVariant &result)
     : failed(false)
     , waiting(false)
     , result(result)
-{
-}
+{ }
 
 JsonRPCCallResponse::JsonRPCCallResponse(const JsonRPCError &error)
     : failed(true)
     , waiting(false)
     , error(error)
-{
-}
+{ }
 
 JsonRPCCallResponse::JsonRPCCallResponse(const Deferred &deferred)
     : failed(false)

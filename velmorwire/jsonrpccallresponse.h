@@ -29,7 +29,6 @@ public:
     ~JsonRPCCallResponse() override;
 
     bool isDeferred() const { return waiting; }
-    bool isFailed() const { return failed; }
     QString stringify() const;
 
     void setId(const QVariant &value) { id = value; }

@@ -41,8 +41,7 @@ DeferredResponse::DeferredResponse(bool batch, const QList<JsonRPCCallResponse *
     , batch(batch)
     , responses(responses)
     , outstanding(0)
-{
-}
+{ }
 
 // The engine owns the answers through their holder, so none outlives the engine.
 DeferredResponse::~DeferredResponse()
@@ -86,11 +85,11 @@ void JsonRPC::incomingRequest(const QByteArray &data)
         failure = invalidRequest;
     if (failure) {
         std::unique_ptr<JsonRPCCallResponse> answer(errorAnswer(failure, QVariant()));
-        d->emitAnswers({answer.get()}, false);
+        d->emitAnswers({ answer.get() }, false);
         return;
     }
 
-    const QVariantList items = isList ? value.toList() : QVariantList{value};
+    const QVariantList items = isList ? value.toList() : QVariantList { value };
     // The handler's methods run synchronously and may destroy the engine.
     QPointer<Private> self(d);
     QList<JsonRPCCallResponse *> answers;
@@ -224,8 +223,8 @@ bool JsonRPC::Private::invoke(const QMetaMethod &method, const QVariantList &par
         if (!convertJsonRPCParameter(params.at(i), type, &values[i]))
             return false;
         // A QVariant parameter takes the variant itself, every other type the value held in it.
-        const void *data = type.id() == QMetaType::QVariant ? static_cast<const void *>(&values[i])
-                                                            : values[i].constData();
+        const void *data
+            = type.id() == QMetaType::QVariant ? static_cast<const void *>(&values[i]) : values[i].constData();
         arguments[i] = QGenericArgument(names[i].constData(), data);
     }
 
@@ -242,8 +241,7 @@ bool JsonRPC::Private::invoke(const QMetaMethod &method, const QVariantList &par
     }
 
     return method.invoke(handler.data(), Qt::DirectConnection, result, arguments[0], arguments[1], arguments[2],
-                         arguments[3], arguments[4], arguments[5], arguments[6], arguments[7], arguments[8],
-                         arguments[9]);
+        arguments[3], arguments[4], arguments[5], arguments[6], arguments[7], arguments[8], arguments[9]);
 }
 
 void JsonRPC::Private::emitAnswers(const QList<JsonRPCCallResponse *> &responses, bool batch)

@@ -93,7 +93,7 @@ double measureEngine(quint16 port)
             loop.quit();
             return;
         }
-        JsonRPCCall *call = client.call("ping", {count});
+        JsonRPCCall *call = client.call("ping", { count });
         QObject::connect(call, &Request::finished, &loop, [&, call] {
             wrong = wrong || call->result() != QVariant(count + 1);
             ++count;
@@ -164,7 +164,7 @@ int main(int argc, char **argv)
     }
     std::printf("ipc round trips/s, small call over loopback: velmorwire engine %.0f, QTcpSocket echo %.0f, "
                 "ratio %.2f\n",
-                engine, echo, echo > 0 ? engine / echo : 0);
+        engine, echo, echo > 0 ? engine / echo : 0);
 
     QMetaObject::invokeMethod(servers, &QObject::deleteLater);
     thread.quit();

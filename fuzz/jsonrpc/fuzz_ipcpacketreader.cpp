@@ -82,9 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ChunkDevice device;
     auto reader = new IpcPacketReader(&device);
     QList<QByteArray> packets;
-    QObject::connect(reader, &IpcPacketReader::packetReady, [&packets](const QByteArray &packet) {
-        packets.append(packet);
-    });
+    QObject::connect(
+        reader, &IpcPacketReader::packetReady, [&packets](const QByteArray &packet) { packets.append(packet); });
 
     int at = 0;
     for (int i = 0; at < stream.size(); ++i) {

@@ -47,9 +47,9 @@ public Q_SLOTS:
         return waiting.last();
     }
     Deferred already(const QVariant &value) { return Deferred().callback(value); }
-    void addDomain(int, const QString &, const QString &) {}
-    void addDomain(int, const QString &, const QString &, const QString &) {}
-    void many(int, int, int, int, int, int, int, int, int, int, int) {}
+    void addDomain(int, const QString &, const QString &) { }
+    void addDomain(int, const QString &, const QString &, const QString &) { }
+    void many(int, int, int, int, int, int, int, int, int, int, int) { }
 
 Q_SIGNALS:
     void changed(int value);

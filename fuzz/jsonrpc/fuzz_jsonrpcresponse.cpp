@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int calls = 1 + (mode >> 4) % 8;
     QList<QPointer<JsonRPCCall>> written;
     for (int i = 0; i < calls; ++i)
-        written.append(engine.call("m", {i}));
+        written.append(engine.call("m", { i }));
     // The first call's holder deletes the last call when the first finishes, and queues a new message.
     if (mode & 2) {
         QObject::connect(written.first(), &Request::finished, written.first(), [&engine, &written] {

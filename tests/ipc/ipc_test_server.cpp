@@ -23,16 +23,12 @@ public:
     explicit TestHandler(IpcConnection *connection)
         : QObject(connection)
         , m_connection(connection)
-    {
-    }
+    { }
 
 public Q_SLOTS:
     int add(int a, int b) { return a + b; }
     QVariant echo(const QVariant &value) { return value; }
-    Error setProfile(quint32 id)
-    {
-        return id == 0 ? Error(1, QStringLiteral("No such profile")) : Error();
-    }
+    Error setProfile(quint32 id) { return id == 0 ? Error(1, QStringLiteral("No such profile")) : Error(); }
     void record(const QString &text) { m_recorded.append(text); }
     QStringList recorded() { return m_recorded; }
     // Answers after the given number of milliseconds.
@@ -42,7 +38,7 @@ public Q_SLOTS:
         QTimer::singleShot(msec, this, [deferred, text]() mutable { deferred.callback(text); });
         return deferred;
     }
-    void notifyMe(const QString &text) { m_connection->notify("hello", {text}); }
+    void notifyMe(const QString &text) { m_connection->notify("hello", { text }); }
     void quit() { QCoreApplication::quit(); }
 
 private:

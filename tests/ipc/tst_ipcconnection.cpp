@@ -60,8 +60,8 @@ QStringList readPackets(QTcpSocket *socket, int count)
             const qint32 length = qFromLittleEndian<qint32>(bytes.constData());
             if (bytes.size() < 4 + length)
                 break;
-            packets.append(QString::number(bytes.at(4)) + QLatin1Char(' ')
-                           + QString::fromUtf8(bytes.mid(5, length - 1)));
+            packets.append(
+                QString::number(bytes.at(4)) + QLatin1Char(' ') + QString::fromUtf8(bytes.mid(5, length - 1)));
             bytes.remove(0, 4 + length);
         }
     }
@@ -129,8 +129,8 @@ void tst_IpcConnection::packetBytesOnTheWire()
     QCOMPARE(link.client.readAll(), QByteArray::fromHex("03000000017b7d"));
 
     // Every call and notification travels in a packet of its own, in the order made.
-    JsonRPCCall *call = connection.call("setProfile", {5});
-    connection.notify("setSettingsLocked", {true});
+    JsonRPCCall *call = connection.call("setProfile", { 5 });
+    connection.notify("setSettingsLocked", { true });
     QPointer<JsonRPCCall> watched(call);
     const QByteArray text = R"({"id":1,"jsonrpc":"2.0","method":"setProfile","params":[5]})";
     const QByteArray notification = R"({"jsonrpc":"2.0","method":"setSettingsLocked","params":[true]})";
@@ -152,7 +152,7 @@ void tst_IpcConnection::kindBitZeroDecides()
 
     // Kind 2 is a request; kind 3 is a response, here to a call never made.
     link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 2));
-    QCOMPARE(readPackets(&link.client, 1), QStringList{R"(1 {"id":1,"jsonrpc":"2.0","result":3})"});
+    QCOMPARE(readPackets(&link.client, 1), QStringList { R"(1 {"id":1,"jsonrpc":"2.0","result":3})" });
     QTest::ignoreMessage(QtDebugMsg, "json-rpc data received while nothing expected. ignoring..");
     link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 3));
     QTest::qWait(50);
@@ -161,7 +161,7 @@ void tst_IpcConnection::kindBitZeroDecides()
     // A packet of length 1 hands an empty text to the engine as a request.
     link.send(lengthField(1) + '\0');
     QCOMPARE(readPackets(&link.client, 1),
-             QStringList{R"(1 {"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})"});
+        QStringList { R"(1 {"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" });
 }
 
 void tst_IpcConnection::callsBetweenTwoEnds()
@@ -184,17 +184,17 @@ void tst_IpcConnection::callsBetweenTwoEnds()
     Handler serviceHandler;
     service.setJsonRPCHandler(&serviceHandler);
 
-    JsonRPCCall *call = client.call("add", {2, 3});
+    JsonRPCCall *call = client.call("add", { 2, 3 });
     QVariant result;
     uint code = 99;
     connect(call, &Request::finished, this, [&] {
         result = call->result();
         code = call->error().code();
     });
-    service.notify("setProfile", {7});
+    service.notify("setProfile", { 7 });
     QTRY_COMPARE(result, QVariant(5));
     QCOMPARE(code, 0u);
-    QTRY_COMPARE(clientHandler.received, QStringList{"setProfile 7"});
+    QTRY_COMPARE(clientHandler.received, QStringList { "setProfile 7" });
 }
 
 void tst_IpcConnection::closeEndsWithoutDisconnected()
@@ -250,10 +250,10 @@ void tst_IpcConnection::impossibleLengthEndsTheLink()
 
     QTest::ignoreMessage(QtWarningMsg, "Invalid IPC packet. disconnecting");
     link.send(packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})") + lengthField(length)
-              + packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[2]})"));
+        + packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[2]})"));
     QTRY_COMPARE(disconnected.size(), 1);
     QCOMPARE(connection.state(), IpcConnection::Unconnected);
-    QCOMPARE(handler.received, QStringList{"setProfile 1"});
+    QCOMPARE(handler.received, QStringList { "setProfile 1" });
     QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
 }
 
@@ -288,8 +288,8 @@ void tst_IpcConnection::callsWhileUnconnectedWaitForTheLink()
     QCOMPARE(second->bytesAvailable(), 0);
 
     client.notify("third");
-    QCOMPARE(readPackets(second.get(), 2), (QStringList{R"(0 {"id":2,"jsonrpc":"2.0","method":"second"})",
-                                                        R"(0 {"jsonrpc":"2.0","method":"third"})"}));
+    QCOMPARE(readPackets(second.get(), 2),
+        (QStringList { R"(0 {"id":2,"jsonrpc":"2.0","method":"second"})", R"(0 {"jsonrpc":"2.0","method":"third"})" }));
     second->write(packet(R"({"id":2,"jsonrpc":"2.0","result":1})", 1));
     QTRY_VERIFY(!queued);
 }

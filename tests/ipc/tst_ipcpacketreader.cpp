@@ -61,7 +61,7 @@ void tst_IpcPacketReader::twoPacketsInOneRead()
     link->send(packet("{}", 1) + packet("[1]"));
     QTRY_COMPARE(spy->size(), 2);
     QCOMPARE(reads.size(), 1);
-    QCOMPARE(packets(), (QStringList{"01 7b 7d", "00 5b 31 5d"}));
+    QCOMPARE(packets(), (QStringList { "01 7b 7d", "00 5b 31 5d" }));
 }
 
 void tst_IpcPacketReader::lengthFieldSplitAfterTwoBytes()
@@ -74,7 +74,7 @@ void tst_IpcPacketReader::lengthFieldSplitAfterTwoBytes()
     QCOMPARE(link->accepted->bytesAvailable(), 2);
     link->send(bytes.mid(2));
     QTRY_COMPARE(spy->size(), 1);
-    QCOMPARE(packets(), QStringList{"00 7b 7d"});
+    QCOMPARE(packets(), QStringList { "00 7b 7d" });
 }
 
 void tst_IpcPacketReader::bodyReadInPiecesOfFour()
@@ -100,14 +100,14 @@ void tst_IpcPacketReader::emptyPacketIsSkipped()
 {
     link->send(lengthField(0) + lengthField(0) + packet("{}"));
     QTRY_COMPARE(spy->size(), 1);
-    QCOMPARE(packets(), QStringList{"00 7b 7d"});
+    QCOMPARE(packets(), QStringList { "00 7b 7d" });
 }
 
 void tst_IpcPacketReader::lengthOneCarriesOnlyTheKind()
 {
     link->send(lengthField(1) + '\0' + packet("x", 3));
     QTRY_COMPARE(spy->size(), 2);
-    QCOMPARE(packets(), (QStringList{"00", "03 78"}));
+    QCOMPARE(packets(), (QStringList { "00", "03 78" }));
 }
 
 void tst_IpcPacketReader::impossibleLengthEndsReading_data()
@@ -126,7 +126,7 @@ void tst_IpcPacketReader::impossibleLengthEndsReading()
 
     link->send(packet("{}") + lengthField(length) + packet("[]"));
     QTRY_COMPARE(spy->size(), 2);
-    QCOMPARE(packets(), (QStringList{"00 7b 7d", ""}));
+    QCOMPARE(packets(), (QStringList { "00 7b 7d", "" }));
     // Nothing after the bad length is read, now or later.
     link->send(packet("{}"));
     QTRY_COMPARE(link->accepted->bytesAvailable(), 14);

@@ -107,14 +107,14 @@ void tst_JsonRPCCalls::messageText_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("call with a parameter")
-        << 7u << QVariantList{5} << R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})";
+        << 7u << QVariantList { 5 } << R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})";
     QTest::newRow("call without parameters has no params")
         << 8u << QVariantList() << R"({"id":8,"jsonrpc":"2.0","method":"setProfile"})";
     QTest::newRow("notification has no id") << 0u << QVariantList() << R"({"jsonrpc":"2.0","method":"setProfile"})";
-    QTest::newRow("largest id") << 4294967295u << QVariantList{true}
+    QTest::newRow("largest id") << 4294967295u << QVariantList { true }
                                 << R"({"id":4294967295,"jsonrpc":"2.0","method":"setProfile","params":[true]})";
     QTest::newRow("wire escapes and null string")
-        << 9u << QVariantList{QStringLiteral("a/b\"c"), QString(), QVariantMap{{"z", 1}, {"a", 0.1}}}
+        << 9u << QVariantList { QStringLiteral("a/b\"c"), QString(), QVariantMap { { "z", 1 }, { "a", 0.1 } } }
         << R"({"id":9,"jsonrpc":"2.0","method":"setProfile","params":["a\/b\"c",null,{"a":0.1,"z":1}]})";
 }
 
@@ -133,7 +133,7 @@ void tst_JsonRPCCalls::groupingOnSendsOneBatch()
 {
     JsonRPC engine;
     QSignalSpy ready(&engine, &JsonRPC::outgoingRequestReady);
-    Outcome first(engine.call("a", {1}));
+    Outcome first(engine.call("a", { 1 }));
     engine.notify("b");
     Outcome second(engine.call("c"));
     QCOMPARE(ready.size(), 0);
@@ -143,8 +143,8 @@ void tst_JsonRPCCalls::groupingOnSendsOneBatch()
 
     QVERIFY(engine.hasPendingOutgoingRequest());
     QCOMPARE(engine.serializeOutgoingRequest(nullptr),
-             QStringLiteral(R"([{"id":1,"jsonrpc":"2.0","method":"a","params":[1]},)"
-                            R"({"jsonrpc":"2.0","method":"b"},{"id":2,"jsonrpc":"2.0","method":"c"}])"));
+        QStringLiteral(R"([{"id":1,"jsonrpc":"2.0","method":"a","params":[1]},)"
+                       R"({"jsonrpc":"2.0","method":"b"},{"id":2,"jsonrpc":"2.0","method":"c"}])"));
     QVERIFY(!engine.hasPendingOutgoingRequest());
 
     QVERIFY(engine.incomingResponse(R"([{"id":2,"jsonrpc":"2.0","result":2},{"id":1,"jsonrpc":"2.0","result":1}])"));
@@ -170,7 +170,7 @@ void tst_JsonRPCCalls::idsWrapAroundSkippingZero()
 {
     JsonRPC engine;
     engine.findChild<JsonRPC::Private *>()->lastId = 4294967294u;
-    QList<JsonRPCCall *> calls{engine.call("a"), engine.call("b"), engine.call("c")};
+    QList<JsonRPCCall *> calls { engine.call("a"), engine.call("b"), engine.call("c") };
     QCOMPARE(calls[0]->id(), 4294967295u);
     QCOMPARE(calls[1]->id(), 1u);
     QCOMPARE(calls[2]->id(), 2u);
@@ -225,8 +225,8 @@ void tst_JsonRPCCalls::responseItemRules_data()
     QTest::newRow("no jsonrpc") << QByteArray(R"({"id":1,"result":1})") << false;
     QTest::newRow("jsonrpc as a number") << QByteArray(R"({"id":1,"jsonrpc":2.0,"result":1})") << false;
     QTest::newRow("no id") << QByteArray(R"({"jsonrpc":"2.0","result":1})") << false;
-    QTest::newRow("result and error")
-        << QByteArray(R"({"error":{"code":1},"id":1,"jsonrpc":"2.0","result":1})") << false;
+    QTest::newRow("result and error") << QByteArray(R"({"error":{"code":1},"id":1,"jsonrpc":"2.0","result":1})")
+                                      << false;
     QTest::newRow("neither result nor error") << QByteArray(R"({"id":1,"jsonrpc":"2.0"})") << false;
     QTest::newRow("malformed error object") << QByteArray(R"({"error":{"code":"1"},"id":1,"jsonrpc":"2.0"})") << false;
     QTest::newRow("empty object") << QByteArray("{}") << false;
@@ -261,9 +261,8 @@ void tst_JsonRPCCalls::errorObjects_data()
 
     QTest::newRow("account link raises 51 to 1051")
         << 1000 << QByteArray(R"({"code":51,"message":"no nic"})") << 1051u << "no nic" << 1051;
-    QTest::newRow("account link: -32601 becomes -31601")
-        << 1000 << QByteArray(R"({"code":-32601,"message":"x"})") << 9u
-        << "Server returned JSON-RPC error -31601: " << -31601;
+    QTest::newRow("account link: -32601 becomes -31601") << 1000 << QByteArray(R"({"code":-32601,"message":"x"})") << 9u
+                                                         << "Server returned JSON-RPC error -31601: " << -31601;
     QTest::newRow("account link: 32000 wraps to -32536")
         << 1000 << QByteArray(R"({"code":32000})") << 9u << "Server returned JSON-RPC error -32536: " << -32536;
     QTest::newRow("account link: sum of zero is a failure")
@@ -304,9 +303,8 @@ void tst_JsonRPCCalls::batchAnswerMatchesByIdPastInvalidItems()
 
     QTest::ignoreMessage(QtDebugMsg, "Invalid or unexpected json-rpc response");
     QTest::ignoreMessage(QtDebugMsg, "Invalid or unexpected json-rpc response");
-    QVERIFY(engine.incomingResponse(
-        R"([{"id":2,"jsonrpc":"2.0","result":"b"},5,{"id":9,"jsonrpc":"2.0","result":0},)"
-        R"({"id":1,"jsonrpc":"2.0","result":"a"}])"));
+    QVERIFY(engine.incomingResponse(R"([{"id":2,"jsonrpc":"2.0","result":"b"},5,{"id":9,"jsonrpc":"2.0","result":0},)"
+                                    R"({"id":1,"jsonrpc":"2.0","result":"a"}])"));
     QCOMPARE(first.result, QVariant(QStringLiteral("a")));
     QCOMPARE(second.result, QVariant(QStringLiteral("b")));
 
@@ -323,7 +321,7 @@ void tst_JsonRPCCalls::responseBeforeAnyCall()
     QTest::ignoreMessage(QtDebugMsg, "json-rpc data received while nothing expected. ignoring..");
     QVERIFY(!engine.incomingResponse(responseWithId("1")));
 
-    for (const QByteArray &text : {QByteArray("nonsense"), QByteArray("[]"), QByteArray("3")}) {
+    for (const QByteArray &text : { QByteArray("nonsense"), QByteArray("[]"), QByteArray("3") }) {
         JsonRPC waiting;
         Outcome call(waiting.call("a"));
         waiting.serializeOutgoingRequest(nullptr);
@@ -339,7 +337,7 @@ void tst_JsonRPCCalls::contextAnswerFailsTheUnanswered()
     JsonRPC engine;
     engine.setErrorCodeOffset(1000);
     Carrier carrier;
-    QList<JsonRPCCall *> calls{engine.call("a"), engine.call("b"), engine.call("c")};
+    QList<JsonRPCCall *> calls { engine.call("a"), engine.call("b"), engine.call("c") };
     Outcome a(calls[0]), b(calls[1]), c(calls[2]);
     engine.serializeOutgoingRequest(&carrier);
     QCOMPARE(calls[1]->parentRequest(), &carrier);
@@ -347,8 +345,8 @@ void tst_JsonRPCCalls::contextAnswerFailsTheUnanswered()
 
     QVERIFY(engine.incomingContextedResponse(R"({"id":2,"jsonrpc":"2.0","result":[1]})", &carrier));
     QCOMPARE(b.code, 0u);
-    QCOMPARE(b.result, QVariant(QVariantList{1}));
-    for (const Outcome *unanswered : {&a, &c}) {
+    QCOMPARE(b.result, QVariant(QVariantList { 1 }));
+    for (const Outcome *unanswered : { &a, &c }) {
         QCOMPARE(unanswered->finishes, 1);
         QCOMPARE(unanswered->code, 9u);
         QCOMPARE(unanswered->message, QStringLiteral("No valid JSON-RPC response received"));
@@ -392,7 +390,7 @@ void tst_JsonRPCCalls::notificationsLeaveNoContextEntry()
     engine.notify("a");
     engine.notify("b");
     QCOMPARE(engine.serializeOutgoingRequest(&carrier),
-             QStringLiteral(R"([{"jsonrpc":"2.0","method":"a"},{"jsonrpc":"2.0","method":"b"}])"));
+        QStringLiteral(R"([{"jsonrpc":"2.0","method":"a"},{"jsonrpc":"2.0","method":"b"}])"));
     QVERIFY(engine.incomingContextedResponse(QByteArray(), &carrier));
     QTest::ignoreMessage(QtDebugMsg, "json-rpc data received while nothing expected. ignoring..");
     QVERIFY(!engine.incomingContextedResponse("[]", &carrier));
@@ -432,7 +430,7 @@ void tst_JsonRPCCalls::writtenCallGetsDefaultDeadline()
     fakeNow += 60000;
     QVERIFY(RequestManager::instance()->requests().isEmpty());
     engine.serializeOutgoingRequest(nullptr);
-    QCOMPARE(RequestManager::instance()->requests(), QList<Request *>{call.call.data()});
+    QCOMPARE(RequestManager::instance()->requests(), QList<Request *> { call.call.data() });
 
     auto manager = RequestManagerPrivate::get(RequestManager::instance());
     fakeNow += 30000;

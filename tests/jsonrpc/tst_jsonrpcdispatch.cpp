@@ -76,7 +76,7 @@ public Q_SLOTS:
     QVariantHash hash()
     {
         QVariantHash h;
-        for (const char *key : {"delta", "alpha", "echo", "charlie", "bravo", "foxtrot", "golf", "hotel"})
+        for (const char *key : { "delta", "alpha", "echo", "charlie", "bravo", "foxtrot", "golf", "hotel" })
             h.insert(QLatin1String(key), QLatin1String(key).size());
         return h;
     }
@@ -98,8 +98,7 @@ struct Wire
 {
     explicit Wire(JsonRPC *engine)
         : spy(engine, &JsonRPC::outgoingResponseReady)
-    {
-    }
+    { }
     QStringList texts()
     {
         QStringList all;
@@ -152,13 +151,11 @@ void tst_JsonRPCDispatch::answers_data()
                                               R"("jsonrpc":"2.0"})");
     QTest::newRow("call without return value")
         << QByteArray(R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})")
-        << R"({"id":7,"jsonrpc":"2.0","result":null})" << QStringList{"setProfile(5)"};
-    QTest::newRow("string id comes back")
-        << QByteArray(R"({"id":"x7","jsonrpc":"2.0","method":"add","params":[2,3]})")
-        << R"({"id":"x7","jsonrpc":"2.0","result":5})" << QStringList{"add"};
-    QTest::newRow("null id is a request")
-        << QByteArray(R"({"id":null,"jsonrpc":"2.0","method":"add","params":[2,3]})")
-        << R"({"id":null,"jsonrpc":"2.0","result":5})" << QStringList{"add"};
+        << R"({"id":7,"jsonrpc":"2.0","result":null})" << QStringList { "setProfile(5)" };
+    QTest::newRow("string id comes back") << QByteArray(R"({"id":"x7","jsonrpc":"2.0","method":"add","params":[2,3]})")
+                                          << R"({"id":"x7","jsonrpc":"2.0","result":5})" << QStringList { "add" };
+    QTest::newRow("null id is a request") << QByteArray(R"({"id":null,"jsonrpc":"2.0","method":"add","params":[2,3]})")
+                                          << R"({"id":null,"jsonrpc":"2.0","result":5})" << QStringList { "add" };
     QTest::newRow("variant result keeps wire rules")
         << QByteArray(R"({"id":1,"jsonrpc":"2.0","method":"echo","params":[{"z":"a/b","a":0.5}]})")
         << R"({"id":1,"jsonrpc":"2.0","result":{"a":0.5,"z":"a\/b"}})" << QStringList();
@@ -193,18 +190,16 @@ void tst_JsonRPCDispatch::answers_data()
     QTest::newRow("batch of notifications sends nothing")
         << QByteArray(R"([{"jsonrpc":"2.0","method":"setProfile","params":[1]},)"
                       R"({"jsonrpc":"2.0","method":"setProfile","params":[2]}])")
-        << QString() << QStringList{"setProfile(1)", "setProfile(2)"};
+        << QString() << QStringList { "setProfile(1)", "setProfile(2)" };
     QTest::newRow("batch of one is still an array")
         << QByteArray(R"([{"id":3,"jsonrpc":"2.0","method":"add","params":[1,1]}])")
-        << R"([{"id":3,"jsonrpc":"2.0","result":2}])" << QStringList{"add"};
+        << R"([{"id":3,"jsonrpc":"2.0","result":2}])" << QStringList { "add" };
     QTest::newRow("id true makes an invalid notification")
         << QByteArray(R"({"id":true,"jsonrpc":"2.0","method":"add","params":[1,1]})") << QString() << QStringList();
-    QTest::newRow("id true in a batch")
-        << QByteArray(R"([{"id":true,"jsonrpc":"2.0","method":"add","params":[1,1]}])") << "[" + nullError7 + "]"
-        << QStringList();
+    QTest::newRow("id true in a batch") << QByteArray(R"([{"id":true,"jsonrpc":"2.0","method":"add","params":[1,1]}])")
+                                        << "[" + nullError7 + "]" << QStringList();
     QTest::newRow("bad member before id: no answer")
-        << QByteArray(R"({"ID":1,"id":7,"jsonrpc":"2.0","method":"add","params":[1,1]})") << QString()
-        << QStringList();
+        << QByteArray(R"({"ID":1,"id":7,"jsonrpc":"2.0","method":"add","params":[1,1]})") << QString() << QStringList();
     QTest::newRow("bad member after id: -32600")
         << QByteArray(R"({"id":7,"jsonrpc":"2.0","method":"add","params":[1,1],"zz":0})") << nullError7
         << QStringList();
@@ -229,13 +224,12 @@ void tst_JsonRPCDispatch::answers_data()
                       R"({"id":3,"jsonrpc":"2.0","method":"addDomain","params":[1,"a"]}])")
         << R"([{"id":1,"jsonrpc":"2.0","result":null},{"id":2,"jsonrpc":"2.0","result":null},)"
            R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"}])"
-        << QStringList{"addDomain3", "addDomain4"};
-    QTest::newRow("signals are callable")
-        << QByteArray(R"({"id":1,"jsonrpc":"2.0","method":"notified","params":[1]})")
-        << R"({"id":1,"jsonrpc":"2.0","result":null})" << QStringList();
+        << QStringList { "addDomain3", "addDomain4" };
+    QTest::newRow("signals are callable") << QByteArray(R"({"id":1,"jsonrpc":"2.0","method":"notified","params":[1]})")
+                                          << R"({"id":1,"jsonrpc":"2.0","result":null})" << QStringList();
     QTest::newRow("text ends at a NUL byte")
         << QByteArray(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})") + '\0' + "garbage"
-        << R"({"id":1,"jsonrpc":"2.0","result":3})" << QStringList{"add"};
+        << R"({"id":1,"jsonrpc":"2.0","result":3})" << QStringList { "add" };
     QTest::newRow("NUL inside the text")
         << QByteArray(R"({"id":1,)") + '\0' + R"("jsonrpc":"2.0","method":"add","params":[1,2]})"
         << R"({"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" << QStringList();
@@ -255,7 +249,7 @@ void tst_JsonRPCDispatch::answers()
         QTest::ignoreMessage(QtDebugMsg, "Invalid JSON-RPC notification.");
 
     engine.incomingRequest(request);
-    QCOMPARE(wire.texts(), answer.isNull() ? QStringList() : QStringList{answer});
+    QCOMPARE(wire.texts(), answer.isNull() ? QStringList() : QStringList { answer });
     QCOMPARE(handler.invoked, invoked);
 }
 
@@ -306,12 +300,12 @@ void tst_JsonRPCDispatch::typedParameters()
     engine.setRequestHandler(&handler);
     Wire wire(&engine);
     const int params = call.indexOf(',');
-    engine.incomingRequest(R"({"id":1,"jsonrpc":"2.0","method":)" + call.left(params) + R"(,"params":)"
-                           + call.mid(params + 1) + "}");
+    engine.incomingRequest(
+        R"({"id":1,"jsonrpc":"2.0","method":)" + call.left(params) + R"(,"params":)" + call.mid(params + 1) + "}");
     const QString expected = result == QLatin1String("refused")
         ? QStringLiteral(R"({"error":{"code":-32602,"message":"Invalid params"},"id":1,"jsonrpc":"2.0"})")
         : QStringLiteral(R"({"id":1,"jsonrpc":"2.0","result":%1})").arg(result);
-    QCOMPARE(wire.texts(), QStringList{expected});
+    QCOMPARE(wire.texts(), QStringList { expected });
     if (result == QLatin1String("refused"))
         QCOMPARE(handler.invoked, QStringList());
 }
@@ -361,7 +355,7 @@ void tst_JsonRPCDispatch::offsetLowersCodes()
     engine.setRequestHandler(&handler);
     Wire wire(&engine);
     engine.incomingRequest(R"({"id":2,"jsonrpc":"2.0","method":)" + method + "}");
-    QCOMPARE(wire.texts(), QStringList{QStringLiteral(R"({"error":%1,"id":2,"jsonrpc":"2.0"})").arg(error)});
+    QCOMPARE(wire.texts(), QStringList { QStringLiteral(R"({"error":%1,"id":2,"jsonrpc":"2.0"})").arg(error) });
 }
 
 void tst_JsonRPCDispatch::deferredAnswer_data()
@@ -389,11 +383,11 @@ void tst_JsonRPCDispatch::deferredAnswer()
         handler.pending.errback(Error(30, QStringLiteral("refused")));
     else
         handler.pending.callback(QStringLiteral("report"));
-    QCOMPARE(wire.texts(), QStringList{answer});
+    QCOMPARE(wire.texts(), QStringList { answer });
 
     // A Deferred that fired before the method returned answers at once.
     engine.incomingRequest(R"({"id":5,"jsonrpc":"2.0","method":"already","params":[1]})");
-    QCOMPARE(wire.texts(), QStringList{R"({"id":5,"jsonrpc":"2.0","result":1})"});
+    QCOMPARE(wire.texts(), QStringList { R"({"id":5,"jsonrpc":"2.0","result":1})" });
 }
 
 void tst_JsonRPCDispatch::batchWaitsForItsLastDeferred()
@@ -408,11 +402,12 @@ void tst_JsonRPCDispatch::batchWaitsForItsLastDeferred()
                            R"({"id":3,"jsonrpc":"2.0","method":"already","params":["x"]}])");
     // A later request text is answered while the earlier one still waits.
     engine.incomingRequest(R"({"id":9,"jsonrpc":"2.0","method":"add","params":[4,5]})");
-    QCOMPARE(wire.texts(), QStringList{R"({"id":9,"jsonrpc":"2.0","result":9})"});
+    QCOMPARE(wire.texts(), QStringList { R"({"id":9,"jsonrpc":"2.0","result":9})" });
 
     handler.pending.callback(true);
-    QCOMPARE(wire.texts(), QStringList{R"([{"id":1,"jsonrpc":"2.0","result":2},{"id":2,"jsonrpc":"2.0","result":true},)"
-                                       R"({"id":3,"jsonrpc":"2.0","result":"x"}])"});
+    QCOMPARE(wire.texts(),
+        QStringList { R"([{"id":1,"jsonrpc":"2.0","result":2},{"id":2,"jsonrpc":"2.0","result":true},)"
+                      R"({"id":3,"jsonrpc":"2.0","result":"x"}])" });
 }
 
 void tst_JsonRPCDispatch::secondFiringSendsNothing()
@@ -455,7 +450,7 @@ void tst_JsonRPCDispatch::handlerMayDestroyTheEngine()
     engine->incomingRequest(R"([{"id":1,"jsonrpc":"2.0","method":"later"},{"id":2,"jsonrpc":"2.0","method":"quit"},)"
                             R"({"id":3,"jsonrpc":"2.0","method":"add","params":[1,1]}])");
     QVERIFY(!engine);
-    QCOMPARE(handler.invoked, QStringList{"quit"});
+    QCOMPARE(handler.invoked, QStringList { "quit" });
     handler.pending.callback(1);
 }
 
@@ -468,7 +463,7 @@ void tst_JsonRPCDispatch::handlerGoneAnswersMethodNotFound()
     Wire wire(&engine);
     engine.incomingRequest(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,1]})");
     QCOMPARE(wire.texts(),
-             QStringList{R"({"error":{"code":-32601,"message":"Method not found"},"id":1,"jsonrpc":"2.0"})"});
+        QStringList { R"({"error":{"code":-32601,"message":"Method not found"},"id":1,"jsonrpc":"2.0"})" });
 }
 
 void tst_JsonRPCDispatch::answerWaitingForRequest()
