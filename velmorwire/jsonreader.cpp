@@ -93,6 +93,8 @@ private:
     }
 
     bool readValue(QVariant &out);
+    template<typename ReadItem>
+    bool readItems(char16_t close, ReadItem readItem);
     bool readObject(QVariant &out);
     bool readArray(QVariant &out);
     bool readString(QString &out, bool isKey = false);
@@ -132,68 +134,67 @@ bool Reader::readValue(QVariant &out)
     }
 }
 
-bool Reader::readObject(QVariant &out)
+// After the opening character: items separated by commas up to the closing character, or none at all.
+template<typename ReadItem>
+bool Reader::readItems(char16_t close, ReadItem readItem)
 {
     if (++depth > MaxDepth)
         return false;
     ++p;
+    skipWhitespace();
+    if (p != end && *p == close) {
+        ++p;
+        --depth;
+        return true;
+    }
+    for (;;) {
+        if (!readItem())
+            return false;
+        skipWhitespace();
+        if (p == end)
+            return false;
+        const char16_t c = *p++;
+        if (c == close) {
+            --depth;
+            return true;
+        }
+        if (c != u',')
+            return false;
+    }
+}
+
+bool Reader::readObject(QVariant &out)
+{
     // The writer sends keys in ascending order, so appending at the end is the usual case and costs no search;
     // insert_or_assign lets the last of duplicate keys win.
     std::map<QString, QVariant> members;
-    skipWhitespace();
-    if (p != end && *p == u'}') {
-        ++p;
-    } else {
-        for (;;) {
-            skipWhitespace();
-            QString key;
-            QVariant value;
-            if (p == end || *p != u'"' || !readString(key, true) || !consume(u':') || !readValue(value))
-                return false;
-            members.insert_or_assign(members.end(), std::move(key), std::move(value));
-            skipWhitespace();
-            if (p == end)
-                return false;
-            const char16_t c = *p++;
-            if (c == u'}')
-                break;
-            if (c != u',')
-                return false;
-        }
-    }
-    --depth;
-    out = QVariant(QVariantMap(std::move(members)));
-    return true;
+    const bool ok = readItems(u'}', [&] {
+        skipWhitespace();
+        QString key;
+        QVariant value;
+        if (p == end || *p != u'"' || !readString(key, true) || !consume(u':') || !readValue(value))
+            return false;
+        members.insert_or_assign(members.end(), std::move(key), std::move(value));
+        return true;
+    });
+    if (ok)
+        out = QVariant(QVariantMap(std::move(members)));
+    return ok;
 }
 
 bool Reader::readArray(QVariant &out)
 {
-    if (++depth > MaxDepth)
-        return false;
-    ++p;
     QVariantList items;
-    skipWhitespace();
-    if (p != end && *p == u']') {
-        ++p;
-    } else {
-        for (;;) {
-            QVariant value;
-            if (!readValue(value))
-                return false;
-            items.append(std::move(value));
-            skipWhitespace();
-            if (p == end)
-                return false;
-            const char16_t c = *p++;
-            if (c == u']')
-                break;
-            if (c != u',')
-                return false;
-        }
-    }
-    --depth;
-    out = QVariant(items);
-    return true;
+    const bool ok = readItems(u']', [&] {
+        QVariant value;
+        if (!readValue(value))
+            return false;
+        items.append(std::move(value));
+        return true;
+    });
+    if (ok)
+        out = QVariant(items);
+    return ok;
 }
 
 bool Reader::readString(QString &out, bool isKey)
