@@ -3,6 +3,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <locale.h>
@@ -50,8 +51,7 @@ public:
     Reader(const char16_t *begin, const char16_t *end)
         : p(begin)
         , end(end)
-    {
-    }
+    { }
 
     bool readDocument(QVariant &out)
     {
@@ -65,6 +65,9 @@ private:
     const char16_t *p;
     const char16_t *const end;
     int depth = 0;
+    // The objects of one text mostly repeat the same few keys (10,000 domain entries have three); a key read
+    // before is shared with its earlier copy instead of being allocated again.
+    QString recentKeys[32];
 
     void skipWhitespace()
     {
@@ -92,7 +95,7 @@ private:
     bool readValue(QVariant &out);
     bool readObject(QVariant &out);
     bool readArray(QVariant &out);
-    bool readString(QString &out);
+    bool readString(QString &out, bool isKey = false);
     bool readEscape(QString &out);
     int readHex4(const char16_t *at) const;
     bool readNumber(QVariant &out);
@@ -145,7 +148,7 @@ bool Reader::readObject(QVariant &out)
             skipWhitespace();
             QString key;
             QVariant value;
-            if (p == end || *p != u'"' || !readString(key) || !consume(u':') || !readValue(value))
+            if (p == end || *p != u'"' || !readString(key, true) || !consume(u':') || !readValue(value))
                 return false;
             members.insert_or_assign(members.end(), std::move(key), std::move(value));
             skipWhitespace();
@@ -193,7 +196,7 @@ bool Reader::readArray(QVariant &out)
     return true;
 }
 
-bool Reader::readString(QString &out)
+bool Reader::readString(QString &out, bool isKey)
 {
     ++p;
     const char16_t *run = p;
@@ -202,9 +205,17 @@ bool Reader::readString(QString &out)
     if (p == end)
         return false;
     if (*p == u'"') {
-        // Built from a non-null pointer, so "" gives an empty string that is not null.
-        out = QString(reinterpret_cast<const QChar *>(run), p - run);
+        const qsizetype length = p - run;
         ++p;
+        if (isKey && length > 0) {
+            QString &recent = recentKeys[(length + run[0] * 7 + run[length - 1] * 13) & 31];
+            if (recent.size() != length || !std::equal(run, run + length, recent.utf16()))
+                recent = QString(reinterpret_cast<const QChar *>(run), length);
+            out = recent;
+            return true;
+        }
+        // Built from a non-null pointer, so "" gives an empty string that is not null.
+        out = QString(reinterpret_cast<const QChar *>(run), length);
         return true;
     }
 
