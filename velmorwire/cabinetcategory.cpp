@@ -1,6 +1,6 @@
 #include "cabinetcategory.h"
 
-#include "variantnumber_p.h"
+#include "accountdata_p.h"
 
 #include <QVariantMap>
 
@@ -42,31 +42,17 @@ bool CabinetCategoryGroup::fromVariant(const QVariant &value)
     title = map.value(QStringLiteral("title")).toString();
     if (title.isEmpty())
         return false;
-    const QVariant items = map.value(QStringLiteral("items"));
-    if (items.typeId() != QMetaType::QVariantList)
-        return false;
-    const QVariantList list = items.toList();
-    reserve(list.size());
-    for (const QVariant &element : list) {
-        CabinetCategory category;
-        if (!category.fromVariant(element)) {
-            clear();
-            return false;
-        }
-        append(category);
-    }
-    return true;
+    return Internal::readList(map.value(QStringLiteral("items")), this,
+                              [](const QVariant &element, CabinetCategory *category) {
+                                  return category->fromVariant(element);
+                              });
 }
 
 QVariant CabinetCategoryGroup::toVariant() const
 {
-    QVariantList items;
-    items.reserve(size());
-    for (const CabinetCategory &category : *this)
-        items.append(category.toVariant());
     QVariantMap map;
     map.insert(QStringLiteral("title"), title);
-    map.insert(QStringLiteral("items"), items);
+    map.insert(QStringLiteral("items"), Internal::writeList(*this));
     return map;
 }
 
@@ -79,29 +65,14 @@ CabinetCategories::CabinetCategories(const CabinetCategories &other) = default;
 
 bool CabinetCategories::fromVariant(const QVariant &value)
 {
-    clear();
-    if (value.typeId() != QMetaType::QVariantList)
-        return false;
-    const QVariantList list = value.toList();
-    reserve(list.size());
-    for (const QVariant &element : list) {
-        CabinetCategoryGroup group;
-        if (!group.fromVariant(element)) {
-            clear();
-            return false;
-        }
-        append(group);
-    }
-    return true;
+    return Internal::readList(value, this, [](const QVariant &element, CabinetCategoryGroup *group) {
+        return group->fromVariant(element);
+    });
 }
 
 QVariant CabinetCategories::toVariant() const
 {
-    QVariantList list;
-    list.reserve(size());
-    for (const CabinetCategoryGroup &group : *this)
-        list.append(group.toVariant());
-    return list;
+    return Internal::writeList(*this);
 }
 
 } // namespace Velmor

@@ -1,7 +1,7 @@
 #include "cabinetdomain.h"
 
+#include "accountdata_p.h"
 #include "ipaddress.h"
-#include "variantnumber_p.h"
 
 #include <QVariantMap>
 
@@ -51,29 +51,14 @@ CabinetDomains::CabinetDomains(const CabinetDomains &other) = default;
 
 bool CabinetDomains::fromVariant(const QVariant &value, CabinetDomain::Type type)
 {
-    clear();
-    if (value.typeId() != QMetaType::QVariantList)
-        return false;
-    const QVariantList list = value.toList();
-    reserve(list.size());
-    for (const QVariant &element : list) {
-        CabinetDomain entry;
-        if (!entry.fromVariant(element, type)) {
-            clear();
-            return false;
-        }
-        append(entry);
-    }
-    return true;
+    return Internal::readList(value, this, [type](const QVariant &element, CabinetDomain *entry) {
+        return entry->fromVariant(element, type);
+    });
 }
 
 QVariant CabinetDomains::toVariant() const
 {
-    QVariantList list;
-    list.reserve(size());
-    for (const CabinetDomain &entry : *this)
-        list.append(entry.toVariant());
-    return list;
+    return Internal::writeList(*this);
 }
 
 CabinetDomain CabinetDomains::findDomain(const QString &name) const

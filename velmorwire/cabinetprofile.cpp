@@ -1,6 +1,6 @@
 #include "cabinetprofile.h"
 
-#include "variantnumber_p.h"
+#include "accountdata_p.h"
 
 #include <QVariantList>
 #include <QVariantMap>
@@ -143,13 +143,7 @@ QVariant CabinetProfileActivity::toVariant() const
 
 int registerCabinetProfilesMetaType()
 {
-    static int id = 0;
-    if (id != 0)
-        return id;
-    const QMetaType type = QMetaType::fromType<CabinetProfiles>();
-    QMetaType::registerNormalizedTypedef("CabinetProfiles", type);
-    id = type.id();
-    return id;
+    return Internal::registerMetaTypeAlias<CabinetProfiles>("CabinetProfiles");
 }
 
 } // namespace Velmor

@@ -1,5 +1,7 @@
 #include "cabinetschedule.h"
 
+#include "accountdata_p.h"
+
 #include <QVariantMap>
 
 namespace Velmor {
@@ -75,31 +77,18 @@ bool CabinetSchedule::fromVariant(const QVariant &value)
     clear();
     if (value.typeId() != QMetaType::QVariantList)
         return false;
-    const QVariantList list = value.toList();
-    if (list.isEmpty())
-        return true;
-    if (list.size() != 7)
+    const qsizetype days = value.toList().size();
+    if (days != 0 && days != 7)
         return false;
-    reserve(7);
-    for (const QVariant &element : list) {
-        CabinetScheduleDay day;
-        if (!day.fromVariant(element)) {
-            // A week with a hole would shift every later day onto the wrong weekday.
-            clear();
-            return false;
-        }
-        append(day);
-    }
-    return true;
+    // All or nothing: a week with a hole would put every later day on the wrong weekday.
+    return Internal::readList(value, this, [](const QVariant &element, CabinetScheduleDay *day) {
+        return day->fromVariant(element);
+    });
 }
 
 QVariant CabinetSchedule::toVariant() const
 {
-    QVariantList list;
-    list.reserve(size());
-    for (const CabinetScheduleDay &day : *this)
-        list.append(day.toVariant());
-    return list;
+    return Internal::writeList(*this);
 }
 
 } // namespace Velmor

@@ -1,6 +1,6 @@
 #include "cabinetuserfilter.h"
 
-#include "variantnumber_p.h"
+#include "accountdata_p.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "cabinetuserinfo.h"
 
-#include "variantnumber_p.h"
+#include "accountdata_p.h"
 
 namespace Velmor {
 
@@ -47,13 +47,7 @@ bool CabinetUserInfo::operator==(const CabinetUserInfo &other) const
 
 int registerCabinetUserInfoMetaType()
 {
-    static int id = 0;
-    if (id != 0)
-        return id;
-    const QMetaType type = QMetaType::fromType<CabinetUserInfo>();
-    QMetaType::registerNormalizedTypedef("CabinetUserInfo", type);
-    id = type.id();
-    return id;
+    return Internal::registerMetaTypeAlias<CabinetUserInfo>("CabinetUserInfo");
 }
 
 } // namespace Velmor

@@ -1,5 +1,6 @@
 #include "hostlist.h"
 
+#include "accountdata_p.h"
 #include "ipaddress.h"
 
 #include <functional>
@@ -31,29 +32,15 @@ QStringList HostList::toStringList() const
 
 bool HostList::fromVariant(const QVariant &value)
 {
-    clear();
-    if (value.typeId() != QMetaType::QVariantList)
-        return false;
-    const QVariantList list = value.toList();
-    reserve(list.size());
-    for (const QVariant &element : list) {
-        const QHostAddress address = parseIPAddress(element.toString());
-        if (address.isNull()) {
-            clear();
-            return false;
-        }
-        append(address);
-    }
-    return true;
+    return Internal::readList(value, this, [](const QVariant &element, QHostAddress *address) {
+        *address = parseIPAddress(element.toString());
+        return !address->isNull();
+    });
 }
 
 QVariant HostList::toVariant() const
 {
-    QVariantList list;
-    list.reserve(size());
-    for (const QHostAddress &address : *this)
-        list.append(address.toString());
-    return list;
+    return QVariant(toStringList()).toList();
 }
 
 namespace {
@@ -112,8 +99,8 @@ void registerHostListConverter()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        Internal::registerMetaTypeAlias<HostList>("HostList");
         const QMetaType hostList = QMetaType::fromType<HostList>();
-        QMetaType::registerNormalizedTypedef("HostList", hostList);
         const RegisterFunction registerConverter = converterRegistry();
         registerConverter(convertVariantList, QMetaType::fromType<QVariantList>(), hostList);
         registerConverter(convertStringList, QMetaType::fromType<QStringList>(), hostList);

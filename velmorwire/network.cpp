@@ -1,6 +1,6 @@
 #include "network.h"
 
-#include "variantnumber_p.h"
+#include "accountdata_p.h"
 
 #include <QStringList>
 #include <QVariantMap>

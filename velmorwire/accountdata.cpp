@@ -1,4 +1,4 @@
-#include "variantnumber_p.h"
+#include "accountdata_p.h"
 
 #include <cmath>
 #include <limits>
