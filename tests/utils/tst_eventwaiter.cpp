@@ -62,6 +62,7 @@ private slots:
     void servesUpToTheWaitLimit();
     void recoversAfterFailedWait();
     void callbackCannotReregister();
+    void registrationChangesWhileServing();
 };
 
 void TestEventWaiter::instanceIsProcessWide()
@@ -210,6 +211,30 @@ void TestEventWaiter::callbackCannotReregister()
     // The worker goes on serving the registration it had.
     Platform::setEvent(event);
     QTRY_COMPARE(answers.load(), 2);
+}
+
+void TestEventWaiter::registrationChangesWhileServing()
+{
+    Events events;
+    const Platform::Handle busy = events.add();
+    std::atomic<int> servedFirst { 0 };
+    std::atomic<int> servedSecond { 0 };
+    std::atomic<bool> stop { false };
+    EventWaiter waiter;
+    QVERIFY(waiter.addEvent(busy, counting(servedFirst)));
+    Velmor::thread signaller([&] {
+        while (!stop)
+            Platform::setEvent(busy);
+    });
+    // The function is replaced while the worker may be copying it.
+    for (int i = 0; i < 50; ++i)
+        QVERIFY(waiter.addEvent(busy, counting(i % 2 ? servedFirst : servedSecond)));
+    stop = true;
+    signaller.join();
+    const int before = servedFirst.load();
+    QVERIFY(before + servedSecond.load() > 0);
+    Platform::setEvent(busy);
+    QTRY_VERIFY(servedFirst.load() > before);
 }
 
 QTEST_GUILESS_MAIN(TestEventWaiter)

@@ -2,13 +2,13 @@
 
 #include "platform/kernelevent.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTest>
 
 #include <atomic>
 #include <system_error>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace Platform = Velmor::Platform;
@@ -24,21 +24,7 @@ struct Event
     bool wait(int timeoutMs = 5000) { return Platform::waitForSingleObject(handle, timeoutMs) == 0; }
 };
 
-// Runs the action in a child process and returns the signal that ended it, 0 when it exited.
-int terminationSignal(void (*action)())
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // The test library's crash handler would print a stack trace for the abort that is expected here.
-        ::signal(SIGABRT, SIG_DFL);
-        action();
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-}
-
+// Waited for by the threads that must still run when the child run ends; never set.
 Platform::Handle childRelease = Platform::InvalidHandle;
 
 void destroyRunningThread()
@@ -176,21 +162,41 @@ void TestThread::joinFromOwnThreadThrows()
 void TestThread::endingTheProcess_data()
 {
     QTest::addColumn<int>("action");
-    QTest::addColumn<int>("signal");
-    QTest::newRow("destroying a running thread") << 0 << SIGABRT;
-    QTest::newRow("assigning to a running thread") << 1 << SIGABRT;
-    QTest::newRow("destroying an ended thread") << 2 << 0;
+    QTest::addColumn<bool>("crashes");
+    QTest::newRow("destroying a running thread") << 0 << true;
+    QTest::newRow("assigning to a running thread") << 1 << true;
+    QTest::newRow("destroying an ended thread") << 2 << false;
 }
 
 void TestThread::endingTheProcess()
 {
     QFETCH(int, action);
-    QFETCH(int, signal);
-    static void (*const actions[])() = { &destroyRunningThread, &assignToRunningThread, &destroyEndedThread };
-    Event release;
-    childRelease = release.handle;
-    QCOMPARE(terminationSignal(actions[action]), signal);
+    QFETCH(bool, crashes);
+    // A fresh process of this program runs the action alone (fork() would copy a process with threads).
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TST_THREAD_ACTION"), QString::number(action));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus() == QProcess::CrashExit, crashes);
+    if (!crashes)
+        QCOMPARE(child.exitCode(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestThread)
+int main(int argc, char **argv)
+{
+    const QByteArray action = qgetenv("TST_THREAD_ACTION");
+    if (!action.isEmpty()) {
+        static void (*const actions[])() = { &destroyRunningThread, &assignToRunningThread, &destroyEndedThread };
+        childRelease = Platform::createEvent(true, false);
+        actions[action.toInt()]();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestThread test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_thread.moc"
