@@ -61,11 +61,11 @@ QString systemLog(int timeoutMs)
         QProcess process;
         process.setStandardErrorFile(QProcess::nullDevice());
         process.start(tool,
-                      { QStringLiteral("qe"), QStringLiteral("Application"),
-                        QStringLiteral("/q:*[System[Provider[@Name='Velmor Agent'] and "
-                                       "TimeCreated[timediff(@SystemTime) <= 86400000]]]"),
-                        QStringLiteral("/uni:true"), QStringLiteral("/f:text") },
-                      QIODevice::ReadWrite);
+            { QStringLiteral("qe"), QStringLiteral("Application"),
+                QStringLiteral("/q:*[System[Provider[@Name='Velmor Agent'] and "
+                               "TimeCreated[timediff(@SystemTime) <= 86400000]]]"),
+                QStringLiteral("/uni:true"), QStringLiteral("/f:text") },
+            QIODevice::ReadWrite);
         process.closeWriteChannel();
         if (process.waitForFinished(timeoutMs)) {
             // A non-zero exit status still delivers the tool's output; a crash does not.

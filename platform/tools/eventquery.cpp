@@ -9,8 +9,8 @@ namespace {
 
 QRegularExpressionMatch matchAt(const QRegularExpression &pattern, const QString &text, qsizetype position)
 {
-    return pattern.match(text, position, QRegularExpression::NormalMatch,
-                         QRegularExpression::AnchorAtOffsetMatchOption);
+    return pattern.match(
+        text, position, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
 }
 
 } // namespace
@@ -44,8 +44,8 @@ bool EventQuery::parseTerm(const QString &text, qsizetype *position)
 {
     static const QRegularExpression provider(
         QStringLiteral("\\s*Provider\\s*\\[\\s*@Name\\s*=\\s*(?:'([^']*)'|\"([^\"]*)\")\\s*\\]\\s*"));
-    static const QRegularExpression timeSpan(
-        QStringLiteral("\\s*TimeCreated\\s*\\[\\s*timediff\\s*\\(\\s*@SystemTime\\s*\\)\\s*<=\\s*([0-9]{1,15})\\s*\\]\\s*"));
+    static const QRegularExpression timeSpan(QStringLiteral(
+        "\\s*TimeCreated\\s*\\[\\s*timediff\\s*\\(\\s*@SystemTime\\s*\\)\\s*<=\\s*([0-9]{1,15})\\s*\\]\\s*"));
 
     QRegularExpressionMatch match = matchAt(provider, text, *position);
     if (match.hasMatch() && !m_byProvider) {

@@ -8,8 +8,8 @@
 #include "platform/eventlog.h"
 
 #include <QCoreApplication>
-#include <QSysInfo>
 #include <QStringEncoder>
+#include <QSysInfo>
 
 #include <cstdio>
 
@@ -35,10 +35,13 @@ int refuse(const QString &message)
 QString levelName(EventLog::Type type)
 {
     switch (type) {
-    case EventLog::Error: return QStringLiteral("Error");
-    case EventLog::Warning: return QStringLiteral("Warning");
+    case EventLog::Error:
+        return QStringLiteral("Error");
+    case EventLog::Warning:
+        return QStringLiteral("Warning");
     case EventLog::Success:
-    case EventLog::Information: break;
+    case EventLog::Information:
+        break;
     }
     return QStringLiteral("Information");
 }

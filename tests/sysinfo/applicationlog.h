@@ -14,9 +14,9 @@ inline bool appendLogEntry(const QDateTime &time, const QString &source, int typ
     QFile log(Velmor::Platform::rootPath(QStringLiteral("eventlog/Application.log")));
     if (!log.open(QIODevice::Append))
         return false;
-    const QString line = QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                             .arg(time.toUTC().toString(Qt::ISODateWithMs), source, QString::number(type),
-                                  QString::number(id), text);
+    const QString line
+        = QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+              .arg(time.toUTC().toString(Qt::ISODateWithMs), source, QString::number(type), QString::number(id), text);
     return log.write(line.toUtf8()) > 0;
 }
 

@@ -39,8 +39,9 @@ QString printedEvent(int index, const EventLog::Entry &entry, const QString &lev
                           "  User Name: N/A\r\n"
                           "  Computer: %5\r\n"
                           "  Description: \r\n")
-        .arg(QString::number(index), entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
-             QString::number(entry.id), level, QSysInfo::machineHostName())
+               .arg(QString::number(index),
+                   entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
+                   QString::number(entry.id), level, QSysInfo::machineHostName())
         + description + QStringLiteral("\r\n\r\n");
 }
 
@@ -102,7 +103,7 @@ void TestSysInfo::installFakeTool(const QByteArray &output, const QByteArray &en
                "dir=$(dirname \"$0\")\n"
                "printf '%s\\n' \"$@\" > \"$dir/arguments\"\n"
                "cat \"$dir/output\"\n"
-               + ending + "\n");
+        + ending + "\n");
     tool.close();
     QVERIFY(tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
@@ -120,16 +121,16 @@ void TestSysInfo::redaction_data()
 {
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("redacted");
-    QTest::newRow("rest of the line from the word on")
-        << "Call setCredentials(\"user\", \"secret\")\nnext\n"
-        << "Call <credentials cutted out>\nnext\n";
-    QTest::newRow("carriage return goes with the line")
-        << "a setCredentials x\r\nb\r\n" << "a <credentials cutted out>\nb\r\n";
+    QTest::newRow("rest of the line from the word on") << "Call setCredentials(\"user\", \"secret\")\nnext\n"
+                                                       << "Call <credentials cutted out>\nnext\n";
+    QTest::newRow("carriage return goes with the line") << "a setCredentials x\r\nb\r\n"
+                                                        << "a <credentials cutted out>\nb\r\n";
     QTest::newRow("every line") << "setCredentials 1\nkeep\nx setCredentials 2\n"
                                 << "<credentials cutted out>\nkeep\nx <credentials cutted out>\n";
-    QTest::newRow("twice on one line") << "setCredentials a setCredentials b\nc\n" << "<credentials cutted out>\nc\n";
-    QTest::newRow("last line without line feed")
-        << "first\r\nsave setCredentials(\"user\", \"secret\")" << "first\r\nsave <credentials cutted out>";
+    QTest::newRow("twice on one line") << "setCredentials a setCredentials b\nc\n"
+                                       << "<credentials cutted out>\nc\n";
+    QTest::newRow("last line without line feed") << "first\r\nsave setCredentials(\"user\", \"secret\")"
+                                                 << "first\r\nsave <credentials cutted out>";
     QTest::newRow("other words left alone") << "credentials set\nSetCredentials\nsetcredentials\n"
                                             << "credentials set\nSetCredentials\nsetcredentials\n";
 }
@@ -175,10 +176,10 @@ void TestSysInfo::runsTheQueryCommand()
     QFile arguments(m_dir->filePath(QStringLiteral("arguments")));
     QVERIFY(arguments.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(arguments.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-             QStringList({ "qe", "Application",
-                           "/q:*[System[Provider[@Name='Velmor Agent'] and TimeCreated[timediff(@SystemTime) <= "
-                           "86400000]]]",
-                           "/uni:true", "/f:text" }));
+        QStringList({ "qe", "Application",
+            "/q:*[System[Provider[@Name='Velmor Agent'] and TimeCreated[timediff(@SystemTime) <= "
+            "86400000]]]",
+            "/uni:true", "/f:text" }));
 }
 
 void TestSysInfo::missingToolGivesPlaceholder()
@@ -201,22 +202,23 @@ void TestSysInfo::extractFromTheSimulatedLog()
     qputenv("PATH", QByteArray(WEVTUTIL_DIR));
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QVERIFY(appendLogEntry(now.addSecs(-25 * 3600), QStringLiteral("Velmor Agent"), EventLog::Information, 1,
-                           QStringLiteral("Older than a day")));
+        QStringLiteral("Older than a day")));
     QVERIFY(appendLogEntry(now.addSecs(-23 * 3600), QStringLiteral("Velmor Agent"), EventLog::Warning, 7,
-                           QStringLiteral("Within the day")));
+        QStringLiteral("Within the day")));
     QVERIFY(appendLogEntry(now.addSecs(-3600), QStringLiteral("Other Program"), EventLog::Error, 2,
-                           QStringLiteral("Someone else's setCredentials")));
+        QStringLiteral("Someone else's setCredentials")));
     QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Information, 0,
-                             QStringLiteral("Call: setCredentials(\"user\", \"secret\")\nnext line")));
-    QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Error, 3,
-                             QStringLiteral("Stored by setCredentials secret")));
+        QStringLiteral("Call: setCredentials(\"user\", \"secret\")\nnext line")));
+    QVERIFY(EventLog::report(
+        QStringLiteral("Velmor Agent"), EventLog::Error, 3, QStringLiteral("Stored by setCredentials secret")));
     const QList<EventLog::Entry> entries = EventLog::entries();
     QCOMPARE(entries.size(), 5);
 
     const QString expected = printedEvent(0, entries.at(1), QStringLiteral("Warning"), QStringLiteral("Within the day"))
         + printedEvent(1, entries.at(3), QStringLiteral("Information"),
-                       QStringLiteral("Call: <credentials cutted out>\nnext line"))
-        + printedEvent(2, entries.at(4), QStringLiteral("Error"), QStringLiteral("Stored by <credentials cutted out>\n"))
+            QStringLiteral("Call: <credentials cutted out>\nnext line"))
+        + printedEvent(
+            2, entries.at(4), QStringLiteral("Error"), QStringLiteral("Stored by <credentials cutted out>\n"))
               .chopped(2);
     QCOMPARE(SysInfo::systemLog(), expected);
 }

@@ -22,8 +22,8 @@ void TestSysInfoLookup::findsToolBesideTheProgram()
     QVERIFY(root.isValid());
     qputenv("VELMOR_ROOT", root.path().toLocal8Bit());
     qputenv("PATH", root.path().toLocal8Bit());
-    QVERIFY(Velmor::Platform::EventLog::report(QStringLiteral("Velmor Agent"), Velmor::Platform::EventLog::Information,
-                                               0, QStringLiteral("Service started")));
+    QVERIFY(Velmor::Platform::EventLog::report(
+        QStringLiteral("Velmor Agent"), Velmor::Platform::EventLog::Information, 0, QStringLiteral("Service started")));
 
     QCOMPARE(Velmor::SysInfoPrivate::queryTool(), QCoreApplication::applicationDirPath() + QStringLiteral("/wevtutil"));
     const QString log = Velmor::SysInfo::systemLog();

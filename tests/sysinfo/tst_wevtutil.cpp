@@ -35,16 +35,16 @@ Run runTool(const QStringList &arguments)
 QList<int> printedIds(const QByteArray &output)
 {
     QList<int> ids;
-    static const QRegularExpression idLine(QStringLiteral("^  Event ID: (\\d+)\\r$"),
-                                           QRegularExpression::MultilineOption);
+    static const QRegularExpression idLine(
+        QStringLiteral("^  Event ID: (\\d+)\\r$"), QRegularExpression::MultilineOption);
     auto it = idLine.globalMatch(QString::fromUtf8(output));
     while (it.hasNext())
         ids.append(it.next().captured(1).toInt());
     return ids;
 }
 
-const QString ServiceQuery = QStringLiteral(
-    "/q:*[System[Provider[@Name='Velmor Agent'] and TimeCreated[timediff(@SystemTime) <= 86400000]]]");
+const QString ServiceQuery
+    = QStringLiteral("/q:*[System[Provider[@Name='Velmor Agent'] and TimeCreated[timediff(@SystemTime) <= 86400000]]]");
 
 } // namespace
 
@@ -142,14 +142,14 @@ void TestWevtutil::refusesWhatItDoesNotKnow_data()
     QTest::newRow("option without value") << QStringList({ "qe", "Application", "/uni" });
     QTest::newRow("bad boolean") << QStringList({ "qe", "Application", "/uni:yes" });
     QTest::newRow("other condition") << QStringList({ "qe", "Application", "/q:*[System[Level=2]]" });
-    QTest::newRow("provider twice")
-        << QStringList({ "qe", "Application", "/q:*[System[Provider[@Name='a'] and Provider[@Name='b']]]" });
-    QTest::newRow("span not a number")
-        << QStringList({ "qe", "Application", "/q:*[System[TimeCreated[timediff(@SystemTime) <= x]]]" });
-    QTest::newRow("other comparison")
-        << QStringList({ "qe", "Application", "/q:*[System[TimeCreated[timediff(@SystemTime) >= 1000]]]" });
-    QTest::newRow("or") << QStringList({ "qe", "Application",
-                                         "/q:*[System[Provider[@Name='a'] or Provider[@Name='b']]]" });
+    QTest::newRow("provider twice") << QStringList(
+        { "qe", "Application", "/q:*[System[Provider[@Name='a'] and Provider[@Name='b']]]" });
+    QTest::newRow("span not a number") << QStringList(
+        { "qe", "Application", "/q:*[System[TimeCreated[timediff(@SystemTime) <= x]]]" });
+    QTest::newRow("other comparison") << QStringList(
+        { "qe", "Application", "/q:*[System[TimeCreated[timediff(@SystemTime) >= 1000]]]" });
+    QTest::newRow("or") << QStringList(
+        { "qe", "Application", "/q:*[System[Provider[@Name='a'] or Provider[@Name='b']]]" });
     QTest::newRow("trailing text") << QStringList({ "qe", "Application", "/q:*[System[Provider[@Name='a']]] x" });
 }
 

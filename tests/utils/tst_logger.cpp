@@ -26,8 +26,7 @@ class RecordingLogger : public Logger
 public:
     explicit RecordingLogger(bool *destroyed = nullptr)
         : m_destroyed(destroyed)
-    {
-    }
+    { }
     ~RecordingLogger() override
     {
         if (m_destroyed)
@@ -55,8 +54,7 @@ class CountingLogger : public Logger
 public:
     explicit CountingLogger(std::atomic<int> &total)
         : m_total(total)
-    {
-    }
+    { }
     void writeString(MsgType, const char *) override { ++m_total; }
 
 private:

@@ -20,8 +20,7 @@ thread_local const EventWaiterPrivate *servedWaiter = nullptr;
 
 EventWaiterPrivate::EventWaiterPrivate()
     : wakeEvent(Platform::createEvent(false, false))
-{
-}
+{ }
 
 EventWaiterPrivate::~EventWaiterPrivate()
 {
@@ -67,7 +66,8 @@ void EventWaiterPrivate::waitLoop()
             handles.append(it.key());
     }
     for (;;) {
-        const int index = Platform::waitForMultipleObjects(handles.constData(), int(handles.size()), Platform::Infinite);
+        const int index
+            = Platform::waitForMultipleObjects(handles.constData(), int(handles.size()), Platform::Infinite);
         // The wake event, or a failed wait (a handle closed behind the waiter's back).
         if (index <= 0)
             break;
@@ -91,8 +91,7 @@ EventWaiter *EventWaiter::instance()
 
 EventWaiter::EventWaiter()
     : d(new EventWaiterPrivate)
-{
-}
+{ }
 
 EventWaiter::~EventWaiter()
 {
