@@ -1,6 +1,8 @@
 #include "core/eventwaiter.h"
 #include "core/thread.h"
 
+#include "testevents.h"
+
 #include "platform/kernelevent.h"
 
 #include <QTest>
@@ -9,38 +11,10 @@
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
-
 using Velmor::EventWaiter;
 namespace Platform = Velmor::Platform;
 
 namespace {
-
-// Auto-reset events owned by a test.
-struct Events
-{
-    std::vector<Platform::Handle> handles;
-
-    Platform::Handle add()
-    {
-        handles.push_back(Platform::createEvent(false, false));
-        return handles.back();
-    }
-    ~Events()
-    {
-        for (Platform::Handle handle : handles)
-            Platform::closeHandle(handle);
-    }
-};
-
-// A descriptor number that nothing in the test process has open: a wait that includes it fails.
-Platform::Handle closedHandle()
-{
-    Platform::Handle handle = 1 << 20;
-    while (::fcntl(handle, F_GETFD) != -1)
-        ++handle;
-    return handle;
-}
 
 std::function<void()> counting(std::atomic<int> &counter)
 {
@@ -73,7 +47,7 @@ void TestEventWaiter::instanceIsProcessWide()
 
 void TestEventWaiter::callbackRunsOnWorkerThread()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle event = events.add();
     std::atomic<quint32> ranOn { 0 };
     EventWaiter waiter;
@@ -85,7 +59,7 @@ void TestEventWaiter::callbackRunsOnWorkerThread()
 
 void TestEventWaiter::servesRepeatedSignals()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle first = events.add();
     const Platform::Handle second = events.add();
     std::atomic<int> firstCount { 0 };
@@ -104,7 +78,7 @@ void TestEventWaiter::servesRepeatedSignals()
 
 void TestEventWaiter::registeringAgainReplacesFunction()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle event = events.add();
     std::atomic<int> before { 0 };
     std::atomic<int> after { 0 };
@@ -118,7 +92,7 @@ void TestEventWaiter::registeringAgainReplacesFunction()
 
 void TestEventWaiter::removedHandleIsNotServed()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle removed = events.add();
     const Platform::Handle kept = events.add();
     std::atomic<int> removedCount { 0 };
@@ -140,7 +114,7 @@ void TestEventWaiter::removedHandleIsNotServed()
 
 void TestEventWaiter::servesUpToTheWaitLimit()
 {
-    Events events;
+    TestEvents events;
     std::vector<std::unique_ptr<std::atomic<int>>> counts;
     EventWaiter waiter;
     for (int i = 0; i < EventWaiter::MaximumEvents; ++i) {
@@ -173,14 +147,14 @@ void TestEventWaiter::servesUpToTheWaitLimit()
 
 void TestEventWaiter::recoversAfterFailedWait()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle event = events.add();
     std::atomic<int> count { 0 };
     EventWaiter waiter;
     QVERIFY(waiter.addEvent(event, counting(count)));
 
     // The wait fails at once on a handle that is not open, and the worker ends.
-    const Platform::Handle closed = closedHandle();
+    const Platform::Handle closed = unopenedHandle();
     QVERIFY(waiter.addEvent(closed, [] {}));
     QVERIFY(waiter.removeEvent(closed));
 
@@ -192,7 +166,7 @@ void TestEventWaiter::recoversAfterFailedWait()
 
 void TestEventWaiter::callbackCannotReregister()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle event = events.add();
     const Platform::Handle other = events.add();
     std::atomic<int> answers { 0 };
@@ -215,7 +189,7 @@ void TestEventWaiter::callbackCannotReregister()
 
 void TestEventWaiter::registrationChangesWhileServing()
 {
-    Events events;
+    TestEvents events;
     const Platform::Handle busy = events.add();
     std::atomic<int> servedFirst { 0 };
     std::atomic<int> servedSecond { 0 };

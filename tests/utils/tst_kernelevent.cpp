@@ -1,3 +1,5 @@
+#include "testevents.h"
+
 #include "platform/kernelevent.h"
 
 #include <QElapsedTimer>
@@ -7,42 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-
 using namespace Velmor::Platform;
 
 namespace {
 
-// Owns events for the length of a test.
-struct Events
-{
-    std::vector<Handle> handles;
-
-    Handle add(bool manualReset, bool initialState = false)
-    {
-        const Handle event = createEvent(manualReset, initialState);
-        handles.push_back(event);
-        return event;
-    }
-    ~Events()
-    {
-        for (Handle handle : handles)
-            closeHandle(handle);
-    }
-};
-
 bool isSignalled(Handle event)
 {
     return waitForSingleObject(event, 0) == 0;
-}
-
-// A descriptor number that nothing in the test process has open.
-Handle unopenedHandle()
-{
-    Handle handle = 1 << 20;
-    while (::fcntl(handle, F_GETFD) != -1)
-        ++handle;
-    return handle;
 }
 
 } // namespace
@@ -66,7 +39,7 @@ private slots:
 
 void TestKernelEvent::autoResetReleasesOneWait()
 {
-    Events events;
+    TestEvents events;
     const Handle event = events.add(false);
     QVERIFY(event != InvalidHandle);
     QVERIFY(!isSignalled(event));
@@ -78,7 +51,7 @@ void TestKernelEvent::autoResetReleasesOneWait()
 
 void TestKernelEvent::manualResetStaysSignalled()
 {
-    Events events;
+    TestEvents events;
     const Handle event = events.add(true);
     QVERIFY(setEvent(event));
     QVERIFY(isSignalled(event));
@@ -90,7 +63,7 @@ void TestKernelEvent::manualResetStaysSignalled()
 
 void TestKernelEvent::initialState()
 {
-    Events events;
+    TestEvents events;
     QVERIFY(isSignalled(events.add(true, true)));
     QVERIFY(isSignalled(events.add(false, true)));
     QVERIFY(!isSignalled(events.add(false, false)));
@@ -98,7 +71,7 @@ void TestKernelEvent::initialState()
 
 void TestKernelEvent::waitReturnsLowestSignalledIndex()
 {
-    Events events;
+    TestEvents events;
     const Handle handles[] = { events.add(false), events.add(false), events.add(true), events.add(false) };
     setEvent(handles[3]);
     setEvent(handles[1]);
@@ -126,7 +99,7 @@ void TestKernelEvent::failedWaits()
 {
     QFETCH(int, bad);
     QFETCH(int, count);
-    Events events;
+    TestEvents events;
     std::vector<Handle> handles;
     const Handle signalled = events.add(false, true);
     handles.push_back(signalled);
@@ -143,7 +116,7 @@ void TestKernelEvent::failedWaits()
 
 void TestKernelEvent::acceptsTheWindowsLimit()
 {
-    Events events;
+    TestEvents events;
     std::vector<Handle> handles;
     for (int i = 0; i < MaximumWaitObjects; ++i)
         handles.push_back(events.add(false));
@@ -153,7 +126,7 @@ void TestKernelEvent::acceptsTheWindowsLimit()
 
 void TestKernelEvent::timesOut()
 {
-    Events events;
+    TestEvents events;
     const Handle event = events.add(false);
     QElapsedTimer timer;
     timer.start();
@@ -163,7 +136,7 @@ void TestKernelEvent::timesOut()
 
 void TestKernelEvent::wakesWaitingThread()
 {
-    Events events;
+    TestEvents events;
     const Handle event = events.add(false);
     std::atomic<int> result { -10 };
     std::thread waiter([&] { result = waitForSingleObject(event, Infinite); });
@@ -175,7 +148,7 @@ void TestKernelEvent::wakesWaitingThread()
 
 void TestKernelEvent::oneSetReleasesOneOfTwoWaiters()
 {
-    Events events;
+    TestEvents events;
     const Handle event = events.add(false);
     const Handle go = events.add(true);
     std::atomic<int> released { 0 };
