@@ -35,8 +35,8 @@ void EventWaiterPrivate::stopWorker()
         Platform::setEvent(wakeEvent);
         worker.join();
     }
-    // A worker that ended through a failed wait left the wake signal untaken, and the next worker would end
-    // at once: registered events would go unserved until some later registration change.
+    // A worker that ended through a failed wait leaves the signal just set untaken; every later worker would
+    // then end at once, and registered events would never be served again.
     Platform::resetEvent(wakeEvent);
 }
 
