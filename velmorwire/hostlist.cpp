@@ -45,21 +45,6 @@ QVariant HostList::toVariant() const
 
 namespace {
 
-// Qt 6.4 has no public way to register a converter that can fail (its functor form always reports success),
-// yet a dispatcher must be able to refuse a list with a bad address. The converter table itself takes a
-// function returning bool; it is reached through an explicit instantiation, where access checks do not apply.
-using RegisterFunction = bool (*)(const QMetaType::ConverterFunction &, QMetaType, QMetaType);
-
-RegisterFunction converterRegistry();
-
-template<RegisterFunction function>
-struct ConverterRegistryAccess
-{
-    friend RegisterFunction converterRegistry() { return function; }
-};
-
-template struct ConverterRegistryAccess<&QMetaType::registerConverterFunction>;
-
 bool addIPv4(const QString &text, HostList *hosts)
 {
     QHostAddress address;
@@ -101,9 +86,10 @@ void registerHostListConverter()
     std::call_once(once, [] {
         Internal::registerMetaTypeAlias<HostList>("HostList");
         const QMetaType hostList = QMetaType::fromType<HostList>();
-        const RegisterFunction registerConverter = converterRegistry();
-        registerConverter(convertVariantList, QMetaType::fromType<QVariantList>(), hostList);
-        registerConverter(convertStringList, QMetaType::fromType<QStringList>(), hostList);
+        // The functor form of registerConverter always reports success; a dispatcher must be able to refuse
+        // a list with a bad address, so the converters go into the table as functions that can fail.
+        QMetaType::registerConverterFunction(convertVariantList, QMetaType::fromType<QVariantList>(), hostList);
+        QMetaType::registerConverterFunction(convertStringList, QMetaType::fromType<QStringList>(), hostList);
     });
 }
 
