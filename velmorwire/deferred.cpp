@@ -1,5 +1,6 @@
 #include "deferred.h"
 
+#include "accountdata_p.h"
 #include "deferred_p.h"
 #include "request.h"
 
@@ -91,13 +92,7 @@ void Deferred::addErrback(QObject *receiver, const char *slot)
 
 int registerDeferredMetaType()
 {
-    static int id = 0;
-    if (id != 0)
-        return id;
-    const QMetaType type = QMetaType::fromType<Deferred>();
-    QMetaType::registerNormalizedTypedef("Deferred", type);
-    id = type.id();
-    return id;
+    return Internal::registerMetaTypeAlias<Deferred>("Deferred");
 }
 
 DererredRequestError::DererredRequestError(Request *request)

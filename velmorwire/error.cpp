@@ -1,5 +1,7 @@
 #include "error.h"
 
+#include "accountdata_p.h"
+
 #include <QVariantMap>
 
 namespace Velmor {
@@ -35,18 +37,9 @@ bool Error::fromVariant(const QVariant &value)
     if (value.typeId() != QMetaType::QVariantMap)
         return false;
     const QVariantMap map = value.toMap();
-    const QVariant code = map.value(QStringLiteral("code"));
     bool ok = false;
     // The code is stored even when it does not convert, as 0; the message then keeps its old value.
-    m_code = code.toUInt(&ok);
-    // QVariant::toUInt wraps wide numbers silently (5000000000 gives 705032704 with ok set).
-    if (ok && (code.typeId() == QMetaType::LongLong || code.typeId() == QMetaType::ULongLong
-               || code.typeId() == QMetaType::Double)) {
-        const double wide = code.toDouble();
-        ok = wide >= 0 && wide <= 4294967295.0;
-        if (!ok)
-            m_code = 0;
-    }
+    m_code = Internal::toUInt32(map.value(QStringLiteral("code")), &ok);
     if (!ok)
         return false;
     m_message = map.value(QStringLiteral("message")).toString();
@@ -55,13 +48,7 @@ bool Error::fromVariant(const QVariant &value)
 
 int registerErrorMetaType()
 {
-    static int id = 0;
-    if (id != 0)
-        return id;
-    const QMetaType type = QMetaType::fromType<Error>();
-    QMetaType::registerNormalizedTypedef("Error", type);
-    id = type.id();
-    return id;
+    return Internal::registerMetaTypeAlias<Error>("Error");
 }
 
 } // namespace Velmor

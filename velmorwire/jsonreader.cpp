@@ -3,6 +3,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <locale.h>
@@ -50,8 +51,7 @@ public:
     Reader(const char16_t *begin, const char16_t *end)
         : p(begin)
         , end(end)
-    {
-    }
+    { }
 
     bool readDocument(QVariant &out)
     {
@@ -65,6 +65,9 @@ private:
     const char16_t *p;
     const char16_t *const end;
     int depth = 0;
+    // The objects of one text mostly repeat the same few keys (10,000 domain entries have three); a key read
+    // before is shared with its earlier copy instead of being allocated again.
+    QString recentKeys[32];
 
     void skipWhitespace()
     {
@@ -90,9 +93,11 @@ private:
     }
 
     bool readValue(QVariant &out);
+    template<typename ReadItem>
+    bool readItems(char16_t close, ReadItem readItem);
     bool readObject(QVariant &out);
     bool readArray(QVariant &out);
-    bool readString(QString &out);
+    bool readString(QString &out, bool isKey = false);
     bool readEscape(QString &out);
     int readHex4(const char16_t *at) const;
     bool readNumber(QVariant &out);
@@ -129,71 +134,70 @@ bool Reader::readValue(QVariant &out)
     }
 }
 
-bool Reader::readObject(QVariant &out)
+// After the opening character: items separated by commas up to the closing character, or none at all.
+template<typename ReadItem>
+bool Reader::readItems(char16_t close, ReadItem readItem)
 {
     if (++depth > MaxDepth)
         return false;
     ++p;
+    skipWhitespace();
+    if (p != end && *p == close) {
+        ++p;
+        --depth;
+        return true;
+    }
+    for (;;) {
+        if (!readItem())
+            return false;
+        skipWhitespace();
+        if (p == end)
+            return false;
+        const char16_t c = *p++;
+        if (c == close) {
+            --depth;
+            return true;
+        }
+        if (c != u',')
+            return false;
+    }
+}
+
+bool Reader::readObject(QVariant &out)
+{
     // The writer sends keys in ascending order, so appending at the end is the usual case and costs no search;
     // insert_or_assign lets the last of duplicate keys win.
     std::map<QString, QVariant> members;
-    skipWhitespace();
-    if (p != end && *p == u'}') {
-        ++p;
-    } else {
-        for (;;) {
-            skipWhitespace();
-            QString key;
-            QVariant value;
-            if (p == end || *p != u'"' || !readString(key) || !consume(u':') || !readValue(value))
-                return false;
-            members.insert_or_assign(members.end(), std::move(key), std::move(value));
-            skipWhitespace();
-            if (p == end)
-                return false;
-            const char16_t c = *p++;
-            if (c == u'}')
-                break;
-            if (c != u',')
-                return false;
-        }
-    }
-    --depth;
-    out = QVariant(QVariantMap(std::move(members)));
-    return true;
+    const bool ok = readItems(u'}', [&] {
+        skipWhitespace();
+        QString key;
+        QVariant value;
+        if (p == end || *p != u'"' || !readString(key, true) || !consume(u':') || !readValue(value))
+            return false;
+        members.insert_or_assign(members.end(), std::move(key), std::move(value));
+        return true;
+    });
+    if (ok)
+        out = QVariant(QVariantMap(std::move(members)));
+    return ok;
 }
 
 bool Reader::readArray(QVariant &out)
 {
-    if (++depth > MaxDepth)
-        return false;
-    ++p;
     QVariantList items;
-    skipWhitespace();
-    if (p != end && *p == u']') {
-        ++p;
-    } else {
-        for (;;) {
-            QVariant value;
-            if (!readValue(value))
-                return false;
-            items.append(std::move(value));
-            skipWhitespace();
-            if (p == end)
-                return false;
-            const char16_t c = *p++;
-            if (c == u']')
-                break;
-            if (c != u',')
-                return false;
-        }
-    }
-    --depth;
-    out = QVariant(items);
-    return true;
+    const bool ok = readItems(u']', [&] {
+        QVariant value;
+        if (!readValue(value))
+            return false;
+        items.append(std::move(value));
+        return true;
+    });
+    if (ok)
+        out = QVariant(items);
+    return ok;
 }
 
-bool Reader::readString(QString &out)
+bool Reader::readString(QString &out, bool isKey)
 {
     ++p;
     const char16_t *run = p;
@@ -202,9 +206,17 @@ bool Reader::readString(QString &out)
     if (p == end)
         return false;
     if (*p == u'"') {
-        // Built from a non-null pointer, so "" gives an empty string that is not null.
-        out = QString(reinterpret_cast<const QChar *>(run), p - run);
+        const qsizetype length = p - run;
         ++p;
+        if (isKey && length > 0) {
+            QString &recent = recentKeys[(length + run[0] * 7 + run[length - 1] * 13) & 31];
+            if (recent.size() != length || !std::equal(run, run + length, recent.utf16()))
+                recent = QString(reinterpret_cast<const QChar *>(run), length);
+            out = recent;
+            return true;
+        }
+        // Built from a non-null pointer, so "" gives an empty string that is not null.
+        out = QString(reinterpret_cast<const QChar *>(run), length);
         return true;
     }
 

@@ -171,10 +171,9 @@ void tst_Json::parse_data()
     QTest::newRow("high surrogate at the end") << R"("\ud83d")" << QVariant(chars({ 0xfffd }));
     QTest::newRow("high surrogate then escape") << R"("\ud83d\n")" << QVariant(chars({ 0xfffd, u'\n' }));
     QTest::newRow("lone low surrogate") << R"("\ude00")" << QVariant(chars({ 0xfffd }));
-    QTest::newRow("two highs then a low") << R"("\ud83d\ud83d\ude00")"
-                                          << QVariant(chars({ 0xfffd, 0xd83d, 0xde00 }));
-    QTest::newRow("raw controls and NUL") << "\"a" + QString(QChar(0)) + "\x01\n\t\x1f\""
-                                          << QVariant("a" + QString(QChar(0)) + "\x01\n\t\x1f");
+    QTest::newRow("two highs then a low") << R"("\ud83d\ud83d\ude00")" << QVariant(chars({ 0xfffd, 0xd83d, 0xde00 }));
+    QTest::newRow("raw controls and NUL")
+        << "\"a" + QString(QChar(0)) + "\x01\n\t\x1f\"" << QVariant("a" + QString(QChar(0)) + "\x01\n\t\x1f");
     QTest::newRow("raw non-ASCII") << QString::fromUtf8("\"\xc3\xa9\xf0\x9f\x98\x80\"")
                                    << QVariant(QString::fromUtf8("\xc3\xa9\xf0\x9f\x98\x80"));
 
@@ -183,15 +182,19 @@ void tst_Json::parse_data()
     QTest::newRow("empty with whitespace") << "[ ]" << QVariant(QVariantList());
     QTest::newRow("object") << R"({"b":1,"a":[true,null,"x"]})"
                             << QVariant(QVariantMap { { "a", QVariantList { true, QVariant(), "x" } }, { "b", 1 } });
-    QTest::newRow("duplicate keys, last wins") << R"({"a":1,"b":2,"a":3})"
-                                               << QVariant(QVariantMap { { "a", 3 }, { "b", 2 } });
+    QTest::newRow("duplicate keys, last wins")
+        << R"({"a":1,"b":2,"a":3})" << QVariant(QVariantMap { { "a", 3 }, { "b", 2 } });
+    QTest::newRow("repeated and colliding keys")
+        << R"([{"id":1,"by":2},{"by":3,"id":4},{"id":5}])"
+        << QVariant(QVariantList { QVariantMap { { "by", 2 }, { "id", 1 } }, QVariantMap { { "by", 3 }, { "id", 4 } },
+               QVariantMap { { "id", 5 } } });
     QTest::newRow("escaped key") << R"({"a\/b\u0021":1})" << QVariant(QVariantMap { { "a/b!", 1 } });
-    QTest::newRow("whitespace everywhere") << " {\n\t\"a\" : [ 1 , 2.5 ] , \"b\" : { } }\r\n"
-                                           << QVariant(QVariantMap { { "a", QVariantList { 1, 2.5 } },
-                                                                     { "b", QVariantMap() } });
+    QTest::newRow("whitespace everywhere")
+        << " {\n\t\"a\" : [ 1 , 2.5 ] , \"b\" : { } }\r\n"
+        << QVariant(QVariantMap { { "a", QVariantList { 1, 2.5 } }, { "b", QVariantMap() } });
     QTest::newRow("call") << R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})"
                           << QVariant(QVariantMap { { "id", 7 }, { "jsonrpc", "2.0" }, { "method", "setProfile" },
-                                                    { "params", QVariantList { 5 } } });
+                                 { "params", QVariantList { 5 } } });
 }
 
 void tst_Json::parse()
@@ -292,8 +295,7 @@ void tst_Json::nesting_data()
     for (int i = 0; i < 256; ++i)
         mixed = QVariantList { QVariantMap { { "a", mixed } } };
     QTest::newRow("512 levels of arrays and objects") << nested(256, R"([{"a":)", "1", "}]") << mixed;
-    QTest::newRow("513 levels of arrays and objects") << "[" + nested(256, R"([{"a":)", "1", "}]") + "]"
-                                                      << QVariant();
+    QTest::newRow("513 levels of arrays and objects") << "[" + nested(256, R"([{"a":)", "1", "}]") + "]" << QVariant();
 }
 
 void tst_Json::nesting()
@@ -312,14 +314,14 @@ void tst_Json::roundTrip_data()
     QTest::addColumn<QVariant>("input");
     QTest::addColumn<QVariant>("expected");
 
-    const QString awkward = "\"\\/\b\f\n\r\t" + QString(QChar(0)) + QChar(0x01) + QString::fromUtf8("\xc3\xa9\xf0\x9f\x98\x80");
+    const QString awkward
+        = "\"\\/\b\f\n\r\t" + QString(QChar(0)) + QChar(0x01) + QString::fromUtf8("\xc3\xa9\xf0\x9f\x98\x80");
     QTest::newRow("awkward string") << QVariant(awkward) << QVariant(awkward);
     QTest::newRow("awkward key") << QVariant(QVariantMap { { awkward, awkward } })
                                  << QVariant(QVariantMap { { awkward, awkward } });
-    QTest::newRow("string list") << QVariant(QStringList { awkward, "" })
-                                 << QVariant(QVariantList { awkward, "" });
-    QTest::newRow("null string in a map") << QVariant(QVariantMap { { "message", QString() } })
-                                          << QVariant(QVariantMap { { "message", QVariant() } });
+    QTest::newRow("string list") << QVariant(QStringList { awkward, "" }) << QVariant(QVariantList { awkward, "" });
+    QTest::newRow("null string in a map")
+        << QVariant(QVariantMap { { "message", QString() } }) << QVariant(QVariantMap { { "message", QVariant() } });
     QTest::newRow("million") << QVariant(1000000.0) << QVariant(1000000.0);
     QTest::newRow("double to six digits") << QVariant(3.14159265) << QVariant(3.14159);
     QTest::newRow("integral double becomes int") << QVariant(2.0) << QVariant(2);

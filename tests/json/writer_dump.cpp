@@ -28,7 +28,7 @@ int main()
 {
     for (const WriterCase &row : writerCases()) {
         const QByteArray line = QByteArray(row.name) + '\t' + pythonBytesLiteral(Velmor::Json::stringify(row.input))
-                + '\t' + row.python.toUtf8() + '\n';
+            + '\t' + row.python.toUtf8() + '\n';
         std::fwrite(line.constData(), 1, line.size(), stdout);
     }
     return 0;

@@ -26,7 +26,7 @@ QList<WriterCase> writerCases()
     unicodeKeys.insert(QString::fromUtf8("\xc3\xa9"), 3);
     unicodeKeys.insert("z", 4);
     const QVariantMap call { { "jsonrpc", "2.0" }, { "method", "setProfile" }, { "id", 7u },
-                             { "params", QVariantList { 5 } } };
+        { "params", QVariantList { 5 } } };
 
     return {
         { "invalid", QVariant(), "null", "None" },
@@ -63,25 +63,26 @@ QList<WriterCase> writerCases()
         { "NUL as is", nul, "\"" + nul + "\"", R"('\x00')" },
         { "other controls as is", controls, "\"" + controls + "\"", R"('a\x01\x1f\x7fb')" },
         { "non-ASCII as is", QString::fromUtf8("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"),
-          QString::fromUtf8("\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""), R"('\u00e9\u20ac\U0001f600')" },
+            QString::fromUtf8("\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""), R"('\u00e9\u20ac\U0001f600')" },
         { "empty map", QVariantMap(), "{}", "{}" },
         { "empty hash", QVariantHash(), "{}", "{}" },
         { "empty list", QVariantList(), "[]", "[]" },
         { "empty string list", QStringList(), "[]", "[]" },
         { "call message", call, R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})",
-          "{'id': 7, 'jsonrpc': '2.0', 'method': 'setProfile', 'params': [5]}" },
-        { "map keys by code unit", unicodeKeys, QString::fromUtf8("{\"z\":4,\"\xc3\xa9\":3,\"\xf0\x9f\x98\x80\":2,"
-                                                                  "\"\xef\xbc\x81\":1}"),
-          R"({'z': 4, '\u00e9': 3, '\U0001f600': 2, '\uff01': 1})" },
+            "{'id': 7, 'jsonrpc': '2.0', 'method': 'setProfile', 'params': [5]}" },
+        { "map keys by code unit", unicodeKeys,
+            QString::fromUtf8("{\"z\":4,\"\xc3\xa9\":3,\"\xf0\x9f\x98\x80\":2,"
+                              "\"\xef\xbc\x81\":1}"),
+            R"({'z': 4, '\u00e9': 3, '\U0001f600': 2, '\uff01': 1})" },
         { "hash keys sorted", hash, R"({"Mid":3,"alpha":2,"mid":4,"zeta":1})",
-          "{'Mid': 3, 'alpha': 2, 'mid': 4, 'zeta': 1}" },
+            "{'Mid': 3, 'alpha': 2, 'mid': 4, 'zeta': 1}" },
         { "keys escaped", QVariantMap { { R"(a"b)", 1 }, { "c/d", 2 }, { "e\\f\n", 3 } },
-          R"({"a\"b":1,"c\/d":2,"e\\f\n":3})", R"({'a"b': 1, 'c/d': 2, 'e\\f\n': 3})" },
-        { "string list escaped", QStringList { "a", R"(b"c)", "d/e", QString(), "" },
-          R"(["a","b\"c","d\/e","",""])", R"(['a', 'b"c', 'd/e', '', ''])" },
+            R"({"a\"b":1,"c\/d":2,"e\\f\n":3})", R"({'a"b': 1, 'c/d': 2, 'e\\f\n': 3})" },
+        { "string list escaped", QStringList { "a", R"(b"c)", "d/e", QString(), "" }, R"(["a","b\"c","d\/e","",""])",
+            R"(['a', 'b"c', 'd/e', '', ''])" },
         { "nulls in a list", nullsInList, R"([null,null,"",null])", "[None, None, '', None]" },
         { "nested", QVariantMap { { "list", QVariantList { 1, QVariantMap { { "x", 2.5 } }, QVariantList() } } },
-          R"({"list":[1,{"x":2.5},[]]})", "{'list': [1, {'x': 2.5}, []]}" },
+            R"({"list":[1,{"x":2.5},[]]})", "{'list': [1, {'x': 2.5}, []]}" },
         { "date as text", QDate(2024, 1, 2), R"("2024-01-02")", "'2024-01-02'" },
         { "null date", QDate(), "null", "None" },
         { "char as text", QChar(u'x'), R"("x")", "'x'" },

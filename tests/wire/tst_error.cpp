@@ -1,4 +1,5 @@
 #include "velmorwire/error.h"
+#include "velmorwire/json.h"
 #include "velmorwire/jsonrpcerror.h"
 
 #include <QTest>
@@ -48,6 +49,11 @@ void tst_Error::toVariant()
     const QVariantMap empty = Error().toVariant().toMap();
     QCOMPARE(empty.value("message").typeId(), int(QMetaType::QString));
     QVERIFY(empty.value("message").toString().isNull());
+
+    QCOMPARE(Velmor::Json::stringify(Error(31, "request timeout").toVariant()),
+             QString(R"({"code":31,"message":"request timeout"})"));
+    QCOMPARE(Velmor::Json::stringify(Error().toVariant()), QString(R"({"code":0,"message":null})"));
+    QCOMPARE(Velmor::Json::stringify(Error(2, "").toVariant()), QString(R"({"code":2,"message":""})"));
 }
 
 void tst_Error::fromVariant_data()
@@ -158,6 +164,8 @@ void tst_Error::rpcToVariant()
     rpc.message = message;
     rpc.data = data;
     const QVariantMap written = rpc.toVariant().toMap();
+    if (code == -32600)
+        QCOMPARE(Velmor::Json::stringify(written), QString(R"({"code":-32600,"message":"Invalid Request"})"));
     QCOMPARE(written, expected);
     QCOMPARE(written.value("code").typeId(), int(QMetaType::Int));
     if (code == -32000)

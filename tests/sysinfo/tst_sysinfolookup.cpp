@@ -1,0 +1,35 @@
+#include "velmorwire/sysinfo.h"
+#include "velmorwire/sysinfo_p.h"
+
+#include "platform/eventlog.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+// This program's folder holds the query tool; the system path holds none.
+class TestSysInfoLookup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsToolBesideTheProgram();
+};
+
+void TestSysInfoLookup::findsToolBesideTheProgram()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    qputenv("VELMOR_ROOT", root.path().toLocal8Bit());
+    qputenv("PATH", root.path().toLocal8Bit());
+    QVERIFY(Velmor::Platform::EventLog::report(
+        QStringLiteral("Velmor Agent"), Velmor::Platform::EventLog::Information, 0, QStringLiteral("Service started")));
+
+    QCOMPARE(Velmor::SysInfoPrivate::queryTool(), QCoreApplication::applicationDirPath() + QStringLiteral("/wevtutil"));
+    const QString log = Velmor::SysInfo::systemLog();
+    QVERIFY2(log.startsWith(QStringLiteral("Event[0]:\r\n")), qPrintable(log));
+    QVERIFY2(log.endsWith(QStringLiteral("  Description: \r\nService started\r\n\r\n")), qPrintable(log));
+}
+
+QTEST_GUILESS_MAIN(TestSysInfoLookup)
+#include "tst_sysinfolookup.moc"

@@ -1,0 +1,58 @@
+#include "core/mutex.h"
+#include "core/thread.h"
+
+#include <QTest>
+
+#include <mutex>
+#include <vector>
+
+class TestMutex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ownerMayLockAgain();
+    void excludesOtherThreads();
+};
+
+void TestMutex::ownerMayLockAgain()
+{
+    const Velmor::mutex lock;
+    lock.lock();
+    lock.lock();
+    lock.unlock();
+    bool reached = false;
+    // Still held once: another thread has to wait until the last unlock.
+    Velmor::thread other([&] {
+        std::lock_guard<const Velmor::mutex> guard(lock);
+        reached = true;
+    });
+    QTest::qWait(20);
+    lock.lock();
+    QVERIFY(!reached);
+    lock.unlock();
+    lock.unlock();
+    other.join();
+    QVERIFY(reached);
+}
+
+void TestMutex::excludesOtherThreads()
+{
+    const Velmor::mutex lock;
+    int counter = 0;
+    std::vector<std::unique_ptr<Velmor::thread>> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.push_back(std::make_unique<Velmor::thread>([&] {
+            for (int n = 0; n < 10000; ++n) {
+                std::lock_guard<const Velmor::mutex> guard(lock);
+                ++counter;
+            }
+        }));
+    }
+    for (auto &thread : threads)
+        thread->join();
+    QCOMPARE(counter, 40000);
+}
+
+QTEST_GUILESS_MAIN(TestMutex)
+#include "tst_mutex.moc"
