@@ -1,5 +1,6 @@
 #include "velmorwire/deferred.h"
 #include "velmorwire/error.h"
+#include "velmorwire/hostlist.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpccallresponse.h"
 #include "velmorwire/request.h"
@@ -68,6 +69,10 @@ public Q_SLOTS:
     QVariantMap map(const QVariantMap &value) { return value; }
     QVariant echo(const QVariant &value) { return value; }
     int ports(const PortList &list) { return int(list.ports.size()); }
+    QString setOriginalDns(const QString &id, const HostList &servers)
+    {
+        return id + QLatin1Char(' ') + servers.value(1).toString();
+    }
     Error fail(int code) { return Error(uint(code), code ? QStringLiteral("failed") : QString()); }
     Deferred later() { return pending; }
     Deferred already(const QVariant &value) { return Deferred().callback(value); }
@@ -139,6 +144,7 @@ void tst_JsonRPCDispatch::initTestCase()
     registerErrorMetaType();
     registerDeferredMetaType();
     registerPortList();
+    registerHostListConverter();
 }
 
 void tst_JsonRPCDispatch::answers_data()
@@ -288,6 +294,10 @@ void tst_JsonRPCDispatch::typedParameters_data()
     QTest::newRow("registered converter") << QByteArray(R"("ports",[["53","5353"]])") << "2";
     QTest::newRow("registered converter refuses") << QByteArray(R"("ports",[["53","x"]])") << refused;
     QTest::newRow("no converter from text") << QByteArray(R"("ports",["53"])") << refused;
+    QTest::newRow("address list") << QByteArray(R"("setOriginalDns",["eth0",["10.0.0.1","192.168.1.1"]])")
+                                  << R"("eth0 192.168.1.1")";
+    QTest::newRow("address list with a bad address")
+        << QByteArray(R"("setOriginalDns",["eth0",["10.0.0.1","10.1"]])") << refused;
 }
 
 void tst_JsonRPCDispatch::typedParameters()
