@@ -1,0 +1,119 @@
+#include "deferred.h"
+
+#include "deferred_p.h"
+#include "request.h"
+
+#include <QMetaMethod>
+
+namespace Velmor {
+
+namespace {
+
+// Invokes receiver's slot (given as SLOT() writes it) at once with one argument.
+template<typename T>
+void invokeNow(QObject *receiver, const char *slot, const char *typeName, const T &value)
+{
+    const QByteArray signature = QMetaObject::normalizedSignature(slot + 1);
+    const int index = receiver->metaObject()->indexOfSlot(signature.constData());
+    if (index < 0) {
+        qWarning("failed to find slot %s", slot);
+        return;
+    }
+    const QMetaMethod method = receiver->metaObject()->method(index);
+    // The argument is passed by address; only a slot declared with exactly this type may receive it.
+    if (method.parameterCount() != 1 || method.parameterTypes().constFirst() != typeName) {
+        qWarning("failed to find slot %s", slot);
+        return;
+    }
+    method.invoke(receiver, Qt::DirectConnection, QGenericArgument(typeName, &value));
+}
+
+} // namespace
+
+DeferredPrivate::DeferredPrivate() = default;
+
+Deferred::Deferred()
+    : d(new DeferredPrivate)
+{
+}
+
+Deferred::Deferred(const Deferred &other) = default;
+
+Deferred &Deferred::operator=(const Deferred &other) = default;
+
+Deferred::~Deferred() = default;
+
+Deferred &Deferred::callback(const QVariant &result)
+{
+    // Keep the private part alive while receivers run: one of them may drop the last other handle.
+    const QExplicitlySharedDataPointer<DeferredPrivate> keep(d);
+    d->m_result = result;
+    Q_EMIT d->callback(result);
+    d->m_fired = true;
+    return *this;
+}
+
+Deferred &Deferred::errback(const Error &error)
+{
+    const QExplicitlySharedDataPointer<DeferredPrivate> keep(d);
+    d->m_error = Error(error.code(), error.message());
+    d->m_failed = true;
+    Q_EMIT d->errback(d->m_error);
+    d->m_fired = true;
+    return *this;
+}
+
+void Deferred::addCallback(QObject *receiver, const char *slot)
+{
+    if (!receiver || !slot || !*slot)
+        return;
+    if (!d->m_fired) {
+        QObject::connect(d.data(), SIGNAL(callback(QVariant)), receiver, slot);
+        return;
+    }
+    if (d->m_failed)
+        return;
+    invokeNow(receiver, slot, "QVariant", d->m_result);
+}
+
+void Deferred::addErrback(QObject *receiver, const char *slot)
+{
+    if (!receiver || !slot || !*slot)
+        return;
+    if (!d->m_fired) {
+        QObject::connect(d.data(), SIGNAL(errback(Error)), receiver, slot);
+        return;
+    }
+    if (!d->m_failed)
+        return;
+    invokeNow(receiver, slot, "Error", d->m_error);
+}
+
+int registerDeferredMetaType()
+{
+    static int id = 0;
+    if (id != 0)
+        return id;
+    const QMetaType type = QMetaType::fromType<Deferred>();
+    QMetaType::registerNormalizedTypedef("Deferred", type);
+    id = type.id();
+    return id;
+}
+
+DererredRequestError::DererredRequestError(Request *request)
+    : QObject(request)
+    , m_request(request)
+{
+    connect(request, &Request::finished, this, &DererredRequestError::requestFinished);
+}
+
+void DererredRequestError::requestFinished()
+{
+    const Error &error = m_request->error();
+    if (error.code() == 0)
+        m_deferred.callback(QVariant());
+    else
+        m_deferred.errback(error);
+}
+
+} // namespace Velmor
