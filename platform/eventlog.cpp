@@ -24,10 +24,14 @@ QString logPath()
 QString typeName(Type type)
 {
     switch (type) {
-    case Success: return QStringLiteral("Success");
-    case Error: return QStringLiteral("Error");
-    case Warning: return QStringLiteral("Warning");
-    case Information: return QStringLiteral("Information");
+    case Success:
+        return QStringLiteral("Success");
+    case Error:
+        return QStringLiteral("Error");
+    case Warning:
+        return QStringLiteral("Warning");
+    case Information:
+        return QStringLiteral("Information");
     }
     return QString();
 }
@@ -35,8 +39,8 @@ QString typeName(Type type)
 bool report(const QString &source, Type type, int id, const QString &text)
 {
     const QString line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + QLatin1Char('\t')
-        + escapeField(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t')
-        + QString::number(id) + QLatin1Char('\t') + escapeField(text) + QLatin1Char('\n');
+        + escapeField(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t') + QString::number(id)
+        + QLatin1Char('\t') + escapeField(text) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const int fd = ::open(QFile::encodeName(logPath()).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -38,7 +40,7 @@ class WriteLock
 public:
     WriteLock()
         : m_fd(::open(QFile::encodeName(rootPath(QStringLiteral("registry/.lock"))).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+            O_RDWR | O_CREAT | O_CLOEXEC, 0600))
     {
         if (m_fd >= 0)
             ::flock(m_fd, LOCK_EX);
@@ -54,8 +56,8 @@ private:
     int m_fd;
 };
 
-const char *const hives[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_CLASSES_ROOT",
-                             "HKEY_CURRENT_CONFIG"};
+const char *const hives[]
+    = { "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG" };
 
 // Splits a key path into its names, the hive first in its canonical spelling.
 bool splitPath(const QString &key, QStringList *names)
@@ -107,17 +109,17 @@ quint32 parseKey(const QByteArray &bytes, KeyData *data)
         } else if (kind == QLatin1String("fail-writes") && record.size() == 2) {
             data->writeFailure = record.at(1).toUInt(&ok);
         } else if (kind == QLatin1String("string") && record.size() == 3) {
-            NamedValue entry{record.at(1), Value()};
+            NamedValue entry { record.at(1), Value() };
             entry.value.type = String;
             entry.value.text = record.at(2);
             data->values.append(entry);
         } else if (kind == QLatin1String("number") && record.size() == 3) {
-            NamedValue entry{record.at(1), Value()};
+            NamedValue entry { record.at(1), Value() };
             entry.value.type = Number;
             entry.value.number = record.at(2).toUInt(&ok);
             data->values.append(entry);
         } else if (kind == QLatin1String("multi-string") && record.size() >= 2) {
-            NamedValue entry{record.at(1), Value()};
+            NamedValue entry { record.at(1), Value() };
             entry.value.type = MultiString;
             entry.value.texts = record.mid(2);
             data->values.append(entry);
@@ -132,19 +134,22 @@ quint32 parseKey(const QByteArray &bytes, KeyData *data)
 
 QByteArray formatKey(const KeyData &data)
 {
-    QByteArray bytes = formatRecord({QStringLiteral("key"), data.name});
+    QByteArray bytes = formatRecord({ QStringLiteral("key"), data.name });
     if (data.writeFailure != ErrorSuccess)
-        bytes += formatRecord({QStringLiteral("fail-writes"), QString::number(data.writeFailure)});
+        bytes += formatRecord({ QStringLiteral("fail-writes"), QString::number(data.writeFailure) });
     for (const NamedValue &entry : data.values) {
         switch (entry.value.type) {
-        case String: bytes += formatRecord({QStringLiteral("string"), entry.name, entry.value.text}); break;
+        case String:
+            bytes += formatRecord({ QStringLiteral("string"), entry.name, entry.value.text });
+            break;
         case Number:
-            bytes += formatRecord({QStringLiteral("number"), entry.name, QString::number(entry.value.number)});
+            bytes += formatRecord({ QStringLiteral("number"), entry.name, QString::number(entry.value.number) });
             break;
         case MultiString:
-            bytes += formatRecord(QStringList{QStringLiteral("multi-string"), entry.name} + entry.value.texts);
+            bytes += formatRecord(QStringList { QStringLiteral("multi-string"), entry.name } + entry.value.texts);
             break;
-        case None: break;
+        case None:
+            break;
         }
     }
     return bytes;
@@ -200,20 +205,32 @@ quint32 loadForChange(const QString &key, QStringList *names, KeyData *data)
     return data->writeFailure;
 }
 
-quint32 storeValue(const QString &key, const QString &name, const Value &value)
+// Edits a key under the write lock and saves it when change succeeds; a failed change leaves the key as it was.
+// A marked key refuses every change but that of its mark.
+quint32 changeKey(const QString &key, bool honourMark, const std::function<quint32(KeyData &)> &change)
 {
     WriteLock lock;
     QStringList names;
     KeyData data;
-    const quint32 status = loadForChange(key, &names, &data);
+    const quint32 status = honourMark ? loadForChange(key, &names, &data) : loadKey(key, &names, &data);
     if (status != ErrorSuccess)
         return status;
-    const int index = indexOfValue(data, name);
-    if (index < 0)
-        data.values.append(NamedValue{name, value});
-    else
-        data.values[index].value = value;
-    return saveKey(names, data);
+    if (names.size() == 1)
+        return ErrorAccessDenied;
+    const quint32 changed = change(data);
+    return changed == ErrorSuccess ? saveKey(names, data) : changed;
+}
+
+quint32 storeValue(const QString &key, const QString &name, const Value &value)
+{
+    return changeKey(key, true, [&](KeyData &data) {
+        const int index = indexOfValue(data, name);
+        if (index < 0)
+            data.values.append(NamedValue { name, value });
+        else
+            data.values[index].value = value;
+        return quint32(ErrorSuccess);
+    });
 }
 
 } // namespace
@@ -261,7 +278,7 @@ quint32 deleteKey(const QString &key)
     if (status != ErrorSuccess)
         return status;
     const QDir children(directoryOf(names));
-    if (!children.entryList({QStringLiteral("*.key")}, QDir::Files | QDir::Hidden).isEmpty())
+    if (!children.entryList({ QStringLiteral("*.key") }, QDir::Files | QDir::Hidden).isEmpty())
         return ErrorAccessDenied;
     if (!QFile::remove(fileOf(names)))
         return ErrorRegistryIoFailed;
@@ -312,17 +329,13 @@ quint32 setNumber(const QString &key, const QString &name, quint32 number)
 
 quint32 deleteValue(const QString &key, const QString &name)
 {
-    WriteLock lock;
-    QStringList names;
-    KeyData data;
-    const quint32 status = loadForChange(key, &names, &data);
-    if (status != ErrorSuccess)
-        return status;
-    const int index = indexOfValue(data, name);
-    if (index < 0)
-        return ErrorFileNotFound;
-    data.values.removeAt(index);
-    return saveKey(names, data);
+    return changeKey(key, true, [&](KeyData &data) {
+        const int index = indexOfValue(data, name);
+        if (index < 0)
+            return quint32(ErrorFileNotFound);
+        data.values.removeAt(index);
+        return quint32(ErrorSuccess);
+    });
 }
 
 quint32 subKeyNames(const QString &key, QStringList *names)
@@ -334,7 +347,7 @@ quint32 subKeyNames(const QString &key, QStringList *names)
         return status;
     const QDir children(directoryOf(path));
     names->clear();
-    const QStringList files = children.entryList({QStringLiteral("*.key")}, QDir::Files | QDir::Hidden);
+    const QStringList files = children.entryList({ QStringLiteral("*.key") }, QDir::Files | QDir::Hidden);
     for (const QString &file : files) {
         KeyData child;
         const quint32 childStatus = readFile(children.filePath(file), &child);
@@ -345,7 +358,7 @@ quint32 subKeyNames(const QString &key, QStringList *names)
         names->append(child.name);
     }
     std::sort(names->begin(), names->end(),
-              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return ErrorSuccess;
 }
 
@@ -364,16 +377,10 @@ quint32 valueNames(const QString &key, QStringList *names)
 
 quint32 setWriteFailure(const QString &key, quint32 status)
 {
-    WriteLock lock;
-    QStringList names;
-    KeyData data;
-    const quint32 loaded = loadKey(key, &names, &data);
-    if (loaded != ErrorSuccess)
-        return loaded;
-    if (names.size() == 1)
-        return ErrorAccessDenied;
-    data.writeFailure = status;
-    return saveKey(names, data);
+    return changeKey(key, false, [status](KeyData &data) {
+        data.writeFailure = status;
+        return quint32(ErrorSuccess);
+    });
 }
 
 } // namespace Registry

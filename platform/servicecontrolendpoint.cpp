@@ -35,8 +35,8 @@ ServiceControlEndpoint::~ServiceControlEndpoint()
 bool ServiceControlEndpoint::listen()
 {
     // The lock lives as long as the process holds it, so a crashed service never blocks the next start.
-    m_lockFd = ::open(QFile::encodeName(ServiceManager::lockFilePath(m_name)).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_lockFd = ::open(
+        QFile::encodeName(ServiceManager::lockFilePath(m_name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFd < 0) {
         m_error = ErrorAccessDenied;
         return false;
@@ -79,7 +79,8 @@ quint32 ServiceControlEndpoint::check(quint32 control) const
 {
     const bool pending = m_state == ServiceState::StartPending || m_state == ServiceState::StopPending;
     switch (control) {
-    case ControlInterrogate: return ErrorSuccess;
+    case ControlInterrogate:
+        return ErrorSuccess;
     case ControlStop:
         if (!(m_acceptedControls & AcceptStop))
             return ErrorInvalidServiceControl;
@@ -105,18 +106,25 @@ void ServiceControlEndpoint::answer(QLocalSocket *socket)
         if (status == ErrorSuccess && control != ControlInterrogate) {
             QString what;
             switch (control) {
-            case ControlStop: what = QStringLiteral("a stop control"); break;
-            case ControlPause: what = QStringLiteral("a pause control"); break;
-            case ControlContinue: what = QStringLiteral("a continue control"); break;
-            default: what = QStringLiteral("the user command %1").arg(control - FirstUserControl);
+            case ControlStop:
+                what = QStringLiteral("a stop control");
+                break;
+            case ControlPause:
+                what = QStringLiteral("a pause control");
+                break;
+            case ControlContinue:
+                what = QStringLiteral("a continue control");
+                break;
+            default:
+                what = QStringLiteral("the user command %1").arg(control - FirstUserControl);
             }
             EventLog::report(QStringLiteral("Service Control Manager"), EventLog::Information, 7035,
-                             QStringLiteral("The %1 service was successfully sent %2.").arg(m_name, what));
+                QStringLiteral("The %1 service was successfully sent %2.").arg(m_name, what));
             if (m_handler)
                 m_handler(control);
         }
         socket->write(QByteArray::number(status) + ' ' + QByteArray::number(quint32(m_state)) + ' '
-                      + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+            + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
         // The answer to a stop must leave before the event loop ends.
         socket->flush();
         if (socket->bytesToWrite() > 0)

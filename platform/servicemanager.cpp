@@ -42,19 +42,19 @@ bool isValidName(const QString &name)
 QByteArray formatRegistration(const ServiceRegistration &r)
 {
     QByteArray bytes;
-    bytes += formatRecord({QStringLiteral("name"), r.name});
-    bytes += formatRecord({QStringLiteral("display-name"), r.displayName});
-    bytes += formatRecord({QStringLiteral("description"), r.description});
-    bytes += formatRecord({QStringLiteral("program"), r.program});
-    bytes += formatRecord(QStringList{QStringLiteral("arguments")} + r.arguments);
-    bytes += formatRecord({QStringLiteral("account"), r.account});
-    bytes += formatRecord({QStringLiteral("password"), r.password});
-    bytes += formatRecord({QStringLiteral("type"), QString::number(r.type)});
-    bytes += formatRecord({QStringLiteral("start-type"), QString::number(r.startType)});
-    bytes += formatRecord({QStringLiteral("error-control"), QString::number(r.errorControl)});
-    bytes += formatRecord(QStringList{QStringLiteral("dependencies")} + r.dependencies);
+    bytes += formatRecord({ QStringLiteral("name"), r.name });
+    bytes += formatRecord({ QStringLiteral("display-name"), r.displayName });
+    bytes += formatRecord({ QStringLiteral("description"), r.description });
+    bytes += formatRecord({ QStringLiteral("program"), r.program });
+    bytes += formatRecord(QStringList { QStringLiteral("arguments") } + r.arguments);
+    bytes += formatRecord({ QStringLiteral("account"), r.account });
+    bytes += formatRecord({ QStringLiteral("password"), r.password });
+    bytes += formatRecord({ QStringLiteral("type"), QString::number(r.type) });
+    bytes += formatRecord({ QStringLiteral("start-type"), QString::number(r.startType) });
+    bytes += formatRecord({ QStringLiteral("error-control"), QString::number(r.errorControl) });
+    bytes += formatRecord(QStringList { QStringLiteral("dependencies") } + r.dependencies);
     if (r.standIn)
-        bytes += formatRecord({QStringLiteral("stand-in")});
+        bytes += formatRecord({ QStringLiteral("stand-in") });
     return bytes;
 }
 
@@ -166,8 +166,8 @@ struct Answer
 };
 
 // One request and its answer line "<status> <state> <pid>" on the service's control socket.
-quint32 exchange(QLocalSocket &socket, const QString &name, quint32 control, const QDeadlineTimer &deadline,
-                 Answer *answer)
+quint32 exchange(
+    QLocalSocket &socket, const QString &name, quint32 control, const QDeadlineTimer &deadline, Answer *answer)
 {
     socket.connectToServer(controlSocketPath(name));
     if (!socket.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 0))))
@@ -196,8 +196,8 @@ quint32 changeStandIn(const ServiceRegistration &registration, ServiceState want
     const bool running = wanted == ServiceState::Running;
     if (!writeFileAtomically(standInStatePath(registration.name), running ? "running\n" : "stopped\n"))
         return ErrorAccessDenied;
-    const QByteArray entry = formatRecord({QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
-                                           running ? QStringLiteral("start") : QStringLiteral("stop")});
+    const QByteArray entry = formatRecord({ QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+        running ? QStringLiteral("start") : QStringLiteral("stop") });
     QFile history(servicePath(registration.name, ".history"));
     if (history.open(QIODevice::WriteOnly | QIODevice::Append))
         history.write(entry);
@@ -221,13 +221,20 @@ void reportState(const QString &name, ServiceState state)
 {
     const char *word = nullptr;
     switch (state) {
-    case ServiceState::Running: word = "running"; break;
-    case ServiceState::Paused: word = "paused"; break;
-    case ServiceState::Stopped: word = "stopped"; break;
-    default: return;
+    case ServiceState::Running:
+        word = "running";
+        break;
+    case ServiceState::Paused:
+        word = "paused";
+        break;
+    case ServiceState::Stopped:
+        word = "stopped";
+        break;
+    default:
+        return;
     }
     EventLog::report(QLatin1String(managerSource), EventLog::Information, 7036,
-                     QStringLiteral("The %1 service entered the %2 state.").arg(name, QLatin1String(word)));
+        QStringLiteral("The %1 service entered the %2 state.").arg(name, QLatin1String(word)));
 }
 
 quint32 createService(const ServiceRegistration &registration)

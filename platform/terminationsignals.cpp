@@ -13,7 +13,7 @@ namespace Platform {
 
 namespace {
 
-int pipeFds[2] = {-1, -1};
+int pipeFds[2] = { -1, -1 };
 
 // Runs in signal context: only the async-signal-safe write() of the signal number.
 void onSignal(int signalNumber)

@@ -62,9 +62,9 @@ void tst_Registry::valuesKeepTypeAndContent_data()
     QTest::newRow("empty string") << int(Registry::String) << "" << QStringList() << 0u;
     QTest::newRow("string with separators") << int(Registry::String) << "a\tb\nc\\t\r\\" << QStringList() << 0u;
     QTest::newRow("unicode string") << int(Registry::String) << "Ethernet \u00e9\u4e2d" << QStringList() << 0u;
-    QTest::newRow("multi-string") << int(Registry::MultiString) << "" << QStringList{"10.0.0.1", "10.0.0.2"} << 0u;
+    QTest::newRow("multi-string") << int(Registry::MultiString) << "" << QStringList { "10.0.0.1", "10.0.0.2" } << 0u;
     QTest::newRow("empty multi-string") << int(Registry::MultiString) << "" << QStringList() << 0u;
-    QTest::newRow("multi-string with tabs") << int(Registry::MultiString) << "" << QStringList{"a\tb", "\\"} << 0u;
+    QTest::newRow("multi-string with tabs") << int(Registry::MultiString) << "" << QStringList { "a\tb", "\\" } << 0u;
     QTest::newRow("zero") << int(Registry::Number) << "" << QStringList() << 0u;
     QTest::newRow("largest number") << int(Registry::Number) << "" << QStringList() << 4294967295u;
 }
@@ -78,9 +78,15 @@ void tst_Registry::valuesKeepTypeAndContent()
 
     quint32 status = 0;
     switch (type) {
-    case Registry::String: status = Registry::setString(adapter, "Value", text); break;
-    case Registry::MultiString: status = Registry::setMultiString(adapter, "Value", texts); break;
-    default: status = Registry::setNumber(adapter, "Value", number); break;
+    case Registry::String:
+        status = Registry::setString(adapter, "Value", text);
+        break;
+    case Registry::MultiString:
+        status = Registry::setMultiString(adapter, "Value", texts);
+        break;
+    default:
+        status = Registry::setNumber(adapter, "Value", number);
+        break;
     }
     QCOMPARE(status, 0u);
     Registry::setString(adapter, "After", "still here");
@@ -107,25 +113,25 @@ void tst_Registry::namesIgnoreCase()
     QCOMPARE(value.text, QStringLiteral("9.9.9.9"));
     QStringList names;
     QCOMPARE(Registry::valueNames(adapter, &names), 0u);
-    QCOMPARE(names, QStringList{"NameServer"});
+    QCOMPARE(names, QStringList { "NameServer" });
     QCOMPARE(Registry::subKeyNames("HKEY_LOCAL_MACHINE\\system\\currentcontrolset\\SERVICES\\tcpip", &names), 0u);
-    QCOMPARE(names, QStringList{"Parameters"});
+    QCOMPARE(names, QStringList { "Parameters" });
 }
 
 void tst_Registry::enumeration()
 {
-    for (const char *name : {"b", "C", "a.key", "A", "a.d"})
+    for (const char *name : { "b", "C", "a.key", "A", "a.d" })
         QCOMPARE(Registry::createKey(interfaces + "\\" + name), 0u);
     QStringList names;
     QCOMPARE(Registry::subKeyNames(interfaces, &names), 0u);
-    QCOMPARE(names, QStringList({"A", "a.d", "a.key", "b", "C", "{6A1F0C2E-0000-4000-8000-000000000001}"}));
+    QCOMPARE(names, QStringList({ "A", "a.d", "a.key", "b", "C", "{6A1F0C2E-0000-4000-8000-000000000001}" }));
 
     Registry::setString(adapter, "NameServer", "");
     Registry::setNumber(adapter, "EnableDHCP", 1);
-    Registry::setMultiString(adapter, "DefaultGateway", {"10.0.0.1"});
+    Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1" });
     Registry::setNumber(adapter, "EnableDHCP", 0);
     QCOMPARE(Registry::valueNames(adapter, &names), 0u);
-    QCOMPARE(names, QStringList({"NameServer", "EnableDHCP", "DefaultGateway"}));
+    QCOMPARE(names, QStringList({ "NameServer", "EnableDHCP", "DefaultGateway" }));
 
     QCOMPARE(Registry::subKeyNames("HKEY_CURRENT_USER", &names), 0u);
     QCOMPARE(names, QStringList());
@@ -163,12 +169,12 @@ void tst_Registry::malformedPaths()
     Registry::Value value;
     QCOMPARE(Registry::queryValue(key, "x", &value), quint32(ErrorInvalidParameter));
     QVERIFY(!Registry::keyExists(key));
-    QCOMPARE(QDir(m_root->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"registry"});
+    QCOMPARE(QDir(m_root->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList { "registry" });
 }
 
 void tst_Registry::emptyItemOfMultiStringIsRefused()
 {
-    QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", {"10.0.0.1", ""}), quint32(ErrorInvalidParameter));
+    QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1", "" }), quint32(ErrorInvalidParameter));
     Registry::Value value;
     QCOMPARE(Registry::queryValue(adapter, "DefaultGateway", &value), quint32(ErrorFileNotFound));
 }
@@ -202,7 +208,7 @@ void tst_Registry::markedKeyRefusesWrites()
     QCOMPARE(Registry::setWriteFailure(adapter, status), 0u);
 
     QCOMPARE(Registry::setString(adapter, "NameServer", "127.0.0.1"), status);
-    QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", {"10.0.0.1"}), status);
+    QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1" }), status);
     QCOMPARE(Registry::setNumber(adapter, "EnableDHCP", 1), status);
     QCOMPARE(Registry::deleteValue(adapter, "NameServer"), status);
     QCOMPARE(Registry::createKey(adapter + "\\Child"), status);
@@ -214,7 +220,7 @@ void tst_Registry::markedKeyRefusesWrites()
     QCOMPARE(value.text, QStringLiteral("192.168.1.1"));
     QStringList names;
     QCOMPARE(Registry::valueNames(adapter, &names), 0u);
-    QCOMPARE(names, QStringList{"NameServer"});
+    QCOMPARE(names, QStringList { "NameServer" });
     QVERIFY(!Registry::keyExists(adapter + "\\Child"));
     // Its parent is not marked.
     QCOMPARE(Registry::setString(interfaces, "x", "y"), 0u);

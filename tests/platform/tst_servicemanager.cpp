@@ -42,9 +42,8 @@ private:
     static quint32 controlFromWorker(quint32 control)
     {
         QFutureWatcher<quint32> watcher;
-        watcher.setFuture(QtConcurrent::run([control] {
-            return ServiceManager::controlService(QStringLiteral("Test Service"), control, 10000);
-        }));
+        watcher.setFuture(QtConcurrent::run(
+            [control] { return ServiceManager::controlService(QStringLiteral("Test Service"), control, 10000); }));
         [[maybe_unused]] const bool finished = QTest::qWaitFor([&watcher] { return watcher.isFinished(); }, 20000);
         return watcher.isFinished() ? watcher.result() : 0xffffffffu;
     }
@@ -68,12 +67,12 @@ void tst_ServiceManager::registrationRoundTrip()
     ServiceRegistration registration = testService();
     registration.displayName = QStringLiteral("Test\tService");
     registration.description = QStringLiteral("line one\nline two \\ end");
-    registration.arguments = {QStringLiteral("--pidfile=/run/x y.pid"), QStringLiteral("-v")};
+    registration.arguments = { QStringLiteral("--pidfile=/run/x y.pid"), QStringLiteral("-v") };
     registration.account = QStringLiteral(".\\alice");
     registration.password = QStringLiteral("p\u00e4ss\tword");
     registration.type = ServiceRegistration::OwnProcess;
     registration.startType = ServiceRegistration::AutomaticStart;
-    registration.dependencies = {QStringLiteral("Tcpip"), QStringLiteral("Dnscache")};
+    registration.dependencies = { QStringLiteral("Tcpip"), QStringLiteral("Dnscache") };
     QCOMPARE(ServiceManager::createService(registration), 0u);
 
     ServiceRegistration read;
@@ -105,12 +104,17 @@ void tst_ServiceManager::registrationErrors_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("program");
     QTest::addColumn<quint32>("status");
-    QTest::newRow("empty name") << "" << "/bin/true" << quint32(ErrorInvalidName);
-    QTest::newRow("slash") << "../escape" << "/bin/true" << quint32(ErrorInvalidName);
-    QTest::newRow("backslash") << "a\\b" << "/bin/true" << quint32(ErrorInvalidName);
-    QTest::newRow("line feed") << "a\nb" << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("empty name") << ""
+                                << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("slash") << "../escape"
+                           << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("backslash") << "a\\b"
+                               << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("line feed") << "a\nb"
+                               << "/bin/true" << quint32(ErrorInvalidName);
     QTest::newRow("too long") << QString(257, QLatin1Char('n')) << "/bin/true" << quint32(ErrorInvalidName);
-    QTest::newRow("no program") << "Name" << "" << quint32(ErrorInvalidParameter);
+    QTest::newRow("no program") << "Name"
+                                << "" << quint32(ErrorInvalidParameter);
 }
 
 void tst_ServiceManager::registrationErrors()
@@ -122,7 +126,7 @@ void tst_ServiceManager::registrationErrors()
     registration.name = name;
     registration.program = program;
     QCOMPARE(ServiceManager::createService(registration), status);
-    QStringList registrations = QDir(m_root->filePath("services")).entryList({"*.service"});
+    QStringList registrations = QDir(m_root->filePath("services")).entryList({ "*.service" });
     registrations.removeAll(QStringLiteral("dnscache.service"));
     QCOMPARE(registrations, QStringList());
 }
@@ -144,16 +148,17 @@ void tst_ServiceManager::dnsClientRestartIsRecorded()
     QCOMPARE(state, ServiceState::Stopped);
     QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), quint32(ErrorServiceNotActive));
     QCOMPARE(ServiceManager::startService(QStringLiteral("dnscache")), 0u);
-    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlPause),
-             quint32(ErrorInvalidServiceControl));
-    QCOMPARE(ServiceManager::standInHistory(QStringLiteral("Dnscache")), QStringList({"stop", "start"}));
+    QCOMPARE(
+        ServiceManager::controlService(QStringLiteral("Dnscache"), ControlPause), quint32(ErrorInvalidServiceControl));
+    QCOMPARE(ServiceManager::standInHistory(QStringLiteral("Dnscache")), QStringList({ "stop", "start" }));
 
     QStringList log;
     const QList<EventLog::Entry> entries = EventLog::entries();
     for (const EventLog::Entry &entry : entries)
         log.append(entry.source + ": " + entry.text);
-    QCOMPARE(log, QStringList({"Service Control Manager: The Dnscache service entered the stopped state.",
-                               "Service Control Manager: The Dnscache service entered the running state."}));
+    QCOMPARE(log,
+        QStringList({ "Service Control Manager: The Dnscache service entered the stopped state.",
+            "Service Control Manager: The Dnscache service entered the running state." }));
 }
 
 void tst_ServiceManager::startFailures_data()
@@ -194,7 +199,7 @@ void tst_ServiceManager::endpointAnswersControls()
     QCOMPARE(controlFromWorker(ControlPause), 0u);
     QCOMPARE(endpoint.state(), ServiceState::Paused);
     QCOMPARE(controlFromWorker(FirstUserControl + 5), 0u);
-    QCOMPARE(received, QList<quint32>({ControlPause, FirstUserControl + 5}));
+    QCOMPARE(received, QList<quint32>({ ControlPause, FirstUserControl + 5 }));
 
     QFutureWatcher<quint32> watcher;
     ServiceState state = ServiceState::Stopped;

@@ -23,7 +23,7 @@ void tst_SettingsStore::defaultStoreIsUnderTheRoot()
     QTemporaryDir root;
     qputenv("VELMOR_ROOT", QFile::encodeName(root.path()));
     useRootSettings();
-    for (const char *application : {"Service", "Agent"}) {
+    for (const char *application : { "Service", "Agent" }) {
         QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
         QCoreApplication::setApplicationName(application);
         QSettings settings;

@@ -31,7 +31,7 @@ private:
         const QList<EventLog::Entry> all = EventLog::entries();
         for (const EventLog::Entry &entry : all)
             lines.append(entry.source + QLatin1Char('|') + EventLog::typeName(entry.type) + QLatin1Char('|')
-                         + QString::number(entry.id) + QLatin1Char('|') + entry.text);
+                + QString::number(entry.id) + QLatin1Char('|') + entry.text);
         return lines;
     }
 
@@ -39,7 +39,7 @@ private:
     std::unique_ptr<Service> m_service;
     int m_argc = 1;
     char m_program[16] = "velmor-warden";
-    char *m_argv[2] = {m_program, nullptr};
+    char *m_argv[2] = { m_program, nullptr };
 };
 
 void tst_EventLogMessageHandler::init()
@@ -62,9 +62,10 @@ void tst_EventLogMessageHandler::typesMapToEventTypes()
     qInfo("an info message");
     qWarning("a warning with\ttab and\nline feed");
     qCritical("a critical message: %d", 42);
-    QCOMPARE(entries(), QStringList({"Velmor Agent|Information|0|a debug message",
-                                     "Velmor Agent|Warning|0|a warning with\ttab and\nline feed",
-                                     "Velmor Agent|Error|0|a critical message: 42"}));
+    QCOMPARE(entries(),
+        QStringList(
+            { "Velmor Agent|Information|0|a debug message", "Velmor Agent|Warning|0|a warning with\ttab and\nline feed",
+                "Velmor Agent|Error|0|a critical message: 42" }));
 }
 
 void tst_EventLogMessageHandler::otherThreadsWriteToo()
@@ -97,7 +98,7 @@ void tst_EventLogMessageHandler::fatalIsWrittenThenAborts()
     QCOMPARE(::waitpid(child, &status, 0), child);
     QVERIFY(WIFSIGNALED(status));
     QCOMPARE(WTERMSIG(status), SIGABRT);
-    QCOMPARE(entries(), QStringList({"Velmor Agent|Error|0|cannot go on"}));
+    QCOMPARE(entries(), QStringList({ "Velmor Agent|Error|0|cannot go on" }));
 }
 
 QTEST_GUILESS_MAIN(tst_EventLogMessageHandler)

@@ -47,7 +47,7 @@ void tst_ServiceCommandLine::help()
 {
     QFETCH(QString, option);
     Machine machine;
-    const WardenTest::Result result = run({option});
+    const WardenTest::Result result = run({ option });
     const QByteArray expected = "\n" + WardenTest::program().toLocal8Bit()
         + " -[i|u|e|s|v|h]\n"
           "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account and password\n"
@@ -68,12 +68,12 @@ void tst_ServiceCommandLine::version()
     Machine machine;
     const QByteArray head = "The service\n\tVelmor Agent\n\t" + WardenTest::program().toLocal8Bit() + "\n\n";
 
-    WardenTest::Result result = run({QStringLiteral("-v")});
+    WardenTest::Result result = run({ QStringLiteral("-v") });
     QCOMPARE(result.out, head + "is not installed and not running\n\n");
     QCOMPARE(result.exitCode, 0);
 
-    QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
-    result = run({QStringLiteral("-version")});
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    result = run({ QStringLiteral("-version") });
     QCOMPARE(result.out, head + "is installed and not running\n\n");
     QCOMPARE(result.exitCode, 0);
 }
@@ -88,29 +88,33 @@ void tst_ServiceCommandLine::install_data()
 
     const quint32 own = 0x10;
     const quint32 interactive = 0x110;
-    const QStringList both{QStringLiteral("Dnscache"), QStringLiteral("Tcpip")};
-    QTest::newRow("no account") << QStringList{"-i"} << "" << "" << interactive << QStringList();
-    QTest::newRow("local account") << QStringList{"-install", "alice", "secret"} << ".\\alice"
+    const QStringList both { QStringLiteral("Dnscache"), QStringLiteral("Tcpip") };
+    QTest::newRow("no account") << QStringList { "-i" } << ""
+                                << "" << interactive << QStringList();
+    QTest::newRow("local account") << QStringList { "-install", "alice", "secret" } << ".\\alice"
                                    << "secret" << own << QStringList();
-    QTest::newRow("account without password") << QStringList{"-i", "alice"} << ".\\alice" << "" << own
-                                              << QStringList();
-    QTest::newRow("domain account") << QStringList{"-i", "CORP\\bob", "pw"} << "CORP\\bob"
+    QTest::newRow("account without password") << QStringList { "-i", "alice" } << ".\\alice"
+                                              << "" << own << QStringList();
+    QTest::newRow("domain account") << QStringList { "-i", "CORP\\bob", "pw" } << "CORP\\bob"
                                     << "pw" << own << QStringList();
-    QTest::newRow("LocalSystem is no account") << QStringList{"-i", "LocalSystem", "pw"} << ""
+    QTest::newRow("LocalSystem is no account") << QStringList { "-i", "LocalSystem", "pw" } << ""
                                                << "" << interactive << QStringList();
-    QTest::newRow("local LocalSystem") << QStringList{"-i", ".\\LocalSystem"} << "" << "" << interactive
-                                       << QStringList();
-    QTest::newRow("other case of LocalSystem") << QStringList{"-i", "localsystem"} << ".\\localsystem" << ""
-                                               << own << QStringList();
-    QTest::newRow("-d before account") << QStringList{"-i", "-d", "Dnscache", "-d", "Tcpip", "alice", "secret"}
-                                       << ".\\alice" << "secret" << own << both;
-    QTest::newRow("-d between") << QStringList{"-i", "alice", "-d", "Dnscache", "secret", "-d", "Tcpip"}
-                                << ".\\alice" << "secret" << own << both;
-    QTest::newRow("-d after password") << QStringList{"-i", "alice", "secret", "-d", "Dnscache", "-d", "Tcpip"}
-                                       << ".\\alice" << "secret" << own << both;
-    QTest::newRow("-d without account") << QStringList{"-i", "-d", "Tcpip", "-d", "Dnscache"} << "" << ""
-                                        << interactive << QStringList{"Tcpip", "Dnscache"};
-    QTest::newRow("trailing -d is dropped") << QStringList{"-i", "alice", "secret", "-d"} << ".\\alice"
+    QTest::newRow("local LocalSystem") << QStringList { "-i", ".\\LocalSystem" } << ""
+                                       << "" << interactive << QStringList();
+    QTest::newRow("other case of LocalSystem") << QStringList { "-i", "localsystem" } << ".\\localsystem"
+                                               << "" << own << QStringList();
+    QTest::newRow("-d before account") << QStringList { "-i", "-d", "Dnscache", "-d", "Tcpip", "alice", "secret" }
+                                       << ".\\alice"
+                                       << "secret" << own << both;
+    QTest::newRow("-d between") << QStringList { "-i", "alice", "-d", "Dnscache", "secret", "-d", "Tcpip" }
+                                << ".\\alice"
+                                << "secret" << own << both;
+    QTest::newRow("-d after password") << QStringList { "-i", "alice", "secret", "-d", "Dnscache", "-d", "Tcpip" }
+                                       << ".\\alice"
+                                       << "secret" << own << both;
+    QTest::newRow("-d without account") << QStringList { "-i", "-d", "Tcpip", "-d", "Dnscache" } << ""
+                                        << "" << interactive << QStringList { "Tcpip", "Dnscache" };
+    QTest::newRow("trailing -d is dropped") << QStringList { "-i", "alice", "secret", "-d" } << ".\\alice"
                                             << "secret" << own << QStringList();
 }
 
@@ -133,8 +137,9 @@ void tst_ServiceCommandLine::install()
     QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Velmor Agent"), &registration), 0u);
     QCOMPARE(registration.name, QStringLiteral("Velmor Agent"));
     QCOMPARE(registration.displayName, QStringLiteral("Velmor Agent"));
-    QCOMPARE(registration.description, QStringLiteral("Velmor Agent backend. Handles DNS settings on local system "
-                                                      "and user filtering preferences"));
+    QCOMPARE(registration.description,
+        QStringLiteral("Velmor Agent backend. Handles DNS settings on local system "
+                       "and user filtering preferences"));
     QCOMPARE(registration.program, path);
     QCOMPARE(registration.arguments, QStringList());
     QCOMPARE(registration.startType, quint32(ServiceRegistration::AutomaticStart));
@@ -147,11 +152,11 @@ void tst_ServiceCommandLine::install()
 void tst_ServiceCommandLine::installTwiceKeepsTheRegistration()
 {
     Machine machine;
-    QCOMPARE(run({QStringLiteral("-i"), QStringLiteral("alice"), QStringLiteral("secret")}).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-i"), QStringLiteral("alice"), QStringLiteral("secret") }).exitCode, 0);
     const QByteArray before = registrationFile(machine);
     QVERIFY(!before.isEmpty());
 
-    const WardenTest::Result result = run({QStringLiteral("-i"), QStringLiteral("-d"), QStringLiteral("Tcpip")});
+    const WardenTest::Result result = run({ QStringLiteral("-i"), QStringLiteral("-d"), QStringLiteral("Tcpip") });
     QCOMPARE(result.err, QByteArray("The service Velmor Agent is already installed\n"));
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.exitCode, 0);
@@ -166,7 +171,7 @@ void tst_ServiceCommandLine::installFailure()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    const WardenTest::Result result = run({QStringLiteral("-i")});
+    const WardenTest::Result result = run({ QStringLiteral("-i") });
     QCOMPARE(result.err, QByteArray("The service Velmor Agent could not be installed\n"));
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.exitCode, 255);
@@ -175,15 +180,15 @@ void tst_ServiceCommandLine::installFailure()
 void tst_ServiceCommandLine::uninstall()
 {
     Machine machine;
-    QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
 
-    WardenTest::Result result = run({QStringLiteral("-u")});
+    WardenTest::Result result = run({ QStringLiteral("-u") });
     QCOMPARE(result.out, QByteArray("The service Velmor Agent has been uninstalled.\n"));
     QCOMPARE(result.exitCode, 0);
     ServiceRegistration registration;
     QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Velmor Agent"), &registration), 1060u);
 
-    result = run({QStringLiteral("-uninstall")});
+    result = run({ QStringLiteral("-uninstall") });
     QCOMPARE(result.err, QByteArray("The service Velmor Agent is not installed\n"));
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.exitCode, 0);
@@ -193,7 +198,7 @@ void tst_ServiceCommandLine::startWithoutRegistration_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no arguments") << QStringList();
-    QTest::newRow("unknown switch") << QStringList{"-x"};
+    QTest::newRow("unknown switch") << QStringList { "-x" };
 }
 
 void tst_ServiceCommandLine::startWithoutRegistration()
@@ -220,11 +225,11 @@ void tst_ServiceCommandLine::controlsWithoutRunningService()
     QFETCH(QString, stopFailure);
     Machine machine;
     if (installed)
-        QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
+        QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
 
     // Only a failed stop is reported, and it goes to the event log, not to the console.
-    const QList<QStringList> switches{{"-t"}, {"-terminate"}, {"-p"}, {"-pause"}, {"-r"},
-                                      {"-resume"}, {"-c", "3"}, {"-command"}};
+    const QList<QStringList> switches { { "-t" }, { "-terminate" }, { "-p" }, { "-pause" }, { "-r" }, { "-resume" },
+        { "-c", "3" }, { "-command" } };
     for (const QStringList &arguments : switches) {
         const WardenTest::Result result = run(arguments);
         QCOMPARE(result.exitCode, 0);
@@ -232,7 +237,7 @@ void tst_ServiceCommandLine::controlsWithoutRunningService()
         QCOMPARE(result.err, QByteArray());
     }
     const QString warning = QStringLiteral("Warning: The service could not be stopped. (%1)").arg(stopFailure);
-    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({warning, warning}));
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({ warning, warning }));
     QCOMPARE(WardenTest::logOf(QStringLiteral("Service Control Manager")), QStringList());
 }
 

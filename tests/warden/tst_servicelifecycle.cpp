@@ -38,21 +38,21 @@ private:
 void tst_ServiceLifecycle::controlsReachTheService()
 {
     Machine machine;
-    QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
     const QString pidFile = machine.path(QStringLiteral("warden.pid"));
-    QProcess *service = machine.startForeground({QStringLiteral("--pidfile=") + pidFile});
+    QProcess *service = machine.startForeground({ QStringLiteral("--pidfile=") + pidFile });
     QCOMPARE(service->state(), QProcess::Running);
     QCOMPARE(readFile(pidFile), QByteArray::number(service->processId()));
-    QVERIFY(run({QStringLiteral("-v")}).out.endsWith("is installed and running\n\n"));
+    QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and running\n\n"));
 
-    QCOMPARE(run({QStringLiteral("-p")}).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-p") }).exitCode, 0);
     QCOMPARE(readFile(pidFile), QByteArray::number(service->processId()));
-    QVERIFY(run({QStringLiteral("-v")}).out.endsWith("is installed and running\n\n"));
-    QCOMPARE(run({QStringLiteral("-c"), QStringLiteral("not a number")}).exitCode, 0);
-    QCOMPARE(run({QStringLiteral("-command"), QStringLiteral("42")}).exitCode, 0);
-    QCOMPARE(run({QStringLiteral("-r")}).exitCode, 0);
+    QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and running\n\n"));
+    QCOMPARE(run({ QStringLiteral("-c"), QStringLiteral("not a number") }).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-command"), QStringLiteral("42") }).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-r") }).exitCode, 0);
 
-    const WardenTest::Result stop = run({QStringLiteral("-t")});
+    const WardenTest::Result stop = run({ QStringLiteral("-t") });
     QCOMPARE(stop.exitCode, 0);
     QCOMPARE(stop.err, QByteArray());
     QVERIFY(service->waitForFinished(30000));
@@ -63,23 +63,23 @@ void tst_ServiceLifecycle::controlsReachTheService()
     QVERIFY(!QFile::exists(pidFile));
 
     QCOMPARE(managerLog(),
-             QStringList({"Information: The Velmor Agent service entered the running state.",
-                          "Information: The Velmor Agent service was successfully sent a pause control.",
-                          "Information: The Velmor Agent service entered the paused state.",
-                          "Information: The Velmor Agent service was successfully sent the user command 0.",
-                          "Information: The Velmor Agent service was successfully sent the user command 42.",
-                          "Information: The Velmor Agent service was successfully sent a continue control.",
-                          "Information: The Velmor Agent service entered the running state.",
-                          "Information: The Velmor Agent service was successfully sent a stop control.",
-                          "Information: The Velmor Agent service entered the stopped state."}));
+        QStringList({ "Information: The Velmor Agent service entered the running state.",
+            "Information: The Velmor Agent service was successfully sent a pause control.",
+            "Information: The Velmor Agent service entered the paused state.",
+            "Information: The Velmor Agent service was successfully sent the user command 0.",
+            "Information: The Velmor Agent service was successfully sent the user command 42.",
+            "Information: The Velmor Agent service was successfully sent a continue control.",
+            "Information: The Velmor Agent service entered the running state.",
+            "Information: The Velmor Agent service was successfully sent a stop control.",
+            "Information: The Velmor Agent service entered the stopped state." }));
     QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList());
-    QVERIFY(run({QStringLiteral("-v")}).out.endsWith("is installed and not running\n\n"));
+    QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and not running\n\n"));
 }
 
 void tst_ServiceLifecycle::secondInstanceCannotStart()
 {
     Machine machine;
-    QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
     QProcess *first = machine.startForeground({});
     QCOMPARE(first->state(), QProcess::Running);
 
@@ -108,9 +108,9 @@ void tst_ServiceLifecycle::terminationSignalStops()
     QFETCH(int, signalNumber);
     Machine machine;
     const QString pidFile = machine.path(QStringLiteral("warden.pid"));
-    QStringList arguments{QStringLiteral("--pidfile=") + pidFile};
+    QStringList arguments { QStringLiteral("--pidfile=") + pidFile };
     if (asService)
-        QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
+        QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
     else
         arguments.prepend(QStringLiteral("-e"));
     QProcess *service = machine.startForeground(arguments, asService);
@@ -122,8 +122,8 @@ void tst_ServiceLifecycle::terminationSignalStops()
     QCOMPARE(service->exitCode(), 0);
     QVERIFY(!QFile::exists(pidFile));
     const QStringList expected = asService
-        ? QStringList{"Information: The Velmor Agent service entered the running state.",
-                      "Information: The Velmor Agent service entered the stopped state."}
+        ? QStringList { "Information: The Velmor Agent service entered the running state.",
+              "Information: The Velmor Agent service entered the stopped state." }
         : QStringList();
     QCOMPARE(managerLog(), expected);
 }
@@ -134,7 +134,7 @@ void tst_ServiceLifecycle::pidFileFirstMatchWins()
     const QString first = machine.path(QStringLiteral("first.pid"));
     const QString second = machine.path(QStringLiteral("second.pid"));
     QProcess *service = machine.startForeground(
-        {QStringLiteral("-e"), QStringLiteral("--pidfile=") + first, QStringLiteral("--pidfile=") + second}, false);
+        { QStringLiteral("-e"), QStringLiteral("--pidfile=") + first, QStringLiteral("--pidfile=") + second }, false);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first), 30000);
     QCOMPARE(readFile(first), QByteArray::number(service->processId()));
     QVERIFY(!QFile::exists(second));
@@ -146,13 +146,13 @@ void tst_ServiceLifecycle::pidFileFirstMatchWins()
 void tst_ServiceLifecycle::unwritablePidFileIsOnlyAWarning()
 {
     Machine machine;
-    QCOMPARE(run({QStringLiteral("-i")}).exitCode, 0);
-    QProcess *service = machine.startForeground({QStringLiteral("--pidfile=") + machine.path("no/such/dir/x.pid")});
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({ QStringLiteral("--pidfile=") + machine.path("no/such/dir/x.pid") });
     QCOMPARE(service->state(), QProcess::Running);
     const QStringList log = WardenTest::logOf(QStringLiteral("Velmor Agent"));
     QCOMPARE(log.size(), 1);
     QVERIFY2(log.first().startsWith("Warning: failed to write pid file: "), qPrintable(log.first()));
-    QCOMPARE(run({QStringLiteral("-t")}).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
     QVERIFY(service->waitForFinished(30000));
     QCOMPARE(service->exitCode(), 0);
 }
@@ -164,7 +164,7 @@ void tst_ServiceLifecycle::controllerStartRunsTheRegisteredCommandLine()
     registration.name = QStringLiteral("Velmor Agent");
     registration.program = WardenTest::program();
     const QString pidFile = machine.path(QStringLiteral("registered.pid"));
-    registration.arguments = {QStringLiteral("--pidfile=") + pidFile};
+    registration.arguments = { QStringLiteral("--pidfile=") + pidFile };
     QCOMPARE(ServiceManager::createService(registration), 0u);
 
     Velmor::ServiceController controller(QStringLiteral("Velmor Agent"));
@@ -178,8 +178,7 @@ void tst_ServiceLifecycle::controllerStartRunsTheRegisteredCommandLine()
     QCOMPARE(state, ServiceState::Running);
     // The manager passes no start parameters: the command line is the registered one, nothing more.
     QCOMPARE(readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)),
-             QFile::encodeName(registration.program) + '\0' + QFile::encodeName(registration.arguments.first())
-                 + '\0');
+        QFile::encodeName(registration.program) + '\0' + QFile::encodeName(registration.arguments.first()) + '\0');
     QCOMPARE(readFile(pidFile), QByteArray::number(pid));
 
     QVERIFY(controller.pause());

@@ -70,7 +70,7 @@ void tst_ServiceSettings::copyWritesOnlyDifferences()
     }
     QSettings result(destinationPath, QSettings::IniFormat);
     QCOMPARE(result.value("same"), QVariant(QStringLiteral("1")));
-    QCOMPARE(result.value("list"), QVariant(QStringList{"a", "b"}));
+    QCOMPARE(result.value("list"), QVariant(QStringList { "a", "b" }));
     QCOMPARE(result.value("kept"), QVariant(QStringLiteral("yes")));
     QCOMPARE(result.value("sub/key"), QVariant(QStringLiteral("v")));
     QCOMPARE(result.value("sub/deeper/z"), QVariant(QStringLiteral("1")));
@@ -95,9 +95,8 @@ void tst_ServiceSettings::defaultsAreWrittenOnce()
 
     QSettings settings;
     QCOMPARE(settings.fileName(), storePath());
-    const QStringList keys{"dd-hostname",    "fallback-dns",       "httpd-port",     "localproxy-addr",
-                           "password",       "profile",            "settings-protected", "tokens-enabled",
-                           "user",           "vyrproxy-addr",      "www",            "www-ignore-ssl-errors"};
+    const QStringList keys { "dd-hostname", "fallback-dns", "httpd-port", "localproxy-addr", "password", "profile",
+        "settings-protected", "tokens-enabled", "user", "vyrproxy-addr", "www", "www-ignore-ssl-errors" };
     QStringList stored = settings.allKeys();
     stored.sort();
     QCOMPARE(stored, keys);
@@ -155,8 +154,8 @@ void tst_ServiceSettings::serviceIniWinsAtEveryStart()
 void tst_ServiceSettings::runServiceOnce(Machine &machine, const QString &program)
 {
     const QString pidFile = machine.path(QStringLiteral("warden.pid"));
-    QProcess *service = machine.startForeground({QStringLiteral("-e"), QStringLiteral("--pidfile=") + pidFile},
-                                                false, program);
+    QProcess *service
+        = machine.startForeground({ QStringLiteral("-e"), QStringLiteral("--pidfile=") + pidFile }, false, program);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile), 30000);
     ::kill(pid_t(service->processId()), SIGTERM);
     QVERIFY(service->waitForFinished(30000));
@@ -185,8 +184,8 @@ void tst_ServiceSettings::serviceTakesServiceIni()
     const QString program = machine.path(QStringLiteral("bin/velmor-warden"));
     QVERIFY(QFile::copy(WardenTest::program(), program));
     writeFile(machine.path("bin/service.ini"),
-              "[global]\ntokens-enabled=false\nwww=https://accounts.test\nfallback-dns=a,b\n"
-              "interfaces\\i0\\guid={X}\n[elsewhere]\nignored=1\n");
+        "[global]\ntokens-enabled=false\nwww=https://accounts.test\nfallback-dns=a,b\n"
+        "interfaces\\i0\\guid={X}\n[elsewhere]\nignored=1\n");
 
     runServiceOnce(machine, program);
     if (QTest::currentTestFailed())
@@ -206,7 +205,7 @@ void tst_ServiceSettings::serviceTakesServiceIni()
     runServiceOnce(machine, program);
     QCOMPARE(readFile(storePath()), first);
     const QString warning = QStringLiteral("Warning: reading service.ini and override settings");
-    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({warning, warning}));
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({ warning, warning }));
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceSettings)

@@ -85,7 +85,7 @@ Machine::~Machine()
             child->waitForFinished(30000);
         }
     }
-    const QStringList registrations = QDir(path(QStringLiteral("services"))).entryList({QStringLiteral("*.service")});
+    const QStringList registrations = QDir(path(QStringLiteral("services"))).entryList({ QStringLiteral("*.service") });
     for (const QString &file : registrations) {
         ServiceRegistration registration;
         if (ServiceManager::queryConfig(file.chopped(int(qstrlen(".service"))), &registration) == 0
@@ -106,8 +106,8 @@ QProcess *Machine::startForeground(const QStringList &arguments, bool waitForSer
         return process;
     const QDeadlineTimer deadline(30000);
     qint64 pid = 0;
-    while (!(stateOf(serviceName, &pid) == ServiceState::Running && pid == process->processId()) && !deadline.hasExpired()
-           && process->state() == QProcess::Running)
+    while (!(stateOf(serviceName, &pid) == ServiceState::Running && pid == process->processId())
+        && !deadline.hasExpired() && process->state() == QProcess::Running)
         QThread::msleep(10);
     return process;
 }

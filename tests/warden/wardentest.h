@@ -43,8 +43,8 @@ public:
 
     // Starts the program as a child with these arguments and waits until the service reports that it runs
     // (or, with waitForService false, only until the process has started).
-    QProcess *startForeground(const QStringList &arguments, bool waitForService = true,
-                              const QString &programPath = program());
+    QProcess *startForeground(
+        const QStringList &arguments, bool waitForService = true, const QString &programPath = program());
 
 private:
     QTemporaryDir m_root;

@@ -18,13 +18,20 @@ void eventLogMessageHandler(QtMsgType type, const QMessageLogContext &context, c
     if (!host)
         return;
     switch (type) {
-    case QtDebugMsg: host->logMessage(message, Velmor::ServiceHost::Information); break;
-    case QtWarningMsg: host->logMessage(message, Velmor::ServiceHost::Warning); break;
-    case QtCriticalMsg: host->logMessage(message, Velmor::ServiceHost::Error); break;
+    case QtDebugMsg:
+        host->logMessage(message, Velmor::ServiceHost::Information);
+        break;
+    case QtWarningMsg:
+        host->logMessage(message, Velmor::ServiceHost::Warning);
+        break;
+    case QtCriticalMsg:
+        host->logMessage(message, Velmor::ServiceHost::Error);
+        break;
     case QtFatalMsg:
         host->logMessage(message, Velmor::ServiceHost::Error);
         std::abort();
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -9,8 +9,7 @@ using namespace Platform;
 
 ServiceController::ServiceController(const QString &name)
     : m_name(name)
-{
-}
+{ }
 
 bool ServiceController::finish(quint32 status)
 {

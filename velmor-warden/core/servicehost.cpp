@@ -39,8 +39,7 @@ class ServiceHostPrivate
 public:
     explicit ServiceHostPrivate(ServiceHost *host)
         : q(host)
-    {
-    }
+    { }
 
     bool install(const QString &account, const QString &password, const QStringList &dependencies) const;
     int installSwitch(const QStringList &arguments) const;
@@ -57,8 +56,7 @@ public:
     ServiceControlEndpoint *endpoint = nullptr;
 };
 
-bool ServiceHostPrivate::install(const QString &account, const QString &password,
-                                 const QStringList &dependencies) const
+bool ServiceHostPrivate::install(const QString &account, const QString &password, const QStringList &dependencies) const
 {
     ServiceRegistration registration;
     registration.name = name;
@@ -107,7 +105,7 @@ int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
         return -1;
     }
     fprintf(stdout, "The service %s has been installed under: %s\n", serviceName.constData(),
-            QCoreApplication::applicationFilePath().toLocal8Bit().constData());
+        QCoreApplication::applicationFilePath().toLocal8Bit().constData());
     return 0;
 }
 
@@ -128,7 +126,9 @@ void ServiceHostPrivate::handleControl(quint32 control)
         q->resume();
         endpoint->setState(ServiceState::Running);
         break;
-    default: q->processCommand(int(control - FirstUserControl)); break;
+    default:
+        q->processCommand(int(control - FirstUserControl));
+        break;
     }
 }
 
@@ -236,10 +236,18 @@ void ServiceHost::logMessage(const QString &message, MessageType type, int id) c
 {
     EventLog::Type logType = EventLog::Success;
     switch (type) {
-    case Success: logType = EventLog::Success; break;
-    case Error: logType = EventLog::Error; break;
-    case Warning: logType = EventLog::Warning; break;
-    case Information: logType = EventLog::Information; break;
+    case Success:
+        logType = EventLog::Success;
+        break;
+    case Error:
+        logType = EventLog::Error;
+        break;
+    case Warning:
+        logType = EventLog::Warning;
+        break;
+    case Information:
+        logType = EventLog::Information;
+        break;
     }
     EventLog::report(d->name, logType, id, message);
 }
@@ -281,7 +289,8 @@ int ServiceHost::exec()
     if (option == QLatin1String("-v") || option == QLatin1String("-version")) {
         const bool installed = controller.isInstalled();
         const bool running = installed && controller.isRunning();
-        fprintf(stdout, "The service\n\t%s\n\t%s\n\n", serviceName.constData(), arguments.at(0).toLocal8Bit().constData());
+        fprintf(
+            stdout, "The service\n\t%s\n\t%s\n\n", serviceName.constData(), arguments.at(0).toLocal8Bit().constData());
         fprintf(stdout, "is %s", installed ? "installed" : "not installed");
         fprintf(stdout, " and %s\n\n", running ? "running" : "not running");
         return 0;

@@ -37,18 +37,18 @@ struct Default
 QList<Default> defaults()
 {
     return {
-        {"dd-hostname", QStringLiteral("VelmorAgent")},
-        {"fallback-dns", QStringLiteral("8.8.8.8")},
-        {"httpd-port", 13107},
-        {"localproxy-addr", QStringLiteral("127.0.0.1:53")},
-        {"password", QStringLiteral("")},
-        {"profile", 0},
-        {"settings-protected", true},
-        {"tokens-enabled", true},
-        {"user", QStringLiteral("")},
-        {"vyrproxy-addr", QStringLiteral("198.51.100.53")},
-        {"www", QStringLiteral("https://my.velmor.example")},
-        {"www-ignore-ssl-errors", true},
+        { "dd-hostname", QStringLiteral("VelmorAgent") },
+        { "fallback-dns", QStringLiteral("8.8.8.8") },
+        { "httpd-port", 13107 },
+        { "localproxy-addr", QStringLiteral("127.0.0.1:53") },
+        { "password", QStringLiteral("") },
+        { "profile", 0 },
+        { "settings-protected", true },
+        { "tokens-enabled", true },
+        { "user", QStringLiteral("") },
+        { "vyrproxy-addr", QStringLiteral("198.51.100.53") },
+        { "www", QStringLiteral("https://my.velmor.example") },
+        { "www-ignore-ssl-errors", true },
     };
 }
 
