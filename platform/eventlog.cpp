@@ -1,5 +1,6 @@
 #include "eventlog.h"
 
+#include "fieldtext.h"
 #include "root.h"
 
 #include <QFile>
@@ -18,51 +19,19 @@ QString logPath()
     return rootPath(QStringLiteral("eventlog/Application.log"));
 }
 
-QString escaped(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\t': out += QLatin1String("\\t"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-QString unescaped(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        switch (text.at(++i).unicode()) {
-        case 't': out += QLatin1Char('\t'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        default: out += text.at(i);
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 QString typeName(Type type)
 {
     switch (type) {
-    case Success: return QStringLiteral("Success");
-    case Error: return QStringLiteral("Error");
-    case Warning: return QStringLiteral("Warning");
-    case Information: return QStringLiteral("Information");
+    case Success:
+        return QStringLiteral("Success");
+    case Error:
+        return QStringLiteral("Error");
+    case Warning:
+        return QStringLiteral("Warning");
+    case Information:
+        return QStringLiteral("Information");
     }
     return QString();
 }
@@ -70,8 +39,8 @@ QString typeName(Type type)
 bool report(const QString &source, Type type, int id, const QString &text)
 {
     const QString line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + QLatin1Char('\t')
-        + escaped(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t')
-        + QString::number(id) + QLatin1Char('\t') + escaped(text) + QLatin1Char('\n');
+        + escapeField(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t') + QString::number(id)
+        + QLatin1Char('\t') + escapeField(text) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const int fd = ::open(QFile::encodeName(logPath()).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -103,8 +72,8 @@ QList<Entry> entries()
             || (type != Success && type != Error && type != Warning && type != Information))
             continue;
         entry.type = Type(type);
-        entry.source = unescaped(fields.at(1));
-        entry.text = unescaped(fields.at(4));
+        entry.source = unescapeField(fields.at(1));
+        entry.text = unescapeField(fields.at(4));
         result.append(entry);
     }
     return result;

@@ -1,0 +1,136 @@
+#include "servicecontrolendpoint.h"
+
+#include "eventlog.h"
+#include "winerror.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace Velmor {
+namespace Platform {
+
+ServiceControlEndpoint::ServiceControlEndpoint(const QString &serviceName, QObject *parent)
+    : QObject(parent)
+    , m_name(serviceName)
+    , m_server(new QLocalServer(this))
+{
+    // Only the owner may control the service, as only administrators may on Windows.
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &ServiceControlEndpoint::server_newConnection);
+}
+
+ServiceControlEndpoint::~ServiceControlEndpoint()
+{
+    m_server->close();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+bool ServiceControlEndpoint::listen()
+{
+    // The lock lives as long as the process holds it, so a crashed service never blocks the next start.
+    m_lockFd = ::open(
+        QFile::encodeName(ServiceManager::lockFilePath(m_name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lockFd < 0) {
+        m_error = ErrorAccessDenied;
+        return false;
+    }
+    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+        m_error = ErrorServiceAlreadyRunning;
+        return false;
+    }
+    // Holding the lock, any socket file left behind belongs to an instance that is gone.
+    const QString path = ServiceManager::controlSocketPath(m_name);
+    QLocalServer::removeServer(path);
+    if (!m_server->listen(path)) {
+        m_error = ErrorAccessDenied;
+        return false;
+    }
+    return true;
+}
+
+void ServiceControlEndpoint::setState(ServiceState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    ServiceManager::reportState(m_name, state);
+}
+
+void ServiceControlEndpoint::server_newConnection()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
+        if (socket->canReadLine())
+            answer(socket);
+    }
+}
+
+quint32 ServiceControlEndpoint::check(quint32 control) const
+{
+    const bool pending = m_state == ServiceState::StartPending || m_state == ServiceState::StopPending;
+    switch (control) {
+    case ControlInterrogate:
+        return ErrorSuccess;
+    case ControlStop:
+        if (!(m_acceptedControls & AcceptStop))
+            return ErrorInvalidServiceControl;
+        break;
+    case ControlPause:
+    case ControlContinue:
+        if (!(m_acceptedControls & AcceptPauseContinue))
+            return ErrorInvalidServiceControl;
+        break;
+    default:
+        if (control < FirstUserControl || control > LastUserControl)
+            return ErrorInvalidParameter;
+    }
+    return pending ? ErrorServiceCannotAcceptControl : ErrorSuccess;
+}
+
+void ServiceControlEndpoint::answer(QLocalSocket *socket)
+{
+    while (socket->canReadLine()) {
+        bool ok = false;
+        const quint32 control = socket->readLine().trimmed().toUInt(&ok);
+        const quint32 status = ok ? check(control) : ErrorInvalidParameter;
+        if (status == ErrorSuccess && control != ControlInterrogate) {
+            QString what;
+            switch (control) {
+            case ControlStop:
+                what = QStringLiteral("a stop control");
+                break;
+            case ControlPause:
+                what = QStringLiteral("a pause control");
+                break;
+            case ControlContinue:
+                what = QStringLiteral("a continue control");
+                break;
+            default:
+                what = QStringLiteral("the user command %1").arg(control - FirstUserControl);
+            }
+            EventLog::report(QStringLiteral("Service Control Manager"), EventLog::Information, 7035,
+                QStringLiteral("The %1 service was successfully sent %2.").arg(m_name, what));
+            if (m_handler)
+                m_handler(control);
+        }
+        socket->write(QByteArray::number(status) + ' ' + QByteArray::number(quint32(m_state)) + ' '
+            + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+        // The answer to a stop must leave before the event loop ends.
+        socket->flush();
+        if (socket->bytesToWrite() > 0)
+            socket->waitForBytesWritten(1000);
+    }
+}
+
+} // namespace Platform
+} // namespace Velmor

@@ -1,0 +1,270 @@
+#include "platform/eventlog.h"
+#include "platform/servicecontrolendpoint.h"
+#include "platform/servicemanager.h"
+#include "platform/winerror.h"
+
+#include <QFutureWatcher>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtConcurrent>
+#include <QtTest>
+
+using namespace Velmor::Platform;
+
+// The service manager stand-in: registrations, the machine's DNS client, and the control socket protocol.
+class tst_ServiceManager : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void registrationRoundTrip();
+    void registrationErrors_data();
+    void registrationErrors();
+    void dnsClientRestartIsRecorded();
+    void startFailures_data();
+    void startFailures();
+    void endpointAnswersControls();
+    void endpointRefusesControls_data();
+    void endpointRefusesControls();
+    void oneInstancePerService();
+
+private:
+    static ServiceRegistration testService()
+    {
+        ServiceRegistration registration;
+        registration.name = QStringLiteral("Test Service");
+        registration.program = QStringLiteral("/bin/true");
+        return registration;
+    }
+    // Runs a blocking manager call on a worker while this thread serves the endpoint.
+    static quint32 controlFromWorker(quint32 control)
+    {
+        QFutureWatcher<quint32> watcher;
+        watcher.setFuture(QtConcurrent::run(
+            [control] { return ServiceManager::controlService(QStringLiteral("Test Service"), control, 10000); }));
+        [[maybe_unused]] const bool finished = QTest::qWaitFor([&watcher] { return watcher.isFinished(); }, 20000);
+        return watcher.isFinished() ? watcher.result() : 0xffffffffu;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+};
+
+void tst_ServiceManager::init()
+{
+    m_root.reset(new QTemporaryDir);
+    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+}
+
+void tst_ServiceManager::cleanup()
+{
+    m_root.reset();
+}
+
+void tst_ServiceManager::registrationRoundTrip()
+{
+    ServiceRegistration registration = testService();
+    registration.displayName = QStringLiteral("Test\tService");
+    registration.description = QStringLiteral("line one\nline two \\ end");
+    registration.arguments = { QStringLiteral("--pidfile=/run/x y.pid"), QStringLiteral("-v") };
+    registration.account = QStringLiteral(".\\alice");
+    registration.password = QStringLiteral("p\u00e4ss\tword");
+    registration.type = ServiceRegistration::OwnProcess;
+    registration.startType = ServiceRegistration::AutomaticStart;
+    registration.dependencies = { QStringLiteral("Tcpip"), QStringLiteral("Dnscache") };
+    QCOMPARE(ServiceManager::createService(registration), 0u);
+
+    ServiceRegistration read;
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("TEST service"), &read), 0u);
+    QCOMPARE(read.name, registration.name);
+    QCOMPARE(read.displayName, registration.displayName);
+    QCOMPARE(read.description, registration.description);
+    QCOMPARE(read.program, registration.program);
+    QCOMPARE(read.arguments, registration.arguments);
+    QCOMPARE(read.account, registration.account);
+    QCOMPARE(read.password, registration.password);
+    QCOMPARE(read.type, registration.type);
+    QCOMPARE(read.startType, registration.startType);
+    QCOMPARE(read.dependencies, registration.dependencies);
+    QVERIFY(!read.standIn);
+    // It may hold a password.
+    QCOMPARE(QFile(m_root->filePath("services/test service.service")).permissions() & 0x0077, 0);
+
+    QCOMPARE(ServiceManager::createService(registration), quint32(ErrorServiceExists));
+    registration.name = QStringLiteral("test SERVICE");
+    QCOMPARE(ServiceManager::createService(registration), quint32(ErrorServiceExists));
+    QCOMPARE(ServiceManager::deleteService(QStringLiteral("Test Service")), 0u);
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Test Service"), &read), quint32(ErrorServiceDoesNotExist));
+    QCOMPARE(ServiceManager::deleteService(QStringLiteral("Test Service")), quint32(ErrorServiceDoesNotExist));
+}
+
+void tst_ServiceManager::registrationErrors_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<quint32>("status");
+    QTest::newRow("empty name") << ""
+                                << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("slash") << "../escape"
+                           << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("backslash") << "a\\b"
+                               << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("line feed") << "a\nb"
+                               << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("too long") << QString(257, QLatin1Char('n')) << "/bin/true" << quint32(ErrorInvalidName);
+    QTest::newRow("no program") << "Name"
+                                << "" << quint32(ErrorInvalidParameter);
+}
+
+void tst_ServiceManager::registrationErrors()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, program);
+    QFETCH(quint32, status);
+    ServiceRegistration registration;
+    registration.name = name;
+    registration.program = program;
+    QCOMPARE(ServiceManager::createService(registration), status);
+    QStringList registrations = QDir(m_root->filePath("services")).entryList({ "*.service" });
+    registrations.removeAll(QStringLiteral("dnscache.service"));
+    QCOMPARE(registrations, QStringList());
+}
+
+void tst_ServiceManager::dnsClientRestartIsRecorded()
+{
+    ServiceRegistration registration;
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("dnscache"), &registration), 0u);
+    QCOMPARE(registration.name, QStringLiteral("Dnscache"));
+    QVERIFY(registration.standIn);
+    ServiceState state = ServiceState::Stopped;
+    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), 0u);
+    QCOMPARE(state, ServiceState::Running);
+    QCOMPARE(ServiceManager::standInHistory(QStringLiteral("Dnscache")), QStringList());
+
+    QCOMPARE(ServiceManager::startService(QStringLiteral("Dnscache")), quint32(ErrorServiceAlreadyRunning));
+    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), 0u);
+    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), 0u);
+    QCOMPARE(state, ServiceState::Stopped);
+    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), quint32(ErrorServiceNotActive));
+    QCOMPARE(ServiceManager::startService(QStringLiteral("dnscache")), 0u);
+    QCOMPARE(
+        ServiceManager::controlService(QStringLiteral("Dnscache"), ControlPause), quint32(ErrorInvalidServiceControl));
+    QCOMPARE(ServiceManager::standInHistory(QStringLiteral("Dnscache")), QStringList({ "stop", "start" }));
+
+    QStringList log;
+    const QList<EventLog::Entry> entries = EventLog::entries();
+    for (const EventLog::Entry &entry : entries)
+        log.append(entry.source + ": " + entry.text);
+    QCOMPARE(log,
+        QStringList({ "Service Control Manager: The Dnscache service entered the stopped state.",
+            "Service Control Manager: The Dnscache service entered the running state." }));
+}
+
+void tst_ServiceManager::startFailures_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<quint32>("status");
+    QTest::newRow("missing program") << "/nonexistent/velmor-warden" << quint32(ErrorFileNotFound);
+    QTest::newRow("program ends at once") << "/bin/true" << quint32(ErrorProcessAborted);
+}
+
+void tst_ServiceManager::startFailures()
+{
+    QFETCH(QString, program);
+    QFETCH(quint32, status);
+    ServiceRegistration registration = testService();
+    registration.program = program;
+    QCOMPARE(ServiceManager::createService(registration), 0u);
+    QCOMPARE(ServiceManager::startService(registration.name, 20000), status);
+    QCOMPARE(ServiceManager::startService(QStringLiteral("Nobody"), 20000), quint32(ErrorServiceDoesNotExist));
+}
+
+void tst_ServiceManager::endpointAnswersControls()
+{
+    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
+    QVERIFY(endpoint.listen());
+    endpoint.setAcceptedControls(ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue);
+    QList<quint32> received;
+    endpoint.setHandler([&](quint32 control) {
+        QCOMPARE(QThread::currentThread(), qApp->thread());
+        received.append(control);
+        if (control == ControlPause)
+            endpoint.setState(ServiceState::Paused);
+    });
+    endpoint.setState(ServiceState::Running);
+
+    QCOMPARE(controlFromWorker(ControlInterrogate), 0u);
+    QCOMPARE(controlFromWorker(ControlPause), 0u);
+    QCOMPARE(endpoint.state(), ServiceState::Paused);
+    QCOMPARE(controlFromWorker(FirstUserControl + 5), 0u);
+    QCOMPARE(received, QList<quint32>({ ControlPause, FirstUserControl + 5 }));
+
+    QFutureWatcher<quint32> watcher;
+    ServiceState state = ServiceState::Stopped;
+    qint64 pid = 0;
+    watcher.setFuture(QtConcurrent::run([&] { return ServiceManager::queryState("test service", &state, &pid); }));
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.isFinished(), 20000);
+    QCOMPARE(watcher.result(), 0u);
+    QCOMPARE(state, ServiceState::Paused);
+    QCOMPARE(pid, QCoreApplication::applicationPid());
+}
+
+void tst_ServiceManager::endpointRefusesControls_data()
+{
+    QTest::addColumn<quint32>("accepted");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<quint32>("control");
+    QTest::addColumn<quint32>("status");
+    const quint32 all = ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue;
+    const int running = int(ServiceState::Running);
+    QTest::newRow("pause not accepted") << quint32(ServiceControlEndpoint::AcceptStop) << running
+                                        << quint32(ControlPause) << quint32(ErrorInvalidServiceControl);
+    QTest::newRow("stop not accepted") << quint32(ServiceControlEndpoint::AcceptPauseContinue) << running
+                                       << quint32(ControlStop) << quint32(ErrorInvalidServiceControl);
+    QTest::newRow("still starting") << all << int(ServiceState::StartPending) << quint32(ControlPause)
+                                    << quint32(ErrorServiceCannotAcceptControl);
+    QTest::newRow("no such control") << all << running << 99u << quint32(ErrorInvalidParameter);
+    QTest::newRow("beyond user controls") << all << running << 256u << quint32(ErrorInvalidParameter);
+}
+
+void tst_ServiceManager::endpointRefusesControls()
+{
+    QFETCH(quint32, accepted);
+    QFETCH(int, state);
+    QFETCH(quint32, control);
+    QFETCH(quint32, status);
+    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
+    QVERIFY(endpoint.listen());
+    endpoint.setAcceptedControls(accepted);
+    bool handled = false;
+    endpoint.setHandler([&](quint32) { handled = true; });
+    endpoint.setState(ServiceState(state));
+
+    QCOMPARE(controlFromWorker(control), status);
+    QVERIFY(!handled);
+}
+
+void tst_ServiceManager::oneInstancePerService()
+{
+    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    // A socket file left by an instance that crashed does not keep the next one out.
+    QFile stale(ServiceManager::controlSocketPath(QStringLiteral("Test Service")));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    auto first = std::make_unique<ServiceControlEndpoint>(QStringLiteral("Test Service"));
+    QVERIFY(first->listen());
+    ServiceControlEndpoint second(QStringLiteral("test service"));
+    QVERIFY(!second.listen());
+    QCOMPARE(second.error(), quint32(ErrorServiceAlreadyRunning));
+
+    first.reset();
+    ServiceControlEndpoint third(QStringLiteral("Test Service"));
+    QVERIFY(third.listen());
+}
+
+QTEST_GUILESS_MAIN(tst_ServiceManager)
+#include "tst_servicemanager.moc"

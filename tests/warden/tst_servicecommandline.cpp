@@ -1,0 +1,245 @@
+#include "wardentest.h"
+
+#include "platform/servicemanager.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace Velmor::Platform;
+using WardenTest::Machine;
+using WardenTest::run;
+
+// The switches of velmor-warden that act without a running service: texts, exit codes and registrations.
+class tst_ServiceCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void help_data();
+    void help();
+    void version();
+    void install_data();
+    void install();
+    void installTwiceKeepsTheRegistration();
+    void installFailure();
+    void uninstall();
+    void startWithoutRegistration_data();
+    void startWithoutRegistration();
+    void controlsWithoutRunningService_data();
+    void controlsWithoutRunningService();
+
+private:
+    static QByteArray registrationFile(const Machine &machine)
+    {
+        QFile file(machine.path(QStringLiteral("services/velmor agent.service")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+void tst_ServiceCommandLine::help_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("short") << "-h";
+    QTest::newRow("long") << "-help";
+}
+
+void tst_ServiceCommandLine::help()
+{
+    QFETCH(QString, option);
+    Machine machine;
+    const WardenTest::Result result = run({ option });
+    const QByteArray expected = "\n" + WardenTest::program().toLocal8Bit()
+        + " -[i|u|e|s|v|h]\n"
+          "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account and password\n"
+          "\t-u(ninstall)\t: Uninstall the service.\n"
+          "\t-e(xec)\t\t: Run as a regular application. Useful for debugging.\n"
+          "\t-t(erminate)\t: Stop the service.\n"
+          "\t-c(ommand) num\t: Send command code num to the service.\n"
+          "\t-v(ersion)\t: Print version and status information.\n"
+          "\t-h(elp)   \t: Show this help\n"
+          "\tNo arguments\t: Start the service.\n";
+    QCOMPARE(result.out, expected);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+}
+
+void tst_ServiceCommandLine::version()
+{
+    Machine machine;
+    const QByteArray head = "The service\n\tVelmor Agent\n\t" + WardenTest::program().toLocal8Bit() + "\n\n";
+
+    WardenTest::Result result = run({ QStringLiteral("-v") });
+    QCOMPARE(result.out, head + "is not installed and not running\n\n");
+    QCOMPARE(result.exitCode, 0);
+
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    result = run({ QStringLiteral("-version") });
+    QCOMPARE(result.out, head + "is installed and not running\n\n");
+    QCOMPARE(result.exitCode, 0);
+}
+
+void tst_ServiceCommandLine::install_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<quint32>("type");
+    QTest::addColumn<QStringList>("dependencies");
+
+    const quint32 own = 0x10;
+    const quint32 interactive = 0x110;
+    const QStringList both { QStringLiteral("Dnscache"), QStringLiteral("Tcpip") };
+    QTest::newRow("no account") << QStringList { "-i" } << ""
+                                << "" << interactive << QStringList();
+    QTest::newRow("local account") << QStringList { "-install", "alice", "secret" } << ".\\alice"
+                                   << "secret" << own << QStringList();
+    QTest::newRow("account without password") << QStringList { "-i", "alice" } << ".\\alice"
+                                              << "" << own << QStringList();
+    QTest::newRow("domain account") << QStringList { "-i", "CORP\\bob", "pw" } << "CORP\\bob"
+                                    << "pw" << own << QStringList();
+    QTest::newRow("LocalSystem is no account") << QStringList { "-i", "LocalSystem", "pw" } << ""
+                                               << "" << interactive << QStringList();
+    QTest::newRow("local LocalSystem") << QStringList { "-i", ".\\LocalSystem" } << ""
+                                       << "" << interactive << QStringList();
+    QTest::newRow("other case of LocalSystem") << QStringList { "-i", "localsystem" } << ".\\localsystem"
+                                               << "" << own << QStringList();
+    QTest::newRow("-d before account") << QStringList { "-i", "-d", "Dnscache", "-d", "Tcpip", "alice", "secret" }
+                                       << ".\\alice"
+                                       << "secret" << own << both;
+    QTest::newRow("-d between") << QStringList { "-i", "alice", "-d", "Dnscache", "secret", "-d", "Tcpip" }
+                                << ".\\alice"
+                                << "secret" << own << both;
+    QTest::newRow("-d after password") << QStringList { "-i", "alice", "secret", "-d", "Dnscache", "-d", "Tcpip" }
+                                       << ".\\alice"
+                                       << "secret" << own << both;
+    QTest::newRow("-d without account") << QStringList { "-i", "-d", "Tcpip", "-d", "Dnscache" } << ""
+                                        << "" << interactive << QStringList { "Tcpip", "Dnscache" };
+    QTest::newRow("trailing -d is dropped") << QStringList { "-i", "alice", "secret", "-d" } << ".\\alice"
+                                            << "secret" << own << QStringList();
+}
+
+void tst_ServiceCommandLine::install()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, account);
+    QFETCH(QString, password);
+    QFETCH(quint32, type);
+    QFETCH(QStringList, dependencies);
+    Machine machine;
+
+    const WardenTest::Result result = run(arguments);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QByteArray());
+    const QString path = QFileInfo(WardenTest::program()).canonicalFilePath();
+    QCOMPARE(result.out, "The service Velmor Agent has been installed under: " + path.toLocal8Bit() + "\n");
+
+    ServiceRegistration registration;
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Velmor Agent"), &registration), 0u);
+    QCOMPARE(registration.name, QStringLiteral("Velmor Agent"));
+    QCOMPARE(registration.displayName, QStringLiteral("Velmor Agent"));
+    QCOMPARE(registration.description,
+        QStringLiteral("Velmor Agent backend. Handles DNS settings on local system "
+                       "and user filtering preferences"));
+    QCOMPARE(registration.program, path);
+    QCOMPARE(registration.arguments, QStringList());
+    QCOMPARE(registration.startType, quint32(ServiceRegistration::AutomaticStart));
+    QCOMPARE(registration.account, account);
+    QCOMPARE(registration.password, password);
+    QCOMPARE(registration.type, type);
+    QCOMPARE(registration.dependencies, dependencies);
+}
+
+void tst_ServiceCommandLine::installTwiceKeepsTheRegistration()
+{
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i"), QStringLiteral("alice"), QStringLiteral("secret") }).exitCode, 0);
+    const QByteArray before = registrationFile(machine);
+    QVERIFY(!before.isEmpty());
+
+    const WardenTest::Result result = run({ QStringLiteral("-i"), QStringLiteral("-d"), QStringLiteral("Tcpip") });
+    QCOMPARE(result.err, QByteArray("The service Velmor Agent is already installed\n"));
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(registrationFile(machine), before);
+}
+
+void tst_ServiceCommandLine::installFailure()
+{
+    Machine machine;
+    // A plain file where the service manager keeps its registrations: creating one fails even for root.
+    QFile blocker(machine.path(QStringLiteral("services")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const WardenTest::Result result = run({ QStringLiteral("-i") });
+    QCOMPARE(result.err, QByteArray("The service Velmor Agent could not be installed\n"));
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.exitCode, 255);
+}
+
+void tst_ServiceCommandLine::uninstall()
+{
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+
+    WardenTest::Result result = run({ QStringLiteral("-u") });
+    QCOMPARE(result.out, QByteArray("The service Velmor Agent has been uninstalled.\n"));
+    QCOMPARE(result.exitCode, 0);
+    ServiceRegistration registration;
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Velmor Agent"), &registration), 1060u);
+
+    result = run({ QStringLiteral("-uninstall") });
+    QCOMPARE(result.err, QByteArray("The service Velmor Agent is not installed\n"));
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.exitCode, 0);
+}
+
+void tst_ServiceCommandLine::startWithoutRegistration_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no arguments") << QStringList();
+    QTest::newRow("unknown switch") << QStringList { "-x" };
+}
+
+void tst_ServiceCommandLine::startWithoutRegistration()
+{
+    QFETCH(QStringList, arguments);
+    Machine machine;
+    const WardenTest::Result result = run(arguments);
+    QCOMPARE(result.err, QByteArray("The service Velmor Agent could not start\n"));
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.exitCode, 252); // -4
+}
+
+void tst_ServiceCommandLine::controlsWithoutRunningService_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("stopFailure");
+    QTest::newRow("not installed") << false << "The specified service does not exist as an installed service.";
+    QTest::newRow("installed, stopped") << true << "The service has not been started.";
+}
+
+void tst_ServiceCommandLine::controlsWithoutRunningService()
+{
+    QFETCH(bool, installed);
+    QFETCH(QString, stopFailure);
+    Machine machine;
+    if (installed)
+        QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+
+    // Only a failed stop is reported, and it goes to the event log, not to the console.
+    const QList<QStringList> switches { { "-t" }, { "-terminate" }, { "-p" }, { "-pause" }, { "-r" }, { "-resume" },
+        { "-c", "3" }, { "-command" } };
+    for (const QStringList &arguments : switches) {
+        const WardenTest::Result result = run(arguments);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, QByteArray());
+        QCOMPARE(result.err, QByteArray());
+    }
+    const QString warning = QStringLiteral("Warning: The service could not be stopped. (%1)").arg(stopFailure);
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({ warning, warning }));
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Service Control Manager")), QStringList());
+}
+
+QTEST_GUILESS_MAIN(tst_ServiceCommandLine)
+#include "tst_servicecommandline.moc"

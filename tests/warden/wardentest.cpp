@@ -1,0 +1,115 @@
+#include "wardentest.h"
+
+#include "platform/eventlog.h"
+#include "platform/servicemanager.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+
+#include <csignal>
+
+namespace WardenTest {
+
+using namespace Velmor::Platform;
+
+QString program()
+{
+    return qEnvironmentVariable("VELMOR_BINARY_DIR") + QLatin1String("/velmor-warden/velmor-warden");
+}
+
+Result run(const QStringList &arguments, const QString &programPath)
+{
+    QProcess process;
+    process.start(programPath, arguments);
+    Result result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QStringList logOf(const QString &source)
+{
+    QStringList lines;
+    const QList<EventLog::Entry> entries = EventLog::entries();
+    for (const EventLog::Entry &entry : entries) {
+        if (entry.source == source)
+            lines.append(EventLog::typeName(entry.type) + QLatin1String(": ") + entry.text);
+    }
+    return lines;
+}
+
+namespace {
+
+ServiceState stateOf(const QString &name, qint64 *pid)
+{
+    ServiceState state = ServiceState::Stopped;
+    ServiceManager::queryState(name, &state, pid);
+    return state;
+}
+
+// A process the service manager started is not our child: stop it through the manager, else kill it by its id.
+void endDetachedService(const QString &name)
+{
+    qint64 pid = 0;
+    if (stateOf(name, &pid) == ServiceState::Stopped)
+        return;
+    if (ServiceManager::controlService(name, ControlStop, 10000) == 0)
+        return;
+    if (pid > 0) {
+        ::kill(pid_t(pid), SIGKILL);
+        const QDeadlineTimer deadline(10000);
+        while (::kill(pid_t(pid), 0) == 0 && !deadline.hasExpired())
+            QThread::msleep(10);
+    }
+}
+
+} // namespace
+
+Machine::Machine()
+{
+    qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));
+}
+
+Machine::~Machine()
+{
+    for (const std::unique_ptr<QProcess> &child : m_children) {
+        if (child->state() != QProcess::NotRunning) {
+            child->kill();
+            child->waitForFinished(30000);
+        }
+    }
+    const QStringList registrations = QDir(path(QStringLiteral("services"))).entryList({ QStringLiteral("*.service") });
+    for (const QString &file : registrations) {
+        ServiceRegistration registration;
+        if (ServiceManager::queryConfig(file.chopped(int(qstrlen(".service"))), &registration) == 0
+            && !registration.standIn)
+            endDetachedService(registration.name);
+    }
+    qunsetenv("VELMOR_ROOT");
+}
+
+QProcess *Machine::startForeground(const QStringList &arguments, bool waitForService, const QString &programPath)
+{
+    m_children.push_back(std::make_unique<QProcess>());
+    QProcess *process = m_children.back().get();
+    process->start(programPath, arguments);
+    if (!process->waitForStarted(30000))
+        return process;
+    if (!waitForService)
+        return process;
+    const QDeadlineTimer deadline(30000);
+    qint64 pid = 0;
+    while (!(stateOf(serviceName, &pid) == ServiceState::Running && pid == process->processId())
+        && !deadline.hasExpired() && process->state() == QProcess::Running)
+        QThread::msleep(10);
+    return process;
+}
+
+} // namespace WardenTest

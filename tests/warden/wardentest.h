@@ -1,0 +1,56 @@
+#ifndef VELMOR_TESTS_WARDENTEST_H
+#define VELMOR_TESTS_WARDENTEST_H
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Shared by the suites that run the real velmor-warden program on a machine root of their own.
+namespace WardenTest {
+
+inline const QString serviceName = QStringLiteral("Velmor Agent");
+
+// The program from the build directory.
+QString program();
+
+struct Result
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the program to its end; it inherits VELMOR_ROOT from the test.
+Result run(const QStringList &arguments, const QString &programPath = program());
+
+// Application event log entries of one source as "<type name>: <text>", oldest first.
+QStringList logOf(const QString &source);
+
+// A fresh VELMOR_ROOT for one test function; the destructor ends every service process the test left behind,
+// foreground children and processes the service manager started alike, before the root goes.
+class Machine
+{
+public:
+    Machine();
+    ~Machine();
+    Q_DISABLE_COPY(Machine)
+
+    bool isValid() const { return m_root.isValid(); }
+    QString path(const QString &relative) const { return m_root.filePath(relative); }
+
+    // Starts the program as a child with these arguments and waits until the service reports that it runs
+    // (or, with waitForService false, only until the process has started).
+    QProcess *startForeground(
+        const QStringList &arguments, bool waitForService = true, const QString &programPath = program());
+
+private:
+    QTemporaryDir m_root;
+    std::vector<std::unique_ptr<QProcess>> m_children;
+};
+
+} // namespace WardenTest
+
+#endif // VELMOR_TESTS_WARDENTEST_H

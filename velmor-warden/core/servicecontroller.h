@@ -1,0 +1,41 @@
+#ifndef VELMOR_SERVICECONTROLLER_H
+#define VELMOR_SERVICECONTROLLER_H
+
+#include <QString>
+
+namespace Velmor {
+
+// Queries and controls any service registered with the service manager. Each call answers whether it
+// succeeded; error() keeps the Windows status of the last call.
+class ServiceController
+{
+public:
+    explicit ServiceController(const QString &name);
+
+    QString serviceName() const { return m_name; }
+    quint32 error() const { return m_error; }
+
+    bool isInstalled();
+    // True from the start until the service's process has stopped, paused included.
+    bool isRunning();
+
+    // Runs the registered program without arguments and waits until the service runs.
+    bool start();
+    // Waits until the service's process has ended.
+    bool stop();
+    bool pause();
+    bool resume();
+    // A user command, 0 to 127.
+    bool sendCommand(int code);
+    bool uninstall();
+
+private:
+    bool finish(quint32 status);
+
+    QString m_name;
+    quint32 m_error = 0;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_SERVICECONTROLLER_H

@@ -1,0 +1,338 @@
+#include "servicehost.h"
+
+#include "servicecontroller.h"
+
+#include "platform/eventlog.h"
+#include "platform/servicecontrolendpoint.h"
+#include "platform/servicemanager.h"
+#include "platform/terminationsignals.h"
+#include "platform/winerror.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace Velmor {
+
+using namespace Platform;
+
+namespace {
+
+ServiceHost *hostInstance = nullptr;
+
+const char helpText[] = "\n%s -[i|u|e|s|v|h]\n"
+                        "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account "
+                        "and password\n"
+                        "\t-u(ninstall)\t: Uninstall the service.\n"
+                        "\t-e(xec)\t\t: Run as a regular application. Useful for debugging.\n"
+                        "\t-t(erminate)\t: Stop the service.\n"
+                        "\t-c(ommand) num\t: Send command code num to the service.\n"
+                        "\t-v(ersion)\t: Print version and status information.\n"
+                        "\t-h(elp)   \t: Show this help\n"
+                        "\tNo arguments\t: Start the service.\n";
+
+} // namespace
+
+class ServiceHostPrivate
+{
+public:
+    explicit ServiceHostPrivate(ServiceHost *host)
+        : q(host)
+    { }
+
+    bool install(const QString &account, const QString &password, const QStringList &dependencies) const;
+    int installSwitch(const QStringList &arguments) const;
+    int runAsService();
+    int runAsApplication();
+    void handleControl(quint32 control);
+
+    ServiceHost *q;
+    std::unique_ptr<QCoreApplication> ownApplication;
+    QString name;
+    QString description;
+    ServiceHost::ServiceFlags flags = ServiceHost::Default;
+    ServiceHost::StartupType startupType = ServiceHost::ManualStartup;
+    ServiceControlEndpoint *endpoint = nullptr;
+};
+
+bool ServiceHostPrivate::install(const QString &account, const QString &password, const QStringList &dependencies) const
+{
+    ServiceRegistration registration;
+    registration.name = name;
+    registration.displayName = name;
+    registration.description = description;
+    registration.program = QCoreApplication::applicationFilePath();
+    registration.startType = startupType == ServiceHost::AutoStartup ? ServiceRegistration::AutomaticStart
+                                                                     : ServiceRegistration::DemandStart;
+    registration.dependencies = dependencies;
+
+    // An account without a domain is one of the local machine; the local system account is passed as none.
+    QString user = account;
+    if (!user.isEmpty() && !user.contains(QLatin1Char('\\')))
+        user.prepend(QLatin1String(".\\"));
+    if (user.isEmpty() || user.endsWith(QLatin1String("\\LocalSystem"))) {
+        registration.type = ServiceRegistration::OwnProcess | ServiceRegistration::InteractiveProcess;
+    } else {
+        registration.type = ServiceRegistration::OwnProcess;
+        registration.account = user;
+        registration.password = password;
+    }
+    return ServiceManager::createService(registration) == ErrorSuccess;
+}
+
+int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
+{
+    const QByteArray serviceName = name.toLatin1();
+    ServiceController controller(name);
+    if (controller.isInstalled()) {
+        fprintf(stderr, "The service %s is already installed\n", serviceName.constData());
+        return 0;
+    }
+    // "-d <service>" pairs may stand anywhere; what remains are the program, the switch, account and password.
+    QStringList dependencies;
+    QStringList remaining;
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("-d")) {
+            if (i + 1 < arguments.size())
+                dependencies.append(arguments.at(++i));
+            continue;
+        }
+        remaining.append(arguments.at(i));
+    }
+    if (!install(remaining.value(2), remaining.value(3), dependencies)) {
+        fprintf(stderr, "The service %s could not be installed\n", serviceName.constData());
+        return -1;
+    }
+    fprintf(stdout, "The service %s has been installed under: %s\n", serviceName.constData(),
+        QCoreApplication::applicationFilePath().toLocal8Bit().constData());
+    return 0;
+}
+
+void ServiceHostPrivate::handleControl(quint32 control)
+{
+    switch (control) {
+    case ControlStop:
+        endpoint->setState(ServiceState::StopPending);
+        q->stop();
+        endpoint->setState(ServiceState::Stopped);
+        QCoreApplication::quit();
+        break;
+    case ControlPause:
+        q->pause();
+        endpoint->setState(ServiceState::Paused);
+        break;
+    case ControlContinue:
+        q->resume();
+        endpoint->setState(ServiceState::Running);
+        break;
+    default:
+        q->processCommand(int(control - FirstUserControl));
+        break;
+    }
+}
+
+int ServiceHostPrivate::runAsService()
+{
+    ServiceRegistration registration;
+    if (ServiceManager::queryConfig(name, &registration) != ErrorSuccess)
+        return -4;
+    ServiceControlEndpoint control(name);
+    if (!control.listen())
+        return -4;
+    endpoint = &control;
+    quint32 accepted = 0;
+    if (!(flags & ServiceHost::CannotBeStopped))
+        accepted |= ServiceControlEndpoint::AcceptStop;
+    if (flags & ServiceHost::CanBeSuspended)
+        accepted |= ServiceControlEndpoint::AcceptPauseContinue;
+    control.setAcceptedControls(accepted);
+    control.setHandler([this](quint32 code) { handleControl(code); });
+
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &control, [this, &control] {
+        if (control.state() != ServiceState::StopPending && control.state() != ServiceState::Stopped)
+            handleControl(ControlStop);
+    });
+    QTimer::singleShot(0, &control, [this, &control] {
+        q->start();
+        control.setState(ServiceState::Running);
+    });
+    const int code = QCoreApplication::exec();
+    endpoint = nullptr;
+    return code;
+}
+
+int ServiceHostPrivate::runAsApplication()
+{
+    bool stopped = false;
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &terminationSignals, [this, &stopped] {
+        if (stopped)
+            return;
+        stopped = true;
+        q->stop();
+        QCoreApplication::quit();
+    });
+    QTimer::singleShot(0, &terminationSignals, [this] { q->start(); });
+    return QCoreApplication::exec();
+}
+
+ServiceHost::ServiceHost(int &argc, char **argv, const QString &name)
+    : d(new ServiceHostPrivate(this))
+{
+    if (!QCoreApplication::instance())
+        d->ownApplication.reset(new QCoreApplication(argc, argv));
+    d->name = name;
+    hostInstance = this;
+}
+
+ServiceHost::~ServiceHost()
+{
+    hostInstance = nullptr;
+}
+
+ServiceHost *ServiceHost::instance()
+{
+    return hostInstance;
+}
+
+QString ServiceHost::serviceName() const
+{
+    return d->name;
+}
+
+QString ServiceHost::serviceDescription() const
+{
+    return d->description;
+}
+
+void ServiceHost::setServiceDescription(const QString &description)
+{
+    d->description = description;
+}
+
+ServiceHost::ServiceFlags ServiceHost::serviceFlags() const
+{
+    return d->flags;
+}
+
+void ServiceHost::setServiceFlags(ServiceFlags flags)
+{
+    d->flags = flags;
+}
+
+ServiceHost::StartupType ServiceHost::startupType() const
+{
+    return d->startupType;
+}
+
+void ServiceHost::setStartupType(StartupType type)
+{
+    d->startupType = type;
+}
+
+void ServiceHost::logMessage(const QString &message, MessageType type, int id) const
+{
+    EventLog::Type logType = EventLog::Success;
+    switch (type) {
+    case Success:
+        logType = EventLog::Success;
+        break;
+    case Error:
+        logType = EventLog::Error;
+        break;
+    case Warning:
+        logType = EventLog::Warning;
+        break;
+    case Information:
+        logType = EventLog::Information;
+        break;
+    }
+    EventLog::report(d->name, logType, id, message);
+}
+
+void ServiceHost::stop() { }
+
+void ServiceHost::pause() { }
+
+void ServiceHost::resume() { }
+
+void ServiceHost::processCommand(int code)
+{
+    Q_UNUSED(code);
+}
+
+int ServiceHost::exec()
+{
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString option = arguments.value(1);
+    const QByteArray serviceName = d->name.toLatin1();
+    ServiceController controller(d->name);
+
+    if (option == QLatin1String("-i") || option == QLatin1String("-install"))
+        return d->installSwitch(arguments);
+
+    if (option == QLatin1String("-u") || option == QLatin1String("-uninstall")) {
+        if (!controller.isInstalled()) {
+            fprintf(stderr, "The service %s is not installed\n", serviceName.constData());
+            return 0;
+        }
+        if (!controller.uninstall()) {
+            fprintf(stderr, "The service %s could not be uninstalled\n", serviceName.constData());
+            return -1;
+        }
+        fprintf(stdout, "The service %s has been uninstalled.\n", serviceName.constData());
+        return 0;
+    }
+
+    if (option == QLatin1String("-v") || option == QLatin1String("-version")) {
+        const bool installed = controller.isInstalled();
+        const bool running = installed && controller.isRunning();
+        fprintf(
+            stdout, "The service\n\t%s\n\t%s\n\n", serviceName.constData(), arguments.at(0).toLocal8Bit().constData());
+        fprintf(stdout, "is %s", installed ? "installed" : "not installed");
+        fprintf(stdout, " and %s\n\n", running ? "running" : "not running");
+        return 0;
+    }
+
+    if (option == QLatin1String("-e") || option == QLatin1String("-exec")) {
+        const int code = d->runAsApplication();
+        if (code == -1)
+            qWarning("The service could not be executed.");
+        return code;
+    }
+
+    if (option == QLatin1String("-t") || option == QLatin1String("-terminate")) {
+        if (!controller.stop())
+            qWarning("The service could not be stopped. (%s)", qPrintable(winErrorText(controller.error())));
+        return 0;
+    }
+
+    // Failures of these three are not reported, as the switches never did.
+    if (option == QLatin1String("-p") || option == QLatin1String("-pause")) {
+        controller.pause();
+        return 0;
+    }
+    if (option == QLatin1String("-r") || option == QLatin1String("-resume")) {
+        controller.resume();
+        return 0;
+    }
+    if (option == QLatin1String("-c") || option == QLatin1String("-command")) {
+        controller.sendCommand(arguments.value(2).toInt());
+        return 0;
+    }
+
+    if (option == QLatin1String("-h") || option == QLatin1String("-help")) {
+        fprintf(stdout, helpText, arguments.at(0).toLocal8Bit().constData());
+        return 0;
+    }
+
+    if (d->runAsService() == -4) {
+        fprintf(stderr, "The service %s could not start\n", serviceName.constData());
+        return -4;
+    }
+    return 0;
+}
+
+} // namespace Velmor

@@ -1,0 +1,65 @@
+#ifndef VELMOR_SERVICEHOST_H
+#define VELMOR_SERVICEHOST_H
+
+#include <QFlags>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QCoreApplication;
+
+namespace Velmor {
+
+class ServiceHostPrivate;
+
+// A service program. exec() reads the command line: a switch installs, removes, queries or controls the
+// service and exits; no switch runs the process as the service, which serves the service manager's controls
+// on the main thread's event loop until it is stopped. Subclasses give the service its work in start(),
+// stop(), pause(), resume() and processCommand().
+class ServiceHost
+{
+public:
+    enum ServiceFlag { Default = 0x0, CanBeSuspended = 0x1, CannotBeStopped = 0x2, NeedsStopOnShutdown = 0x4 };
+    Q_DECLARE_FLAGS(ServiceFlags, ServiceFlag)
+    enum StartupType { AutoStartup, ManualStartup };
+    enum MessageType { Success, Error, Warning, Information };
+
+    // Creates the application object unless one exists; argc must outlive the host.
+    ServiceHost(int &argc, char **argv, const QString &name);
+    virtual ~ServiceHost();
+    Q_DISABLE_COPY(ServiceHost)
+
+    static ServiceHost *instance();
+
+    QString serviceName() const;
+    QString serviceDescription() const;
+    void setServiceDescription(const QString &description);
+    ServiceFlags serviceFlags() const;
+    void setServiceFlags(ServiceFlags flags);
+    StartupType startupType() const;
+    void setStartupType(StartupType type);
+
+    // The process's exit code.
+    int exec();
+
+    // An Application event log entry under the service's name; safe on any thread.
+    void logMessage(const QString &message, MessageType type = Success, int id = 0) const;
+
+protected:
+    virtual void start() = 0;
+    virtual void stop();
+    virtual void pause();
+    virtual void resume();
+    virtual void processCommand(int code);
+
+private:
+    friend class ServiceHostPrivate;
+    std::unique_ptr<ServiceHostPrivate> d;
+};
+
+} // namespace Velmor
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Velmor::ServiceHost::ServiceFlags)
+
+#endif // VELMOR_SERVICEHOST_H

@@ -1,0 +1,20 @@
+#ifndef VELMOR_SERVICESETTINGS_H
+#define VELMOR_SERVICESETTINGS_H
+
+#include <QString>
+
+class QSettings;
+
+// Copies every key and group of source's current group over destination's current group; a key whose value
+// destination already holds is not written, so a store that already agrees stays untouched.
+void copySettings(QSettings &source, QSettings &destination);
+
+namespace Velmor {
+
+// Readies the service's settings store at start: the "global" section of <directory>/service.ini wins over the
+// stored values, every missing key gets its default, and the store is flushed.
+void prepareServiceSettings(const QString &directory);
+
+} // namespace Velmor
+
+#endif // VELMOR_SERVICESETTINGS_H
