@@ -15,7 +15,7 @@ using namespace Velmor::Platform;
 
 QString program()
 {
-    return qEnvironmentVariable("VELMOR_BINARY_DIR") + QLatin1String("/velmor-warden/velmor-warden");
+    return qEnvironmentVariable("VELMOR_BINARY_DIR") + QLatin1String("/bin/velmor-warden");
 }
 
 Result run(const QStringList &arguments, const QString &programPath)
