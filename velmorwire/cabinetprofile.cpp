@@ -129,7 +129,9 @@ bool CabinetProfileActivity::fromVariant(const QVariant &value)
     if (list.size() < 2 || list.at(0).typeId() != QMetaType::Bool)
         return false;
     bool ok = false;
-    minutes = Internal::toInt32(list.at(1), &ok);
+    // A fraction is rounded, as QVariant::toInt does: 12.5 minutes is still an interval to wait, not a malformed
+    // answer.
+    minutes = Internal::toRoundedInt32(list.at(1), &ok);
     if (!ok || minutes < 10)
         return false;
     active = list.at(0).toBool();

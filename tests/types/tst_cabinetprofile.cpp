@@ -254,7 +254,9 @@ void TestCabinetProfile::readActivity_data()
     QTest::newRow("text minutes and extra") << QVariant(QVariantList{false, "15", "x"}) << true << false << 15;
     QTest::newRow("minutes not numeric") << QVariant(QVariantList{true, "soon"}) << false << false << 0;
     QTest::newRow("minutes beyond 32 bits") << QVariant(QVariantList{true, 4294967306LL}) << false << false << 0;
-    QTest::newRow("minutes with fraction") << QVariant(QVariantList{true, 10.5}) << false << false << 0;
+    QTest::newRow("minutes with fraction rounded") << QVariant(QVariantList{true, 10.5}) << true << true << 11;
+    QTest::newRow("fraction rounded below ten") << QVariant(QVariantList{true, 9.4}) << false << false << 9;
+    QTest::newRow("fraction rounded up to ten") << QVariant(QVariantList{false, 9.5}) << true << false << 10;
     QTest::newRow("whole double") << QVariant(QVariantList{true, 45.0}) << true << true << 45;
     QTest::newRow("a map") << QVariant(QVariantMap{{"active", true}, {"minutes", 45}}) << false << false << 0;
 }

@@ -61,7 +61,7 @@ void TestTypesJson::readAndWrittenBack_data()
 
     QTest::newRow("alias entry") << QByteArray("CabinetDomain/alias")
                                  << R"({"domain":"ads.example","id":12,"ip":"10.0.0.1"})";
-    QTest::newRow("black list") << QByteArray("CabinetDomains/white")
+    QTest::newRow("white list") << QByteArray("CabinetDomains/white")
                                 << R"([{"domain":"a.example","id":1},{"domain":"b.example","id":2}])";
     QTest::newRow("catalogue") << QByteArray("CabinetCategories")
                                << R"([{"items":[{"description":"Papers \/ TV","id":2,"title":"News"},)"
