@@ -7,11 +7,34 @@
 
 #include <QAbstractSocket>
 #include <QIODevice>
+#include <QPointer>
 #include <QtEndian>
 
 #include <cstring>
 
 namespace Velmor {
+
+// Marks a slot that runs inside one of the device's signals. A handler may delete the connection there, but
+// not the device: Qt goes on using a socket after its signal returns.
+class IpcConnection::DeviceSignal
+{
+public:
+    explicit DeviceSignal(IpcConnection *connection)
+        : m_connection(connection)
+    {
+        ++connection->m_deviceSignals;
+    }
+    ~DeviceSignal()
+    {
+        if (m_connection)
+            --m_connection->m_deviceSignals;
+    }
+    bool connectionAlive() const { return !m_connection.isNull(); }
+
+private:
+    Q_DISABLE_COPY(DeviceSignal)
+    QPointer<IpcConnection> m_connection;
+};
 
 IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
     : QObject(parent)
@@ -19,6 +42,7 @@ IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
     , m_device(device)
     , m_jsonrpc(new JsonRPC(this))
     , m_error(0)
+    , m_deviceSignals(0)
 {
     m_jsonrpc->useGrouping(false);
     connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &IpcConnection::jsonrpc_outgoingRequestReady);
@@ -35,9 +59,16 @@ IpcConnection::~IpcConnection()
     m_jsonrpc = nullptr;
     if (m_reader)
         disconnect(m_reader, nullptr, this, nullptr);
-    if (m_device)
-        disconnect(m_device, nullptr, this, nullptr);
-    delete m_device;
+    if (!m_device)
+        return;
+    disconnect(m_device, nullptr, this, nullptr);
+    if (m_deviceSignals == 0) {
+        delete m_device;
+        return;
+    }
+    m_device->setParent(nullptr);
+    m_device->close();
+    m_device->deleteLater();
 }
 
 void IpcConnection::initSocket()
@@ -58,8 +89,10 @@ void IpcConnection::initSocket()
 
 void IpcConnection::close()
 {
+    QPointer<IpcConnection> self(this);
     setState(Closing);
-    m_device->close();
+    if (self)
+        m_device->close();
 }
 
 JsonRPCCall *IpcConnection::call(const char *method, const QVariantList &params)
@@ -98,20 +131,23 @@ void IpcConnection::setState(State state)
 
 void IpcConnection::socket_connected()
 {
+    const DeviceSignal scope(this);
     setState(Connected);
-    Q_EMIT connected();
+    if (scope.connectionAlive())
+        Q_EMIT connected();
 }
 
 void IpcConnection::socket_disconnected()
 {
     if (m_state == Unconnected)
         return;
+    const DeviceSignal scope(this);
     m_errorString = m_device->errorString();
     if (!m_errorString.isEmpty() && m_error == 0)
         m_error = m_state == Connecting ? 1 : 2;
     const State previous = m_state;
     setState(Unconnected);
-    if (previous == Connected)
+    if (previous == Connected && scope.connectionAlive())
         Q_EMIT disconnected();
 }
 
@@ -137,6 +173,7 @@ void IpcConnection::jsonrpc_outgoingResponseReady(const QString &response)
 
 void IpcConnection::reader_packetReady(const QByteArray &packet)
 {
+    const DeviceSignal scope(this);
     if (packet.isEmpty()) {
         qWarning("Invalid IPC packet. disconnecting");
         // Not close(): the loss of the link is reported as a disconnection.

@@ -78,6 +78,10 @@ protected:
 
 private:
     Q_DISABLE_COPY(IpcConnection)
+
+    class DeviceSignal;
+    // How many of the device's signals are being delivered to this connection right now.
+    int m_deviceSignals;
 };
 
 } // namespace Velmor

@@ -63,6 +63,8 @@ void DeferredResponse::responseReady()
 
 void JsonRPC::setRequestHandler(QObject *handler)
 {
+    // A method of an earlier handler's class must never be invoked on an object of another class.
+    d->methods.clear();
     d->handler = handler;
     if (!handler)
         return;

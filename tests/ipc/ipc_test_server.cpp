@@ -31,11 +31,11 @@ public Q_SLOTS:
     Error setProfile(quint32 id) { return id == 0 ? Error(1, QStringLiteral("No such profile")) : Error(); }
     void record(const QString &text) { m_recorded.append(text); }
     QStringList recorded() { return m_recorded; }
-    // Answers after the given number of milliseconds.
+    // Answers after the given number of milliseconds, also when the connection is gone by then.
     Deferred later(quint16 msec, const QString &text)
     {
         Deferred deferred;
-        QTimer::singleShot(msec, this, [deferred, text]() mutable { deferred.callback(text); });
+        QTimer::singleShot(msec, qApp, [deferred, text]() mutable { deferred.callback(text); });
         return deferred;
     }
     void notifyMe(const QString &text) { m_connection->notify("hello", { text }); }

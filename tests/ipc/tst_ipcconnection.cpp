@@ -39,11 +39,31 @@ class Handler : public QObject
 public:
     QStringList received;
     Deferred pending;
+    // What drop() deletes, and whether the device was still there afterwards.
+    IpcConnection *connection = nullptr;
+    QPointer<QIODevice> device;
+    bool deviceOutlivedTheConnection = false;
+
+    void deleteConnection()
+    {
+        delete connection;
+        connection = nullptr;
+        deviceOutlivedTheConnection = !device.isNull();
+    }
 
 public Q_SLOTS:
     int add(int a, int b) { return a + b; }
     void setProfile(quint32 id) { received.append(QStringLiteral("setProfile %1").arg(id)); }
-    Deferred later() { return pending; }
+    Deferred later()
+    {
+        received.append(QStringLiteral("later"));
+        return pending;
+    }
+    void drop()
+    {
+        received.append(QStringLiteral("drop"));
+        deleteConnection();
+    }
 };
 
 // Waits until the raw end of a link has received count packets; each as text with its kind byte in front.
@@ -87,6 +107,8 @@ private Q_SLOTS:
     void callsWhileUnconnectedWaitForTheLink();
     void refusedConnection();
     void deferredAnswerAfterTheConnectionIsGone();
+    void handlerDeletesTheConnection_data();
+    void handlerDeletesTheConnection();
 };
 
 void tst_IpcConnection::acceptedSocketIsConnectedSilently()
@@ -318,14 +340,47 @@ void tst_IpcConnection::deferredAnswerAfterTheConnectionIsGone()
     auto connection = new LocalSocketIpcConnection(link.accepted);
     connection->setJsonRPCHandler(&handler);
     link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"later"})"));
-    QTRY_COMPARE(link.accepted->bytesAvailable(), 0);
-    QCoreApplication::processEvents();
+    QTRY_COMPARE(handler.received, QStringList { "later" });
 
     delete connection;
     link.accepted = nullptr;
     handler.pending.callback(QStringLiteral("too late"));
     QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(link.client.bytesAvailable(), 0);
+}
+
+void tst_IpcConnection::handlerDeletesTheConnection_data()
+{
+    QTest::addColumn<bool>("byRequest");
+
+    QTest::newRow("a request handler, with a second packet in the same read") << true;
+    QTest::newRow("a stateChanged() receiver, when the peer closes") << false;
+}
+
+// The device is inside one of its own signals then; it must go only once that signal has returned.
+void tst_IpcConnection::handlerDeletesTheConnection()
+{
+    QFETCH(bool, byRequest);
+
+    Loopback link;
+    QVERIFY(link.open());
+    Handler handler;
+    handler.device = link.accepted;
+    handler.connection = new LocalSocketIpcConnection(link.accepted);
+    link.accepted = nullptr;
+    handler.connection->setJsonRPCHandler(&handler);
+    if (byRequest) {
+        const QByteArray drop = packet(R"({"jsonrpc":"2.0","method":"drop"})");
+        link.send(drop + drop);
+    } else {
+        connect(handler.connection, &IpcConnection::stateChanged, &handler, &Handler::deleteConnection);
+        link.client.disconnectFromHost();
+    }
+    QTRY_VERIFY(!handler.connection);
+    QVERIFY(handler.deviceOutlivedTheConnection);
+    QTRY_VERIFY(!handler.device);
+    QCOMPARE(handler.received, byRequest ? QStringList { "drop" } : QStringList());
+    QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
 }
 
 QTEST_GUILESS_MAIN(tst_IpcConnection)

@@ -81,6 +81,7 @@ private Q_SLOTS:
     void writtenCallGetsDefaultDeadline();
     void destroyedCallLeavesTheTable();
     void finishHandlerMayDestroyTheEngine();
+    void finishHandlerMayDestroyOtherCalls();
 
 private:
     // Deletes finished calls the request manager has scheduled for deletion.
@@ -482,6 +483,40 @@ void tst_JsonRPCCalls::finishHandlerMayDestroyTheEngine()
     // The engine is gone: the rest of the text is not read.
     QCOMPARE(second.finishes, 0);
     RequestManager::instance()->drop(second.call);
+}
+
+void tst_JsonRPCCalls::finishHandlerMayDestroyOtherCalls()
+{
+    JsonRPC engine;
+    JsonRPCCall *first = engine.call("a");
+    QPointer<JsonRPCCall> second(engine.call("b"));
+    Outcome third(engine.call("c"));
+    engine.serializeOutgoingRequest(nullptr);
+    connect(first, &Request::finished, first, [&second] { delete second.data(); });
+
+    // The answer to the call deleted meanwhile matches nothing; the next one still matches.
+    QTest::ignoreMessage(QtDebugMsg, "Invalid or unexpected json-rpc response");
+    QVERIFY(engine.incomingResponse(R"([{"id":1,"jsonrpc":"2.0","result":1},{"id":2,"jsonrpc":"2.0","result":2},)"
+                                    R"({"id":3,"jsonrpc":"2.0","result":3}])"));
+    QVERIFY(!second);
+    QCOMPARE(third.finishes, 1);
+    QCOMPARE(third.result, QVariant(3));
+
+    // Dropping the calls of a lost link: the one deleted by an earlier one's handler is not aborted.
+    JsonRPCCall *fourth = engine.call("d");
+    JsonRPCCall *fifth = engine.call("e");
+    engine.serializeOutgoingRequest(nullptr);
+    int aborted = 0;
+    connect(fourth, &Request::finished, fourth, [&aborted, fifth] {
+        ++aborted;
+        delete fifth;
+    });
+    connect(fifth, &Request::finished, fifth, [&aborted, fourth] {
+        ++aborted;
+        delete fourth;
+    });
+    engine.dropAllOutgoing(Error(3, QString()));
+    QCOMPARE(aborted, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_JsonRPCCalls)

@@ -96,6 +96,15 @@ Q_SIGNALS:
     void notified(int value);
 };
 
+// A handler of another class, for an engine whose handler is replaced.
+class Doubler : public QObject
+{
+    Q_OBJECT
+
+public Q_SLOTS:
+    int twice(int value) { return 2 * value; }
+};
+
 } // namespace Velmor
 
 // Collects what the engine sends.
@@ -136,6 +145,7 @@ private Q_SLOTS:
     void engineGoneBeforeDeferredFires();
     void handlerMayDestroyTheEngine();
     void handlerGoneAnswersMethodNotFound();
+    void replacedHandlerTakesItsMethodsAlong();
     void answerWaitingForRequest();
 };
 
@@ -474,6 +484,23 @@ void tst_JsonRPCDispatch::handlerGoneAnswersMethodNotFound()
     engine.incomingRequest(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,1]})");
     QCOMPARE(wire.texts(),
         QStringList { R"({"error":{"code":-32601,"message":"Method not found"},"id":1,"jsonrpc":"2.0"})" });
+}
+
+void tst_JsonRPCDispatch::replacedHandlerTakesItsMethodsAlong()
+{
+    Handler first;
+    Doubler second;
+    JsonRPC engine;
+    engine.setRequestHandler(&first);
+    engine.setRequestHandler(&second);
+    Wire wire(&engine);
+    // A method of the first handler's class must never run on an object of another class.
+    engine.incomingRequest(R"([{"id":1,"jsonrpc":"2.0","method":"add","params":[1,1]},)"
+                           R"({"id":2,"jsonrpc":"2.0","method":"twice","params":[4]}])");
+    QCOMPARE(wire.texts(),
+        QStringList { R"([{"error":{"code":-32601,"message":"Method not found"},"id":1,"jsonrpc":"2.0"},)"
+                      R"({"id":2,"jsonrpc":"2.0","result":8}])" });
+    QCOMPARE(first.invoked, QStringList());
 }
 
 void tst_JsonRPCDispatch::answerWaitingForRequest()
