@@ -21,6 +21,7 @@ class tst_ServiceSettings : public QObject
 private Q_SLOTS:
     void initTestCase();
     void copyWritesOnlyDifferences();
+    void copySkipsKeysWithEmptyParts();
     void defaultsAreWrittenOnce();
     void serviceIniWinsAtEveryStart();
     void serviceWritesDefaultsOnce();
@@ -85,6 +86,28 @@ void tst_ServiceSettings::copyWritesOnlyDifferences()
         copySettings(source, destination);
     }
     QCOMPARE(inodeOf(destinationPath), before);
+}
+
+void tst_ServiceSettings::copySkipsKeysWithEmptyParts()
+{
+    Machine machine;
+    const QString sourcePath = machine.path(QStringLiteral("source.ini"));
+    const QString destinationPath = machine.path(QStringLiteral("destination.ini"));
+    // Typing slips that QSettings lists as a group without a name; entering it used to recurse without end.
+    writeFile(sourcePath, "[global]\na//b=1\n/x=2\nc\\\\\\\\d=3\ne\\\\=4\nplain=5\nsub\\key=6\n");
+
+    {
+        QSettings source(sourcePath, QSettings::IniFormat);
+        QSettings destination(destinationPath, QSettings::IniFormat);
+        source.beginGroup(QStringLiteral("global"));
+        copySettings(source, destination);
+    }
+    QSettings result(destinationPath, QSettings::IniFormat);
+    QStringList keys = result.allKeys();
+    keys.sort();
+    QCOMPARE(keys, QStringList({ "plain", "sub/key" }));
+    QCOMPARE(result.value("plain"), QVariant(QStringLiteral("5")));
+    QCOMPARE(result.value("sub/key"), QVariant(QStringLiteral("6")));
 }
 
 void tst_ServiceSettings::defaultsAreWrittenOnce()
