@@ -52,6 +52,23 @@ private:
         return watcher.isFinished() ? watcher.result() : 0xffffffffu;
     }
 
+    // A running service that accepts every control and reaches the state each one asks for; received lists
+    // the controls that reached it.
+    static void serveEveryControl(ServiceControlEndpoint &endpoint, QList<quint32> *received)
+    {
+        endpoint.setAcceptedControls(ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue);
+        endpoint.setHandler([&endpoint, received](quint32 control) {
+            QCOMPARE(QThread::currentThread(), qApp->thread());
+            received->append(control);
+            if (control == ControlPause)
+                endpoint.setState(ServiceState::Paused);
+            else if (control == ControlContinue)
+                endpoint.setState(ServiceState::Running);
+            else if (control == ControlStop)
+                endpoint.setState(ServiceState::Stopped);
+        });
+        endpoint.setState(ServiceState::Running);
+    }
     // Writes raw bytes to the control socket from a worker while this thread serves the endpoint, and reads
     // the given number of answer lines.
     static QList<QByteArray> rawExchange(const QByteArray &bytes, int answers)
@@ -213,15 +230,8 @@ void tst_ServiceManager::endpointAnswersControls()
     QCOMPARE(ServiceManager::createService(testService()), 0u);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
-    endpoint.setAcceptedControls(ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue);
     QList<quint32> received;
-    endpoint.setHandler([&](quint32 control) {
-        QCOMPARE(QThread::currentThread(), qApp->thread());
-        received.append(control);
-        if (control == ControlPause)
-            endpoint.setState(ServiceState::Paused);
-    });
-    endpoint.setState(ServiceState::Running);
+    serveEveryControl(endpoint, &received);
 
     QCOMPARE(controlFromWorker(ControlInterrogate), 0u);
     QCOMPARE(controlFromWorker(ControlPause), 0u);
@@ -299,14 +309,8 @@ void tst_ServiceManager::stoppedServiceRefusesControls()
     QCOMPARE(ServiceManager::createService(testService()), 0u);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
-    endpoint.setAcceptedControls(ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue);
     QList<quint32> received;
-    endpoint.setHandler([&](quint32 control) {
-        received.append(control);
-        if (control == ControlStop)
-            endpoint.setState(ServiceState::Stopped);
-    });
-    endpoint.setState(ServiceState::Running);
+    serveEveryControl(endpoint, &received);
 
     // Lines behind a stop, in the same write, reach the service before its process ends.
     const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid());

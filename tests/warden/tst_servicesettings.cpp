@@ -47,6 +47,13 @@ private:
         return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
     }
     static void runServiceOnce(Machine &machine, const QString &program);
+    static void copyGlobalSection(const QString &sourcePath, const QString &destinationPath)
+    {
+        QSettings source(sourcePath, QSettings::IniFormat);
+        QSettings destination(destinationPath, QSettings::IniFormat);
+        source.beginGroup(QStringLiteral("global"));
+        copySettings(source, destination);
+    }
 };
 
 void tst_ServiceSettings::initTestCase()
@@ -63,12 +70,7 @@ void tst_ServiceSettings::copyWritesOnlyDifferences()
     writeFile(sourcePath, "[global]\nsame=1\nlist=a,b\nsub\\key=v\nsub\\deeper\\z=1\n[other]\nx=1\n");
     writeFile(destinationPath, "[General]\nsame=1\nlist=\"a, b\"\nkept=yes\n");
 
-    {
-        QSettings source(sourcePath, QSettings::IniFormat);
-        QSettings destination(destinationPath, QSettings::IniFormat);
-        source.beginGroup(QStringLiteral("global"));
-        copySettings(source, destination);
-    }
+    copyGlobalSection(sourcePath, destinationPath);
     QSettings result(destinationPath, QSettings::IniFormat);
     QCOMPARE(result.value("same"), QVariant(QStringLiteral("1")));
     QCOMPARE(result.value("list"), QVariant(QStringList { "a", "b" }));
@@ -79,12 +81,7 @@ void tst_ServiceSettings::copyWritesOnlyDifferences()
 
     // A second copy finds every value in place and writes nothing.
     const ino_t before = inodeOf(destinationPath);
-    {
-        QSettings source(sourcePath, QSettings::IniFormat);
-        QSettings destination(destinationPath, QSettings::IniFormat);
-        source.beginGroup(QStringLiteral("global"));
-        copySettings(source, destination);
-    }
+    copyGlobalSection(sourcePath, destinationPath);
     QCOMPARE(inodeOf(destinationPath), before);
 }
 
@@ -96,12 +93,7 @@ void tst_ServiceSettings::copySkipsKeysWithEmptyParts()
     // Typing slips that QSettings lists as a group without a name; entering it used to recurse without end.
     writeFile(sourcePath, "[global]\na//b=1\n/x=2\nc\\\\\\\\d=3\ne\\\\=4\nplain=5\nsub\\key=6\n");
 
-    {
-        QSettings source(sourcePath, QSettings::IniFormat);
-        QSettings destination(destinationPath, QSettings::IniFormat);
-        source.beginGroup(QStringLiteral("global"));
-        copySettings(source, destination);
-    }
+    copyGlobalSection(sourcePath, destinationPath);
     QSettings result(destinationPath, QSettings::IniFormat);
     QStringList keys = result.allKeys();
     keys.sort();
