@@ -38,9 +38,11 @@ QString typeName(Type type)
 
 bool report(const QString &source, Type type, int id, const QString &text)
 {
+    // The system takes the text as a zero-terminated string. Kept whole, a zero would reach the query tool's
+    // output, whose readers stop there and lose every later entry.
     const QString line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + QLatin1Char('\t')
         + escapeField(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t') + QString::number(id)
-        + QLatin1Char('\t') + escapeField(text) + QLatin1Char('\n');
+        + QLatin1Char('\t') + escapeField(text.left(text.indexOf(QChar(0)))) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const int fd = ::open(QFile::encodeName(logPath()).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)

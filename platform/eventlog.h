@@ -24,7 +24,8 @@ struct Entry
     QString text;
 };
 
-// Appends one entry with a single write, so entries from several threads and processes never interleave.
+// Appends one entry with a single write, so entries from several threads and processes never interleave. The
+// text ends at its first zero character, as the system's own call reads it.
 bool report(const QString &source, Type type, int id, const QString &text);
 
 // Every readable entry, oldest first; lines that are not entries are skipped.

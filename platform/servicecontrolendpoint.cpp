@@ -15,6 +15,12 @@
 namespace Velmor {
 namespace Platform {
 
+namespace {
+
+const qint64 MaximumControlLine = 64;
+
+} // namespace
+
 ServiceControlEndpoint::ServiceControlEndpoint(const QString &serviceName, QObject *parent)
     : QObject(parent)
     , m_name(serviceName)
@@ -68,6 +74,7 @@ void ServiceControlEndpoint::setState(ServiceState state)
 void ServiceControlEndpoint::server_newConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        socket->setReadBufferSize(MaximumControlLine);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
         if (socket->canReadLine())
@@ -78,9 +85,13 @@ void ServiceControlEndpoint::server_newConnection()
 quint32 ServiceControlEndpoint::check(quint32 control) const
 {
     const bool pending = m_state == ServiceState::StartPending || m_state == ServiceState::StopPending;
-    switch (control) {
-    case ControlInterrogate:
+    if (control == ControlInterrogate)
         return ErrorSuccess;
+    // Controls that reach a stopped service before its process ends, such as a second line behind a stop,
+    // would run it again after its stop.
+    if (m_state == ServiceState::Stopped)
+        return ErrorServiceNotActive;
+    switch (control) {
     case ControlStop:
         if (!(m_acceptedControls & AcceptStop))
             return ErrorInvalidServiceControl;
@@ -130,6 +141,9 @@ void ServiceControlEndpoint::answer(QLocalSocket *socket)
         if (socket->bytesToWrite() > 0)
             socket->waitForBytesWritten(1000);
     }
+    // A control is a short number: a longer text without a line end is no control, and must not fill memory.
+    if (socket->bytesAvailable() >= MaximumControlLine)
+        socket->abort();
 }
 
 } // namespace Platform

@@ -3,7 +3,9 @@
 #include "platform/servicemanager.h"
 #include "platform/winerror.h"
 
+#include <QDeadlineTimer>
 #include <QFutureWatcher>
+#include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void endpointRefusesControls_data();
     void endpointRefusesControls();
     void oneInstancePerService();
+    void stoppedServiceRefusesControls();
+    void overlongControlIsCutOff();
 
 private:
     static ServiceRegistration testService()
@@ -46,6 +50,47 @@ private:
             [control] { return ServiceManager::controlService(QStringLiteral("Test Service"), control, 10000); }));
         [[maybe_unused]] const bool finished = QTest::qWaitFor([&watcher] { return watcher.isFinished(); }, 20000);
         return watcher.isFinished() ? watcher.result() : 0xffffffffu;
+    }
+
+    // A running service that accepts every control and reaches the state each one asks for; received lists
+    // the controls that reached it.
+    static void serveEveryControl(ServiceControlEndpoint &endpoint, QList<quint32> *received)
+    {
+        endpoint.setAcceptedControls(ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue);
+        endpoint.setHandler([&endpoint, received](quint32 control) {
+            QCOMPARE(QThread::currentThread(), qApp->thread());
+            received->append(control);
+            if (control == ControlPause)
+                endpoint.setState(ServiceState::Paused);
+            else if (control == ControlContinue)
+                endpoint.setState(ServiceState::Running);
+            else if (control == ControlStop)
+                endpoint.setState(ServiceState::Stopped);
+        });
+        endpoint.setState(ServiceState::Running);
+    }
+    // Writes raw bytes to the control socket from a worker while this thread serves the endpoint, and reads
+    // the given number of answer lines.
+    static QList<QByteArray> rawExchange(const QByteArray &bytes, int answers)
+    {
+        QFutureWatcher<QList<QByteArray>> watcher;
+        watcher.setFuture(QtConcurrent::run([bytes, answers] {
+            QList<QByteArray> lines;
+            QLocalSocket socket;
+            socket.connectToServer(ServiceManager::controlSocketPath(QStringLiteral("Test Service")));
+            if (!socket.waitForConnected(10000))
+                return lines;
+            socket.write(bytes);
+            while (lines.size() < answers) {
+                if (!socket.canReadLine() && !socket.waitForReadyRead(10000))
+                    return lines;
+                while (socket.canReadLine())
+                    lines.append(socket.readLine().trimmed());
+            }
+            return lines;
+        }));
+        [[maybe_unused]] const bool finished = QTest::qWaitFor([&watcher] { return watcher.isFinished(); }, 20000);
+        return watcher.isFinished() ? watcher.result() : QList<QByteArray>();
     }
 
     std::unique_ptr<QTemporaryDir> m_root;
@@ -185,15 +230,8 @@ void tst_ServiceManager::endpointAnswersControls()
     QCOMPARE(ServiceManager::createService(testService()), 0u);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
-    endpoint.setAcceptedControls(ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue);
     QList<quint32> received;
-    endpoint.setHandler([&](quint32 control) {
-        QCOMPARE(QThread::currentThread(), qApp->thread());
-        received.append(control);
-        if (control == ControlPause)
-            endpoint.setState(ServiceState::Paused);
-    });
-    endpoint.setState(ServiceState::Running);
+    serveEveryControl(endpoint, &received);
 
     QCOMPARE(controlFromWorker(ControlInterrogate), 0u);
     QCOMPARE(controlFromWorker(ControlPause), 0u);
@@ -264,6 +302,55 @@ void tst_ServiceManager::oneInstancePerService()
     first.reset();
     ServiceControlEndpoint third(QStringLiteral("Test Service"));
     QVERIFY(third.listen());
+}
+
+void tst_ServiceManager::stoppedServiceRefusesControls()
+{
+    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
+    QVERIFY(endpoint.listen());
+    QList<quint32> received;
+    serveEveryControl(endpoint, &received);
+
+    // Lines behind a stop, in the same write, reach the service before its process ends.
+    const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid());
+    QCOMPARE(rawExchange("1\n2\n3\n1\n130\n4\n", 6),
+        QList<QByteArray>(
+            { "0 1 " + pid, "1062 1 " + pid, "1062 1 " + pid, "1062 1 " + pid, "1062 1 " + pid, "0 1 " + pid }));
+    QCOMPARE(received, QList<quint32>({ ControlStop }));
+}
+
+void tst_ServiceManager::overlongControlIsCutOff()
+{
+    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
+    QVERIFY(endpoint.listen());
+    bool handled = false;
+    endpoint.setHandler([&](quint32) { handled = true; });
+    endpoint.setState(ServiceState::Running);
+
+    // A text without a line end is never a control; the service drops the connection instead of buffering it.
+    QFutureWatcher<bool> watcher;
+    watcher.setFuture(QtConcurrent::run([] {
+        QLocalSocket socket;
+        socket.connectToServer(ServiceManager::controlSocketPath(QStringLiteral("Test Service")));
+        if (!socket.waitForConnected(10000))
+            return false;
+        socket.write(QByteArray(1 << 20, '7'));
+        const QDeadlineTimer deadline(10000);
+        while (socket.state() != QLocalSocket::UnconnectedState && !deadline.hasExpired()) {
+            if (socket.bytesToWrite() > 0)
+                socket.waitForBytesWritten(100);
+            else
+                socket.waitForDisconnected(100);
+        }
+        return socket.state() == QLocalSocket::UnconnectedState;
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.isFinished(), 20000);
+    QVERIFY(watcher.result());
+    QVERIFY(!handled);
+    // Other clients are still served.
+    QCOMPARE(controlFromWorker(ControlInterrogate), 0u);
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceManager)

@@ -64,6 +64,7 @@ private slots:
     void missingToolGivesPlaceholder();
     void hungToolIsStopped();
     void extractFromTheSimulatedLog();
+    void zeroCharacterEndsOnlyItsEntry();
 
 private:
     void installFakeTool(const QByteArray &output, const QByteArray &ending);
@@ -220,6 +221,23 @@ void TestSysInfo::extractFromTheSimulatedLog()
         + printedEvent(
             2, entries.at(4), QStringLiteral("Error"), QStringLiteral("Stored by <credentials cutted out>\n"))
               .chopped(2);
+    QCOMPARE(SysInfo::systemLog(), expected);
+}
+
+void TestSysInfo::zeroCharacterEndsOnlyItsEntry()
+{
+    qputenv("PATH", QByteArray(WEVTUTIL_DIR));
+    QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Warning, 0,
+        QStringLiteral("adapter name: eth") + QChar(0) + QStringLiteral("garbage")));
+    QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Information, 0, QStringLiteral("next entry")));
+    const QList<EventLog::Entry> entries = EventLog::entries();
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).text, QStringLiteral("adapter name: eth"));
+
+    // The extract ends at the first zero character, so one in an entry would cut off every later one.
+    const QString expected
+        = printedEvent(0, entries.at(0), QStringLiteral("Warning"), QStringLiteral("adapter name: eth"))
+        + printedEvent(1, entries.at(1), QStringLiteral("Information"), QStringLiteral("next entry"));
     QCOMPARE(SysInfo::systemLog(), expected);
 }
 

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void installTwiceKeepsTheRegistration();
     void installFailure();
     void uninstall();
+    void unreadableRegistrationCanBeUninstalled();
     void startWithoutRegistration_data();
     void startWithoutRegistration();
     void controlsWithoutRunningService_data();
@@ -192,6 +193,31 @@ void tst_ServiceCommandLine::uninstall()
     QCOMPARE(result.err, QByteArray("The service Velmor Agent is not installed\n"));
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.exitCode, 0);
+}
+
+void tst_ServiceCommandLine::unreadableRegistrationCanBeUninstalled()
+{
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QFile registration(machine.path(QStringLiteral("services/velmor agent.service")));
+    QVERIFY(registration.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    registration.write("not\ta registration\n\xff\n");
+    registration.close();
+
+    // Still registered, so it is not reported as missing, and uninstalling clears the way for a new install.
+    QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and not running\n\n"));
+    WardenTest::Result result = run({ QStringLiteral("-i") });
+    QCOMPARE(result.err, QByteArray("The service Velmor Agent is already installed\n"));
+    QCOMPARE(result.exitCode, 0);
+    result = run({});
+    QCOMPARE(result.err, QByteArray("The service Velmor Agent could not start\n"));
+    QCOMPARE(result.exitCode, 252);
+    result = run({ QStringLiteral("-u") });
+    QCOMPARE(result.out, QByteArray("The service Velmor Agent has been uninstalled.\n"));
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    ServiceRegistration read;
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Velmor Agent"), &read), 0u);
 }
 
 void tst_ServiceCommandLine::startWithoutRegistration_data()

@@ -21,6 +21,7 @@ class tst_ServiceSettings : public QObject
 private Q_SLOTS:
     void initTestCase();
     void copyWritesOnlyDifferences();
+    void copySkipsKeysWithEmptyParts();
     void defaultsAreWrittenOnce();
     void serviceIniWinsAtEveryStart();
     void serviceWritesDefaultsOnce();
@@ -46,6 +47,13 @@ private:
         return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
     }
     static void runServiceOnce(Machine &machine, const QString &program);
+    static void copyGlobalSection(const QString &sourcePath, const QString &destinationPath)
+    {
+        QSettings source(sourcePath, QSettings::IniFormat);
+        QSettings destination(destinationPath, QSettings::IniFormat);
+        source.beginGroup(QStringLiteral("global"));
+        copySettings(source, destination);
+    }
 };
 
 void tst_ServiceSettings::initTestCase()
@@ -62,12 +70,7 @@ void tst_ServiceSettings::copyWritesOnlyDifferences()
     writeFile(sourcePath, "[global]\nsame=1\nlist=a,b\nsub\\key=v\nsub\\deeper\\z=1\n[other]\nx=1\n");
     writeFile(destinationPath, "[General]\nsame=1\nlist=\"a, b\"\nkept=yes\n");
 
-    {
-        QSettings source(sourcePath, QSettings::IniFormat);
-        QSettings destination(destinationPath, QSettings::IniFormat);
-        source.beginGroup(QStringLiteral("global"));
-        copySettings(source, destination);
-    }
+    copyGlobalSection(sourcePath, destinationPath);
     QSettings result(destinationPath, QSettings::IniFormat);
     QCOMPARE(result.value("same"), QVariant(QStringLiteral("1")));
     QCOMPARE(result.value("list"), QVariant(QStringList { "a", "b" }));
@@ -78,13 +81,25 @@ void tst_ServiceSettings::copyWritesOnlyDifferences()
 
     // A second copy finds every value in place and writes nothing.
     const ino_t before = inodeOf(destinationPath);
-    {
-        QSettings source(sourcePath, QSettings::IniFormat);
-        QSettings destination(destinationPath, QSettings::IniFormat);
-        source.beginGroup(QStringLiteral("global"));
-        copySettings(source, destination);
-    }
+    copyGlobalSection(sourcePath, destinationPath);
     QCOMPARE(inodeOf(destinationPath), before);
+}
+
+void tst_ServiceSettings::copySkipsKeysWithEmptyParts()
+{
+    Machine machine;
+    const QString sourcePath = machine.path(QStringLiteral("source.ini"));
+    const QString destinationPath = machine.path(QStringLiteral("destination.ini"));
+    // Typing slips that QSettings lists as a group without a name; entering it used to recurse without end.
+    writeFile(sourcePath, "[global]\na//b=1\n/x=2\nc\\\\\\\\d=3\ne\\\\=4\nplain=5\nsub\\key=6\n");
+
+    copyGlobalSection(sourcePath, destinationPath);
+    QSettings result(destinationPath, QSettings::IniFormat);
+    QStringList keys = result.allKeys();
+    keys.sort();
+    QCOMPARE(keys, QStringList({ "plain", "sub/key" }));
+    QCOMPARE(result.value("plain"), QVariant(QStringLiteral("5")));
+    QCOMPARE(result.value("sub/key"), QVariant(QStringLiteral("6")));
 }
 
 void tst_ServiceSettings::defaultsAreWrittenOnce()

@@ -8,10 +8,21 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/prctl.h>
 
 namespace WardenTest {
 
 using namespace Velmor::Platform;
+
+namespace {
+
+// A child of a test that dies (a crash, a sanitizer report) goes with it instead of running on unattended.
+void endWithParent(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+} // namespace
 
 QString program()
 {
@@ -21,6 +32,7 @@ QString program()
 Result run(const QStringList &arguments, const QString &programPath)
 {
     QProcess process;
+    endWithParent(process);
     process.start(programPath, arguments);
     Result result;
     if (!process.waitForFinished(60000)) {
@@ -99,6 +111,7 @@ QProcess *Machine::startForeground(const QStringList &arguments, bool waitForSer
 {
     m_children.push_back(std::make_unique<QProcess>());
     QProcess *process = m_children.back().get();
+    endWithParent(*process);
     process->start(programPath, arguments);
     if (!process->waitForStarted(30000))
         return process;

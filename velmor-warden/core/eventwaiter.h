@@ -27,8 +27,8 @@ public:
     ~EventWaiter();
 
     // Registers the function of a handle, replacing the one registered before, and restarts the worker.
-    // Returns false, leaving the registrations as they were, when MaximumEvents other handles are registered
-    // or no worker can be started.
+    // Returns false, leaving the registrations as they were, when MaximumEvents other handles are registered;
+    // false too when no worker can be started, the registration then waiting for the next restart.
     bool addEvent(Platform::Handle handle, const std::function<void()> &function);
     // Drops the registration of a handle, if any, and restarts the worker; false when no worker can be started.
     bool removeEvent(Platform::Handle handle);

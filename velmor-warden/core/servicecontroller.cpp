@@ -20,7 +20,10 @@ bool ServiceController::finish(quint32 status)
 bool ServiceController::isInstalled()
 {
     ServiceRegistration registration;
-    return finish(ServiceManager::queryConfig(m_name, &registration));
+    const quint32 status = ServiceManager::queryConfig(m_name, &registration);
+    finish(status);
+    // A registration that cannot be read is still there: it blocks a new one, and only uninstalling clears it.
+    return status == ErrorSuccess || status == ErrorInvalidData || status == ErrorAccessDenied;
 }
 
 bool ServiceController::isRunning()

@@ -15,6 +15,7 @@ public:
     QString serviceName() const { return m_name; }
     quint32 error() const { return m_error; }
 
+    // True while a registration of that name exists, readable or not.
     bool isInstalled();
     // True from the start until the service's process has stopped, paused included.
     bool isRunning();

@@ -8,6 +8,10 @@ void copySettings(QSettings &source, QSettings &destination)
 {
     const QStringList groups = source.childGroups();
     for (const QString &group : groups) {
+        // A key with an empty part ("a//b", "/x") shows as a group without a name, which cannot be entered:
+        // descending into it would copy the same group again and again. Its keys cannot be read either.
+        if (group.isEmpty())
+            continue;
         source.beginGroup(group);
         destination.beginGroup(group);
         copySettings(source, destination);
