@@ -125,6 +125,19 @@ bool RequestManagerPrivate::forget(Request *request)
     return true;
 }
 
+void RequestManagerPrivate::unregister(Request *request)
+{
+    if (!m_deadlines.contains(request))
+        return;
+    const quint64 firstBefore = m_queue.begin()->first;
+    forget(request);
+    // Only a change of the earliest deadline moves the timer.
+    if (m_deadlines.isEmpty())
+        m_timer.stop();
+    else if (m_queue.begin()->first != firstBefore)
+        checkTimeouts();
+}
+
 void RequestManagerPrivate::checkTimeouts()
 {
     const quint64 now = quint64(clock());
@@ -148,14 +161,7 @@ void RequestManagerPrivate::request_finished()
     auto *request = static_cast<Request *>(sender());
     if (!request)
         return;
-    if (m_deadlines.contains(request)) {
-        const quint64 firstBefore = m_queue.begin()->first;
-        forget(request);
-        if (m_deadlines.isEmpty())
-            m_timer.stop();
-        else if (m_queue.begin()->first != firstBefore)
-            checkTimeouts();
-    }
+    unregister(request);
     request->m_finished = 1;
     // Later emissions, destroyed() included, must no longer reach the manager.
     disconnect(request, nullptr, this, nullptr);
@@ -167,15 +173,7 @@ void RequestManagerPrivate::request_destroyed()
 {
     // The sender is already down to its QObject part, so no cast may look at its dynamic type: its address
     // serves only as a key (QObject is Request's first and only base, so the addresses agree).
-    auto *request = reinterpret_cast<Request *>(sender());
-    if (!m_deadlines.contains(request))
-        return;
-    const quint64 firstBefore = m_queue.begin()->first;
-    forget(request);
-    if (m_deadlines.isEmpty())
-        m_timer.stop();
-    else if (m_queue.begin()->first != firstBefore)
-        checkTimeouts();
+    unregister(reinterpret_cast<Request *>(sender()));
 }
 
 void RequestManagerPrivate::timer_timeout()

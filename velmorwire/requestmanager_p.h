@@ -24,6 +24,8 @@ public:
     void checkTimeouts();
     // Removes a registered request from both tables; returns false when it was not registered.
     bool forget(Request *request);
+    // forget(), then re-arms the timer when the earliest deadline has gone; stops it when nothing is left.
+    void unregister(Request *request);
 
     RequestManager *q;
     QTimer m_timer;
