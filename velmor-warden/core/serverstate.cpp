@@ -1,0 +1,12 @@
+#include "serverstate.h"
+
+namespace Velmor {
+
+ServerState::ServerState(QObject *parent)
+    : QObject(parent)
+{
+}
+
+ServerState::~ServerState() = default;
+
+} // namespace Velmor
