@@ -4,8 +4,7 @@ namespace Velmor {
 
 ServerState::ServerState(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 ServerState::~ServerState() = default;
 
