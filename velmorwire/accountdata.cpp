@@ -70,8 +70,8 @@ template<typename T>
 T toBounded(const QVariant &value, bool *ok)
 {
     qint64 n = 0;
-    const bool valid = toBoundedInteger(value, qint64(std::numeric_limits<T>::min()),
-                                        qint64(std::numeric_limits<T>::max()), &n);
+    const bool valid
+        = toBoundedInteger(value, qint64(std::numeric_limits<T>::min()), qint64(std::numeric_limits<T>::max()), &n);
     if (ok)
         *ok = valid;
     return valid ? T(n) : T(0);

@@ -43,9 +43,7 @@ bool CabinetCategoryGroup::fromVariant(const QVariant &value)
     if (title.isEmpty())
         return false;
     return Internal::readList(map.value(QStringLiteral("items")), this,
-                              [](const QVariant &element, CabinetCategory *category) {
-                                  return category->fromVariant(element);
-                              });
+        [](const QVariant &element, CabinetCategory *category) { return category->fromVariant(element); });
 }
 
 QVariant CabinetCategoryGroup::toVariant() const
@@ -65,9 +63,8 @@ CabinetCategories::CabinetCategories(const CabinetCategories &other) = default;
 
 bool CabinetCategories::fromVariant(const QVariant &value)
 {
-    return Internal::readList(value, this, [](const QVariant &element, CabinetCategoryGroup *group) {
-        return group->fromVariant(element);
-    });
+    return Internal::readList(
+        value, this, [](const QVariant &element, CabinetCategoryGroup *group) { return group->fromVariant(element); });
 }
 
 QVariant CabinetCategories::toVariant() const

@@ -8,7 +8,7 @@
 namespace Velmor {
 
 namespace {
-const char *const listTypeNames[] = {"white", "black", "alias"};
+const char *const listTypeNames[] = { "white", "black", "alias" };
 }
 
 CabinetDomain::Type CabinetDomain::listTypeFromString(const QString &name)
@@ -51,9 +51,8 @@ CabinetDomains::CabinetDomains(const CabinetDomains &other) = default;
 
 bool CabinetDomains::fromVariant(const QVariant &value, CabinetDomain::Type type)
 {
-    return Internal::readList(value, this, [type](const QVariant &element, CabinetDomain *entry) {
-        return entry->fromVariant(element, type);
-    });
+    return Internal::readList(value, this,
+        [type](const QVariant &element, CabinetDomain *entry) { return entry->fromVariant(element, type); });
 }
 
 QVariant CabinetDomains::toVariant() const

@@ -35,8 +35,7 @@ CabinetProfile::CabinetProfile(quint32 id, quint32 token, const QString &name, b
     , scheduleEnabled(false)
     , whiteListOnly(false)
     , safeSearchEnabled(false)
-{
-}
+{ }
 
 bool CabinetProfile::fromVariant(const QVariant &value)
 {
@@ -140,7 +139,7 @@ bool CabinetProfileActivity::fromVariant(const QVariant &value)
 
 QVariant CabinetProfileActivity::toVariant() const
 {
-    return QVariantList{active, minutes};
+    return QVariantList { active, minutes };
 }
 
 int registerCabinetProfilesMetaType()

@@ -35,8 +35,7 @@ CabinetScheduleDay::CabinetScheduleDay()
     : isProfileOn(true)
     , timeFrom(QStringLiteral("00:00"))
     , timeTo(QStringLiteral("24:00"))
-{
-}
+{ }
 
 bool CabinetScheduleDay::fromVariant(const QVariant &value)
 {
@@ -81,9 +80,8 @@ bool CabinetSchedule::fromVariant(const QVariant &value)
     if (days != 0 && days != 7)
         return false;
     // All or nothing: a week with a hole would put every later day on the wrong weekday.
-    return Internal::readList(value, this, [](const QVariant &element, CabinetScheduleDay *day) {
-        return day->fromVariant(element);
-    });
+    return Internal::readList(
+        value, this, [](const QVariant &element, CabinetScheduleDay *day) { return day->fromVariant(element); });
 }
 
 QVariant CabinetSchedule::toVariant() const

@@ -16,8 +16,8 @@ bool CabinetSystemInfo::fromVariant(const QVariant &value)
     const QVariant serviceValue = map.value(QStringLiteral("services"));
     // toVariant writes the features as a QStringList; take that too, so a value reads back without a
     // detour through JSON text.
-    const bool featuresAreList = featureValue.typeId() == QMetaType::QVariantList
-        || featureValue.typeId() == QMetaType::QStringList;
+    const bool featuresAreList
+        = featureValue.typeId() == QMetaType::QVariantList || featureValue.typeId() == QMetaType::QStringList;
     if (!featuresAreList || serviceValue.typeId() != QMetaType::QVariantMap)
         return false;
 
@@ -29,7 +29,8 @@ bool CabinetSystemInfo::fromVariant(const QVariant &value)
     const QVariantMap serviceMap = serviceValue.toMap();
     for (auto it = serviceMap.constBegin(); it != serviceMap.constEnd(); ++it) {
         if (it.key() == QLatin1String("public_dns")) {
-            const QVariantList addresses = it->typeId() == QMetaType::QVariantList ? it->toList() : QVariantList{*it};
+            const QVariantList addresses
+                = it->typeId() == QMetaType::QVariantList ? it->toList() : QVariantList { *it };
             for (const QVariant &address : addresses)
                 publicDns.append(parseIPAddress(address.toString()));
         } else {
@@ -51,7 +52,7 @@ QVariant CabinetSystemInfo::toVariant() const
     serviceMap.insert(QStringLiteral("public_dns"), addresses);
 
     QVariantMap map;
-    map.insert(QStringLiteral("features"), safeSearch ? QStringList{QStringLiteral("safe_search")} : QStringList());
+    map.insert(QStringLiteral("features"), safeSearch ? QStringList { QStringLiteral("safe_search") } : QStringList());
     map.insert(QStringLiteral("services"), serviceMap);
     return map;
 }

@@ -6,8 +6,7 @@ namespace Velmor {
 
 CabinetUserInfo::CabinetUserInfo()
     : timeZone(0)
-{
-}
+{ }
 
 bool CabinetUserInfo::fromVariant(const QVariant &value)
 {

@@ -35,8 +35,7 @@ DeferredPrivate::DeferredPrivate() = default;
 
 Deferred::Deferred()
     : d(new DeferredPrivate)
-{
-}
+{ }
 
 Deferred::Deferred(const Deferred &other) = default;
 

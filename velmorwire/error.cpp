@@ -8,14 +8,12 @@ namespace Velmor {
 
 Error::Error()
     : m_code(0)
-{
-}
+{ }
 
 Error::Error(unsigned int code, const QString &message)
     : m_code(code)
     , m_message(message)
-{
-}
+{ }
 
 Error::~Error() = default;
 

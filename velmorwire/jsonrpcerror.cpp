@@ -8,15 +8,13 @@ namespace Velmor {
 
 JsonRPCError::JsonRPCError()
     : code(0)
-{
-}
+{ }
 
 JsonRPCError::JsonRPCError(const Velmor::Error &error)
     : code(qint16(quint16(error.code() & 0xffff)))
     , message(error.message())
     , data(error.data())
-{
-}
+{ }
 
 QString JsonRPCError::standardMessage() const
 {

@@ -9,15 +9,13 @@ namespace Velmor {
 
 Network::Network()
     : isProtected(false)
-{
-}
+{ }
 
 Network::Network(const QString &id, const QString &name, bool isProtected)
     : id(id)
     , name(name)
     , isProtected(isProtected)
-{
-}
+{ }
 
 bool Network::fromVariant(const QVariant &value)
 {
@@ -89,7 +87,8 @@ QString NetworksInfo::toString() const
     items.reserve(networks.size());
     for (const Network &network : networks)
         items.append(QLatin1Char('<') + network.toString() + QLatin1Char('>'));
-    return QStringLiteral("NetworksInfo: active: %1 networks: %2 ").arg(defaultRouteId, items.join(QStringLiteral(", ")));
+    return QStringLiteral("NetworksInfo: active: %1 networks: %2 ")
+        .arg(defaultRouteId, items.join(QStringLiteral(", ")));
 }
 
 bool NetworksInfo::setNetworkProtection(const QString &id, bool on)

@@ -15,8 +15,7 @@ Request::Request(QObject *parent)
     , m_autoDelete(true)
     , m_finished(0)
     , m_timeout(0)
-{
-}
+{ }
 
 Request::~Request() = default;
 
@@ -52,8 +51,7 @@ RequestManager *RequestManager::instance()
 RequestManager::RequestManager(QObject *parent)
     : QObject(parent)
     , d(new RequestManagerPrivate(this))
-{
-}
+{ }
 
 RequestManager::~RequestManager()
 {

@@ -32,15 +32,15 @@ void checkReaders(const QVariant &value)
         if (!reader.read(written, &rewritten))
             fail(reader.name, "refuses its own toVariant", text);
         if (rewritten != written)
-            fail(reader.name, "toVariant changed after a second read", text + QLatin1Char('\n')
-                     + Json::stringify(rewritten));
+            fail(reader.name, "toVariant changed after a second read",
+                text + QLatin1Char('\n') + Json::stringify(rewritten));
 
         QVariant fromText;
         if (!reader.read(Json::parse(text), &fromText))
             fail(reader.name, "refuses its own JSON text", text);
         if (Json::stringify(fromText) != text)
-            fail(reader.name, "JSON text changed after a second read", text + QLatin1Char('\n')
-                     + Json::stringify(fromText));
+            fail(reader.name, "JSON text changed after a second read",
+                text + QLatin1Char('\n') + Json::stringify(fromText));
     }
 }
 

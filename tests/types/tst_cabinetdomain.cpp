@@ -63,7 +63,7 @@ void TestCabinetDomain::readEntry_data()
     QTest::addColumn<uint>("id");
     QTest::addColumn<QString>("ip");
 
-    const QVariantMap plain{{"id", 4}, {"domain", "example.org"}};
+    const QVariantMap plain { { "id", 4 }, { "domain", "example.org" } };
     QVariantMap withIp = plain;
     withIp.insert("ip", "10.1.2.3");
     QVariantMap badIp = plain;
@@ -82,24 +82,25 @@ void TestCabinetDomain::readEntry_data()
     QTest::newRow("alias with short IPv4 form") << QVariant(looseIp) << 2 << false << 4u << "";
     QTest::newRow("white keeps its ip") << QVariant(withIp) << 0 << true << 4u << "10.1.2.3";
     QTest::newRow("white with bad ip") << QVariant(badIp) << 0 << true << 4u << "";
-    QTest::newRow("id as text")
-        << QVariant(QVariantMap{{"id", "7"}, {"domain", "a.example"}}) << 0 << true << 7u << "";
-    QTest::newRow("id as whole double")
-        << QVariant(QVariantMap{{"id", 7.0}, {"domain", "a.example"}}) << 0 << true << 7u << "";
-    QTest::newRow("id zero") << QVariant(QVariantMap{{"id", 0}, {"domain", "a.example"}}) << 0 << false << 0u << "";
-    QTest::newRow("id missing") << QVariant(QVariantMap{{"domain", "a.example"}}) << 0 << false << 0u << "";
-    QTest::newRow("id not numeric")
-        << QVariant(QVariantMap{{"id", "seven"}, {"domain", "a.example"}}) << 0 << false << 0u << "";
+    QTest::newRow("id as text") << QVariant(QVariantMap { { "id", "7" }, { "domain", "a.example" } }) << 0 << true << 7u
+                                << "";
+    QTest::newRow("id as whole double") << QVariant(QVariantMap { { "id", 7.0 }, { "domain", "a.example" } }) << 0
+                                        << true << 7u << "";
+    QTest::newRow("id zero") << QVariant(QVariantMap { { "id", 0 }, { "domain", "a.example" } }) << 0 << false << 0u
+                             << "";
+    QTest::newRow("id missing") << QVariant(QVariantMap { { "domain", "a.example" } }) << 0 << false << 0u << "";
+    QTest::newRow("id not numeric") << QVariant(QVariantMap { { "id", "seven" }, { "domain", "a.example" } }) << 0
+                                    << false << 0u << "";
     // QVariant::toUInt would wrap these to 705032704 and 4294967295; a wrong id would delete the wrong entry.
-    QTest::newRow("id beyond 32 bits")
-        << QVariant(QVariantMap{{"id", 5000000000LL}, {"domain", "a.example"}}) << 0 << false << 0u << "";
-    QTest::newRow("id negative")
-        << QVariant(QVariantMap{{"id", -1}, {"domain", "a.example"}}) << 0 << false << 0u << "";
-    QTest::newRow("id with fraction")
-        << QVariant(QVariantMap{{"id", 5.7}, {"domain", "a.example"}}) << 0 << false << 0u << "";
-    QTest::newRow("domain empty") << QVariant(QVariantMap{{"id", 3}, {"domain", ""}}) << 0 << false << 3u << "";
-    QTest::newRow("domain missing") << QVariant(QVariantMap{{"id", 3}}) << 1 << false << 3u << "";
-    QTest::newRow("list") << QVariant(QVariantList{plain}) << 0 << false << 0u << "";
+    QTest::newRow("id beyond 32 bits") << QVariant(QVariantMap { { "id", 5000000000LL }, { "domain", "a.example" } })
+                                       << 0 << false << 0u << "";
+    QTest::newRow("id negative") << QVariant(QVariantMap { { "id", -1 }, { "domain", "a.example" } }) << 0 << false
+                                 << 0u << "";
+    QTest::newRow("id with fraction") << QVariant(QVariantMap { { "id", 5.7 }, { "domain", "a.example" } }) << 0
+                                      << false << 0u << "";
+    QTest::newRow("domain empty") << QVariant(QVariantMap { { "id", 3 }, { "domain", "" } }) << 0 << false << 3u << "";
+    QTest::newRow("domain missing") << QVariant(QVariantMap { { "id", 3 } }) << 1 << false << 3u << "";
+    QTest::newRow("list") << QVariant(QVariantList { plain }) << 0 << false << 0u << "";
     QTest::newRow("string") << QVariant("example.org") << 0 << false << 0u << "";
     QTest::newRow("invalid") << QVariant() << 0 << false << 0u << "";
 }
@@ -127,7 +128,7 @@ void TestCabinetDomain::readEntry()
 void TestCabinetDomain::rejectedEntryKeepsWhatItRead()
 {
     CabinetDomain entry;
-    QVERIFY(!entry.fromVariant(QVariantMap{{"id", 9}, {"domain", "x.example"}}, CabinetDomain::Alias));
+    QVERIFY(!entry.fromVariant(QVariantMap { { "id", 9 }, { "domain", "x.example" } }, CabinetDomain::Alias));
     QCOMPARE(entry.id, 9u);
     QCOMPARE(entry.domain, QStringLiteral("x.example"));
 
@@ -141,8 +142,8 @@ void TestCabinetDomain::writeEntry_data()
 {
     QTest::addColumn<QString>("ip");
     QTest::addColumn<QStringList>("keys");
-    QTest::newRow("no address") << QString() << QStringList{"domain", "id"};
-    QTest::newRow("alias") << "192.0.2.1" << QStringList{"domain", "id", "ip"};
+    QTest::newRow("no address") << QString() << QStringList { "domain", "id" };
+    QTest::newRow("alias") << "192.0.2.1" << QStringList { "domain", "id", "ip" };
 }
 
 void TestCabinetDomain::writeEntry()
@@ -171,15 +172,17 @@ void TestCabinetDomain::readList_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QList<uint>>("ids");
 
-    auto entry = [](int id) { return QVariant(QVariantMap{{"id", id}, {"domain", QString("d%1.example").arg(id)}}); };
+    auto entry = [](int id) {
+        return QVariant(QVariantMap { { "id", id }, { "domain", QString("d%1.example").arg(id) } });
+    };
     QTest::newRow("empty array") << QVariant(QVariantList()) << true << QList<uint>();
-    QTest::newRow("three entries") << QVariant(QVariantList{entry(1), entry(2), entry(3)}) << true
-                                   << QList<uint>{1, 2, 3};
-    QTest::newRow("duplicates kept") << QVariant(QVariantList{entry(2), entry(2)}) << true << QList<uint>{2, 2};
-    QTest::newRow("third invalid") << QVariant(QVariantList{entry(1), entry(2), entry(0), entry(4)}) << false
+    QTest::newRow("three entries") << QVariant(QVariantList { entry(1), entry(2), entry(3) }) << true
+                                   << QList<uint> { 1, 2, 3 };
+    QTest::newRow("duplicates kept") << QVariant(QVariantList { entry(2), entry(2) }) << true << QList<uint> { 2, 2 };
+    QTest::newRow("third invalid") << QVariant(QVariantList { entry(1), entry(2), entry(0), entry(4) }) << false
                                    << QList<uint>();
     QTest::newRow("map") << QVariant(entry(1)) << false << QList<uint>();
-    QTest::newRow("string list") << QVariant(QStringList{"a"}) << false << QList<uint>();
+    QTest::newRow("string list") << QVariant(QStringList { "a" }) << false << QList<uint>();
 }
 
 void TestCabinetDomain::readList()
@@ -205,9 +208,9 @@ void TestCabinetDomain::listEquality_data()
     QTest::addColumn<QStringList>("left"); // "id:domain"
     QTest::addColumn<QStringList>("right");
     QTest::addColumn<bool>("equal");
-    QTest::newRow("same id, other name") << QStringList{"1:a.example"} << QStringList{"1:b.example"} << true;
-    QTest::newRow("same ids, other order") << QStringList{"1:a", "2:b"} << QStringList{"2:b", "1:a"} << false;
-    QTest::newRow("different length") << QStringList{"1:a"} << QStringList{"1:a", "1:a"} << false;
+    QTest::newRow("same id, other name") << QStringList { "1:a.example" } << QStringList { "1:b.example" } << true;
+    QTest::newRow("same ids, other order") << QStringList { "1:a", "2:b" } << QStringList { "2:b", "1:a" } << false;
+    QTest::newRow("different length") << QStringList { "1:a" } << QStringList { "1:a", "1:a" } << false;
     QTest::newRow("both empty") << QStringList() << QStringList() << true;
 }
 
@@ -236,7 +239,7 @@ void TestCabinetDomain::removeDomain()
     CabinetDomains list;
     QVERIFY(!list.removeDomain(1));
 
-    for (const char *name : {"a", "b", "c"}) {
+    for (const char *name : { "a", "b", "c" }) {
         CabinetDomain entry;
         entry.id = QByteArray(name) == "b" ? 2 : 1;
         entry.domain = QString::fromLatin1(name);
@@ -253,14 +256,16 @@ void TestCabinetDomain::removeDomain()
 void TestCabinetDomain::findDomain()
 {
     CabinetDomains list;
-    QVERIFY(list.fromVariant(QVariantList{QVariantMap{{"id", 1}, {"domain", "Ads.example"}, {"ip", "10.0.0.1"}},
-                                          QVariantMap{{"id", 2}, {"domain", "ads.example"}}},
-                             CabinetDomain::Alias)
-            == false);
+    QVERIFY(
+        list.fromVariant(QVariantList { QVariantMap { { "id", 1 }, { "domain", "Ads.example" }, { "ip", "10.0.0.1" } },
+                             QVariantMap { { "id", 2 }, { "domain", "ads.example" } } },
+            CabinetDomain::Alias)
+        == false);
 
-    QVERIFY(list.fromVariant(QVariantList{QVariantMap{{"id", 1}, {"domain", "Ads.example"}, {"ip", "10.0.0.1"}},
-                                          QVariantMap{{"id", 2}, {"domain", "ads.example"}, {"ip", "10.0.0.2"}}},
-                             CabinetDomain::Alias));
+    QVERIFY(
+        list.fromVariant(QVariantList { QVariantMap { { "id", 1 }, { "domain", "Ads.example" }, { "ip", "10.0.0.1" } },
+                             QVariantMap { { "id", 2 }, { "domain", "ads.example" }, { "ip", "10.0.0.2" } } },
+            CabinetDomain::Alias));
     QCOMPARE(list.findDomain("ads.example").id, 2u);
     QCOMPARE(list.findDomain("Ads.example").ip, QHostAddress(QStringLiteral("10.0.0.1")));
     const CabinetDomain missing = list.findDomain("ADS.EXAMPLE");

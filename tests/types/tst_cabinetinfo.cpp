@@ -23,9 +23,9 @@ private slots:
 };
 
 namespace {
-QVariantMap userInfo(const QVariant &tz = 3, const QVariant &features = QVariantMap{{"agent_ip_mode", true}})
+QVariantMap userInfo(const QVariant &tz = 3, const QVariant &features = QVariantMap { { "agent_ip_mode", true } })
 {
-    QVariantMap map{{"plan", QVariantMap{{"code", "FREE"}, {"name", "Free"}}}};
+    QVariantMap map { { "plan", QVariantMap { { "code", "FREE" }, { "name", "Free" } } } };
     if (tz.isValid())
         map.insert("tz", tz);
     if (features.isValid())
@@ -49,7 +49,7 @@ void TestCabinetInfo::readUserInfo_data()
     QTest::newRow("zone beyond 32 bits") << QVariant(userInfo(4294967299LL)) << false << 0;
     QTest::newRow("no features") << QVariant(userInfo(3, QVariant())) << false << 3;
     QTest::newRow("empty features") << QVariant(userInfo(3, QVariantMap())) << false << 3;
-    QTest::newRow("features a list") << QVariant(userInfo(3, QVariantList{"agent_ip_mode"})) << false << 3;
+    QTest::newRow("features a list") << QVariant(userInfo(3, QVariantList { "agent_ip_mode" })) << false << 3;
     QVariantMap noPlan = userInfo();
     noPlan.remove("plan");
     QTest::newRow("no plan") << QVariant(noPlan) << false << 3;
@@ -57,9 +57,9 @@ void TestCabinetInfo::readUserInfo_data()
     planText.insert("plan", "FREE");
     QTest::newRow("plan a text") << QVariant(planText) << false << 3;
     QVariantMap noName = userInfo();
-    noName.insert("plan", QVariantMap{{"code", "PRO"}});
+    noName.insert("plan", QVariantMap { { "code", "PRO" } });
     QTest::newRow("plan without name") << QVariant(noName) << false << 3;
-    QTest::newRow("a list") << QVariant(QVariantList{userInfo()}) << false << 0;
+    QTest::newRow("a list") << QVariant(QVariantList { userInfo() }) << false << 0;
 }
 
 void TestCabinetInfo::readUserInfo()
@@ -76,7 +76,7 @@ void TestCabinetInfo::readUserInfo()
         CabinetUserInfo again;
         QVERIFY(again.fromVariant(info.toVariant()));
         QCOMPARE(again, info);
-        QCOMPARE(info.toVariant().toMap().keys(), (QStringList{"features", "plan", "tz"}));
+        QCOMPARE(info.toVariant().toMap().keys(), (QStringList { "features", "plan", "tz" }));
     }
 }
 
@@ -92,7 +92,7 @@ void TestCabinetInfo::rejectedUserInfoKeepsWhatItRead()
 void TestCabinetInfo::userInfoEquality()
 {
     CabinetUserInfo a;
-    QVERIFY(a.fromVariant(userInfo(3, QVariantMap{{"white_list_size", 100}, {"agent_ip_mode", true}})));
+    QVERIFY(a.fromVariant(userInfo(3, QVariantMap { { "white_list_size", 100 }, { "agent_ip_mode", true } })));
     CabinetUserInfo b = a;
     QVERIFY(a == b);
     b.features.insert("white_list_size", 200);
@@ -120,31 +120,31 @@ void TestCabinetInfo::readSystemInfo_data()
     QTest::addColumn<QStringList>("publicDns");
     QTest::addColumn<QStringList>("services"); // "name=address", sorted
 
-    QTest::newRow("empty") << QVariant(QVariantMap{{"features", QVariantList()}, {"services", QVariantMap()}}) << true
-                           << false << QStringList() << QStringList();
-    QTest::newRow("safe search among others")
-        << QVariant(QVariantMap{{"features", QVariantList{"beta", "safe_search"}}, {"services", QVariantMap()}})
-        << true << true << QStringList() << QStringList();
-    QTest::newRow("one public address as text")
-        << QVariant(QVariantMap{{"features", QVariantList()}, {"services", QVariantMap{{"public_dns", "192.0.2.10"}}}})
-        << true << false << QStringList{"192.0.2.10"} << QStringList();
-    QTest::newRow("public list and a named service")
-        << QVariant(QVariantMap{{"features", QVariantList()},
-                                {"services", QVariantMap{{"public_dns", QVariantList{"192.0.2.10", "192.0.2.11"}},
-                                                         {"resolver", "198.51.100.1"}}}})
-        << true << false << QStringList{"192.0.2.10", "192.0.2.11"} << QStringList{"resolver=198.51.100.1"};
-    QTest::newRow("unparsable kept as null")
-        << QVariant(QVariantMap{{"features", QVariantList()},
-                                {"services", QVariantMap{{"public_dns", QVariantList{"127.1"}}, {"resolver", "x"}}}})
-        << true << false << QStringList{""} << QStringList{"resolver="};
-    QTest::newRow("features a text")
-        << QVariant(QVariantMap{{"features", "safe_search"}, {"services", QVariantMap()}}) << false << false
-        << QStringList() << QStringList();
-    QTest::newRow("features missing") << QVariant(QVariantMap{{"services", QVariantMap()}}) << false << false
+    QTest::newRow("empty") << QVariant(QVariantMap { { "features", QVariantList() }, { "services", QVariantMap() } })
+                           << true << false << QStringList() << QStringList();
+    QTest::newRow("safe search among others") << QVariant(
+        QVariantMap { { "features", QVariantList { "beta", "safe_search" } }, { "services", QVariantMap() } })
+                                              << true << true << QStringList() << QStringList();
+    QTest::newRow("one public address as text") << QVariant(
+        QVariantMap { { "features", QVariantList() }, { "services", QVariantMap { { "public_dns", "192.0.2.10" } } } })
+                                                << true << false << QStringList { "192.0.2.10" } << QStringList();
+    QTest::newRow("public list and a named service") << QVariant(QVariantMap { { "features", QVariantList() },
+        { "services",
+            QVariantMap {
+                { "public_dns", QVariantList { "192.0.2.10", "192.0.2.11" } }, { "resolver", "198.51.100.1" } } } })
+                                                     << true << false << QStringList { "192.0.2.10", "192.0.2.11" }
+                                                     << QStringList { "resolver=198.51.100.1" };
+    QTest::newRow("unparsable kept as null") << QVariant(QVariantMap { { "features", QVariantList() },
+        { "services", QVariantMap { { "public_dns", QVariantList { "127.1" } }, { "resolver", "x" } } } })
+                                             << true << false << QStringList { "" } << QStringList { "resolver=" };
+    QTest::newRow("features a text") << QVariant(
+        QVariantMap { { "features", "safe_search" }, { "services", QVariantMap() } })
+                                     << false << false << QStringList() << QStringList();
+    QTest::newRow("features missing") << QVariant(QVariantMap { { "services", QVariantMap() } }) << false << false
                                       << QStringList() << QStringList();
-    QTest::newRow("services a list")
-        << QVariant(QVariantMap{{"features", QVariantList()}, {"services", QVariantList()}}) << false << false
-        << QStringList() << QStringList();
+    QTest::newRow("services a list") << QVariant(
+        QVariantMap { { "features", QVariantList() }, { "services", QVariantList() } })
+                                     << false << false << QStringList() << QStringList();
     QTest::newRow("a list") << QVariant(QVariantList()) << false << false << QStringList() << QStringList();
 }
 
@@ -182,9 +182,8 @@ void TestCabinetInfo::systemInfoAddsToWhatItHolds()
     info.safeSearch = true;
     info.publicDns.append(QHostAddress(QStringLiteral("192.0.2.1")));
     info.services.insert(QStringLiteral("resolver"), QHostAddress(QStringLiteral("192.0.2.2")));
-    QVERIFY(info.fromVariant(QVariantMap{{"features", QVariantList()},
-                                         {"services", QVariantMap{{"public_dns", "192.0.2.3"},
-                                                                  {"resolver", "192.0.2.4"}}}}));
+    QVERIFY(info.fromVariant(QVariantMap { { "features", QVariantList() },
+        { "services", QVariantMap { { "public_dns", "192.0.2.3" }, { "resolver", "192.0.2.4" } } } }));
     QVERIFY(info.safeSearch);
     QCOMPARE(info.publicDns.size(), 2);
     QCOMPARE(info.services.value("resolver"), QHostAddress(QStringLiteral("192.0.2.4")));
@@ -194,14 +193,14 @@ void TestCabinetInfo::writeSystemInfo()
 {
     CabinetSystemInfo info;
     QVariantMap map = info.toVariant().toMap();
-    QCOMPARE(map.keys(), (QStringList{"features", "services"}));
+    QCOMPARE(map.keys(), (QStringList { "features", "services" }));
     QCOMPARE(map.value("features").toStringList(), QStringList());
-    QCOMPARE(map.value("services").toMap(), (QVariantMap{{"public_dns", QVariantList()}}));
+    QCOMPARE(map.value("services").toMap(), (QVariantMap { { "public_dns", QVariantList() } }));
 
     info.safeSearch = true;
     info.services.insert(QStringLiteral("resolver"), QHostAddress(QStringLiteral("198.51.100.1")));
     map = info.toVariant().toMap();
-    QCOMPARE(map.value("features").toStringList(), QStringList{"safe_search"});
+    QCOMPARE(map.value("features").toStringList(), QStringList { "safe_search" });
     QCOMPARE(map.value("services").toMap().value("resolver").toString(), QStringLiteral("198.51.100.1"));
 }
 

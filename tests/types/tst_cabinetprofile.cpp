@@ -31,7 +31,7 @@ private slots:
 namespace {
 QVariantMap profile(int id, const QString &name = QStringLiteral("Kids"), bool isDefault = false)
 {
-    QVariantMap map{{"id", id}, {"token", 1000 + id}, {"name", name}, {"is_schedule_enabled", false}};
+    QVariantMap map { { "id", id }, { "token", 1000 + id }, { "name", name }, { "is_schedule_enabled", false } };
     if (isDefault)
         map.insert("default", true);
     return map;
@@ -67,13 +67,13 @@ void TestCabinetProfile::readProfile_data()
 
     const QVariantMap base = profile(5);
     QTest::newRow("minimal") << QVariant(base) << true << "";
-    QTest::newRow("all flags") << QVariant(with(with(with(with(base, "default", true), "white_list_only", true),
-                                                     "safe_search_enabled", true),
-                                                "is_schedule_enabled", true))
+    QTest::newRow("all flags") << QVariant(
+        with(with(with(with(base, "default", true), "white_list_only", true), "safe_search_enabled", true),
+            "is_schedule_enabled", true))
                                << true << "dswx";
     QTest::newRow("schedule flag missing") << QVariant(with(base, "is_schedule_enabled", QVariant())) << false << "";
-    QTest::newRow("schedule flag null")
-        << QVariant(with(base, "is_schedule_enabled", QVariant::fromValue(nullptr))) << true << "";
+    QTest::newRow("schedule flag null") << QVariant(with(base, "is_schedule_enabled", QVariant::fromValue(nullptr)))
+                                        << true << "";
     QTest::newRow("schedule flag number") << QVariant(with(base, "is_schedule_enabled", 2)) << true << "s";
     QTest::newRow("default a text") << QVariant(with(base, "default", "yes")) << false << "";
     QTest::newRow("default a number") << QVariant(with(base, "default", 1)) << false << "";
@@ -84,15 +84,14 @@ void TestCabinetProfile::readProfile_data()
     QTest::newRow("id missing") << QVariant(with(base, "id", QVariant())) << false << "";
     QTest::newRow("id negative") << QVariant(with(base, "id", -1)) << false << "";
     QTest::newRow("id beyond 32 bits") << QVariant(with(base, "id", 4294967296LL)) << false << "";
-    QTest::newRow("id a list") << QVariant(with(base, "id", QVariantList{5})) << false << "";
+    QTest::newRow("id a list") << QVariant(with(base, "id", QVariantList { 5 })) << false << "";
     QTest::newRow("token missing") << QVariant(with(base, "token", QVariant())) << false << "";
     QTest::newRow("token null") << QVariant(with(base, "token", QVariant::fromValue(nullptr))) << false << "";
     QTest::newRow("token largest") << QVariant(with(base, "token", 4294967295LL)) << true << "";
     QTest::newRow("name empty") << QVariant(with(base, "name", "")) << false << "";
     QTest::newRow("name missing") << QVariant(with(base, "name", QVariant())) << false << "";
-    QTest::newRow("unknown keys") << QVariant(with(with(base, "colour", "red"), "extra", QVariantList())) << true
-                                  << "";
-    QTest::newRow("a list") << QVariant(QVariantList{base}) << false << "";
+    QTest::newRow("unknown keys") << QVariant(with(with(base, "colour", "red"), "extra", QVariantList())) << true << "";
+    QTest::newRow("a list") << QVariant(QVariantList { base }) << false << "";
     QVariantHash hash;
     for (auto it = base.cbegin(); it != base.cend(); ++it)
         hash.insert(it.key(), it.value());
@@ -124,11 +123,10 @@ void TestCabinetProfile::writeProfile_data()
     QTest::addColumn<bool>("whiteListOnly");
     QTest::addColumn<QStringList>("keys");
     QTest::newRow("plain") << false << false
-                           << QStringList{"id", "is_schedule_enabled", "name", "safe_search_enabled", "token"};
-    QTest::newRow("default and white list only")
-        << true << true
-        << QStringList{"default",     "id",    "is_schedule_enabled", "name", "safe_search_enabled",
-                       "token",       "white_list_only"};
+                           << QStringList { "id", "is_schedule_enabled", "name", "safe_search_enabled", "token" };
+    QTest::newRow("default and white list only") << true << true
+                                                 << QStringList { "default", "id", "is_schedule_enabled", "name",
+                                                        "safe_search_enabled", "token", "white_list_only" };
 }
 
 void TestCabinetProfile::writeProfile()
@@ -154,13 +152,14 @@ void TestCabinetProfile::readProfileList_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<int>("count");
 
-    QTest::newRow("two with a default") << QVariant(QVariantList{profile(1, "A", true), profile(2, "B")}) << true << 2;
+    QTest::newRow("two with a default") << QVariant(QVariantList { profile(1, "A", true), profile(2, "B") }) << true
+                                        << 2;
     QTest::newRow("empty list") << QVariant(QVariantList()) << false << 0;
-    QTest::newRow("no default") << QVariant(QVariantList{profile(1), profile(2)}) << false << 2;
+    QTest::newRow("no default") << QVariant(QVariantList { profile(1), profile(2) }) << false << 2;
     QTest::newRow("an object") << QVariant(profile(1, "A", true)) << false << 0;
-    QTest::newRow("second without name")
-        << QVariant(QVariantList{profile(1, "A", true), with(profile(2), "name", QVariant()), profile(3)}) << false
-        << 1;
+    QTest::newRow("second without name") << QVariant(
+        QVariantList { profile(1, "A", true), with(profile(2), "name", QVariant()), profile(3) })
+                                         << false << 1;
 }
 
 void TestCabinetProfile::readProfileList()
@@ -179,7 +178,7 @@ void TestCabinetProfile::readProfileList()
 void TestCabinetProfile::replacedDefault()
 {
     CabinetProfiles profiles;
-    QVERIFY(profiles.fromVariant(QVariantList{profile(1, "First", true), profile(1, "Second")}));
+    QVERIFY(profiles.fromVariant(QVariantList { profile(1, "First", true), profile(1, "Second") }));
     QCOMPARE(profiles.size(), 1);
     QCOMPARE(profiles.value(1)->name, QStringLiteral("Second"));
     QVERIFY(profiles.defaultProfile().isNull());
@@ -188,15 +187,15 @@ void TestCabinetProfile::replacedDefault()
 void TestCabinetProfile::malformedElementKeepsEarlierProfiles()
 {
     CabinetProfiles profiles;
-    QVERIFY(!profiles.fromVariant(QVariantList{profile(1, "A", true), with(profile(2), "name", QVariant())}));
-    QCOMPARE(profiles.keys(), QList<quint32>{1});
+    QVERIFY(!profiles.fromVariant(QVariantList { profile(1, "A", true), with(profile(2), "name", QVariant()) }));
+    QCOMPARE(profiles.keys(), QList<quint32> { 1 });
 }
 
 void TestCabinetProfile::profileListWrittenInIdOrder()
 {
     // The hash's own order changes from process to process; the text must not.
     QVariantList list;
-    for (int id : {907, 3, 4000000, 15, 1, 250, 64})
+    for (int id : { 907, 3, 4000000, 15, 1, 250, 64 })
         list.append(profile(id, QString("P%1").arg(id), id == 15));
     CabinetProfiles profiles;
     QVERIFY(profiles.fromVariant(list));
@@ -204,7 +203,7 @@ void TestCabinetProfile::profileListWrittenInIdOrder()
     QList<uint> ids;
     for (const QVariant &element : profiles.toVariant().toList())
         ids.append(element.toMap().value("id").toUInt());
-    QCOMPARE(ids, (QList<uint>{1, 3, 15, 64, 250, 907, 4000000}));
+    QCOMPARE(ids, (QList<uint> { 1, 3, 15, 64, 250, 907, 4000000 }));
 
     CabinetProfiles again;
     QVERIFY(again.fromVariant(profiles.toVariant()));
@@ -216,7 +215,8 @@ void TestCabinetProfile::defaultProfile()
     CabinetProfiles profiles;
     QVERIFY(profiles.defaultProfile().isNull());
 
-    QVERIFY(profiles.fromVariant(QVariantList{profile(9, "Nine", true), profile(4, "Four"), profile(7, "Seven", true)}));
+    QVERIFY(
+        profiles.fromVariant(QVariantList { profile(9, "Nine", true), profile(4, "Four"), profile(7, "Seven", true) }));
     QCOMPARE(profiles.defaultProfile()->id, 7u);
     QCOMPARE(profiles.defaultProfile(), profiles.value(7));
 
@@ -228,7 +228,7 @@ void TestCabinetProfile::defaultProfile()
 
 void TestCabinetProfile::setEqualityIsByObject()
 {
-    const QVariantList list{profile(1, "A", true)};
+    const QVariantList list { profile(1, "A", true) };
     CabinetProfiles a;
     CabinetProfiles b;
     QVERIFY(a == b);
@@ -246,19 +246,19 @@ void TestCabinetProfile::readActivity_data()
     QTest::addColumn<bool>("active");
     QTest::addColumn<int>("minutes");
 
-    QTest::newRow("ten minutes") << QVariant(QVariantList{true, 10}) << true << true << 10;
-    QTest::newRow("nine minutes") << QVariant(QVariantList{true, 9}) << false << false << 9;
-    QTest::newRow("negative") << QVariant(QVariantList{true, -1}) << false << false << -1;
-    QTest::newRow("flag a number") << QVariant(QVariantList{1, 30}) << false << false << 0;
-    QTest::newRow("one element") << QVariant(QVariantList{false}) << false << false << 0;
-    QTest::newRow("text minutes and extra") << QVariant(QVariantList{false, "15", "x"}) << true << false << 15;
-    QTest::newRow("minutes not numeric") << QVariant(QVariantList{true, "soon"}) << false << false << 0;
-    QTest::newRow("minutes beyond 32 bits") << QVariant(QVariantList{true, 4294967306LL}) << false << false << 0;
-    QTest::newRow("minutes with fraction rounded") << QVariant(QVariantList{true, 10.5}) << true << true << 11;
-    QTest::newRow("fraction rounded below ten") << QVariant(QVariantList{true, 9.4}) << false << false << 9;
-    QTest::newRow("fraction rounded up to ten") << QVariant(QVariantList{false, 9.5}) << true << false << 10;
-    QTest::newRow("whole double") << QVariant(QVariantList{true, 45.0}) << true << true << 45;
-    QTest::newRow("a map") << QVariant(QVariantMap{{"active", true}, {"minutes", 45}}) << false << false << 0;
+    QTest::newRow("ten minutes") << QVariant(QVariantList { true, 10 }) << true << true << 10;
+    QTest::newRow("nine minutes") << QVariant(QVariantList { true, 9 }) << false << false << 9;
+    QTest::newRow("negative") << QVariant(QVariantList { true, -1 }) << false << false << -1;
+    QTest::newRow("flag a number") << QVariant(QVariantList { 1, 30 }) << false << false << 0;
+    QTest::newRow("one element") << QVariant(QVariantList { false }) << false << false << 0;
+    QTest::newRow("text minutes and extra") << QVariant(QVariantList { false, "15", "x" }) << true << false << 15;
+    QTest::newRow("minutes not numeric") << QVariant(QVariantList { true, "soon" }) << false << false << 0;
+    QTest::newRow("minutes beyond 32 bits") << QVariant(QVariantList { true, 4294967306LL }) << false << false << 0;
+    QTest::newRow("minutes with fraction rounded") << QVariant(QVariantList { true, 10.5 }) << true << true << 11;
+    QTest::newRow("fraction rounded below ten") << QVariant(QVariantList { true, 9.4 }) << false << false << 9;
+    QTest::newRow("fraction rounded up to ten") << QVariant(QVariantList { false, 9.5 }) << true << false << 10;
+    QTest::newRow("whole double") << QVariant(QVariantList { true, 45.0 }) << true << true << 45;
+    QTest::newRow("a map") << QVariant(QVariantMap { { "active", true }, { "minutes", 45 } }) << false << false << 0;
 }
 
 void TestCabinetProfile::readActivity()
@@ -281,7 +281,7 @@ void TestCabinetProfile::writeActivity()
     activity.active = true;
     activity.minutes = 45;
     const QVariant written = activity.toVariant();
-    QCOMPARE(written, QVariant(QVariantList{true, 45}));
+    QCOMPARE(written, QVariant(QVariantList { true, 45 }));
     QCOMPARE(written.toList().at(0).typeId(), QMetaType::Bool);
     QCOMPARE(written.toList().at(1).typeId(), QMetaType::Int);
 }

@@ -40,7 +40,7 @@ void TestCabinetSchedule::defaultDay()
     QCOMPARE(fresh.timeFrom, QStringLiteral("00:00"));
     QCOMPARE(fresh.timeTo, QStringLiteral("24:00"));
     const QVariantMap written = fresh.toVariant().toMap();
-    QCOMPARE(written.keys(), (QStringList{"is_profile_on", "time_from", "time_to"}));
+    QCOMPARE(written.keys(), (QStringList { "is_profile_on", "time_from", "time_to" }));
     QCOMPARE(written.value("is_profile_on").typeId(), QMetaType::Bool);
 }
 
@@ -52,27 +52,45 @@ void TestCabinetSchedule::readDay_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
 
-    QTest::newRow("only the flag") << QVariant(day(false)) << true << false << "00:00" << "24:00";
-    QTest::newRow("full day") << QVariant(day(true, "07:30", "18:45")) << true << true << "07:30" << "18:45";
-    QTest::newRow("24:00 as start") << QVariant(day(true, "24:00", "12:00")) << true << true << "00:00" << "12:00";
-    QTest::newRow("24:00 as end") << QVariant(day(true, "08:00", "24:00")) << true << true << "08:00" << "24:00";
-    QTest::newRow("hour 25") << QVariant(day(true, "25:00", "25:00")) << true << true << "00:00" << "24:00";
-    QTest::newRow("minute 60") << QVariant(day(true, "10:60", "10:60")) << true << true << "00:00" << "24:00";
-    QTest::newRow("23:59") << QVariant(day(true, "23:59", "23:59")) << true << true << "23:59" << "23:59";
+    QTest::newRow("only the flag") << QVariant(day(false)) << true << false << "00:00"
+                                   << "24:00";
+    QTest::newRow("full day") << QVariant(day(true, "07:30", "18:45")) << true << true << "07:30"
+                              << "18:45";
+    QTest::newRow("24:00 as start") << QVariant(day(true, "24:00", "12:00")) << true << true << "00:00"
+                                    << "12:00";
+    QTest::newRow("24:00 as end") << QVariant(day(true, "08:00", "24:00")) << true << true << "08:00"
+                                  << "24:00";
+    QTest::newRow("hour 25") << QVariant(day(true, "25:00", "25:00")) << true << true << "00:00"
+                             << "24:00";
+    QTest::newRow("minute 60") << QVariant(day(true, "10:60", "10:60")) << true << true << "00:00"
+                               << "24:00";
+    QTest::newRow("23:59") << QVariant(day(true, "23:59", "23:59")) << true << true << "23:59"
+                           << "23:59";
     // Qt 4 read an hour without its leading zero; the text is kept as it came.
-    QTest::newRow("hour without zero") << QVariant(day(true, "7:30", "9:05")) << true << true << "7:30" << "9:05";
+    QTest::newRow("hour without zero") << QVariant(day(true, "7:30", "9:05")) << true << true << "7:30"
+                                       << "9:05";
     QTest::newRow("single-digit minute") << QVariant(day(true, "07:3", "09:5")) << true << true << "00:00"
                                          << "24:00";
-    QTest::newRow("with seconds") << QVariant(day(true, "07:30:00")) << true << true << "00:00" << "24:00";
-    QTest::newRow("blank around") << QVariant(day(true, " 07:30", "18:45 ")) << true << true << "00:00" << "24:00";
-    QTest::newRow("no colon") << QVariant(day(true, "0730", "1845")) << true << true << "00:00" << "24:00";
-    QTest::newRow("sign") << QVariant(day(true, "+7:30", "-1:00")) << true << true << "00:00" << "24:00";
-    QTest::newRow("time a number") << QVariant(day(true, 730, 1845)) << true << true << "00:00" << "24:00";
-    QTest::newRow("time a list") << QVariant(day(true, QVariantList{"07:30"})) << true << true << "00:00" << "24:00";
-    QTest::newRow("flag a number") << QVariant(day(1)) << false << true << "00:00" << "24:00";
-    QTest::newRow("flag a text") << QVariant(day("true")) << false << true << "00:00" << "24:00";
-    QTest::newRow("flag missing") << QVariant(day(QVariant(), "07:30")) << false << true << "00:00" << "24:00";
-    QTest::newRow("not a map") << QVariant(QVariantList{day(false)}) << false << true << "00:00" << "24:00";
+    QTest::newRow("with seconds") << QVariant(day(true, "07:30:00")) << true << true << "00:00"
+                                  << "24:00";
+    QTest::newRow("blank around") << QVariant(day(true, " 07:30", "18:45 ")) << true << true << "00:00"
+                                  << "24:00";
+    QTest::newRow("no colon") << QVariant(day(true, "0730", "1845")) << true << true << "00:00"
+                              << "24:00";
+    QTest::newRow("sign") << QVariant(day(true, "+7:30", "-1:00")) << true << true << "00:00"
+                          << "24:00";
+    QTest::newRow("time a number") << QVariant(day(true, 730, 1845)) << true << true << "00:00"
+                                   << "24:00";
+    QTest::newRow("time a list") << QVariant(day(true, QVariantList { "07:30" })) << true << true << "00:00"
+                                 << "24:00";
+    QTest::newRow("flag a number") << QVariant(day(1)) << false << true << "00:00"
+                                   << "24:00";
+    QTest::newRow("flag a text") << QVariant(day("true")) << false << true << "00:00"
+                                 << "24:00";
+    QTest::newRow("flag missing") << QVariant(day(QVariant(), "07:30")) << false << true << "00:00"
+                                  << "24:00";
+    QTest::newRow("not a map") << QVariant(QVariantList { day(false) }) << false << true << "00:00"
+                               << "24:00";
 }
 
 void TestCabinetSchedule::readDay()

@@ -32,13 +32,13 @@ void TestHostList::fromStringList_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QStringList>("addresses");
 
-    QTest::newRow("address, empty, host name") << QStringList{"8.8.8.8", "", "dns.example"}
-                                               << QStringList{"8.8.8.8"};
-    QTest::newRow("order kept") << QStringList{"9.9.9.9", "1.1.1.1", "2001:db8::53"}
-                                << QStringList{"9.9.9.9", "1.1.1.1", "2001:db8::53"};
-    QTest::newRow("loose forms dropped") << QStringList{"127.1", "10", "0x8.8.8.8", " 8.8.8.8", "010.0.0.1", "1.1.1.1"}
-                                         << QStringList{"1.1.1.1"};
-    QTest::newRow("with port") << QStringList{"8.8.8.8:53"} << QStringList();
+    QTest::newRow("address, empty, host name")
+        << QStringList { "8.8.8.8", "", "dns.example" } << QStringList { "8.8.8.8" };
+    QTest::newRow("order kept") << QStringList { "9.9.9.9", "1.1.1.1", "2001:db8::53" }
+                                << QStringList { "9.9.9.9", "1.1.1.1", "2001:db8::53" };
+    QTest::newRow("loose forms dropped") << QStringList { "127.1", "10", "0x8.8.8.8", " 8.8.8.8", "010.0.0.1",
+        "1.1.1.1" } << QStringList { "1.1.1.1" };
+    QTest::newRow("with port") << QStringList { "8.8.8.8:53" } << QStringList();
     QTest::newRow("empty") << QStringList() << QStringList();
 }
 
@@ -58,15 +58,15 @@ void TestHostList::fromVariant_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("addresses");
 
-    QTest::newRow("two addresses") << QVariant(QVariantList{"8.8.8.8", "2001:db8::1"}) << true
-                                   << QStringList{"8.8.8.8", "2001:db8::1"};
+    QTest::newRow("two addresses") << QVariant(QVariantList { "8.8.8.8", "2001:db8::1" }) << true
+                                   << QStringList { "8.8.8.8", "2001:db8::1" };
     QTest::newRow("empty") << QVariant(QVariantList()) << true << QStringList();
-    QTest::newRow("with empty and host name") << QVariant(QVariantList{"8.8.8.8", "", "dns.example"}) << false
-                                              << QStringList();
-    QTest::newRow("short form") << QVariant(QVariantList{"8.8.8.8", "127.1"}) << false << QStringList();
-    QTest::newRow("number element") << QVariant(QVariantList{134744072}) << false << QStringList();
-    QTest::newRow("null element") << QVariant(QVariantList{QVariant()}) << false << QStringList();
-    QTest::newRow("string list") << QVariant(QStringList{"8.8.8.8"}) << false << QStringList();
+    QTest::newRow("with empty and host name")
+        << QVariant(QVariantList { "8.8.8.8", "", "dns.example" }) << false << QStringList();
+    QTest::newRow("short form") << QVariant(QVariantList { "8.8.8.8", "127.1" }) << false << QStringList();
+    QTest::newRow("number element") << QVariant(QVariantList { 134744072 }) << false << QStringList();
+    QTest::newRow("null element") << QVariant(QVariantList { QVariant() }) << false << QStringList();
+    QTest::newRow("string list") << QVariant(QStringList { "8.8.8.8" }) << false << QStringList();
     QTest::newRow("single string") << QVariant("8.8.8.8") << false << QStringList();
 }
 
@@ -84,7 +84,7 @@ void TestHostList::fromVariant()
 
 void TestHostList::roundTrip()
 {
-    const HostList hosts = HostList::fromStringList({"192.0.2.53", "::1", "198.51.100.7"});
+    const HostList hosts = HostList::fromStringList({ "192.0.2.53", "::1", "198.51.100.7" });
     const QVariant written = hosts.toVariant();
     QCOMPARE(written.typeId(), QMetaType::QVariantList);
     QCOMPARE(written.toList().at(0).typeId(), QMetaType::QString);
@@ -99,19 +99,19 @@ void TestHostList::convert_data()
     QTest::addColumn<bool>("converts");
     QTest::addColumn<QStringList>("addresses");
 
-    QTest::newRow("list of addresses") << QVariant(QVariantList{"192.0.2.1", "192.0.2.2"}) << true
-                                       << QStringList{"192.0.2.1", "192.0.2.2"};
+    QTest::newRow("list of addresses") << QVariant(QVariantList { "192.0.2.1", "192.0.2.2" }) << true
+                                       << QStringList { "192.0.2.1", "192.0.2.2" };
     QTest::newRow("empty list") << QVariant(QVariantList()) << true << QStringList();
-    QTest::newRow("string list") << QVariant(QStringList{"192.0.2.1"}) << true << QStringList{"192.0.2.1"};
-    QTest::newRow("short form") << QVariant(QVariantList{"192.0.2.1", "127.1"}) << false << QStringList();
-    QTest::newRow("leading blank") << QVariant(QVariantList{" 192.0.2.1"}) << false << QStringList();
-    QTest::newRow("octal part") << QVariant(QStringList{"0300.0.2.1"}) << false << QStringList();
-    QTest::newRow("host name") << QVariant(QStringList{"dns.example"}) << false << QStringList();
-    QTest::newRow("empty text") << QVariant(QVariantList{""}) << false << QStringList();
-    QTest::newRow("IPv6") << QVariant(QVariantList{"2001:db8::1"}) << false << QStringList();
-    QTest::newRow("number item") << QVariant(QVariantList{3221225985LL}) << false << QStringList();
-    QTest::newRow("nested list") << QVariant(QVariantList{QVariantList{"192.0.2.1"}}) << false << QStringList();
-    QTest::newRow("null item") << QVariant(QVariantList{QVariant()}) << false << QStringList();
+    QTest::newRow("string list") << QVariant(QStringList { "192.0.2.1" }) << true << QStringList { "192.0.2.1" };
+    QTest::newRow("short form") << QVariant(QVariantList { "192.0.2.1", "127.1" }) << false << QStringList();
+    QTest::newRow("leading blank") << QVariant(QVariantList { " 192.0.2.1" }) << false << QStringList();
+    QTest::newRow("octal part") << QVariant(QStringList { "0300.0.2.1" }) << false << QStringList();
+    QTest::newRow("host name") << QVariant(QStringList { "dns.example" }) << false << QStringList();
+    QTest::newRow("empty text") << QVariant(QVariantList { "" }) << false << QStringList();
+    QTest::newRow("IPv6") << QVariant(QVariantList { "2001:db8::1" }) << false << QStringList();
+    QTest::newRow("number item") << QVariant(QVariantList { 3221225985LL }) << false << QStringList();
+    QTest::newRow("nested list") << QVariant(QVariantList { QVariantList { "192.0.2.1" } }) << false << QStringList();
+    QTest::newRow("null item") << QVariant(QVariantList { QVariant() }) << false << QStringList();
 }
 
 void TestHostList::convert()

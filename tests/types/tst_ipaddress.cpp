@@ -83,18 +83,30 @@ void TestIPAddress::parseIPAddress_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("address"); // empty: refused
 
-    QTest::newRow("IPv4") << "8.8.4.4" << "8.8.4.4";
-    QTest::newRow("loose IPv4") << "8.8.1028" << "";
-    QTest::newRow("IPv4 with blank") << " 8.8.4.4" << "";
-    QTest::newRow("IPv6 loopback") << "::1" << "::1";
-    QTest::newRow("IPv6 full") << "2001:0DB8:0:0:0:0:0:1" << "2001:db8::1";
-    QTest::newRow("IPv6 with IPv4 tail") << "::ffff:1.2.3.4" << "::ffff:1.2.3.4";
-    QTest::newRow("IPv6 with scope") << "fe80::1%eth0" << "";
-    QTest::newRow("IPv6 in brackets") << "[::1]" << "";
-    QTest::newRow("IPv6 with blank") << " ::1" << "";
-    QTest::newRow("IPv6 two gaps") << "1::2::3" << "";
-    QTest::newRow("host name") << "localhost" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("IPv4") << "8.8.4.4"
+                          << "8.8.4.4";
+    QTest::newRow("loose IPv4") << "8.8.1028"
+                                << "";
+    QTest::newRow("IPv4 with blank") << " 8.8.4.4"
+                                     << "";
+    QTest::newRow("IPv6 loopback") << "::1"
+                                   << "::1";
+    QTest::newRow("IPv6 full") << "2001:0DB8:0:0:0:0:0:1"
+                               << "2001:db8::1";
+    QTest::newRow("IPv6 with IPv4 tail") << "::ffff:1.2.3.4"
+                                         << "::ffff:1.2.3.4";
+    QTest::newRow("IPv6 with scope") << "fe80::1%eth0"
+                                     << "";
+    QTest::newRow("IPv6 in brackets") << "[::1]"
+                                      << "";
+    QTest::newRow("IPv6 with blank") << " ::1"
+                                     << "";
+    QTest::newRow("IPv6 two gaps") << "1::2::3"
+                                   << "";
+    QTest::newRow("host name") << "localhost"
+                               << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestIPAddress::parseIPAddress()

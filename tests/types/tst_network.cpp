@@ -23,7 +23,7 @@ private slots:
 namespace {
 QVariantMap network(const QString &id, const QString &name = QStringLiteral("Ethernet"), bool isProtected = false)
 {
-    return QVariantMap{{"id", id}, {"name", name}, {"protected", isProtected}};
+    return QVariantMap { { "id", id }, { "name", name }, { "protected", isProtected } };
 }
 } // namespace
 
@@ -34,13 +34,14 @@ void TestNetwork::readNetwork_data()
     QTest::addColumn<bool>("isProtected");
 
     QTest::newRow("protected") << QVariant(network("{A1}", "Wi-Fi", true)) << true << true;
-    QTest::newRow("without protected") << QVariant(QVariantMap{{"id", "{A1}"}, {"name", "Wi-Fi"}}) << true << false;
-    QTest::newRow("extra keys") << QVariant(QVariantMap{{"id", "{A1}"}, {"name", "Wi-Fi"}, {"mtu", 1500}}) << true
-                                << false;
+    QTest::newRow("without protected") << QVariant(QVariantMap { { "id", "{A1}" }, { "name", "Wi-Fi" } }) << true
+                                       << false;
+    QTest::newRow("extra keys") << QVariant(QVariantMap { { "id", "{A1}" }, { "name", "Wi-Fi" }, { "mtu", 1500 } })
+                                << true << false;
     QTest::newRow("empty id") << QVariant(network("")) << false << false;
-    QTest::newRow("missing id") << QVariant(QVariantMap{{"name", "Wi-Fi"}}) << false << false;
-    QTest::newRow("missing name") << QVariant(QVariantMap{{"id", "{A1}"}}) << false << false;
-    QTest::newRow("a list") << QVariant(QVariantList{network("{A1}")}) << false << false;
+    QTest::newRow("missing id") << QVariant(QVariantMap { { "name", "Wi-Fi" } }) << false << false;
+    QTest::newRow("missing name") << QVariant(QVariantMap { { "id", "{A1}" } }) << false << false;
+    QTest::newRow("a list") << QVariant(QVariantList { network("{A1}") }) << false << false;
 }
 
 void TestNetwork::readNetwork()
@@ -62,7 +63,7 @@ void TestNetwork::readNetwork()
 void TestNetwork::writeNetwork()
 {
     const QVariantMap map = Network("{B2}", "LAN", true).toVariant().toMap();
-    QCOMPARE(map.keys(), (QStringList{"id", "name", "protected"}));
+    QCOMPARE(map.keys(), (QStringList { "id", "name", "protected" }));
     QCOMPARE(map.value("protected").typeId(), QMetaType::Bool);
 }
 
@@ -73,25 +74,27 @@ void TestNetwork::readNetworksInfo_data()
     QTest::addColumn<QString>("defaultRouteId");
     QTest::addColumn<int>("count");
 
-    QTest::newRow("only empty networks") << QVariant(QVariantMap{{"networks", QVariantList()}}) << true << "" << 0;
-    QTest::newRow("null route id")
-        << QVariant(QVariantMap{{"defaultRouteId", QVariant::fromValue(nullptr)}, {"networks", QVariantList()}}) << true
-        << "" << 0;
-    QTest::newRow("route found")
-        << QVariant(QVariantMap{{"defaultRouteId", "{B}"}, {"networks", QVariantList{network("{A}"), network("{B}")}}})
-        << true << "{B}" << 2;
+    QTest::newRow("only empty networks") << QVariant(QVariantMap { { "networks", QVariantList() } }) << true << "" << 0;
+    QTest::newRow("null route id") << QVariant(
+        QVariantMap { { "defaultRouteId", QVariant::fromValue(nullptr) }, { "networks", QVariantList() } })
+                                   << true << "" << 0;
+    QTest::newRow("route found") << QVariant(
+        QVariantMap { { "defaultRouteId", "{B}" }, { "networks", QVariantList { network("{A}"), network("{B}") } } })
+                                 << true << "{B}" << 2;
     QTest::newRow("route id with no networks")
-        << QVariant(QVariantMap{{"defaultRouteId", "{A}"}, {"networks", QVariantList()}}) << false << "{A}" << 0;
+        << QVariant(QVariantMap { { "defaultRouteId", "{A}" }, { "networks", QVariantList() } }) << false << "{A}" << 0;
     QTest::newRow("route id differs in case")
-        << QVariant(QVariantMap{{"defaultRouteId", "{a}"}, {"networks", QVariantList{network("{A}")}}}) << false
-        << "{a}" << 1;
+        << QVariant(QVariantMap { { "defaultRouteId", "{a}" }, { "networks", QVariantList { network("{A}") } } })
+        << false << "{a}" << 1;
     QTest::newRow("malformed second network")
-        << QVariant(QVariantMap{{"networks", QVariantList{network("{A}"), network(""), network("{C}")}}}) << false << ""
-        << 1;
-    QTest::newRow("same id twice") << QVariant(QVariantMap{{"networks", QVariantList{network("{A}"), network("{A}")}}})
+        << QVariant(QVariantMap { { "networks", QVariantList { network("{A}"), network(""), network("{C}") } } })
+        << false << "" << 1;
+    QTest::newRow("same id twice") << QVariant(
+        QVariantMap { { "networks", QVariantList { network("{A}"), network("{A}") } } })
                                    << true << "" << 2;
-    QTest::newRow("extra keys")
-        << QVariant(QVariantMap{{"networks", QVariantList{network("{A}")}}, {"version", 2}}) << true << "" << 1;
+    QTest::newRow("extra keys") << QVariant(
+        QVariantMap { { "networks", QVariantList { network("{A}") } }, { "version", 2 } })
+                                << true << "" << 1;
 }
 
 void TestNetwork::readNetworksInfo()
@@ -109,13 +112,13 @@ void TestNetwork::readNetworksInfo()
 
 void TestNetwork::refusedShapeChangesNothing()
 {
-    const QList<QVariant> refused{
-        QVariantList{},
-        QVariantMap{{"defaultRouteId", 7}, {"networks", QVariantList()}},
-        QVariantMap{{"defaultRouteId", QVariantList()}, {"networks", QVariantList()}},
-        QVariantMap{{"defaultRouteId", "{A}"}},
-        QVariantMap{{"networks", network("{A}")}},
-        QVariantMap{{"networks", QStringList{"{A}"}}},
+    const QList<QVariant> refused {
+        QVariantList {},
+        QVariantMap { { "defaultRouteId", 7 }, { "networks", QVariantList() } },
+        QVariantMap { { "defaultRouteId", QVariantList() }, { "networks", QVariantList() } },
+        QVariantMap { { "defaultRouteId", "{A}" } },
+        QVariantMap { { "networks", network("{A}") } },
+        QVariantMap { { "networks", QStringList { "{A}" } } },
     };
     for (const QVariant &value : refused) {
         NetworksInfo info;
@@ -131,10 +134,10 @@ void TestNetwork::writeNetworksInfo()
 {
     NetworksInfo info;
     QVariantMap map = info.toVariant().toMap();
-    QCOMPARE(map.keys(), (QStringList{"defaultRouteId", "networks"}));
+    QCOMPARE(map.keys(), (QStringList { "defaultRouteId", "networks" }));
     QVERIFY(map.value("defaultRouteId").toString().isNull());
 
-    info.networks = {Network("{Z}", "Last", false), Network("{A}", "First", true)};
+    info.networks = { Network("{Z}", "Last", false), Network("{A}", "First", true) };
     info.defaultRouteId = QStringLiteral("{A}");
     map = info.toVariant().toMap();
     QCOMPARE(map.value("networks").toList().at(0).toMap().value("id").toString(), QStringLiteral("{Z}"));
@@ -148,17 +151,17 @@ void TestNetwork::toString()
     NetworksInfo info;
     QCOMPARE(info.toString(), QStringLiteral("NetworksInfo: active:  networks:  "));
     info.defaultRouteId = QStringLiteral("{A}");
-    info.networks = {Network("{A}", "LAN %1", true), Network("{B}", "Wi-Fi", false)};
+    info.networks = { Network("{A}", "LAN %1", true), Network("{B}", "Wi-Fi", false) };
     QCOMPARE(info.networks.at(0).toString(), QStringLiteral("id: {A} name: LAN %1 protected: yes"));
     QCOMPARE(info.toString(),
-             QStringLiteral("NetworksInfo: active: {A} networks: <id: {A} name: LAN %1 protected: yes>, "
-                            "<id: {B} name: Wi-Fi protected: no> "));
+        QStringLiteral("NetworksInfo: active: {A} networks: <id: {A} name: LAN %1 protected: yes>, "
+                       "<id: {B} name: Wi-Fi protected: no> "));
 }
 
 void TestNetwork::setNetworkProtection()
 {
     NetworksInfo info;
-    info.networks = {Network("{A}", "One", false), Network("{A}", "Two", false), Network("{B}", "Three", true)};
+    info.networks = { Network("{A}", "One", false), Network("{A}", "Two", false), Network("{B}", "Three", true) };
     QVERIFY(info.setNetworkProtection("{A}", true));
     QVERIFY(info.networks.at(0).isProtected);
     QVERIFY(!info.networks.at(1).isProtected);

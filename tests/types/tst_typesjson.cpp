@@ -21,7 +21,7 @@ private slots:
 void TestTypesJson::writtenByConstruction()
 {
     QCOMPARE(Json::stringify(CabinetScheduleDay().toVariant()),
-             QStringLiteral(R"({"is_profile_on":true,"time_from":"00:00","time_to":"24:00"})"));
+        QStringLiteral(R"({"is_profile_on":true,"time_from":"00:00","time_to":"24:00"})"));
     QCOMPARE(Json::stringify(CabinetSchedule().toVariant()), QStringLiteral("[]"));
 
     CabinetDomain alias;
@@ -35,21 +35,21 @@ void TestTypesJson::writtenByConstruction()
     CabinetProfile profile(1, 4294967295u, QStringLiteral("Home"), false);
     profile.safeSearchEnabled = true;
     QCOMPARE(Json::stringify(profile.toVariant()),
-             QStringLiteral(R"({"id":1,"is_schedule_enabled":false,"name":"Home","safe_search_enabled":true,)"
-                            R"("token":4294967295})"));
+        QStringLiteral(R"({"id":1,"is_schedule_enabled":false,"name":"Home","safe_search_enabled":true,)"
+                       R"("token":4294967295})"));
     profile.isDefault = true;
     profile.whiteListOnly = true;
     QCOMPARE(Json::stringify(profile.toVariant()),
-             QStringLiteral(R"({"default":true,"id":1,"is_schedule_enabled":false,"name":"Home",)"
-                            R"("safe_search_enabled":true,"token":4294967295,"white_list_only":true})"));
+        QStringLiteral(R"({"default":true,"id":1,"is_schedule_enabled":false,"name":"Home",)"
+                       R"("safe_search_enabled":true,"token":4294967295,"white_list_only":true})"));
 
     QCOMPARE(Json::stringify(NetworksInfo().toVariant()), QStringLiteral(R"({"defaultRouteId":null,"networks":[]})"));
     QCOMPARE(Json::stringify(CabinetSystemInfo().toVariant()),
-             QStringLiteral(R"({"features":[],"services":{"public_dns":[]}})"));
+        QStringLiteral(R"({"features":[],"services":{"public_dns":[]}})"));
     QCOMPARE(Json::stringify(CabinetCategoryGroup().toVariant()), QStringLiteral(R"({"items":[],"title":null})"));
 
     CabinetUserFilter filter;
-    for (const quint8 id : {200, 3, 1})
+    for (const quint8 id : { 200, 3, 1 })
         filter.insert(id);
     QCOMPARE(Json::stringify(filter.toVariant()), QStringLiteral("[1,3,200]"));
 }
@@ -117,8 +117,8 @@ void TestTypesJson::profileListSameTextWhateverTheHashOrder()
     auto listFor = [](const QList<int> &order) {
         QVariantList list;
         for (int id : order)
-            list.append(QVariantMap{{"id", id}, {"token", id}, {"name", "P"}, {"is_schedule_enabled", false},
-                                    {"default", id == order.first()}});
+            list.append(QVariantMap { { "id", id }, { "token", id }, { "name", "P" }, { "is_schedule_enabled", false },
+                { "default", id == order.first() } });
         return list;
     };
     CabinetProfiles forward;

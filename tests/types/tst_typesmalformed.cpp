@@ -30,7 +30,7 @@ struct Sample
 
 QVariantMap profileMap(bool isDefault)
 {
-    QVariantMap map{{"id", 1}, {"token", 11}, {"name", "Home"}, {"is_schedule_enabled", true}};
+    QVariantMap map { { "id", 1 }, { "token", 11 }, { "name", "Home" }, { "is_schedule_enabled", true } };
     if (isDefault)
         map.insert("default", true);
     return map;
@@ -38,37 +38,40 @@ QVariantMap profileMap(bool isDefault)
 
 QList<Sample> samples()
 {
-    const QVariantMap domain{{"id", 1}, {"domain", "a.example"}, {"ip", "192.0.2.1"}};
-    const QVariantMap category{{"id", 2}, {"title", "News"}, {"description", "Papers"}};
-    const QVariantMap group{{"title", "Media"}, {"items", QVariantList{category}}};
-    const QVariantMap day{{"is_profile_on", true}, {"time_from", "08:00"}, {"time_to", "24:00"}};
-    const QVariantMap network{{"id", "{A}"}, {"name", "LAN"}, {"protected", true}};
+    const QVariantMap domain { { "id", 1 }, { "domain", "a.example" }, { "ip", "192.0.2.1" } };
+    const QVariantMap category { { "id", 2 }, { "title", "News" }, { "description", "Papers" } };
+    const QVariantMap group { { "title", "Media" }, { "items", QVariantList { category } } };
+    const QVariantMap day { { "is_profile_on", true }, { "time_from", "08:00" }, { "time_to", "24:00" } };
+    const QVariantMap network { { "id", "{A}" }, { "name", "LAN" }, { "protected", true } };
     return {
-        {"CabinetDomain/white", domain, {"id", "domain"}},
-        {"CabinetDomain/black", domain, {"id", "domain"}},
-        {"CabinetDomain/alias", domain, {"id", "domain", "ip"}},
-        {"CabinetDomains/white", QVariantList{domain, domain}, {"id", "domain"}},
-        {"CabinetDomains/alias", QVariantList{domain}, {"id", "domain", "ip"}},
-        {"CabinetCategory", category, {"id", "title"}},
-        {"CabinetCategoryGroup", group, {"title", "items"}},
-        {"CabinetCategories", QVariantList{group}, {"title", "items"}},
-        {"CabinetUserFilter", QVariantList{1, 2, 255}, {}},
-        {"CabinetScheduleDay", day, {"is_profile_on"}},
-        {"CabinetSchedule", QVariantList(7, day), {"is_profile_on"}},
-        {"CabinetProfile", profileMap(false), {"id", "token", "name", "is_schedule_enabled"}},
-        {"CabinetProfiles", QVariantList{profileMap(true)}, {"id", "token", "name", "is_schedule_enabled", "default"}},
-        {"CabinetProfileActivity", QVariantList{true, 30}, {}},
-        {"Network", network, {"id", "name"}},
-        {"NetworksInfo", QVariantMap{{"defaultRouteId", "{A}"}, {"networks", QVariantList{network}}}, {"networks"}},
-        {"HostList", QVariantList{"192.0.2.1", "2001:db8::1"}, {}},
-        {"CabinetUserInfo",
-         QVariantMap{{"tz", 3}, {"plan", QVariantMap{{"code", "PRO"}, {"name", "Pro"}}},
-                     {"features", QVariantMap{{"max_profiles", 5}, {"agent_ip_mode", true}}}},
-         {"tz", "plan", "features"}},
-        {"CabinetSystemInfo",
-         QVariantMap{{"features", QVariantList{"safe_search"}},
-                     {"services", QVariantMap{{"public_dns", QVariantList{"192.0.2.53"}}, {"main", "192.0.2.54"}}}},
-         {"features", "services"}},
+        { "CabinetDomain/white", domain, { "id", "domain" } },
+        { "CabinetDomain/black", domain, { "id", "domain" } },
+        { "CabinetDomain/alias", domain, { "id", "domain", "ip" } },
+        { "CabinetDomains/white", QVariantList { domain, domain }, { "id", "domain" } },
+        { "CabinetDomains/alias", QVariantList { domain }, { "id", "domain", "ip" } },
+        { "CabinetCategory", category, { "id", "title" } },
+        { "CabinetCategoryGroup", group, { "title", "items" } },
+        { "CabinetCategories", QVariantList { group }, { "title", "items" } },
+        { "CabinetUserFilter", QVariantList { 1, 2, 255 }, {} },
+        { "CabinetScheduleDay", day, { "is_profile_on" } },
+        { "CabinetSchedule", QVariantList(7, day), { "is_profile_on" } },
+        { "CabinetProfile", profileMap(false), { "id", "token", "name", "is_schedule_enabled" } },
+        { "CabinetProfiles", QVariantList { profileMap(true) },
+            { "id", "token", "name", "is_schedule_enabled", "default" } },
+        { "CabinetProfileActivity", QVariantList { true, 30 }, {} },
+        { "Network", network, { "id", "name" } },
+        { "NetworksInfo", QVariantMap { { "defaultRouteId", "{A}" }, { "networks", QVariantList { network } } },
+            { "networks" } },
+        { "HostList", QVariantList { "192.0.2.1", "2001:db8::1" }, {} },
+        { "CabinetUserInfo",
+            QVariantMap { { "tz", 3 }, { "plan", QVariantMap { { "code", "PRO" }, { "name", "Pro" } } },
+                { "features", QVariantMap { { "max_profiles", 5 }, { "agent_ip_mode", true } } } },
+            { "tz", "plan", "features" } },
+        { "CabinetSystemInfo",
+            QVariantMap { { "features", QVariantList { "safe_search" } },
+                { "services",
+                    QVariantMap { { "public_dns", QVariantList { "192.0.2.53" } }, { "main", "192.0.2.54" } } } },
+            { "features", "services" } },
     };
 }
 
@@ -98,23 +101,11 @@ QVariant withoutKey(const QVariant &value, const QString &key)
 // Values of every type the JSON reader produces, and a few it does not.
 QList<QVariant> wrongValues()
 {
-    return {QVariant(),
-            QVariant::fromValue(nullptr),
-            QVariant(true),
-            QVariant(0),
-            QVariant(-1),
-            QVariant(4294967296LL),
-            QVariant(1e300),
-            QVariant(0.5),
-            QVariant(QString()),
-            QVariant("x"),
-            QVariant(QVariantList()),
-            QVariant(QVariantList{QVariantMap{{"x", QVariantList{QVariant()}}}}),
-            QVariant(QVariantMap()),
-            QVariant(QVariantMap{{"id", QVariantList()}}),
-            QVariant(QStringList{"1.2.3.4"}),
-            QVariant(QVariantHash{{"id", 1}}),
-            QVariant(QByteArray("1.2.3.4"))};
+    return { QVariant(), QVariant::fromValue(nullptr), QVariant(true), QVariant(0), QVariant(-1),
+        QVariant(4294967296LL), QVariant(1e300), QVariant(0.5), QVariant(QString()), QVariant("x"),
+        QVariant(QVariantList()), QVariant(QVariantList { QVariantMap { { "x", QVariantList { QVariant() } } } }),
+        QVariant(QVariantMap()), QVariant(QVariantMap { { "id", QVariantList() } }),
+        QVariant(QStringList { "1.2.3.4" }), QVariant(QVariantHash { { "id", 1 } }), QVariant(QByteArray("1.2.3.4")) };
 }
 
 // Every variant obtained from value by replacing one node with one wrong value, or dropping one map key.
@@ -153,8 +144,8 @@ void TestTypesMalformed::wrongShape_data()
     QTest::addColumn<QByteArray>("reader");
     QTest::addColumn<QVariant>("value");
 
-    const QList<QVariant> scalars{QVariant(), QVariant::fromValue(nullptr), QVariant(true), QVariant(1),
-                                  QVariant(2.5),  QVariant("text"),            QVariant(QByteArray("x"))};
+    const QList<QVariant> scalars { QVariant(), QVariant::fromValue(nullptr), QVariant(true), QVariant(1),
+        QVariant(2.5), QVariant("text"), QVariant(QByteArray("x")) };
     for (const TypeReader &reader : Velmor::Test::typeReaders()) {
         for (const QVariant &scalar : scalars)
             QTest::addRow("%s <- %s", reader.name, scalar.metaType().name() ? scalar.metaType().name() : "invalid")
@@ -164,12 +155,12 @@ void TestTypesMalformed::wrongShape_data()
     // (a hash, a string list), are refused.
     for (const Sample &sample : samples()) {
         const bool takesList = sample.value.typeId() == QMetaType::QVariantList;
-        const QVariant other = takesList ? QVariant(QVariantMap{{"0", sample.value.toList().value(0)}})
-                                         : QVariant(QVariantList{sample.value});
+        const QVariant other = takesList ? QVariant(QVariantMap { { "0", sample.value.toList().value(0) } })
+                                         : QVariant(QVariantList { sample.value });
         QTest::addRow("%s <- other container", sample.reader) << QByteArray(sample.reader) << other;
         if (takesList) {
-            QTest::addRow("%s <- string list", sample.reader) << QByteArray(sample.reader)
-                                                               << QVariant(QStringList{"1", "2"});
+            QTest::addRow("%s <- string list", sample.reader)
+                << QByteArray(sample.reader) << QVariant(QStringList { "1", "2" });
         } else {
             QVariantHash hash;
             const QVariantMap map = sample.value.toMap();
@@ -203,7 +194,7 @@ void TestTypesMalformed::missingKey_data()
                 << QByteArray(sample.reader) << withoutKey(sample.value, key) << false;
     }
     QTest::newRow("CabinetProfileActivity: no minutes")
-        << QByteArray("CabinetProfileActivity") << QVariant(QVariantList{true}) << false;
+        << QByteArray("CabinetProfileActivity") << QVariant(QVariantList { true }) << false;
     QTest::newRow("CabinetProfileActivity: nothing")
         << QByteArray("CabinetProfileActivity") << QVariant(QVariantList()) << false;
 }

@@ -161,7 +161,7 @@ void tst_Deferred::lastHandleDroppedInsideReceiver()
     QObject dropper;
     // Handles are often held by the receiver that is being called: releasing them there must be safe.
     holder->addCallback(&dropper, SLOT(deleteLater()));
-    connect(&dropper, &QObject::destroyed, this, [] { });
+    connect(&dropper, &QObject::destroyed, this, [] {});
     Deferred local = *holder;
     delete holder;
     local.callback(7);

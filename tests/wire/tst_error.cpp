@@ -51,7 +51,7 @@ void tst_Error::toVariant()
     QVERIFY(empty.value("message").toString().isNull());
 
     QCOMPARE(Velmor::Json::stringify(Error(31, "request timeout").toVariant()),
-             QString(R"({"code":31,"message":"request timeout"})"));
+        QString(R"({"code":31,"message":"request timeout"})"));
     QCOMPARE(Velmor::Json::stringify(Error().toVariant()), QString(R"({"code":0,"message":null})"));
     QCOMPARE(Velmor::Json::stringify(Error(2, "").toVariant()), QString(R"({"code":2,"message":""})"));
 }
@@ -72,8 +72,8 @@ void tst_Error::fromVariant_data()
     QTest::newRow("code as text") << QVariant(QVariantMap { { "code", "12" } }) << true << 12u << QString();
     QTest::newRow("null message") << QVariant(QVariantMap { { "code", 5 }, { "message", QVariant() } }) << true << 5u
                                   << QString();
-    QTest::newRow("extra keys ignored")
-        << QVariant(QVariantMap { { "code", 5 }, { "message", "m" }, { "other", 1 } }) << true << 5u << QString("m");
+    QTest::newRow("extra keys ignored") << QVariant(QVariantMap { { "code", 5 }, { "message", "m" }, { "other", 1 } })
+                                        << true << 5u << QString("m");
     QTest::newRow("carried JSON-RPC code")
         << QVariant(QVariantMap { { "code", qint64(4294934696) } }) << true << 4294934696u << QString();
     QTest::newRow("beyond 32 bits is refused")
