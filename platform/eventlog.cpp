@@ -2,6 +2,7 @@
 #include "eventlog_p.h"
 
 #include "fieldtext.h"
+#include "filelock.h"
 #include "root.h"
 
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <atomic>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,34 +25,6 @@ QString logPath()
 {
     return rootPath(QStringLiteral("eventlog/Application.log"));
 }
-
-// Appenders share the lock, the trimmer takes it alone: an entry written to the file that the trimmer is about to
-// replace would be lost.
-class LogLock
-{
-public:
-    LogLock()
-        : m_fd(openFile(rootPath(QStringLiteral("eventlog/.lock")), O_RDONLY | O_CREAT, PublicFileMode))
-    {
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_SH);
-    }
-    ~LogLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY(LogLock)
-
-    void makeExclusive()
-    {
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
-    }
-
-private:
-    int m_fd;
-};
 
 qint64 sizeOf(const QString &path)
 {
@@ -116,7 +88,9 @@ bool report(const QString &source, Type type, int id, const QString &text)
         + QLatin1Char('\t') + escapeField(text.left(text.indexOf(QChar(0)))) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const QString path = logPath();
-    LogLock lock;
+    // Appenders share the lock, the trimmer takes it alone: an entry written to the file that the trimmer is about
+    // to replace would be lost.
+    FileLock lock(rootPath(QStringLiteral("eventlog/.lock")), FileLock::Shared, PublicFileMode);
     // O_APPEND makes each write land whole at the end of the file; a link put in the log's place is not followed.
     const int fd = openFile(path, O_WRONLY | O_APPEND | O_CREAT, PublicFileMode);
     if (fd < 0)

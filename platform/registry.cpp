@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include "fieldtext.h"
+#include "filelock.h"
 #include "root.h"
 #include "winerror.h"
 
@@ -11,7 +12,6 @@
 #include <functional>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace Velmor {
@@ -35,24 +35,12 @@ struct KeyData
 
 // Serialises read-modify-write cycles of key files across threads and processes; readers need no lock because
 // every file is replaced by a rename.
-class WriteLock
+class WriteLock : public FileLock
 {
 public:
     WriteLock()
-        : m_fd(openFile(rootPath(QStringLiteral("registry/.lock")), O_RDWR | O_CREAT, PrivateFileMode))
-    {
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
-    }
-    ~WriteLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY(WriteLock)
-
-private:
-    int m_fd;
+        : FileLock(rootPath(QStringLiteral("registry/.lock")), FileLock::Exclusive, PrivateFileMode)
+    { }
 };
 
 const char *const hives[]

@@ -56,6 +56,16 @@ private:
         QCOMPARE(file.write(bytes), bytes.size());
         QVERIFY(file.setPermissions(permissions));
     }
+    // Lets every user enter the machine's folder, as they can enter /var/lib, and puts a file there that only root
+    // may read and write: the target of the links another user plants. Returns its path.
+    static QString openToOthers(const Machine &machine)
+    {
+        const QString secret = machine.path(QStringLiteral("root-only"));
+        if (!QFile::setPermissions(machine.path(QString()), QFile::Permissions(0x7755)))
+            return QString();
+        writeFile(secret, "secret\n", QFile::ReadOwner | QFile::WriteOwner);
+        return secret;
+    }
     // What a kill can leave behind: temporary files, and the DNS client's registration or state file missing.
     static QStringList leftovers(const QString &root)
     {
@@ -239,12 +249,11 @@ void tst_ServiceLifecycle::filesHaveExplicitModes()
     if (!WardenTest::isRoot())
         QSKIP("another user can be played only by root");
     Machine machine;
-    // The machine's root is made by the programs, as /var/lib/velmor is, in a folder that every user can enter.
-    QVERIFY(QFile::setPermissions(machine.path(QString()), QFile::Permissions(0x7755)));
+    const QString secret = openToOthers(machine);
+    QVERIFY(!secret.isEmpty());
+    // The machine's root is made by the programs, as /var/lib/velmor is.
     const QString root = machine.path(QStringLiteral("root"));
     qputenv("VELMOR_ROOT", QFile::encodeName(root));
-    const QString secret = machine.path(QStringLiteral("root-only"));
-    writeFile(secret, "secret\n", QFile::ReadOwner | QFile::WriteOwner);
 
     const mode_t umask = ::umask(0);
     QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
@@ -294,13 +303,12 @@ void tst_ServiceLifecycle::pidFileReplacesPlantedSymlink()
     if (!WardenTest::isRoot())
         QSKIP("another user can be played only by root");
     Machine machine;
-    QVERIFY(QFile::setPermissions(machine.path(QString()), QFile::Permissions(0x7755)));
+    const QString secret = openToOthers(machine);
+    QVERIFY(!secret.isEmpty());
     // A folder that every user may write to, without the sticky bit, as a careless administrator may name.
     const QString folder = machine.path(QStringLiteral("run"));
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7777)));
-    const QString secret = machine.path(QStringLiteral("root-only"));
-    writeFile(secret, "secret\n", QFile::ReadOwner | QFile::WriteOwner);
     const QString pidFile = folder + QStringLiteral("/warden.pid");
     QCOMPARE(WardenTest::runAsNobody(QStringLiteral("ln -s '%1' '%2'").arg(secret, pidFile)), 0);
 
