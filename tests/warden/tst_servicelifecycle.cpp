@@ -303,12 +303,12 @@ void tst_ServiceLifecycle::pidFileReplacesPlantedSymlink()
     if (!WardenTest::isRoot())
         QSKIP("another user can be played only by root");
     Machine machine;
-    const QString secret = openToOthers(machine);
-    QVERIFY(!secret.isEmpty());
     // A folder that every user may write to, without the sticky bit, as a careless administrator may name.
     const QString folder = machine.path(QStringLiteral("run"));
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7777)));
+    const QString secret = openToOthers(machine);
+    QVERIFY(!secret.isEmpty());
     const QString pidFile = folder + QStringLiteral("/warden.pid");
     QCOMPARE(WardenTest::runAsNobody(QStringLiteral("ln -s '%1' '%2'").arg(secret, pidFile)), 0);
 
