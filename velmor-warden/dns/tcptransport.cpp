@@ -79,6 +79,8 @@ bool TcpTransport::send(const Packet &message)
 TcpServerTransport::TcpServerTransport(QAbstractSocket *accepted, QObject *parent)
     : TcpTransport(parent)
 {
+    // Bounded, so that a client whose requests wait is held back by TCP instead of filling memory.
+    accepted->setReadBufferSize(64 * 1024);
     setSocket(accepted);
     if (accepted->bytesAvailable() > 0)
         socket_readyRead();
