@@ -26,9 +26,9 @@ class DNSProxy : public QObject
     Q_OBJECT
 
 public:
-    static const int MaxTcpClients = 256;
+    static constexpr int MaxTcpClients = 256;
     // Seconds a client connection may stay open with nothing in flight.
-    static const int TcpClientIdleLimit = 30;
+    static constexpr int TcpClientIdleLimit = 30;
 
     // The server is the parent.
     explicit DNSProxy(Velmor::ServerState *server);

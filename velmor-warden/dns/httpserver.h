@@ -18,9 +18,9 @@ class HttpServer : public QObject
     Q_OBJECT
 
 public:
-    static const int MaxConnections = 64;
+    static constexpr int MaxConnections = 64;
     // Seconds a connection has to send its whole request header.
-    static const int HeaderTimeout = 10;
+    static constexpr int HeaderTimeout = 10;
 
     // The server is the parent.
     explicit HttpServer(Velmor::ServerState *server);

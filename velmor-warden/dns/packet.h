@@ -35,11 +35,11 @@ public:
         QList<QSharedPointer<StandardRR>> additional;
     };
 
-    static const int HeaderSize = 12;
+    static constexpr int HeaderSize = 12;
     // The identification record: root name, TYPE, CLASS, TTL, RDLENGTH and the 4-byte token.
-    static const int IdentificationRecordSize = 15;
+    static constexpr int IdentificationRecordSize = 15;
     // The largest message a TCP length prefix can announce.
-    static const int MaxMessageSize = 65535;
+    static constexpr int MaxMessageSize = 65535;
 
     // An empty message: 12 zero header bytes.
     Packet();

@@ -28,8 +28,8 @@ public:
         UdpUnlessLarge = 2
     };
 
-    static const quint16 UdpTimeout = 10;
-    static const quint16 TcpTimeout = 120;
+    static constexpr quint16 UdpTimeout = 10;
+    static constexpr quint16 TcpTimeout = 120;
 
     explicit Query(QObject *parent = nullptr);
     ~Query() override;

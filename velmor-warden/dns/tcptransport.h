@@ -53,7 +53,7 @@ class TcpServerTransport : public TcpTransport
     Q_OBJECT
 
 public:
-    static const int MaxInFlight = 64;
+    static constexpr int MaxInFlight = 64;
 
     TcpServerTransport(QAbstractSocket *accepted, QObject *parent = nullptr);
 

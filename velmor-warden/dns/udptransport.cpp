@@ -38,7 +38,9 @@ void UdpTransport::release()
 bool UdpTransport::write(Packet &message)
 {
     m_lastId = message.id();
-    if (!m_socket) {
+    // A closed socket would bind itself anew to some port and answer from there.
+    if (!m_socket
+        || (m_socket->state() != QAbstractSocket::BoundState && m_socket->state() != QAbstractSocket::ConnectedState)) {
         m_lastError = Error(1, QStringLiteral("The socket is closed"));
         return false;
     }
