@@ -9,6 +9,7 @@
 
 #include "core/serverstate.h"
 
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
@@ -22,6 +23,8 @@ DNSProxy::DNSProxy(ServerState *server)
     , m_tcpServer(new QTcpServer(this))
     , m_tcpManager(new DNS::TcpTransportManager(TcpClientIdleLimit, this))
 {
+    m_udpSocket->setProxy(QNetworkProxy::NoProxy);
+    m_tcpServer->setProxy(QNetworkProxy::NoProxy);
     connect(m_udpSocket, &QUdpSocket::readyRead, this, &DNSProxy::readServerUdpRequest);
     connect(m_tcpServer, &QTcpServer::newConnection, this, &DNSProxy::newTcpConnection);
 }

@@ -8,6 +8,7 @@
 #include "platform/settingsstore.h"
 
 #include <QDateTime>
+#include <QNetworkProxy>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -19,6 +20,7 @@ HttpServer::HttpServer(ServerState *server)
     , m_server(server)
     , m_tcpServer(new QTcpServer(this))
 {
+    m_tcpServer->setProxy(QNetworkProxy::NoProxy);
     connect(m_tcpServer, &QTcpServer::newConnection, this, &HttpServer::socket_newConnection);
     m_stallTimer.setInterval(1000);
     connect(&m_stallTimer, &QTimer::timeout, this, &HttpServer::closeStalledRequests);

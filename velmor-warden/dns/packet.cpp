@@ -312,7 +312,9 @@ void Packet::setQuestions(const QList<QSharedPointer<Question>> &questions)
 Packet Packet::makeQuery(const QByteArray &name, int qtype)
 {
     Packet query;
-    query.setQuestions({ QSharedPointer<Question>::create(name, qtype, quint16(InternetClass)) });
+    QList<QSharedPointer<Question>> questions;
+    questions.append(QSharedPointer<Question>::create(name, qtype, quint16(InternetClass)));
+    query.setQuestions(questions);
     query.setRecursionDesired(true);
     return query;
 }

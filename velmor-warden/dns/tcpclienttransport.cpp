@@ -2,6 +2,7 @@
 
 #include "serversmanager.h"
 
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 namespace Velmor {
@@ -35,6 +36,7 @@ bool TcpClientTransport::write(Packet &message)
         return true;
 
     auto *socket = new QTcpSocket(this);
+    socket->setProxy(QNetworkProxy::NoProxy);
     connect(socket, &QTcpSocket::connected, this, &TcpClientTransport::socket_connected);
     setSocket(socket);
     socket->connectToHost(m_serverAddress, m_serverPort);

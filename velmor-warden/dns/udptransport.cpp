@@ -2,6 +2,7 @@
 
 #include "serversmanager.h"
 
+#include <QNetworkProxy>
 #include <QPointer>
 
 #include <cerrno>
@@ -76,6 +77,9 @@ bool UdpClientTransport::write(Packet &message)
     message.setId(ServersManager::instance()->nextQueryId());
     if (!m_socket) {
         auto *socket = new QUdpSocket(this);
+        // DNS goes straight to the server: a system proxy would not carry it, and asking for one costs a lookup
+        // of its own per query.
+        socket->setProxy(QNetworkProxy::NoProxy);
         m_socket = socket;
         connect(socket, &QUdpSocket::readyRead, this, &UdpClientTransport::socket_readyRead);
         connect(socket, &QUdpSocket::errorOccurred, this, &UdpClientTransport::socket_error);
