@@ -2,13 +2,16 @@
 #define VELMOR_TESTS_DNSTESTUTIL_H
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QTcpServer>
 #include <QTest>
+#include <QUdpSocket>
 #include <QtEndian>
 
 inline QByteArray hex(const char *text)
@@ -49,6 +52,18 @@ inline QList<QJsonObject> decodeWithDnspython(const QList<QByteArray> &messages)
             result.append(QJsonDocument::fromJson(line).object());
     }
     return result;
+}
+
+// A port free for UDP and TCP together on the address.
+inline quint16 freePort(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost))
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QUdpSocket udp;
+        QTcpServer tcp;
+        if (udp.bind(address, 0) && tcp.listen(address, udp.localPort()))
+            return udp.localPort();
+    }
+    return 0;
 }
 
 // Reads the JSON lines of a log file.

@@ -58,22 +58,6 @@ private:
     QString logPath;
 };
 
-namespace {
-
-// A port free for UDP and TCP together on the address.
-quint16 freePort(const QHostAddress &address)
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QUdpSocket udp;
-        QTcpServer tcp;
-        if (udp.bind(address, 0) && tcp.listen(address, udp.localPort()))
-            return udp.localPort();
-    }
-    return 0;
-}
-
-} // namespace
-
 QProcess *tst_DnsEndToEnd::startProcess(
     const QString &program, const QStringList &arguments, const QByteArray &readyPrefix, const QString &rootPath)
 {

@@ -27,18 +27,6 @@ QByteArray clientQuery(quint16 id, const QByteArray &name = "a.test")
     return query.toByteArray();
 }
 
-// A port free for UDP and TCP together on 127.0.0.1.
-quint16 freePort()
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QUdpSocket udp;
-        QTcpServer tcp;
-        if (udp.bind(QHostAddress::LocalHost, 0) && tcp.listen(QHostAddress::LocalHost, udp.localPort()))
-            return udp.localPort();
-    }
-    return 0;
-}
-
 } // namespace
 
 class tst_DNSProxy : public QObject
