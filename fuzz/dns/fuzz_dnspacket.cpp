@@ -1,0 +1,80 @@
+// A received message read as the proxy reads it; its bytes come back unchanged, and a well-formed one rebuilt from
+// its records reads back as the same records.
+#include "dns/packet.h"
+
+#include <QtGlobal>
+
+#include <cstdlib>
+
+using namespace Velmor::DNS;
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
+
+bool plainName(const QByteArray &name)
+{
+    // Names whose labels hold dots cannot be told apart from more labels once joined; they are written differently.
+    return name.isEmpty() || (!name.startsWith('.') && !name.endsWith('.') && !name.contains(".."));
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static bool installed = (qInstallMessageHandler(quiet), true);
+    Q_UNUSED(installed);
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const Packet message(bytes);
+    const bool wellFormed = message.isWellFormed();
+    message.parse(Packet::Additional);
+    check(message.toByteArray() == bytes);
+
+    Packet forwarded = message;
+    if (forwarded.appendIdentification(7)) {
+        check(forwarded.toByteArray().size() == bytes.size() + Packet::IdentificationRecordSize);
+        check(forwarded.additionalCount() == quint16(message.additionalCount() + 1));
+    }
+    check(message.toByteArray() == bytes);
+
+    const Packet::Sections &sections = message.parse(Packet::Additional);
+    if (!wellFormed || message.hasParseError())
+        return 0;
+    for (const auto &question : sections.questions) {
+        if (!plainName(question->name))
+            return 0;
+    }
+    for (const auto *list : { &sections.answers, &sections.authority, &sections.additional }) {
+        for (const auto &record : *list) {
+            if (!plainName(record->name))
+                return 0;
+        }
+    }
+    Packet rebuilt = message;
+    rebuilt.setQuestions(message.questions());
+    const Packet reread(rebuilt.toByteArray());
+    check(reread.isWellFormed());
+    const Packet::Sections &again = reread.parse(Packet::Additional);
+    check(!reread.hasParseError());
+    check(again.questions.size() == sections.questions.size());
+    for (qsizetype i = 0; i < sections.questions.size(); ++i) {
+        check(again.questions.at(i)->name == sections.questions.at(i)->name);
+        check(again.questions.at(i)->type == sections.questions.at(i)->type);
+    }
+    check(again.answers.size() == sections.answers.size());
+    check(again.authority.size() == sections.authority.size());
+    check(again.additional.size() == sections.additional.size());
+    for (qsizetype i = 0; i < sections.answers.size(); ++i) {
+        check(again.answers.at(i)->name == sections.answers.at(i)->name);
+        check(again.answers.at(i)->type == sections.answers.at(i)->type);
+        check(again.answers.at(i)->ttl == sections.answers.at(i)->ttl);
+    }
+    check(reread.isResponseTo(message) == (message.isResponse()));
+    return 0;
+}

@@ -1,0 +1,354 @@
+#include "dnstestutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkDatagram>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <unistd.h>
+
+// The host program with the real proxy and block page, dnsmasq and the dnspython resolver as upstreams, and dig
+// and curl as clients; every address is on 127.0.0.0/8.
+class tst_DnsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void relaysAnswers_data();
+    void relaysAnswers();
+    void identificationRecord();
+    void clientIdComesBack();
+    void responseFromClientIsRefused();
+    void refusedUpstreamConnection();
+    void droppedQueryGetsSilence();
+    void spoofedReplyIsIgnored();
+    void tcpQueriesShareOneConnection();
+    void clientClosesBeforeItsAnswer();
+    void blockPage();
+
+private:
+    QProcess *startProcess(const QString &program, const QStringList &arguments, const QByteArray &readyPrefix,
+        const QString &rootPath = QString());
+    QProcess *startHost(quint16 listenPort, const QString &upstream, const QString &rootPath);
+    QByteArray dig(quint16 port, const QStringList &arguments);
+    void setToken(QProcess *host, quint32 token);
+    // The resolver's log lines from the given one on (it keeps its file open, so the file is never removed).
+    QList<QJsonObject> resolverLog(qsizetype from = 0) const;
+
+    QTemporaryDir root;
+    QList<QProcess *> processes;
+    QProcess *dnsmasq = nullptr;
+    QProcess *resolver = nullptr;
+    QProcess *dnsmasqHost = nullptr;
+    QProcess *resolverHost = nullptr;
+    QProcess *deadHost = nullptr;
+    quint16 dnsmasqHostPort = 0;
+    quint16 resolverHostPort = 0;
+    quint16 deadHostPort = 0;
+    quint16 httpPort = 0;
+    QString logPath;
+};
+
+QProcess *tst_DnsEndToEnd::startProcess(
+    const QString &program, const QStringList &arguments, const QByteArray &readyPrefix, const QString &rootPath)
+{
+    auto *process = new QProcess(this);
+    processes.append(process);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VELMOR_ROOT"), rootPath.isEmpty() ? root.path() : rootPath);
+    process->setProcessEnvironment(environment);
+    process->start(program, arguments);
+    if (!process->waitForStarted(10000))
+        return nullptr;
+    if (!readyPrefix.isEmpty()) {
+        const bool ready
+            = QTest::qWaitFor([&] { return process->canReadLine() || process->state() != QProcess::Running; }, 30000);
+        const QByteArray line = process->readLine();
+        if (!ready || !line.startsWith(readyPrefix)) {
+            qWarning("%s did not start: %s %s", qPrintable(program), line.constData(),
+                process->readAllStandardError().constData());
+            return nullptr;
+        }
+        process->setProperty("readyLine", line.trimmed());
+    }
+    return process;
+}
+
+QProcess *tst_DnsEndToEnd::startHost(quint16 listenPort, const QString &upstream, const QString &rootPath)
+{
+    const QString program = qEnvironmentVariable("VELMOR_BINARY_DIR") + QStringLiteral("/bin/velmor-dnshost");
+    return startProcess(program,
+        { QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(listenPort), QStringLiteral("--upstream"),
+            upstream },
+        "ready ", rootPath);
+}
+
+void tst_DnsEndToEnd::initTestCase()
+{
+    QVERIFY(root.isValid());
+    httpPort = freePort(QHostAddress::LocalHost);
+    QDir().mkpath(root.filePath(QStringLiteral("settings/Velmor")));
+    QFile settings(root.filePath(QStringLiteral("settings/Velmor/Service.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nhttpd-port=" + QByteArray::number(httpPort) + "\n");
+    settings.close();
+
+    // dnsmasq answers from its configuration; -k keeps it in the foreground but, unlike -d, lets it serve TCP
+    // connections in children, so a pooled connection does not stall its UDP service.
+    const QHostAddress second(QStringLiteral("127.0.0.2"));
+    const quint16 dnsmasqPort = freePort(second);
+    QFile conf(root.filePath(QStringLiteral("dnsmasq.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("txt-record=json.test,\"{\\\"a\\\":1,\\\"b\\\":[2,3]}\"\n");
+    conf.close();
+    QStringList arguments { "-k", "--conf-file=" + conf.fileName(), "--no-resolv", "--no-hosts", "--bind-interfaces",
+        "--listen-address=127.0.0.2", QStringLiteral("--port=%1").arg(dnsmasqPort),
+        "--pid-file=", "--address=/a.test/10.0.0.1", "--srv-host=_x._tcp.a.test,b.test,80", "--dns-rr=h.test,65,000100",
+        "--log-facility=-" };
+    if (::geteuid() == 0)
+        arguments << QStringLiteral("--user=root");
+    dnsmasq = startProcess(QStringLiteral("dnsmasq"), arguments, QByteArray());
+    QVERIFY(dnsmasq);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return dig(dnsmasqPort, { "@127.0.0.2", "a.test", "+short", "+tries=1", "+timeout=1" }).trimmed()
+                == "10.0.0.1";
+        },
+        20000));
+
+    logPath = root.filePath(QStringLiteral("resolver.jsonl"));
+    resolver = startProcess(systemPython(),
+        { resolverFixture(), "serve", "--listen", "127.0.0.2:0", "--log", logPath, "--record", "spoof.test A 10.9.9.9",
+            "--record", "delay.test A 10.8.8.8", "--record", "r.test A 10.7.7.7", "--spoof", "spoof.test", "--drop",
+            "drop.test", "--delay", "delay.test=0.5" },
+        "ready ");
+    QVERIFY(resolver);
+    const QByteArray resolverPort = resolver->property("readyLine").toByteArray().mid(6);
+
+    // Only the first host has a block-page port of its own; the others listen wherever the system puts them.
+    dnsmasqHostPort = freePort(QHostAddress::LocalHost);
+    dnsmasqHost = startHost(dnsmasqHostPort, QStringLiteral("127.0.0.2:%1").arg(dnsmasqPort), root.path());
+    QVERIFY(dnsmasqHost);
+    setToken(dnsmasqHost, 7);
+    resolverHostPort = freePort(QHostAddress::LocalHost);
+    resolverHost = startHost(resolverHostPort, "127.0.0.2:" + QString::fromLatin1(resolverPort),
+        root.filePath(QStringLiteral("resolverhost")));
+    QVERIFY(resolverHost);
+    setToken(resolverHost, 7);
+    // Nothing listens at the dead host's upstream.
+    deadHostPort = freePort(QHostAddress::LocalHost);
+    deadHost = startHost(
+        deadHostPort, QStringLiteral("127.0.0.2:%1").arg(freePort(second)), root.filePath(QStringLiteral("deadhost")));
+    QVERIFY(deadHost);
+    setToken(deadHost, 7);
+}
+
+void tst_DnsEndToEnd::cleanupTestCase()
+{
+    // The hosts end at the end of their input; a sanitizer report would show in their exit status.
+    for (QProcess *host : { dnsmasqHost, resolverHost, deadHost }) {
+        if (!host)
+            continue;
+        host->closeWriteChannel();
+        QVERIFY(host->waitForFinished(30000));
+        const QByteArray errors = host->readAllStandardError();
+        QVERIFY2(host->exitStatus() == QProcess::NormalExit && host->exitCode() == 0, errors.constData());
+        QVERIFY2(!errors.contains("Sanitizer") && !errors.contains("runtime error"), errors.constData());
+    }
+    for (QProcess *process : std::as_const(processes)) {
+        if (process->state() != QProcess::NotRunning) {
+            process->terminate();
+            process->waitForFinished(10000);
+        }
+    }
+}
+
+QByteArray tst_DnsEndToEnd::dig(quint16 port, const QStringList &arguments)
+{
+    QProcess process;
+    QStringList all { QStringLiteral("-p"), QString::number(port) };
+    if (!arguments.first().startsWith(QLatin1Char('@')))
+        all << QStringLiteral("@127.0.0.1");
+    process.start(QStringLiteral("dig"), all + arguments);
+    if (!process.waitForFinished(60000))
+        return QByteArray();
+    return process.readAllStandardOutput();
+}
+
+void tst_DnsEndToEnd::setToken(QProcess *host, quint32 token)
+{
+    host->write(QByteArray::number(token) + '\n');
+    const QByteArray expected = "token " + QByteArray::number(token);
+    QVERIFY(QTest::qWaitFor([&] { return host->canReadLine() && host->readLine().trimmed() == expected; }, 10000));
+}
+
+QList<QJsonObject> tst_DnsEndToEnd::resolverLog(qsizetype from) const
+{
+    QFile file(logPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return jsonLines(file.readAll()).mid(from);
+}
+
+void tst_DnsEndToEnd::relaysAnswers_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QByteArray>("answer");
+    for (const char *transport : { "udp", "tcp" }) {
+        QTest::addRow("A, %s", transport) << "a.test A" << QByteArray("10.0.0.1");
+        QTest::addRow("TXT with commas, %s", transport)
+            << "json.test TXT" << QByteArray("\"{\\\"a\\\":1,\\\"b\\\":[2,3]}\"");
+        QTest::addRow("SRV, %s", transport) << "_x._tcp.a.test SRV" << QByteArray("0 0 80 b.test.");
+        QTest::addRow("HTTPS, %s", transport) << "h.test TYPE65" << QByteArray("1 .");
+    }
+}
+
+void tst_DnsEndToEnd::relaysAnswers()
+{
+    QFETCH(QString, query);
+    QFETCH(QByteArray, answer);
+    QStringList arguments = query.split(QLatin1Char(' '));
+    arguments << QStringLiteral("+short") << QStringLiteral("+tries=1") << QStringLiteral("+timeout=10");
+    if (QByteArray(QTest::currentDataTag()).endsWith("tcp"))
+        arguments << QStringLiteral("+tcp");
+    QCOMPARE(dig(dnsmasqHostPort, arguments).trimmed(), answer);
+}
+
+void tst_DnsEndToEnd::identificationRecord()
+{
+    const qsizetype before = resolverLog().size();
+    const QList<quint32> tokens { 7, 0, 4000000000u };
+    for (quint32 token : tokens) {
+        setToken(resolverHost, token);
+        QCOMPARE(
+            dig(resolverHostPort, { "r.test", "+short", "+tries=1", "+timeout=10" }).trimmed(), QByteArray("10.7.7.7"));
+    }
+    setToken(resolverHost, 7);
+    const QList<QJsonObject> log = resolverLog(before);
+    QCOMPARE(log.size(), tokens.size());
+    for (int i = 0; i < tokens.size(); ++i) {
+        const QJsonObject &line = log.at(i);
+        // dnspython read the forwarded request.
+        QCOMPARE(line.value("qname").toString(), QStringLiteral("r.test"));
+        QCOMPARE(line.value("transport").toString(), QStringLiteral("udp"));
+        if (tokens.at(i) == 0) {
+            QVERIFY(line.value("identification").isNull());
+            continue;
+        }
+        QByteArray record = hex("00 ffed 0001 00000000 0004");
+        char token[4];
+        qToBigEndian(tokens.at(i), token);
+        record.append(token, 4);
+        QCOMPARE(line.value("identification").toString().toLatin1(), record.toHex());
+        QCOMPARE(quint32(line.value("token").toDouble()), tokens.at(i));
+        // After dig's own OPT record, last on the wire.
+        QVERIFY(line.value("wire").toString().toLatin1().endsWith(record.toHex()));
+        QCOMPARE(line.value("additional").toArray().first().toObject().value("type").toInt(), 41);
+    }
+}
+
+void tst_DnsEndToEnd::clientIdComesBack()
+{
+    QUdpSocket client;
+    for (quint16 id : { quint16(0), quint16(0x1234), quint16(0xffff) }) {
+        QByteArray query = hex("0000 0100 0001 0000 0000 0000 01 72 04 74657374 00 0001 0001");
+        qToBigEndian(id, query.data());
+        client.writeDatagram(query, QHostAddress::LocalHost, resolverHostPort);
+        QVERIFY(QTest::qWaitFor([&] { return client.hasPendingDatagrams(); }, 10000));
+        const QByteArray answer = client.receiveDatagram().data();
+        QCOMPARE(qFromBigEndian<quint16>(answer.constData()), id);
+        QVERIFY(answer.at(2) & 0x80);
+    }
+}
+
+void tst_DnsEndToEnd::responseFromClientIsRefused()
+{
+    QUdpSocket client;
+    QByteArray response = hex("4321 8100 0001 0000 0000 0000 01 72 04 74657374 00 0001 0001");
+    client.writeDatagram(response, QHostAddress::LocalHost, resolverHostPort);
+    QVERIFY(QTest::qWaitFor([&] { return client.hasPendingDatagrams(); }, 10000));
+    response[3] = 5;
+    QCOMPARE(client.receiveDatagram().data().toHex(' '), response.toHex(' '));
+}
+
+void tst_DnsEndToEnd::refusedUpstreamConnection()
+{
+    const QByteArray output = dig(deadHostPort, { "r.test", "+tcp", "+tries=1", "+timeout=10" });
+    QVERIFY2(output.contains("status: SERVFAIL"), output.constData());
+    // The request came back with the record the proxy appended.
+    QVERIFY2(QRegularExpression(QStringLiteral("TYPE65517\\s+\\\\# 4 00000007"))
+                 .match(QString::fromLatin1(output))
+                 .hasMatch(),
+        output.constData());
+}
+
+void tst_DnsEndToEnd::droppedQueryGetsSilence()
+{
+    const QByteArray output = dig(resolverHostPort, { "drop.test", "+tries=1", "+timeout=2" });
+    QVERIFY2(output.contains("timed out") || output.contains("no servers could be reached"), output.constData());
+    QVERIFY(!output.contains("status:"));
+}
+
+void tst_DnsEndToEnd::spoofedReplyIsIgnored()
+{
+    QCOMPARE(
+        dig(resolverHostPort, { "spoof.test", "+short", "+tries=1", "+timeout=10" }).trimmed(), QByteArray("10.9.9.9"));
+}
+
+void tst_DnsEndToEnd::tcpQueriesShareOneConnection()
+{
+    const qsizetype before = resolverLog().size();
+    const QByteArray output
+        = dig(resolverHostPort, { "+tcp", "+keepopen", "+short", "r.test", "delay.test", "spoof.test", "r.test" });
+    QCOMPARE(output.trimmed().split('\n'), QList<QByteArray>({ "10.7.7.7", "10.8.8.8", "10.9.9.9", "10.7.7.7" }));
+    const QList<QJsonObject> log = resolverLog(before);
+    QCOMPARE(log.size(), 4);
+    QSet<QString> sources;
+    for (const QJsonObject &line : log) {
+        QCOMPARE(line.value("transport").toString(), QStringLiteral("tcp"));
+        sources.insert(line.value("source").toString());
+    }
+    QCOMPARE(sources.size(), 1);
+}
+
+void tst_DnsEndToEnd::clientClosesBeforeItsAnswer()
+{
+    const qsizetype before = resolverLog().size();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, resolverHostPort);
+    QVERIFY(client.waitForConnected(10000));
+    QByteArray query = hex("0007 0100 0001 0000 0000 0000 05 64656c6179 04 74657374 00 0001 0001");
+    client.write(QByteArray(1, '\0') + char(query.size()) + query);
+    QVERIFY(client.waitForBytesWritten(10000));
+    QVERIFY(QTest::qWaitFor([&] { return resolverLog(before).size() == 1; }, 10000));
+    client.abort();
+    // The late answer (half a second on) has nowhere to go; the host carries on, and its clean exit under the
+    // sanitizers is checked at the end. The next query is sent after the late answer.
+    QTest::qWait(800);
+    QCOMPARE(dig(resolverHostPort, { "r.test", "+tcp", "+short", "+tries=1", "+timeout=10" }).trimmed(),
+        QByteArray("10.7.7.7"));
+}
+
+void tst_DnsEndToEnd::blockPage()
+{
+    QProcess curl;
+    curl.start(QStringLiteral("curl"),
+        { "-s", "-i", "--max-time", "30",
+            QStringLiteral("http://127.0.0.1:%1/?blockpage=10.0.0.1&hostname=a&url=b").arg(httpPort) });
+    QVERIFY(curl.waitForFinished(60000));
+    const QByteArray output = curl.readAllStandardOutput();
+    QVERIFY2(output.startsWith("HTTP/1.1 303 See Other\r\n"), output.constData());
+    QVERIFY(output.contains("\r\nLocation: http://10.0.0.1/blocked?hostname=a&token=7&url=b\r\n"));
+}
+
+QTEST_GUILESS_MAIN(tst_DnsEndToEnd)
+#include "tst_dnsendtoend.moc"

@@ -1,0 +1,267 @@
+#include "dns/dnsclock.h"
+#include "dns/httpserver.h"
+#include "dns/httpserverrequest.h"
+#include "fakeupstream.h"
+#include "platform/settingsstore.h"
+#include "staticserverstate.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+using namespace Velmor;
+
+namespace {
+
+quint16 freeTcpPort()
+{
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
+}
+
+} // namespace
+
+// The block page against curl, and a plain socket for what curl will not send.
+class tst_HttpServer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void curlTable_data();
+    void curlTable();
+    void splitHeader();
+    void stalledHeader();
+    void connectionLimit();
+    void startFailures_data();
+    void startFailures();
+    void closeKeepsAcceptedConnections();
+
+private:
+    QProcess *curl(const QStringList &arguments);
+    // Requests curl cannot send: partial, or with bytes no client would put on a request line.
+    QTcpSocket *rawClient();
+    int openRequests() const { return int(server->findChildren<HttpServerRequest *>().size()); }
+
+    QTemporaryDir root;
+    StaticServerState *state = nullptr;
+    HttpServer *server = nullptr;
+    quint16 port = 0;
+};
+
+void tst_HttpServer::initTestCase()
+{
+    QVERIFY(root.isValid());
+    qputenv("VELMOR_ROOT", root.path().toLocal8Bit());
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Service"));
+    Platform::useRootSettings();
+    DNS::setClock(&FakeClock::read);
+}
+
+void tst_HttpServer::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    port = freeTcpPort();
+    QSettings().setValue(QStringLiteral("httpd-port"), port);
+    state = new StaticServerState;
+    state->token = 7;
+    server = new HttpServer(state);
+    QVERIFY(server->start());
+    QCOMPARE(server->serverPort(), port);
+}
+
+void tst_HttpServer::cleanup()
+{
+    delete state;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QProcess *tst_HttpServer::curl(const QStringList &arguments)
+{
+    auto *process = new QProcess(this);
+    process->start(QStringLiteral("curl"), QStringList { "-s", "-i", "--max-time", "30" } + arguments);
+    return process;
+}
+
+QTcpSocket *tst_HttpServer::rawClient()
+{
+    auto *socket = new QTcpSocket(this);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    return socket;
+}
+
+void tst_HttpServer::curlTable_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QByteArray>("statusLine");
+    QTest::addColumn<QByteArray>("location");
+
+    const QString base = QStringLiteral("http://127.0.0.1:%1");
+    const QByteArray redirect("HTTP/1.1 303 See Other");
+    const QByteArray page("HTTP/1.1 200 Ok");
+    QTest::newRow("303 and its Location")
+        << QStringList { base + "/?blockpage=10.0.0.1&hostname=a&url=b" } << QByteArray() << redirect
+        << QByteArray("http://10.0.0.1/blocked?hostname=a&token=7&url=b");
+    QTest::newRow("escapes kept, unsafe bytes encoded")
+        << QStringList { "--request-target", "/?blockpage=10.0.0.1&hostname=a&url=%41x\"y", base + "/" } << QByteArray()
+        << redirect << QByteArray("http://10.0.0.1/blocked?hostname=a&token=7&url=%41x%22y");
+    QTest::newRow("200 page") << QStringList { base + "/?blockpage=10.0.0.1" } << QByteArray() << page << QByteArray();
+    QTest::newRow("POST") << QStringList { "--data", "x=1", base + "/?blockpage=10.0.0.1&hostname=a" } << QByteArray()
+                          << redirect << QByteArray("http://10.0.0.1/blocked?hostname=a&token=7&url=");
+    QTest::newRow("HTTP/1.0") << QStringList { "--http1.0", base + "/?blockpage=10.0.0.1&hostname=a" } << QByteArray()
+                              << QByteArray("HTTP/1.0 303 See Other")
+                              << QByteArray("http://10.0.0.1/blocked?hostname=a&token=7&url=");
+    QTest::newRow("9 KiB header") << QStringList { "-H", "X-Big: " + QString(9 * 1024, 'x'), base + "/" }
+                                  << QByteArray() << QByteArray("HTTP/1.1 431 Request Header Fields Too Large")
+                                  << QByteArray();
+    QTest::newRow("short line") << QStringList() << QByteArray("GET /\r\n\r\n")
+                                << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray();
+    QTest::newRow("bare LF injection")
+        << QStringList() << QByteArray("GET /?blockpage=10.0.0.1&hostname=a\nLocation: http://evil/ HTTP/1.1\r\n\r\n")
+        << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray();
+    QTest::newRow("raw bare-LF request") << QStringList()
+                                         << QByteArray("GET /?blockpage=1.2.3.4&hostname=b HTTP/1.1\n\n") << redirect
+                                         << QByteArray("http://1.2.3.4/blocked?hostname=b&token=7&url=");
+}
+
+void tst_HttpServer::curlTable()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, raw);
+    QFETCH(QByteArray, statusLine);
+    QFETCH(QByteArray, location);
+
+    for (QString &argument : arguments)
+        argument = argument.replace(QLatin1String("%1"), QString::number(port));
+    QByteArray output;
+    if (raw.isEmpty()) {
+        QProcess *client = curl(arguments);
+        QTRY_COMPARE_WITH_TIMEOUT(client->state(), QProcess::NotRunning, 30000);
+        output = client->readAllStandardOutput();
+    } else {
+        QTcpSocket *client = rawClient();
+        client->write(raw);
+        QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+        output = client->readAll();
+    }
+    const qsizetype headerEnd = output.indexOf("\r\n\r\n");
+    QVERIFY2(headerEnd > 0, output.constData());
+    const QList<QByteArray> lines = output.left(headerEnd).split('\n');
+    QCOMPARE(lines.first().trimmed(), statusLine);
+    QByteArray locationHeader, contentLength;
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("Location: "))
+            locationHeader = line.mid(10).trimmed();
+        if (line.startsWith("Content-Length: "))
+            contentLength = line.mid(16).trimmed();
+    }
+    QCOMPARE(locationHeader, location);
+    if (statusLine.endsWith("200 Ok")) {
+        QCOMPARE(contentLength, QByteArray("42"));
+        QCOMPARE(output.mid(headerEnd + 4), QByteArray("<html><body>Who is here? O_o</body></html>"));
+    }
+    // One answer per connection, then it is closed and forgotten.
+    QTRY_COMPARE(openRequests(), 0);
+}
+
+void tst_HttpServer::splitHeader()
+{
+    QTcpSocket *client = rawClient();
+    client->write("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\nHost: x\r\n");
+    QTRY_COMPARE(openRequests(), 1);
+    QTRY_COMPARE(client->bytesToWrite(), 0);
+    client->write("\r\n");
+    QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(client->readAll().startsWith("HTTP/1.1 303 See Other\r\n"));
+}
+
+void tst_HttpServer::stalledHeader()
+{
+    QTcpSocket *client = rawClient();
+    client->write("GET / HTTP/1.1\r\n");
+    QTRY_COMPARE(openRequests(), 1);
+    FakeClock::time() += HttpServer::HeaderTimeout * 1000 - 1;
+    QMetaObject::invokeMethod(server, "closeStalledRequests");
+    QCoreApplication::processEvents();
+    QCOMPARE(openRequests(), 1);
+    QCOMPARE(client->state(), QAbstractSocket::ConnectedState);
+    // Past the limit, the check on its own one-second timer ends it.
+    FakeClock::time() += 2;
+    QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(client->readAll().startsWith("HTTP/1.1 408 Request Timeout\r\n"));
+    QTRY_COMPARE(openRequests(), 0);
+}
+
+void tst_HttpServer::connectionLimit()
+{
+    QList<QTcpSocket *> sockets;
+    for (int i = 0; i < HttpServer::MaxConnections + 1; ++i) {
+        auto *socket = new QTcpSocket(this);
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        sockets.append(socket);
+    }
+    const auto connected = [&sockets] {
+        return std::count_if(sockets.cbegin(), sockets.cend(),
+            [](QTcpSocket *s) { return s->state() == QAbstractSocket::ConnectedState; });
+    };
+    QTRY_COMPARE(openRequests(), HttpServer::MaxConnections);
+    // Whichever came last is turned away.
+    QTRY_COMPARE(connected(), qsizetype(HttpServer::MaxConnections));
+    qDeleteAll(sockets);
+    QTRY_COMPARE(openRequests(), 0);
+}
+
+void tst_HttpServer::startFailures_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("port taken") << QString() << "Failed to start http server on 127.0.0.1:%1: .+";
+    QTest::newRow("not a number") << "80a"
+                                  << "Failed to start http server on 127.0.0.1:80a: the port is not a number .*";
+    QTest::newRow("too large") << "70000"
+                               << "Failed to start http server on 127.0.0.1:70000: the port is not .*";
+}
+
+void tst_HttpServer::startFailures()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, message);
+    message.replace(QLatin1String("%1"), QString::number(port));
+    if (!setting.isEmpty())
+        QSettings().setValue(QStringLiteral("httpd-port"), setting);
+    auto *second = new HttpServer(state);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(message));
+    QVERIFY(!second->start());
+    QVERIFY(QRegularExpression(message).match(second->errorString()).hasMatch());
+    // A later success keeps the text.
+    server->close();
+    QSettings().setValue(QStringLiteral("httpd-port"), port);
+    QVERIFY(second->start());
+    QVERIFY(second->start());
+    QVERIFY(!second->errorString().isEmpty());
+}
+
+void tst_HttpServer::closeKeepsAcceptedConnections()
+{
+    QTcpSocket *client = rawClient();
+    client->write("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\n");
+    QTRY_COMPARE(openRequests(), 1);
+    server->close();
+    QVERIFY(!server->isListening());
+    client->write("\r\n");
+    QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(client->readAll().startsWith("HTTP/1.1 303 See Other\r\n"));
+}
+
+QTEST_GUILESS_MAIN(tst_HttpServer)
+#include "tst_httpserver.moc"

@@ -1,0 +1,147 @@
+#include "blockpagerequest.h"
+
+#include "velmorwire/ipaddress.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QLocale>
+
+#include <cstring>
+
+namespace Velmor {
+namespace BlockPage {
+
+namespace {
+
+QByteArray httpDate(const QDateTime &utc)
+{
+    return QLocale::c().toString(utc, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")).toLatin1() + " GMT";
+}
+
+const char NoCache[] = "Cache-Control: no-cache,no-store,max-age=0,must-revalidate\r\n";
+
+bool isUrlCharacter(char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return true;
+    // RFC 3986: unreserved, gen-delims and sub-delims.
+    static const char allowed[] = "-._~:/?#[]@!$&'()*+,;=";
+    return c != '\0' && std::strchr(allowed, c) != nullptr;
+}
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+} // namespace
+
+qsizetype headerLength(const QByteArray &buffer)
+{
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype lf = buffer.indexOf('\n', from);
+        if (lf < 0)
+            return 0;
+        qsizetype next = lf + 1;
+        if (next < buffer.size() && buffer.at(next) == '\r')
+            ++next;
+        if (next < buffer.size() && buffer.at(next) == '\n')
+            return next + 1;
+        if (next >= buffer.size())
+            return 0;
+        from = lf + 1;
+    }
+}
+
+bool parseRequestLine(const QByteArray &header, QString *path, QString *version)
+{
+    qsizetype end = header.indexOf('\n');
+    if (end < 0)
+        end = header.size();
+    if (end > 0 && header.at(end - 1) == '\r')
+        --end;
+    const QByteArray line = header.left(end);
+    for (const char c : line) {
+        if (quint8(c) < 0x20 || c == 0x7F)
+            return false;
+    }
+    const QList<QByteArray> pieces = line.split(' ');
+    if (pieces.size() < 3 || (pieces.at(2) != "HTTP/1.0" && pieces.at(2) != "HTTP/1.1"))
+        return false;
+    *path = QString::fromLatin1(pieces.at(1));
+    *version = QString::fromLatin1(pieces.at(2));
+    return true;
+}
+
+QByteArray encodeUrl(const QString &url)
+{
+    const QByteArray bytes = url.toLatin1();
+    QByteArray encoded;
+    encoded.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        const bool escape
+            = c == '%' && i + 2 < bytes.size() && isHexDigit(bytes.at(i + 1)) && isHexDigit(bytes.at(i + 2));
+        if (escape || isUrlCharacter(c)) {
+            encoded.append(c);
+        } else {
+            static const char digits[] = "0123456789ABCDEF";
+            encoded.append('%');
+            encoded.append(digits[quint8(c) >> 4]);
+            encoded.append(digits[quint8(c) & 0x0F]);
+        }
+    }
+    return encoded;
+}
+
+QByteArray answer(const QString &path, const QString &version, quint32 token, const QDateTime &utc)
+{
+    QHash<QString, QString> parameters;
+    const qsizetype question = path.indexOf(QLatin1Char('?'));
+    if (question >= 0) {
+        const QStringList pieces = path.mid(question + 1).split(QLatin1Char('&'), Qt::SkipEmptyParts);
+        for (const QString &piece : pieces) {
+            const QStringList parts = piece.split(QLatin1Char('='));
+            parameters.insert(parts.at(0), parts.size() > 1 ? parts.at(1) : QString());
+        }
+    }
+    QHostAddress blockpage;
+    const bool haveBlockpage = parseIPv4(parameters.value(QStringLiteral("blockpage")), &blockpage);
+    const QString hostname = parameters.value(QStringLiteral("hostname"));
+    const QByteArray date = httpDate(utc);
+
+    if (haveBlockpage && !hostname.isEmpty()) {
+        const QString location = QStringLiteral("http://%1/blocked?hostname=%2&token=%3&url=%4")
+                                     .arg(blockpage.toString(), hostname, QString::number(token),
+                                         QString::fromLatin1(encodeUrl(parameters.value(QStringLiteral("url")))));
+        return version.toUtf8() + " 303 See Other\r\nLocation: " + location.toUtf8() + "\r\nDate: " + date + "\r\n"
+            + NoCache + "Expires: " + date + "\r\n\r\n";
+    }
+    const QByteArray body("<html><body>Who is here? O_o</body></html>");
+    return version.toUtf8() + " 200 Ok\r\nServer: Velmor Agent\r\nContent-Type: text/html; charset=UTF-8\r\n"
+        + "Connection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nDate: " + date + "\r\n"
+        + NoCache + "Expires: " + date + "\r\n\r\n" + body;
+}
+
+QByteArray errorAnswer(Status status, const QDateTime &utc)
+{
+    QByteArray reason;
+    switch (status) {
+    case RequestTimeout:
+        reason = "Request Timeout";
+        break;
+    case HeaderTooLarge:
+        reason = "Request Header Fields Too Large";
+        break;
+    default:
+        reason = "Bad Request";
+        break;
+    }
+    return "HTTP/1.1 " + QByteArray::number(int(status)) + ' ' + reason
+        + "\r\nServer: Velmor Agent\r\nConnection: close\r\nContent-Length: 0\r\nDate: " + httpDate(utc) + "\r\n"
+        + NoCache + "\r\n";
+}
+
+} // namespace BlockPage
+} // namespace Velmor

@@ -1,0 +1,154 @@
+#include "dnsproxy.h"
+
+#include "dnsproxyrequest.h"
+#include "query.h"
+#include "serversmanager.h"
+#include "tcptransport.h"
+#include "tcptransportmanager.h"
+#include "udptransport.h"
+
+#include "core/serverstate.h"
+
+#include <QNetworkProxy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+namespace Velmor {
+
+DNSProxy::DNSProxy(ServerState *server)
+    : QObject(server)
+    , m_server(server)
+    , m_udpSocket(new QUdpSocket(this))
+    , m_tcpServer(new QTcpServer(this))
+    , m_tcpManager(new DNS::TcpTransportManager(TcpClientIdleLimit, this))
+{
+    m_udpSocket->setProxy(QNetworkProxy::NoProxy);
+    m_tcpServer->setProxy(QNetworkProxy::NoProxy);
+    connect(m_udpSocket, &QUdpSocket::readyRead, this, &DNSProxy::readServerUdpRequest);
+    connect(m_tcpServer, &QTcpServer::newConnection, this, &DNSProxy::newTcpConnection);
+}
+
+DNSProxy::~DNSProxy() = default;
+
+bool DNSProxy::start()
+{
+    m_errorString.clear();
+    if (isListening())
+        return true;
+
+    const QHostAddress address = m_server->localDnsProxyAddress(true);
+    const quint16 port = m_server->localDnsProxyPort();
+    // Without DontShareAddress a second program could bind the same UDP port and take part of the requests.
+    if (!m_udpSocket->bind(address, port, QAbstractSocket::DontShareAddress)) {
+        m_errorString = QStringLiteral("Failed to start DNS proxy on udp://%1:%2: %3")
+                            .arg(address.toString())
+                            .arg(port)
+                            .arg(m_udpSocket->errorString());
+        qWarning("%s", qPrintable(m_errorString));
+        return false;
+    }
+    DNS::setReceiveBufferSize(m_udpSocket);
+    if (!m_tcpServer->listen(address, port)) {
+        m_errorString = QStringLiteral("Failed to start DNS proxy on tcp://%1:%2: %3")
+                            .arg(address.toString())
+                            .arg(port)
+                            .arg(m_tcpServer->errorString());
+        qWarning("%s", qPrintable(m_errorString));
+        m_udpSocket->close();
+        return false;
+    }
+    m_address = address;
+    m_port = port;
+    Q_EMIT stateChanged();
+    return true;
+}
+
+void DNSProxy::stop()
+{
+    if (!isListening())
+        return;
+    qDeleteAll(findChildren<DNS::TcpServerTransport *>(QString(), Qt::FindDirectChildrenOnly));
+    m_udpSocket->close();
+    m_tcpServer->close();
+    DNS::ServersManager::instance()->dropTcpTransports();
+    Q_EMIT stateChanged();
+}
+
+bool DNSProxy::isListening() const
+{
+    return m_udpSocket->state() == QAbstractSocket::BoundState;
+}
+
+bool DNSProxy::isLocalSource(const QHostAddress &address)
+{
+    // The proxy serves this computer's programs only, whatever address it listens on.
+    return m_localAddresses.contains(address);
+}
+
+bool DNSProxy::upstreamIsSelf()
+{
+    if (m_server->upstreamProxyPort() != m_port)
+        return false;
+    const QHostAddress &upstream = m_server->upstreamProxyAddress();
+    if (upstream == m_address)
+        return true;
+    const bool anyAddress = m_address == QHostAddress(QHostAddress::AnyIPv4) || m_address == QHostAddress::AnyIPv6
+        || m_address == QHostAddress::Any;
+    return anyAddress && m_localAddresses.contains(upstream);
+}
+
+void DNSProxy::readServerUdpRequest()
+{
+    while (m_udpSocket->hasPendingDatagrams()) {
+        auto *transport = new DNS::UdpServerTransport(m_udpSocket);
+        if (!transport->hasMessages() || !isLocalSource(transport->peerAddress())) {
+            delete transport;
+            continue;
+        }
+        const DNS::Packet message = transport->takeMessage();
+        auto *request = new DNSProxyRequest(m_server, transport, message, this);
+        transport->setParent(request);
+        request->forward(DNS::Query::Udp, upstreamIsSelf());
+    }
+}
+
+void DNSProxy::newTcpConnection()
+{
+    while (QTcpSocket *socket = m_tcpServer->nextPendingConnection()) {
+        if (m_tcpClients >= MaxTcpClients || !isLocalSource(socket->peerAddress())) {
+            socket->abort();
+            delete socket;
+            continue;
+        }
+        ++m_tcpClients;
+        auto *transport = new DNS::TcpServerTransport(socket, this);
+        connect(transport, &QObject::destroyed, this, [this] { --m_tcpClients; });
+        connect(transport, &DNS::TcpServerTransport::released, this,
+            [this, transport] { m_tcpManager->release(transport); });
+        connect(transport, &DNS::Transport::readyRead, this, qOverload<>(&DNSProxy::tcpReadyRead));
+        // Watched with no user, so a connection that never sends a request is closed once idle as well.
+        m_tcpManager->acquire(transport);
+        m_tcpManager->release(transport);
+        tcpReadyRead(transport);
+    }
+}
+
+void DNSProxy::tcpReadyRead(DNS::TcpServerTransport *transport)
+{
+    while (transport->hasMessages()) {
+        const DNS::Packet message = transport->takeMessage();
+        transport->beginRequest();
+        m_tcpManager->acquire(transport);
+        auto *request = new DNSProxyRequest(m_server, transport, message, this);
+        request->forward(DNS::Query::Tcp, upstreamIsSelf());
+    }
+}
+
+void DNSProxy::tcpReadyRead()
+{
+    if (auto *transport = qobject_cast<DNS::TcpServerTransport *>(sender()))
+        tcpReadyRead(transport);
+}
+
+} // namespace Velmor

@@ -1,0 +1,74 @@
+#ifndef VELMOR_DNSPROXY_H
+#define VELMOR_DNSPROXY_H
+
+#include "localaddresses.h"
+
+#include <QHostAddress>
+#include <QObject>
+
+class QTcpServer;
+class QUdpSocket;
+
+namespace Velmor {
+
+class ServerState;
+
+namespace DNS {
+class TcpServerTransport;
+class TcpTransportManager;
+} // namespace DNS
+
+// The local DNS proxy of identification by token: listens by UDP and TCP on "localproxy-addr" and forwards every
+// request of a local program to the filtering resolver with the selected profile's token. Addresses, ports and
+// the token are read from the server for every use, so a change reaches the next start or request.
+class DNSProxy : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxTcpClients = 256;
+    // Seconds a client connection may stay open with nothing in flight.
+    static constexpr int TcpClientIdleLimit = 30;
+
+    // The server is the parent.
+    explicit DNSProxy(Velmor::ServerState *server);
+    ~DNSProxy() override;
+
+    // Binds UDP, then listens on TCP, at the local proxy address (any-address kept as such) and port. True at once
+    // when already listening. On failure errorString() holds the reason, also given as a warning.
+    bool start();
+    // Closes the sockets, the client connections and the pooled upstream connections. Requests in flight finish
+    // on their own; answers due to closed connections are dropped.
+    void stop();
+    bool isListening() const;
+    // The reason of the last failed start; empty after a start that succeeded.
+    QString errorString() const { return m_errorString; }
+
+Q_SIGNALS:
+    // After a successful start of a stopped proxy, and after a stop of a listening one.
+    void stateChanged();
+
+private Q_SLOTS:
+    void readServerUdpRequest();
+    void newTcpConnection();
+    void tcpReadyRead(Velmor::DNS::TcpServerTransport *transport);
+    void tcpReadyRead();
+
+private:
+    bool isLocalSource(const QHostAddress &address);
+    bool upstreamIsSelf();
+
+    Velmor::ServerState *m_server;
+    QUdpSocket *m_udpSocket;
+    QTcpServer *m_tcpServer;
+    Velmor::DNS::TcpTransportManager *m_tcpManager;
+    Velmor::DNS::LocalAddresses m_localAddresses;
+    QHostAddress m_address;
+    quint16 m_port = 0;
+    int m_tcpClients = 0;
+    QString m_errorString;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_DNSPROXY_H

@@ -1,0 +1,117 @@
+#include "httpserver.h"
+
+#include "blockpagerequest.h"
+#include "dnsclock.h"
+#include "httpserverrequest.h"
+
+#include "core/serverstate.h"
+#include "platform/settingsstore.h"
+
+#include <QDateTime>
+#include <QNetworkProxy>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace Velmor {
+
+HttpServer::HttpServer(ServerState *server)
+    : QObject(server)
+    , m_server(server)
+    , m_tcpServer(new QTcpServer(this))
+{
+    m_tcpServer->setProxy(QNetworkProxy::NoProxy);
+    connect(m_tcpServer, &QTcpServer::newConnection, this, &HttpServer::socket_newConnection);
+    m_stallTimer.setInterval(1000);
+    connect(&m_stallTimer, &QTimer::timeout, this, &HttpServer::closeStalledRequests);
+}
+
+HttpServer::~HttpServer() = default;
+
+bool HttpServer::start()
+{
+    if (m_tcpServer->isListening())
+        return true;
+    const QString text
+        = Platform::settingText(QSettings(), QStringLiteral("httpd-port"), QStringLiteral("0")).trimmed();
+    bool ok = !text.isEmpty() && text.size() <= 5;
+    for (const QChar c : text)
+        ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const uint port = ok ? text.toUInt() : 0;
+    if (!ok || port > 65535) {
+        m_errorString = QStringLiteral("Failed to start http server on 127.0.0.1:%1: %2")
+                            .arg(text, QStringLiteral("the port is not a number from 0 to 65535"));
+        qWarning("%s", qPrintable(m_errorString));
+        return false;
+    }
+    if (!m_tcpServer->listen(QHostAddress::LocalHost, quint16(port))) {
+        m_errorString = QStringLiteral("Failed to start http server on 127.0.0.1:%1: %2")
+                            .arg(port)
+                            .arg(m_tcpServer->errorString());
+        qWarning("%s", qPrintable(m_errorString));
+        return false;
+    }
+    return true;
+}
+
+void HttpServer::close()
+{
+    m_tcpServer->close();
+}
+
+bool HttpServer::isListening() const
+{
+    return m_tcpServer->isListening();
+}
+
+quint16 HttpServer::serverPort() const
+{
+    return m_tcpServer->serverPort();
+}
+
+void HttpServer::socket_newConnection()
+{
+    while (QTcpSocket *socket = m_tcpServer->nextPendingConnection()) {
+        if (m_connections >= MaxConnections) {
+            socket->abort();
+            delete socket;
+            continue;
+        }
+        ++m_connections;
+        auto *request = new HttpServerRequest(socket, this);
+        connect(request, &QObject::destroyed, this, [this] { --m_connections; });
+        connect(request, &HttpServerRequest::requestReady, this, &HttpServer::requestReady);
+        connect(request, &HttpServerRequest::finished, request, &QObject::deleteLater);
+        if (!m_stallTimer.isActive())
+            m_stallTimer.start();
+    }
+}
+
+void HttpServer::requestReady()
+{
+    auto *request = qobject_cast<HttpServerRequest *>(sender());
+    if (!request)
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (request->status() != BlockPage::Ok)
+        request->writeAnswer(BlockPage::errorAnswer(BlockPage::Status(request->status()), now));
+    else
+        request->writeAnswer(BlockPage::answer(request->path(), request->version(), m_server->profileToken(), now));
+}
+
+void HttpServer::closeStalledRequests()
+{
+    const QList<HttpServerRequest *> requests
+        = findChildren<HttpServerRequest *>(QString(), Qt::FindDirectChildrenOnly);
+    if (requests.isEmpty()) {
+        m_stallTimer.stop();
+        return;
+    }
+    const qint64 deadline = DNS::now() - qint64(HeaderTimeout) * 1000;
+    for (HttpServerRequest *request : requests) {
+        if (!request->isAnswered() && request->acceptedAt() < deadline)
+            request->writeAnswer(BlockPage::errorAnswer(BlockPage::RequestTimeout, QDateTime::currentDateTimeUtc()));
+    }
+}
+
+} // namespace Velmor

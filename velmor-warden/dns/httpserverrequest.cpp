@@ -1,0 +1,67 @@
+#include "httpserverrequest.h"
+
+#include "blockpagerequest.h"
+#include "dnsclock.h"
+
+#include <QTcpSocket>
+
+namespace Velmor {
+
+HttpServerRequest::HttpServerRequest(QTcpSocket *socket, QObject *parent)
+    : QObject(parent)
+    , m_socket(socket)
+    , m_acceptedAt(DNS::now())
+{
+    socket->setParent(this);
+    connect(socket, &QTcpSocket::readyRead, this, &HttpServerRequest::socket_readyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, &HttpServerRequest::socket_bytesWritten);
+    connect(socket, &QTcpSocket::disconnected, this, &HttpServerRequest::finished);
+}
+
+HttpServerRequest::~HttpServerRequest() = default;
+
+void HttpServerRequest::socket_readyRead()
+{
+    const QByteArray bytes = m_socket->readAll();
+    // One answer per connection: whatever follows the first request is not read as another.
+    if (m_ready)
+        return;
+    m_buffer.append(bytes);
+    const qsizetype length = BlockPage::headerLength(m_buffer.left(BlockPage::MaxHeaderSize));
+    if (length == 0 && m_buffer.size() < BlockPage::MaxHeaderSize)
+        return;
+    m_ready = true;
+    if (length == 0)
+        m_status = BlockPage::HeaderTooLarge;
+    else if (BlockPage::parseRequestLine(m_buffer, &m_path, &m_version))
+        m_status = BlockPage::Ok;
+    else
+        m_status = BlockPage::BadRequest;
+    m_buffer.clear();
+    Q_EMIT requestReady();
+}
+
+void HttpServerRequest::writeAnswer(const QByteArray &answer)
+{
+    if (m_answered)
+        return;
+    m_answered = true;
+    m_ready = true;
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_bytesToWrite = answer.size();
+    m_socket->write(answer);
+}
+
+void HttpServerRequest::socket_bytesWritten(qint64 size)
+{
+    // The answer may leave in several pieces; it is done when they add up.
+    m_bytesWritten += size;
+    if (m_bytesToWrite > 0 && m_bytesWritten >= m_bytesToWrite) {
+        m_bytesToWrite = 0;
+        m_socket->disconnectFromHost();
+        Q_EMIT finished();
+    }
+}
+
+} // namespace Velmor

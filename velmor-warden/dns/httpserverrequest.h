@@ -1,0 +1,54 @@
+#ifndef VELMOR_HTTPSERVERREQUEST_H
+#define VELMOR_HTTPSERVERREQUEST_H
+
+#include <QObject>
+
+class QTcpSocket;
+
+namespace Velmor {
+
+// One connection to the block page: collects the request header, is answered once, and finishes when the answer
+// is written or the client goes. Its socket goes with it.
+class HttpServerRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    HttpServerRequest(QTcpSocket *socket, QObject *parent = nullptr);
+    ~HttpServerRequest() override;
+
+    // 200 for a well-formed request line, else the error status to answer with.
+    int status() const { return m_status; }
+    QString path() const { return m_path; }
+    QString version() const { return m_version; }
+    // When the connection was accepted, on the DNS clock.
+    qint64 acceptedAt() const { return m_acceptedAt; }
+    bool isAnswered() const { return m_answered; }
+
+    // Writes the one answer of this connection, if the client is still there.
+    void writeAnswer(const QByteArray &answer);
+
+Q_SIGNALS:
+    void requestReady();
+    void finished();
+
+private Q_SLOTS:
+    void socket_readyRead();
+    void socket_bytesWritten(qint64 size);
+
+private:
+    QTcpSocket *m_socket;
+    QByteArray m_buffer;
+    QString m_path;
+    QString m_version;
+    qint64 m_bytesToWrite = 0;
+    qint64 m_bytesWritten = 0;
+    qint64 m_acceptedAt;
+    int m_status = 0;
+    bool m_ready = false;
+    bool m_answered = false;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_HTTPSERVERREQUEST_H
