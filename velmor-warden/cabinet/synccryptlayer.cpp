@@ -160,8 +160,10 @@ bool SyncCryptLayer::decryptBody()
 
 qint64 SyncCryptLayer::readData(char *data, qint64 maxSize)
 {
-    if (m_failed || m_direction == Writing || m_direction == Finished)
+    if (m_failed || m_direction == Writing || m_direction == Finished) {
+        m_failed = true;
         return -1;
+    }
     if (m_direction == Unused && !decryptBody())
         return -1;
     const qint64 count = qMin<qint64>(maxSize, m_plain.size() - m_readPosition);
