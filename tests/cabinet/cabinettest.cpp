@@ -95,6 +95,16 @@ bool waitIdle(const Velmor::Cabinet *cabinet, int timeout)
     return QTest::qWaitFor([cabinet] { return isIdle(cabinet); }, timeout);
 }
 
+std::unique_ptr<TestCabinet> syncedCabinet(Machine &machine, const QString &user, const QString &password)
+{
+    machine.storeCredentials(user, password);
+    std::unique_ptr<TestCabinet> cabinet(new TestCabinet);
+    if (!QTest::qWaitFor([&] { return cabinet->state() == Velmor::Cabinet::Connected; }, 15000)
+        || !waitIdle(cabinet.get()))
+        return nullptr;
+    return cabinet;
+}
+
 QStringList methodsOf(const QString &body)
 {
     const QVariant value = Velmor::Json::parse(body);

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <memory>
+
 namespace CabinetTest {
 
 // A machine root of its own for one test function: VELMOR_ROOT, the service's settings store pointing at the
@@ -52,6 +54,10 @@ public:
     using Velmor::Cabinet::setError;
     using Velmor::Cabinet::setState;
 };
+
+// A cabinet of the account whose credentials it stores first, once it has fetched everything; null when it does
+// not get there.
+std::unique_ptr<TestCabinet> syncedCabinet(Machine &machine, const QString &user, const QString &password);
 
 } // namespace CabinetTest
 

@@ -85,12 +85,7 @@ void tst_LegacyCabinetRequests::cleanup()
 std::unique_ptr<TestCabinet> tst_LegacyCabinetRequests::syncedCabinet(int profiles)
 {
     m_service.addAccount(QStringLiteral("ann"), QStringLiteral("pw"), profiles, 3);
-    m_machine->storeCredentials(QStringLiteral("ann"), QStringLiteral("pw"));
-    std::unique_ptr<TestCabinet> cabinet(new TestCabinet);
-    if (!QTest::qWaitFor([&] { return cabinet->state() == Cabinet::Connected; }, 15000)
-        || !CabinetTest::waitIdle(cabinet.get()))
-        return nullptr;
-    return cabinet;
+    return CabinetTest::syncedCabinet(*m_machine, QStringLiteral("ann"), QStringLiteral("pw"));
 }
 
 CabinetRequest *tst_LegacyCabinetRequests::start(TestCabinet *cabinet, const QString &method)

@@ -72,12 +72,7 @@ void tst_LegacyHttpCabinet::cleanup()
 
 std::unique_ptr<TestCabinet> tst_LegacyHttpCabinet::syncedCabinet()
 {
-    m_machine->storeCredentials(QStringLiteral("ann"), QStringLiteral("pw"));
-    std::unique_ptr<TestCabinet> cabinet(new TestCabinet);
-    if (!QTest::qWaitFor([&] { return cabinet->state() == Cabinet::Connected; }, 15000)
-        || !CabinetTest::waitIdle(cabinet.get()))
-        return nullptr;
-    return cabinet;
+    return CabinetTest::syncedCabinet(*m_machine, QStringLiteral("ann"), QStringLiteral("pw"));
 }
 
 void tst_LegacyHttpCabinet::wireBodies()
@@ -310,6 +305,8 @@ void tst_LegacyHttpCabinet::faults_data()
     QTest::newRow("oversized, streamed") << "oversized" << QVariantMap { { "declared", false } } << 31 << 31
                                          << "Reply body larger than 67108864 bytes" << disconnected << failed;
     QTest::newRow("HTML page") << "html" << QVariantMap() << 9 << 9 << noResponse << connected << unreadable;
+    QTest::newRow("unreadable body, logged cut") << "body" << QVariantMap { { "body", QString(1000, 'x') } } << 9 << 9
+                                                 << noResponse << connected << unreadable + QStringLiteral("x{256}$");
     QTest::newRow("empty 200") << "empty" << QVariantMap() << 9 << 9 << noResponse << connected << QString();
     QTest::newRow("partial batch") << "partial" << QVariantMap() << 0 << 9 << noResponse << connected << QString();
     QTest::newRow("wrong ids") << "wrongIds" << QVariantMap() << 9 << 9 << noResponse << connected << QString();

@@ -163,7 +163,8 @@ void Cabinet::loadProfileData(quint32 profileId)
         }
     }
     for (const CabinetDomain::Type type : { CabinetDomain::White, CabinetDomain::Black, CabinetDomain::Alias }) {
-        if (!needsFetch(*record.listVersion(type), *record.listRequest(type), version))
+        const ProfileData::ListParts part = record.parts(type);
+        if (!needsFetch(*part.version, *part.request, version))
             continue;
         if (CabinetDomainsRequest *request = domains(profileId, type))
             record.setDomainsRequest(request);

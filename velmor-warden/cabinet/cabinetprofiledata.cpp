@@ -8,8 +8,6 @@ namespace Velmor {
 
 namespace {
 
-const char *const listVersionKeys[] = { "whitelist", "blacklist", "aliaslist" };
-
 bool isListType(CabinetDomain::Type type)
 {
     return CabinetDomain::listTypeToString(type) != nullptr;
@@ -65,56 +63,17 @@ CabinetProfileData::CabinetProfileData(quint32 profileId, JsonCache *store)
     , store(store)
 { }
 
-CabinetDomains *CabinetProfileData::list(CabinetDomain::Type type)
+CabinetProfileData::ListParts CabinetProfileData::parts(CabinetDomain::Type type)
 {
     switch (type) {
     case CabinetDomain::White:
-        return &whiteList;
+        return { &whiteList, &whiteVersion, &whiteRequest, WhiteListValid, "whitelist" };
     case CabinetDomain::Black:
-        return &blackList;
+        return { &blackList, &blackVersion, &blackRequest, BlackListValid, "blacklist" };
     case CabinetDomain::Alias:
-        return &aliasList;
+        return { &aliasList, &aliasVersion, &aliasRequest, AliasListValid, "aliaslist" };
     }
-    return nullptr;
-}
-
-quint32 *CabinetProfileData::listVersion(CabinetDomain::Type type)
-{
-    switch (type) {
-    case CabinetDomain::White:
-        return &whiteVersion;
-    case CabinetDomain::Black:
-        return &blackVersion;
-    case CabinetDomain::Alias:
-        return &aliasVersion;
-    }
-    return nullptr;
-}
-
-CabinetProfileData::Pending *CabinetProfileData::listRequest(CabinetDomain::Type type)
-{
-    switch (type) {
-    case CabinetDomain::White:
-        return &whiteRequest;
-    case CabinetDomain::Black:
-        return &blackRequest;
-    case CabinetDomain::Alias:
-        return &aliasRequest;
-    }
-    return nullptr;
-}
-
-int CabinetProfileData::validBit(CabinetDomain::Type type)
-{
-    switch (type) {
-    case CabinetDomain::White:
-        return WhiteListValid;
-    case CabinetDomain::Black:
-        return BlackListValid;
-    case CabinetDomain::Alias:
-        return AliasListValid;
-    }
-    return 0;
+    return ListParts();
 }
 
 void CabinetProfileData::load()
@@ -132,13 +91,14 @@ void CabinetProfileData::load()
     }
 
     for (const CabinetDomain::Type type : { CabinetDomain::White, CabinetDomain::Black, CabinetDomain::Alias }) {
+        const ListParts part = parts(type);
         CabinetDomains stored;
         if (stored.fromVariant(store->get(domainsName(profileId, type)), type)) {
-            *list(type) = stored;
-            validLists |= validBit(type);
-            *listVersion(type) = storedNumber(versions.value(QLatin1String(listVersionKeys[type])));
+            *part.list = stored;
+            validLists |= part.validBit;
+            *part.version = storedNumber(versions.value(QLatin1String(part.versionKey)));
         } else {
-            *listVersion(type) = 0;
+            *part.version = 0;
         }
     }
 
@@ -178,29 +138,21 @@ void CabinetProfileData::saveDomains(CabinetDomain::Type type, const CabinetDoma
 
 CabinetDomains CabinetProfileData::domains(CabinetDomain::Type type) const
 {
-    switch (type) {
-    case CabinetDomain::White:
-        return whiteList;
-    case CabinetDomain::Black:
-        return blackList;
-    case CabinetDomain::Alias:
-        return aliasList;
-    }
-    return CabinetDomains();
+    const ListParts part = const_cast<CabinetProfileData *>(this)->parts(type);
+    return part.list ? *part.list : CabinetDomains();
 }
 
 bool CabinetProfileData::setDomains(CabinetDomain::Type type, const CabinetDomains &received)
 {
-    CabinetDomains *held = list(type);
-    if (!held)
+    const ListParts part = parts(type);
+    if (!part.list)
         return false;
-    const int bit = validBit(type);
-    *listVersion(type) = version;
+    *part.version = version;
     // Lists compare by their ids only: an entry whose address alone changed is no change.
-    if ((validLists & bit) && *held == received)
+    if ((validLists & part.validBit) && *part.list == received)
         return false;
-    validLists |= bit;
-    *held = received;
+    validLists |= part.validBit;
+    *part.list = received;
     saveDomains(type);
     saveVersions();
     return true;
@@ -208,32 +160,32 @@ bool CabinetProfileData::setDomains(CabinetDomain::Type type, const CabinetDomai
 
 void CabinetProfileData::addDomain(CabinetDomain::Type type, const CabinetDomain &entry)
 {
-    CabinetDomains *held = list(type);
-    if (!held)
+    const ListParts part = parts(type);
+    if (!part.list)
         return;
-    held->append(entry);
-    if (validLists & validBit(type))
+    part.list->append(entry);
+    if (validLists & part.validBit)
         saveDomains(type);
 }
 
 void CabinetProfileData::removeDomain(CabinetDomain::Type type, quint32 domainId)
 {
-    CabinetDomains *held = list(type);
-    if (!held)
+    const ListParts part = parts(type);
+    if (!part.list)
         return;
-    held->removeDomain(domainId);
-    if (validLists & validBit(type))
+    part.list->removeDomain(domainId);
+    if (validLists & part.validBit)
         saveDomains(type);
 }
 
 void CabinetProfileData::clearDomains(CabinetDomain::Type type)
 {
-    CabinetDomains *held = list(type);
-    if (!held)
+    const ListParts part = parts(type);
+    if (!part.list)
         return;
-    held->clear();
-    validLists |= validBit(type);
-    *listVersion(type) = version;
+    part.list->clear();
+    validLists |= part.validBit;
+    *part.version = version;
     saveDomains(type);
 }
 
@@ -284,7 +236,7 @@ bool CabinetProfileData::setSchedule(const CabinetSchedule &received)
 
 void CabinetProfileData::setDomainsRequest(CabinetDomainsRequest *request)
 {
-    Pending *pending = listRequest(request->type());
+    Pending *pending = parts(request->type()).request;
     if (!pending)
         return;
     if (pending->request != request)

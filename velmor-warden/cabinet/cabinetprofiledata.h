@@ -65,11 +65,16 @@ public:
     void dropRequests();
     void resetVersions();
 
-    // The members of one list type; null for a value outside the three types.
-    Velmor::CabinetDomains *list(Velmor::CabinetDomain::Type type);
-    quint32 *listVersion(Velmor::CabinetDomain::Type type);
-    Pending *listRequest(Velmor::CabinetDomain::Type type);
-    static int validBit(Velmor::CabinetDomain::Type type);
+    // The members that belong to one list type; all null for a value outside the three types.
+    struct ListParts
+    {
+        Velmor::CabinetDomains *list = nullptr;
+        quint32 *version = nullptr;
+        Pending *request = nullptr;
+        int validBit = 0;
+        const char *versionKey = nullptr;
+    };
+    ListParts parts(Velmor::CabinetDomain::Type type);
 
     bool active;
     quint32 profileId;

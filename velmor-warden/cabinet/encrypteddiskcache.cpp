@@ -32,23 +32,18 @@ const int maximumMetaDataSize = 64 * 1024;
 const char temporaryPrefix[] = ".tmp-";
 const char itemSuffix[] = ".d";
 
-bool readAll(int fd, QByteArray *data, qint64 limit)
+// The whole item file, which the call owns from now on; anything but a regular file within the limit is no item.
+bool readItemFile(int fd, qint64 limit, QByteArray *data)
 {
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit)
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return false;
-    QByteArray buffer(qsizetype(info.st_size), Qt::Uninitialized);
-    qint64 total = 0;
-    while (total < buffer.size()) {
-        const ssize_t got = ::read(fd, buffer.data() + total, size_t(buffer.size() - total));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        total += got;
     }
-    *data = buffer;
-    return true;
+    *data = file.read(limit + 1);
+    return data->size() <= limit;
 }
 
 } // namespace
@@ -151,7 +146,7 @@ QIODevice *EncryptedDiskCache::prepare(const QNetworkCacheMetaData &metaData)
         return nullptr;
     }
 
-    auto *layer = new SyncCryptLayer(m_key, nonce, header);
+    auto *layer = new SyncCryptLayer(m_key, nonce, header + metaData.url().toEncoded());
     layer->setDevice(file);
     m_inserting.insert(layer, Insertion { metaData.url(), temporaryName, folder });
     return layer;
@@ -169,7 +164,9 @@ void EncryptedDiskCache::insert(QIODevice *device)
 
     auto *layer = static_cast<SyncCryptLayer *>(device);
     auto *file = static_cast<QFile *>(layer->device());
-    bool ok = layer->finish() && file->flush() && ::fsync(file->handle()) == 0;
+    // No fsync: an item that a crash leaves torn fails its tag, reads as missing and is fetched again, while a
+    // full sync writes some hundreds of items.
+    bool ok = layer->finish() && file->flush();
     delete layer;
     if (ok) {
         const QByteArray target = itemName(insertion.url);
@@ -190,34 +187,26 @@ void EncryptedDiskCache::discard(QIODevice *device)
 }
 
 bool EncryptedDiskCache::readItem(
-    const QUrl &url, QNetworkCacheMetaData *metaData, QByteArray *header, QByteArray *body, QByteArray *nonce) const
+    const QUrl &url, QByteArray *header, QByteArray *nonce, QByteArray *metaData, QByteArray *body) const
 {
     const int folder = openFolder();
     if (folder < 0)
         return false;
-    const int fd = ::openat(folder, itemName(url).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Not blocking: a FIFO planted under an item's name must not hang the open.
+    const int fd = ::openat(folder, itemName(url).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     ::close(folder);
     if (fd < 0)
         return false;
     QByteArray content;
-    const bool read = readAll(fd, &content, maximumItemSize);
-    ::close(fd);
+    const bool read = readItemFile(fd, maximumItemSize, &content);
     const int fixedSize = magicSize + SyncCryptLayer::nonceSize + 4;
     if (!read || content.size() < fixedSize || !content.startsWith(QByteArray(itemMagic, magicSize)))
         return false;
     const quint32 metaSize = qFromBigEndian<quint32>(content.constData() + magicSize + SyncCryptLayer::nonceSize);
     if (metaSize > quint32(maximumMetaDataSize) || fixedSize + qint64(metaSize) > content.size())
         return false;
-
-    QNetworkCacheMetaData meta;
-    QDataStream stream(content.mid(fixedSize, metaSize));
-    stream.setVersion(QDataStream::Qt_6_0);
-    stream >> meta;
-    // An item copied under another item's name is not that item.
-    if (stream.status() != QDataStream::Ok || meta.url() != url)
-        return false;
-    *metaData = meta;
     *nonce = content.mid(magicSize, SyncCryptLayer::nonceSize);
+    *metaData = content.mid(fixedSize, metaSize);
     *header = content.left(fixedSize + metaSize);
     *body = content.mid(fixedSize + metaSize);
     return true;
@@ -227,36 +216,43 @@ QIODevice *EncryptedDiskCache::data(const QUrl &url)
 {
     if (!hasKey())
         return nullptr;
-    QNetworkCacheMetaData meta;
     QByteArray header;
     QByteArray nonce;
+    QByteArray metaData;
     auto *buffer = new QBuffer;
-    if (!readItem(url, &meta, &header, &buffer->buffer(), &nonce)) {
+    if (!readItem(url, &header, &nonce, &metaData, &buffer->buffer())) {
         delete buffer;
         return nullptr;
     }
     buffer->open(QIODevice::ReadOnly);
-    auto *layer = new SyncCryptLayer(m_key, nonce, header);
+    // The address read for is authenticated too: an item copied under another item's name does not read.
+    auto *layer = new SyncCryptLayer(m_key, nonce, header + url.toEncoded());
     layer->setDevice(buffer);
     return layer;
 }
 
 QNetworkCacheMetaData EncryptedDiskCache::metaData(const QUrl &url)
 {
-    QNetworkCacheMetaData meta;
     QByteArray header;
-    QByteArray body;
     QByteArray nonce;
-    if (!hasKey() || !readItem(url, &meta, &header, &body, &nonce))
+    QByteArray meta;
+    QByteArray body;
+    if (!hasKey() || !readItem(url, &header, &nonce, &meta, &body))
         return QNetworkCacheMetaData();
-    // Meta data counts only when its item authenticates.
+    // Meta data is parsed only once its item has authenticated: before that its lengths are anyone's.
     QIODevice *device = data(url);
     if (!device)
         return QNetworkCacheMetaData();
     device->readAll();
     const bool failed = static_cast<SyncCryptLayer *>(device)->hasFailed();
     delete device;
-    return failed ? QNetworkCacheMetaData() : meta;
+    if (failed)
+        return QNetworkCacheMetaData();
+    QNetworkCacheMetaData parsed;
+    QDataStream stream(meta);
+    stream.setVersion(QDataStream::Qt_6_0);
+    stream >> parsed;
+    return stream.status() == QDataStream::Ok && parsed.url() == url ? parsed : QNetworkCacheMetaData();
 }
 
 void EncryptedDiskCache::updateMetaData(const QNetworkCacheMetaData &metaData)

@@ -12,9 +12,9 @@ class SyncCryptLayer;
 // account's user name and password). Without both strings it keeps and gives out nothing.
 //
 // Each item is one file in the cache folder: a magic, a fresh random nonce and the item's meta data, then the
-// AES-256-GCM ciphertext of the body and its tag, which authenticates the header too. An item is written under a
-// temporary name (mode 0600, never through a symlink) and renamed over the earlier one only when all of it was
-// written, so a short or failed write keeps the earlier item.
+// AES-256-GCM ciphertext of the body and its tag, which authenticates the header and the item's address too. An item is
+// written under a temporary name (mode 0600, never through a symlink) and renamed over the earlier one only when all of
+// it was written, so a short or failed write keeps the earlier item.
 class EncryptedDiskCache : public QAbstractNetworkCache
 {
     Q_OBJECT
@@ -61,9 +61,9 @@ private:
 
     int openFolder() const;
     static QByteArray itemName(const QUrl &url);
-    // Reads and checks an item file's header; the body is left in *body. False for a missing or foreign item.
-    bool readItem(const QUrl &url, QNetworkCacheMetaData *metaData, QByteArray *header, QByteArray *body,
-        QByteArray *nonce) const;
+    // Reads an item file and splits it; nothing of it is trusted before its body authenticates. False for a
+    // missing item or one whose layout is wrong.
+    bool readItem(const QUrl &url, QByteArray *header, QByteArray *nonce, QByteArray *metaData, QByteArray *body) const;
     void discard(QIODevice *device);
 
     QString m_directory;
