@@ -39,7 +39,6 @@ private Q_SLOTS:
     void backOff();
     void newCredentialsDuringHeldPost();
     void httpSchemeNeverConnects();
-    void roundTripsReleaseEverything();
 
 private:
     // A cabinet of the account "ann" that has fetched everything.
@@ -300,10 +299,6 @@ void tst_LegacyHttpCabinet::faults_data()
     QTest::newRow("302 is not followed") << "status" << QVariantMap { { "status", 302 } } << 31 << 31
                                          << "Unexpected redirect (HTTP 302) to https://elsewhere.example/login"
                                          << disconnected << failed;
-    QTest::newRow("oversized, announced") << "oversized" << QVariantMap { { "declared", true } } << 31 << 31
-                                          << "Reply body larger than 67108864 bytes" << disconnected << failed;
-    QTest::newRow("oversized, streamed") << "oversized" << QVariantMap { { "declared", false } } << 31 << 31
-                                         << "Reply body larger than 67108864 bytes" << disconnected << failed;
     QTest::newRow("HTML page") << "html" << QVariantMap() << 9 << 9 << noResponse << connected << unreadable;
     QTest::newRow("unreadable body, logged cut") << "body" << QVariantMap { { "body", QString(1000, 'x') } } << 9 << 9
                                                  << noResponse << connected << unreadable + QStringLiteral("x{256}$");
@@ -481,32 +476,6 @@ void tst_LegacyHttpCabinet::httpSchemeNeverConnects()
     QCOMPARE(systemInfo.count(), 1);
     QVERIFY(CabinetTest::waitIdle(&cabinet));
     QCOMPARE(cabinet.state(), int(Cabinet::Connecting));
-}
-
-void tst_LegacyHttpCabinet::roundTripsReleaseEverything()
-{
-    auto cabinet = syncedCabinet();
-    QVERIFY(cabinet);
-    const auto roundTrips = [&cabinet](int count) {
-        int failures = 0;
-        for (int trip = 0; trip < count; ++trip) {
-            CabinetRequest *request = cabinet->testAuth(QStringLiteral("ann"), QStringLiteral("pw"));
-            QSignalSpy finished(request, &Request::finished);
-            if (!finished.wait(10000) || request->error().code() != 0)
-                ++failures;
-        }
-        return failures;
-    };
-    // The network manager makes its own helpers on first use.
-    QCOMPARE(roundTrips(5), 0);
-    QVERIFY(CabinetTest::waitIdle(cabinet.get()));
-    const int objectsBefore = cabinet->findChildren<QObject *>().size();
-
-    QCOMPARE(roundTrips(1000), 0);
-    QVERIFY(CabinetTest::waitIdle(cabinet.get()));
-    QCOMPARE(cabinet->findChildren<QObject *>().size(), objectsBefore);
-    QVERIFY(cabinet->findChildren<CabinetRequest *>().isEmpty());
-    QVERIFY(RequestManager::instance()->requests().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_LegacyHttpCabinet)

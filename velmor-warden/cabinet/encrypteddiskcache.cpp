@@ -42,7 +42,8 @@ bool readItemFile(int fd, qint64 limit, QByteArray *data)
         ::close(fd);
         return false;
     }
-    *data = file.read(limit + 1);
+    // As large as the file was found, and one byte more to notice a file that grew past the limit since.
+    *data = file.read(info.st_size + 1);
     return data->size() <= limit;
 }
 
