@@ -36,6 +36,7 @@ private Q_SLOTS:
     void sameCredentials_data();
     void sameCredentials();
     void emptyUserIgnoresPassword();
+    void unreadableCredentials();
     void agentName_data();
     void agentName();
     void firstTurnWithoutCredentials();
@@ -170,6 +171,21 @@ void tst_Cabinet::emptyUserIgnoresPassword()
     TestCabinet cabinet;
     QCOMPARE(cabinet.user(), QString());
     QCOMPARE(cabinet.password(), QString());
+    QList<unsigned int> reported;
+    connect(&cabinet, &Cabinet::error, this, [&] { reported.append(cabinet.lastError().code()); });
+    QTRY_COMPARE(reported, QList<unsigned int> { 30u });
+    QVERIFY(CabinetTest::waitIdle(&cabinet));
+}
+
+void tst_Cabinet::unreadableCredentials()
+{
+    m_machine->setSetting(QStringLiteral("user"), QByteArray("VDP1 not a blob"));
+    m_machine->setSetting(
+        QStringLiteral("password"), protectData(password.toUtf8(), QStringLiteral("Velmor password")));
+    QTest::ignoreMessage(QtCriticalMsg, "Decryption error! (The data is invalid.)");
+    TestCabinet cabinet;
+    QVERIFY(cabinet.user().isEmpty());
+    QCOMPARE(cabinet.password(), password);
     QList<unsigned int> reported;
     connect(&cabinet, &Cabinet::error, this, [&] { reported.append(cabinet.lastError().code()); });
     QTRY_COMPARE(reported, QList<unsigned int> { 30u });
