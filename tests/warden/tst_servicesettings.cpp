@@ -129,7 +129,7 @@ void tst_ServiceSettings::defaultsAreWrittenOnce()
     QCOMPARE(settings.value("user"), QVariant(QString("")));
     QVERIFY(!settings.value("vyrproxy-addr").toString().startsWith("127."));
     QVERIFY(settings.value("www").toString().startsWith("https://"));
-    QCOMPARE(settings.value("www-ignore-ssl-errors").toBool(), true);
+    QCOMPARE(settings.value("www-ignore-ssl-errors").toBool(), false);
 
     const QByteArray bytes = readFile(storePath());
     const ino_t inode = inodeOf(storePath());

@@ -5,6 +5,7 @@
 #include "platform/eventlog.h"
 #include "platform/root.h"
 #include "platform/settingsstore.h"
+#include "platform/trustedroots.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -59,6 +60,7 @@ Service::~Service()
 void Service::start()
 {
     Velmor::prepareServiceSettings(QCoreApplication::applicationDirPath());
+    Velmor::Platform::installTrustedRoots();
     // The server (Velmor::Server) is created here once and started; a failed start is logged and is fatal.
     writePidFile();
 }

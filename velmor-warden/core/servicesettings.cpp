@@ -75,7 +75,7 @@ QList<Default> defaults()
         { "user", QStringLiteral("") },
         { "vyrproxy-addr", QStringLiteral("198.51.100.53") },
         { "www", QStringLiteral("https://my.velmor.example") },
-        { "www-ignore-ssl-errors", true },
+        { "www-ignore-ssl-errors", false },
     };
 }
 

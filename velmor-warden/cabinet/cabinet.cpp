@@ -1,0 +1,145 @@
+#include "cabinet.h"
+
+#include "jsoncache.h"
+#include "protecteddata.h"
+
+#include "platform/settingsstore.h"
+
+#include <QSettings>
+
+namespace Velmor {
+
+namespace {
+
+const quint16 firstReconnectDelay = 30;
+const quint16 longestReconnectDelay = 3600;
+
+} // namespace
+
+Cabinet::Cabinet(QObject *parent)
+    : QObject(parent)
+    , m_state(Disconnected)
+    , m_store(new JsonCache(QStringLiteral("cabinet")))
+    , m_lastError(0, QString())
+    , m_reconnectDelay(firstReconnectDelay)
+{
+    m_reconnectTimer.setSingleShot(true);
+
+    QSettings settings;
+    const QByteArray storedUser = settings.value(QStringLiteral("user")).toByteArray();
+    if (!storedUser.isEmpty()) {
+        m_user = QString::fromUtf8(unprotectData(storedUser, false));
+        m_password = QString::fromUtf8(unprotectData(settings.value(QStringLiteral("password")).toByteArray(), false));
+    }
+    m_store->setKey(m_user, m_password);
+
+    // What the cache holds is shown until the account service answers; a rejected document is simply not used.
+    m_profiles.fromVariant(m_store->get("profiles"));
+    m_userInfo.fromVariant(m_store->get("userinfo"));
+    for (auto it = m_profiles.cbegin(); it != m_profiles.cend(); ++it) {
+        ProfileData record(it.key(), m_store);
+        record.load();
+        m_profileData.insert(it.key(), record);
+    }
+
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &Cabinet::connectToServer);
+    connect(&m_activityTimer, &QTimer::timeout, this, &Cabinet::updateProfileActivity);
+    QTimer::singleShot(0, this, &Cabinet::init);
+}
+
+Cabinet::~Cabinet()
+{
+    delete m_store;
+}
+
+void Cabinet::init()
+{
+    selectProfile(ProfileData::storedNumber(m_store->get("profile")));
+    systemInfo();
+    categories();
+    invalidateSettings();
+}
+
+QString Cabinet::agentName() const
+{
+    QSettings settings;
+    const QString name = Platform::settingText(settings, QStringLiteral("dd-hostname"));
+    return name.isEmpty() ? QStringLiteral("VelmorAgent") : name;
+}
+
+void Cabinet::invalidateSettings()
+{
+    if (!m_user.isEmpty() && !m_password.isEmpty()) {
+        for (ProfileData &record : m_profileData)
+            record.resetVersions();
+        profiles();
+        userInfo();
+        return;
+    }
+    clear();
+    m_lastError = Error(AuthenticationError, QString());
+    Q_EMIT error();
+}
+
+bool Cabinet::setCredentials(const QString &user, const QString &password)
+{
+    m_activityTimer.stop();
+    if (user == m_user && password == m_password && m_state == Connected)
+        return false;
+
+    QSettings settings;
+    settings.setValue(QStringLiteral("user"), protectData(user.toUtf8(), QStringLiteral("Velmor user")));
+    settings.setValue(QStringLiteral("password"), protectData(password.toUtf8(), QStringLiteral("Velmor password")));
+    settings.sync();
+
+    for (ProfileData &record : m_profileData)
+        record.dropRequests();
+    const bool hadCurrentProfile = !m_currentProfile.isNull();
+    clear();
+    m_user = user;
+    m_password = password;
+    m_store->setKey(user, password);
+    updateCurrentProfile();
+    // clear() dropped the current profile without a word; its receivers still have to learn that it is gone.
+    if (hadCurrentProfile)
+        Q_EMIT currentProfileChanged();
+    connectToServer();
+    Q_EMIT credentialsUpdated();
+    return true;
+}
+
+void Cabinet::clear()
+{
+    m_store->clear();
+    m_userInfo = CabinetUserInfo();
+    m_profiles.clear();
+    m_selectedProfile.reset();
+    m_currentProfile.reset();
+    m_profileData.clear();
+    m_lastError = Error(0, QString());
+    m_ip = QHostAddress();
+}
+
+void Cabinet::setState(int state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    if (state == Connected) {
+        m_reconnectTimer.stop();
+        m_reconnectDelay = firstReconnectDelay;
+    }
+    Q_EMIT stateChanged();
+}
+
+void Cabinet::setError(const Error &failure)
+{
+    m_lastError = Error(failure.code(), failure.message());
+    Q_EMIT error();
+    m_reconnectTimer.start(int(m_reconnectDelay) * 1000);
+    m_reconnectDelay
+        = m_reconnectDelay <= longestReconnectDelay / 2 ? quint16(m_reconnectDelay * 2) : longestReconnectDelay;
+    setState(Disconnected);
+}
+
+} // namespace Velmor

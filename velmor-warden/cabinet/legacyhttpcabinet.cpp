@@ -1,0 +1,210 @@
+#include "legacyhttpcabinet.h"
+
+#include "legacycabinethttprequest.h"
+
+#include "platform/settingsstore.h"
+#include "velmorwire/json.h"
+#include "velmorwire/jsonrpc.h"
+#include "velmorwire/jsonrpccall.h"
+#include "velmorwire/sysinfo.h"
+
+#include <QAuthenticator>
+#include <QDateTime>
+#include <QHostInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSettings>
+#include <QSslCertificate>
+#include <QUrlQuery>
+#include <QtDebug>
+
+namespace Velmor {
+
+namespace {
+
+const quint16 errorCodeOffset = 1000;
+const quint16 postDeadline = 30;
+// How much of a reply that is no JSON-RPC text goes to the log.
+const int loggedBodySize = 256;
+
+bool ignoreSslErrors()
+{
+    QSettings settings;
+    return QVariant(Platform::settingText(settings, QStringLiteral("www-ignore-ssl-errors"))).toBool();
+}
+
+QUrl serviceUrl()
+{
+    QSettings settings;
+    return QUrl::fromUserInput(Platform::settingText(settings, QStringLiteral("www")) + QStringLiteral("/api/json"));
+}
+
+// The engine logs a text it cannot read in full; a reply of many megabytes must not go to the log whole.
+bool isJsonRpcReply(const QByteArray &body)
+{
+    const QVariant value = Json::parse(QString::fromUtf8(body));
+    return value.typeId() == QMetaType::QVariantMap
+        || (value.typeId() == QMetaType::QVariantList && !value.toList().isEmpty());
+}
+
+} // namespace
+
+LegacyHttpCabinet::LegacyHttpCabinet(QObject *parent)
+    : Cabinet(parent)
+    , m_firstChallenge(true)
+    , m_nam(nullptr)
+    , m_jsonrpc(new JsonRPC(this))
+{
+    qRegisterMetaType<QHostInfo>("QHostInfo");
+    m_jsonrpc->setErrorCodeOffset(errorCodeOffset);
+    connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &LegacyHttpCabinet::jsonrpc_outgoingReady);
+    createNetworkManager();
+}
+
+LegacyHttpCabinet::~LegacyHttpCabinet()
+{
+    // The engine first: it releases the calls it never sent, and the calls it sent are children of this object.
+    delete m_jsonrpc;
+    m_jsonrpc = nullptr;
+}
+
+void LegacyHttpCabinet::createNetworkManager()
+{
+    if (m_nam) {
+        disconnect(m_nam, nullptr, this, nullptr);
+        m_nam->deleteLater();
+        m_firstChallenge = true;
+    }
+    m_nam = new QNetworkAccessManager(this);
+    m_nam->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    connect(
+        m_nam, &QNetworkAccessManager::authenticationRequired, this, &LegacyHttpCabinet::nam_authenticationRequired);
+    connect(m_nam, &QNetworkAccessManager::sslErrors, this, &LegacyHttpCabinet::nam_sslErrors);
+}
+
+void LegacyHttpCabinet::abortRequests()
+{
+    const QList<LegacyCabinetHttpRequest *> requests
+        = findChildren<LegacyCabinetHttpRequest *>(QString(), Qt::FindDirectChildrenOnly);
+    for (LegacyCabinetHttpRequest *request : requests) {
+        if (request->isDone())
+            continue;
+        disconnect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
+        request->requestFinished(Error(NetworkError, QStringLiteral("credentials changed")));
+    }
+}
+
+bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &password)
+{
+    // The old account's POSTs end here: their calls fail, and nothing of them reaches the new account's state.
+    abortRequests();
+    createNetworkManager();
+    return Cabinet::setCredentials(user, password);
+}
+
+void LegacyHttpCabinet::connectToServer()
+{
+    setState(Disconnected);
+    m_reconnectTimer.stop();
+    systemInfo();
+    categories();
+    invalidateSettings();
+}
+
+void LegacyHttpCabinet::jsonrpc_outgoingReady()
+{
+    if (!m_jsonrpc->hasPendingOutgoingRequest())
+        return;
+    m_lastError = Error(0, QString());
+    if (m_state == Disconnected)
+        setState(Connecting);
+
+    auto *request = new LegacyCabinetHttpRequest(this);
+    QUrl url = serviceUrl();
+    request->setUrl(url);
+    // Before the engine ties its calls to the request, so the body reaches the engine before it fails the calls
+    // that the body left unanswered.
+    connect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
+    const QByteArray body = m_jsonrpc->serializeOutgoingRequest(request).toUtf8();
+    RequestManager::instance()->insert(request, postDeadline);
+
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("stamp"), QString::number(QDateTime::currentSecsSinceEpoch()));
+    url.setQuery(query);
+    request->setUrl(url);
+
+    QNetworkRequest http(url);
+    http.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    http.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    http.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    http.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    http.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json; charset=utf-8"));
+    http.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    http.setRawHeader("User-Agent", SysInfo::userAgent());
+    http.setRawHeader("Connection", "close");
+
+    QNetworkReply *reply = m_nam->post(http, body);
+    if (ignoreSslErrors())
+        connect(reply, &QNetworkReply::sslErrors, reply, qOverload<>(&QNetworkReply::ignoreSslErrors));
+    request->setReply(reply);
+}
+
+void LegacyHttpCabinet::httpRequestFinished()
+{
+    auto *request = qobject_cast<LegacyCabinetHttpRequest *>(sender());
+    if (!request)
+        return;
+    const unsigned int code = request->error().code();
+    if (code == 0) {
+        m_lastError = Error(0, QString());
+        QNetworkReply *reply = request->reply();
+        if (reply && reply->error() == QNetworkReply::NoError && request->url().scheme() == QLatin1String("https"))
+            setState(Connected);
+        QByteArray body = reply ? reply->readAll() : QByteArray();
+        if (!body.isEmpty() && !isJsonRpcReply(body)) {
+            qWarning("cabinet reply is no JSON-RPC response: %s", body.left(loggedBodySize).constData());
+            body.clear();
+        }
+        m_jsonrpc->incomingContextedResponse(body, request);
+    } else if (code == NetworkError) {
+        setError(request->error());
+    } else if (code == AuthenticationError) {
+        authenticationFailed();
+    }
+}
+
+void LegacyHttpCabinet::authenticationFailed()
+{
+    qWarning("cabinet auth failure");
+    clear();
+    m_lastError = Error(AuthenticationError, QLatin1String(""));
+    // Refused credentials are not retried: only new ones or a fresh start try again.
+    m_reconnectTimer.stop();
+    Q_EMIT error();
+    setState(Disconnected);
+}
+
+void LegacyHttpCabinet::nam_authenticationRequired(QNetworkReply *reply, QAuthenticator *authenticator)
+{
+    // A challenge answered once and made again refuses the credentials; over anything but https they are never
+    // given away. An unanswered challenge ends the POST with AuthenticationRequiredError.
+    if (!m_firstChallenge || reply->url().scheme() != QLatin1String("https"))
+        return;
+    authenticator->setUser(m_user);
+    authenticator->setPassword(m_password);
+    m_firstChallenge = false;
+}
+
+void LegacyHttpCabinet::nam_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors)
+{
+    Q_UNUSED(reply);
+    if (ignoreSslErrors())
+        return;
+    qWarning("SSL Errors:");
+    for (const QSslError &failure : errors) {
+        qWarning() << int(failure.error()) << failure.errorString()
+                   << failure.certificate().issuerInfo(QSslCertificate::CommonName).join(QLatin1String(", "));
+    }
+}
+
+} // namespace Velmor

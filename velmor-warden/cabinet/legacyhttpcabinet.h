@@ -1,0 +1,85 @@
+#ifndef VELMOR_LEGACYHTTPCABINET_H
+#define VELMOR_LEGACYHTTPCABINET_H
+
+#include "cabinet.h"
+
+#include <QList>
+#include <QSslError>
+
+class QAuthenticator;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace Velmor {
+
+class JsonRPC;
+class JsonRPCCall;
+class LegacyCabinetHttpRequest;
+
+// The account client over JSON-RPC 2.0 and HTTPS: everything queued in one turn of the event loop goes to the
+// account service in one POST to "<www>/api/json", and the reply answers the calls it carried.
+class LegacyHttpCabinet : public Velmor::Cabinet
+{
+    Q_OBJECT
+
+public:
+    explicit LegacyHttpCabinet(QObject *parent = nullptr);
+    ~LegacyHttpCabinet() override;
+
+    bool setCredentials(const QString &user, const QString &password) override;
+    void systemInfo() override;
+    Velmor::CabinetFunction<Velmor::CabinetUserInfo> *userInfo() override;
+    Velmor::CabinetFunction<Velmor::CabinetProfiles> *profiles() override;
+    Velmor::CabinetRequest *registerUser(const QString &user, const QString &password) override;
+    Velmor::CabinetRequest *testAuth(const QString &user, const QString &password) override;
+    void myIp(QObject *receiver, const char *slot) override;
+    void categories() override;
+    Velmor::CabinetUserFilterRequest *userFilter(quint32 profileId) override;
+    Velmor::CabinetDomainsRequest *domains(quint32 profileId, Velmor::CabinetDomain::Type type) override;
+    void setFilterCat(quint32 profileId, quint32 categoryId, bool blocked) override;
+    void clearDomains(quint32 profileId, Velmor::CabinetDomain::Type type) override;
+    Velmor::CabinetDomainAddRequest *addDomain(quint32 profileId, Velmor::CabinetDomain::Type type,
+        const QString &domain, const QHostAddress &address) override;
+    void removeDomain(quint32 profileId, Velmor::CabinetDomain::Type type, quint32 domainId) override;
+    Velmor::CabinetFunction<Velmor::CabinetProfile> *addProfile(const QString &name) override;
+    void removeProfile(quint32 profileId) override;
+    Velmor::CabinetScheduleRequest *schedule(quint32 profileId) override;
+    void setScheduleEnabled(quint32 profileId, bool enabled) override;
+    void setSchedule(quint32 profileId, const Velmor::CabinetSchedule &schedule) override;
+    void setWhiteListOnly(quint32 profileId, bool enabled) override;
+    void setSafeSearchEnabled(quint32 profileId, bool enabled) override;
+    Velmor::CabinetProfileActivityRequest *profileScheduleActivity(quint32 profileId) override;
+
+public Q_SLOTS:
+    void connectToServer() override;
+    Velmor::CabinetFunction<QHostAddress> *updateIP() override;
+
+private Q_SLOTS:
+    void nam_authenticationRequired(QNetworkReply *reply, QAuthenticator *authenticator);
+    void nam_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
+    void jsonrpc_outgoingReady();
+    void httpRequestFinished();
+
+private:
+    Q_DISABLE_COPY(LegacyHttpCabinet)
+
+    void createNetworkManager();
+    // Ends every POST still in flight without letting its outcome reach the state, the error or the back-off.
+    void abortRequests();
+    // A refused authentication, however the POST came to end with it.
+    void authenticationFailed();
+    // Queues the call and ties the request to it: the request finishes from the call's answer and reaches the
+    // slot given, and both are released once the request's receivers have run.
+    template<typename RequestType>
+    RequestType *send(
+        const char *method, const QVariantList &params, RequestType *request, void (Cabinet::*finished)());
+    void notify(const char *method, const QVariantList &params);
+
+    bool m_firstChallenge;
+    QNetworkAccessManager *m_nam;
+    Velmor::JsonRPC *m_jsonrpc;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_LEGACYHTTPCABINET_H
