@@ -19,8 +19,8 @@ static const quint16 defaultCallTimeout = 30;
 // Qt 6 no longer stops UTF-8 decoding at a NUL byte; peers have always ended their text there.
 QString jsonRpcText(const QByteArray &data)
 {
-    const int end = data.indexOf('\0');
-    return QString::fromUtf8(end < 0 ? data : data.left(end));
+    const qsizetype end = data.indexOf('\0');
+    return QString::fromUtf8(QByteArrayView(data.constData(), end < 0 ? data.size() : end));
 }
 
 CallId CallId::fromVariant(const QVariant &value)
@@ -88,6 +88,7 @@ JsonRPC::Private::Private(JsonRPC *q)
     , q(q)
     , grouping(true)
     , errorCodeOffset(0)
+    , valueBudget(Json::DefaultValueBudget)
     , lastId(0)
 {
     groupingTimer.setSingleShot(true);
@@ -141,6 +142,11 @@ void JsonRPC::useGrouping(bool grouping)
 void JsonRPC::setErrorCodeOffset(quint16 offset)
 {
     d->errorCodeOffset = offset;
+}
+
+void JsonRPC::setValueBudget(qsizetype values)
+{
+    d->valueBudget = values;
 }
 
 bool JsonRPC::hasPendingOutgoingRequest() const
@@ -222,7 +228,7 @@ bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context
 
 bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
 {
-    const QVariant value = Json::parse(jsonRpcText(data));
+    const QVariant value = Json::parse(jsonRpcText(data), valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
         qDebug("Failed to parse json data: %s", data.constData());

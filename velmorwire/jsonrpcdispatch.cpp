@@ -76,26 +76,43 @@ void JsonRPC::setRequestHandler(QObject *handler)
     }
 }
 
+// The text is measured before any of it is built: a batch costs memory answer by answer, however small its items.
+qint16 JsonRPC::Private::readRequestText(const QByteArray &data, QVariant *value) const
+{
+    const QString text = jsonRpcText(data);
+    const Json::Outline outline = Json::outline(text);
+    if (!outline.wellFormed)
+        return parseError;
+    if (outline.arrayItems > maximumBatchItems)
+        return invalidRequest;
+    if (outline.values > valueBudget)
+        return parseError;
+    *value = Json::parse(text, valueBudget);
+    const bool isList = value->typeId() == QMetaType::QVariantList;
+    if (!value->isValid() || value->typeId() == QMetaType::Nullptr)
+        return parseError;
+    if ((!isList && value->typeId() != QMetaType::QVariantMap) || (isList && outline.arrayItems == 0))
+        return invalidRequest;
+    return 0;
+}
+
 void JsonRPC::incomingRequest(const QByteArray &data)
 {
-    const QVariant value = Json::parse(jsonRpcText(data));
-    const bool isList = value.typeId() == QMetaType::QVariantList;
-    qint16 failure = 0;
-    if (!value.isValid() || value.typeId() == QMetaType::Nullptr)
-        failure = parseError;
-    else if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty()))
-        failure = invalidRequest;
+    QVariant value;
+    const qint16 failure = d->readRequestText(data, &value);
     if (failure) {
         std::unique_ptr<JsonRPCCallResponse> answer(errorAnswer(failure, QVariant()));
         d->emitAnswers({ answer.get() }, false);
         return;
     }
 
-    const QVariantList items = isList ? value.toList() : QVariantList { value };
+    const bool isList = value.typeId() == QMetaType::QVariantList;
+    QVariantList items = isList ? value.toList() : QVariantList { value };
+    value.clear();
     // The handler's methods run synchronously and may destroy the engine.
     QPointer<Private> self(d);
     QList<JsonRPCCallResponse *> answers;
-    for (const QVariant &item : items) {
+    for (const QVariant &item : std::as_const(items)) {
         JsonRPCCallResponse *answer = d->answerItem(item, isList);
         if (answer)
             answers.append(answer);
@@ -104,6 +121,8 @@ void JsonRPC::incomingRequest(const QByteArray &data)
             return;
         }
     }
+    // What the answers do not hold of the request goes before their text is written.
+    items.clear();
 
     d->sendOrHold(answers, isList);
 }
@@ -248,12 +267,20 @@ bool JsonRPC::Private::invoke(const QMetaMethod &method, const QVariantList &par
 
 void JsonRPC::Private::emitAnswers(const QList<JsonRPCCallResponse *> &responses, bool batch)
 {
-    QStringList texts;
+    // One text grows answer by answer, so a batch never holds its answers twice.
+    QString text;
+    if (batch)
+        text += QLatin1Char('[');
     for (JsonRPCCallResponse *answer : responses) {
+        if (batch && text.size() > 1)
+            text += QLatin1Char(',');
         answer->lowerErrorCode(errorCodeOffset);
-        texts.append(answer->stringify());
+        text += answer->stringify();
+        if (!batch)
+            break;
     }
-    const QString text = batch ? QLatin1Char('[') + texts.join(QLatin1Char(',')) + QLatin1Char(']') : texts.value(0);
+    if (batch)
+        text += QLatin1Char(']');
     Q_EMIT q->outgoingResponseReady(text);
 }
 

@@ -5,6 +5,7 @@
 #include "velmorwire/localsocketipcconnection.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTimer>
@@ -39,6 +40,19 @@ public Q_SLOTS:
         return deferred;
     }
     void notifyMe(const QString &text) { m_connection->notify("hello", { text }); }
+    // The high-water mark of this process's resident set, in KiB. Not getrusage(): its figure survives exec, so
+    // it would report the peak of whatever process started this one.
+    qint64 peakMemory()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+        return -1;
+    }
     void quit() { QCoreApplication::quit(); }
 
 private:

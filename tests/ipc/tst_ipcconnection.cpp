@@ -53,6 +53,8 @@ public:
 
 public Q_SLOTS:
     int add(int a, int b) { return a + b; }
+    QString echo(const QString &text) { return text; }
+    int count(const QVariantList &items) { return int(items.size()); }
     void setProfile(quint32 id) { received.append(QStringLiteral("setProfile %1").arg(id)); }
     Deferred later()
     {
@@ -100,6 +102,9 @@ private Q_SLOTS:
     void packetBytesOnTheWire();
     void kindBitZeroDecides();
     void callsBetweenTwoEnds();
+    void textWithNulCrossesTheLink();
+    void valueBudgetOfTheLink_data();
+    void valueBudgetOfTheLink();
     void closeEndsWithoutDisconnected();
     void peerClosingIsADisconnection();
     void impossibleLengthEndsTheLink_data();
@@ -219,6 +224,58 @@ void tst_IpcConnection::callsBetweenTwoEnds()
     QTRY_COMPARE(clientHandler.received, QStringList { "setProfile 7" });
 }
 
+// A profile name may hold U+0000; written raw, it would cut the request short and the call would wait for its
+// deadline.
+void tst_IpcConnection::textWithNulCrossesTheLink()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    Connector desktop;
+    desktop.connectTo(server.serverPort());
+    QTRY_VERIFY(server.hasPendingConnections());
+    LocalSocketIpcConnection service(server.nextPendingConnection());
+    Handler handler;
+    service.setJsonRPCHandler(&handler);
+    QTRY_COMPARE(desktop.state(), IpcConnection::Connected);
+
+    const QString name = QStringLiteral("Kids") + QChar(0) + QStringLiteral("room");
+    JsonRPCCall *call = desktop.call("echo", { name });
+    QVariant result;
+    connect(call, &Request::finished, this, [&] { result = call->result(); });
+    QTRY_COMPARE(result, QVariant(name));
+}
+
+void tst_IpcConnection::valueBudgetOfTheLink_data()
+{
+    QTest::addColumn<int>("values");
+    QTest::addColumn<QByteArray>("answer");
+
+    // The call costs 14 besides its numbers: the object, four keys of two, three scalars and two arrays.
+    const int numbers = int(IpcConnection::maximumJsonValues) - 14;
+    QTest::newRow("at the budget") << numbers
+                                   << QByteArray(R"({"id":1,"jsonrpc":"2.0","result":)") + QByteArray::number(numbers)
+            + "}";
+    QTest::newRow("one over") << numbers + 1
+                              << QByteArray(R"({"error":{"code":-32700,"message":"Parse error"},"id":null,)"
+                                            R"("jsonrpc":"2.0"})");
+}
+
+void tst_IpcConnection::valueBudgetOfTheLink()
+{
+    QFETCH(int, values);
+    QFETCH(QByteArray, answer);
+
+    Loopback link;
+    QVERIFY(link.open());
+    LocalSocketIpcConnection connection(link.accepted);
+    Handler handler;
+    connection.setJsonRPCHandler(&handler);
+    QByteArray numbers = QByteArray("0,").repeated(values);
+    numbers.chop(1);
+    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"count","params":[[)" + numbers + "]]}"));
+    QCOMPARE(readPackets(&link.client, 1), QStringList { "1 " + QString::fromUtf8(answer) });
+}
+
 void tst_IpcConnection::closeEndsWithoutDisconnected()
 {
     Loopback link;
@@ -256,7 +313,7 @@ void tst_IpcConnection::impossibleLengthEndsTheLink_data()
     QTest::addColumn<qint32>("length");
 
     QTest::newRow("negative") << -5;
-    QTest::newRow("over 64 MiB") << 64 * 1024 * 1024 + 1;
+    QTest::newRow("over 16 MiB") << 16 * 1024 * 1024 + 1;
 }
 
 void tst_IpcConnection::impossibleLengthEndsTheLink()

@@ -108,7 +108,10 @@ void tst_HostList::convert_data()
     QTest::newRow("octal part") << QVariant(QStringList { "0300.0.2.1" }) << false << QStringList();
     QTest::newRow("host name") << QVariant(QStringList { "dns.example" }) << false << QStringList();
     QTest::newRow("empty text") << QVariant(QVariantList { "" }) << false << QStringList();
-    QTest::newRow("IPv6") << QVariant(QVariantList { "2001:db8::1" }) << false << QStringList();
+    QTest::newRow("IPv6") << QVariant(QVariantList { "2001:db8::1", "192.0.2.1" }) << true
+                          << QStringList { "2001:db8::1", "192.0.2.1" };
+    QTest::newRow("IPv6 string list") << QVariant(QStringList { "::1" }) << true << QStringList { "::1" };
+    QTest::newRow("IPv6 with a scope") << QVariant(QVariantList { "fe80::1%eth0" }) << false << QStringList();
     QTest::newRow("number item") << QVariant(QVariantList { 3221225985LL }) << false << QStringList();
     QTest::newRow("nested list") << QVariant(QVariantList { QVariantList { "192.0.2.1" } }) << false << QStringList();
     QTest::newRow("null item") << QVariant(QVariantList { QVariant() }) << false << QStringList();
