@@ -30,7 +30,7 @@ public:
     };
     Q_ENUM(State)
 
-    // The most values one received text may hold: a 10,000-domain list holds about 70,000.
+    // The most values one received text may hold (see Json::parse): a 10,000-domain list holds about 100,000.
     static constexpr qsizetype maximumJsonValues = 1000000;
 
     IpcConnection(QIODevice *device, QObject *parent = nullptr);
