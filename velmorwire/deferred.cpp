@@ -1,8 +1,7 @@
 #include "deferred.h"
 
-#include "accountdata_p.h"
 #include "deferred_p.h"
-#include "request.h"
+#include "wirevalue_p.h"
 
 #include <QMetaMethod>
 
@@ -99,22 +98,6 @@ void Deferred::addErrback(QObject *receiver, const char *slot)
 int registerDeferredMetaType()
 {
     return Internal::registerMetaTypeAlias<Deferred>("Deferred");
-}
-
-DererredRequestError::DererredRequestError(Request *request)
-    : QObject(request)
-    , m_request(request)
-{
-    connect(request, &Request::finished, this, &DererredRequestError::requestFinished);
-}
-
-void DererredRequestError::requestFinished()
-{
-    const Error &error = m_request->error();
-    if (error.code() == 0)
-        m_deferred.callback(QVariant());
-    else
-        m_deferred.errback(error);
 }
 
 } // namespace Velmor

@@ -40,7 +40,7 @@ IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
     , m_state(Unconnected)
     , m_device(device)
     , m_jsonrpc(new JsonRPC(this))
-    , m_error(0)
+    , m_error(NoLinkError)
     , m_deviceSignals(0)
 {
     m_jsonrpc->useGrouping(false);
@@ -145,8 +145,8 @@ void IpcConnection::socket_disconnected()
         return;
     const DeviceSignal scope(this);
     m_errorString = m_device->errorString();
-    if (!m_errorString.isEmpty() && m_error == 0)
-        m_error = m_state == Connecting ? 1 : 2;
+    if (!m_errorString.isEmpty() && m_error == NoLinkError)
+        m_error = m_state == Connecting ? DeviceError : LinkLost;
     const State previous = m_state;
     setState(Unconnected);
     if (previous == Connected && scope.connectionAlive())
@@ -161,7 +161,7 @@ void IpcConnection::socket_error()
 void IpcConnection::jsonrpc_outgoingRequestReady()
 {
     if (m_state != Connected) {
-        m_jsonrpc->dropAllOutgoing(Error(3, QString()));
+        m_jsonrpc->dropAllOutgoing(Error(Error::NotConnected, QString()));
         return;
     }
     while (m_jsonrpc->hasPendingOutgoingRequest())

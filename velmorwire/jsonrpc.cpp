@@ -5,11 +5,10 @@
 #include "json.h"
 #include "jsonrpccall.h"
 #include "jsonrpccallresponse.h"
-#include "request.h"
+#include "requestmanager.h"
+#include "wirevalue_p.h"
 
 #include <QDebug>
-
-#include <cmath>
 
 namespace Velmor {
 
@@ -46,40 +45,12 @@ CallId CallId::fromVariant(const QVariant &value)
 
 bool CallId::toNumber(quint32 *number) const
 {
-    quint64 candidate = 0;
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        if (value.toLongLong() < 0)
-            return false;
-        candidate = quint64(value.toLongLong());
-        break;
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        candidate = value.toULongLong();
-        break;
-    case QMetaType::Double: {
-        const double d = value.toDouble();
-        if (!(d >= 0 && d <= 4294967295.0) || std::trunc(d) != d)
-            return false;
-        candidate = quint64(d);
-        break;
-    }
-    case QMetaType::QString: {
-        // Only the number's own decimal text names it: "7", not "07", " 7" or "7.0".
-        const QString text = value.toString();
-        bool ok = false;
-        candidate = text.toULongLong(&ok);
-        if (!ok || QString::number(candidate) != text)
-            return false;
-        break;
-    }
-    default:
+    Internal::WholeNumber whole;
+    quint32 candidate = 0;
+    if (!Internal::readWholeNumber(value, Internal::WholeNumberRule::CallId, &whole) || !whole.to(&candidate)
+        || candidate == 0)
         return false;
-    }
-    if (candidate == 0 || candidate > 0xffffffffu)
-        return false;
-    *number = quint32(candidate);
+    *number = candidate;
     return true;
 }
 
@@ -222,7 +193,7 @@ bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context
     QPointer<JsonRPC> self(this);
     const bool matched = d->readResponses(data, context);
     if (self)
-        dropOutgoing(context, Error(9, QStringLiteral("No valid JSON-RPC response received")));
+        dropOutgoing(context, Error(Error::InvalidResponse, QStringLiteral("No valid JSON-RPC response received")));
     return matched;
 }
 

@@ -17,11 +17,6 @@ namespace Velmor {
 
 namespace {
 
-const qint16 parseError = -32700;
-const qint16 invalidRequest = -32600;
-const qint16 methodNotFound = -32601;
-const qint16 invalidParams = -32602;
-
 // QMetaMethod::invoke takes at most ten arguments.
 const int maximumParameters = 10;
 
@@ -82,17 +77,17 @@ qint16 JsonRPC::Private::readRequestText(const QByteArray &data, QVariant *value
     const QString text = jsonRpcText(data);
     const Json::Outline outline = Json::outline(text);
     if (!outline.wellFormed)
-        return parseError;
+        return JsonRPCError::ParseError;
     if (outline.arrayItems > maximumBatchItems)
-        return invalidRequest;
+        return JsonRPCError::InvalidRequest;
     if (outline.values > valueBudget)
-        return parseError;
+        return JsonRPCError::ParseError;
     *value = Json::parse(text, valueBudget);
     const bool isList = value->typeId() == QMetaType::QVariantList;
     if (!value->isValid() || value->typeId() == QMetaType::Nullptr)
-        return parseError;
+        return JsonRPCError::ParseError;
     if ((!isList && value->typeId() != QMetaType::QVariantMap) || (isList && outline.arrayItems == 0))
-        return invalidRequest;
+        return JsonRPCError::InvalidRequest;
     return 0;
 }
 
@@ -188,7 +183,7 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
             qDebug("Invalid JSON-RPC notification.");
             return nullptr;
         }
-        return errorAnswer(invalidRequest, QVariant());
+        return errorAnswer(JsonRPCError::InvalidRequest, QVariant());
     }
 
     const QByteArray key = method.toUtf8() + QByteArray::number(params.size());
@@ -198,7 +193,7 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
             qWarning("failed to find slot %s", qPrintable(method));
             return nullptr;
         }
-        return errorAnswer(methodNotFound, id);
+        return errorAnswer(JsonRPCError::MethodNotFound, id);
     }
 
     const QMetaMethod target = *entry;
@@ -208,7 +203,7 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
             qDebug("Failed to call slot %s", key.constData());
             return nullptr;
         }
-        return errorAnswer(invalidParams, id);
+        return errorAnswer(JsonRPCError::InvalidParams, id);
     }
     if (isNotification)
         return nullptr;

@@ -19,7 +19,7 @@ class Connector : public LocalSocketIpcConnection
 public:
     void connectTo(quint16 port)
     {
-        m_error = 0;
+        m_error = NoLinkError;
         m_errorString.clear();
         setState(Connecting);
         static_cast<QTcpSocket *>(m_device)->connectToHost(QHostAddress::LocalHost, port);
@@ -302,7 +302,7 @@ void tst_IpcConnection::peerClosingIsADisconnection()
     QCOMPARE(connection.state(), IpcConnection::Unconnected);
     QCOMPARE(states.size(), 1);
     // The socket reports the closing as an error before its disconnected().
-    QCOMPARE(connection.error(), 1);
+    QCOMPARE(connection.error(), IpcConnection::DeviceError);
     QVERIFY(!connection.errorString().isEmpty());
     QTest::qWait(20);
     QCOMPARE(disconnected.size(), 1);
@@ -355,7 +355,7 @@ void tst_IpcConnection::callsWhileUnconnectedWaitForTheLink()
     QTRY_COMPARE(client.state(), IpcConnection::Unconnected);
     QPointer<JsonRPCCall> queued(client.call("second"));
     // Going out while the link is down fails what was written and keeps what was queued.
-    QTRY_COMPARE(writtenCode, 3u);
+    QTRY_COMPARE(writtenCode, uint(Error::NotConnected));
     QVERIFY(queued);
 
     client.renewSocket();
@@ -384,7 +384,7 @@ void tst_IpcConnection::refusedConnection()
     QSignalSpy disconnected(&client, &IpcConnection::disconnected);
     client.connectTo(port);
     QTRY_COMPARE(client.state(), IpcConnection::Unconnected);
-    QCOMPARE(client.error(), 1);
+    QCOMPARE(client.error(), IpcConnection::DeviceError);
     QVERIFY(!client.errorString().isEmpty());
     QCOMPARE(disconnected.size(), 0);
 }

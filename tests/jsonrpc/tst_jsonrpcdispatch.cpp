@@ -564,7 +564,7 @@ void tst_JsonRPCDispatch::answerWaitingForRequest()
     JsonRPCCallResponse failed(&failing);
     QVERIFY(failed.isDeferred());
     QSignalSpy ready(&failed, &JsonRPCCallResponse::ready);
-    failing.requestFinished(Error(2, QString()));
+    failing.requestFinished(Error(Error::Timeout, QString()));
     QCOMPARE(ready.size(), 1);
     QVERIFY(!failed.isDeferred());
     QCOMPARE(failed.stringify(), QStringLiteral(R"({"error":{"code":2},"id":null,"jsonrpc":"2.0"})"));

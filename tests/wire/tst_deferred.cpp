@@ -208,8 +208,8 @@ void tst_Deferred::requestDeferred()
     Receiver r2;
     failed.addErrback(&r2, SLOT(errorReady(Error)));
     failed.addCallback(&r2, SLOT(resultReady(QVariant)));
-    timedOut.requestFinished(Error(2, QString()));
-    QCOMPARE(r2.codes, QList<unsigned int> { 2 });
+    timedOut.requestFinished(Error(Error::Timeout, QString()));
+    QCOMPARE(r2.codes, QList<unsigned int> { Error::Timeout });
     QVERIFY(r2.results.isEmpty());
 
     // The adapter lives with its request and releases its handle with it.
