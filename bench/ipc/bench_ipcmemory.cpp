@@ -17,18 +17,6 @@
 
 namespace {
 
-qint64 peakKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // In the child: reads the text from standard input and prints the peak growth in KiB and the seconds of one read.
 int readInChild(const QByteArray &reader)
 {
@@ -36,7 +24,7 @@ int readInChild(const QByteArray &reader)
     if (!input.open(stdin, QIODevice::ReadOnly))
         return 1;
     const QByteArray bytes = input.readAll();
-    const qint64 before = peakKiB();
+    const qint64 before = peakResidentKiB();
     QElapsedTimer elapsed;
     elapsed.start();
     bool readable = false;
@@ -47,7 +35,7 @@ int readInChild(const QByteArray &reader)
         readable = QJsonDocument::fromJson(bytes).toVariant().isValid();
     }
     const double seconds = elapsed.elapsed() / 1000.0;
-    std::printf("%lld %.3f %d\n", peakKiB() - before, seconds, readable ? 1 : 0);
+    std::printf("%lld %.3f %d\n", peakResidentKiB() - before, seconds, readable ? 1 : 0);
     return 0;
 }
 

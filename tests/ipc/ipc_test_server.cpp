@@ -1,11 +1,12 @@
 // A small service on velmorwire for wire-level clients: it listens on 127.0.0.1 (port from the first argument,
 // 0 for any), prints "listening <port>", and answers every connection with the methods below.
+#include "peakmemory.h"
+
 #include "velmorwire/deferred.h"
 #include "velmorwire/error.h"
 #include "velmorwire/localsocketipcconnection.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTimer>
@@ -40,19 +41,7 @@ public Q_SLOTS:
         return deferred;
     }
     void notifyMe(const QString &text) { m_connection->notify("hello", { text }); }
-    // The high-water mark of this process's resident set, in KiB. Not getrusage(): its figure survives exec, so
-    // it would report the peak of whatever process started this one.
-    qint64 peakMemory()
-    {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-        return -1;
-    }
+    qint64 peakMemory() { return peakResidentKiB(); }
     void quit() { QCoreApplication::quit(); }
 
 private:

@@ -1,6 +1,7 @@
 #include "peakmemory.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QtEndian>
@@ -314,4 +315,16 @@ PeakGrowth measurePeakGrowth(
     if (result.failure.isEmpty() && (server.exitStatus() != QProcess::NormalExit || server.exitCode() != 0))
         result.failure = QStringLiteral("the server ended with %1").arg(server.exitCode());
     return result;
+}
+
+qint64 peakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }

@@ -52,6 +52,10 @@ struct PeakGrowth
 PeakGrowth measurePeakGrowth(const QString &serverProgram, const QByteArray &text, int answerCode,
     qint64 addressSpaceLimit = qint64(4) * 1024 * 1024 * 1024);
 
+// The high-water mark of this process's resident set, in KiB, or -1. Not getrusage(): its figure survives exec,
+// so a fresh process would report the peak of whatever process started it.
+qint64 peakResidentKiB();
+
 // The most one packet may add to the receiver's peak: 96 MiB plus three times its size.
 constexpr qint64 peakGrowthBound(qint64 bytes)
 {

@@ -90,6 +90,23 @@ QStringList readPackets(QTcpSocket *socket, int count)
     return packets;
 }
 
+// The accepted end of a loopback link, answering with a Handler as the service would; the client end is raw.
+struct AnsweringEnd
+{
+    Loopback link;
+    std::unique_ptr<LocalSocketIpcConnection> connection;
+    Handler handler;
+
+    bool open()
+    {
+        if (!link.open())
+            return false;
+        connection = std::make_unique<LocalSocketIpcConnection>(link.accepted);
+        connection->setJsonRPCHandler(&handler);
+        return true;
+    }
+};
+
 } // namespace
 
 class tst_IpcConnection : public QObject
@@ -171,23 +188,20 @@ void tst_IpcConnection::packetBytesOnTheWire()
 
 void tst_IpcConnection::kindBitZeroDecides()
 {
-    Loopback link;
-    QVERIFY(link.open());
-    LocalSocketIpcConnection connection(link.accepted);
-    Handler handler;
-    connection.setJsonRPCHandler(&handler);
+    AnsweringEnd end;
+    QVERIFY(end.open());
 
     // Kind 2 is a request; kind 3 is a response, here to a call never made.
-    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 2));
-    QCOMPARE(readPackets(&link.client, 1), QStringList { R"(1 {"id":1,"jsonrpc":"2.0","result":3})" });
+    end.link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 2));
+    QCOMPARE(readPackets(&end.link.client, 1), QStringList { R"(1 {"id":1,"jsonrpc":"2.0","result":3})" });
     QTest::ignoreMessage(QtDebugMsg, "json-rpc data received while nothing expected. ignoring..");
-    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 3));
+    end.link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 3));
     QTest::qWait(50);
-    QCOMPARE(link.client.bytesAvailable(), 0);
+    QCOMPARE(end.link.client.bytesAvailable(), 0);
 
     // A packet of length 1 hands an empty text to the engine as a request.
-    link.send(lengthField(1) + '\0');
-    QCOMPARE(readPackets(&link.client, 1),
+    end.link.send(lengthField(1) + '\0');
+    QCOMPARE(readPackets(&end.link.client, 1),
         QStringList { R"(1 {"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" });
 }
 
@@ -265,15 +279,12 @@ void tst_IpcConnection::valueBudgetOfTheLink()
     QFETCH(int, values);
     QFETCH(QByteArray, answer);
 
-    Loopback link;
-    QVERIFY(link.open());
-    LocalSocketIpcConnection connection(link.accepted);
-    Handler handler;
-    connection.setJsonRPCHandler(&handler);
+    AnsweringEnd end;
+    QVERIFY(end.open());
     QByteArray numbers = QByteArray("0,").repeated(values);
     numbers.chop(1);
-    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"count","params":[[)" + numbers + "]]}"));
-    QCOMPARE(readPackets(&link.client, 1), QStringList { "1 " + QString::fromUtf8(answer) });
+    end.link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"count","params":[[)" + numbers + "]]}"));
+    QCOMPARE(readPackets(&end.link.client, 1), QStringList { "1 " + QString::fromUtf8(answer) });
 }
 
 void tst_IpcConnection::closeEndsWithoutDisconnected()
@@ -320,20 +331,17 @@ void tst_IpcConnection::impossibleLengthEndsTheLink()
 {
     QFETCH(qint32, length);
 
-    Loopback link;
-    QVERIFY(link.open());
-    LocalSocketIpcConnection connection(link.accepted);
-    Handler handler;
-    connection.setJsonRPCHandler(&handler);
-    QSignalSpy disconnected(&connection, &IpcConnection::disconnected);
+    AnsweringEnd end;
+    QVERIFY(end.open());
+    QSignalSpy disconnected(end.connection.get(), &IpcConnection::disconnected);
 
     QTest::ignoreMessage(QtWarningMsg, "Invalid IPC packet. disconnecting");
-    link.send(packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})") + lengthField(length)
+    end.link.send(packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})") + lengthField(length)
         + packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[2]})"));
     QTRY_COMPARE(disconnected.size(), 1);
-    QCOMPARE(connection.state(), IpcConnection::Unconnected);
-    QCOMPARE(handler.received, QStringList { "setProfile 1" });
-    QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(end.connection->state(), IpcConnection::Unconnected);
+    QCOMPARE(end.handler.received, QStringList { "setProfile 1" });
+    QTRY_COMPARE(end.link.client.state(), QAbstractSocket::UnconnectedState);
 }
 
 void tst_IpcConnection::callsWhileUnconnectedWaitForTheLink()
