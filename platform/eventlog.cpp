@@ -1,11 +1,16 @@
 #include "eventlog.h"
+#include "eventlog_p.h"
 
 #include "fieldtext.h"
+#include "filelock.h"
 #include "root.h"
 
 #include <QFile>
 
+#include <atomic>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Velmor {
@@ -14,12 +19,50 @@ namespace EventLog {
 
 namespace {
 
+std::atomic<qint64> limit { DefaultSizeLimit };
+
 QString logPath()
 {
     return rootPath(QStringLiteral("eventlog/Application.log"));
 }
 
+qint64 sizeOf(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? qint64(info.st_size) : -1;
+}
+
+// Drops the oldest whole entries until the log is down to three quarters of the limit, so that trimming, which
+// rewrites the file, happens once per quarter of the limit written, not at every entry.
+void trim(const QString &path, qint64 sizeLimit)
+{
+    const int fd = openFile(path, O_RDONLY, PublicFileMode);
+    if (fd < 0)
+        return;
+    QFile file;
+    QByteArray content;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        content = file.readAll();
+    else
+        ::close(fd);
+    if (content.size() <= sizeLimit)
+        return;
+    const qsizetype keep = sizeLimit / 4 * 3;
+    const qsizetype lineStart = content.indexOf('\n', content.size() - keep - 1) + 1;
+    writeFileAtomically(path, lineStart > 0 ? content.mid(lineStart) : QByteArray(), PublicFileMode);
+}
+
 } // namespace
+
+void setSizeLimit(qint64 bytes)
+{
+    limit = bytes > 0 ? bytes : DefaultSizeLimit;
+}
+
+qint64 sizeLimit()
+{
+    return limit;
+}
 
 QString typeName(Type type)
 {
@@ -44,21 +87,37 @@ bool report(const QString &source, Type type, int id, const QString &text)
         + escapeField(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t') + QString::number(id)
         + QLatin1Char('\t') + escapeField(text.left(text.indexOf(QChar(0)))) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
-    const int fd = ::open(QFile::encodeName(logPath()).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const QString path = logPath();
+    // Appenders share the lock, the trimmer takes it alone: an entry written to the file that the trimmer is about
+    // to replace would be lost.
+    FileLock lock(rootPath(QStringLiteral("eventlog/.lock")), FileLock::Shared, PublicFileMode);
+    // O_APPEND makes each write land whole at the end of the file; a link put in the log's place is not followed.
+    const int fd = openFile(path, O_WRONLY | O_APPEND | O_CREAT, PublicFileMode);
     if (fd < 0)
         return false;
-    // O_APPEND makes each write land whole at the end of the file.
     const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    struct stat info = {};
+    const qint64 size = ::fstat(fd, &info) == 0 ? qint64(info.st_size) : 0;
     ::close(fd);
+    const qint64 sizeLimit = limit;
+    if (size > sizeLimit) {
+        lock.makeExclusive();
+        if (sizeOf(path) > sizeLimit)
+            trim(path, sizeLimit);
+    }
     return written == bytes.size();
 }
 
 QList<Entry> entries()
 {
     QList<Entry> result;
-    QFile file(logPath());
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = openFile(logPath(), O_RDONLY, PublicFileMode);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return result;
+    }
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
         const QStringList fields = QString::fromUtf8(line).split(QLatin1Char('\t'));

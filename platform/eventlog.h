@@ -25,7 +25,8 @@ struct Entry
 };
 
 // Appends one entry with a single write, so entries from several threads and processes never interleave. The
-// text ends at its first zero character, as the system's own call reads it.
+// text ends at its first zero character, as the system's own call reads it. The log is kept under a size limit
+// of 20 MB: past it, the oldest entries are dropped until it is down to three quarters of that.
 bool report(const QString &source, Type type, int id, const QString &text);
 
 // Every readable entry, oldest first; lines that are not entries are skipped.

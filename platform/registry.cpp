@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include "fieldtext.h"
+#include "filelock.h"
 #include "root.h"
 #include "winerror.h"
 
@@ -11,7 +12,6 @@
 #include <functional>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace Velmor {
@@ -29,31 +29,18 @@ struct NamedValue
 struct KeyData
 {
     QString name;
-    quint32 writeFailure = ErrorSuccess;
+    WinError writeFailure = ErrorSuccess;
     QList<NamedValue> values;
 };
 
 // Serialises read-modify-write cycles of key files across threads and processes; readers need no lock because
 // every file is replaced by a rename.
-class WriteLock
+class WriteLock : public FileLock
 {
 public:
     WriteLock()
-        : m_fd(::open(QFile::encodeName(rootPath(QStringLiteral("registry/.lock"))).constData(),
-            O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
-    }
-    ~WriteLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY(WriteLock)
-
-private:
-    int m_fd;
+        : FileLock(rootPath(QStringLiteral("registry/.lock")), FileLock::Exclusive, PrivateFileMode)
+    { }
 };
 
 const char *const hives[]
@@ -96,7 +83,7 @@ QString fileOf(const QStringList &names)
         + QLatin1String(".key");
 }
 
-quint32 parseKey(const QByteArray &bytes, KeyData *data)
+WinError parseKey(const QByteArray &bytes, KeyData *data)
 {
     bool named = false;
     const QList<QStringList> records = parseRecords(bytes);
@@ -107,7 +94,7 @@ quint32 parseKey(const QByteArray &bytes, KeyData *data)
             data->name = record.at(1);
             named = true;
         } else if (kind == QLatin1String("fail-writes") && record.size() == 2) {
-            data->writeFailure = record.at(1).toUInt(&ok);
+            data->writeFailure = WinError(record.at(1).toUInt(&ok));
         } else if (kind == QLatin1String("string") && record.size() == 3) {
             NamedValue entry { record.at(1), Value() };
             entry.value.type = String;
@@ -155,7 +142,7 @@ QByteArray formatKey(const KeyData &data)
     return bytes;
 }
 
-quint32 readFile(const QString &path, KeyData *data)
+WinError readFile(const QString &path, KeyData *data)
 {
     QFile file(path);
     if (!file.exists())
@@ -166,7 +153,7 @@ quint32 readFile(const QString &path, KeyData *data)
 }
 
 // The hive itself is a key without a file: it exists, holds no values and refuses them.
-quint32 loadKey(const QString &key, QStringList *names, KeyData *data)
+WinError loadKey(const QString &key, QStringList *names, KeyData *data)
 {
     if (!splitPath(key, names))
         return ErrorInvalidParameter;
@@ -177,10 +164,11 @@ quint32 loadKey(const QString &key, QStringList *names, KeyData *data)
     return readFile(fileOf(*names), data);
 }
 
-quint32 saveKey(const QStringList &names, const KeyData &data)
+WinError saveKey(const QStringList &names, const KeyData &data)
 {
     const QString path = fileOf(names);
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !writeFileAtomically(path, formatKey(data)))
+    if (!ensureDir(QFileInfo(path).absolutePath(), PublicFolderMode)
+        || !writeFileAtomically(path, formatKey(data), PrivateFileMode))
         return ErrorRegistryIoFailed;
     return ErrorSuccess;
 }
@@ -194,10 +182,15 @@ int indexOfValue(const KeyData &data, const QString &name)
     return -1;
 }
 
-// Loads a key for a change: the key must exist below its hive and carry no write failure mark.
-quint32 loadForChange(const QString &key, QStringList *names, KeyData *data)
+bool isUnreadable(WinError status)
 {
-    const quint32 status = loadKey(key, names, data);
+    return status == ErrorBadDatabase || status == ErrorRegistryIoFailed;
+}
+
+// Loads a key for a change: the key must exist below its hive and carry no write failure mark.
+WinError loadForChange(const QString &key, QStringList *names, KeyData *data)
+{
+    const WinError status = loadKey(key, names, data);
     if (status != ErrorSuccess)
         return status;
     if (names->size() == 1)
@@ -207,29 +200,29 @@ quint32 loadForChange(const QString &key, QStringList *names, KeyData *data)
 
 // Edits a key under the write lock and saves it when change succeeds; a failed change leaves the key as it was.
 // A marked key refuses every change but that of its mark.
-quint32 changeKey(const QString &key, bool honourMark, const std::function<quint32(KeyData &)> &change)
+WinError changeKey(const QString &key, bool honourMark, const std::function<WinError(KeyData &)> &change)
 {
     WriteLock lock;
     QStringList names;
     KeyData data;
-    const quint32 status = honourMark ? loadForChange(key, &names, &data) : loadKey(key, &names, &data);
+    const WinError status = honourMark ? loadForChange(key, &names, &data) : loadKey(key, &names, &data);
     if (status != ErrorSuccess)
         return status;
     if (names.size() == 1)
         return ErrorAccessDenied;
-    const quint32 changed = change(data);
+    const WinError changed = change(data);
     return changed == ErrorSuccess ? saveKey(names, data) : changed;
 }
 
-quint32 storeValue(const QString &key, const QString &name, const Value &value)
+WinError storeValue(const QString &key, const QString &name, const Value &value)
 {
-    return changeKey(key, true, [&](KeyData &data) {
+    return changeKey(key, true, [&](KeyData &data) -> WinError {
         const int index = indexOfValue(data, name);
         if (index < 0)
             data.values.append(NamedValue { name, value });
         else
             data.values[index].value = value;
-        return quint32(ErrorSuccess);
+        return ErrorSuccess;
     });
 }
 
@@ -242,7 +235,7 @@ bool keyExists(const QString &key)
     return loadKey(key, &names, &data) == ErrorSuccess;
 }
 
-quint32 createKey(const QString &key)
+WinError createKey(const QString &key)
 {
     QStringList names;
     if (!splitPath(key, &names))
@@ -253,12 +246,12 @@ quint32 createKey(const QString &key)
     for (int depth = 2; depth <= names.size(); ++depth) {
         const QStringList path = names.mid(0, depth);
         KeyData data;
-        const quint32 status = readFile(fileOf(path), &data);
+        const WinError status = readFile(fileOf(path), &data);
         if (status == ErrorFileNotFound) {
             if (parent.writeFailure != ErrorSuccess)
                 return parent.writeFailure;
             data.name = path.last();
-            const quint32 saved = saveKey(path, data);
+            const WinError saved = saveKey(path, data);
             if (saved != ErrorSuccess)
                 return saved;
         } else if (status != ErrorSuccess) {
@@ -269,13 +262,14 @@ quint32 createKey(const QString &key)
     return ErrorSuccess;
 }
 
-quint32 deleteKey(const QString &key)
+WinError deleteKey(const QString &key)
 {
     WriteLock lock;
     QStringList names;
     KeyData data;
-    const quint32 status = loadForChange(key, &names, &data);
-    if (status != ErrorSuccess)
+    // A key whose file cannot be read carries no mark that could refuse this; deleting it is the way to make it anew.
+    const WinError status = loadForChange(key, &names, &data);
+    if (status != ErrorSuccess && !(isUnreadable(status) && !keyExists(key)))
         return status;
     const QDir children(directoryOf(names));
     if (!children.entryList({ QStringLiteral("*.key") }, QDir::Files | QDir::Hidden).isEmpty())
@@ -286,11 +280,11 @@ quint32 deleteKey(const QString &key)
     return ErrorSuccess;
 }
 
-quint32 queryValue(const QString &key, const QString &name, Value *value)
+WinError queryValue(const QString &key, const QString &name, Value *value)
 {
     QStringList names;
     KeyData data;
-    const quint32 status = loadKey(key, &names, &data);
+    const WinError status = loadKey(key, &names, &data);
     if (status != ErrorSuccess)
         return status;
     const int index = indexOfValue(data, name);
@@ -300,7 +294,7 @@ quint32 queryValue(const QString &key, const QString &name, Value *value)
     return ErrorSuccess;
 }
 
-quint32 setString(const QString &key, const QString &name, const QString &text)
+WinError setString(const QString &key, const QString &name, const QString &text)
 {
     Value value;
     value.type = String;
@@ -308,7 +302,7 @@ quint32 setString(const QString &key, const QString &name, const QString &text)
     return storeValue(key, name, value);
 }
 
-quint32 setMultiString(const QString &key, const QString &name, const QStringList &texts)
+WinError setMultiString(const QString &key, const QString &name, const QStringList &texts)
 {
     // An empty item would end the list early on Windows, which stores the items separated by their terminators.
     if (texts.contains(QString()))
@@ -319,7 +313,7 @@ quint32 setMultiString(const QString &key, const QString &name, const QStringLis
     return storeValue(key, name, value);
 }
 
-quint32 setNumber(const QString &key, const QString &name, quint32 number)
+WinError setNumber(const QString &key, const QString &name, quint32 number)
 {
     Value value;
     value.type = Number;
@@ -327,22 +321,22 @@ quint32 setNumber(const QString &key, const QString &name, quint32 number)
     return storeValue(key, name, value);
 }
 
-quint32 deleteValue(const QString &key, const QString &name)
+WinError deleteValue(const QString &key, const QString &name)
 {
-    return changeKey(key, true, [&](KeyData &data) {
+    return changeKey(key, true, [&](KeyData &data) -> WinError {
         const int index = indexOfValue(data, name);
         if (index < 0)
-            return quint32(ErrorFileNotFound);
+            return ErrorFileNotFound;
         data.values.removeAt(index);
-        return quint32(ErrorSuccess);
+        return ErrorSuccess;
     });
 }
 
-quint32 subKeyNames(const QString &key, QStringList *names)
+WinError subKeyNames(const QString &key, QStringList *names)
 {
     QStringList path;
     KeyData data;
-    const quint32 status = loadKey(key, &path, &data);
+    const WinError status = loadKey(key, &path, &data);
     if (status != ErrorSuccess)
         return status;
     const QDir children(directoryOf(path));
@@ -350,23 +344,21 @@ quint32 subKeyNames(const QString &key, QStringList *names)
     const QStringList files = children.entryList({ QStringLiteral("*.key") }, QDir::Files | QDir::Hidden);
     for (const QString &file : files) {
         KeyData child;
-        const quint32 childStatus = readFile(children.filePath(file), &child);
-        if (childStatus == ErrorFileNotFound)
-            continue; // deleted meanwhile
-        if (childStatus != ErrorSuccess)
-            return childStatus;
-        names->append(child.name);
+        const WinError childStatus = readFile(children.filePath(file), &child);
+        // Deleted meanwhile, or unreadable: one broken key must not hide its siblings.
+        if (childStatus == ErrorSuccess)
+            names->append(child.name);
     }
     std::sort(names->begin(), names->end(),
         [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return ErrorSuccess;
 }
 
-quint32 valueNames(const QString &key, QStringList *names)
+WinError valueNames(const QString &key, QStringList *names)
 {
     QStringList path;
     KeyData data;
-    const quint32 status = loadKey(key, &path, &data);
+    const WinError status = loadKey(key, &path, &data);
     if (status != ErrorSuccess)
         return status;
     names->clear();
@@ -375,11 +367,11 @@ quint32 valueNames(const QString &key, QStringList *names)
     return ErrorSuccess;
 }
 
-quint32 setWriteFailure(const QString &key, quint32 status)
+WinError setWriteFailure(const QString &key, WinError status)
 {
-    return changeKey(key, false, [status](KeyData &data) {
+    return changeKey(key, false, [status](KeyData &data) -> WinError {
         data.writeFailure = status;
-        return quint32(ErrorSuccess);
+        return ErrorSuccess;
     });
 }
 

@@ -1,6 +1,8 @@
 #ifndef VELMOR_PLATFORM_REGISTRY_H
 #define VELMOR_PLATFORM_REGISTRY_H
 
+#include "winerror.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,24 +29,25 @@ struct Value
 bool keyExists(const QString &key);
 
 // Opens the key, creating it and its missing parents; a key that exists already is left as it is.
-quint32 createKey(const QString &key);
+WinError createKey(const QString &key);
 
-// Deletes a key that has no subkeys.
-quint32 deleteKey(const QString &key);
+// Deletes a key that has no subkeys, also one whose file cannot be read.
+WinError deleteKey(const QString &key);
 
-quint32 queryValue(const QString &key, const QString &name, Value *value);
-quint32 setString(const QString &key, const QString &name, const QString &text);
-quint32 setMultiString(const QString &key, const QString &name, const QStringList &texts);
-quint32 setNumber(const QString &key, const QString &name, quint32 number);
-quint32 deleteValue(const QString &key, const QString &name);
+WinError queryValue(const QString &key, const QString &name, Value *value);
+WinError setString(const QString &key, const QString &name, const QString &text);
+WinError setMultiString(const QString &key, const QString &name, const QStringList &texts);
+WinError setNumber(const QString &key, const QString &name, quint32 number);
+WinError deleteValue(const QString &key, const QString &name);
 
-// Names as they were created; subkeys sorted without regard to case, values in the order they were created.
-quint32 subKeyNames(const QString &key, QStringList *names);
-quint32 valueNames(const QString &key, QStringList *names);
+// Names as they were created; subkeys sorted without regard to case, values in the order they were created. A
+// subkey whose file cannot be read is left out; it can still be deleted, and then made again.
+WinError subKeyNames(const QString &key, QStringList *names);
+WinError valueNames(const QString &key, QStringList *names);
 
 // Marks an existing key so that every later change of it (values, subkeys, deletion) fails with status, the way
 // a key with a restrictive access list refuses writes with ErrorAccessDenied; 0 lifts the mark.
-quint32 setWriteFailure(const QString &key, quint32 status);
+WinError setWriteFailure(const QString &key, WinError status);
 
 } // namespace Registry
 } // namespace Platform

@@ -1,6 +1,8 @@
 #include "servicecontrolendpoint.h"
 
 #include "eventlog.h"
+#include "root.h"
+#include "servicemanager_p.h"
 #include "winerror.h"
 
 #include <QCoreApplication>
@@ -8,8 +10,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace Velmor {
@@ -40,27 +42,60 @@ ServiceControlEndpoint::~ServiceControlEndpoint()
 
 bool ServiceControlEndpoint::listen()
 {
-    // The lock lives as long as the process holds it, so a crashed service never blocks the next start.
-    m_lockFd = ::open(
-        QFile::encodeName(ServiceManager::lockFilePath(m_name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // The lock lives as long as the process holds it, so a crashed service never blocks the next start. It is an
+    // open file description's lock: other descriptors of this process that open and close the file keep it.
+    m_lockFd = openFile(ServiceManager::lockFilePath(m_name), O_RDWR | O_CREAT, PublicFileMode);
     if (m_lockFd < 0) {
         m_error = ErrorAccessDenied;
         return false;
     }
-    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(m_lockFd, F_OFD_SETLK, &lock) != 0) {
         ::close(m_lockFd);
         m_lockFd = -1;
         m_error = ErrorServiceAlreadyRunning;
         return false;
     }
-    // Holding the lock, any socket file left behind belongs to an instance that is gone.
-    const QString path = ServiceManager::controlSocketPath(m_name);
-    QLocalServer::removeServer(path);
-    if (!m_server->listen(path)) {
+    if (!listenOnSocket()) {
         m_error = ErrorAccessDenied;
         return false;
     }
+    writeRecord();
     return true;
+}
+
+bool ServiceControlEndpoint::listenOnSocket()
+{
+    const QString path = ServiceManager::controlSocketPath(m_name);
+    const QString folder = ServiceManager::controlSocketFolder();
+    if (!ensureDir(folder, PrivateFolderMode)) {
+        m_errorString = QStringLiteral("The control socket %1 cannot be made: the folder %2 is not a private folder "
+                                       "of this user (%3)")
+                            .arg(path, folder, qt_error_string(errno));
+        return false;
+    }
+    // Holding the lock, any socket file left behind belongs to an instance that is gone.
+    QLocalServer::removeServer(path);
+    if (!m_server->listen(path)) {
+        m_errorString = QStringLiteral("The control socket %1 cannot be made: %2").arg(path, m_server->errorString());
+        return false;
+    }
+    m_socketPath = path;
+    return true;
+}
+
+void ServiceControlEndpoint::writeRecord()
+{
+    if (m_lockFd < 0)
+        return;
+    ServiceRecord record;
+    record.pid = QCoreApplication::applicationPid();
+    record.state = m_state;
+    record.socketPath = m_socketPath;
+    const QByteArray bytes = formatServiceRecord(record);
+    [[maybe_unused]] const ssize_t written = ::pwrite(m_lockFd, bytes.constData(), size_t(bytes.size()), 0);
 }
 
 void ServiceControlEndpoint::setState(ServiceState state)
@@ -68,6 +103,7 @@ void ServiceControlEndpoint::setState(ServiceState state)
     if (m_state == state)
         return;
     m_state = state;
+    writeRecord();
     ServiceManager::reportState(m_name, state);
 }
 
@@ -82,7 +118,7 @@ void ServiceControlEndpoint::server_newConnection()
     }
 }
 
-quint32 ServiceControlEndpoint::check(quint32 control) const
+WinError ServiceControlEndpoint::check(quint32 control) const
 {
     const bool pending = m_state == ServiceState::StartPending || m_state == ServiceState::StopPending;
     if (control == ControlInterrogate)
@@ -113,7 +149,7 @@ void ServiceControlEndpoint::answer(QLocalSocket *socket)
     while (socket->canReadLine()) {
         bool ok = false;
         const quint32 control = socket->readLine().trimmed().toUInt(&ok);
-        const quint32 status = ok ? check(control) : ErrorInvalidParameter;
+        const WinError status = ok ? check(control) : ErrorInvalidParameter;
         if (status == ErrorSuccess && control != ControlInterrogate) {
             QString what;
             switch (control) {

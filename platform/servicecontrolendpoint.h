@@ -14,9 +14,9 @@ namespace Velmor {
 namespace Platform {
 
 // The service's side of the service manager: while the service runs, its process holds the service's lock
-// file and answers controls on the control socket, on the thread that owns this object. Controls the service
-// does not accept are refused here with the manager's statuses; accepted ones go to the handler, and the
-// answer is sent once the handler has returned.
+// file, keeps its state there, and answers controls on the control socket, on the thread that owns this object.
+// Controls the service does not accept are refused here with the manager's statuses; accepted ones go to the handler,
+// and the answer is sent once the handler has returned.
 class ServiceControlEndpoint : public QObject
 {
     Q_OBJECT
@@ -27,9 +27,11 @@ public:
     explicit ServiceControlEndpoint(const QString &serviceName, QObject *parent = nullptr);
     ~ServiceControlEndpoint() override;
 
-    // False with a Windows status in error() when another process runs the service or the socket cannot be made.
+    // False with a Windows status in error() when another process runs the service or the socket cannot be made;
+    // in the latter case errorString() says why.
     bool listen();
-    quint32 error() const { return m_error; }
+    WinError error() const { return m_error; }
+    QString errorString() const { return m_errorString; }
 
     void setAcceptedControls(quint32 controls) { m_acceptedControls = controls; }
     void setHandler(const Handler &handler) { m_handler = handler; }
@@ -41,12 +43,16 @@ public:
 private:
     void server_newConnection();
     void answer(QLocalSocket *socket);
-    quint32 check(quint32 control) const;
+    WinError check(quint32 control) const;
+    bool listenOnSocket();
+    void writeRecord();
 
     QString m_name;
     QLocalServer *m_server;
     int m_lockFd = -1;
-    quint32 m_error = 0;
+    WinError m_error = ErrorSuccess;
+    QString m_errorString;
+    QString m_socketPath;
     quint32 m_acceptedControls = AcceptStop;
     ServiceState m_state = ServiceState::StartPending;
     Handler m_handler;

@@ -1,18 +1,18 @@
 #include "servicemanager.h"
+#include "servicemanager_p.h"
 
 #include "eventlog.h"
 #include "fieldtext.h"
 #include "root.h"
 #include "winerror.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QTemporaryFile>
 #include <QThread>
 
 #include <cerrno>
@@ -22,6 +22,32 @@
 
 namespace Velmor {
 namespace Platform {
+QByteArray formatServiceRecord(const ServiceRecord &record)
+{
+    QByteArray bytes = QByteArray::number(record.pid) + ' ' + QByteArray::number(quint32(record.state)) + ' '
+        + QFile::encodeName(record.socketPath) + '\n';
+    return bytes.leftJustified(ServiceRecordSize, ' ', true);
+}
+
+bool parseServiceRecord(const QByteArray &bytes, ServiceRecord *record)
+{
+    const qsizetype end = bytes.indexOf('\n');
+    if (end < 0)
+        return false;
+    const QByteArray line = bytes.left(end);
+    const qsizetype first = line.indexOf(' ');
+    const qsizetype second = line.indexOf(' ', first + 1);
+    if (first < 0 || second < 0)
+        return false;
+    bool pidOk = false;
+    bool stateOk = false;
+    record->pid = line.left(first).toLongLong(&pidOk);
+    const quint32 state = line.mid(first + 1, second - first - 1).toUInt(&stateOk);
+    record->socketPath = QFile::decodeName(line.mid(second + 1));
+    record->state = ServiceState(state);
+    return pidOk && stateOk && state >= quint32(ServiceState::Stopped) && state <= quint32(ServiceState::Paused);
+}
+
 namespace ServiceManager {
 
 namespace {
@@ -97,22 +123,11 @@ bool parseRegistration(const QByteArray &bytes, ServiceRegistration *r)
     return !r->name.isEmpty();
 }
 
-// Creates the file only when no registration of that name exists: link() fails on an existing target, so two
-// installers racing each other cannot both succeed.
-quint32 createExclusively(const QString &path, const QByteArray &bytes)
-{
-    // The temporary file is made with mode 0600 and the link keeps it: registrations may hold a password.
-    QTemporaryFile file(QFileInfo(path).absolutePath() + QLatin1String("/.new-XXXXXX"));
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
-        return ErrorAccessDenied;
-    if (::link(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        return errno == EEXIST ? ErrorServiceExists : ErrorAccessDenied;
-    return ErrorSuccess;
-}
-
 QString standInStatePath(const QString &name);
 
-void seedMachineServices()
+// The machine's own services, as the first run of any program makes them. Every call makes what is missing: a kill
+// at any moment of that first run must not lose one of them for good.
+void repairMachineServices(const QString &directory)
 {
     ServiceRegistration dnsClient;
     dnsClient.name = QStringLiteral("Dnscache");
@@ -122,16 +137,19 @@ void seedMachineServices()
     dnsClient.type = ServiceRegistration::SharedProcess;
     dnsClient.startType = ServiceRegistration::AutomaticStart;
     dnsClient.standIn = true;
-    if (createService(dnsClient) == ErrorSuccess)
-        writeFileAtomically(standInStatePath(dnsClient.name), "running\n");
+    const QString base = directory + QLatin1Char('/') + dnsClient.name.toLower();
+    // Each file is made only where none is, so a repair never undoes a change another process made meanwhile.
+    if (!QFileInfo::exists(base + QLatin1String(".service")))
+        createFileAtomically(base + QLatin1String(".service"), formatRegistration(dnsClient), PrivateFileMode);
+    if (!QFileInfo::exists(base + QLatin1String(".state")))
+        createFileAtomically(base + QLatin1String(".state"), "running\n", PublicFileMode);
 }
 
-// The machine's own services are registered by whoever makes the services directory first.
 QString servicesDirectory()
 {
     const QString directory = rootPath(QStringLiteral("services"));
-    if (!QFileInfo::exists(directory) && QDir().mkdir(directory))
-        seedMachineServices();
+    if (ensureDir(directory, PublicFolderMode))
+        repairMachineServices(directory);
     return directory;
 }
 
@@ -158,20 +176,59 @@ bool isProcessAlive(qint64 pid)
     return end < 0 || line.mid(end + 2, 1) != "Z";
 }
 
+// What the lock file of a service tells: whether a process holds it, and that process's record.
+WinError readServiceLock(const QString &name, bool *held, ServiceRecord *record)
+{
+    *held = false;
+    const int fd = openFile(lockFilePath(name), O_RDONLY, PublicFileMode);
+    if (fd < 0)
+        return errno == ENOENT ? ErrorSuccess : ErrorAccessDenied;
+    // Asking whether a lock could be placed places none, so this never gets in the way of a service's start.
+    struct flock lock = {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    WinError status = ErrorSuccess;
+    if (::fcntl(fd, F_OFD_GETLK, &lock) != 0) {
+        status = ErrorAccessDenied;
+    } else if (lock.l_type != F_UNLCK) {
+        *held = true;
+        // The record is rewritten in place as the state changes: a read that meets half a write reads again.
+        QByteArray bytes(ServiceRecordSize, '\0');
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const ssize_t size = ::pread(fd, bytes.data(), size_t(bytes.size()), 0);
+            if (size > 0 && parseServiceRecord(bytes.left(size), record))
+                break;
+            *record = ServiceRecord();
+            record->state = ServiceState::StartPending;
+            QThread::yieldCurrentThread();
+        }
+    }
+    ::close(fd);
+    return status;
+}
+
 struct Answer
 {
-    quint32 status = ErrorSuccess;
+    WinError status = ErrorSuccess;
     ServiceState state = ServiceState::Stopped;
     qint64 pid = 0;
 };
 
 // One request and its answer line "<status> <state> <pid>" on the service's control socket.
-quint32 exchange(
+WinError exchange(
     QLocalSocket &socket, const QString &name, quint32 control, const QDeadlineTimer &deadline, Answer *answer)
 {
-    socket.connectToServer(controlSocketPath(name));
-    if (!socket.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 0))))
+    // The service names its socket in its lock file: the socket's folder depends on the service's user.
+    bool held = false;
+    ServiceRecord record;
+    const WinError status = readServiceLock(name, &held, &record);
+    if (status != ErrorSuccess)
+        return status;
+    if (!held || record.socketPath.isEmpty())
         return ErrorServiceNotActive;
+    socket.connectToServer(record.socketPath);
+    if (!socket.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 0))))
+        return socket.error() == QLocalSocket::SocketAccessError ? ErrorAccessDenied : ErrorServiceNotActive;
     socket.write(QByteArray::number(control) + '\n');
     while (!socket.canReadLine()) {
         if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
@@ -180,36 +237,55 @@ quint32 exchange(
     const QList<QByteArray> fields = socket.readLine().trimmed().split(' ');
     bool statusOk = false, stateOk = false, pidOk = false;
     if (fields.size() == 3) {
-        answer->status = fields.at(0).toUInt(&statusOk);
+        answer->status = WinError(fields.at(0).toUInt(&statusOk));
         answer->state = ServiceState(fields.at(1).toUInt(&stateOk));
         answer->pid = fields.at(2).toLongLong(&pidOk);
     }
     return statusOk && stateOk && pidOk ? ErrorSuccess : ErrorInvalidData;
 }
 
-quint32 changeStandIn(const ServiceRegistration &registration, ServiceState wanted)
+WinError changeStandIn(const ServiceRegistration &registration, ServiceState wanted)
 {
     ServiceState state = ServiceState::Stopped;
     queryState(registration.name, &state);
     if (state == wanted)
         return wanted == ServiceState::Running ? ErrorServiceAlreadyRunning : ErrorServiceNotActive;
     const bool running = wanted == ServiceState::Running;
-    if (!writeFileAtomically(standInStatePath(registration.name), running ? "running\n" : "stopped\n"))
+    if (!writeFileAtomically(standInStatePath(registration.name), running ? "running\n" : "stopped\n", PublicFileMode))
         return ErrorAccessDenied;
     const QByteArray entry = formatRecord({ QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
         running ? QStringLiteral("start") : QStringLiteral("stop") });
-    QFile history(servicePath(registration.name, ".history"));
-    if (history.open(QIODevice::WriteOnly | QIODevice::Append))
-        history.write(entry);
+    const int history
+        = openFile(servicePath(registration.name, ".history"), O_WRONLY | O_APPEND | O_CREAT, PublicFileMode);
+    if (history >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(history, entry.constData(), size_t(entry.size()));
+        ::close(history);
+    }
     reportState(registration.name, wanted);
     return ErrorSuccess;
 }
 
 } // namespace
 
+QString controlSocketFolder()
+{
+    // Short enough that the longest socket path, with the temporary name Qt binds first, stays within the 108
+    // bytes of a socket address.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.startsWith(QLatin1Char('/')) && runtime.size() <= 48)
+        return runtime + QLatin1String("/velmor");
+    if (::geteuid() == 0)
+        return QStringLiteral("/run/velmor");
+    return QStringLiteral("/tmp/velmor-%1").arg(::geteuid());
+}
+
 QString controlSocketPath(const QString &name)
 {
-    return servicePath(name, ".sock");
+    // Named after the root and the service, so two roots never share a socket, whatever the length of their paths.
+    const QByteArray root = QFile::encodeName(QFileInfo(rootPath()).canonicalFilePath());
+    const QByteArray digest
+        = QCryptographicHash::hash(root + '\0' + name.toLower().toUtf8(), QCryptographicHash::Sha256).toHex();
+    return controlSocketFolder() + QLatin1Char('/') + QLatin1String(digest.left(32));
 }
 
 QString lockFilePath(const QString &name)
@@ -237,16 +313,20 @@ void reportState(const QString &name, ServiceState state)
         QStringLiteral("The %1 service entered the %2 state.").arg(name, QLatin1String(word)));
 }
 
-quint32 createService(const ServiceRegistration &registration)
+WinError createService(const ServiceRegistration &registration)
 {
     if (!isValidName(registration.name))
         return ErrorInvalidName;
     if (registration.program.isEmpty() && !registration.standIn)
         return ErrorInvalidParameter;
-    return createExclusively(servicePath(registration.name, ".service"), formatRegistration(registration));
+    // Two installers racing each other cannot both succeed. The registration may hold a password.
+    if (createFileAtomically(
+            servicePath(registration.name, ".service"), formatRegistration(registration), PrivateFileMode))
+        return ErrorSuccess;
+    return errno == EEXIST ? ErrorServiceExists : ErrorAccessDenied;
 }
 
-quint32 deleteService(const QString &name)
+WinError deleteService(const QString &name)
 {
     if (!isValidName(name))
         return ErrorInvalidName;
@@ -259,7 +339,7 @@ quint32 deleteService(const QString &name)
     return ErrorSuccess;
 }
 
-quint32 queryConfig(const QString &name, ServiceRegistration *registration)
+WinError queryConfig(const QString &name, ServiceRegistration *registration)
 {
     if (!isValidName(name))
         return ErrorInvalidName;
@@ -272,39 +352,42 @@ quint32 queryConfig(const QString &name, ServiceRegistration *registration)
     return parseRegistration(file.readAll(), registration) ? ErrorSuccess : ErrorInvalidData;
 }
 
-quint32 queryState(const QString &name, ServiceState *state, qint64 *pid)
+WinError queryState(const QString &name, ServiceState *state, qint64 *pid)
 {
-    ServiceRegistration registration;
-    const quint32 status = queryConfig(name, &registration);
-    if (status != ErrorSuccess)
-        return status;
+    if (!isValidName(name))
+        return ErrorInvalidName;
     if (pid)
         *pid = 0;
+    // A live lock answers without the service's main thread, which may be busy for long.
+    bool held = false;
+    ServiceRecord record;
+    const WinError status = readServiceLock(name, &held, &record);
+    if (status != ErrorSuccess)
+        return status;
+    if (held) {
+        *state = record.state;
+        if (pid)
+            *pid = record.pid;
+        return ErrorSuccess;
+    }
+    ServiceRegistration registration;
+    const WinError read = queryConfig(name, &registration);
+    *state = ServiceState::Stopped;
+    // Whether a registration that cannot be read is one of the machine's own services is unknown, and so is its state.
+    if (read != ErrorSuccess)
+        return read == ErrorInvalidData ? ErrorSuccess : read;
     if (registration.standIn) {
         QFile file(standInStatePath(name));
-        const bool running = file.open(QIODevice::ReadOnly) && file.readAll().trimmed() == "running";
-        *state = running ? ServiceState::Running : ServiceState::Stopped;
-        return ErrorSuccess;
+        if (file.open(QIODevice::ReadOnly) && file.readAll().trimmed() == "running")
+            *state = ServiceState::Running;
     }
-    QLocalSocket socket;
-    Answer answer;
-    const quint32 exchanged = exchange(socket, name, ControlInterrogate, QDeadlineTimer(30000), &answer);
-    if (exchanged == ErrorServiceNotActive) {
-        *state = ServiceState::Stopped;
-        return ErrorSuccess;
-    }
-    if (exchanged != ErrorSuccess)
-        return exchanged;
-    *state = answer.state;
-    if (pid)
-        *pid = answer.pid;
     return ErrorSuccess;
 }
 
-quint32 startService(const QString &name, int timeoutMs)
+WinError startService(const QString &name, int timeoutMs)
 {
     ServiceRegistration registration;
-    quint32 status = queryConfig(name, &registration);
+    WinError status = queryConfig(name, &registration);
     if (status != ErrorSuccess)
         return status;
     if (registration.standIn)
@@ -330,11 +413,11 @@ quint32 startService(const QString &name, int timeoutMs)
 
     const QDeadlineTimer deadline(timeoutMs);
     forever {
-        QLocalSocket socket;
-        Answer answer;
-        if (exchange(socket, name, ControlInterrogate, deadline, &answer) == ErrorSuccess
-            && answer.state != ServiceState::StartPending)
-            return answer.state == ServiceState::Stopped ? ErrorProcessAborted : ErrorSuccess;
+        bool held = false;
+        ServiceRecord record;
+        if (readServiceLock(name, &held, &record) == ErrorSuccess && held && record.pid == pid
+            && record.state != ServiceState::StartPending)
+            return record.state == ServiceState::Stopped ? ErrorProcessAborted : ErrorSuccess;
         if (!isProcessAlive(pid))
             return ErrorProcessAborted;
         if (deadline.hasExpired())
@@ -343,10 +426,10 @@ quint32 startService(const QString &name, int timeoutMs)
     }
 }
 
-quint32 controlService(const QString &name, quint32 control, int timeoutMs)
+WinError controlService(const QString &name, quint32 control, int timeoutMs)
 {
     ServiceRegistration registration;
-    const quint32 status = queryConfig(name, &registration);
+    const WinError status = queryConfig(name, &registration);
     if (status != ErrorSuccess)
         return status;
     const bool isUserControl = control >= FirstUserControl && control <= LastUserControl;
@@ -366,7 +449,7 @@ quint32 controlService(const QString &name, quint32 control, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     Answer answer;
-    const quint32 exchanged = exchange(socket, name, control, deadline, &answer);
+    const WinError exchanged = exchange(socket, name, control, deadline, &answer);
     if (exchanged != ErrorSuccess)
         return exchanged;
     if (answer.status != ErrorSuccess || control != ControlStop)

@@ -1,6 +1,8 @@
 #ifndef VELMOR_PLATFORM_SERVICEMANAGER_H
 #define VELMOR_PLATFORM_SERVICEMANAGER_H
 
+#include "winerror.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -48,29 +50,35 @@ enum ServiceControl : quint32 {
     LastUserControl = 255,
 };
 
-// The service manager stand-in. Calls return a Windows status (winerror.h). A running service answers on its
-// control socket, <root>/services/<name>.sock, which ServiceControlEndpoint serves in the service's process.
-// The machine's DNS client ("Dnscache") is registered as a stand-in when the services directory is first made;
-// its starts and stops are recorded in standInHistory().
+// The service manager stand-in. Calls return a Windows status. A running service holds its lock file,
+// <root>/services/<name>.lock, which tells its process, its state and its control socket, and answers controls on
+// that socket; ServiceControlEndpoint does both in the service's process. The machine's DNS client ("Dnscache") is
+// a registered stand-in, made again by any call that finds it missing; its starts and stops are recorded in
+// standInHistory().
 namespace ServiceManager {
 
-quint32 createService(const ServiceRegistration &registration);
-quint32 deleteService(const QString &name);
-quint32 queryConfig(const QString &name, ServiceRegistration *registration);
+WinError createService(const ServiceRegistration &registration);
+WinError deleteService(const QString &name);
+// ErrorAccessDenied for a registration the caller may not read, ErrorInvalidData for one that is malformed.
+WinError queryConfig(const QString &name, ServiceRegistration *registration);
 
-// Stopped when no process answers on the control socket. pid may be null.
-quint32 queryState(const QString &name, ServiceState *state, qint64 *pid = nullptr);
+// From the service's lock, without waiting for the service: stopped when no process holds it. ErrorAccessDenied
+// when the caller may not read the lock, or may not read the registration of a service that does not run. pid may
+// be null.
+WinError queryState(const QString &name, ServiceState *state, qint64 *pid = nullptr);
 
 // Runs the registered command line, as the service manager does, without start parameters, and waits until
 // the service reports that it runs.
-quint32 startService(const QString &name, int timeoutMs = 30000);
+WinError startService(const QString &name, int timeoutMs = 30000);
 
 // Sends a control and waits for the service's answer; after ControlStop it also waits until the process ended.
-quint32 controlService(const QString &name, quint32 control, int timeoutMs = 30000);
+WinError controlService(const QString &name, quint32 control, int timeoutMs = 30000);
 
 // "start" and "stop", one per change of a stand-in's state, oldest first.
 QStringList standInHistory(const QString &name);
 
+// Where this process binds the service's control socket: a name derived from the root and the service, in a private
+// folder of the user, so the path fits a socket address whatever the root's length.
 QString controlSocketPath(const QString &name);
 QString lockFilePath(const QString &name);
 

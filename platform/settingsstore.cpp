@@ -2,8 +2,13 @@
 
 #include "root.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Velmor {
 namespace Platform {
@@ -15,6 +20,24 @@ void useRootSettings()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     // The system scope is read as a fallback; it must not reach the computer's own /etc/xdg.
     QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, settings + QLatin1String("/system"));
+    // Not through a QSettings object: the first one to read a store is the one whose status() tells whether it read
+    // cleanly, and that must be the program's own.
+    const QString organisation = QCoreApplication::organizationName();
+    const QString application = QCoreApplication::applicationName();
+    if (!organisation.isEmpty() && !application.isEmpty())
+        prepareSettingsFile(
+            settings + QLatin1Char('/') + organisation + QLatin1Char('/') + application + QLatin1String(".ini"));
+}
+
+bool prepareSettingsFile(const QString &fileName)
+{
+    if (!ensureDir(QFileInfo(fileName).absolutePath(), PublicFolderMode))
+        return false;
+    const int fd = openFile(fileName, O_RDONLY | O_CREAT, PrivateFileMode);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 QString settingText(const QSettings &settings, const QString &key, const QString &defaultValue)

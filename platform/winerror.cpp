@@ -63,15 +63,15 @@ QString winErrorText(quint32 code)
 }
 
 namespace {
-thread_local quint32 threadLastError = ErrorSuccess;
+thread_local WinError threadLastError = ErrorSuccess;
 }
 
-quint32 lastError()
+WinError lastError()
 {
     return threadLastError;
 }
 
-void setLastError(quint32 code)
+void setLastError(WinError code)
 {
     threadLastError = code;
 }

@@ -39,8 +39,8 @@ QString winErrorText(quint32 code);
 
 // The calling thread's last error, as GetLastError and SetLastError keep it: the stand-ins set it where the
 // Windows call they replace would.
-quint32 lastError();
-void setLastError(quint32 code);
+WinError lastError();
+void setLastError(WinError code);
 
 } // namespace Platform
 

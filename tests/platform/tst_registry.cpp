@@ -33,6 +33,7 @@ private Q_SLOTS:
     void markedKeyRefusesWrites_data();
     void markedKeyRefusesWrites();
     void corruptKeyFileIsReported();
+    void corruptKeyHidesNoSibling();
     void concurrentWritersLoseNothing();
 
 private:
@@ -43,7 +44,7 @@ void tst_Registry::init()
 {
     m_root.reset(new QTemporaryDir);
     qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
-    QCOMPARE(Registry::createKey(adapter), 0u);
+    QCOMPARE(Registry::createKey(adapter), ErrorSuccess);
 }
 
 void tst_Registry::cleanup()
@@ -88,65 +89,66 @@ void tst_Registry::valuesKeepTypeAndContent()
         status = Registry::setNumber(adapter, "Value", number);
         break;
     }
-    QCOMPARE(status, 0u);
+    QCOMPARE(status, ErrorSuccess);
     Registry::setString(adapter, "After", "still here");
 
     Registry::Value value;
-    QCOMPARE(Registry::queryValue(adapter, "Value", &value), 0u);
+    QCOMPARE(Registry::queryValue(adapter, "Value", &value), ErrorSuccess);
     QCOMPARE(int(value.type), type);
     QCOMPARE(value.text, text);
     QCOMPARE(value.texts, texts);
     QCOMPARE(value.number, number);
-    QCOMPARE(Registry::queryValue(adapter, "After", &value), 0u);
+    QCOMPARE(Registry::queryValue(adapter, "After", &value), ErrorSuccess);
     QCOMPARE(value.text, QStringLiteral("still here"));
 }
 
 void tst_Registry::namesIgnoreCase()
 {
-    QCOMPARE(Registry::setString(adapter, "NameServer", "1.1.1.1"), 0u);
+    QCOMPARE(Registry::setString(adapter, "NameServer", "1.1.1.1"), ErrorSuccess);
     const QString otherCase = adapter.toLower().replace("hkey_local_machine", "HKEY_local_MACHINE");
     QVERIFY(Registry::keyExists(otherCase));
-    QCOMPARE(Registry::setString(otherCase, "NAMESERVER", "9.9.9.9"), 0u);
+    QCOMPARE(Registry::setString(otherCase, "NAMESERVER", "9.9.9.9"), ErrorSuccess);
 
     Registry::Value value;
-    QCOMPARE(Registry::queryValue(adapter, "nameserver", &value), 0u);
+    QCOMPARE(Registry::queryValue(adapter, "nameserver", &value), ErrorSuccess);
     QCOMPARE(value.text, QStringLiteral("9.9.9.9"));
     QStringList names;
-    QCOMPARE(Registry::valueNames(adapter, &names), 0u);
+    QCOMPARE(Registry::valueNames(adapter, &names), ErrorSuccess);
     QCOMPARE(names, QStringList { "NameServer" });
-    QCOMPARE(Registry::subKeyNames("HKEY_LOCAL_MACHINE\\system\\currentcontrolset\\SERVICES\\tcpip", &names), 0u);
+    QCOMPARE(
+        Registry::subKeyNames("HKEY_LOCAL_MACHINE\\system\\currentcontrolset\\SERVICES\\tcpip", &names), ErrorSuccess);
     QCOMPARE(names, QStringList { "Parameters" });
 }
 
 void tst_Registry::enumeration()
 {
     for (const char *name : { "b", "C", "a.key", "A", "a.d" })
-        QCOMPARE(Registry::createKey(interfaces + "\\" + name), 0u);
+        QCOMPARE(Registry::createKey(interfaces + "\\" + name), ErrorSuccess);
     QStringList names;
-    QCOMPARE(Registry::subKeyNames(interfaces, &names), 0u);
+    QCOMPARE(Registry::subKeyNames(interfaces, &names), ErrorSuccess);
     QCOMPARE(names, QStringList({ "A", "a.d", "a.key", "b", "C", "{6A1F0C2E-0000-4000-8000-000000000001}" }));
 
     Registry::setString(adapter, "NameServer", "");
     Registry::setNumber(adapter, "EnableDHCP", 1);
     Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1" });
     Registry::setNumber(adapter, "EnableDHCP", 0);
-    QCOMPARE(Registry::valueNames(adapter, &names), 0u);
+    QCOMPARE(Registry::valueNames(adapter, &names), ErrorSuccess);
     QCOMPARE(names, QStringList({ "NameServer", "EnableDHCP", "DefaultGateway" }));
 
-    QCOMPARE(Registry::subKeyNames("HKEY_CURRENT_USER", &names), 0u);
+    QCOMPARE(Registry::subKeyNames("HKEY_CURRENT_USER", &names), ErrorSuccess);
     QCOMPARE(names, QStringList());
 }
 
 void tst_Registry::missingKeysAndValues()
 {
     Registry::Value value;
-    QCOMPARE(Registry::queryValue(adapter, "NameServer", &value), quint32(ErrorFileNotFound));
-    QCOMPARE(Registry::queryValue(adapter + "\\Missing", "NameServer", &value), quint32(ErrorFileNotFound));
-    QCOMPARE(Registry::setString(adapter + "\\Missing", "NameServer", "1.1.1.1"), quint32(ErrorFileNotFound));
-    QCOMPARE(Registry::deleteValue(adapter, "NameServer"), quint32(ErrorFileNotFound));
-    QCOMPARE(Registry::deleteKey(adapter + "\\Missing"), quint32(ErrorFileNotFound));
+    QCOMPARE(Registry::queryValue(adapter, "NameServer", &value), ErrorFileNotFound);
+    QCOMPARE(Registry::queryValue(adapter + "\\Missing", "NameServer", &value), ErrorFileNotFound);
+    QCOMPARE(Registry::setString(adapter + "\\Missing", "NameServer", "1.1.1.1"), ErrorFileNotFound);
+    QCOMPARE(Registry::deleteValue(adapter, "NameServer"), ErrorFileNotFound);
+    QCOMPARE(Registry::deleteKey(adapter + "\\Missing"), ErrorFileNotFound);
     QStringList names;
-    QCOMPARE(Registry::subKeyNames(adapter + "\\Missing", &names), quint32(ErrorFileNotFound));
+    QCOMPARE(Registry::subKeyNames(adapter + "\\Missing", &names), ErrorFileNotFound);
     QVERIFY(!Registry::keyExists(adapter + "\\Missing"));
 }
 
@@ -164,48 +166,48 @@ void tst_Registry::malformedPaths_data()
 void tst_Registry::malformedPaths()
 {
     QFETCH(QString, key);
-    QCOMPARE(Registry::createKey(key), quint32(ErrorInvalidParameter));
-    QCOMPARE(Registry::setString(key, "x", "y"), quint32(ErrorInvalidParameter));
+    QCOMPARE(Registry::createKey(key), ErrorInvalidParameter);
+    QCOMPARE(Registry::setString(key, "x", "y"), ErrorInvalidParameter);
     Registry::Value value;
-    QCOMPARE(Registry::queryValue(key, "x", &value), quint32(ErrorInvalidParameter));
+    QCOMPARE(Registry::queryValue(key, "x", &value), ErrorInvalidParameter);
     QVERIFY(!Registry::keyExists(key));
     QCOMPARE(QDir(m_root->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList { "registry" });
 }
 
 void tst_Registry::emptyItemOfMultiStringIsRefused()
 {
-    QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1", "" }), quint32(ErrorInvalidParameter));
+    QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1", "" }), ErrorInvalidParameter);
     Registry::Value value;
-    QCOMPARE(Registry::queryValue(adapter, "DefaultGateway", &value), quint32(ErrorFileNotFound));
+    QCOMPARE(Registry::queryValue(adapter, "DefaultGateway", &value), ErrorFileNotFound);
 }
 
 void tst_Registry::deleteKey()
 {
-    QCOMPARE(Registry::deleteKey(interfaces), quint32(ErrorAccessDenied)); // it has a subkey
-    QCOMPARE(Registry::deleteKey("HKEY_LOCAL_MACHINE"), quint32(ErrorAccessDenied));
-    QCOMPARE(Registry::createKey(adapter + "\\Child"), 0u);
-    QCOMPARE(Registry::deleteKey(adapter + "\\Child"), 0u);
-    QCOMPARE(Registry::deleteKey(adapter), 0u);
+    QCOMPARE(Registry::deleteKey(interfaces), ErrorAccessDenied); // it has a subkey
+    QCOMPARE(Registry::deleteKey("HKEY_LOCAL_MACHINE"), ErrorAccessDenied);
+    QCOMPARE(Registry::createKey(adapter + "\\Child"), ErrorSuccess);
+    QCOMPARE(Registry::deleteKey(adapter + "\\Child"), ErrorSuccess);
+    QCOMPARE(Registry::deleteKey(adapter), ErrorSuccess);
     QVERIFY(!Registry::keyExists(adapter));
     QVERIFY(Registry::keyExists(interfaces));
-    QCOMPARE(Registry::createKey(adapter), 0u);
+    QCOMPARE(Registry::createKey(adapter), ErrorSuccess);
     QStringList names;
-    QCOMPARE(Registry::valueNames(adapter, &names), 0u);
+    QCOMPARE(Registry::valueNames(adapter, &names), ErrorSuccess);
     QCOMPARE(names, QStringList()); // a new key, nothing left over
 }
 
 void tst_Registry::markedKeyRefusesWrites_data()
 {
-    QTest::addColumn<quint32>("status");
-    QTest::newRow("access denied") << quint32(ErrorAccessDenied);
-    QTest::newRow("other status") << quint32(ErrorRegistryIoFailed);
+    QTest::addColumn<WinError>("status");
+    QTest::newRow("access denied") << ErrorAccessDenied;
+    QTest::newRow("other status") << ErrorRegistryIoFailed;
 }
 
 void tst_Registry::markedKeyRefusesWrites()
 {
-    QFETCH(quint32, status);
-    QCOMPARE(Registry::setString(adapter, "NameServer", "192.168.1.1"), 0u);
-    QCOMPARE(Registry::setWriteFailure(adapter, status), 0u);
+    QFETCH(WinError, status);
+    QCOMPARE(Registry::setString(adapter, "NameServer", "192.168.1.1"), ErrorSuccess);
+    QCOMPARE(Registry::setWriteFailure(adapter, status), ErrorSuccess);
 
     QCOMPARE(Registry::setString(adapter, "NameServer", "127.0.0.1"), status);
     QCOMPARE(Registry::setMultiString(adapter, "DefaultGateway", { "10.0.0.1" }), status);
@@ -216,25 +218,25 @@ void tst_Registry::markedKeyRefusesWrites()
 
     // Nothing changed, and reads still work.
     Registry::Value value;
-    QCOMPARE(Registry::queryValue(adapter, "NameServer", &value), 0u);
+    QCOMPARE(Registry::queryValue(adapter, "NameServer", &value), ErrorSuccess);
     QCOMPARE(value.text, QStringLiteral("192.168.1.1"));
     QStringList names;
-    QCOMPARE(Registry::valueNames(adapter, &names), 0u);
+    QCOMPARE(Registry::valueNames(adapter, &names), ErrorSuccess);
     QCOMPARE(names, QStringList { "NameServer" });
     QVERIFY(!Registry::keyExists(adapter + "\\Child"));
     // Its parent is not marked.
-    QCOMPARE(Registry::setString(interfaces, "x", "y"), 0u);
+    QCOMPARE(Registry::setString(interfaces, "x", "y"), ErrorSuccess);
 
-    QCOMPARE(Registry::setWriteFailure(adapter, 0), 0u);
-    QCOMPARE(Registry::setString(adapter, "NameServer", "127.0.0.1"), 0u);
-    QCOMPARE(Registry::queryValue(adapter, "NameServer", &value), 0u);
+    QCOMPARE(Registry::setWriteFailure(adapter, ErrorSuccess), ErrorSuccess);
+    QCOMPARE(Registry::setString(adapter, "NameServer", "127.0.0.1"), ErrorSuccess);
+    QCOMPARE(Registry::queryValue(adapter, "NameServer", &value), ErrorSuccess);
     QCOMPARE(value.text, QStringLiteral("127.0.0.1"));
 }
 
 void tst_Registry::corruptKeyFileIsReported()
 {
-    QCOMPARE(Registry::createKey("HKEY_LOCAL_MACHINE\\Software"), 0u);
-    QCOMPARE(Registry::setString("HKEY_LOCAL_MACHINE\\Software", "x", "y"), 0u);
+    QCOMPARE(Registry::createKey("HKEY_LOCAL_MACHINE\\Software"), ErrorSuccess);
+    QCOMPARE(Registry::setString("HKEY_LOCAL_MACHINE\\Software", "x", "y"), ErrorSuccess);
     QFile file(m_root->filePath("registry/hkey_local_machine/software.key"));
     QVERIFY2(file.exists(), qPrintable(file.fileName()));
     QVERIFY(file.open(QIODevice::Append));
@@ -242,10 +244,33 @@ void tst_Registry::corruptKeyFileIsReported()
     file.close();
 
     Registry::Value value;
-    QCOMPARE(Registry::queryValue("HKEY_LOCAL_MACHINE\\Software", "x", &value), quint32(ErrorBadDatabase));
+    QCOMPARE(Registry::queryValue("HKEY_LOCAL_MACHINE\\Software", "x", &value), ErrorBadDatabase);
     // A write must not replace what it could not read.
-    QCOMPARE(Registry::setString("HKEY_LOCAL_MACHINE\\Software", "x", "z"), quint32(ErrorBadDatabase));
+    QCOMPARE(Registry::setString("HKEY_LOCAL_MACHINE\\Software", "x", "z"), ErrorBadDatabase);
     QVERIFY(!Registry::keyExists("HKEY_LOCAL_MACHINE\\Software"));
+}
+
+void tst_Registry::corruptKeyHidesNoSibling()
+{
+    for (const char *name : { "First", "Broken", "Last" })
+        QCOMPARE(Registry::createKey(interfaces + "\\" + name), ErrorSuccess);
+    QCOMPARE(Registry::setString(interfaces + "\\Broken", "x", "y"), ErrorSuccess);
+    QFile file(m_root->filePath("registry/hkey_local_machine/system.d/currentcontrolset.d/services.d/tcpip.d/"
+                                "parameters.d/interfaces.d/broken.key"));
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.fileName()));
+    file.write("\xff\xfe garbage\n");
+    file.close();
+
+    QStringList names;
+    QCOMPARE(Registry::subKeyNames(interfaces, &names), ErrorSuccess);
+    QCOMPARE(names, QStringList({ "First", "Last", "{6A1F0C2E-0000-4000-8000-000000000001}" }));
+    // The broken key can be deleted and made again.
+    QCOMPARE(Registry::createKey(interfaces + "\\Broken\\Child"), ErrorBadDatabase);
+    QCOMPARE(Registry::deleteKey(interfaces + "\\Broken"), ErrorSuccess);
+    QCOMPARE(Registry::createKey(interfaces + "\\Broken"), ErrorSuccess);
+    QCOMPARE(Registry::setString(interfaces + "\\Broken", "x", "z"), ErrorSuccess);
+    QCOMPARE(Registry::subKeyNames(interfaces, &names), ErrorSuccess);
+    QCOMPARE(names, QStringList({ "Broken", "First", "Last", "{6A1F0C2E-0000-4000-8000-000000000001}" }));
 }
 
 void tst_Registry::concurrentWritersLoseNothing()
@@ -263,7 +288,7 @@ void tst_Registry::concurrentWritersLoseNothing()
         delete thread;
     }
     QStringList names;
-    QCOMPARE(Registry::valueNames(adapter, &names), 0u);
+    QCOMPARE(Registry::valueNames(adapter, &names), ErrorSuccess);
     QCOMPARE(names.size(), 60);
 }
 

@@ -43,13 +43,13 @@ private:
         return registration;
     }
     // Runs a blocking manager call on a worker while this thread serves the endpoint.
-    static quint32 controlFromWorker(quint32 control)
+    static WinError controlFromWorker(quint32 control)
     {
-        QFutureWatcher<quint32> watcher;
+        QFutureWatcher<WinError> watcher;
         watcher.setFuture(QtConcurrent::run(
             [control] { return ServiceManager::controlService(QStringLiteral("Test Service"), control, 10000); }));
         [[maybe_unused]] const bool finished = QTest::qWaitFor([&watcher] { return watcher.isFinished(); }, 20000);
-        return watcher.isFinished() ? watcher.result() : 0xffffffffu;
+        return watcher.isFinished() ? watcher.result() : WinError(0xffffffffu);
     }
 
     // A running service that accepts every control and reaches the state each one asks for; received lists
@@ -118,10 +118,10 @@ void tst_ServiceManager::registrationRoundTrip()
     registration.type = ServiceRegistration::OwnProcess;
     registration.startType = ServiceRegistration::AutomaticStart;
     registration.dependencies = { QStringLiteral("Tcpip"), QStringLiteral("Dnscache") };
-    QCOMPARE(ServiceManager::createService(registration), 0u);
+    QCOMPARE(ServiceManager::createService(registration), ErrorSuccess);
 
     ServiceRegistration read;
-    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("TEST service"), &read), 0u);
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("TEST service"), &read), ErrorSuccess);
     QCOMPARE(read.name, registration.name);
     QCOMPARE(read.displayName, registration.displayName);
     QCOMPARE(read.description, registration.description);
@@ -136,37 +136,37 @@ void tst_ServiceManager::registrationRoundTrip()
     // It may hold a password.
     QCOMPARE(QFile(m_root->filePath("services/test service.service")).permissions() & 0x0077, 0);
 
-    QCOMPARE(ServiceManager::createService(registration), quint32(ErrorServiceExists));
+    QCOMPARE(ServiceManager::createService(registration), ErrorServiceExists);
     registration.name = QStringLiteral("test SERVICE");
-    QCOMPARE(ServiceManager::createService(registration), quint32(ErrorServiceExists));
-    QCOMPARE(ServiceManager::deleteService(QStringLiteral("Test Service")), 0u);
-    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Test Service"), &read), quint32(ErrorServiceDoesNotExist));
-    QCOMPARE(ServiceManager::deleteService(QStringLiteral("Test Service")), quint32(ErrorServiceDoesNotExist));
+    QCOMPARE(ServiceManager::createService(registration), ErrorServiceExists);
+    QCOMPARE(ServiceManager::deleteService(QStringLiteral("Test Service")), ErrorSuccess);
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("Test Service"), &read), ErrorServiceDoesNotExist);
+    QCOMPARE(ServiceManager::deleteService(QStringLiteral("Test Service")), ErrorServiceDoesNotExist);
 }
 
 void tst_ServiceManager::registrationErrors_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("program");
-    QTest::addColumn<quint32>("status");
+    QTest::addColumn<WinError>("status");
     QTest::newRow("empty name") << ""
-                                << "/bin/true" << quint32(ErrorInvalidName);
+                                << "/bin/true" << ErrorInvalidName;
     QTest::newRow("slash") << "../escape"
-                           << "/bin/true" << quint32(ErrorInvalidName);
+                           << "/bin/true" << ErrorInvalidName;
     QTest::newRow("backslash") << "a\\b"
-                               << "/bin/true" << quint32(ErrorInvalidName);
+                               << "/bin/true" << ErrorInvalidName;
     QTest::newRow("line feed") << "a\nb"
-                               << "/bin/true" << quint32(ErrorInvalidName);
-    QTest::newRow("too long") << QString(257, QLatin1Char('n')) << "/bin/true" << quint32(ErrorInvalidName);
+                               << "/bin/true" << ErrorInvalidName;
+    QTest::newRow("too long") << QString(257, QLatin1Char('n')) << "/bin/true" << ErrorInvalidName;
     QTest::newRow("no program") << "Name"
-                                << "" << quint32(ErrorInvalidParameter);
+                                << "" << ErrorInvalidParameter;
 }
 
 void tst_ServiceManager::registrationErrors()
 {
     QFETCH(QString, name);
     QFETCH(QString, program);
-    QFETCH(quint32, status);
+    QFETCH(WinError, status);
     ServiceRegistration registration;
     registration.name = name;
     registration.program = program;
@@ -179,22 +179,21 @@ void tst_ServiceManager::registrationErrors()
 void tst_ServiceManager::dnsClientRestartIsRecorded()
 {
     ServiceRegistration registration;
-    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("dnscache"), &registration), 0u);
+    QCOMPARE(ServiceManager::queryConfig(QStringLiteral("dnscache"), &registration), ErrorSuccess);
     QCOMPARE(registration.name, QStringLiteral("Dnscache"));
     QVERIFY(registration.standIn);
     ServiceState state = ServiceState::Stopped;
-    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), 0u);
+    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), ErrorSuccess);
     QCOMPARE(state, ServiceState::Running);
     QCOMPARE(ServiceManager::standInHistory(QStringLiteral("Dnscache")), QStringList());
 
-    QCOMPARE(ServiceManager::startService(QStringLiteral("Dnscache")), quint32(ErrorServiceAlreadyRunning));
-    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), 0u);
-    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), 0u);
+    QCOMPARE(ServiceManager::startService(QStringLiteral("Dnscache")), ErrorServiceAlreadyRunning);
+    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), ErrorSuccess);
+    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), ErrorSuccess);
     QCOMPARE(state, ServiceState::Stopped);
-    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), quint32(ErrorServiceNotActive));
-    QCOMPARE(ServiceManager::startService(QStringLiteral("dnscache")), 0u);
-    QCOMPARE(
-        ServiceManager::controlService(QStringLiteral("Dnscache"), ControlPause), quint32(ErrorInvalidServiceControl));
+    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlStop), ErrorServiceNotActive);
+    QCOMPARE(ServiceManager::startService(QStringLiteral("dnscache")), ErrorSuccess);
+    QCOMPARE(ServiceManager::controlService(QStringLiteral("Dnscache"), ControlPause), ErrorInvalidServiceControl);
     QCOMPARE(ServiceManager::standInHistory(QStringLiteral("Dnscache")), QStringList({ "stop", "start" }));
 
     QStringList log;
@@ -209,42 +208,42 @@ void tst_ServiceManager::dnsClientRestartIsRecorded()
 void tst_ServiceManager::startFailures_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::addColumn<quint32>("status");
-    QTest::newRow("missing program") << "/nonexistent/velmor-warden" << quint32(ErrorFileNotFound);
-    QTest::newRow("program ends at once") << "/bin/true" << quint32(ErrorProcessAborted);
+    QTest::addColumn<WinError>("status");
+    QTest::newRow("missing program") << "/nonexistent/velmor-warden" << ErrorFileNotFound;
+    QTest::newRow("program ends at once") << "/bin/true" << ErrorProcessAborted;
 }
 
 void tst_ServiceManager::startFailures()
 {
     QFETCH(QString, program);
-    QFETCH(quint32, status);
+    QFETCH(WinError, status);
     ServiceRegistration registration = testService();
     registration.program = program;
-    QCOMPARE(ServiceManager::createService(registration), 0u);
+    QCOMPARE(ServiceManager::createService(registration), ErrorSuccess);
     QCOMPARE(ServiceManager::startService(registration.name, 20000), status);
-    QCOMPARE(ServiceManager::startService(QStringLiteral("Nobody"), 20000), quint32(ErrorServiceDoesNotExist));
+    QCOMPARE(ServiceManager::startService(QStringLiteral("Nobody"), 20000), ErrorServiceDoesNotExist);
 }
 
 void tst_ServiceManager::endpointAnswersControls()
 {
-    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    QCOMPARE(ServiceManager::createService(testService()), ErrorSuccess);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
     QList<quint32> received;
     serveEveryControl(endpoint, &received);
 
-    QCOMPARE(controlFromWorker(ControlInterrogate), 0u);
-    QCOMPARE(controlFromWorker(ControlPause), 0u);
+    QCOMPARE(controlFromWorker(ControlInterrogate), ErrorSuccess);
+    QCOMPARE(controlFromWorker(ControlPause), ErrorSuccess);
     QCOMPARE(endpoint.state(), ServiceState::Paused);
-    QCOMPARE(controlFromWorker(FirstUserControl + 5), 0u);
+    QCOMPARE(controlFromWorker(FirstUserControl + 5), ErrorSuccess);
     QCOMPARE(received, QList<quint32>({ ControlPause, FirstUserControl + 5 }));
 
-    QFutureWatcher<quint32> watcher;
+    QFutureWatcher<WinError> watcher;
     ServiceState state = ServiceState::Stopped;
     qint64 pid = 0;
     watcher.setFuture(QtConcurrent::run([&] { return ServiceManager::queryState("test service", &state, &pid); }));
     QTRY_VERIFY_WITH_TIMEOUT(watcher.isFinished(), 20000);
-    QCOMPARE(watcher.result(), 0u);
+    QCOMPARE(watcher.result(), ErrorSuccess);
     QCOMPARE(state, ServiceState::Paused);
     QCOMPARE(pid, QCoreApplication::applicationPid());
 }
@@ -254,17 +253,17 @@ void tst_ServiceManager::endpointRefusesControls_data()
     QTest::addColumn<quint32>("accepted");
     QTest::addColumn<int>("state");
     QTest::addColumn<quint32>("control");
-    QTest::addColumn<quint32>("status");
+    QTest::addColumn<WinError>("status");
     const quint32 all = ServiceControlEndpoint::AcceptStop | ServiceControlEndpoint::AcceptPauseContinue;
     const int running = int(ServiceState::Running);
     QTest::newRow("pause not accepted") << quint32(ServiceControlEndpoint::AcceptStop) << running
-                                        << quint32(ControlPause) << quint32(ErrorInvalidServiceControl);
+                                        << quint32(ControlPause) << ErrorInvalidServiceControl;
     QTest::newRow("stop not accepted") << quint32(ServiceControlEndpoint::AcceptPauseContinue) << running
-                                       << quint32(ControlStop) << quint32(ErrorInvalidServiceControl);
+                                       << quint32(ControlStop) << ErrorInvalidServiceControl;
     QTest::newRow("still starting") << all << int(ServiceState::StartPending) << quint32(ControlPause)
-                                    << quint32(ErrorServiceCannotAcceptControl);
-    QTest::newRow("no such control") << all << running << 99u << quint32(ErrorInvalidParameter);
-    QTest::newRow("beyond user controls") << all << running << 256u << quint32(ErrorInvalidParameter);
+                                    << ErrorServiceCannotAcceptControl;
+    QTest::newRow("no such control") << all << running << 99u << ErrorInvalidParameter;
+    QTest::newRow("beyond user controls") << all << running << 256u << ErrorInvalidParameter;
 }
 
 void tst_ServiceManager::endpointRefusesControls()
@@ -272,8 +271,8 @@ void tst_ServiceManager::endpointRefusesControls()
     QFETCH(quint32, accepted);
     QFETCH(int, state);
     QFETCH(quint32, control);
-    QFETCH(quint32, status);
-    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    QFETCH(WinError, status);
+    QCOMPARE(ServiceManager::createService(testService()), ErrorSuccess);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
     endpoint.setAcceptedControls(accepted);
@@ -287,7 +286,7 @@ void tst_ServiceManager::endpointRefusesControls()
 
 void tst_ServiceManager::oneInstancePerService()
 {
-    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    QCOMPARE(ServiceManager::createService(testService()), ErrorSuccess);
     // A socket file left by an instance that crashed does not keep the next one out.
     QFile stale(ServiceManager::controlSocketPath(QStringLiteral("Test Service")));
     QVERIFY(stale.open(QIODevice::WriteOnly));
@@ -297,7 +296,7 @@ void tst_ServiceManager::oneInstancePerService()
     QVERIFY(first->listen());
     ServiceControlEndpoint second(QStringLiteral("test service"));
     QVERIFY(!second.listen());
-    QCOMPARE(second.error(), quint32(ErrorServiceAlreadyRunning));
+    QCOMPARE(second.error(), ErrorServiceAlreadyRunning);
 
     first.reset();
     ServiceControlEndpoint third(QStringLiteral("Test Service"));
@@ -306,7 +305,7 @@ void tst_ServiceManager::oneInstancePerService()
 
 void tst_ServiceManager::stoppedServiceRefusesControls()
 {
-    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    QCOMPARE(ServiceManager::createService(testService()), ErrorSuccess);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
     QList<quint32> received;
@@ -322,7 +321,7 @@ void tst_ServiceManager::stoppedServiceRefusesControls()
 
 void tst_ServiceManager::overlongControlIsCutOff()
 {
-    QCOMPARE(ServiceManager::createService(testService()), 0u);
+    QCOMPARE(ServiceManager::createService(testService()), ErrorSuccess);
     ServiceControlEndpoint endpoint(QStringLiteral("Test Service"));
     QVERIFY(endpoint.listen());
     bool handled = false;
@@ -350,7 +349,7 @@ void tst_ServiceManager::overlongControlIsCutOff()
     QVERIFY(watcher.result());
     QVERIFY(!handled);
     // Other clients are still served.
-    QCOMPARE(controlFromWorker(ControlInterrogate), 0u);
+    QCOMPARE(controlFromWorker(ControlInterrogate), ErrorSuccess);
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceManager)

@@ -2,8 +2,11 @@
 
 #include "platform/servicemanager.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
+
+#include <csignal>
 
 using namespace Velmor::Platform;
 using WardenTest::Machine;
@@ -28,6 +31,8 @@ private Q_SLOTS:
     void startWithoutRegistration();
     void controlsWithoutRunningService_data();
     void controlsWithoutRunningService();
+    void versionSeesABusyService();
+    void versionReportsAccessDenied();
 
 private:
     static QByteArray registrationFile(const Machine &machine)
@@ -265,6 +270,61 @@ void tst_ServiceCommandLine::controlsWithoutRunningService()
     const QString warning = QStringLiteral("Warning: The service could not be stopped. (%1)").arg(stopFailure);
     QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({ warning, warning }));
     QCOMPARE(WardenTest::logOf(QStringLiteral("Service Control Manager")), QStringList());
+}
+
+void tst_ServiceCommandLine::versionSeesABusyService()
+{
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+
+    // A service whose main thread answers nothing still runs, and saying so needs no answer from it.
+    ::kill(pid_t(service->processId()), SIGSTOP);
+    QElapsedTimer timer;
+    timer.start();
+    const WardenTest::Result result = run({ QStringLiteral("-v") });
+    const qint64 elapsedMs = timer.elapsed();
+    ::kill(pid_t(service->processId()), SIGCONT);
+    QVERIFY(result.out.endsWith("is installed and running\n\n"));
+    QCOMPARE(result.err, QByteArray());
+    QVERIFY2(elapsedMs < 10000, qPrintable(QString::number(elapsedMs)));
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+}
+
+void tst_ServiceCommandLine::versionReportsAccessDenied()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Machine machine;
+    QVERIFY(QFile::setPermissions(machine.path(QString()), QFile::Permissions(0x7755)));
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+
+    // The registration may hold a password: another user cannot read it, so cannot tell whether the service runs.
+    const QString program = WardenTest::program();
+    const QString out = machine.path(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(out));
+    QVERIFY(QFile::setPermissions(out, QFile::Permissions(0x7777)));
+    QCOMPARE(WardenTest::runAsNobody(QStringLiteral("'%1' -v > '%2/stdout' 2> '%2/stderr'").arg(program, out)), 0);
+    QFile stdOut(out + QStringLiteral("/stdout"));
+    QFile stdErr(out + QStringLiteral("/stderr"));
+    QVERIFY(stdOut.open(QIODevice::ReadOnly) && stdErr.open(QIODevice::ReadOnly));
+    const QByteArray head = "The service\n\tVelmor Agent\n\t" + program.toLocal8Bit() + "\n\n";
+    QCOMPARE(stdOut.readAll(), head + "is installed and its state cannot be queried\n\n");
+    QCOMPARE(stdErr.readAll(),
+        QByteArray("The state of the service Velmor Agent cannot be queried (5:Access is denied.)\n"));
+
+    // A running service is seen as running by every user.
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+    QCOMPARE(WardenTest::runAsNobody(QStringLiteral("'%1' -v > '%2/stdout' 2> '%2/stderr'").arg(program, out)), 0);
+    stdOut.seek(0);
+    stdErr.seek(0);
+    QCOMPARE(stdOut.readAll(), head + "is installed and running\n\n");
+    QCOMPARE(stdErr.readAll(), QByteArray());
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceCommandLine)

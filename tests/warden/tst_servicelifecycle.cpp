@@ -6,7 +6,12 @@
 #include <QFile>
 #include <QtTest>
 
+#include <QDeadlineTimer>
+#include <QDirIterator>
+
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Velmor::Platform;
 using WardenTest::Machine;
@@ -25,12 +30,58 @@ private Q_SLOTS:
     void pidFileFirstMatchWins();
     void unwritablePidFileIsOnlyAWarning();
     void controllerStartRunsTheRegisteredCommandLine();
+    void filesHaveExplicitModes();
+    void pidFileReplacesPlantedSymlink();
+    void longRootStarts();
+    void bindFailureIsExplained();
+    void startRepairsWhatAKillLeft_data();
+    void startRepairsWhatAKillLeft();
+    void killedFirstRunsLoseNothing();
 
 private:
     static QByteArray readFile(const QString &path)
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    static mode_t modeOf(const QString &path)
+    {
+        struct stat info = {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+    }
+    static void writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+        QVERIFY(file.setPermissions(permissions));
+    }
+    // Lets every user enter the machine's folder, as they can enter /var/lib, and puts a file there that only root
+    // may read and write: the target of the links another user plants. Returns its path.
+    static QString openToOthers(const Machine &machine)
+    {
+        const QString secret = machine.path(QStringLiteral("root-only"));
+        if (!QFile::setPermissions(machine.path(QString()), QFile::Permissions(0x7755)))
+            return QString();
+        writeFile(secret, "secret\n", QFile::ReadOwner | QFile::WriteOwner);
+        return secret;
+    }
+    // What a kill can leave behind: temporary files, and the DNS client's registration or state file missing.
+    static QStringList leftovers(const QString &root)
+    {
+        QStringList found;
+        QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString name = it.next().mid(root.size() + 1);
+            if (name.contains(QLatin1String(".tmp-")) || name.contains(QLatin1String(".new-"))
+                || QRegularExpression(QStringLiteral("\\.(key|ini)\\.[A-Za-z0-9]{6}$")).match(name).hasMatch())
+                found.append(name);
+        }
+        for (const char *file : { "services/dnscache.service", "services/dnscache.state" }) {
+            if (!QFile::exists(root + QLatin1Char('/') + QLatin1String(file)))
+                found.append(QLatin1String("missing ") + QLatin1String(file));
+        }
+        return found;
     }
     static QStringList managerLog() { return WardenTest::logOf(QStringLiteral("Service Control Manager")); }
 };
@@ -191,6 +242,199 @@ void tst_ServiceLifecycle::controllerStartRunsTheRegisteredCommandLine()
     QVERIFY(!QFile::exists(pidFile));
     QVERIFY(!controller.stop());
     QCOMPARE(controller.error(), 1062u);
+}
+
+void tst_ServiceLifecycle::filesHaveExplicitModes()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Machine machine;
+    const QString secret = openToOthers(machine);
+    QVERIFY(!secret.isEmpty());
+    // The machine's root is made by the programs, as /var/lib/velmor is.
+    const QString root = machine.path(QStringLiteral("root"));
+    qputenv("VELMOR_ROOT", QFile::encodeName(root));
+
+    const mode_t umask = ::umask(0);
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service
+        = machine.startForeground({ QStringLiteral("--pidfile=") + root + QStringLiteral("/warden.pid") });
+    QCOMPARE(service->state(), QProcess::Running);
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    ::umask(umask);
+
+    QStringList wrongModes;
+    QDirIterator it(
+        root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    const QRegularExpression privateFile(QStringLiteral("\\.(key|service|ini)$"));
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const mode_t mode = modeOf(path);
+        const bool isDirectory = S_ISDIR(mode);
+        const mode_t permissions = mode & 07777;
+        bool right = isDirectory ? permissions == 0755 || permissions == 0700
+                                 : S_ISREG(mode) && (permissions == 0644 || permissions == 0600);
+        if (!isDirectory && privateFile.match(path).hasMatch())
+            right = permissions == 0600;
+        if (!right)
+            wrongModes.append(QStringLiteral("%1 %2").arg(path.mid(root.size() + 1)).arg(permissions, 4, 8));
+    }
+    QCOMPARE(wrongModes, QStringList());
+    QCOMPARE(modeOf(root) & 07777, mode_t(0755));
+
+    // Another user can neither turn the event log into a link to a root-only file nor replace the registration.
+    const QString log = root + QStringLiteral("/eventlog/Application.log");
+    QVERIFY(WardenTest::runAsNobody(QStringLiteral("ln -sf '%1' '%2'").arg(secret, log)) != 0);
+    QVERIFY(WardenTest::runAsNobody(QStringLiteral("echo x > '%1/services/x' && mv -f '%1/services/x' "
+                                                   "'%1/services/velmor agent.service'")
+                                        .arg(root))
+        != 0);
+    service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(readFile(secret), QByteArray("secret\n"));
+    QVERIFY(S_ISREG(modeOf(log)));
+}
+
+void tst_ServiceLifecycle::pidFileReplacesPlantedSymlink()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Machine machine;
+    // A folder that every user may write to, without the sticky bit, as a careless administrator may name.
+    const QString folder = machine.path(QStringLiteral("run"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7777)));
+    const QString secret = openToOthers(machine);
+    QVERIFY(!secret.isEmpty());
+    const QString pidFile = folder + QStringLiteral("/warden.pid");
+    QCOMPARE(WardenTest::runAsNobody(QStringLiteral("ln -s '%1' '%2'").arg(secret, pidFile)), 0);
+
+    QProcess *service
+        = machine.startForeground({ QStringLiteral("-e"), QStringLiteral("--pidfile=") + pidFile }, false);
+    QTRY_VERIFY_WITH_TIMEOUT(S_ISREG(modeOf(pidFile)), 30000);
+    QCOMPARE(readFile(pidFile), QByteArray::number(service->processId()));
+    QCOMPARE(modeOf(pidFile) & 07777, mode_t(0644));
+    QCOMPARE(readFile(secret), QByteArray("secret\n"));
+    ::kill(pid_t(service->processId()), SIGTERM);
+    QVERIFY(service->waitForFinished(30000));
+    QVERIFY(!QFile::exists(pidFile));
+    QCOMPARE(readFile(secret), QByteArray("secret\n"));
+}
+
+void tst_ServiceLifecycle::longRootStarts()
+{
+    Machine machine;
+    QString root = machine.path(QStringLiteral("long-"));
+    root += QString(120 - root.size(), QLatin1Char('r'));
+    QCOMPARE(root.size(), 120);
+    qputenv("VELMOR_ROOT", QFile::encodeName(root));
+
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+    QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and running\n\n"));
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(service->exitCode(), 0);
+    QCOMPARE(readFile(root + QStringLiteral("/eventlog/Application.log")).count("entered the running state"), 1);
+}
+
+void tst_ServiceLifecycle::bindFailureIsExplained()
+{
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    // Nothing can be bound where a folder stands.
+    const QString socket = ServiceManager::controlSocketPath(QStringLiteral("Velmor Agent"));
+    QVERIFY(QDir().mkpath(socket));
+
+    const WardenTest::Result result = run({});
+    QDir(socket).removeRecursively();
+    QCOMPARE(result.exitCode, 252);
+    const QList<QByteArray> lines = result.err.split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(0).startsWith("The control socket " + QFile::encodeName(socket) + " cannot be made: "),
+        lines.at(0).constData());
+    QCOMPARE(lines.at(1), QByteArray("The service Velmor Agent could not start"));
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")),
+        QStringList(QStringLiteral("Error: ") + QString::fromLocal8Bit(lines.at(0))));
+}
+
+void tst_ServiceLifecycle::startRepairsWhatAKillLeft_data()
+{
+    QTest::addColumn<QStringList>("remove");
+    QTest::addColumn<QStringList>("plant");
+    QTest::newRow("services folder only")
+        << QStringList { "services/dnscache.service", "services/dnscache.state" } << QStringList();
+    QTest::newRow("registration without state") << QStringList { "services/dnscache.state" } << QStringList();
+    QTest::newRow("temporary files") << QStringList()
+                                     << QStringList { "registry/hkey_local_machine/software.key.AbC123",
+                                            "services/.new-Xy12Zq", "registry/hkey_local_machine/.tmp-%1-aBcDeF",
+                                            "services/.tmp-%1-123456" };
+}
+
+void tst_ServiceLifecycle::startRepairsWhatAKillLeft()
+{
+    QFETCH(QStringList, remove);
+    QFETCH(QStringList, plant);
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QVERIFY(QDir().mkpath(machine.path(QStringLiteral("registry/hkey_local_machine"))));
+    for (const QString &file : remove)
+        QVERIFY(QFile::remove(machine.path(file)));
+    // A process that has ended: its temporary files are left over.
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"));
+    QVERIFY(ended.waitForStarted());
+    const qint64 deadPid = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    QVERIFY(::kill(pid_t(deadPid), 0) != 0);
+    for (const QString &file : plant) {
+        writeFile(machine.path(file.contains(QLatin1String("%1")) ? file.arg(deadPid) : file), "left over",
+            QFile::ReadOwner | QFile::WriteOwner);
+    }
+    // A temporary file of a process that still runs is in use.
+    const QString inUse
+        = machine.path(QStringLiteral("services/.tmp-%1-inUse0").arg(QCoreApplication::applicationPid()));
+    writeFile(inUse, "in use", QFile::ReadOwner | QFile::WriteOwner);
+
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(leftovers(machine.path(QString())), QStringList(inUse.mid(machine.path(QString()).size() + 1)));
+    ServiceState state = ServiceState::Stopped;
+    QCOMPARE(ServiceManager::queryState(QStringLiteral("Dnscache"), &state), 0u);
+    QCOMPARE(state, ServiceState::Running);
+}
+
+void tst_ServiceLifecycle::killedFirstRunsLoseNothing()
+{
+    // The first run of the program on a new machine makes the machine's own services; the kill comes as soon as
+    // one of these files shows, in the middle of that work.
+    const QStringList killPoints { "services", "services/dnscache.service", "services/dnscache.state" };
+    for (const QString &killPoint : killPoints) {
+        for (int round = 0; round < 3; ++round) {
+            Machine machine;
+            QProcess install;
+            install.start(WardenTest::program(), { QStringLiteral("-i") });
+            const QDeadlineTimer deadline(10000);
+            while (!QFileInfo::exists(machine.path(killPoint)) && !deadline.hasExpired()
+                && install.state() != QProcess::NotRunning) { }
+            install.kill();
+            install.waitForFinished();
+
+            if (!QFile::exists(machine.path(QStringLiteral("services/velmor agent.service"))))
+                QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+            QProcess *service = machine.startForeground({});
+            QCOMPARE(service->state(), QProcess::Running);
+            QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+            QVERIFY(service->waitForFinished(30000));
+            QCOMPARE(leftovers(machine.path(QString())), QStringList());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceLifecycle)

@@ -26,6 +26,9 @@ private Q_SLOTS:
     void serviceIniWinsAtEveryStart();
     void serviceWritesDefaultsOnce();
     void serviceTakesServiceIni();
+    void deepServiceIniIsCutOff();
+    void brokenStoreIsReportedAndKept_data();
+    void brokenStoreIsReportedAndKept();
 
 private:
     static QString storePath() { return qEnvironmentVariable("VELMOR_ROOT") + "/settings/Velmor/Service.ini"; }
@@ -221,6 +224,63 @@ void tst_ServiceSettings::serviceTakesServiceIni()
     QCOMPARE(readFile(storePath()), first);
     const QString warning = QStringLiteral("Warning: reading service.ini and override settings");
     QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({ warning, warning }));
+}
+
+void tst_ServiceSettings::deepServiceIniIsCutOff()
+{
+    Machine machine;
+    QVERIFY(QDir().mkpath(machine.path("bin")));
+    const QString program = machine.path(QStringLiteral("bin/velmor-warden"));
+    QVERIFY(QFile::copy(WardenTest::program(), program));
+    // One key nested 50,000 levels deep, in a file of 100 KB, between keys that are copied.
+    QByteArray deep;
+    for (int level = 0; level < 50000; ++level)
+        deep += "a\\";
+    writeFile(machine.path("bin/service.ini"), "[global]\nbefore=1\n" + deep + "key=1\nshallow\\key=2\nz-after=3\n");
+
+    runServiceOnce(machine, program);
+    if (QTest::currentTestFailed())
+        return;
+    QSettings settings(storePath(), QSettings::IniFormat);
+    QCOMPARE(settings.value("before").toString(), QStringLiteral("1"));
+    QCOMPARE(settings.value("shallow/key").toString(), QStringLiteral("2"));
+    QCOMPARE(settings.value("z-after").toString(), QStringLiteral("3"));
+    QCOMPARE(settings.allKeys().size(), 15);
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")),
+        QStringList({ "Warning: reading service.ini and override settings",
+            "Warning: service.ini: groups nested deeper than 64 levels are not copied" }));
+}
+
+void tst_ServiceSettings::brokenStoreIsReportedAndKept_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("folder") << true << QByteArray() << "access error";
+    QTest::newRow("unclosed section") << false << QByteArray("[General]\nuser=@ByteArray(x)\n[half\nwww=mine\n")
+                                      << "format error";
+}
+
+void tst_ServiceSettings::brokenStoreIsReportedAndKept()
+{
+    QFETCH(bool, folder);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    Machine machine;
+    QVERIFY(QDir().mkpath(machine.path("settings/Velmor")));
+    if (folder)
+        QVERIFY(QDir().mkpath(storePath()));
+    else
+        writeFile(storePath(), content);
+    const ino_t inode = inodeOf(storePath());
+
+    runServiceOnce(machine, WardenTest::program());
+    QCOMPARE(inodeOf(storePath()), inode);
+    QCOMPARE(QFileInfo(storePath()).isDir(), folder);
+    QCOMPARE(readFile(storePath()), content);
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")),
+        QStringList(QStringLiteral("Error: the settings store %1 cannot be read (%2); its values are kept as they are")
+                        .arg(storePath(), error)));
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceSettings)

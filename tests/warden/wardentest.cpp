@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace WardenTest {
 
@@ -44,6 +45,26 @@ Result run(const QStringList &arguments, const QString &programPath)
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+int runAsNobody(const QString &shellCommand)
+{
+    QProcess process;
+    endWithParent(process);
+    process.start(QStringLiteral("setpriv"),
+        { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
+            QStringLiteral("--"), QStringLiteral("/bin/sh"), QStringLiteral("-c"), shellCommand });
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
 }
 
 QStringList logOf(const QString &source)

@@ -26,6 +26,11 @@ struct Result
 // Runs the program to its end; it inherits VELMOR_ROOT from the test.
 Result run(const QStringList &arguments, const QString &programPath = program());
 
+// Runs a shell command as the unprivileged user nobody, as another local user would; the exit code, or -1. Only
+// root can do this: tests call it after QSKIP for other users.
+int runAsNobody(const QString &shellCommand);
+bool isRoot();
+
 // Application event log entries of one source as "<type name>: <text>", oldest first.
 QStringList logOf(const QString &source);
 

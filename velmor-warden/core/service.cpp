@@ -3,12 +3,14 @@
 #include "servicesettings.h"
 
 #include "platform/eventlog.h"
+#include "platform/root.h"
 #include "platform/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstdlib>
 
 void eventLogMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -87,12 +89,10 @@ void Service::writePidFile()
         if (!pidFileArgument.match(argument).hasMatch())
             continue;
         m_pidFile = argument.mid(10);
-        QFile file(m_pidFile);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            qWarning("failed to write pid file: %s", qPrintable(file.errorString()));
-            return;
-        }
-        file.write(QByteArray::number(QCoreApplication::applicationPid()));
+        // Replaced, never written through: a link put in its place, maybe by another user, is not followed.
+        if (!Velmor::Platform::writeFileAtomically(
+                m_pidFile, QByteArray::number(QCoreApplication::applicationPid()), Velmor::Platform::PublicFileMode))
+            qWarning("failed to write pid file: %s", qPrintable(qt_error_string(errno)));
         return;
     }
 }

@@ -1,7 +1,6 @@
 #include "servicecontroller.h"
 
 #include "platform/servicemanager.h"
-#include "platform/winerror.h"
 
 namespace Velmor {
 
@@ -11,7 +10,7 @@ ServiceController::ServiceController(const QString &name)
     : m_name(name)
 { }
 
-bool ServiceController::finish(quint32 status)
+bool ServiceController::finish(WinError status)
 {
     m_error = status;
     return status == ErrorSuccess;
@@ -20,7 +19,7 @@ bool ServiceController::finish(quint32 status)
 bool ServiceController::isInstalled()
 {
     ServiceRegistration registration;
-    const quint32 status = ServiceManager::queryConfig(m_name, &registration);
+    const WinError status = ServiceManager::queryConfig(m_name, &registration);
     finish(status);
     // A registration that cannot be read is still there: it blocks a new one, and only uninstalling clears it.
     return status == ErrorSuccess || status == ErrorInvalidData || status == ErrorAccessDenied;

@@ -1,6 +1,8 @@
 #ifndef VELMOR_SERVICECONTROLLER_H
 #define VELMOR_SERVICECONTROLLER_H
 
+#include "platform/winerror.h"
+
 #include <QString>
 
 namespace Velmor {
@@ -13,11 +15,12 @@ public:
     explicit ServiceController(const QString &name);
 
     QString serviceName() const { return m_name; }
-    quint32 error() const { return m_error; }
+    Platform::WinError error() const { return m_error; }
 
     // True while a registration of that name exists, readable or not.
     bool isInstalled();
-    // True from the start until the service's process has stopped, paused included.
+    // True from the start until the service's process has stopped, paused included; answered without waiting for
+    // the service. False also when that cannot be told, with the reason in error() (ErrorAccessDenied).
     bool isRunning();
 
     // Runs the registered program without arguments and waits until the service runs.
@@ -31,10 +34,10 @@ public:
     bool uninstall();
 
 private:
-    bool finish(quint32 status);
+    bool finish(Platform::WinError status);
 
     QString m_name;
-    quint32 m_error = 0;
+    Platform::WinError m_error = Platform::ErrorSuccess;
 };
 
 } // namespace Velmor

@@ -3,6 +3,7 @@
 #include "servicecontroller.h"
 
 #include "platform/eventlog.h"
+#include "platform/root.h"
 #include "platform/servicecontrolendpoint.h"
 #include "platform/servicemanager.h"
 #include "platform/terminationsignals.h"
@@ -87,7 +88,7 @@ int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
     ServiceController controller(name);
     if (controller.isInstalled()) {
         fprintf(stderr, "The service %s is already installed\n", serviceName.constData());
-        return 0;
+        return ServiceHost::ExitSuccess;
     }
     // "-d <service>" pairs may stand anywhere; what remains are the program, the switch, account and password.
     QStringList dependencies;
@@ -102,11 +103,11 @@ int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
     }
     if (!install(remaining.value(2), remaining.value(3), dependencies)) {
         fprintf(stderr, "The service %s could not be installed\n", serviceName.constData());
-        return -1;
+        return ServiceHost::ExitFailure;
     }
     fprintf(stdout, "The service %s has been installed under: %s\n", serviceName.constData(),
         QCoreApplication::applicationFilePath().toLocal8Bit().constData());
-    return 0;
+    return ServiceHost::ExitSuccess;
 }
 
 void ServiceHostPrivate::handleControl(quint32 control)
@@ -136,10 +137,17 @@ int ServiceHostPrivate::runAsService()
 {
     ServiceRegistration registration;
     if (ServiceManager::queryConfig(name, &registration) != ErrorSuccess)
-        return -4;
+        return ServiceHost::ExitStartFailure;
     ServiceControlEndpoint control(name);
-    if (!control.listen())
-        return -4;
+    if (!control.listen()) {
+        // Another instance that runs needs no word; a socket that cannot be made does.
+        if (!control.errorString().isEmpty()) {
+            fprintf(stderr, "%s\n", control.errorString().toLocal8Bit().constData());
+            q->logMessage(control.errorString(), ServiceHost::Error);
+        }
+        return ServiceHost::ExitStartFailure;
+    }
+    removeStaleTemporaryFiles();
     endpoint = &control;
     quint32 accepted = 0;
     if (!(flags & ServiceHost::CannotBeStopped))
@@ -165,6 +173,7 @@ int ServiceHostPrivate::runAsService()
 
 int ServiceHostPrivate::runAsApplication()
 {
+    removeStaleTemporaryFiles();
     bool stopped = false;
     TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::received, &terminationSignals, [this, &stopped] {
@@ -276,29 +285,36 @@ int ServiceHost::exec()
     if (option == QLatin1String("-u") || option == QLatin1String("-uninstall")) {
         if (!controller.isInstalled()) {
             fprintf(stderr, "The service %s is not installed\n", serviceName.constData());
-            return 0;
+            return ExitSuccess;
         }
         if (!controller.uninstall()) {
             fprintf(stderr, "The service %s could not be uninstalled\n", serviceName.constData());
-            return -1;
+            return ExitFailure;
         }
         fprintf(stdout, "The service %s has been uninstalled.\n", serviceName.constData());
-        return 0;
+        return ExitSuccess;
     }
 
     if (option == QLatin1String("-v") || option == QLatin1String("-version")) {
         const bool installed = controller.isInstalled();
         const bool running = installed && controller.isRunning();
+        // A caller who may not see the service is told so, not that it does not run.
+        const bool known = !installed || running || controller.error() == ErrorSuccess;
         fprintf(
             stdout, "The service\n\t%s\n\t%s\n\n", serviceName.constData(), arguments.at(0).toLocal8Bit().constData());
         fprintf(stdout, "is %s", installed ? "installed" : "not installed");
-        fprintf(stdout, " and %s\n\n", running ? "running" : "not running");
-        return 0;
+        fprintf(stdout, " and %s\n\n", !known ? "its state cannot be queried" : running ? "running" : "not running");
+        fflush(stdout);
+        if (!known) {
+            printSystemError(
+                QStringLiteral("The state of the service %1 cannot be queried").arg(d->name), int(controller.error()));
+        }
+        return ExitSuccess;
     }
 
     if (option == QLatin1String("-e") || option == QLatin1String("-exec")) {
         const int code = d->runAsApplication();
-        if (code == -1)
+        if (code == ExitFailure)
             qWarning("The service could not be executed.");
         return code;
     }
@@ -306,33 +322,33 @@ int ServiceHost::exec()
     if (option == QLatin1String("-t") || option == QLatin1String("-terminate")) {
         if (!controller.stop())
             qWarning("The service could not be stopped. (%s)", qPrintable(winErrorText(controller.error())));
-        return 0;
+        return ExitSuccess;
     }
 
     // Failures of these three are not reported, as the switches never did.
     if (option == QLatin1String("-p") || option == QLatin1String("-pause")) {
         controller.pause();
-        return 0;
+        return ExitSuccess;
     }
     if (option == QLatin1String("-r") || option == QLatin1String("-resume")) {
         controller.resume();
-        return 0;
+        return ExitSuccess;
     }
     if (option == QLatin1String("-c") || option == QLatin1String("-command")) {
         controller.sendCommand(arguments.value(2).toInt());
-        return 0;
+        return ExitSuccess;
     }
 
     if (option == QLatin1String("-h") || option == QLatin1String("-help")) {
         fprintf(stdout, helpText, arguments.at(0).toLocal8Bit().constData());
-        return 0;
+        return ExitSuccess;
     }
 
-    if (d->runAsService() == -4) {
+    if (d->runAsService() == ExitStartFailure) {
         fprintf(stderr, "The service %s could not start\n", serviceName.constData());
-        return -4;
+        return ExitStartFailure;
     }
-    return 0;
+    return ExitSuccess;
 }
 
 } // namespace Velmor

@@ -24,6 +24,9 @@ public:
     Q_DECLARE_FLAGS(ServiceFlags, ServiceFlag)
     enum StartupType { AutoStartup, ManualStartup };
     enum MessageType { Success, Error, Warning, Information };
+    // Exit codes of exec(): a switch that failed, and a start as the service that failed. "-e" exits with the code
+    // of its run.
+    enum ExitCode { ExitSuccess = 0, ExitFailure = -1, ExitStartFailure = -4 };
 
     // Creates the application object unless one exists; argc must outlive the host.
     ServiceHost(int &argc, char **argv, const QString &name);

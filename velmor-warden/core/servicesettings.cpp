@@ -4,26 +4,49 @@
 #include <QSettings>
 #include <QVariant>
 
-void copySettings(QSettings &source, QSettings &destination)
+namespace {
+
+const int MaximumGroupDepth = 64;
+
+} // namespace
+
+bool copySettings(QSettings &source, QSettings &destination)
 {
-    const QStringList groups = source.childGroups();
-    for (const QString &group : groups) {
-        // A key with an empty part ("a//b", "/x") shows as a group without a name, which cannot be entered:
-        // descending into it would copy the same group again and again. Its keys cannot be read either.
-        if (group.isEmpty())
-            continue;
-        source.beginGroup(group);
-        destination.beginGroup(group);
-        copySettings(source, destination);
-        destination.endGroup();
-        source.endGroup();
+    // Without recursion, and only so deep: one key of service.ini nested thousands of levels must not exhaust the
+    // stack, nor make the copy take the square of its depth.
+    bool complete = true;
+    QStringList pending { QString() };
+    while (!pending.isEmpty()) {
+        const QString group = pending.takeLast();
+        if (!group.isEmpty()) {
+            source.beginGroup(group);
+            destination.beginGroup(group);
+        }
+        const int depth = group.isEmpty() ? 0 : int(group.count(QLatin1Char('/'))) + 1;
+        const QStringList groups = source.childGroups();
+        for (const QString &child : groups) {
+            // A key with an empty part ("a//b", "/x") shows as a group without a name, which cannot be entered:
+            // descending into it would copy the same group again and again. Its keys cannot be read either.
+            if (child.isEmpty())
+                continue;
+            if (depth == MaximumGroupDepth) {
+                complete = false;
+                continue;
+            }
+            pending.append(group.isEmpty() ? child : group + QLatin1Char('/') + child);
+        }
+        const QStringList keys = source.childKeys();
+        for (const QString &key : keys) {
+            const QVariant value = source.value(key);
+            if (value != destination.value(key))
+                destination.setValue(key, value);
+        }
+        if (!group.isEmpty()) {
+            destination.endGroup();
+            source.endGroup();
+        }
     }
-    const QStringList keys = source.childKeys();
-    for (const QString &key : keys) {
-        const QVariant value = source.value(key);
-        if (value != destination.value(key))
-            destination.setValue(key, value);
-    }
+    return complete;
 }
 
 namespace Velmor {
@@ -61,12 +84,21 @@ QList<Default> defaults()
 void prepareServiceSettings(const QString &directory)
 {
     QSettings settings;
+    // Whatever QSettings writes replaces the whole file: over a store it could not read, that would lose the keys it
+    // did not get to.
+    if (settings.status() != QSettings::NoError) {
+        qCritical("the settings store %s cannot be read (%s); its values are kept as they are",
+            qPrintable(settings.fileName()),
+            settings.status() == QSettings::AccessError ? "access error" : "format error");
+        return;
+    }
     const QString overridePath = directory + QLatin1String("/service.ini");
     if (QFile::exists(overridePath)) {
         qWarning("reading service.ini and override settings");
         QSettings overrides(overridePath, QSettings::IniFormat);
         overrides.beginGroup(QStringLiteral("global"));
-        copySettings(overrides, settings);
+        if (!copySettings(overrides, settings))
+            qWarning("service.ini: groups nested deeper than 64 levels are not copied");
     }
     const QList<Default> table = defaults();
     for (const Default &entry : table) {

@@ -6,13 +6,15 @@
 class QSettings;
 
 // Copies every key and group of source's current group over destination's current group; a key whose value
-// destination already holds is not written, so a store that already agrees stays untouched.
-void copySettings(QSettings &source, QSettings &destination);
+// destination already holds is not written, so a store that already agrees stays untouched. Groups nested deeper
+// than 64 levels below the current group are left out, and the result is then false.
+bool copySettings(QSettings &source, QSettings &destination);
 
 namespace Velmor {
 
 // Readies the service's settings store at start: the "global" section of <directory>/service.ini wins over the
-// stored values, every missing key gets its default, and the store is flushed.
+// stored values, every missing key gets its default, and the store is flushed. A store that cannot be read
+// cleanly is reported as an error and left as it is.
 void prepareServiceSettings(const QString &directory);
 
 } // namespace Velmor

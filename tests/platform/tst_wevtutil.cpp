@@ -48,11 +48,11 @@ const QString ServiceQuery
 
 } // namespace
 
-class TestWevtutil : public QObject
+class tst_Wevtutil : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -67,20 +67,20 @@ private:
     QScopedPointer<QTemporaryDir> m_root;
 };
 
-void TestWevtutil::init()
+void tst_Wevtutil::init()
 {
     m_root.reset(new QTemporaryDir);
     QVERIFY(m_root->isValid());
     qputenv("VELMOR_ROOT", m_root->path().toLocal8Bit());
 }
 
-void TestWevtutil::cleanup()
+void tst_Wevtutil::cleanup()
 {
     qunsetenv("VELMOR_ROOT");
     m_root.reset();
 }
 
-void TestWevtutil::selectsEntries_data()
+void tst_Wevtutil::selectsEntries_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QList<int>>("ids");
@@ -94,7 +94,7 @@ void TestWevtutil::selectsEntries_data()
     QTest::newRow("everything") << "/q:*" << QList<int>({ 1, 2, 3, 4, 5 });
 }
 
-void TestWevtutil::selectsEntries()
+void tst_Wevtutil::selectsEntries()
 {
     QFETCH(QString, query);
     QFETCH(QList<int>, ids);
@@ -111,7 +111,7 @@ void TestWevtutil::selectsEntries()
     QCOMPARE(run.output.count("Event["), ids.size());
 }
 
-void TestWevtutil::printsUtf16WhenAsked()
+void tst_Wevtutil::printsUtf16WhenAsked()
 {
     QVERIFY(EventLog::report("Velmor Agent", EventLog::Warning, 9, "Grüße ✓\nzweite Zeile"));
     const Run text = runTool({ "qe", "Application", ServiceQuery, "/f:text" });
@@ -123,14 +123,14 @@ void TestWevtutil::printsUtf16WhenAsked()
     QCOMPARE(unicode.output, QByteArray(encoder(QString::fromUtf8(text.output))));
 }
 
-void TestWevtutil::emptyLogPrintsNothing()
+void tst_Wevtutil::emptyLogPrintsNothing()
 {
     const Run run = runTool({ "qe", "Application", ServiceQuery, "/uni:true", "/f:text" });
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.output, QByteArray());
 }
 
-void TestWevtutil::refusesWhatItDoesNotKnow_data()
+void tst_Wevtutil::refusesWhatItDoesNotKnow_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no command") << QStringList();
@@ -153,7 +153,7 @@ void TestWevtutil::refusesWhatItDoesNotKnow_data()
     QTest::newRow("trailing text") << QStringList({ "qe", "Application", "/q:*[System[Provider[@Name='a']]] x" });
 }
 
-void TestWevtutil::refusesWhatItDoesNotKnow()
+void tst_Wevtutil::refusesWhatItDoesNotKnow()
 {
     QFETCH(QStringList, arguments);
     QVERIFY(EventLog::report("Velmor Agent", EventLog::Information, 1, "an entry"));
@@ -163,5 +163,5 @@ void TestWevtutil::refusesWhatItDoesNotKnow()
     QVERIFY(!run.error.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestWevtutil)
+QTEST_GUILESS_MAIN(tst_Wevtutil)
 #include "tst_wevtutil.moc"

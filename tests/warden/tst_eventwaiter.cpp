@@ -23,11 +23,11 @@ std::function<void()> counting(std::atomic<int> &counter)
 
 } // namespace
 
-class TestEventWaiter : public QObject
+class tst_EventWaiter : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void instanceIsProcessWide();
     void callbackRunsOnWorkerThread();
     void servesRepeatedSignals();
@@ -39,13 +39,13 @@ private slots:
     void registrationChangesWhileServing();
 };
 
-void TestEventWaiter::instanceIsProcessWide()
+void tst_EventWaiter::instanceIsProcessWide()
 {
     QVERIFY(EventWaiter::instance());
     QCOMPARE(EventWaiter::instance(), EventWaiter::instance());
 }
 
-void TestEventWaiter::callbackRunsOnWorkerThread()
+void tst_EventWaiter::callbackRunsOnWorkerThread()
 {
     TestEvents events;
     const Platform::Handle event = events.add();
@@ -57,7 +57,7 @@ void TestEventWaiter::callbackRunsOnWorkerThread()
     QVERIFY(ranOn.load() != Velmor::thread::id());
 }
 
-void TestEventWaiter::servesRepeatedSignals()
+void tst_EventWaiter::servesRepeatedSignals()
 {
     TestEvents events;
     const Platform::Handle first = events.add();
@@ -76,7 +76,7 @@ void TestEventWaiter::servesRepeatedSignals()
     QCOMPARE(firstCount.load(), 3);
 }
 
-void TestEventWaiter::registeringAgainReplacesFunction()
+void tst_EventWaiter::registeringAgainReplacesFunction()
 {
     TestEvents events;
     const Platform::Handle event = events.add();
@@ -90,7 +90,7 @@ void TestEventWaiter::registeringAgainReplacesFunction()
     QCOMPARE(before.load(), 0);
 }
 
-void TestEventWaiter::removedHandleIsNotServed()
+void tst_EventWaiter::removedHandleIsNotServed()
 {
     TestEvents events;
     const Platform::Handle removed = events.add();
@@ -112,7 +112,7 @@ void TestEventWaiter::removedHandleIsNotServed()
     QCOMPARE(Platform::waitForSingleObject(removed, 0), 0);
 }
 
-void TestEventWaiter::servesUpToTheWaitLimit()
+void tst_EventWaiter::servesUpToTheWaitLimit()
 {
     TestEvents events;
     std::vector<std::unique_ptr<std::atomic<int>>> counts;
@@ -145,7 +145,7 @@ void TestEventWaiter::servesUpToTheWaitLimit()
     QTRY_COMPARE(refusedCount.load(), 1); // its signal from above was kept
 }
 
-void TestEventWaiter::recoversAfterFailedWait()
+void tst_EventWaiter::recoversAfterFailedWait()
 {
     TestEvents events;
     const Platform::Handle event = events.add();
@@ -164,7 +164,7 @@ void TestEventWaiter::recoversAfterFailedWait()
     QTRY_COMPARE(count.load(), 2);
 }
 
-void TestEventWaiter::callbackCannotReregister()
+void tst_EventWaiter::callbackCannotReregister()
 {
     TestEvents events;
     const Platform::Handle event = events.add();
@@ -187,7 +187,7 @@ void TestEventWaiter::callbackCannotReregister()
     QTRY_COMPARE(answers.load(), 2);
 }
 
-void TestEventWaiter::registrationChangesWhileServing()
+void tst_EventWaiter::registrationChangesWhileServing()
 {
     TestEvents events;
     const Platform::Handle busy = events.add();
@@ -211,5 +211,5 @@ void TestEventWaiter::registrationChangesWhileServing()
     QTRY_VERIFY(servedFirst.load() > before);
 }
 
-QTEST_GUILESS_MAIN(TestEventWaiter)
+QTEST_GUILESS_MAIN(tst_EventWaiter)
 #include "tst_eventwaiter.moc"

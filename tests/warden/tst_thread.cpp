@@ -51,11 +51,11 @@ void destroyEndedThread()
 
 } // namespace
 
-class TestThread : public QObject
+class tst_Thread : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void emptyFunctionThrows();
     void runsFunctionOnItsOwnThread();
     void joinableRules();
@@ -65,7 +65,7 @@ private slots:
     void endingTheProcess();
 };
 
-void TestThread::emptyFunctionThrows()
+void tst_Thread::emptyFunctionThrows()
 {
     try {
         Velmor::thread t { std::function<void()>() };
@@ -77,7 +77,7 @@ void TestThread::emptyFunctionThrows()
     }
 }
 
-void TestThread::runsFunctionOnItsOwnThread()
+void tst_Thread::runsFunctionOnItsOwnThread()
 {
     std::atomic<quint32> ranOn { 0 };
     Velmor::thread t([&ranOn] { ranOn = Velmor::thread::id(); });
@@ -92,7 +92,7 @@ void TestThread::runsFunctionOnItsOwnThread()
     QCOMPARE(Velmor::thread().get_id(), quint32(0));
 }
 
-void TestThread::joinableRules()
+void tst_Thread::joinableRules()
 {
     Event release;
     Event answered;
@@ -116,7 +116,7 @@ void TestThread::joinableRules()
     QCOMPARE(t.get_id(), quint32(0));
 }
 
-void TestThread::moveLeavesRunningFunctionAlone()
+void tst_Thread::moveLeavesRunningFunctionAlone()
 {
     Event release;
     std::atomic<int> ran { 0 };
@@ -139,7 +139,7 @@ void TestThread::moveLeavesRunningFunctionAlone()
     QCOMPARE(ran.load(), 1);
 }
 
-void TestThread::joinFromOwnThreadThrows()
+void tst_Thread::joinFromOwnThreadThrows()
 {
     Event release;
     std::atomic<int> code { 0 };
@@ -159,7 +159,7 @@ void TestThread::joinFromOwnThreadThrows()
     t.join();
 }
 
-void TestThread::endingTheProcess_data()
+void tst_Thread::endingTheProcess_data()
 {
     QTest::addColumn<int>("action");
     QTest::addColumn<bool>("crashes");
@@ -168,7 +168,7 @@ void TestThread::endingTheProcess_data()
     QTest::newRow("destroying an ended thread") << 2 << false;
 }
 
-void TestThread::endingTheProcess()
+void tst_Thread::endingTheProcess()
 {
     QFETCH(int, action);
     QFETCH(bool, crashes);
@@ -195,7 +195,7 @@ int main(int argc, char **argv)
         return 0;
     }
     QCoreApplication app(argc, argv);
-    TestThread test;
+    tst_Thread test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

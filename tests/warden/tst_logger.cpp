@@ -63,11 +63,11 @@ private:
 
 } // namespace
 
-class TestLogger : public QObject
+class tst_Logger : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void cleanup() { Logger::setLogger(nullptr); }
 
     void nothingIsWrittenWithoutLogger();
@@ -80,7 +80,7 @@ private slots:
     void baseLoggerWritesToStandardError();
 };
 
-void TestLogger::nothingIsWrittenWithoutLogger()
+void tst_Logger::nothingIsWrittenWithoutLogger()
 {
     QVERIFY(!Logger::instance());
     Logger::write(Logger::WarningMsg, "lost %d", 1);
@@ -91,7 +91,7 @@ void TestLogger::nothingIsWrittenWithoutLogger()
     QCOMPARE(logger->records().front().text, QByteArray("kept 2"));
 }
 
-void TestLogger::formatsAndPassesLevel()
+void tst_Logger::formatsAndPassesLevel()
 {
     auto *logger = new RecordingLogger;
     Logger::setLogger(logger);
@@ -106,7 +106,7 @@ void TestLogger::formatsAndPassesLevel()
     QCOMPARE(records.at(1).text, QByteArray("plain"));
 }
 
-void TestLogger::cutsLongText()
+void tst_Logger::cutsLongText()
 {
     auto *logger = new RecordingLogger;
     Logger::setLogger(logger);
@@ -118,7 +118,7 @@ void TestLogger::cutsLongText()
     QCOMPARE(logger->records().at(1).text, fits);
 }
 
-void TestLogger::settingSameLoggerKeepsIt()
+void tst_Logger::settingSameLoggerKeepsIt()
 {
     bool destroyed = false;
     auto *logger = new RecordingLogger(&destroyed);
@@ -130,7 +130,7 @@ void TestLogger::settingSameLoggerKeepsIt()
     QCOMPARE(logger->records().size(), size_t(1));
 }
 
-void TestLogger::settingAnotherDeletesPrevious()
+void tst_Logger::settingAnotherDeletesPrevious()
 {
     bool firstDestroyed = false;
     bool secondDestroyed = false;
@@ -145,7 +145,7 @@ void TestLogger::settingAnotherDeletesPrevious()
     QVERIFY(!Logger::instance());
 }
 
-void TestLogger::destroyingInstalledLoggerUninstallsIt()
+void tst_Logger::destroyingInstalledLoggerUninstallsIt()
 {
     auto *logger = new RecordingLogger;
     Logger::setLogger(logger);
@@ -154,7 +154,7 @@ void TestLogger::destroyingInstalledLoggerUninstallsIt()
     Logger::write(Logger::WarningMsg, "nobody listens");
 }
 
-void TestLogger::writesFromSeveralThreads()
+void tst_Logger::writesFromSeveralThreads()
 {
     std::atomic<int> total { 0 };
     Logger::setLogger(new CountingLogger(total));
@@ -172,7 +172,7 @@ void TestLogger::writesFromSeveralThreads()
     QCOMPARE(total.load(), 400);
 }
 
-void TestLogger::baseLoggerWritesToStandardError()
+void tst_Logger::baseLoggerWritesToStandardError()
 {
     QTemporaryFile capture;
     QVERIFY(capture.open());
@@ -189,5 +189,5 @@ void TestLogger::baseLoggerWritesToStandardError()
     QCOMPARE(capture.readAll(), QByteArray("first textsecond"));
 }
 
-QTEST_GUILESS_MAIN(TestLogger)
+QTEST_GUILESS_MAIN(tst_Logger)
 #include "tst_logger.moc"

@@ -6,16 +6,16 @@
 #include <mutex>
 #include <vector>
 
-class TestMutex : public QObject
+class tst_Mutex : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void ownerMayLockAgain();
     void excludesOtherThreads();
 };
 
-void TestMutex::ownerMayLockAgain()
+void tst_Mutex::ownerMayLockAgain()
 {
     const Velmor::mutex lock;
     lock.lock();
@@ -36,7 +36,7 @@ void TestMutex::ownerMayLockAgain()
     QVERIFY(reached);
 }
 
-void TestMutex::excludesOtherThreads()
+void tst_Mutex::excludesOtherThreads()
 {
     const Velmor::mutex lock;
     int counter = 0;
@@ -54,5 +54,5 @@ void TestMutex::excludesOtherThreads()
     QCOMPARE(counter, 40000);
 }
 
-QTEST_GUILESS_MAIN(TestMutex)
+QTEST_GUILESS_MAIN(tst_Mutex)
 #include "tst_mutex.moc"

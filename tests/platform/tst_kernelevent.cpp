@@ -20,11 +20,11 @@ bool isSignalled(Handle event)
 
 } // namespace
 
-class TestKernelEvent : public QObject
+class tst_KernelEvent : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void autoResetReleasesOneWait();
     void manualResetStaysSignalled();
     void initialState();
@@ -37,7 +37,7 @@ private slots:
     void oneSetReleasesOneOfTwoWaiters();
 };
 
-void TestKernelEvent::autoResetReleasesOneWait()
+void tst_KernelEvent::autoResetReleasesOneWait()
 {
     TestEvents events;
     const Handle event = events.add(false);
@@ -49,7 +49,7 @@ void TestKernelEvent::autoResetReleasesOneWait()
     QCOMPARE(waitForSingleObject(event, 0), WaitTimeout);
 }
 
-void TestKernelEvent::manualResetStaysSignalled()
+void tst_KernelEvent::manualResetStaysSignalled()
 {
     TestEvents events;
     const Handle event = events.add(true);
@@ -61,7 +61,7 @@ void TestKernelEvent::manualResetStaysSignalled()
     QVERIFY(resetEvent(event)); // resetting an unsignalled event succeeds
 }
 
-void TestKernelEvent::initialState()
+void tst_KernelEvent::initialState()
 {
     TestEvents events;
     QVERIFY(isSignalled(events.add(true, true)));
@@ -69,7 +69,7 @@ void TestKernelEvent::initialState()
     QVERIFY(!isSignalled(events.add(false, false)));
 }
 
-void TestKernelEvent::waitReturnsLowestSignalledIndex()
+void tst_KernelEvent::waitReturnsLowestSignalledIndex()
 {
     TestEvents events;
     const Handle handles[] = { events.add(false), events.add(false), events.add(true), events.add(false) };
@@ -85,7 +85,7 @@ void TestKernelEvent::waitReturnsLowestSignalledIndex()
     QCOMPARE(waitForMultipleObjects(handles, 4, 0), WaitTimeout);
 }
 
-void TestKernelEvent::failedWaits_data()
+void tst_KernelEvent::failedWaits_data()
 {
     QTest::addColumn<int>("bad");
     QTest::addColumn<int>("count");
@@ -95,7 +95,7 @@ void TestKernelEvent::failedWaits_data()
     QTest::newRow("handle not open") << 1 << 2;
 }
 
-void TestKernelEvent::failedWaits()
+void tst_KernelEvent::failedWaits()
 {
     QFETCH(int, bad);
     QFETCH(int, count);
@@ -114,7 +114,7 @@ void TestKernelEvent::failedWaits()
     QVERIFY(isSignalled(signalled));
 }
 
-void TestKernelEvent::acceptsTheWindowsLimit()
+void tst_KernelEvent::acceptsTheWindowsLimit()
 {
     TestEvents events;
     std::vector<Handle> handles;
@@ -124,7 +124,7 @@ void TestKernelEvent::acceptsTheWindowsLimit()
     QCOMPARE(waitForMultipleObjects(handles.data(), MaximumWaitObjects, 0), MaximumWaitObjects - 1);
 }
 
-void TestKernelEvent::timesOut()
+void tst_KernelEvent::timesOut()
 {
     TestEvents events;
     const Handle event = events.add(false);
@@ -134,7 +134,7 @@ void TestKernelEvent::timesOut()
     QVERIFY(timer.elapsed() >= 50);
 }
 
-void TestKernelEvent::wakesWaitingThread()
+void tst_KernelEvent::wakesWaitingThread()
 {
     TestEvents events;
     const Handle event = events.add(false);
@@ -146,7 +146,7 @@ void TestKernelEvent::wakesWaitingThread()
     QVERIFY(!isSignalled(event));
 }
 
-void TestKernelEvent::oneSetReleasesOneOfTwoWaiters()
+void tst_KernelEvent::oneSetReleasesOneOfTwoWaiters()
 {
     TestEvents events;
     const Handle event = events.add(false);
@@ -170,5 +170,5 @@ void TestKernelEvent::oneSetReleasesOneOfTwoWaiters()
     QCOMPARE(released.load(), 2);
 }
 
-QTEST_GUILESS_MAIN(TestKernelEvent)
+QTEST_GUILESS_MAIN(tst_KernelEvent)
 #include "tst_kernelevent.moc"
