@@ -6,6 +6,7 @@
 #include "json.h"
 #include "jsonrpccallresponse.h"
 #include "jsonrpcparameter_p.h"
+#include "wirevalue_p.h"
 
 #include <QDebug>
 #include <QMetaMethod>
@@ -84,7 +85,7 @@ qint16 JsonRPC::Private::readRequestText(const QByteArray &data, QVariant *value
         return JsonRPCError::ParseError;
     *value = Json::parse(text, valueBudget);
     const bool isList = value->typeId() == QMetaType::QVariantList;
-    if (!value->isValid() || value->typeId() == QMetaType::Nullptr)
+    if (Internal::isJsonNull(*value))
         return JsonRPCError::ParseError;
     if ((!isList && value->typeId() != QMetaType::QVariantMap) || (isList && outline.arrayItems == 0))
         return JsonRPCError::InvalidRequest;
