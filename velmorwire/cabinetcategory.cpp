@@ -1,6 +1,7 @@
 #include "cabinetcategory.h"
 
 #include "accountdata_p.h"
+#include "wirevalue_p.h"
 
 #include <QVariantMap>
 

@@ -2,6 +2,7 @@
 
 #include "accountdata_p.h"
 #include "ipaddress.h"
+#include "wirevalue_p.h"
 
 #include <QVariantMap>
 

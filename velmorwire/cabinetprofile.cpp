@@ -1,6 +1,6 @@
 #include "cabinetprofile.h"
 
-#include "accountdata_p.h"
+#include "wirevalue_p.h"
 
 #include <QVariantList>
 #include <QVariantMap>

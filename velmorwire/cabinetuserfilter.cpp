@@ -1,6 +1,6 @@
 #include "cabinetuserfilter.h"
 
-#include "accountdata_p.h"
+#include "wirevalue_p.h"
 
 #include <algorithm>
 

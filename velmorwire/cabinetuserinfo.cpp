@@ -1,6 +1,6 @@
 #include "cabinetuserinfo.h"
 
-#include "accountdata_p.h"
+#include "wirevalue_p.h"
 
 namespace Velmor {
 

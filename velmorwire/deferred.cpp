@@ -1,8 +1,7 @@
 #include "deferred.h"
 
-#include "accountdata_p.h"
 #include "deferred_p.h"
-#include "request.h"
+#include "wirevalue_p.h"
 
 #include <QMetaMethod>
 
@@ -43,23 +42,26 @@ Deferred &Deferred::operator=(const Deferred &other) = default;
 
 Deferred::~Deferred() = default;
 
+// A receiver may destroy whatever holds this handle: a request deletes its adapter, and the adapter's handle with
+// it. So firing and attaching work on a handle and values of their own until the receivers have run.
 Deferred &Deferred::callback(const QVariant &result)
 {
-    // Keep the private part alive while receivers run: one of them may drop the last other handle.
-    const QExplicitlySharedDataPointer<DeferredPrivate> keep(d);
-    d->m_result = result;
-    Q_EMIT d->callback(result);
-    d->m_fired = true;
+    const Deferred self(*this);
+    const QVariant value(result);
+    self.d->m_result = value;
+    Q_EMIT self.d->callback(value);
+    self.d->m_fired = true;
     return *this;
 }
 
 Deferred &Deferred::errback(const Error &error)
 {
-    const QExplicitlySharedDataPointer<DeferredPrivate> keep(d);
-    d->m_error = Error(error.code(), error.message());
-    d->m_failed = true;
-    Q_EMIT d->errback(d->m_error);
-    d->m_fired = true;
+    const Deferred self(*this);
+    const Error value(error.code(), error.message());
+    self.d->m_error = value;
+    self.d->m_failed = true;
+    Q_EMIT self.d->errback(value);
+    self.d->m_fired = true;
     return *this;
 }
 
@@ -67,47 +69,35 @@ void Deferred::addCallback(QObject *receiver, const char *slot)
 {
     if (!receiver || !slot || !*slot)
         return;
-    if (!d->m_fired) {
-        QObject::connect(d.data(), SIGNAL(callback(QVariant)), receiver, slot);
+    const Deferred self(*this);
+    if (!self.d->m_fired) {
+        QObject::connect(self.d.data(), SIGNAL(callback(QVariant)), receiver, slot);
         return;
     }
-    if (d->m_failed)
+    if (self.d->m_failed)
         return;
-    invokeNow(receiver, slot, "QVariant", d->m_result);
+    const QVariant value = self.d->m_result;
+    invokeNow(receiver, slot, "QVariant", value);
 }
 
 void Deferred::addErrback(QObject *receiver, const char *slot)
 {
     if (!receiver || !slot || !*slot)
         return;
-    if (!d->m_fired) {
-        QObject::connect(d.data(), SIGNAL(errback(Error)), receiver, slot);
+    const Deferred self(*this);
+    if (!self.d->m_fired) {
+        QObject::connect(self.d.data(), SIGNAL(errback(Error)), receiver, slot);
         return;
     }
-    if (!d->m_failed)
+    if (!self.d->m_failed)
         return;
-    invokeNow(receiver, slot, "Error", d->m_error);
+    const Error value = self.d->m_error;
+    invokeNow(receiver, slot, "Error", value);
 }
 
 int registerDeferredMetaType()
 {
     return Internal::registerMetaTypeAlias<Deferred>("Deferred");
-}
-
-DererredRequestError::DererredRequestError(Request *request)
-    : QObject(request)
-    , m_request(request)
-{
-    connect(request, &Request::finished, this, &DererredRequestError::requestFinished);
-}
-
-void DererredRequestError::requestFinished()
-{
-    const Error &error = m_request->error();
-    if (error.code() == 0)
-        m_deferred.callback(QVariant());
-    else
-        m_deferred.errback(error);
 }
 
 } // namespace Velmor

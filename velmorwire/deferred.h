@@ -25,6 +25,7 @@ public:
     Deferred &operator=(const Deferred &other);
     ~Deferred();
 
+    // Both return this handle, which a receiver may have destroyed by then: chain on it only when none can.
     Deferred &callback(const QVariant &result);
     Deferred &errback(const Velmor::Error &error);
 

@@ -10,8 +10,6 @@
 
 namespace Velmor {
 
-class Request;
-
 class DeferredPrivate : public QObject, public QSharedData
 {
     Q_OBJECT
@@ -27,21 +25,6 @@ public:
 Q_SIGNALS:
     void callback(QVariant);
     void errback(Error);
-};
-
-// Fires a Deferred when its request finishes; a child of the request, so it lives as long as the request.
-class DererredRequestError : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit DererredRequestError(Request *request);
-
-    Request *m_request;
-    Deferred m_deferred;
-
-private Q_SLOTS:
-    void requestFinished();
 };
 
 } // namespace Velmor

@@ -13,6 +13,18 @@ namespace Velmor {
 class VELMORWIRE_EXPORT Error
 {
 public:
+    // The codes the library gives itself; every other code belongs to the part of the system that produces it.
+    enum Code : quint32 {
+        Success = 0,
+        GeneralFailure = 1,
+        // A request's deadline passed.
+        Timeout = 2,
+        // The IPC link was not connected when calls were to be sent.
+        NotConnected = 3,
+        // The peer's answer was missing or malformed, or a JSON-RPC error object with a negative code.
+        InvalidResponse = 9,
+    };
+
     Error();
     Error(unsigned int code, const QString &message);
     virtual ~Error();

@@ -2,8 +2,8 @@
 
 #include "accountdata_p.h"
 #include "ipaddress.h"
+#include "wirevalue_p.h"
 
-#include <functional>
 #include <mutex>
 
 namespace Velmor {
@@ -30,55 +30,39 @@ QStringList HostList::toStringList() const
     return texts;
 }
 
+namespace {
+
+// The one rule for an address that arrives in a list: a text holding an IPv4 or an IPv6 address.
+bool readAddress(const QVariant &item, QHostAddress *address)
+{
+    if (item.typeId() != QMetaType::QString)
+        return false;
+    *address = parseIPAddress(item.toString());
+    return !address->isNull();
+}
+
+bool convertVariantList(const void *from, void *to)
+{
+    return static_cast<HostList *>(to)->fromVariant(*static_cast<const QVariantList *>(from));
+}
+
+bool convertStringList(const void *from, void *to)
+{
+    const QStringList &texts = *static_cast<const QStringList *>(from);
+    return static_cast<HostList *>(to)->fromVariant(QVariantList(texts.cbegin(), texts.cend()));
+}
+
+} // namespace
+
 bool HostList::fromVariant(const QVariant &value)
 {
-    return Internal::readList(value, this, [](const QVariant &element, QHostAddress *address) {
-        *address = parseIPAddress(element.toString());
-        return !address->isNull();
-    });
+    return Internal::readList(value, this, readAddress);
 }
 
 QVariant HostList::toVariant() const
 {
     return QVariant(toStringList()).toList();
 }
-
-namespace {
-
-bool addIPv4(const QString &text, HostList *hosts)
-{
-    QHostAddress address;
-    if (!parseIPv4(text, &address))
-        return false;
-    hosts->append(address);
-    return true;
-}
-
-bool convertVariantList(const void *from, void *to)
-{
-    const QVariantList &list = *static_cast<const QVariantList *>(from);
-    HostList hosts;
-    for (const QVariant &item : list) {
-        if (item.typeId() != QMetaType::QString || !addIPv4(item.toString(), &hosts))
-            return false;
-    }
-    *static_cast<HostList *>(to) = hosts;
-    return true;
-}
-
-bool convertStringList(const void *from, void *to)
-{
-    const QStringList &list = *static_cast<const QStringList *>(from);
-    HostList hosts;
-    for (const QString &text : list) {
-        if (!addIPv4(text, &hosts))
-            return false;
-    }
-    *static_cast<HostList *>(to) = hosts;
-    return true;
-}
-
-} // namespace
 
 void registerHostListConverter()
 {

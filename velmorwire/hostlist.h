@@ -24,14 +24,14 @@ public:
     static HostList fromStringList(const QStringList &texts);
     QStringList toStringList() const;
 
-    // A JSON array of address texts. Accepts only a QVariantList; on false the list is empty.
+    // A JSON array of address texts, IPv4 or IPv6. Accepts only a QVariantList; on false the list is empty.
     bool fromVariant(const QVariant &value);
     QVariant toVariant() const;
 };
 
 // Lets a JSON-RPC parameter that arrives as a list of address texts (QVariantList or QStringList) convert to a
-// HostList with QVariant::convert. The conversion fails when any item is not a string holding a dotted-quad IPv4
-// address: these lists become a connection's IPv4 DNS servers. Safe to call more than once.
+// HostList with QVariant::convert, by the rule of fromVariant: the conversion fails when any item is not a text
+// holding an address. Safe to call more than once.
 VELMORWIRE_EXPORT void registerHostListConverter();
 
 } // namespace Velmor

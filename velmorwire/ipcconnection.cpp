@@ -8,9 +8,8 @@
 #include <QAbstractSocket>
 #include <QIODevice>
 #include <QPointer>
+#include <QStringEncoder>
 #include <QtEndian>
-
-#include <cstring>
 
 namespace Velmor {
 
@@ -41,10 +40,11 @@ IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
     , m_state(Unconnected)
     , m_device(device)
     , m_jsonrpc(new JsonRPC(this))
-    , m_error(0)
+    , m_error(NoLinkError)
     , m_deviceSignals(0)
 {
     m_jsonrpc->useGrouping(false);
+    m_jsonrpc->setValueBudget(maximumJsonValues);
     connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &IpcConnection::jsonrpc_outgoingRequestReady);
     connect(m_jsonrpc, &JsonRPC::outgoingResponseReady, this, &IpcConnection::jsonrpc_outgoingResponseReady);
     // A virtual call from a constructor reaches this class's version, which is the set-up meant here.
@@ -112,11 +112,13 @@ void IpcConnection::setJsonRPCHandler(QObject *handler)
 
 void IpcConnection::writeJsonPacket(const QString &json, bool response)
 {
-    const QByteArray text = json.toUtf8();
-    QByteArray packet(text.size() + 5, Qt::Uninitialized);
-    qToLittleEndian<qint32>(qint32(text.size() + 1), packet.data());
+    // The text is encoded straight into the packet: a large answer is not held in UTF-8 twice.
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    QByteArray packet(5 + encoder.requiredSpace(json.size()), Qt::Uninitialized);
+    const char *end = encoder.appendToBuffer(packet.data() + 5, json);
+    packet.truncate(end - packet.constData());
+    qToLittleEndian<qint32>(qint32(packet.size() - 4), packet.data());
     packet[4] = response ? 1 : 0;
-    memcpy(packet.data() + 5, text.constData(), size_t(text.size()));
     // A packet written to a device that is not open is lost; the peer's deadline covers it.
     m_device->write(packet);
 }
@@ -143,8 +145,8 @@ void IpcConnection::socket_disconnected()
         return;
     const DeviceSignal scope(this);
     m_errorString = m_device->errorString();
-    if (!m_errorString.isEmpty() && m_error == 0)
-        m_error = m_state == Connecting ? 1 : 2;
+    if (!m_errorString.isEmpty() && m_error == NoLinkError)
+        m_error = m_state == Connecting ? DeviceError : LinkLost;
     const State previous = m_state;
     setState(Unconnected);
     if (previous == Connected && scope.connectionAlive())
@@ -159,7 +161,7 @@ void IpcConnection::socket_error()
 void IpcConnection::jsonrpc_outgoingRequestReady()
 {
     if (m_state != Connected) {
-        m_jsonrpc->dropAllOutgoing(Error(3, QString()));
+        m_jsonrpc->dropAllOutgoing(Error(Error::NotConnected, QString()));
         return;
     }
     while (m_jsonrpc->hasPendingOutgoingRequest())
@@ -180,7 +182,8 @@ void IpcConnection::reader_packetReady(const QByteArray &packet)
         m_device->close();
         return;
     }
-    const QByteArray body = packet.mid(1);
+    // The text stays inside the packet: one packet may be 16 MiB, and a copy would count twice.
+    const QByteArray body = QByteArray::fromRawData(packet.constData() + 1, packet.size() - 1);
     if (packet.at(0) & 1)
         m_jsonrpc->incomingResponse(body);
     else

@@ -30,6 +30,19 @@ public:
     };
     Q_ENUM(State)
 
+    // How the link was last lost; the connection never clears it, a subclass that reconnects does.
+    enum LinkError {
+        NoLinkError = 0,
+        // The device reported an error, or the link was lost while connecting.
+        DeviceError = 1,
+        // The link was lost after it had been connected, or while closing.
+        LinkLost = 2,
+    };
+    Q_ENUM(LinkError)
+
+    // The most values one received text may hold (see Json::parse): a 10,000-domain list holds about 100,000.
+    static constexpr qsizetype maximumJsonValues = 1000000;
+
     IpcConnection(QIODevice *device, QObject *parent = nullptr);
     ~IpcConnection() override;
 
@@ -45,7 +58,7 @@ public:
     void writeJsonPacket(const QString &json, bool response);
 
     State state() const { return m_state; }
-    int error() const { return m_error; }
+    LinkError error() const { return m_error; }
     QString errorString() const { return m_errorString; }
 
 Q_SIGNALS:
@@ -72,8 +85,7 @@ protected:
     QPointer<Velmor::IpcPacketReader> m_reader;
     QIODevice *m_device;
     Velmor::JsonRPC *m_jsonrpc;
-    // 0 none; 1 a device error, or the link lost while connecting; 2 the link lost after it was connected.
-    int m_error;
+    LinkError m_error;
     QString m_errorString;
 
 private:

@@ -4,12 +4,14 @@
 #include <QVariantMap>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
 #include <locale.h>
 #include <map>
 #include <stdlib.h>
 #include <string>
+#include <type_traits>
 
 namespace Velmor {
 namespace Json {
@@ -45,15 +47,27 @@ double convertOutOfRange(const char *digits)
     return strtod_l(digits, nullptr, cLocale);
 }
 
+// What the outline pass reads values and texts into: nothing is kept.
+struct Nothing
+{
+};
+
+// One grammar for both passes: Build makes the QVariant tree, the outline pass only checks the text and counts
+// its values, so that a document can be refused before anything of it is built.
+template<bool Build>
 class Reader
 {
 public:
-    Reader(const char16_t *begin, const char16_t *end)
-        : p(begin)
-        , end(end)
+    using Value = std::conditional_t<Build, QVariant, Nothing>;
+    using Text = std::conditional_t<Build, QString, Nothing>;
+
+    Reader(QStringView text, qsizetype valueBudget)
+        : p(reinterpret_cast<const char16_t *>(text.utf16()))
+        , end(p + text.size())
+        , budget(valueBudget)
     { }
 
-    bool readDocument(QVariant &out)
+    bool readDocument(Value &out)
     {
         if (!readValue(out))
             return false;
@@ -61,13 +75,25 @@ public:
         return p == end;
     }
 
+    qsizetype values = 0;
+    qsizetype rootItems = -1;
+
 private:
     const char16_t *p;
     const char16_t *const end;
+    const qsizetype budget;
     int depth = 0;
     // The objects of one text mostly repeat the same few keys (10,000 domain entries have three); a key read
     // before is shared with its earlier copy instead of being allocated again.
-    QString recentKeys[32];
+    std::conditional_t<Build, std::array<QString, 32>, Nothing> recentKeys;
+
+    // The budget is spent in proportion to memory: one for each value, two for each key, which brings its own text
+    // and a node of the object's map.
+    bool spend(qsizetype cost)
+    {
+        values += cost;
+        return values <= budget;
+    }
 
     void skipWhitespace()
     {
@@ -92,21 +118,30 @@ private:
         return true;
     }
 
-    bool readValue(QVariant &out);
+    template<typename T>
+    static void set(Value &out, T &&value)
+    {
+        if constexpr (Build)
+            out = QVariant(std::forward<T>(value));
+    }
+
+    bool readValue(Value &out);
     template<typename ReadItem>
-    bool readItems(char16_t close, ReadItem readItem);
-    bool readObject(QVariant &out);
-    bool readArray(QVariant &out);
-    bool readString(QString &out, bool isKey = false);
-    bool readEscape(QString &out);
+    bool readItems(char16_t close, qsizetype *items, ReadItem readItem);
+    bool readObject(Value &out);
+    bool readArray(Value &out);
+    bool readString(Text &out, bool isKey = false);
+    bool readEscape(Text &out);
+    qsizetype decodedLength(const char16_t *at) const;
     int readHex4(const char16_t *at) const;
-    bool readNumber(QVariant &out);
+    bool readNumber(Value &out);
 };
 
-bool Reader::readValue(QVariant &out)
+template<bool Build>
+bool Reader<Build>::readValue(Value &out)
 {
     skipWhitespace();
-    if (p == end)
+    if (p == end || !spend(1))
         return false;
     switch (*p) {
     case u'{':
@@ -114,20 +149,21 @@ bool Reader::readValue(QVariant &out)
     case u'[':
         return readArray(out);
     case u'"': {
-        QString text;
+        Text text;
         if (!readString(text))
             return false;
-        out = QVariant(text);
+        set(out, std::move(text));
         return true;
     }
     case u't':
-        out = QVariant(true);
+        set(out, true);
         return readLiteral(u"true", 4);
     case u'f':
-        out = QVariant(false);
+        set(out, false);
         return readLiteral(u"false", 5);
     case u'n':
-        out = QVariant();
+        if constexpr (Build)
+            out = QVariant();
         return readLiteral(u"null", 4);
     default:
         return readNumber(out);
@@ -135,69 +171,84 @@ bool Reader::readValue(QVariant &out)
 }
 
 // After the opening character: items separated by commas up to the closing character, or none at all.
+template<bool Build>
 template<typename ReadItem>
-bool Reader::readItems(char16_t close, ReadItem readItem)
+bool Reader<Build>::readItems(char16_t close, qsizetype *items, ReadItem readItem)
 {
     if (++depth > MaxDepth)
         return false;
     ++p;
     skipWhitespace();
-    if (p != end && *p == close) {
-        ++p;
-        --depth;
-        return true;
-    }
-    for (;;) {
-        if (!readItem())
-            return false;
-        skipWhitespace();
-        if (p == end)
-            return false;
-        const char16_t c = *p++;
-        if (c == close) {
-            --depth;
-            return true;
+    if (p == end || *p != close) {
+        for (;;) {
+            if (!readItem())
+                return false;
+            ++*items;
+            skipWhitespace();
+            if (p == end)
+                return false;
+            const char16_t c = *p++;
+            if (c == close)
+                break;
+            if (c != u',')
+                return false;
         }
-        if (c != u',')
-            return false;
+    } else {
+        ++p;
     }
+    --depth;
+    return true;
 }
 
-bool Reader::readObject(QVariant &out)
+template<bool Build>
+bool Reader<Build>::readObject(Value &out)
 {
     // The writer sends keys in ascending order, so appending at the end is the usual case and costs no search;
     // insert_or_assign lets the last of duplicate keys win.
-    std::map<QString, QVariant> members;
-    const bool ok = readItems(u'}', [&] {
+    std::conditional_t<Build, std::map<QString, QVariant>, Nothing> members;
+    qsizetype count = 0;
+    const bool ok = readItems(u'}', &count, [&] {
         skipWhitespace();
-        QString key;
-        QVariant value;
-        if (p == end || *p != u'"' || !readString(key, true) || !consume(u':') || !readValue(value))
+        Text key;
+        Value value;
+        if (p == end || *p != u'"' || !spend(2) || !readString(key, true) || !consume(u':') || !readValue(value))
             return false;
-        members.insert_or_assign(members.end(), std::move(key), std::move(value));
+        if constexpr (Build)
+            members.insert_or_assign(members.end(), std::move(key), std::move(value));
         return true;
     });
-    if (ok)
-        out = QVariant(QVariantMap(std::move(members)));
+    if constexpr (Build) {
+        if (ok)
+            out = QVariant(QVariantMap(std::move(members)));
+    }
     return ok;
 }
 
-bool Reader::readArray(QVariant &out)
+template<bool Build>
+bool Reader<Build>::readArray(Value &out)
 {
-    QVariantList items;
-    const bool ok = readItems(u']', [&] {
-        QVariant value;
+    std::conditional_t<Build, QVariantList, Nothing> items;
+    const bool root = depth == 0;
+    qsizetype count = 0;
+    const bool ok = readItems(u']', &count, [&] {
+        Value value;
         if (!readValue(value))
             return false;
-        items.append(std::move(value));
+        if constexpr (Build)
+            items.append(std::move(value));
         return true;
     });
-    if (ok)
-        out = QVariant(items);
+    if (ok && root)
+        rootItems = count;
+    if constexpr (Build) {
+        if (ok)
+            out = QVariant(std::move(items));
+    }
     return ok;
 }
 
-bool Reader::readString(QString &out, bool isKey)
+template<bool Build>
+bool Reader<Build>::readString(Text &out, bool isKey)
 {
     ++p;
     const char16_t *run = p;
@@ -208,25 +259,29 @@ bool Reader::readString(QString &out, bool isKey)
     if (*p == u'"') {
         const qsizetype length = p - run;
         ++p;
-        if (isKey && length > 0) {
-            QString &recent = recentKeys[(length + run[0] * 7 + run[length - 1] * 13) & 31];
-            if (recent.size() != length || !std::equal(run, run + length, recent.utf16()))
-                recent = QString(reinterpret_cast<const QChar *>(run), length);
-            out = recent;
-            return true;
+        if constexpr (Build) {
+            if (isKey && length > 0) {
+                QString &recent = recentKeys[(length + run[0] * 7 + run[length - 1] * 13) & 31];
+                if (recent.size() != length || !std::equal(run, run + length, recent.utf16()))
+                    recent = QString(reinterpret_cast<const QChar *>(run), length);
+                out = recent;
+                return true;
+            }
+            // Built from a non-null pointer, so "" gives an empty string that is not null.
+            out = QString(reinterpret_cast<const QChar *>(run), length);
         }
-        // Built from a non-null pointer, so "" gives an empty string that is not null.
-        out = QString(reinterpret_cast<const QChar *>(run), length);
         return true;
     }
 
-    out.reserve((p - run) + 16);
+    if constexpr (Build)
+        out.reserve(decodedLength(run));
     for (;;) {
         while (p != end && *p != u'"' && *p != u'\\')
             ++p;
         if (p == end)
             return false;
-        out.append(reinterpret_cast<const QChar *>(run), p - run);
+        if constexpr (Build)
+            out.append(reinterpret_cast<const QChar *>(run), p - run);
         if (*p++ == u'"')
             return true;
         if (!readEscape(out))
@@ -235,7 +290,22 @@ bool Reader::readString(QString &out, bool isKey)
     }
 }
 
-int Reader::readHex4(const char16_t *at) const
+// The length of the string from at to its closing quote once its escapes are read: each gives one character.
+// Text allocated at its size from the start is never moved or left with spare room.
+template<bool Build>
+qsizetype Reader<Build>::decodedLength(const char16_t *at) const
+{
+    qsizetype length = 0;
+    while (at != end && *at != u'"') {
+        const qsizetype step = *at != u'\\' ? 1 : (end - at > 1 && at[1] == u'u') ? 6 : 2;
+        at += std::min(step, qsizetype(end - at));
+        ++length;
+    }
+    return length;
+}
+
+template<bool Build>
+int Reader<Build>::readHex4(const char16_t *at) const
 {
     if (end - at < 4)
         return -1;
@@ -249,7 +319,8 @@ int Reader::readHex4(const char16_t *at) const
     return value;
 }
 
-bool Reader::readEscape(QString &out)
+template<bool Build>
+bool Reader<Build>::readEscape(Text &out)
 {
     if (p == end)
         return false;
@@ -284,7 +355,8 @@ bool Reader::readEscape(QString &out)
             // Only a pair makes a character; half of one would reach the program as text no encoder can write.
             const int low = (end - p >= 6 && p[0] == u'\\' && p[1] == u'u') ? readHex4(p + 2) : -1;
             if (low >= 0 && QChar::isLowSurrogate(char32_t(low))) {
-                out += QChar(c);
+                if constexpr (Build)
+                    out += QChar(c);
                 c = char16_t(low);
                 p += 6;
             } else {
@@ -298,11 +370,13 @@ bool Reader::readEscape(QString &out)
     default:
         return false;
     }
-    out += QChar(c);
+    if constexpr (Build)
+        out += QChar(c);
     return true;
 }
 
-bool Reader::readNumber(QVariant &out)
+template<bool Build>
+bool Reader<Build>::readNumber(Value &out)
 {
     const char16_t *const start = p;
     const bool negative = *p == u'-';
@@ -344,30 +418,33 @@ bool Reader::readNumber(QVariant &out)
         while (p != end && isDigit(*p))
             ++p;
     }
+    if constexpr (!Build)
+        return true;
 
     if (!isDouble && fitsIn64Bits) {
         constexpr quint64 int32Limit = quint64(std::numeric_limits<qint32>::max());
         constexpr quint64 int64Limit = quint64(std::numeric_limits<qint64>::max());
         if (!negative) {
             if (magnitude <= int32Limit)
-                out = QVariant(int(magnitude));
+                set(out, int(magnitude));
             else if (magnitude <= int64Limit)
-                out = QVariant(qint64(magnitude));
+                set(out, qint64(magnitude));
             else
-                out = QVariant(magnitude);
+                set(out, magnitude);
             return true;
         }
         if (magnitude <= int32Limit + 1) {
-            out = QVariant(int(-qint64(magnitude)));
+            set(out, int(-qint64(magnitude)));
             return true;
         }
         if (magnitude <= int64Limit + 1) {
-            out = QVariant(magnitude == int64Limit + 1 ? std::numeric_limits<qint64>::min() : -qint64(magnitude));
+            set(out, magnitude == int64Limit + 1 ? std::numeric_limits<qint64>::min() : -qint64(magnitude));
             return true;
         }
     }
 
-    // The token is plain ASCII; a copy into chars lets the locale-independent converters read it.
+    // The token is plain ASCII and a syntactically sound number, which from_chars reads whole; a copy into chars
+    // lets the locale-independent converters read it.
     std::string digits(p - start, '\0');
     std::copy(start, p, digits.begin());
     double value = 0;
@@ -376,20 +453,32 @@ bool Reader::readNumber(QVariant &out)
         value = convertOutOfRange(digits.c_str());
     else if (result.ec != std::errc())
         return false;
-    out = QVariant(value);
+    set(out, value);
     return true;
 }
 
 } // namespace
 
-QVariant parse(const QString &text)
+QVariant parse(const QString &text, qsizetype valueBudget)
 {
-    const char16_t *begin = reinterpret_cast<const char16_t *>(text.constData());
-    Reader reader(begin, begin + text.size());
+    Reader<true> reader(text, valueBudget);
     QVariant value;
     if (!reader.readDocument(value))
         return QVariant();
     return value;
+}
+
+Outline outline(const QString &text)
+{
+    Reader<false> reader(text, std::numeric_limits<qsizetype>::max());
+    Nothing nothing;
+    Outline result;
+    result.wellFormed = reader.readDocument(nothing);
+    if (result.wellFormed) {
+        result.values = reader.values;
+        result.arrayItems = reader.rootItems;
+    }
+    return result;
 }
 
 } // namespace Json

@@ -5,11 +5,10 @@
 #include "json.h"
 #include "jsonrpccall.h"
 #include "jsonrpccallresponse.h"
-#include "request.h"
+#include "requestmanager.h"
+#include "wirevalue_p.h"
 
 #include <QDebug>
-
-#include <cmath>
 
 namespace Velmor {
 
@@ -19,8 +18,8 @@ static const quint16 defaultCallTimeout = 30;
 // Qt 6 no longer stops UTF-8 decoding at a NUL byte; peers have always ended their text there.
 QString jsonRpcText(const QByteArray &data)
 {
-    const int end = data.indexOf('\0');
-    return QString::fromUtf8(end < 0 ? data : data.left(end));
+    const qsizetype end = data.indexOf('\0');
+    return QString::fromUtf8(QByteArrayView(data.constData(), end < 0 ? data.size() : end));
 }
 
 CallId CallId::fromVariant(const QVariant &value)
@@ -46,40 +45,12 @@ CallId CallId::fromVariant(const QVariant &value)
 
 bool CallId::toNumber(quint32 *number) const
 {
-    quint64 candidate = 0;
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        if (value.toLongLong() < 0)
-            return false;
-        candidate = quint64(value.toLongLong());
-        break;
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        candidate = value.toULongLong();
-        break;
-    case QMetaType::Double: {
-        const double d = value.toDouble();
-        if (!(d >= 0 && d <= 4294967295.0) || std::trunc(d) != d)
-            return false;
-        candidate = quint64(d);
-        break;
-    }
-    case QMetaType::QString: {
-        // Only the number's own decimal text names it: "7", not "07", " 7" or "7.0".
-        const QString text = value.toString();
-        bool ok = false;
-        candidate = text.toULongLong(&ok);
-        if (!ok || QString::number(candidate) != text)
-            return false;
-        break;
-    }
-    default:
+    Internal::WholeNumber whole;
+    quint32 candidate = 0;
+    if (!Internal::readWholeNumber(value, Internal::WholeNumberRule::CallId, &whole) || !whole.to(&candidate)
+        || candidate == 0)
         return false;
-    }
-    if (candidate == 0 || candidate > 0xffffffffu)
-        return false;
-    *number = quint32(candidate);
+    *number = candidate;
     return true;
 }
 
@@ -88,6 +59,7 @@ JsonRPC::Private::Private(JsonRPC *q)
     , q(q)
     , grouping(true)
     , errorCodeOffset(0)
+    , valueBudget(Json::DefaultValueBudget)
     , lastId(0)
 {
     groupingTimer.setSingleShot(true);
@@ -141,6 +113,11 @@ void JsonRPC::useGrouping(bool grouping)
 void JsonRPC::setErrorCodeOffset(quint16 offset)
 {
     d->errorCodeOffset = offset;
+}
+
+void JsonRPC::setValueBudget(qsizetype values)
+{
+    d->valueBudget = values;
 }
 
 bool JsonRPC::hasPendingOutgoingRequest() const
@@ -216,13 +193,13 @@ bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context
     QPointer<JsonRPC> self(this);
     const bool matched = d->readResponses(data, context);
     if (self)
-        dropOutgoing(context, Error(9, QStringLiteral("No valid JSON-RPC response received")));
+        dropOutgoing(context, Error(Error::InvalidResponse, QStringLiteral("No valid JSON-RPC response received")));
     return matched;
 }
 
 bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
 {
-    const QVariant value = Json::parse(jsonRpcText(data));
+    const QVariant value = Json::parse(jsonRpcText(data), valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
         qDebug("Failed to parse json data: %s", data.constData());

@@ -21,6 +21,9 @@ class VELMORWIRE_EXPORT JsonRPC : public QObject
 public:
     class Private;
 
+    // A request text that is a batch of more items than this is answered with one -32600, none of it invoked.
+    static constexpr int maximumBatchItems = 1000;
+
     explicit JsonRPC(QObject *parent = nullptr);
     ~JsonRPC() override;
 
@@ -31,6 +34,8 @@ public:
     void setGrouppingDelay(int msec);
     void useGrouping(bool grouping);
     void setErrorCodeOffset(quint16 offset);
+    // The most values one received text may hold (Json::parse); a text over it is unreadable.
+    void setValueBudget(qsizetype values);
 
     bool hasPendingOutgoingRequest() const;
     // The next text to send; its calls wait for their responses under context (null: no context, and each

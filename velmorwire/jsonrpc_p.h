@@ -73,6 +73,7 @@ public:
     bool readResponseItem(const QVariant &item, Request *context);
     void abortCalls(const QList<JsonRPCCall *> &calls, const Error &error);
 
+    qint16 readRequestText(const QByteArray &data, QVariant *value) const;
     JsonRPCCallResponse *answerItem(const QVariant &item, bool batch);
     bool invoke(const QMetaMethod &method, const QVariantList &params, QVariant *returned);
     void sendOrHold(const QList<JsonRPCCallResponse *> &answers, bool batch);
@@ -81,6 +82,7 @@ public:
     JsonRPC *q;
     bool grouping;
     quint16 errorCodeOffset;
+    qsizetype valueBudget;
     quint32 lastId;
     QList<JsonRPCCall *> outgoing;
     QHash<Request *, QHash<quint32, JsonRPCCall *>> pending;

@@ -44,7 +44,7 @@ void JsonRPCCall::setRpcError(const JsonRPCError &error)
     }
     const QString text
         = QStringLiteral("Server returned JSON-RPC error %1: %2").arg(int(error.code)).arg(error.standardMessage());
-    requestFinished(Error(9, text));
+    requestFinished(Error(Error::InvalidResponse, text));
 }
 
 void JsonRPCCall::abort(const Error &error)

@@ -6,6 +6,7 @@
 #include "json.h"
 #include "jsonrpccallresponse.h"
 #include "jsonrpcparameter_p.h"
+#include "wirevalue_p.h"
 
 #include <QDebug>
 #include <QMetaMethod>
@@ -16,11 +17,6 @@
 namespace Velmor {
 
 namespace {
-
-const qint16 parseError = -32700;
-const qint16 invalidRequest = -32600;
-const qint16 methodNotFound = -32601;
-const qint16 invalidParams = -32602;
 
 // QMetaMethod::invoke takes at most ten arguments.
 const int maximumParameters = 10;
@@ -76,26 +72,43 @@ void JsonRPC::setRequestHandler(QObject *handler)
     }
 }
 
+// The text is measured before any of it is built: a batch costs memory answer by answer, however small its items.
+qint16 JsonRPC::Private::readRequestText(const QByteArray &data, QVariant *value) const
+{
+    const QString text = jsonRpcText(data);
+    const Json::Outline outline = Json::outline(text);
+    if (!outline.wellFormed)
+        return JsonRPCError::ParseError;
+    if (outline.arrayItems > maximumBatchItems)
+        return JsonRPCError::InvalidRequest;
+    if (outline.values > valueBudget)
+        return JsonRPCError::ParseError;
+    *value = Json::parse(text, valueBudget);
+    const bool isList = value->typeId() == QMetaType::QVariantList;
+    if (Internal::isJsonNull(*value))
+        return JsonRPCError::ParseError;
+    if ((!isList && value->typeId() != QMetaType::QVariantMap) || (isList && outline.arrayItems == 0))
+        return JsonRPCError::InvalidRequest;
+    return 0;
+}
+
 void JsonRPC::incomingRequest(const QByteArray &data)
 {
-    const QVariant value = Json::parse(jsonRpcText(data));
-    const bool isList = value.typeId() == QMetaType::QVariantList;
-    qint16 failure = 0;
-    if (!value.isValid() || value.typeId() == QMetaType::Nullptr)
-        failure = parseError;
-    else if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty()))
-        failure = invalidRequest;
+    QVariant value;
+    const qint16 failure = d->readRequestText(data, &value);
     if (failure) {
         std::unique_ptr<JsonRPCCallResponse> answer(errorAnswer(failure, QVariant()));
         d->emitAnswers({ answer.get() }, false);
         return;
     }
 
-    const QVariantList items = isList ? value.toList() : QVariantList { value };
+    const bool isList = value.typeId() == QMetaType::QVariantList;
+    QVariantList items = isList ? value.toList() : QVariantList { value };
+    value.clear();
     // The handler's methods run synchronously and may destroy the engine.
     QPointer<Private> self(d);
     QList<JsonRPCCallResponse *> answers;
-    for (const QVariant &item : items) {
+    for (const QVariant &item : std::as_const(items)) {
         JsonRPCCallResponse *answer = d->answerItem(item, isList);
         if (answer)
             answers.append(answer);
@@ -104,6 +117,8 @@ void JsonRPC::incomingRequest(const QByteArray &data)
             return;
         }
     }
+    // What the answers do not hold of the request goes before their text is written.
+    items.clear();
 
     d->sendOrHold(answers, isList);
 }
@@ -169,7 +184,7 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
             qDebug("Invalid JSON-RPC notification.");
             return nullptr;
         }
-        return errorAnswer(invalidRequest, QVariant());
+        return errorAnswer(JsonRPCError::InvalidRequest, QVariant());
     }
 
     const QByteArray key = method.toUtf8() + QByteArray::number(params.size());
@@ -179,7 +194,7 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
             qWarning("failed to find slot %s", qPrintable(method));
             return nullptr;
         }
-        return errorAnswer(methodNotFound, id);
+        return errorAnswer(JsonRPCError::MethodNotFound, id);
     }
 
     const QMetaMethod target = *entry;
@@ -189,7 +204,7 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
             qDebug("Failed to call slot %s", key.constData());
             return nullptr;
         }
-        return errorAnswer(invalidParams, id);
+        return errorAnswer(JsonRPCError::InvalidParams, id);
     }
     if (isNotification)
         return nullptr;
@@ -248,12 +263,20 @@ bool JsonRPC::Private::invoke(const QMetaMethod &method, const QVariantList &par
 
 void JsonRPC::Private::emitAnswers(const QList<JsonRPCCallResponse *> &responses, bool batch)
 {
-    QStringList texts;
+    // One text grows answer by answer, so a batch never holds its answers twice.
+    QString text;
+    if (batch)
+        text += QLatin1Char('[');
     for (JsonRPCCallResponse *answer : responses) {
+        if (batch && text.size() > 1)
+            text += QLatin1Char(',');
         answer->lowerErrorCode(errorCodeOffset);
-        texts.append(answer->stringify());
+        text += answer->stringify();
+        if (!batch)
+            break;
     }
-    const QString text = batch ? QLatin1Char('[') + texts.join(QLatin1Char(',')) + QLatin1Char(']') : texts.value(0);
+    if (batch)
+        text += QLatin1Char(']');
     Q_EMIT q->outgoingResponseReady(text);
 }
 

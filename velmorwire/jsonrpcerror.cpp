@@ -1,6 +1,7 @@
 #include "jsonrpcerror.h"
 
 #include "error.h"
+#include "wirevalue_p.h"
 
 #include <QVariantMap>
 
@@ -19,15 +20,15 @@ JsonRPCError::JsonRPCError(const Velmor::Error &error)
 QString JsonRPCError::standardMessage() const
 {
     switch (code) {
-    case -32700:
+    case ParseError:
         return QStringLiteral("Parse error");
-    case -32600:
+    case InvalidRequest:
         return QStringLiteral("Invalid Request");
-    case -32601:
+    case MethodNotFound:
         return QStringLiteral("Method not found");
-    case -32602:
+    case InvalidParams:
         return QStringLiteral("Invalid params");
-    case -32603:
+    case InternalError:
         return QStringLiteral("Internal error");
     default:
         return QString();
@@ -62,7 +63,7 @@ bool JsonRPCError::fromVariant(const QVariant &value)
     code = qint16(quint16(codeValue.toInt() & 0xffff));
 
     const QVariant messageValue = map.value(QStringLiteral("message"));
-    if (!messageValue.isValid() || messageValue.typeId() == QMetaType::Nullptr) {
+    if (Internal::isJsonNull(messageValue)) {
         message = QString();
         return true;
     }

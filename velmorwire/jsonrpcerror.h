@@ -14,6 +14,15 @@ class Error;
 class VELMORWIRE_EXPORT JsonRPCError
 {
 public:
+    // The codes JSON-RPC 2.0 defines; it reserves -32768 to -32000 for them.
+    enum StandardCode : qint16 {
+        ParseError = -32700,
+        InvalidRequest = -32600,
+        MethodNotFound = -32601,
+        InvalidParams = -32602,
+        InternalError = -32603,
+    };
+
     JsonRPCError();
     // Keeps the low 16 bits of the error's code, read as signed.
     JsonRPCError(const Velmor::Error &error);

@@ -1,5 +1,7 @@
 #include "jsonrpcparameter_p.h"
 
+#include "wirevalue_p.h"
+
 #include <QStringList>
 #include <QVariantHash>
 #include <QVariantList>
@@ -12,63 +14,15 @@ namespace Velmor {
 
 namespace {
 
-// A whole number as sign and magnitude, so that every 64-bit value of either sign fits.
-struct Integral
-{
-    bool negative = false;
-    quint64 magnitude = 0;
-};
-
-bool integralOf(const QVariant &value, Integral *number)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong: {
-        const qint64 v = value.toLongLong();
-        number->negative = v < 0;
-        number->magnitude = number->negative ? 0 - quint64(v) : quint64(v);
-        return true;
-    }
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        number->negative = false;
-        number->magnitude = value.toULongLong();
-        return true;
-    case QMetaType::Double: {
-        const double d = value.toDouble();
-        const double limit = 18446744073709551616.0; // 2^64
-        if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) >= limit)
-            return false;
-        number->negative = d < 0;
-        number->magnitude = quint64(std::fabs(d));
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
+// A JSON number in the range of T: integers, and doubles without a fraction.
 template<typename T>
 bool integralInto(const QVariant &value, QVariant *converted)
 {
-    Integral number;
-    if (!integralOf(value, &number))
+    Internal::WholeNumber number;
+    T result = 0;
+    if (!Internal::readWholeNumber(value, Internal::WholeNumberRule::JsonNumber, &number) || !number.to(&result))
         return false;
-    if (number.negative) {
-        if constexpr (!std::numeric_limits<T>::is_signed) {
-            return false;
-        } else {
-            // -(min + 1) + 1 is the magnitude of min, computed without overflow.
-            const quint64 lowest = quint64(-(qint64(std::numeric_limits<T>::min()) + 1)) + 1;
-            if (number.magnitude > lowest)
-                return false;
-            converted->setValue(T(-qint64(number.magnitude - 1) - 1));
-            return true;
-        }
-    }
-    if (number.magnitude > quint64(std::numeric_limits<T>::max()))
-        return false;
-    converted->setValue(T(number.magnitude));
+    converted->setValue(result);
     return true;
 }
 
@@ -110,7 +64,7 @@ bool convertJsonRPCParameter(const QVariant &value, QMetaType type, QVariant *co
         return true;
     }
     // JSON null has no value of any other type; invoking with one would pass a null pointer.
-    if (!value.isValid() || value.typeId() == QMetaType::Nullptr || !type.isValid())
+    if (Internal::isJsonNull(value) || !type.isValid())
         return false;
 
     switch (type.id()) {

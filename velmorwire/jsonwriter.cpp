@@ -130,10 +130,13 @@ void Writer::writeDouble(double number)
         out += QString::number(number, 'g', 6);
 }
 
-// Indexed by the characters below 0x80: the escape letter after the backslash, or 0 when written as is.
+// Indexed by the characters below 0x80: the escape letter after the backslash, or 0 when written as is. NUL is
+// written \u0000: a raw one would end the text for every peer that reads it as a C string.
 constexpr char escapeFor(char16_t c)
 {
     switch (c) {
+    case u'\0':
+        return 'u';
     case u'"':
         return '"';
     case u'\\':
@@ -177,8 +180,13 @@ void Writer::writeString(QStringView text)
         if (c >= 0x80 || !escapes.letter[c])
             continue;
         out.append(run, p - run);
-        const QChar escaped[2] = { u'\\', QLatin1Char(escapes.letter[c]) };
-        out.append(escaped, 2);
+        const char letter = escapes.letter[c];
+        if (letter == 'u') {
+            out += QLatin1String("\\u0000");
+        } else {
+            const QChar escaped[2] = { u'\\', QLatin1Char(letter) };
+            out.append(escaped, 2);
+        }
         run = p + 1;
     }
     out.append(run, end - run);

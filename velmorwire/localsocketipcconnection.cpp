@@ -29,8 +29,8 @@ void LocalSocketIpcConnection::initSocket()
 
 void LocalSocketIpcConnection::socket_error(QAbstractSocket::SocketError)
 {
-    if (m_error == 0)
-        m_error = 1;
+    if (m_error == NoLinkError)
+        m_error = DeviceError;
     socket_error();
 }
 

@@ -1,6 +1,6 @@
 #include "network.h"
 
-#include "accountdata_p.h"
+#include "wirevalue_p.h"
 
 #include <QStringList>
 #include <QVariantMap>

@@ -2,6 +2,7 @@
 #define VELMOR_REQUESTMANAGER_P_H
 
 #include "request.h"
+#include "requestmanager.h"
 
 #include <QHash>
 #include <QTimer>

@@ -1,5 +1,7 @@
 // Reads arbitrary bytes as the links do (UTF-8 text), then checks that what the reader accepted survives the
-// writer: read, write, read again must agree, and the second write must give the first text byte for byte.
+// writer: read, write, read again must agree, and the second write must give the first text byte for byte. The
+// outline must agree with the reader: the same texts well formed, the value count the smallest budget that reads
+// the text, and the items of a top-level array.
 #include "velmorwire/json.h"
 
 #include <QVariantList>
@@ -66,12 +68,31 @@ bool agree(const QVariant &first, const QVariant &second)
     std::abort();
 }
 
+void checkOutline(const QString &text, const QVariant &value)
+{
+    const Velmor::Json::Outline outline = Velmor::Json::outline(text);
+    // Only the literal null reads well and still gives an invalid variant.
+    const bool isNull = outline.wellFormed && outline.values == 1 && !value.isValid();
+    if (outline.wellFormed != (value.isValid() || isNull))
+        fail("the outline and the reader disagree on the text", text);
+    if (!outline.wellFormed)
+        return;
+    if (Velmor::Json::parse(text, outline.values).isValid() != !isNull)
+        fail("the text does not read within the outline's value count", text);
+    if (Velmor::Json::parse(text, outline.values - 1).isValid())
+        fail("the text reads within less than the outline's value count", text);
+    const qsizetype items = value.typeId() == QMetaType::QVariantList ? value.toList().size() : -1;
+    if (outline.arrayItems != items)
+        fail("the outline counts other array items", text);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     const QVariant first = Velmor::Json::parse(text);
+    checkOutline(text, first);
     if (!first.isValid())
         return 0;
 

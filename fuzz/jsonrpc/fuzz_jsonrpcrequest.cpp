@@ -96,13 +96,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    // The first byte picks the link's offset and what happens to answers still waiting.
+    // The first byte picks the link's offset, a budget of values so small that it is often reached, and what
+    // happens to answers still waiting.
     const uint8_t mode = data[0];
     const QByteArray text(reinterpret_cast<const char *>(data + 1), int(size - 1));
 
     FuzzHandler handler;
     auto engine = new JsonRPC;
     engine->setErrorCodeOffset(mode & 1 ? 1000 : 0);
+    if (mode & 8)
+        engine->setValueBudget(mode >> 4);
     engine->setRequestHandler(&handler);
     QObject::connect(engine, &JsonRPC::outgoingResponseReady, &checkAnswer);
     engine->incomingRequest(text);

@@ -1,6 +1,6 @@
 // Parses the input as JSON text and hands every node of the first levels to every fromVariant. Whatever a reader
 // accepts must come back unchanged from its own toVariant, directly and through JSON text, and the HostList
-// converter must accept only what HostList::fromVariant accepts.
+// converter must accept exactly what HostList::fromVariant accepts.
 
 #include "typereaders.h"
 
@@ -44,18 +44,18 @@ void checkReaders(const QVariant &value)
     }
 }
 
+// The converter that serves JSON-RPC parameters and HostList::fromVariant follow one rule.
 void checkHostListConverter(const QVariant &value)
 {
-    QVariant converted = value;
-    if (!converted.convert(QMetaType::fromType<HostList>()))
+    if (value.typeId() != QMetaType::QVariantList)
         return;
+    QVariant converted = value;
+    const bool convertible = converted.convert(QMetaType::fromType<HostList>());
     HostList read;
-    if (!read.fromVariant(value) && value.typeId() == QMetaType::QVariantList)
-        fail("HostList", "converter took a list fromVariant refuses", Json::stringify(value));
-    for (const QHostAddress &address : converted.value<HostList>()) {
-        if (address.protocol() != QAbstractSocket::IPv4Protocol)
-            fail("HostList", "converter let a non-IPv4 address through", Json::stringify(value));
-    }
+    if (read.fromVariant(value) != convertible)
+        fail("HostList", "the converter and fromVariant disagree", Json::stringify(value));
+    if (convertible && converted.value<HostList>() != read)
+        fail("HostList", "the converter and fromVariant read different addresses", Json::stringify(value));
 }
 
 void visit(const QVariant &value, int depth, int *budget)

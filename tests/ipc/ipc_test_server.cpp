@@ -1,5 +1,7 @@
 // A small service on velmorwire for wire-level clients: it listens on 127.0.0.1 (port from the first argument,
 // 0 for any), prints "listening <port>", and answers every connection with the methods below.
+#include "peakmemory.h"
+
 #include "velmorwire/deferred.h"
 #include "velmorwire/error.h"
 #include "velmorwire/localsocketipcconnection.h"
@@ -39,6 +41,7 @@ public Q_SLOTS:
         return deferred;
     }
     void notifyMe(const QString &text) { m_connection->notify("hello", { text }); }
+    qint64 peakMemory() { return peakResidentKiB(); }
     void quit() { QCoreApplication::quit(); }
 
 private:

@@ -19,7 +19,7 @@ class Connector : public LocalSocketIpcConnection
 public:
     void connectTo(quint16 port)
     {
-        m_error = 0;
+        m_error = NoLinkError;
         m_errorString.clear();
         setState(Connecting);
         static_cast<QTcpSocket *>(m_device)->connectToHost(QHostAddress::LocalHost, port);
@@ -53,6 +53,8 @@ public:
 
 public Q_SLOTS:
     int add(int a, int b) { return a + b; }
+    QString echo(const QString &text) { return text; }
+    int count(const QVariantList &items) { return int(items.size()); }
     void setProfile(quint32 id) { received.append(QStringLiteral("setProfile %1").arg(id)); }
     Deferred later()
     {
@@ -88,6 +90,23 @@ QStringList readPackets(QTcpSocket *socket, int count)
     return packets;
 }
 
+// The accepted end of a loopback link, answering with a Handler as the service would; the client end is raw.
+struct AnsweringEnd
+{
+    Loopback link;
+    std::unique_ptr<LocalSocketIpcConnection> connection;
+    Handler handler;
+
+    bool open()
+    {
+        if (!link.open())
+            return false;
+        connection = std::make_unique<LocalSocketIpcConnection>(link.accepted);
+        connection->setJsonRPCHandler(&handler);
+        return true;
+    }
+};
+
 } // namespace
 
 class tst_IpcConnection : public QObject
@@ -100,6 +119,9 @@ private Q_SLOTS:
     void packetBytesOnTheWire();
     void kindBitZeroDecides();
     void callsBetweenTwoEnds();
+    void textWithNulCrossesTheLink();
+    void valueBudgetOfTheLink_data();
+    void valueBudgetOfTheLink();
     void closeEndsWithoutDisconnected();
     void peerClosingIsADisconnection();
     void impossibleLengthEndsTheLink_data();
@@ -166,23 +188,20 @@ void tst_IpcConnection::packetBytesOnTheWire()
 
 void tst_IpcConnection::kindBitZeroDecides()
 {
-    Loopback link;
-    QVERIFY(link.open());
-    LocalSocketIpcConnection connection(link.accepted);
-    Handler handler;
-    connection.setJsonRPCHandler(&handler);
+    AnsweringEnd end;
+    QVERIFY(end.open());
 
     // Kind 2 is a request; kind 3 is a response, here to a call never made.
-    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 2));
-    QCOMPARE(readPackets(&link.client, 1), QStringList { R"(1 {"id":1,"jsonrpc":"2.0","result":3})" });
+    end.link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 2));
+    QCOMPARE(readPackets(&end.link.client, 1), QStringList { R"(1 {"id":1,"jsonrpc":"2.0","result":3})" });
     QTest::ignoreMessage(QtDebugMsg, "json-rpc data received while nothing expected. ignoring..");
-    link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 3));
+    end.link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})", 3));
     QTest::qWait(50);
-    QCOMPARE(link.client.bytesAvailable(), 0);
+    QCOMPARE(end.link.client.bytesAvailable(), 0);
 
     // A packet of length 1 hands an empty text to the engine as a request.
-    link.send(lengthField(1) + '\0');
-    QCOMPARE(readPackets(&link.client, 1),
+    end.link.send(lengthField(1) + '\0');
+    QCOMPARE(readPackets(&end.link.client, 1),
         QStringList { R"(1 {"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" });
 }
 
@@ -219,6 +238,55 @@ void tst_IpcConnection::callsBetweenTwoEnds()
     QTRY_COMPARE(clientHandler.received, QStringList { "setProfile 7" });
 }
 
+// A profile name may hold U+0000; written raw, it would cut the request short and the call would wait for its
+// deadline.
+void tst_IpcConnection::textWithNulCrossesTheLink()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    Connector desktop;
+    desktop.connectTo(server.serverPort());
+    QTRY_VERIFY(server.hasPendingConnections());
+    LocalSocketIpcConnection service(server.nextPendingConnection());
+    Handler handler;
+    service.setJsonRPCHandler(&handler);
+    QTRY_COMPARE(desktop.state(), IpcConnection::Connected);
+
+    const QString name = QStringLiteral("Kids") + QChar(0) + QStringLiteral("room");
+    JsonRPCCall *call = desktop.call("echo", { name });
+    QVariant result;
+    connect(call, &Request::finished, this, [&] { result = call->result(); });
+    QTRY_COMPARE(result, QVariant(name));
+}
+
+void tst_IpcConnection::valueBudgetOfTheLink_data()
+{
+    QTest::addColumn<int>("values");
+    QTest::addColumn<QByteArray>("answer");
+
+    // The call costs 14 besides its numbers: the object, four keys of two, three scalars and two arrays.
+    const int numbers = int(IpcConnection::maximumJsonValues) - 14;
+    QTest::newRow("at the budget") << numbers
+                                   << QByteArray(R"({"id":1,"jsonrpc":"2.0","result":)") + QByteArray::number(numbers)
+            + "}";
+    QTest::newRow("one over") << numbers + 1
+                              << QByteArray(R"({"error":{"code":-32700,"message":"Parse error"},"id":null,)"
+                                            R"("jsonrpc":"2.0"})");
+}
+
+void tst_IpcConnection::valueBudgetOfTheLink()
+{
+    QFETCH(int, values);
+    QFETCH(QByteArray, answer);
+
+    AnsweringEnd end;
+    QVERIFY(end.open());
+    QByteArray numbers = QByteArray("0,").repeated(values);
+    numbers.chop(1);
+    end.link.send(packet(R"({"id":1,"jsonrpc":"2.0","method":"count","params":[[)" + numbers + "]]}"));
+    QCOMPARE(readPackets(&end.link.client, 1), QStringList { "1 " + QString::fromUtf8(answer) });
+}
+
 void tst_IpcConnection::closeEndsWithoutDisconnected()
 {
     Loopback link;
@@ -245,7 +313,7 @@ void tst_IpcConnection::peerClosingIsADisconnection()
     QCOMPARE(connection.state(), IpcConnection::Unconnected);
     QCOMPARE(states.size(), 1);
     // The socket reports the closing as an error before its disconnected().
-    QCOMPARE(connection.error(), 1);
+    QCOMPARE(connection.error(), IpcConnection::DeviceError);
     QVERIFY(!connection.errorString().isEmpty());
     QTest::qWait(20);
     QCOMPARE(disconnected.size(), 1);
@@ -256,27 +324,24 @@ void tst_IpcConnection::impossibleLengthEndsTheLink_data()
     QTest::addColumn<qint32>("length");
 
     QTest::newRow("negative") << -5;
-    QTest::newRow("over 64 MiB") << 64 * 1024 * 1024 + 1;
+    QTest::newRow("over 16 MiB") << 16 * 1024 * 1024 + 1;
 }
 
 void tst_IpcConnection::impossibleLengthEndsTheLink()
 {
     QFETCH(qint32, length);
 
-    Loopback link;
-    QVERIFY(link.open());
-    LocalSocketIpcConnection connection(link.accepted);
-    Handler handler;
-    connection.setJsonRPCHandler(&handler);
-    QSignalSpy disconnected(&connection, &IpcConnection::disconnected);
+    AnsweringEnd end;
+    QVERIFY(end.open());
+    QSignalSpy disconnected(end.connection.get(), &IpcConnection::disconnected);
 
     QTest::ignoreMessage(QtWarningMsg, "Invalid IPC packet. disconnecting");
-    link.send(packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})") + lengthField(length)
+    end.link.send(packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})") + lengthField(length)
         + packet(R"({"jsonrpc":"2.0","method":"setProfile","params":[2]})"));
     QTRY_COMPARE(disconnected.size(), 1);
-    QCOMPARE(connection.state(), IpcConnection::Unconnected);
-    QCOMPARE(handler.received, QStringList { "setProfile 1" });
-    QTRY_COMPARE(link.client.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(end.connection->state(), IpcConnection::Unconnected);
+    QCOMPARE(end.handler.received, QStringList { "setProfile 1" });
+    QTRY_COMPARE(end.link.client.state(), QAbstractSocket::UnconnectedState);
 }
 
 void tst_IpcConnection::callsWhileUnconnectedWaitForTheLink()
@@ -298,7 +363,7 @@ void tst_IpcConnection::callsWhileUnconnectedWaitForTheLink()
     QTRY_COMPARE(client.state(), IpcConnection::Unconnected);
     QPointer<JsonRPCCall> queued(client.call("second"));
     // Going out while the link is down fails what was written and keeps what was queued.
-    QTRY_COMPARE(writtenCode, 3u);
+    QTRY_COMPARE(writtenCode, uint(Error::NotConnected));
     QVERIFY(queued);
 
     client.renewSocket();
@@ -327,7 +392,7 @@ void tst_IpcConnection::refusedConnection()
     QSignalSpy disconnected(&client, &IpcConnection::disconnected);
     client.connectTo(port);
     QTRY_COMPARE(client.state(), IpcConnection::Unconnected);
-    QCOMPARE(client.error(), 1);
+    QCOMPARE(client.error(), IpcConnection::DeviceError);
     QVERIFY(!client.errorString().isEmpty());
     QCOMPARE(disconnected.size(), 0);
 }

@@ -94,6 +94,10 @@ private Q_SLOTS:
     void emptyStringIsNotNull();
     void nesting_data();
     void nesting();
+    void valueBudget_data();
+    void valueBudget();
+    void outline_data();
+    void outline();
     void roundTrip_data();
     void roundTrip();
 };
@@ -306,6 +310,68 @@ void tst_Json::nesting()
     QCOMPARE(value.isValid(), expected.isValid());
     if (expected.isValid())
         QCOMPARE(Velmor::Json::stringify(value), Velmor::Json::stringify(expected));
+}
+
+// A document costs one for each value and two for each key; it reads exactly when its cost is within the budget.
+void tst_Json::valueBudget_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cost");
+
+    QTest::newRow("number") << "5" << 1;
+    QTest::newRow("null") << "null" << 1;
+    QTest::newRow("empty array") << "[]" << 1;
+    QTest::newRow("empty object") << "{}" << 1;
+    QTest::newRow("array") << "[1,2,3]" << 4;
+    QTest::newRow("object") << R"({"a":1})" << 4;
+    QTest::newRow("nested") << R"( {"a" : [1, {"b":null}], "c":""} )" << 12;
+    QTest::newRow("duplicate keys count each time") << R"({"a":1,"a":[2]})" << 8;
+    QTest::newRow("a call") << R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})" << 14;
+}
+
+void tst_Json::valueBudget()
+{
+    QFETCH(QString, text);
+    QFETCH(int, cost);
+
+    QCOMPARE(Velmor::Json::outline(text).values, cost);
+    QCOMPARE(Velmor::Json::parse(text, cost).isValid(), text != "null");
+    QVERIFY(!Velmor::Json::parse(text, cost - 1).isValid());
+    QCOMPARE(Velmor::Json::parse(text).isValid(), text != "null");
+}
+
+// The outline reads the same grammar as parse() without building anything, and has no budget of its own.
+void tst_Json::outline_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("wellFormed");
+    QTest::addColumn<int>("arrayItems");
+
+    QTest::newRow("batch") << R"([{}, {"a":[1,2]}, 3])" << true << 3;
+    QTest::newRow("only the top array counts") << "[[1,2,3]]" << true << 1;
+    QTest::newRow("empty array") << "[ ]" << true << 0;
+    QTest::newRow("object") << R"({"a":[1,2]})" << true << -1;
+    QTest::newRow("string") << R"("a\u0041\n")" << true << -1;
+    QTest::newRow("null") << "null" << true << -1;
+    QTest::newRow("unfinished array") << "[1," << false << -1;
+    QTest::newRow("bad escape") << R"(["\x"])" << false << -1;
+    QTest::newRow("bad number") << "[01]" << false << -1;
+    QTest::newRow("trailing text") << "[] x" << false << -1;
+    QTest::newRow("empty") << "" << false << -1;
+    QTest::newRow("513 arrays") << nested(513, "[", "1", "]") << false << -1;
+    QTest::newRow("over the default budget") << "[" + QString("0,").repeated(Velmor::Json::DefaultValueBudget) + "0]"
+                                             << true << int(Velmor::Json::DefaultValueBudget + 1);
+}
+
+void tst_Json::outline()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, wellFormed);
+    QFETCH(int, arrayItems);
+
+    const Velmor::Json::Outline outline = Velmor::Json::outline(text);
+    QCOMPARE(outline.wellFormed, wellFormed);
+    QCOMPARE(outline.arrayItems, arrayItems);
 }
 
 // Trees as the callers build them come back from the wire as these trees.

@@ -1,6 +1,7 @@
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpc_p.h"
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/requestmanager.h"
 #include "velmorwire/requestmanager_p.h"
 
 #include <QPointer>
@@ -164,7 +165,7 @@ void tst_JsonRPCCalls::groupingOffSendsOneMessageEach()
     QCOMPARE(engine.serializeOutgoingRequest(nullptr), QStringLiteral(R"({"jsonrpc":"2.0","method":"b"})"));
     QCOMPARE(engine.serializeOutgoingRequest(nullptr), QStringLiteral(R"({"id":2,"jsonrpc":"2.0","method":"c"})"));
     QVERIFY(!engine.hasPendingOutgoingRequest());
-    engine.dropAllOutgoing(Error(3, QString()));
+    engine.dropAllOutgoing(Error(Error::NotConnected, QString()));
 }
 
 void tst_JsonRPCCalls::idsWrapAroundSkippingZero()
@@ -213,7 +214,7 @@ void tst_JsonRPCCalls::responseIds()
     QCOMPARE(call.finishes, matches ? 1 : 0);
     if (matches)
         QCOMPARE(call.result, QVariant(QStringLiteral("ok")));
-    engine.dropAllOutgoing(Error(3, QString()));
+    engine.dropAllOutgoing(Error(Error::NotConnected, QString()));
 }
 
 void tst_JsonRPCCalls::responseItemRules_data()
@@ -249,7 +250,7 @@ void tst_JsonRPCCalls::responseItemRules()
         QCOMPARE(call.code, 0u);
         QVERIFY(call.result.isNull());
     }
-    engine.dropAllOutgoing(Error(3, QString()));
+    engine.dropAllOutgoing(Error(Error::NotConnected, QString()));
 }
 
 void tst_JsonRPCCalls::errorObjects_data()
@@ -329,7 +330,7 @@ void tst_JsonRPCCalls::responseBeforeAnyCall()
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Failed to parse json data: " + text));
         QVERIFY(!waiting.incomingResponse(text));
         QCOMPARE(call.finishes, 0);
-        waiting.dropAllOutgoing(Error(3, QString()));
+        waiting.dropAllOutgoing(Error(Error::NotConnected, QString()));
     }
 }
 
@@ -349,7 +350,7 @@ void tst_JsonRPCCalls::contextAnswerFailsTheUnanswered()
     QCOMPARE(b.result, QVariant(QVariantList { 1 }));
     for (const Outcome *unanswered : { &a, &c }) {
         QCOMPARE(unanswered->finishes, 1);
-        QCOMPARE(unanswered->code, 9u);
+        QCOMPARE(unanswered->code, uint(Error::InvalidResponse));
         QCOMPARE(unanswered->message, QStringLiteral("No valid JSON-RPC response received"));
     }
     // The carrier finishing afterwards finds nothing left to fail.
@@ -379,7 +380,7 @@ void tst_JsonRPCCalls::contextFailureFailsItsCalls()
     QTest::ignoreMessage(QtDebugMsg, "empty json-rpc response received while data expected");
     QTest::ignoreMessage(QtDebugMsg, "Failed to parse json data: ");
     QVERIFY(!engine.incomingContextedResponse(QByteArray(), &second));
-    QCOMPARE(failed.code, 9u);
+    QCOMPARE(failed.code, uint(Error::InvalidResponse));
     delete call;
     delete other;
 }
@@ -405,9 +406,9 @@ void tst_JsonRPCCalls::dropAllKeepsQueuedMessages()
     engine.serializeOutgoingRequest(nullptr);
     Outcome queued(engine.call("b"));
 
-    engine.dropAllOutgoing(Error(3, QString()));
+    engine.dropAllOutgoing(Error(Error::NotConnected, QString()));
     QCOMPARE(written.finishes, 1);
-    QCOMPARE(written.code, 3u);
+    QCOMPARE(written.code, uint(Error::NotConnected));
     QCOMPARE(written.rpcCode, 3);
     QCOMPARE(queued.finishes, 0);
     QVERIFY(engine.hasPendingOutgoingRequest());
@@ -419,8 +420,8 @@ void tst_JsonRPCCalls::dropAllKeepsQueuedMessages()
     QVERIFY(!written.call);
 
     QCOMPARE(engine.serializeOutgoingRequest(nullptr), QStringLiteral(R"({"id":2,"jsonrpc":"2.0","method":"b"})"));
-    engine.dropAllOutgoing(Error(3, QString()));
-    QCOMPARE(queued.code, 3u);
+    engine.dropAllOutgoing(Error(Error::NotConnected, QString()));
+    QCOMPARE(queued.code, uint(Error::NotConnected));
 }
 
 void tst_JsonRPCCalls::writtenCallGetsDefaultDeadline()
@@ -440,7 +441,7 @@ void tst_JsonRPCCalls::writtenCallGetsDefaultDeadline()
     fakeNow += 1;
     manager->checkTimeouts();
     QCOMPARE(call.finishes, 1);
-    QCOMPARE(call.code, 2u);
+    QCOMPARE(call.code, uint(Error::Timeout));
     QCOMPARE(call.rpcCode, 0);
     flushDeletes();
     QVERIFY(!call.call);
@@ -515,7 +516,7 @@ void tst_JsonRPCCalls::finishHandlerMayDestroyOtherCalls()
         ++aborted;
         delete fourth;
     });
-    engine.dropAllOutgoing(Error(3, QString()));
+    engine.dropAllOutgoing(Error(Error::NotConnected, QString()));
     QCOMPARE(aborted, 1);
 }
 

@@ -2,6 +2,7 @@
 #include "velmorwire/error.h"
 #include "velmorwire/hostlist.h"
 #include "velmorwire/jsonrpc.h"
+#include "velmorwire/jsonrpccall.h"
 #include "velmorwire/jsonrpccallresponse.h"
 #include "velmorwire/request.h"
 
@@ -136,6 +137,8 @@ private Q_SLOTS:
     void typedParameters_data();
     void typedParameters();
     void wrongTypeNotificationIsDropped();
+    void valueBudget_data();
+    void valueBudget();
     void offsetLowersCodes_data();
     void offsetLowersCodes();
     void deferredAnswer_data();
@@ -246,6 +249,18 @@ void tst_JsonRPCDispatch::answers_data()
     QTest::newRow("text ends at a NUL byte")
         << QByteArray(R"({"id":1,"jsonrpc":"2.0","method":"add","params":[1,2]})") + '\0' + "garbage"
         << R"({"id":1,"jsonrpc":"2.0","result":3})" << QStringList { "add" };
+    // A batch's answers cost memory item by item, so one too long is refused before any of it is built.
+    const QByteArray notification = R"({"jsonrpc":"2.0","method":"setProfile","params":[1]})";
+    QStringList invokedAtLimit;
+    for (int i = 0; i < JsonRPC::maximumBatchItems; ++i)
+        invokedAtLimit.append("setProfile(1)");
+    QTest::newRow("batch at the item limit") << "[" + (notification + ",").repeated(JsonRPC::maximumBatchItems - 1)
+            + notification + "]" << QString() << invokedAtLimit;
+    QTest::newRow("batch over the item limit") << "[" + (notification + ",").repeated(JsonRPC::maximumBatchItems)
+            + notification + "]" << nullError7 << QStringList();
+    QTest::newRow("unreadable batch over the item limit")
+        << "[" + (notification + ",").repeated(JsonRPC::maximumBatchItems) + notification
+        << R"({"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" << QStringList();
     QTest::newRow("NUL inside the text")
         << QByteArray(R"({"id":1,)") + '\0' + R"("jsonrpc":"2.0","method":"add","params":[1,2]})"
         << R"({"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" << QStringList();
@@ -306,6 +321,8 @@ void tst_JsonRPCDispatch::typedParameters_data()
     QTest::newRow("no converter from text") << QByteArray(R"("ports",["53"])") << refused;
     QTest::newRow("address list") << QByteArray(R"("setOriginalDns",["eth0",["10.0.0.1","192.168.1.1"]])")
                                   << R"("eth0 192.168.1.1")";
+    QTest::newRow("address list with IPv6")
+        << QByteArray(R"("setOriginalDns",["eth0",["10.0.0.1","2001:db8::53"]])") << R"("eth0 2001:db8::53")";
     QTest::newRow("address list with a bad address")
         << QByteArray(R"("setOriginalDns",["eth0",["10.0.0.1","10.1"]])") << refused;
 }
@@ -346,6 +363,44 @@ void tst_JsonRPCDispatch::wrongTypeNotificationIsDropped()
     engine.incomingRequest(R"({"jsonrpc":"2.0"})");
     QCOMPARE(wire.texts(), QStringList());
     QCOMPARE(handler.invoked, QStringList());
+}
+
+// A text that holds more values than the engine's budget is unreadable, as a request and as a response.
+void tst_JsonRPCDispatch::valueBudget_data()
+{
+    QTest::addColumn<int>("budget");
+    QTest::addColumn<bool>("read");
+
+    // The request and the response below both cost 14: the object, four keys, three scalars, an array and 5.
+    QTest::newRow("at the budget") << 14 << true;
+    QTest::newRow("one over") << 13 << false;
+}
+
+void tst_JsonRPCDispatch::valueBudget()
+{
+    QFETCH(int, budget);
+    QFETCH(bool, read);
+
+    Handler handler;
+    JsonRPC engine;
+    engine.setValueBudget(budget);
+    engine.setRequestHandler(&handler);
+    Wire wire(&engine);
+    engine.incomingRequest(R"({"id":7,"jsonrpc":"2.0","method":"setProfile","params":[5]})");
+    QCOMPARE(wire.texts(),
+        QStringList { read ? R"({"id":7,"jsonrpc":"2.0","result":null})"
+                           : R"({"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})" });
+
+    JsonRPCCall *call = engine.call("ask");
+    engine.serializeOutgoingRequest(nullptr);
+    QSignalSpy finished(call, &Request::finished);
+    const QByteArray response = R"({"id":1,"jsonrpc":"2.0","result":[1,2,3,4]})";
+    if (!read)
+        QTest::ignoreMessage(QtDebugMsg, QByteArray("Failed to parse json data: " + response).constData());
+    QCOMPARE(engine.incomingResponse(response), read);
+    QCOMPARE(finished.size(), read ? 1 : 0);
+    if (!read)
+        delete call;
 }
 
 void tst_JsonRPCDispatch::offsetLowersCodes_data()
@@ -509,7 +564,7 @@ void tst_JsonRPCDispatch::answerWaitingForRequest()
     JsonRPCCallResponse failed(&failing);
     QVERIFY(failed.isDeferred());
     QSignalSpy ready(&failed, &JsonRPCCallResponse::ready);
-    failing.requestFinished(Error(2, QString()));
+    failing.requestFinished(Error(Error::Timeout, QString()));
     QCOMPARE(ready.size(), 1);
     QVERIFY(!failed.isDeferred());
     QCOMPARE(failed.stringify(), QStringLiteral(R"({"error":{"code":2},"id":null,"jsonrpc":"2.0"})"));

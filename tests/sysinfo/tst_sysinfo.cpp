@@ -47,11 +47,11 @@ QString printedEvent(int index, const EventLog::Entry &entry, const QString &lev
 
 } // namespace
 
-class TestSysInfo : public QObject
+class tst_SysInfo : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -73,7 +73,7 @@ private:
     QScopedPointer<QTemporaryDir> m_dir;
 };
 
-void TestSysInfo::init()
+void tst_SysInfo::init()
 {
     m_path = qgetenv("PATH");
     m_dir.reset(new QTemporaryDir);
@@ -83,7 +83,7 @@ void TestSysInfo::init()
     qputenv("PATH", m_dir->path().toLocal8Bit());
 }
 
-void TestSysInfo::cleanup()
+void tst_SysInfo::cleanup()
 {
     qputenv("PATH", m_path);
     qunsetenv("VELMOR_ROOT");
@@ -91,7 +91,7 @@ void TestSysInfo::cleanup()
 }
 
 // A query tool that records its arguments, prints the given bytes, and then runs the shell ending.
-void TestSysInfo::installFakeTool(const QByteArray &output, const QByteArray &ending)
+void tst_SysInfo::installFakeTool(const QByteArray &output, const QByteArray &ending)
 {
     QFile data(m_dir->filePath(QStringLiteral("output")));
     QVERIFY(data.open(QIODevice::WriteOnly));
@@ -109,7 +109,7 @@ void TestSysInfo::installFakeTool(const QByteArray &output, const QByteArray &en
     QVERIFY(tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
-void TestSysInfo::userAgentIsBuiltOnce()
+void tst_SysInfo::userAgentIsBuiltOnce()
 {
     const QByteArray &first = SysInfo::userAgent();
     const QByteArray &second = SysInfo::userAgent();
@@ -118,7 +118,7 @@ void TestSysInfo::userAgentIsBuiltOnce()
     QCOMPARE(first.constData(), second.constData());
 }
 
-void TestSysInfo::redaction_data()
+void tst_SysInfo::redaction_data()
 {
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("redacted");
@@ -136,14 +136,14 @@ void TestSysInfo::redaction_data()
                                             << "credentials set\nSetCredentials\nsetcredentials\n";
 }
 
-void TestSysInfo::redaction()
+void tst_SysInfo::redaction()
 {
     QFETCH(QString, log);
     QFETCH(QString, redacted);
     QCOMPARE(Velmor::SysInfoPrivate::redacted(log), redacted);
 }
 
-void TestSysInfo::toolOutput_data()
+void tst_SysInfo::toolOutput_data()
 {
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<QByteArray>("ending");
@@ -160,7 +160,7 @@ void TestSysInfo::toolOutput_data()
         << QStringLiteral("a\r\n<credentials cutted out>\nb <credentials cutted out>");
 }
 
-void TestSysInfo::toolOutput()
+void tst_SysInfo::toolOutput()
 {
     QFETCH(QByteArray, output);
     QFETCH(QByteArray, ending);
@@ -169,7 +169,7 @@ void TestSysInfo::toolOutput()
     QCOMPARE(SysInfo::systemLog(), log);
 }
 
-void TestSysInfo::runsTheQueryCommand()
+void tst_SysInfo::runsTheQueryCommand()
 {
     installFakeTool(QByteArray(), QByteArray());
     QCOMPARE(Velmor::SysInfoPrivate::queryTool(), m_dir->filePath(QStringLiteral("wevtutil")));
@@ -183,13 +183,13 @@ void TestSysInfo::runsTheQueryCommand()
             "/uni:true", "/f:text" }));
 }
 
-void TestSysInfo::missingToolGivesPlaceholder()
+void tst_SysInfo::missingToolGivesPlaceholder()
 {
     QCOMPARE(Velmor::SysInfoPrivate::queryTool(), QString());
     QCOMPARE(SysInfo::systemLog(), QStringLiteral("<unimplemented>"));
 }
 
-void TestSysInfo::hungToolIsStopped()
+void tst_SysInfo::hungToolIsStopped()
 {
     installFakeTool(utf16(QStringLiteral("partial")), QByteArray("exec sleep 30"));
     QElapsedTimer timer;
@@ -198,7 +198,7 @@ void TestSysInfo::hungToolIsStopped()
     QVERIFY(timer.elapsed() < 10000);
 }
 
-void TestSysInfo::extractFromTheSimulatedLog()
+void tst_SysInfo::extractFromTheSimulatedLog()
 {
     qputenv("PATH", QByteArray(WEVTUTIL_DIR));
     const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -224,7 +224,7 @@ void TestSysInfo::extractFromTheSimulatedLog()
     QCOMPARE(SysInfo::systemLog(), expected);
 }
 
-void TestSysInfo::zeroCharacterEndsOnlyItsEntry()
+void tst_SysInfo::zeroCharacterEndsOnlyItsEntry()
 {
     qputenv("PATH", QByteArray(WEVTUTIL_DIR));
     QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Warning, 0,
@@ -241,5 +241,5 @@ void TestSysInfo::zeroCharacterEndsOnlyItsEntry()
     QCOMPARE(SysInfo::systemLog(), expected);
 }
 
-QTEST_GUILESS_MAIN(TestSysInfo)
+QTEST_GUILESS_MAIN(tst_SysInfo)
 #include "tst_sysinfo.moc"

@@ -8,15 +8,15 @@
 #include <QTest>
 
 // This program's folder holds the query tool; the system path holds none.
-class TestSysInfoLookup : public QObject
+class tst_SysInfoLookup : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void findsToolBesideTheProgram();
 };
 
-void TestSysInfoLookup::findsToolBesideTheProgram()
+void tst_SysInfoLookup::findsToolBesideTheProgram()
 {
     QTemporaryDir root;
     QVERIFY(root.isValid());
@@ -31,5 +31,5 @@ void TestSysInfoLookup::findsToolBesideTheProgram()
     QVERIFY2(log.endsWith(QStringLiteral("  Description: \r\nService started\r\n\r\n")), qPrintable(log));
 }
 
-QTEST_GUILESS_MAIN(TestSysInfoLookup)
+QTEST_GUILESS_MAIN(tst_SysInfoLookup)
 #include "tst_sysinfolookup.moc"

@@ -5,11 +5,11 @@
 
 using namespace Velmor;
 
-class TestCabinetCategory : public QObject
+class tst_CabinetCategory : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void readCategory_data();
     void readCategory();
     void writeCategory();
@@ -33,7 +33,7 @@ QVariantMap category(const QVariant &id, const QString &title, const QString &de
 }
 } // namespace
 
-void TestCabinetCategory::readCategory_data()
+void tst_CabinetCategory::readCategory_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -50,7 +50,7 @@ void TestCabinetCategory::readCategory_data()
     QTest::newRow("not a map") << QVariant(QVariantList { category(5, "Games") }) << false;
 }
 
-void TestCabinetCategory::readCategory()
+void tst_CabinetCategory::readCategory()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -63,7 +63,7 @@ void TestCabinetCategory::readCategory()
     }
 }
 
-void TestCabinetCategory::writeCategory()
+void tst_CabinetCategory::writeCategory()
 {
     CabinetCategory plain;
     QVERIFY(plain.fromVariant(category(5, "Games")));
@@ -75,7 +75,7 @@ void TestCabinetCategory::writeCategory()
     QCOMPARE(described.toVariant().toMap().keys(), (QStringList { "description", "id", "title" }));
 }
 
-void TestCabinetCategory::readGroup_data()
+void tst_CabinetCategory::readGroup_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -102,7 +102,7 @@ void TestCabinetCategory::readGroup_data()
     QTest::newRow("a number") << QVariant(7) << false << 0 << "";
 }
 
-void TestCabinetCategory::readGroup()
+void tst_CabinetCategory::readGroup()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -122,7 +122,7 @@ void TestCabinetCategory::readGroup()
     }
 }
 
-void TestCabinetCategory::readCatalogue_data()
+void tst_CabinetCategory::readCatalogue_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -135,7 +135,7 @@ void TestCabinetCategory::readCatalogue_data()
     QTest::newRow("a map") << QVariant(group) << false << 0;
 }
 
-void TestCabinetCategory::readCatalogue()
+void tst_CabinetCategory::readCatalogue()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -149,7 +149,7 @@ void TestCabinetCategory::readCatalogue()
         QCOMPARE(catalogue.toVariant(), value);
 }
 
-void TestCabinetCategory::equality()
+void tst_CabinetCategory::equality()
 {
     CabinetCategory a;
     QVERIFY(a.fromVariant(category(1, "A", "first")));
@@ -168,7 +168,7 @@ void TestCabinetCategory::equality()
     QVERIFY(left != right);
 }
 
-void TestCabinetCategory::readUserFilter_data()
+void tst_CabinetCategory::readUserFilter_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -189,7 +189,7 @@ void TestCabinetCategory::readUserFilter_data()
     QTest::newRow("not a list") << QVariant(5) << false << QList<int>();
 }
 
-void TestCabinetCategory::readUserFilter()
+void tst_CabinetCategory::readUserFilter()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -205,7 +205,7 @@ void TestCabinetCategory::readUserFilter()
     QCOMPARE(read, ids);
 }
 
-void TestCabinetCategory::writeUserFilter()
+void tst_CabinetCategory::writeUserFilter()
 {
     CabinetUserFilter filter;
     for (const quint8 id : { 200, 3, 255, 17, 1 })
@@ -218,5 +218,5 @@ void TestCabinetCategory::writeUserFilter()
     QCOMPARE(again, filter);
 }
 
-QTEST_APPLESS_MAIN(TestCabinetCategory)
+QTEST_APPLESS_MAIN(tst_CabinetCategory)
 #include "tst_cabinetcategory.moc"

@@ -4,11 +4,11 @@
 
 using namespace Velmor;
 
-class TestCabinetDomain : public QObject
+class tst_CabinetDomain : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void listTypeFromString_data();
     void listTypeFromString();
     void listTypeToString();
@@ -25,7 +25,7 @@ private slots:
     void findDomain();
 };
 
-void TestCabinetDomain::listTypeFromString_data()
+void tst_CabinetDomain::listTypeFromString_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("type");
@@ -39,14 +39,14 @@ void TestCabinetDomain::listTypeFromString_data()
     QTest::newRow("other") << "grey" << 0;
 }
 
-void TestCabinetDomain::listTypeFromString()
+void tst_CabinetDomain::listTypeFromString()
 {
     QFETCH(QString, name);
     QFETCH(int, type);
     QCOMPARE(int(CabinetDomain::listTypeFromString(name)), type);
 }
 
-void TestCabinetDomain::listTypeToString()
+void tst_CabinetDomain::listTypeToString()
 {
     QCOMPARE(CabinetDomain::listTypeToString(CabinetDomain::White), "white");
     QCOMPARE(CabinetDomain::listTypeToString(CabinetDomain::Black), "black");
@@ -55,7 +55,7 @@ void TestCabinetDomain::listTypeToString()
     QVERIFY(QString::fromLatin1(CabinetDomain::listTypeToString(CabinetDomain::Type(3))).isNull());
 }
 
-void TestCabinetDomain::readEntry_data()
+void tst_CabinetDomain::readEntry_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<int>("type");
@@ -105,7 +105,7 @@ void TestCabinetDomain::readEntry_data()
     QTest::newRow("invalid") << QVariant() << 0 << false << 0u << "";
 }
 
-void TestCabinetDomain::readEntry()
+void tst_CabinetDomain::readEntry()
 {
     QFETCH(QVariant, value);
     QFETCH(int, type);
@@ -125,7 +125,7 @@ void TestCabinetDomain::readEntry()
     }
 }
 
-void TestCabinetDomain::rejectedEntryKeepsWhatItRead()
+void tst_CabinetDomain::rejectedEntryKeepsWhatItRead()
 {
     CabinetDomain entry;
     QVERIFY(!entry.fromVariant(QVariantMap { { "id", 9 }, { "domain", "x.example" } }, CabinetDomain::Alias));
@@ -138,7 +138,7 @@ void TestCabinetDomain::rejectedEntryKeepsWhatItRead()
     QCOMPARE(untouched.id, 5u);
 }
 
-void TestCabinetDomain::writeEntry_data()
+void tst_CabinetDomain::writeEntry_data()
 {
     QTest::addColumn<QString>("ip");
     QTest::addColumn<QStringList>("keys");
@@ -146,7 +146,7 @@ void TestCabinetDomain::writeEntry_data()
     QTest::newRow("alias") << "192.0.2.1" << QStringList { "domain", "id", "ip" };
 }
 
-void TestCabinetDomain::writeEntry()
+void tst_CabinetDomain::writeEntry()
 {
     QFETCH(QString, ip);
     QFETCH(QStringList, keys);
@@ -166,7 +166,7 @@ void TestCabinetDomain::writeEntry()
         QCOMPARE(map.value("ip").toString(), ip);
 }
 
-void TestCabinetDomain::readList_data()
+void tst_CabinetDomain::readList_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -185,7 +185,7 @@ void TestCabinetDomain::readList_data()
     QTest::newRow("string list") << QVariant(QStringList { "a" }) << false << QList<uint>();
 }
 
-void TestCabinetDomain::readList()
+void tst_CabinetDomain::readList()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -203,7 +203,7 @@ void TestCabinetDomain::readList()
         QCOMPARE(list.toVariant(), value);
 }
 
-void TestCabinetDomain::listEquality_data()
+void tst_CabinetDomain::listEquality_data()
 {
     QTest::addColumn<QStringList>("left"); // "id:domain"
     QTest::addColumn<QStringList>("right");
@@ -214,7 +214,7 @@ void TestCabinetDomain::listEquality_data()
     QTest::newRow("both empty") << QStringList() << QStringList() << true;
 }
 
-void TestCabinetDomain::listEquality()
+void tst_CabinetDomain::listEquality()
 {
     QFETCH(QStringList, left);
     QFETCH(QStringList, right);
@@ -234,7 +234,7 @@ void TestCabinetDomain::listEquality()
     QCOMPARE(make(left) != make(right), !equal);
 }
 
-void TestCabinetDomain::removeDomain()
+void tst_CabinetDomain::removeDomain()
 {
     CabinetDomains list;
     QVERIFY(!list.removeDomain(1));
@@ -253,7 +253,7 @@ void TestCabinetDomain::removeDomain()
     QCOMPARE(list.size(), 2);
 }
 
-void TestCabinetDomain::findDomain()
+void tst_CabinetDomain::findDomain()
 {
     CabinetDomains list;
     QVERIFY(
@@ -274,5 +274,5 @@ void TestCabinetDomain::findDomain()
     QVERIFY(missing.ip.isNull());
 }
 
-QTEST_APPLESS_MAIN(TestCabinetDomain)
+QTEST_APPLESS_MAIN(tst_CabinetDomain)
 #include "tst_cabinetdomain.moc"

@@ -6,11 +6,11 @@
 
 using namespace Velmor;
 
-class TestCabinetInfo : public QObject
+class tst_CabinetInfo : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void readUserInfo_data();
     void readUserInfo();
     void rejectedUserInfoKeepsWhatItRead();
@@ -34,7 +34,7 @@ QVariantMap userInfo(const QVariant &tz = 3, const QVariant &features = QVariant
 }
 } // namespace
 
-void TestCabinetInfo::readUserInfo_data()
+void tst_CabinetInfo::readUserInfo_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -62,7 +62,7 @@ void TestCabinetInfo::readUserInfo_data()
     QTest::newRow("a list") << QVariant(QVariantList { userInfo() }) << false << 0;
 }
 
-void TestCabinetInfo::readUserInfo()
+void tst_CabinetInfo::readUserInfo()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -80,7 +80,7 @@ void TestCabinetInfo::readUserInfo()
     }
 }
 
-void TestCabinetInfo::rejectedUserInfoKeepsWhatItRead()
+void tst_CabinetInfo::rejectedUserInfoKeepsWhatItRead()
 {
     CabinetUserInfo info;
     QVERIFY(!info.fromVariant(userInfo(2, QVariantMap())));
@@ -89,7 +89,7 @@ void TestCabinetInfo::rejectedUserInfoKeepsWhatItRead()
     QCOMPARE(info.planName, QStringLiteral("Free"));
 }
 
-void TestCabinetInfo::userInfoEquality()
+void tst_CabinetInfo::userInfoEquality()
 {
     CabinetUserInfo a;
     QVERIFY(a.fromVariant(userInfo(3, QVariantMap { { "white_list_size", 100 }, { "agent_ip_mode", true } })));
@@ -103,7 +103,7 @@ void TestCabinetInfo::userInfoEquality()
     QVERIFY(CabinetUserInfo() == CabinetUserInfo());
 }
 
-void TestCabinetInfo::userInfoMetaType()
+void tst_CabinetInfo::userInfoMetaType()
 {
     const int id = registerCabinetUserInfoMetaType();
     QCOMPARE(registerCabinetUserInfoMetaType(), id);
@@ -112,7 +112,7 @@ void TestCabinetInfo::userInfoMetaType()
     QCOMPARE(QMetaType::fromName("Velmor::CabinetUserInfo").id(), id);
 }
 
-void TestCabinetInfo::readSystemInfo_data()
+void tst_CabinetInfo::readSystemInfo_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -148,7 +148,7 @@ void TestCabinetInfo::readSystemInfo_data()
     QTest::newRow("a list") << QVariant(QVariantList()) << false << false << QStringList() << QStringList();
 }
 
-void TestCabinetInfo::readSystemInfo()
+void tst_CabinetInfo::readSystemInfo()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -176,7 +176,7 @@ void TestCabinetInfo::readSystemInfo()
     }
 }
 
-void TestCabinetInfo::systemInfoAddsToWhatItHolds()
+void tst_CabinetInfo::systemInfoAddsToWhatItHolds()
 {
     CabinetSystemInfo info;
     info.safeSearch = true;
@@ -189,7 +189,7 @@ void TestCabinetInfo::systemInfoAddsToWhatItHolds()
     QCOMPARE(info.services.value("resolver"), QHostAddress(QStringLiteral("192.0.2.4")));
 }
 
-void TestCabinetInfo::writeSystemInfo()
+void tst_CabinetInfo::writeSystemInfo()
 {
     CabinetSystemInfo info;
     QVariantMap map = info.toVariant().toMap();
@@ -204,5 +204,5 @@ void TestCabinetInfo::writeSystemInfo()
     QCOMPARE(map.value("services").toMap().value("resolver").toString(), QStringLiteral("198.51.100.1"));
 }
 
-QTEST_APPLESS_MAIN(TestCabinetInfo)
+QTEST_APPLESS_MAIN(tst_CabinetInfo)
 #include "tst_cabinetinfo.moc"

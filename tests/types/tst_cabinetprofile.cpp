@@ -5,11 +5,11 @@
 
 using namespace Velmor;
 
-class TestCabinetProfile : public QObject
+class tst_CabinetProfile : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void constructor();
     void readProfile_data();
     void readProfile();
@@ -47,7 +47,7 @@ QVariantMap with(QVariantMap map, const QString &key, const QVariant &value)
 }
 } // namespace
 
-void TestCabinetProfile::constructor()
+void tst_CabinetProfile::constructor()
 {
     const CabinetProfile made(3, 77, QStringLiteral("Work"), true);
     QCOMPARE(made.id, 3u);
@@ -59,7 +59,7 @@ void TestCabinetProfile::constructor()
     QVERIFY(!made.safeSearchEnabled);
 }
 
-void TestCabinetProfile::readProfile_data()
+void tst_CabinetProfile::readProfile_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -98,7 +98,7 @@ void TestCabinetProfile::readProfile_data()
     QTest::newRow("a hash") << QVariant(hash) << false << "";
 }
 
-void TestCabinetProfile::readProfile()
+void tst_CabinetProfile::readProfile()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -117,7 +117,7 @@ void TestCabinetProfile::readProfile()
     QCOMPARE(again.toVariant(), read.toVariant());
 }
 
-void TestCabinetProfile::writeProfile_data()
+void tst_CabinetProfile::writeProfile_data()
 {
     QTest::addColumn<bool>("isDefault");
     QTest::addColumn<bool>("whiteListOnly");
@@ -129,7 +129,7 @@ void TestCabinetProfile::writeProfile_data()
                                                         "safe_search_enabled", "token", "white_list_only" };
 }
 
-void TestCabinetProfile::writeProfile()
+void tst_CabinetProfile::writeProfile()
 {
     QFETCH(bool, isDefault);
     QFETCH(bool, whiteListOnly);
@@ -146,7 +146,7 @@ void TestCabinetProfile::writeProfile()
     QCOMPARE(read.token, 4294967295u);
 }
 
-void TestCabinetProfile::readProfileList_data()
+void tst_CabinetProfile::readProfileList_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -162,7 +162,7 @@ void TestCabinetProfile::readProfileList_data()
                                          << false << 1;
 }
 
-void TestCabinetProfile::readProfileList()
+void tst_CabinetProfile::readProfileList()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -175,7 +175,7 @@ void TestCabinetProfile::readProfileList()
     QVERIFY(!profiles.contains(42));
 }
 
-void TestCabinetProfile::replacedDefault()
+void tst_CabinetProfile::replacedDefault()
 {
     CabinetProfiles profiles;
     QVERIFY(profiles.fromVariant(QVariantList { profile(1, "First", true), profile(1, "Second") }));
@@ -184,14 +184,14 @@ void TestCabinetProfile::replacedDefault()
     QVERIFY(profiles.defaultProfile().isNull());
 }
 
-void TestCabinetProfile::malformedElementKeepsEarlierProfiles()
+void tst_CabinetProfile::malformedElementKeepsEarlierProfiles()
 {
     CabinetProfiles profiles;
     QVERIFY(!profiles.fromVariant(QVariantList { profile(1, "A", true), with(profile(2), "name", QVariant()) }));
     QCOMPARE(profiles.keys(), QList<quint32> { 1 });
 }
 
-void TestCabinetProfile::profileListWrittenInIdOrder()
+void tst_CabinetProfile::profileListWrittenInIdOrder()
 {
     // The hash's own order changes from process to process; the text must not.
     QVariantList list;
@@ -210,7 +210,7 @@ void TestCabinetProfile::profileListWrittenInIdOrder()
     QCOMPARE(again.toVariant(), profiles.toVariant());
 }
 
-void TestCabinetProfile::defaultProfile()
+void tst_CabinetProfile::defaultProfile()
 {
     CabinetProfiles profiles;
     QVERIFY(profiles.defaultProfile().isNull());
@@ -226,7 +226,7 @@ void TestCabinetProfile::defaultProfile()
     QCOMPARE(kept->name, QStringLiteral("Seven"));
 }
 
-void TestCabinetProfile::setEqualityIsByObject()
+void tst_CabinetProfile::setEqualityIsByObject()
 {
     const QVariantList list { profile(1, "A", true) };
     CabinetProfiles a;
@@ -239,7 +239,7 @@ void TestCabinetProfile::setEqualityIsByObject()
     QVERIFY(copy == a);
 }
 
-void TestCabinetProfile::readActivity_data()
+void tst_CabinetProfile::readActivity_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -261,7 +261,7 @@ void TestCabinetProfile::readActivity_data()
     QTest::newRow("a map") << QVariant(QVariantMap { { "active", true }, { "minutes", 45 } }) << false << false << 0;
 }
 
-void TestCabinetProfile::readActivity()
+void tst_CabinetProfile::readActivity()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -275,7 +275,7 @@ void TestCabinetProfile::readActivity()
         QCOMPARE(activity.active, active);
 }
 
-void TestCabinetProfile::writeActivity()
+void tst_CabinetProfile::writeActivity()
 {
     CabinetProfileActivity activity;
     activity.active = true;
@@ -286,7 +286,7 @@ void TestCabinetProfile::writeActivity()
     QCOMPARE(written.toList().at(1).typeId(), QMetaType::Int);
 }
 
-void TestCabinetProfile::metaType()
+void tst_CabinetProfile::metaType()
 {
     const int id = registerCabinetProfilesMetaType();
     QCOMPARE(registerCabinetProfilesMetaType(), id);
@@ -295,5 +295,5 @@ void TestCabinetProfile::metaType()
     QCOMPARE(QMetaType::fromName("Velmor::CabinetProfiles").id(), id);
 }
 
-QTEST_APPLESS_MAIN(TestCabinetProfile)
+QTEST_APPLESS_MAIN(tst_CabinetProfile)
 #include "tst_cabinetprofile.moc"

@@ -4,11 +4,11 @@
 
 using namespace Velmor;
 
-class TestCabinetSchedule : public QObject
+class tst_CabinetSchedule : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void defaultDay();
     void readDay_data();
     void readDay();
@@ -33,7 +33,7 @@ QVariantMap day(const QVariant &on, const QVariant &from = QVariant(), const QVa
 }
 } // namespace
 
-void TestCabinetSchedule::defaultDay()
+void tst_CabinetSchedule::defaultDay()
 {
     const CabinetScheduleDay fresh;
     QVERIFY(fresh.isProfileOn);
@@ -44,7 +44,7 @@ void TestCabinetSchedule::defaultDay()
     QCOMPARE(written.value("is_profile_on").typeId(), QMetaType::Bool);
 }
 
-void TestCabinetSchedule::readDay_data()
+void tst_CabinetSchedule::readDay_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -93,7 +93,7 @@ void TestCabinetSchedule::readDay_data()
                                << "24:00";
 }
 
-void TestCabinetSchedule::readDay()
+void tst_CabinetSchedule::readDay()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -113,7 +113,7 @@ void TestCabinetSchedule::readDay()
     }
 }
 
-void TestCabinetSchedule::dayWithEmptyTimesAndNoneGiven()
+void tst_CabinetSchedule::dayWithEmptyTimesAndNoneGiven()
 {
     CabinetScheduleDay read;
     read.timeFrom.clear();
@@ -124,7 +124,7 @@ void TestCabinetSchedule::dayWithEmptyTimesAndNoneGiven()
     QVERIFY(read.fromVariant(day(true, "06:00", "07:00")));
 }
 
-void TestCabinetSchedule::dayEquality()
+void tst_CabinetSchedule::dayEquality()
 {
     CabinetScheduleDay a;
     CabinetScheduleDay b;
@@ -137,7 +137,7 @@ void TestCabinetSchedule::dayEquality()
     QVERIFY(a != b);
 }
 
-void TestCabinetSchedule::readSchedule_data()
+void tst_CabinetSchedule::readSchedule_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -156,7 +156,7 @@ void TestCabinetSchedule::readSchedule_data()
     QTest::newRow("seven strings") << QVariant(strings) << false << 0;
 }
 
-void TestCabinetSchedule::readSchedule()
+void tst_CabinetSchedule::readSchedule()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -170,7 +170,7 @@ void TestCabinetSchedule::readSchedule()
         QCOMPARE(schedule.toVariant(), value);
 }
 
-void TestCabinetSchedule::unreadableDayLeavesNoPartialWeek()
+void tst_CabinetSchedule::unreadableDayLeavesNoPartialWeek()
 {
     // Keeping Monday to Wednesday would let a later reader index a week of three days as if it were whole.
     QVariantList week(7, day(false, "09:00", "17:00"));
@@ -181,5 +181,5 @@ void TestCabinetSchedule::unreadableDayLeavesNoPartialWeek()
     QCOMPARE(schedule.toVariant(), QVariant(QVariantList()));
 }
 
-QTEST_APPLESS_MAIN(TestCabinetSchedule)
+QTEST_APPLESS_MAIN(tst_CabinetSchedule)
 #include "tst_cabinetschedule.moc"

@@ -5,11 +5,11 @@
 
 using namespace Velmor;
 
-class TestHostList : public QObject
+class tst_HostList : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void fromStringList_data();
     void fromStringList();
@@ -21,13 +21,13 @@ private slots:
     void shortNameKnown();
 };
 
-void TestHostList::initTestCase()
+void tst_HostList::initTestCase()
 {
     registerAccountDataTypes();
     registerHostListConverter();
 }
 
-void TestHostList::fromStringList_data()
+void tst_HostList::fromStringList_data()
 {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QStringList>("addresses");
@@ -42,7 +42,7 @@ void TestHostList::fromStringList_data()
     QTest::newRow("empty") << QStringList() << QStringList();
 }
 
-void TestHostList::fromStringList()
+void tst_HostList::fromStringList()
 {
     QFETCH(QStringList, texts);
     QFETCH(QStringList, addresses);
@@ -52,7 +52,7 @@ void TestHostList::fromStringList()
         QVERIFY(!address.isNull());
 }
 
-void TestHostList::fromVariant_data()
+void tst_HostList::fromVariant_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -70,7 +70,7 @@ void TestHostList::fromVariant_data()
     QTest::newRow("single string") << QVariant("8.8.8.8") << false << QStringList();
 }
 
-void TestHostList::fromVariant()
+void tst_HostList::fromVariant()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -82,7 +82,7 @@ void TestHostList::fromVariant()
     QCOMPARE(hosts.toStringList(), addresses);
 }
 
-void TestHostList::roundTrip()
+void tst_HostList::roundTrip()
 {
     const HostList hosts = HostList::fromStringList({ "192.0.2.53", "::1", "198.51.100.7" });
     const QVariant written = hosts.toVariant();
@@ -93,7 +93,7 @@ void TestHostList::roundTrip()
     QCOMPARE(read, hosts);
 }
 
-void TestHostList::convert_data()
+void tst_HostList::convert_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("converts");
@@ -108,13 +108,16 @@ void TestHostList::convert_data()
     QTest::newRow("octal part") << QVariant(QStringList { "0300.0.2.1" }) << false << QStringList();
     QTest::newRow("host name") << QVariant(QStringList { "dns.example" }) << false << QStringList();
     QTest::newRow("empty text") << QVariant(QVariantList { "" }) << false << QStringList();
-    QTest::newRow("IPv6") << QVariant(QVariantList { "2001:db8::1" }) << false << QStringList();
+    QTest::newRow("IPv6") << QVariant(QVariantList { "2001:db8::1", "192.0.2.1" }) << true
+                          << QStringList { "2001:db8::1", "192.0.2.1" };
+    QTest::newRow("IPv6 string list") << QVariant(QStringList { "::1" }) << true << QStringList { "::1" };
+    QTest::newRow("IPv6 with a scope") << QVariant(QVariantList { "fe80::1%eth0" }) << false << QStringList();
     QTest::newRow("number item") << QVariant(QVariantList { 3221225985LL }) << false << QStringList();
     QTest::newRow("nested list") << QVariant(QVariantList { QVariantList { "192.0.2.1" } }) << false << QStringList();
     QTest::newRow("null item") << QVariant(QVariantList { QVariant() }) << false << QStringList();
 }
 
-void TestHostList::convert()
+void tst_HostList::convert()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, converts);
@@ -136,11 +139,11 @@ void TestHostList::convert()
         QCOMPARE(direct.toStringList(), addresses);
 }
 
-void TestHostList::shortNameKnown()
+void tst_HostList::shortNameKnown()
 {
     QCOMPARE(QMetaType::fromName("HostList"), QMetaType::fromType<HostList>());
     QCOMPARE(QMetaType::fromName("Velmor::HostList"), QMetaType::fromType<HostList>());
 }
 
-QTEST_APPLESS_MAIN(TestHostList)
+QTEST_APPLESS_MAIN(tst_HostList)
 #include "tst_hostlist.moc"

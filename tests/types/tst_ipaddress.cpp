@@ -4,11 +4,11 @@
 
 using namespace Velmor;
 
-class TestIPAddress : public QObject
+class tst_IPAddress : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void parseIPv4_data();
     void parseIPv4();
     void refusedTextLeavesAddressUntouched();
@@ -16,7 +16,7 @@ private slots:
     void parseIPAddress();
 };
 
-void TestIPAddress::parseIPv4_data()
+void tst_IPAddress::parseIPv4_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -54,7 +54,7 @@ void TestIPAddress::parseIPv4_data()
     QTest::newRow("IPv6") << "::1" << false << QString();
 }
 
-void TestIPAddress::parseIPv4()
+void tst_IPAddress::parseIPv4()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
@@ -71,14 +71,14 @@ void TestIPAddress::parseIPv4()
     }
 }
 
-void TestIPAddress::refusedTextLeavesAddressUntouched()
+void tst_IPAddress::refusedTextLeavesAddressUntouched()
 {
     QHostAddress address(QStringLiteral("9.9.9.9"));
     QVERIFY(!Velmor::parseIPv4(QStringLiteral("127.1"), &address));
     QCOMPARE(address, QHostAddress(QStringLiteral("9.9.9.9")));
 }
 
-void TestIPAddress::parseIPAddress_data()
+void tst_IPAddress::parseIPAddress_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("address"); // empty: refused
@@ -109,7 +109,7 @@ void TestIPAddress::parseIPAddress_data()
                            << "";
 }
 
-void TestIPAddress::parseIPAddress()
+void tst_IPAddress::parseIPAddress()
 {
     QFETCH(QString, text);
     QFETCH(QString, address);
@@ -121,5 +121,5 @@ void TestIPAddress::parseIPAddress()
         QCOMPARE(parsed.toString(), address);
 }
 
-QTEST_APPLESS_MAIN(TestIPAddress)
+QTEST_APPLESS_MAIN(tst_IPAddress)
 #include "tst_ipaddress.moc"

@@ -4,11 +4,11 @@
 
 using namespace Velmor;
 
-class TestNetwork : public QObject
+class tst_Network : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void readNetwork_data();
     void readNetwork();
     void writeNetwork();
@@ -27,7 +27,7 @@ QVariantMap network(const QString &id, const QString &name = QStringLiteral("Eth
 }
 } // namespace
 
-void TestNetwork::readNetwork_data()
+void tst_Network::readNetwork_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -44,7 +44,7 @@ void TestNetwork::readNetwork_data()
     QTest::newRow("a list") << QVariant(QVariantList { network("{A1}") }) << false << false;
 }
 
-void TestNetwork::readNetwork()
+void tst_Network::readNetwork()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -60,14 +60,14 @@ void TestNetwork::readNetwork()
     }
 }
 
-void TestNetwork::writeNetwork()
+void tst_Network::writeNetwork()
 {
     const QVariantMap map = Network("{B2}", "LAN", true).toVariant().toMap();
     QCOMPARE(map.keys(), (QStringList { "id", "name", "protected" }));
     QCOMPARE(map.value("protected").typeId(), QMetaType::Bool);
 }
 
-void TestNetwork::readNetworksInfo_data()
+void tst_Network::readNetworksInfo_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("accepted");
@@ -97,7 +97,7 @@ void TestNetwork::readNetworksInfo_data()
                                 << true << "" << 1;
 }
 
-void TestNetwork::readNetworksInfo()
+void tst_Network::readNetworksInfo()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, accepted);
@@ -110,7 +110,7 @@ void TestNetwork::readNetworksInfo()
     QCOMPARE(info.networks.size(), count);
 }
 
-void TestNetwork::refusedShapeChangesNothing()
+void tst_Network::refusedShapeChangesNothing()
 {
     const QList<QVariant> refused {
         QVariantList {},
@@ -130,7 +130,7 @@ void TestNetwork::refusedShapeChangesNothing()
     }
 }
 
-void TestNetwork::writeNetworksInfo()
+void tst_Network::writeNetworksInfo()
 {
     NetworksInfo info;
     QVariantMap map = info.toVariant().toMap();
@@ -146,7 +146,7 @@ void TestNetwork::writeNetworksInfo()
     QCOMPARE(again.toVariant(), info.toVariant());
 }
 
-void TestNetwork::toString()
+void tst_Network::toString()
 {
     NetworksInfo info;
     QCOMPARE(info.toString(), QStringLiteral("NetworksInfo: active:  networks:  "));
@@ -158,7 +158,7 @@ void TestNetwork::toString()
                        "<id: {B} name: Wi-Fi protected: no> "));
 }
 
-void TestNetwork::setNetworkProtection()
+void tst_Network::setNetworkProtection()
 {
     NetworksInfo info;
     info.networks = { Network("{A}", "One", false), Network("{A}", "Two", false), Network("{B}", "Three", true) };
@@ -171,5 +171,5 @@ void TestNetwork::setNetworkProtection()
     QVERIFY(info.networks.at(0).isProtected);
 }
 
-QTEST_APPLESS_MAIN(TestNetwork)
+QTEST_APPLESS_MAIN(tst_Network)
 #include "tst_network.moc"

@@ -7,18 +7,18 @@
 using namespace Velmor;
 
 // The JSON texts of the account data types, byte for byte as both links and the disk cache carry them.
-class TestTypesJson : public QObject
+class tst_TypesJson : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void writtenByConstruction();
     void readAndWrittenBack_data();
     void readAndWrittenBack();
     void profileListSameTextWhateverTheHashOrder();
 };
 
-void TestTypesJson::writtenByConstruction()
+void tst_TypesJson::writtenByConstruction()
 {
     QCOMPARE(Json::stringify(CabinetScheduleDay().toVariant()),
         QStringLiteral(R"({"is_profile_on":true,"time_from":"00:00","time_to":"24:00"})"));
@@ -54,7 +54,7 @@ void TestTypesJson::writtenByConstruction()
     QCOMPARE(Json::stringify(filter.toVariant()), QStringLiteral("[1,3,200]"));
 }
 
-void TestTypesJson::readAndWrittenBack_data()
+void tst_TypesJson::readAndWrittenBack_data()
 {
     QTest::addColumn<QByteArray>("reader");
     QTest::addColumn<QString>("text");
@@ -92,7 +92,7 @@ void TestTypesJson::readAndWrittenBack_data()
                                     R"("services":{"main":"192.0.2.54","public_dns":["192.0.2.53","192.0.2.55"]}})";
 }
 
-void TestTypesJson::readAndWrittenBack()
+void tst_TypesJson::readAndWrittenBack()
 {
     QFETCH(QByteArray, reader);
     QFETCH(QString, text);
@@ -108,7 +108,7 @@ void TestTypesJson::readAndWrittenBack()
     QFAIL("no such reader");
 }
 
-void TestTypesJson::profileListSameTextWhateverTheHashOrder()
+void tst_TypesJson::profileListSameTextWhateverTheHashOrder()
 {
     // Insertion order changes a QHash's iteration order; the text must follow the ids alone.
     QList<int> ids;
@@ -131,5 +131,5 @@ void TestTypesJson::profileListSameTextWhateverTheHashOrder()
     QCOMPARE(Json::stringify(backward.toVariant()), Json::stringify(forward.toVariant()));
 }
 
-QTEST_APPLESS_MAIN(TestTypesJson)
+QTEST_APPLESS_MAIN(tst_TypesJson)
 #include "tst_typesjson.moc"

@@ -7,11 +7,11 @@ using Velmor::Test::TypeReader;
 
 // Every reader refuses values of the wrong shape and values that lack a required key, and none of them can be
 // brought down by a wrong type anywhere in the tree.
-class TestTypesMalformed : public QObject
+class tst_TypesMalformed : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void wrongShape_data();
     void wrongShape();
     void missingKey_data();
@@ -139,7 +139,7 @@ void mutate(const QVariant &value, const std::function<void(const QVariant &)> &
 
 } // namespace
 
-void TestTypesMalformed::wrongShape_data()
+void tst_TypesMalformed::wrongShape_data()
 {
     QTest::addColumn<QByteArray>("reader");
     QTest::addColumn<QVariant>("value");
@@ -171,7 +171,7 @@ void TestTypesMalformed::wrongShape_data()
     }
 }
 
-void TestTypesMalformed::wrongShape()
+void tst_TypesMalformed::wrongShape()
 {
     QFETCH(QByteArray, reader);
     QFETCH(QVariant, value);
@@ -181,7 +181,7 @@ void TestTypesMalformed::wrongShape()
     QVERIFY(!read->read(value, &written));
 }
 
-void TestTypesMalformed::missingKey_data()
+void tst_TypesMalformed::missingKey_data()
 {
     QTest::addColumn<QByteArray>("reader");
     QTest::addColumn<QVariant>("value");
@@ -199,7 +199,7 @@ void TestTypesMalformed::missingKey_data()
         << QByteArray("CabinetProfileActivity") << QVariant(QVariantList()) << false;
 }
 
-void TestTypesMalformed::missingKey()
+void tst_TypesMalformed::missingKey()
 {
     QFETCH(QByteArray, reader);
     QFETCH(QVariant, value);
@@ -210,7 +210,7 @@ void TestTypesMalformed::missingKey()
     QCOMPARE(read->read(value, &written), accepted);
 }
 
-void TestTypesMalformed::wrongTypeAtEveryLevel()
+void tst_TypesMalformed::wrongTypeAtEveryLevel()
 {
     int tried = 0;
     int accepted = 0;
@@ -238,5 +238,5 @@ void TestTypesMalformed::wrongTypeAtEveryLevel()
     QVERIFY(accepted < tried);
 }
 
-QTEST_APPLESS_MAIN(TestTypesMalformed)
+QTEST_APPLESS_MAIN(tst_TypesMalformed)
 #include "tst_typesmalformed.moc"

@@ -29,6 +29,26 @@ public Q_SLOTS:
     void wrongType(int) { }
 };
 
+// Deletes the request whose deferred() made the handle being fired, as a receiver that owns the request may.
+class RequestDeleter : public QObject
+{
+    Q_OBJECT
+
+public:
+    Request *request = nullptr;
+
+public Q_SLOTS:
+    void resultReady(QVariant) { deleteRequest(); }
+    void errorReady(Error) { deleteRequest(); }
+
+private:
+    void deleteRequest()
+    {
+        delete request;
+        request = nullptr;
+    }
+};
+
 } // namespace Velmor
 
 class tst_Deferred : public QObject
@@ -48,6 +68,8 @@ private Q_SLOTS:
     void receiverDestroyedBeforeFiring();
     void lastHandleDroppedInsideReceiver();
     void requestDeferred();
+    void receiverDeletesTheRequest_data();
+    void receiverDeletesTheRequest();
     void metaType();
 };
 
@@ -186,8 +208,8 @@ void tst_Deferred::requestDeferred()
     Receiver r2;
     failed.addErrback(&r2, SLOT(errorReady(Error)));
     failed.addCallback(&r2, SLOT(resultReady(QVariant)));
-    timedOut.requestFinished(Error(2, QString()));
-    QCOMPARE(r2.codes, QList<unsigned int> { 2 });
+    timedOut.requestFinished(Error(Error::Timeout, QString()));
+    QCOMPARE(r2.codes, QList<unsigned int> { Error::Timeout });
     QVERIFY(r2.results.isEmpty());
 
     // The adapter lives with its request and releases its handle with it.
@@ -197,6 +219,37 @@ void tst_Deferred::requestDeferred()
     Receiver r3;
     orphan.addCallback(&r3, SLOT(resultReady(QVariant)));
     QVERIFY(r3.results.isEmpty());
+}
+
+void tst_Deferred::receiverDeletesTheRequest_data()
+{
+    QTest::addColumn<uint>("code");
+
+    QTest::newRow("callback") << 0u;
+    QTest::newRow("errback") << 5u;
+}
+
+// Deleting the request deletes its adapter and the adapter's handle, the one being fired: the firing must not
+// touch it afterwards, and the receivers attached after the deleting one are still called.
+void tst_Deferred::receiverDeletesTheRequest()
+{
+    QFETCH(uint, code);
+
+    RequestDeleter deleter;
+    QPointer<Request> request = new Request;
+    deleter.request = request;
+    Receiver after;
+    {
+        Deferred deferred = request->deferred();
+        deferred.addCallback(&deleter, SLOT(resultReady(QVariant)));
+        deferred.addErrback(&deleter, SLOT(errorReady(Error)));
+        deferred.addCallback(&after, SLOT(resultReady(QVariant)));
+        deferred.addErrback(&after, SLOT(errorReady(Error)));
+    }
+    request->requestFinished(Error(code, QStringLiteral("gone")));
+    QVERIFY(!request);
+    QCOMPARE(after.results.size(), code ? 0 : 1);
+    QCOMPARE(after.codes, code ? QList<unsigned int> { code } : QList<unsigned int>());
 }
 
 void tst_Deferred::metaType()

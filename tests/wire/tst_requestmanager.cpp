@@ -1,4 +1,5 @@
 #include "velmorwire/request.h"
+#include "velmorwire/requestmanager.h"
 #include "velmorwire/requestmanager_p.h"
 
 #include <QPointer>
@@ -106,7 +107,7 @@ void tst_RequestManager::deadlineFromTimeout()
     fakeNow += 1;
     expire();
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(r->error().code(), 2u);
+    QCOMPARE(r->error().code(), uint(Error::Timeout));
     QVERIFY(r->error().message().isEmpty());
     QVERIFY(!d->m_timer.isActive());
     QVERIFY(manager->requests().isEmpty());
@@ -128,7 +129,7 @@ void tst_RequestManager::shortDeadlineAfterLongOneIsNotDelayed()
     fakeNow += 10001;
     expire();
     QCOMPARE(fastSpy.count(), 1);
-    QCOMPARE(fast->error().code(), 2u);
+    QCOMPARE(fast->error().code(), uint(Error::Timeout));
     QCOMPARE(slowSpy.count(), 0);
     QCOMPARE(d->m_timer.interval(), int(1000000 + 120000 - fakeNow));
 }
@@ -145,7 +146,7 @@ void tst_RequestManager::longDeadlineAfterShortOne()
     QSignalSpy slowSpy(slow, &Request::finished);
     fakeNow = 1000000 + 10001;
     expire();
-    QCOMPARE(fast->error().code(), 2u);
+    QCOMPARE(fast->error().code(), uint(Error::Timeout));
     QCOMPARE(slowSpy.count(), 0);
     QCOMPARE(d->m_timer.interval(), 1000000 + 2000 + 120000 - 1010001);
 }
@@ -231,7 +232,7 @@ void tst_RequestManager::secondFinishIsIgnored()
     manager->insert(r, 10);
     manager->insert(other, 20);
     r->requestFinished(Error());
-    r->requestFinished(Error(3, QString()));
+    r->requestFinished(Error(Error::NotConnected, QString()));
     QCOMPARE(manager->requests(), QList<Request *> { other });
     QTRY_VERIFY(!r);
 }
