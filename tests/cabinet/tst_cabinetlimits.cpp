@@ -4,6 +4,7 @@
 
 #include "cabinet/legacyhttpcabinet.h"
 #include "velmorwire/request.h"
+#include "velmorwire/requestmanager.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

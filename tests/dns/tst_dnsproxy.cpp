@@ -407,3 +407,4 @@ void tst_DNSProxy::clientConnectionLimit()
 
 QTEST_GUILESS_MAIN(tst_DNSProxy)
 #include "tst_dnsproxy.moc"
+#include "velmorwire/requestmanager.h"

@@ -348,3 +348,4 @@ void tst_Query::dropTcpTransports()
 
 QTEST_GUILESS_MAIN(tst_Query)
 #include "tst_query.moc"
+#include "velmorwire/requestmanager.h"

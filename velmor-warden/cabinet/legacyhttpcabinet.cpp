@@ -6,6 +6,7 @@
 #include "velmorwire/json.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/requestmanager.h"
 #include "velmorwire/sysinfo.h"
 
 #include <QAuthenticator>

@@ -1,6 +1,7 @@
 #include "dnsclock.h"
 
 #include "velmorwire/request.h"
+#include "velmorwire/requestmanager.h"
 
 namespace Velmor {
 namespace DNS {

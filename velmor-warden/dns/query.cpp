@@ -2,6 +2,7 @@
 
 #include "serversmanager.h"
 #include "transport.h"
+#include "velmorwire/requestmanager.h"
 
 namespace Velmor {
 namespace DNS {
