@@ -98,9 +98,14 @@ int FakeService::openLinks() const
 
 void FakeService::push(const QString &method, const QVariantList &params)
 {
+    QVariantList notification;
+    notification.append(method);
+    notification.append(QVariant(params));
+    QVariantList notifications;
+    notifications.append(QVariant(notification));
     for (const QPointer<QTcpSocket> &link : std::as_const(m_links)) {
         if (link)
-            pushAll(link, { QVariantList { method, params } }, {});
+            pushAll(link, notifications, QVariantList());
     }
 }
 
