@@ -53,9 +53,15 @@ QProcessEnvironment Machine::environment(quint16 servicePort) const
     return environment;
 }
 
-Desktop::Desktop(const QVariantMap &script)
+Desktop::Desktop(const QVariantMap &script, bool laterStart)
     : service(std::make_unique<FakeService>())
 {
+    if (laterStart) {
+        QFile settings(machine.path() + QLatin1String("/settings/Velmor/Agent.ini"));
+        QDir().mkpath(machine.path() + QLatin1String("/settings/Velmor"));
+        if (!settings.open(QIODevice::WriteOnly) || settings.write("[General]\nfirststart=false\n") <= 0)
+            qFatal("cannot write the settings of a later start");
+    }
     service->setScript(script);
     if (!service->listen())
         qFatal("the fake service cannot listen");

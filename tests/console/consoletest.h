@@ -50,7 +50,8 @@ private:
 class Desktop
 {
 public:
-    explicit Desktop(const QVariantMap &script);
+    // laterStart: the program has run on this machine before (no first-start protection, no autostart write).
+    explicit Desktop(const QVariantMap &script, bool laterStart = false);
     ~Desktop();
     Q_DISABLE_COPY(Desktop)
 
