@@ -5,6 +5,7 @@
 #include "shell/agent.h"
 #include "velmorwire/json.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 
@@ -76,6 +77,74 @@ Desktop::~Desktop()
     qunsetenv("VELMOR_IPC_PORT");
 }
 
+PythonService::PythonService(const QVariantMap &script)
+{
+    const QString path = m_folder.filePath(QStringLiteral("script.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Velmor::Json::stringify(script).toUtf8()) <= 0)
+        return;
+    file.close();
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral("python3"),
+        { fixture(QStringLiteral("fake_console_service.py")), QStringLiteral("--script"), path });
+    if (!m_process.waitForStarted(30000))
+        return;
+    QDeadlineTimer deadline(30000);
+    while (m_lines.isEmpty() && !deadline.hasExpired() && m_process.waitForReadyRead(int(deadline.remainingTime())))
+        lines();
+    const QStringList first = m_lines.value(0).split(QLatin1Char(' '));
+    if (first.value(0) == QLatin1String("listening"))
+        m_port = quint16(first.value(1).toUInt());
+}
+
+PythonService::~PythonService()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    command({ { QStringLiteral("quit"), true } });
+    if (!m_process.waitForFinished(10000)) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+QStringList PythonService::lines()
+{
+    while (m_process.canReadLine())
+        m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
+    return m_lines;
+}
+
+int PythonService::count(const QString &prefix)
+{
+    int n = 0;
+    for (const QString &line : lines())
+        n += line.startsWith(prefix);
+    return n;
+}
+
+void PythonService::push(const QString &method, const QVariantList &params)
+{
+    command({ { QStringLiteral("push"), QVariantList { method, QVariant(params) } } });
+}
+
+void PythonService::stop()
+{
+    command({ { QStringLiteral("stop"), true } });
+}
+
+void PythonService::listen()
+{
+    command({ { QStringLiteral("listen"), true } });
+}
+
+void PythonService::command(const QVariantMap &order)
+{
+    m_process.write(Velmor::Json::stringify(order).toUtf8() + '\n');
+    m_process.waitForBytesWritten(10000);
+}
+
 QVariantMap script(const QString &name)
 {
     QFile file(fixture(QLatin1String("console_service/") + name + QLatin1String(".json")));
@@ -110,7 +179,7 @@ Programs::~Programs()
     }
 }
 
-QProcess *Programs::start(const QStringList &arguments, const QProcessEnvironment &environment)
+QProcess *Programs::start(const QStringList &arguments, const QProcessEnvironment &environment, const QString &program)
 {
     m_processes.push_back(std::make_unique<QProcess>());
     QProcess *process = m_processes.back().get();
@@ -118,7 +187,7 @@ QProcess *Programs::start(const QStringList &arguments, const QProcessEnvironmen
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A child of a test that dies goes with it instead of running on unattended.
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process->start(program(), arguments);
+    process->start(program.isEmpty() ? ConsoleTest::program() : program, arguments);
     process->waitForStarted(30000);
     return process;
 }

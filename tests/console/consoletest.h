@@ -45,6 +45,33 @@ private:
     QTemporaryDir m_root;
 };
 
+// tests/fixtures/fake_console_service.py, run for programs the test starts. Its output lines are collected
+// as they come; the script is the same format as FakeService's.
+class PythonService
+{
+public:
+    explicit PythonService(const QVariantMap &script);
+    ~PythonService();
+    Q_DISABLE_COPY(PythonService)
+
+    bool isListening() const { return m_port != 0; }
+    quint16 port() const { return m_port; }
+    // Every line so far ("connected 1", "message 1 {...}", ...).
+    QStringList lines();
+    int count(const QString &prefix);
+    void push(const QString &method, const QVariantList &params);
+    void stop();
+    void listen();
+
+private:
+    void command(const QVariantMap &order);
+
+    QTemporaryDir m_folder;
+    QProcess m_process;
+    QStringList m_lines;
+    quint16 m_port = 0;
+};
+
 // One desktop program in the test process: a machine root, the in-process fake service listening with the
 // script, and an Agent constructed on them (it connects once the event loop runs).
 class Desktop
@@ -71,7 +98,9 @@ class Programs
 {
 public:
     ~Programs();
-    QProcess *start(const QStringList &arguments, const QProcessEnvironment &environment);
+    // The program of the build, or another one (a wrapper such as setpriv) given as program.
+    QProcess *start(
+        const QStringList &arguments, const QProcessEnvironment &environment, const QString &program = QString());
 
 private:
     std::vector<std::unique_ptr<QProcess>> m_processes;
