@@ -145,6 +145,34 @@ void PythonService::command(const QVariantMap &order)
     m_process.waitForBytesWritten(10000);
 }
 
+void pushTowards(FakeService *service, int state)
+{
+    switch (state) {
+    case 1:
+        service->stop();
+        break;
+    case 3:
+        service->push(QStringLiteral("setIdentificationError"),
+            { 1,
+                QVariantMap {
+                    { QStringLiteral("code"), 31 }, { QStringLiteral("message"), QStringLiteral("down") } } });
+        break;
+    case 4:
+        service->push(QStringLiteral("setNetworks"),
+            { QVariantMap {
+                { QStringLiteral("defaultRouteId"), QString() }, { QStringLiteral("networks"), QVariantList() } } });
+        break;
+    case 5:
+        service->push(QStringLiteral("setNetworkProtection"), { QStringLiteral("eth0"), false });
+        break;
+    case 6:
+        service->push(QStringLiteral("setGlobalFiltering"), { false });
+        break;
+    default:
+        break;
+    }
+}
+
 QVariantMap script(const QString &name)
 {
     QFile file(fixture(QLatin1String("console_service/") + name + QLatin1String(".json")));

@@ -87,6 +87,10 @@ public:
     std::unique_ptr<Agent> agent;
 };
 
+// From state 7 (the "protected" script), what the service does to bring the desktop to another state: stops
+// (1), reports an identification error (3), no networks (4), an unprotected network (5), filtering off (6).
+void pushTowards(FakeService *service, int state);
+
 // A service script from tests/fixtures/console_service/<name>.json.
 QVariantMap script(const QString &name);
 // The script with the parameters of one pushed notification replaced (or the notification removed when

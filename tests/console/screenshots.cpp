@@ -107,29 +107,11 @@ int main(int argc, char **argv)
         ConsoleTest::Desktop desktop(script, true);
         Agent *agent = desktop.agent.get();
         FakeService *service = desktop.service.get();
-        if (!waitFor([agent, state] { return agent->state() == (state == Agent::Connecting ? state : Agent::Protected); }))
+        if (!waitFor(
+                [agent, state] { return agent->state() == (state == Agent::Connecting ? state : Agent::Protected); }))
             break;
-        switch (state) {
-        case Agent::ServiceUnreachable:
-            service->stop();
-            break;
-        case Agent::IdentificationFailed:
-            service->push(QStringLiteral("setIdentificationError"),
-                { 1, QVariantMap { { QStringLiteral("code"), 31 }, { QStringLiteral("message"), QString() } } });
-            break;
-        case Agent::NoNetworks:
-            service->push(QStringLiteral("setNetworks"),
-                { QVariantMap { { QStringLiteral("defaultRouteId"), QString() }, { QStringLiteral("networks"), QVariantList() } } });
-            break;
-        case Agent::NothingProtected:
-            service->push(QStringLiteral("setNetworkProtection"), { QStringLiteral("eth0"), false });
-            break;
-        case Agent::FilteringOff:
-            service->push(QStringLiteral("setGlobalFiltering"), { false });
-            break;
-        default:
-            break;
-        }
+        if (state != Agent::Connecting)
+            ConsoleTest::pushTowards(service, state);
         if (!waitFor([agent, state] { return agent->state() == state; }))
             break;
         SystemTrayIcon *tray = agent->trayIcon();

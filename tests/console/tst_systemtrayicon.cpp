@@ -43,11 +43,6 @@ private:
 
 namespace {
 
-QVariantMap identificationError()
-{
-    return QVariantMap { { QStringLiteral("code"), 31 }, { QStringLiteral("message"), QStringLiteral("down") } };
-}
-
 QStringList visibleEntries(SystemTrayIcon *tray)
 {
     QStringList names;
@@ -77,27 +72,7 @@ void tst_SystemTrayIcon::reach(int state)
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
     QTRY_COMPARE(agent->state(), int(Agent::Protected));
-    switch (state) {
-    case Agent::ServiceUnreachable:
-        service->stop();
-        break;
-    case Agent::IdentificationFailed:
-        service->push(QStringLiteral("setIdentificationError"), { 1, identificationError() });
-        break;
-    case Agent::NoNetworks:
-        service->push(QStringLiteral("setNetworks"),
-            { QVariantMap {
-                { QStringLiteral("defaultRouteId"), QString() }, { QStringLiteral("networks"), QVariantList() } } });
-        break;
-    case Agent::NothingProtected:
-        service->push(QStringLiteral("setNetworkProtection"), { QStringLiteral("eth0"), false });
-        break;
-    case Agent::FilteringOff:
-        service->push(QStringLiteral("setGlobalFiltering"), { false });
-        break;
-    default:
-        break;
-    }
+    ConsoleTest::pushTowards(service, state);
     QTRY_COMPARE(agent->state(), state);
 }
 

@@ -277,9 +277,17 @@ void Cabinet::updateUserInfo()
 
 void Cabinet::service_requestFinished()
 {
+    (void)succeededCall();
+}
+
+const Velmor::JsonRPCCall *Cabinet::succeededCall()
+{
     auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
-    if (finished && finished->error().code() != 0)
-        setLastError(finished->error());
+    if (!finished || finished->error().code() == 0)
+        return finished;
+    // The one reply slot of a call reports its failure, once.
+    setLastError(finished->error());
+    return nullptr;
 }
 
 void Cabinet::service_disconnected()
@@ -289,26 +297,18 @@ void Cabinet::service_disconnected()
 
 void Cabinet::service_categoriesUpdated()
 {
-    auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
+    const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;
-    if (finished->error().code() != 0) {
-        setLastError(finished->error());
-        return;
-    }
     (void)m_categories.fromVariant(finished->result());
     Q_EMIT categoriesUpdated();
 }
 
 void Cabinet::service_userFilterUpdated()
 {
-    auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
+    const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;
-    if (finished->error().code() != 0) {
-        setLastError(finished->error());
-        return;
-    }
     const quint32 profileId = wireId(finished->params().value(0));
     (void)m_userFilters[profileId].fromVariant(finished->result());
     Q_EMIT userFilterUpdated(profileId);
@@ -316,13 +316,9 @@ void Cabinet::service_userFilterUpdated()
 
 void Cabinet::service_domainsUpdated()
 {
-    auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
+    const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;
-    if (finished->error().code() != 0) {
-        setLastError(finished->error());
-        return;
-    }
     const quint32 profileId = wireId(finished->params().value(0));
     const auto type = Velmor::CabinetDomain::listTypeFromString(finished->params().value(1).toString());
     (void)(*listsOf(type))[profileId].fromVariant(finished->result(), type);
@@ -331,13 +327,9 @@ void Cabinet::service_domainsUpdated()
 
 void Cabinet::service_domainAddFinished()
 {
-    auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
+    const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;
-    if (finished->error().code() != 0) {
-        setLastError(finished->error());
-        return;
-    }
     const QVariantList params = finished->params();
     const quint32 profileId = wireId(params.value(0));
     const auto type = Velmor::CabinetDomain::listTypeFromString(params.value(1).toString());
@@ -352,13 +344,9 @@ void Cabinet::service_domainAddFinished()
 
 void Cabinet::service_profileAddFinished()
 {
-    auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
+    const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;
-    if (finished->error().code() != 0) {
-        setLastError(finished->error());
-        return;
-    }
     auto profile = QSharedPointer<Velmor::CabinetProfile>::create();
     (void)profile->fromVariant(finished->result());
     m_profiles.insert(profile->id, profile);

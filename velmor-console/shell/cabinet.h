@@ -117,6 +117,8 @@ private:
     using DomainLists = QHash<quint32, Velmor::CabinetDomains>;
 
     Velmor::JsonRPCCall *call(const char *method, const QVariantList &params, void (Cabinet::*reply)());
+    // The finished call that sent the reply, or null after its error went to setLastError.
+    const Velmor::JsonRPCCall *succeededCall();
     void notify(const char *method, const QVariantList &params = QVariantList());
     DomainLists *listsOf(int type);
     void emitListUpdated(int type, quint32 profileId);
