@@ -4,6 +4,7 @@
 
 #include "shell/agent.h"
 #include "velmorwire/json.h"
+#include "velmorwire/request.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -72,6 +73,11 @@ Desktop::Desktop(const QVariantMap &script, bool laterStart)
 
 Desktop::~Desktop()
 {
+    // Calls still on their way are answered first, so none outlives the test waiting for its deadline.
+    QDeadlineTimer deadline(5000);
+    while (!Velmor::RequestManager::instance()->requests().isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     agent.reset();
     service.reset();
     qunsetenv("VELMOR_IPC_PORT");

@@ -49,7 +49,7 @@ private:
 
 void tst_Cabinet::init()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     QTRY_COMPARE(m_desktop->agent->state(), int(Agent::Protected));
     service()->clearMessages();
 }

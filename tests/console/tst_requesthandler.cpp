@@ -33,7 +33,7 @@ private:
 
 void tst_RequestHandler::init()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     QTRY_COMPARE(m_desktop->agent->state(), int(Agent::Protected));
 }
 
@@ -254,7 +254,7 @@ void tst_RequestHandler::unreadableIdentificationErrorLeavesConnecting()
     push.append(QVariant(
         QVariantList { QStringLiteral("setIdentificationError"), QVariantList { 1, QStringLiteral("garbage") } }));
     script.insert(QStringLiteral("push"), push);
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(script);
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
     Agent *agent = m_desktop->agent.get();
     QSignalSpy completed(agent, &Agent::connectionComplete);
     QTRY_COMPARE(completed.size(), 1);

@@ -35,7 +35,7 @@ void tst_ServiceConnector::cleanup()
 // The retry timer's ticks are driven by hand: the interval is checked, the waiting is not done.
 void tst_ServiceConnector::noServiceGivesOneErrorThenRetries()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     FakeService *service = m_desktop->service.get();
     Agent *agent = m_desktop->agent.get();
     service->stop();
@@ -73,7 +73,7 @@ void tst_ServiceConnector::noServiceGivesOneErrorThenRetries()
 
 void tst_ServiceConnector::lostServiceGivesOneErrorAndFullPushOnReturn()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     FakeService *service = m_desktop->service.get();
     Agent *agent = m_desktop->agent.get();
     ServiceConnector *connector = agent->connector();
@@ -105,7 +105,7 @@ void tst_ServiceConnector::lostServiceGivesOneErrorAndFullPushOnReturn()
 
 void tst_ServiceConnector::connectWhileConnectedDoesNothing()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     Agent *agent = m_desktop->agent.get();
     QTRY_COMPARE(agent->state(), int(Agent::Protected));
     agent->connector()->connectToService();
@@ -134,7 +134,7 @@ void tst_ServiceConnector::callErrorsInTray()
     QFETCH(quint32, code);
     QFETCH(QString, title);
     QFETCH(QString, text);
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     Agent *agent = m_desktop->agent.get();
     QTRY_COMPARE(agent->state(), int(Agent::Protected));
     m_desktop->service->setAnswer(QStringLiteral("probe"),
