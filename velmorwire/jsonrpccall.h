@@ -35,6 +35,9 @@ public:
 
     const Velmor::JsonRPCError &rpcError() const { return m_rpcError; }
     const QVariant &result() const { return m_result; }
+    // What the call was made with, as sent: a reply handler reads its own parameters back.
+    const QString &method() const { return m_method; }
+    const QVariantList &params() const { return m_params; }
 
 private:
     Q_DISABLE_COPY(JsonRPCCall)
