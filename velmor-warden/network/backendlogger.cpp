@@ -20,10 +20,9 @@ void BackendLogger::writeString(MsgType type, const char *text)
 
 void BackendLogger::message(int type, const QString &msg)
 {
-    // As a QDebug stream of the type would write it: quoted, then one blank.
+    // As a QDebug stream of the type writes it: quoted, then one blank.
     QString text;
     QDebug(&text) << msg;
-    text += QLatin1Char(' ');
     const QByteArray line = text.toUtf8();
     switch (type) {
     case WarningMsg:
