@@ -1,6 +1,7 @@
 #include "settingsstore.h"
 
 #include "root.h"
+#include "settingslocks.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -15,6 +16,7 @@ void useRootSettings()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     // The system scope is read as a fallback; it must not reach the computer's own /etc/xdg.
     QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, settings + QLatin1String("/system"));
+    clearAbandonedSettingsLocks(settings);
 }
 
 QString settingText(const QSettings &settings, const QString &key, const QString &defaultValue)
