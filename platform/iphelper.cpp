@@ -148,11 +148,9 @@ quint32 getAdaptersAddresses(quint32 family, quint32 flags, AdapterAddresses *bu
     if (!size || (family != FamilyUnspecified && family != FamilyIPv4))
         return finish(ErrorInvalidParameter);
     MachineNetwork machine;
-    const quint32 status = loadMachineNetwork(&machine);
+    const quint32 status = loadMachineNetworkFor(QStringLiteral("GetAdaptersAddresses"), &machine);
     if (status != ErrorSuccess)
         return finish(status);
-    if (machine.failures.contains(QStringLiteral("GetAdaptersAddresses")))
-        return finish(machine.failures.value(QStringLiteral("GetAdaptersAddresses")));
 
     QList<Entry> entries;
     quint64 needed = 0;
@@ -188,11 +186,9 @@ quint32 getIpForwardTable(ForwardTable *table, quint32 *size)
     if (!size)
         return finish(ErrorInvalidParameter);
     MachineNetwork machine;
-    const quint32 status = loadMachineNetwork(&machine);
+    const quint32 status = loadMachineNetworkFor(QStringLiteral("GetIpForwardTable"), &machine);
     if (status != ErrorSuccess)
         return finish(status);
-    if (machine.failures.contains(QStringLiteral("GetIpForwardTable")))
-        return finish(machine.failures.value(QStringLiteral("GetIpForwardTable")));
     const quint32 needed = forwardTableSize(quint32(machine.routes.size()));
     if (!table || *size < needed) {
         *size = needed;

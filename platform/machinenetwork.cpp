@@ -158,6 +158,12 @@ quint32 loadMachineNetwork(MachineNetwork *machine)
     return ErrorSuccess;
 }
 
+quint32 loadMachineNetworkFor(const QString &call, MachineNetwork *machine)
+{
+    const quint32 status = loadMachineNetwork(machine);
+    return status == ErrorSuccess ? machine->failures.value(call, ErrorSuccess) : status;
+}
+
 QByteArray formatMachineNetwork(const MachineNetwork &machine)
 {
     QJsonArray adapters;

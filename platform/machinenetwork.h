@@ -43,6 +43,9 @@ QString machineNetworkPath();
 // Reads the file, seeding it first when it is missing. ErrorInvalidData for a file that is not of the form above.
 quint32 loadMachineNetwork(MachineNetwork *machine);
 
+// As loadMachineNetwork, then the failure the file gives the IP Helper call of that name, if any.
+quint32 loadMachineNetworkFor(const QString &call, MachineNetwork *machine);
+
 QByteArray formatMachineNetwork(const MachineNetwork &machine);
 
 // Writes the file from this computer's interfaces and IPv4 routes, and fills the interface keys of the adapters it

@@ -2,9 +2,10 @@
 // address and machine.json changes, until it is killed or SIGTERM stops it as the service stops. Each change the
 // backend starts to make is logged first, so whoever kills it learns where the kill fell.
 //   network_crash_host <seed> <log file> [--no-ops]
+#include "networktest.h"
+
 #include "network/backend.h"
 
-#include "core/serverstate.h"
 #include "platform/root.h"
 #include "platform/settingsstore.h"
 #include "platform/terminationsignals.h"
@@ -45,36 +46,6 @@ void messages(QtMsgType type, const QMessageLogContext &context, const QString &
 const QStringList ids { QStringLiteral("{0C3A5E10-0000-4000-8000-000000000001}"),
     QStringLiteral("{0C3A5E10-0000-4000-8000-000000000002}"),
     QStringLiteral("{0C3A5E10-0000-4000-8000-000000000003}") };
-
-class ScriptedServer : public Velmor::ServerState
-{
-public:
-    QHostAddress local;
-    QHostAddress upstream = QHostAddress(QStringLiteral("198.51.100.53"));
-    int type = 1;
-    bool identified = false;
-    bool filtering = true;
-
-    QHostAddress activeProxyAddress() const override
-    {
-        if (!identified || !filtering)
-            return QHostAddress();
-        return type == 1 ? localDnsProxyAddress(false) : upstream;
-    }
-    QHostAddress localDnsProxyAddress(bool raw) const override
-    {
-        return !raw && local == QHostAddress(QHostAddress::AnyIPv4) ? QHostAddress(QHostAddress::LocalHost) : local;
-    }
-    quint16 localDnsProxyPort() const override { return 53; }
-    const QHostAddress &upstreamProxyAddress() const override { return upstream; }
-    quint16 upstreamProxyPort() const override { return 53; }
-    int identificationType() const override { return type; }
-    bool useLocalDnsProxy() const override { return identified && filtering && type == 1; }
-    bool isIdentified() const override { return identified; }
-    bool isGlobalFilteringEnabled() const override { return filtering; }
-    quint32 profileToken() const override { return 0; }
-    void notify() { Q_EMIT activeProxyChanged(); }
-};
 
 const QList<QHostAddress> localAddresses { QHostAddress(QHostAddress::AnyIPv4),
     QHostAddress(QStringLiteral("127.0.0.1")), QHostAddress(QStringLiteral("127.0.0.2")),
@@ -123,7 +94,8 @@ int main(int argc, char **argv)
     QLoggingCategory::setFilterRules(QStringLiteral("velmor.network.writes.debug=true"));
 
     QRandomGenerator random(arguments.at(1).toUInt());
-    ScriptedServer server;
+    NetworkTest::ScriptedServer server;
+    server.identified = false;
     server.type = int(random.bounded(2));
     server.local = localAddresses.at(int(random.bounded(localAddresses.size())));
     server.filtering = random.bounded(4) != 0;

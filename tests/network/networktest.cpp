@@ -37,6 +37,16 @@ QString adapterId(int n)
     return QStringLiteral("{6A1F0C2E-0000-4000-8000-%1}").arg(n, 12, 10, QLatin1Char('0'));
 }
 
+QList<Adapter> ethernetAdapters(int count)
+{
+    QList<Adapter> adapters;
+    for (int i = 1; i <= count; ++i) {
+        adapters.append(Adapter {
+            adapterId(i), QStringLiteral("Ethernet %1").arg(i), 6, { QStringLiteral("192.168.%1.20").arg(i) } });
+    }
+    return adapters;
+}
+
 Machine::Machine()
 {
     qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));

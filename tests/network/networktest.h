@@ -60,6 +60,9 @@ struct Route
 // An adapter id as the IP Helper gives it.
 QString adapterId(int n);
 
+// Ethernet adapters 1 to count, each with an address of its own.
+QList<Adapter> ethernetAdapters(int count);
+
 // A fresh VELMOR_ROOT with the service's settings in it, for one test function. The destructor waits for the
 // DNS client restarts the test asked for before the root goes.
 class Machine

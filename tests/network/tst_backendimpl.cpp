@@ -32,16 +32,6 @@ struct Fixture
     }
 };
 
-QList<Adapter> ethernetAdapters(int count)
-{
-    QList<Adapter> adapters;
-    for (int i = 1; i <= count; ++i) {
-        adapters.append(Adapter {
-            adapterId(i), QStringLiteral("Ethernet %1").arg(i), 6, { QStringLiteral("192.168.%1.20").arg(i) } });
-    }
-    return adapters;
-}
-
 } // namespace
 
 // The adapter list, the default route, and the per-network operations of the backend implementation.

@@ -65,16 +65,6 @@ quint32 listAdapters(quint32 family, QList<Listed> *listed, int *calls = nullptr
     return status;
 }
 
-QList<Adapter> numberedAdapters(int count)
-{
-    QList<Adapter> adapters;
-    for (int i = 1; i <= count; ++i) {
-        adapters.append(Adapter {
-            adapterId(i), QStringLiteral("Ethernet %1").arg(i), 6, { QStringLiteral("192.168.%1.20").arg(i) } });
-    }
-    return adapters;
-}
-
 } // namespace
 
 // The IP Helper of the simulated machine: the adapter list and route table with their buffer sizes, the failures a
@@ -120,7 +110,7 @@ void tst_IpHelper::cleanup()
 
 void tst_IpHelper::adapterListNeedsItsSize()
 {
-    QList<Adapter> adapters = numberedAdapters(40);
+    QList<Adapter> adapters = ethernetAdapters(40);
     m_machine->writeMachine(adapters);
     for (const Adapter &adapter : adapters)
         m_machine->setValue(adapter.id, QStringLiteral("DhcpNameServer"), QStringLiteral("192.168.1.1"));
@@ -148,7 +138,7 @@ void tst_IpHelper::adapterListNeedsItsSize()
     QCOMPARE(size, needed);
 
     // Fewer adapters fit the first buffer.
-    m_machine->writeMachine(numberedAdapters(30));
+    m_machine->writeMachine(ethernetAdapters(30));
     listed.clear();
     QCOMPARE(listAdapters(IpHelper::FamilyIPv4, &listed, &calls), quint32(ErrorSuccess));
     QCOMPARE(calls, 1);
@@ -189,7 +179,7 @@ void tst_IpHelper::ipv4ListSkipsIPv6AndLoopback()
 
 void tst_IpHelper::dnsServersComeFromTheInterfaceKey()
 {
-    m_machine->writeMachine(numberedAdapters(1));
+    m_machine->writeMachine(ethernetAdapters(1));
     const QString id = adapterId(1);
     m_machine->setValue(id, QStringLiteral("DhcpNameServer"), QStringLiteral("192.168.1.1 192.168.1.2"));
     QList<Listed> listed;
@@ -228,7 +218,7 @@ void tst_IpHelper::failures()
 {
     QFETCH(QString, call);
     QFETCH(quint32, code);
-    m_machine->writeMachine(numberedAdapters(1), {}, QVariantMap { { call, code } });
+    m_machine->writeMachine(ethernetAdapters(1), {}, QVariantMap { { call, code } });
 
     QList<Listed> listed;
     const quint32 adapters = listAdapters(IpHelper::FamilyIPv4, &listed);
@@ -288,7 +278,7 @@ void tst_IpHelper::routeTable()
     QList<Route> routes;
     for (int i = 0; i < 60; ++i)
         routes.append(Route { QStringLiteral("10.%1.0.0").arg(i), QStringLiteral("192.168.1.%1").arg(i + 1), 7, i });
-    m_machine->writeMachine(numberedAdapters(1), routes);
+    m_machine->writeMachine(ethernetAdapters(1), routes);
 
     QByteArray buffer(1024, '\0');
     quint32 size = 1024;
@@ -315,7 +305,7 @@ void tst_IpHelper::routeTable()
 
 void tst_IpHelper::lastErrorIsPerThread()
 {
-    m_machine->writeMachine(numberedAdapters(1), {}, QVariantMap { { QStringLiteral("GetIpForwardTable"), 232 } });
+    m_machine->writeMachine(ethernetAdapters(1), {}, QVariantMap { { QStringLiteral("GetIpForwardTable"), 232 } });
     setLastError(ErrorAccessDenied);
     quint32 seenThere = 0;
     std::unique_ptr<QThread> thread(QThread::create([&seenThere] {
@@ -410,7 +400,7 @@ void tst_IpHelper::seedsFromThisComputer()
 
 void tst_IpHelper::changeRequestIsOneShot()
 {
-    m_machine->writeMachine(numberedAdapters(1));
+    m_machine->writeMachine(ethernetAdapters(1));
     IpHelper::Overlapped overlapped;
     overlapped.event = createEvent(false, false);
     Handle handle = InvalidHandle;
@@ -419,14 +409,14 @@ void tst_IpHelper::changeRequestIsOneShot()
     // Asking again while open keeps one request.
     QCOMPARE(IpHelper::notifyAddrChange(&handle, &overlapped), quint32(ErrorIoPending));
 
-    m_machine->writeMachine(numberedAdapters(2));
+    m_machine->writeMachine(ethernetAdapters(2));
     QCOMPARE(waitForSingleObject(overlapped.event, 10000), 0);
 
     // The request is spent: the next change sets only a request made after the first.
     IpHelper::Overlapped probe;
     probe.event = createEvent(false, false);
     QCOMPARE(IpHelper::notifyAddrChange(&handle, &probe), quint32(ErrorIoPending));
-    m_machine->writeMachine(numberedAdapters(3));
+    m_machine->writeMachine(ethernetAdapters(3));
     QCOMPARE(waitForSingleObject(probe.event, 10000), 0);
     QCOMPARE(waitForSingleObject(overlapped.event, 0), WaitTimeout);
     QVERIFY(!IpHelper::cancelIPChangeNotify(&overlapped));
@@ -436,7 +426,7 @@ void tst_IpHelper::changeRequestIsOneShot()
 
 void tst_IpHelper::cancelledRequestIsNotSet()
 {
-    m_machine->writeMachine(numberedAdapters(1));
+    m_machine->writeMachine(ethernetAdapters(1));
     IpHelper::Overlapped cancelled;
     cancelled.event = createEvent(false, false);
     IpHelper::Overlapped probe;
@@ -448,7 +438,7 @@ void tst_IpHelper::cancelledRequestIsNotSet()
 
     // Other files of the root change nothing.
     QVERIFY(writeFileAtomically(m_machine->path(QStringLiteral("other.json")), "{}"));
-    m_machine->writeMachine(numberedAdapters(2));
+    m_machine->writeMachine(ethernetAdapters(2));
     QCOMPARE(waitForSingleObject(probe.event, 10000), 0);
     QCOMPARE(waitForSingleObject(cancelled.event, 0), WaitTimeout);
     closeHandle(cancelled.event);
@@ -457,7 +447,7 @@ void tst_IpHelper::cancelledRequestIsNotSet()
 
 void tst_IpHelper::writeInPlaceIsAChange()
 {
-    m_machine->writeMachine(numberedAdapters(1));
+    m_machine->writeMachine(ethernetAdapters(1));
     IpHelper::Overlapped overlapped;
     overlapped.event = createEvent(false, false);
     Handle handle = InvalidHandle;

@@ -19,14 +19,6 @@ namespace Platform = Velmor::Platform;
 
 namespace {
 
-QList<Adapter> adapters(int count)
-{
-    QList<Adapter> list;
-    for (int i = 1; i <= count; ++i)
-        list.append(Adapter { adapterId(i), QStringLiteral("Ethernet %1").arg(i), 6, {} });
-    return list;
-}
-
 // Replaces machine.json and returns once the stand-in has seen the change: a request of its own has fired. Any
 // request open during the change was set by then too.
 void changeAndWitness(Machine &machine, int count)
@@ -35,7 +27,7 @@ void changeAndWitness(Machine &machine, int count)
     probe.event = Platform::createEvent(false, false);
     Platform::Handle handle = Platform::InvalidHandle;
     QCOMPARE(Platform::IpHelper::notifyAddrChange(&handle, &probe), quint32(Platform::ErrorIoPending));
-    machine.writeMachine(adapters(count));
+    machine.writeMachine(ethernetAdapters(count));
     QCOMPARE(Platform::waitForSingleObject(probe.event, 10000), 0);
     Platform::closeHandle(probe.event);
 }
@@ -79,7 +71,7 @@ private Q_SLOTS:
 void tst_NetworkConfigurationWatcher::onePerReplacedFileOnTheMainThread()
 {
     Machine machine;
-    machine.writeMachine(adapters(1));
+    machine.writeMachine(ethernetAdapters(1));
     ScriptedServer server;
     auto *backend = new Velmor::Backend(&server);
     QList<QThread *> threads;
@@ -89,7 +81,7 @@ void tst_NetworkConfigurationWatcher::onePerReplacedFileOnTheMainThread()
     QVERIFY(backend->start());
 
     for (int change = 1; change <= 3; ++change) {
-        machine.writeMachine(adapters(change + 1));
+        machine.writeMachine(ethernetAdapters(change + 1));
         QTRY_COMPARE(threads.size(), change);
         QCOMPARE(threads.last(), QThread::currentThread());
         // The list was rebuilt before the signal.
@@ -103,12 +95,12 @@ void tst_NetworkConfigurationWatcher::onePerReplacedFileOnTheMainThread()
 void tst_NetworkConfigurationWatcher::noneAfterStop()
 {
     Machine machine;
-    machine.writeMachine(adapters(1));
+    machine.writeMachine(ethernetAdapters(1));
     ScriptedServer server;
     auto *backend = new Velmor::Backend(&server);
     QSignalSpy changed(backend, &Velmor::Backend::configurationChanged);
     QVERIFY(backend->start());
-    machine.writeMachine(adapters(2));
+    machine.writeMachine(ethernetAdapters(2));
     QTRY_COMPARE(changed.size(), 1);
 
     QVERIFY(backend->stop());
@@ -118,7 +110,7 @@ void tst_NetworkConfigurationWatcher::noneAfterStop()
 
     // Started again, the next change is heard, and only that one.
     QVERIFY(backend->start());
-    machine.writeMachine(adapters(4));
+    machine.writeMachine(ethernetAdapters(4));
     QTRY_COMPARE(changed.size(), 2);
     QCOMPARE(backend->networks().size(), 4);
     backend->stop();
@@ -127,7 +119,7 @@ void tst_NetworkConfigurationWatcher::noneAfterStop()
 void tst_NetworkConfigurationWatcher::listenersRunInOrderOnTheWorker()
 {
     Machine machine;
-    machine.writeMachine(adapters(1));
+    machine.writeMachine(ethernetAdapters(1));
     NetworkConfigurationWatcher *watcher = NetworkConfigurationWatcher::instance();
     Calls calls;
     const int first = watcher->addListener(calls.recorder(QStringLiteral("first")));
@@ -135,10 +127,10 @@ void tst_NetworkConfigurationWatcher::listenersRunInOrderOnTheWorker()
     watcher->arm();
     watcher->arm();
 
-    machine.writeMachine(adapters(2));
+    machine.writeMachine(ethernetAdapters(2));
     QTRY_COMPARE(calls.size(), 2);
     // The watcher opened the next request by itself.
-    machine.writeMachine(adapters(3));
+    machine.writeMachine(ethernetAdapters(3));
     QTRY_COMPARE(calls.size(), 4);
     watcher->cancel();
     watcher->removeListener(first);
@@ -155,7 +147,7 @@ void tst_NetworkConfigurationWatcher::listenersRunInOrderOnTheWorker()
 void tst_NetworkConfigurationWatcher::cancelWhileNotArmedDoesNothing()
 {
     Machine machine;
-    machine.writeMachine(adapters(1));
+    machine.writeMachine(ethernetAdapters(1));
     NetworkConfigurationWatcher *watcher = NetworkConfigurationWatcher::instance();
     Calls calls;
     const int id = watcher->addListener(calls.recorder(QStringLiteral("listener")));
@@ -163,7 +155,7 @@ void tst_NetworkConfigurationWatcher::cancelWhileNotArmedDoesNothing()
     watcher->cancel();
     changeAndWitness(machine, 2);
     watcher->arm();
-    machine.writeMachine(adapters(3));
+    machine.writeMachine(ethernetAdapters(3));
     QTRY_COMPARE(calls.size(), 1);
     watcher->cancel();
     changeAndWitness(machine, 4);
@@ -174,7 +166,7 @@ void tst_NetworkConfigurationWatcher::cancelWhileNotArmedDoesNothing()
 void tst_NetworkConfigurationWatcher::removedListenerIsNotCalled()
 {
     Machine machine;
-    machine.writeMachine(adapters(1));
+    machine.writeMachine(ethernetAdapters(1));
     NetworkConfigurationWatcher *watcher = NetworkConfigurationWatcher::instance();
     Calls removed;
     Calls kept;
@@ -182,7 +174,7 @@ void tst_NetworkConfigurationWatcher::removedListenerIsNotCalled()
     const int stays = watcher->addListener(kept.recorder(QStringLiteral("kept")));
     watcher->removeListener(gone);
     watcher->arm();
-    machine.writeMachine(adapters(2));
+    machine.writeMachine(ethernetAdapters(2));
     QTRY_COMPARE(kept.size(), 1);
     watcher->cancel();
     watcher->removeListener(stays);
