@@ -87,9 +87,10 @@ NetworkInterface *BackendImpl::adapter(const QString &id) const
 
 QList<Network> BackendImpl::networks()
 {
-    const QStringList protectedIds = QSettings().value(QStringLiteral("protected-networks")).toStringList();
     if (!refresh(false))
         return QList<Network>();
+    // Read after the refresh, whose apply may have changed it.
+    const QStringList protectedIds = QSettings().value(QStringLiteral("protected-networks")).toStringList();
     QList<Network> list;
     for (const NetworkInterface *candidate : std::as_const(adapters))
         list.append(Network(candidate->id(), candidate->name(), protectedIds.contains(candidate->id())));
