@@ -1,6 +1,7 @@
 #include "settingsstore.h"
 
 #include "root.h"
+#include "settingslocks.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -20,6 +21,7 @@ void useRootSettings()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     // The system scope is read as a fallback; it must not reach the computer's own /etc/xdg.
     QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, settings + QLatin1String("/system"));
+    clearAbandonedSettingsLocks(settings);
     // Not through a QSettings object: the first one to read a store is the one whose status() tells whether it read
     // cleanly, and that must be the program's own.
     const QString organisation = QCoreApplication::organizationName();

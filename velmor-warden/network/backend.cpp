@@ -1,0 +1,91 @@
+#include "backend.h"
+
+#include "backendimpl.h"
+
+#include "core/serverstate.h"
+
+#include <QSettings>
+
+namespace Velmor {
+
+Backend::Backend(ServerState *server)
+    : QObject(server)
+    , m_server(server)
+    , impl(new Private::BackendImpl(this))
+{
+    impl->backend = this;
+    connect(impl, &Private::BackendImplBase::configurationChanged, this, &Backend::configurationChanged);
+    connect(impl, &Private::BackendImplBase::protectionChanged, this, &Backend::rememberNetworkProtection);
+}
+
+Backend::~Backend() = default;
+
+bool Backend::start()
+{
+    m_lastError = Error();
+    m_lastActive = QHostAddress();
+    if (m_server)
+        connect(m_server, &ServerState::activeProxyChanged, this, &Backend::server_activeProxyChanged,
+            Qt::UniqueConnection);
+    return impl->start();
+}
+
+bool Backend::stop()
+{
+    if (m_server)
+        disconnect(m_server, nullptr, this, nullptr);
+    return impl->stop();
+}
+
+void Backend::server_activeProxyChanged()
+{
+    m_lastError = Error();
+    const QHostAddress active = m_server ? m_server->activeProxyAddress() : QHostAddress();
+    if (!active.isNull() && active == m_lastActive)
+        return;
+    m_lastActive = impl->apply() ? active : QHostAddress();
+}
+
+void Backend::rememberNetworkProtection(const QString &networkId, bool state)
+{
+    QSettings settings;
+    QStringList list = settings.value(QStringLiteral("protected-networks")).toStringList();
+    if (state) {
+        if (list.contains(networkId))
+            return;
+        list.append(networkId);
+    } else {
+        if (!list.contains(networkId))
+            return;
+        list.removeAll(networkId);
+    }
+    settings.setValue(QStringLiteral("protected-networks"), list);
+    Q_EMIT protectionChanged(networkId, state);
+}
+
+bool Backend::setNetworkProtection(const QString &id, bool on)
+{
+    if (m_server && m_server->isIdentified() && m_server->isGlobalFilteringEnabled()) {
+        if (!impl->setProtection(id, on))
+            return false;
+    }
+    rememberNetworkProtection(id, on);
+    return true;
+}
+
+QList<Network> Backend::networks()
+{
+    return impl->networks();
+}
+
+QString Backend::defaultRouteId() const
+{
+    return impl->defaultRouteId();
+}
+
+bool Backend::setOriginalDns(const QString &id, const HostList &servers)
+{
+    return impl->setOriginalDns(id, servers);
+}
+
+} // namespace Velmor

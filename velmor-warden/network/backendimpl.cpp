@@ -1,0 +1,135 @@
+#include "backendimpl.h"
+
+#include "backend.h"
+#include "backendlogger.h"
+#include "dnscacheresetter.h"
+#include "networkconfigurationwatcher.h"
+#include "networkinterface.h"
+
+#include <QSettings>
+
+namespace Velmor {
+namespace Private {
+
+BackendImpl::BackendImpl(QObject *parent)
+    : BackendImplBase(parent)
+{
+    Logger::setLogger(new BackendLogger(this));
+    // The listener runs on the event waiter's thread; the rebuild runs on this object's.
+    listener = NetworkConfigurationWatcher::instance()->addListener(
+        [this] { QMetaObject::invokeMethod(this, &BackendImpl::qncm_configurationChanged, Qt::QueuedConnection); });
+}
+
+BackendImpl::~BackendImpl()
+{
+    NetworkConfigurationWatcher::instance()->removeListener(listener);
+    clearAdapters();
+}
+
+bool BackendImpl::start()
+{
+    // The saved servers of every adapter are kept from the last run: an adapter that still points at this
+    // service after a crash gets its own servers back from them.
+    DNSCacheResetter::recover();
+    started = true;
+    dirty = true;
+    NetworkConfigurationWatcher::instance()->arm();
+    return refresh(false);
+}
+
+bool BackendImpl::stop()
+{
+    NetworkConfigurationWatcher::instance()->cancel();
+    started = false;
+    // The last restores asked for a DNS client restart; the service ends only with the client running again.
+    DNSCacheResetter::waitForDone();
+    return true;
+}
+
+void BackendImpl::qncm_configurationChanged()
+{
+    if (!started)
+        return;
+    dirty = true;
+    refresh(false);
+    Q_EMIT configurationChanged();
+}
+
+bool BackendImpl::refresh(bool force)
+{
+    if (!force && !dirty)
+        return true;
+    Error reason;
+    if (!invalidate(&reason)) {
+        setLastError(reason);
+        return false;
+    }
+    dirty = false;
+    readDefaultRoute();
+    return apply();
+}
+
+void BackendImpl::clearAdapters()
+{
+    defaultRouteAdapter = nullptr;
+    qDeleteAll(adapters);
+    adapters.clear();
+}
+
+NetworkInterface *BackendImpl::adapter(const QString &id) const
+{
+    for (NetworkInterface *candidate : adapters) {
+        if (candidate->id() == id)
+            return candidate;
+    }
+    return nullptr;
+}
+
+QList<Network> BackendImpl::networks()
+{
+    if (!refresh(false))
+        return QList<Network>();
+    // Read after the refresh, whose apply may have changed it.
+    const QStringList protectedIds = QSettings().value(QStringLiteral("protected-networks")).toStringList();
+    QList<Network> list;
+    for (const NetworkInterface *candidate : std::as_const(adapters))
+        list.append(Network(candidate->id(), candidate->name(), protectedIds.contains(candidate->id())));
+    return list;
+}
+
+bool BackendImpl::setProtection(const QString &id, bool on)
+{
+    if (!refresh(false))
+        return false;
+    NetworkInterface *target = adapter(id);
+    if (!target) {
+        setLastError(Error(5, QStringLiteral("Adapter unavailable")));
+        return false;
+    }
+    const bool ok = target->setProtected(on);
+    if (!ok)
+        setLastError(target->lastError());
+    return ok;
+}
+
+bool BackendImpl::setOriginalDns(const QString &id, const HostList &servers)
+{
+    NetworkInterface *target = adapter(id);
+    if (!target) {
+        setLastError(Error(5, QStringLiteral("Adapter unavailable")));
+        return false;
+    }
+    if (!target->storeOriginalDns(servers)) {
+        setLastError(target->lastError());
+        return false;
+    }
+    return true;
+}
+
+QString BackendImpl::defaultRouteId() const
+{
+    return defaultRouteAdapter ? defaultRouteAdapter->id() : QString();
+}
+
+} // namespace Private
+} // namespace Velmor

@@ -1,0 +1,61 @@
+#include "backendimplbase.h"
+
+#include "backend.h"
+
+namespace Velmor {
+namespace Private {
+
+BackendImplBase::BackendImplBase(QObject *parent)
+    : QObject(parent)
+{ }
+
+BackendImplBase::~BackendImplBase() = default;
+
+bool BackendImplBase::start()
+{
+    return true;
+}
+
+bool BackendImplBase::stop()
+{
+    return true;
+}
+
+QList<Network> BackendImplBase::networks()
+{
+    return QList<Network>();
+}
+
+bool BackendImplBase::setOriginalDns(const QString &id, const HostList &servers)
+{
+    Q_UNUSED(id);
+    Q_UNUSED(servers);
+    return true;
+}
+
+bool BackendImplBase::setProtection(const QString &id, bool on)
+{
+    Q_UNUSED(id);
+    Q_UNUSED(on);
+    setLastError(Error(8, QStringLiteral("setProtection is not supported by backend")));
+    return true;
+}
+
+bool BackendImplBase::apply()
+{
+    return true;
+}
+
+QString BackendImplBase::defaultRouteId() const
+{
+    return QString();
+}
+
+void BackendImplBase::setLastError(const Error &error)
+{
+    if (backend)
+        backend->m_lastError = error;
+}
+
+} // namespace Private
+} // namespace Velmor
