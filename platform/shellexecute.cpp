@@ -40,7 +40,10 @@ T readAt(const QByteArray &bytes, qsizetype offset, bool *ok)
 QString elfInterpreter(QFile &file)
 {
     const QByteArray header = file.read(64);
-    if (header.size() < 52 || !header.startsWith("\x7f" "ELF") || header.at(5) != 1)
+    if (header.size() < 52
+        || !header.startsWith("\x7f"
+                              "ELF")
+        || header.at(5) != 1)
         return QString();
     const bool is64 = header.at(4) == 2;
     bool ok = true;
@@ -59,7 +62,7 @@ QString elfInterpreter(QFile &file)
         if (!ok || size == 0 || size > 4096 || !file.seek(qint64(offset)))
             return QString();
         const QByteArray path = file.read(qint64(size));
-        return QFile::decodeName(path.left(path.indexOf('\0')));
+        return QFile::decodeName(path.constData());
     }
     return QString();
 }
@@ -90,7 +93,8 @@ quint32 launchCommand(const QString &file, QStringList *command)
         command->append(path);
         return 0;
     }
-    if (start.startsWith("\x7f" "ELF")) {
+    if (start.startsWith("\x7f"
+                         "ELF")) {
         if (::access(QFile::encodeName(path).constData(), X_OK) == 0) {
             *command = QStringList { path };
             return 0;

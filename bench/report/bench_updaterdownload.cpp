@@ -53,8 +53,9 @@ int main(int argc, char **argv)
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
-    file.write(QJsonDocument(QJsonObject { { "routes",
-                                 QJsonObject { { "/downloads/velmor-agent-setup.exe", QJsonObject { { "size", size } } } } } })
+    file.write(QJsonDocument(
+        QJsonObject {
+            { "routes", QJsonObject { { "/downloads/velmor-agent-setup.exe", QJsonObject { { "size", size } } } } } })
                    .toJson());
     file.close();
 
@@ -69,7 +70,8 @@ int main(int argc, char **argv)
     }
     const QJsonObject ready = QJsonDocument::fromJson(site.readLine()).object();
     const QString ca = ready.value(QLatin1String("ca")).toString();
-    const QString url = QStringLiteral("https://127.0.0.1:%1/downloads/velmor-agent-setup.exe").arg(ready.value("port").toInt());
+    const QString url
+        = QStringLiteral("https://127.0.0.1:%1/downloads/velmor-agent-setup.exe").arg(ready.value("port").toInt());
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setCaCertificates(tls.caCertificates() + QSslCertificate::fromPath(ca));
     QSslConfiguration::setDefaultConfiguration(tls);
@@ -78,8 +80,9 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     QProcess curl;
     timer.start();
-    curl.start(QStringLiteral("curl"), { QStringLiteral("-sf"), QStringLiteral("--cacert"), ca, QStringLiteral("-o"),
-                                           QStringLiteral("/dev/null"), url });
+    curl.start(QStringLiteral("curl"),
+        { QStringLiteral("-sf"), QStringLiteral("--cacert"), ca, QStringLiteral("-o"), QStringLiteral("/dev/null"),
+            url });
     if (!curl.waitForFinished(300000) || curl.exitCode() != 0) {
         fprintf(stderr, "curl failed\n");
         return 1;

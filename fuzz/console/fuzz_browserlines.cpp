@@ -17,7 +17,8 @@ void check(bool condition)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const BrowserProxyPatterns patterns;
-    const QStringList lines = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size)).split(QLatin1Char('\n'));
+    const QStringList lines
+        = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size)).split(QLatin1Char('\n'));
     for (int kind : { BrowserProxySettings::Opera, BrowserProxySettings::Firefox }) {
         BrowserProxySettings settings;
         for (const QString &line : lines) {

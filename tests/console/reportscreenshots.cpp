@@ -25,8 +25,8 @@
 
 namespace {
 
-const QStringList pictures = { "update-dialog.png", "update-dialog-details.png", "report-wait-box.png",
-    "report-dialog.png" };
+const QStringList pictures
+    = { "update-dialog.png", "update-dialog-details.png", "report-wait-box.png", "report-dialog.png" };
 
 bool waitFor(const std::function<bool()> &condition)
 {

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -28,6 +29,7 @@ class tst_AgentReport : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void cleanup();
     void connectedReport_data();
     void connectedReport();
@@ -45,6 +47,8 @@ private:
     bool saveFrom(QDialog *dialog, const std::function<bool()> &done);
 
     std::unique_ptr<ConsoleTest::Desktop> m_desktop;
+    // A home of the test's own: the save dialog opens on its desktop folder and reads what it finds there.
+    QTemporaryDir m_home;
     QTimer m_watch;
     std::function<bool(QWidget *)> m_action;
     // The names the file dialogs are given, in order, and what came of them.
@@ -56,6 +60,22 @@ private:
 };
 
 namespace {
+
+// The visible modal window a person would deal with first: a file dialog or a message over the report dialog.
+QWidget *topModal()
+{
+    QWidget *found = nullptr;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (!window->isVisible() || !window->isModal())
+            continue;
+        if (qobject_cast<QFileDialog *>(window)
+            || (qobject_cast<QMessageBox *>(window) && window->objectName() != QLatin1String("SystemReportWaitBox")))
+            return window;
+        found = window;
+    }
+    return found;
+}
 
 const char header[] = "Agent version: 2.3.63.4\nBrand: velmor\nFeatures: \n";
 
@@ -69,7 +89,8 @@ QVariantMap scriptWith(const QVariant &systemInfoAnswer, const QString &networks
 {
     QVariantMap script = ConsoleTest::script(QStringLiteral("protected"));
     if (!networksJson.isEmpty())
-        script = ConsoleTest::withPush(script, QStringLiteral("setNetworks"), QVariantList { Velmor::Json::parse(networksJson) });
+        script = ConsoleTest::withPush(
+            script, QStringLiteral("setNetworks"), QVariantList { Velmor::Json::parse(networksJson) });
     QVariantMap answers = script.value(QStringLiteral("answers")).toMap();
     answers.insert(QStringLiteral("systemInfo"), systemInfoAnswer);
     script.insert(QStringLiteral("answers"), answers);
@@ -82,6 +103,13 @@ QVariantMap result(const QString &text)
 }
 
 } // namespace
+
+void tst_AgentReport::initTestCase()
+{
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral(".config"))));
+    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("Desktop"))));
+}
 
 void tst_AgentReport::cleanup()
 {
@@ -100,14 +128,14 @@ void tst_AgentReport::whenModal(const std::function<bool(QWidget *)> &action)
     m_watch.setInterval(20);
     m_watch.disconnect();
     connect(&m_watch, &QTimer::timeout, this, [this] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && m_action && m_action(modal))
+        if (QWidget *modal = topModal(); modal && m_action && m_action(modal))
             m_watch.stop();
     });
     m_watch.start();
 }
 
-QString tst_AgentReport::reportFrom(const std::function<void()> &start, const std::function<bool(QDialog *)> &withDialog)
+QString tst_AgentReport::reportFrom(
+    const std::function<void()> &start, const std::function<bool(QDialog *)> &withDialog)
 {
     QString text;
     bool shown = false;
@@ -148,14 +176,16 @@ void tst_AgentReport::connectedReport_data()
     QTest::newRow("%1 in a network name")
         << R"({"defaultRouteId":"eth0","networks":[{"id":"eth0","name":"Home %1 %2","protected":true}]})"
         << " * eth0  Home %1 %2: protected\n";
-    QTest::newRow("no networks") << R"({"defaultRouteId":"","networks":[]})" << "";
+    QTest::newRow("no networks") << R"({"defaultRouteId":"","networks":[]})"
+                                 << "";
 }
 
 void tst_AgentReport::connectedReport()
 {
     QFETCH(QString, networks);
     QFETCH(QString, lines);
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("Local DNS: 127.0.0.1:53\n")), networks), true);
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(
+        scriptWith(result(QStringLiteral("Local DNS: 127.0.0.1:53\n")), networks), true);
     Agent *agent = m_desktop->agent.get();
     QTRY_VERIFY(agent->isConnectionComplete());
     const QString text = reportFrom([agent] { agent->generateSystemReport(); });
@@ -188,7 +218,8 @@ void tst_AgentReport::silentServiceTimesOut()
     fakeNow = Velmor::monotonicTime();
     manager->clock = &fakeClock;
     m_desktop = std::make_unique<ConsoleTest::Desktop>(
-        scriptWith(QVariantMap { { QStringLiteral("delay"), 3600000 }, { QStringLiteral("result"), QString() } }), true);
+        scriptWith(QVariantMap { { QStringLiteral("delay"), 3600000 }, { QStringLiteral("result"), QString() } }),
+        true);
     Agent *agent = m_desktop->agent.get();
     QTRY_VERIFY(agent->isConnectionComplete());
     const QString text = reportFrom([&] {
@@ -198,8 +229,7 @@ void tst_AgentReport::silentServiceTimesOut()
         fakeNow += 119000;
         QMetaObject::invokeMethod(manager, "timer_timeout", Qt::DirectConnection);
         QTest::qWait(0);
-        QVERIFY(QApplication::activeModalWidget() == nullptr
-            || QApplication::activeModalWidget()->objectName() != QLatin1String("SystemReportDlg"));
+        QVERIFY(!topModal() || topModal()->objectName() != QLatin1String("SystemReportDlg"));
         fakeNow += 2000;
         QMetaObject::invokeMethod(manager, "timer_timeout", Qt::DirectConnection);
     });
@@ -210,8 +240,9 @@ void tst_AgentReport::silentServiceTimesOut()
 
 void tst_AgentReport::secondRequestMakesNoSecondCall()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(
-        scriptWith(QVariantMap { { QStringLiteral("delay"), 500 }, { QStringLiteral("result"), QStringLiteral("part\n") } }), true);
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(QVariantMap { { QStringLiteral("delay"), 500 },
+                                                           { QStringLiteral("result"), QStringLiteral("part\n") } }),
+        true);
     Agent *agent = m_desktop->agent.get();
     QTRY_VERIFY(agent->isConnectionComplete());
     int waitBoxes = 0;
@@ -228,11 +259,13 @@ void tst_AgentReport::secondRequestMakesNoSecondCall()
 
 void tst_AgentReport::saveTwiceWritesTheSameText()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("caf\u00e9 service part\n"))), true);
+    m_desktop
+        = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("caf\u00e9 service part\n"))), true);
     Agent *agent = m_desktop->agent.get();
     QTRY_VERIFY(agent->isConnectionComplete());
     QTemporaryDir folder;
-    m_files = QStringList { folder.filePath(QStringLiteral("first.txt")), folder.filePath(QStringLiteral("second.txt")) };
+    m_files
+        = QStringList { folder.filePath(QStringLiteral("first.txt")), folder.filePath(QStringLiteral("second.txt")) };
     const QString text = reportFrom([agent] { agent->generateSystemReport(); },
         [this](QDialog *dialog) { return saveFrom(dialog, [this] { return m_saves == m_files.size(); }); });
     for (const QString &path : std::as_const(m_files)) {
@@ -267,7 +300,8 @@ bool tst_AgentReport::saveFrom(QDialog *dialog, const std::function<bool()> &don
     m_saving = true;
     m_savesAtClick = m_saves;
     // The click runs outside this watcher, which must see the file dialog the click opens.
-    QTimer::singleShot(0, dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save),
+    QTimer::singleShot(0,
+        dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save),
         &QAbstractButton::click);
     return false;
 }

@@ -96,8 +96,8 @@ void tst_AgentUpdate::installerStarts()
 
 void tst_AgentUpdate::leftoverInstallerIsDeleted()
 {
-    m_site->setConfig(QJsonObject { { "routes",
-        QJsonObject { { "/downloads/agent.version", QJsonObject { { "body", "2.3.63.4\n" } } } } } });
+    m_site->setConfig(QJsonObject {
+        { "routes", QJsonObject { { "/downloads/agent.version", QJsonObject { { "body", "2.3.63.4\n" } } } } } });
     m_site->clearLog();
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     // The Agent's start-up goes on once the event loop runs.

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QLabel>
+#include <QNetworkAccessManager>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 // The updater in-process against the vendor's test site, whose authority is trusted the way the program trusts the
 // machine's roots.
@@ -91,8 +93,8 @@ QJsonObject tst_AppUpdater::routes(const QJsonObject &installer, const QByteArra
 
 std::unique_ptr<AppUpdater> tst_AppUpdater::offeringUpdater()
 {
-    auto updater = std::make_unique<AppUpdater>(QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)),
-        QStringLiteral("2.3.63.4"));
+    auto updater = std::make_unique<AppUpdater>(
+        QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
     updater->setDownloadUrl(QUrl(m_site->url("https", installerPath)));
     QSignalSpy checked(updater.get(), &AppUpdater::checkFinished);
     updater->check();
@@ -133,7 +135,8 @@ void tst_AppUpdater::offers()
     QFETCH(QByteArray, versionFile);
     QFETCH(bool, offered);
     m_site->setConfig(routes(QJsonObject(), versionFile));
-    AppUpdater updater(QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
+    AppUpdater updater(
+        QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
     updater.setDownloadUrl(QUrl(m_site->url("https", installerPath)));
     QSignalSpy checked(&updater, &AppUpdater::checkFinished);
     updater.check();
@@ -156,10 +159,13 @@ void tst_AppUpdater::downloadAddress_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("an https address replaces the default") << "dl:https://127.0.0.1:1/files/new-setup.exe" << true
-                                                           << "https://127.0.0.1:1/files/new-setup.exe" << "";
-    QTest::newRow("an http address keeps the default") << "dl:http://127.0.0.1:1/setup.exe" << true << "default" << "";
-    QTest::newRow("a bad address keeps the default") << "dl:ht tp:// x" << true << "default" << "";
+    QTest::newRow("an https address replaces the default")
+        << "dl:https://127.0.0.1:1/files/new-setup.exe" << true << "https://127.0.0.1:1/files/new-setup.exe"
+        << "";
+    QTest::newRow("an http address keeps the default") << "dl:http://127.0.0.1:1/setup.exe" << true << "default"
+                                                       << "";
+    QTest::newRow("a bad address keeps the default") << "dl:ht tp:// x" << true << "default"
+                                                     << "";
     QTest::newRow("an http address without a default") << "dl:http://127.0.0.1:1/setup.exe" << false << ""
                                                        << "Invalid download url";
 }
@@ -171,7 +177,8 @@ void tst_AppUpdater::downloadAddress()
     QFETCH(QString, url);
     QFETCH(QString, error);
     m_site->setConfig(routes(QJsonObject(), "2.4\n" + line.toUtf8() + "\nNotes\n"));
-    AppUpdater updater(QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
+    AppUpdater updater(
+        QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
     const QUrl defaultUrl(m_site->url("https", installerPath));
     if (withDefault)
         updater.setDownloadUrl(defaultUrl);
@@ -190,7 +197,8 @@ void tst_AppUpdater::downloadAddress()
 void tst_AppUpdater::versionRequestHeaders()
 {
     m_site->setConfig(routes(QJsonObject(), "2.3\n"));
-    AppUpdater updater(QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
+    AppUpdater updater(
+        QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
     QSignalSpy checked(&updater, &AppUpdater::checkFinished);
     updater.check();
     QVERIFY(checked.wait(20000));
@@ -208,7 +216,8 @@ void tst_AppUpdater::untrustedVersionFileOffersNothing()
     QJsonObject config = routes(QJsonObject(), "9.9\n");
     config.insert("tls", "untrusted");
     m_site->setConfig(config);
-    AppUpdater updater(QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
+    AppUpdater updater(
+        QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
     updater.setDownloadUrl(QUrl(m_site->url("https", installerPath)));
     QSignalSpy checked(&updater, &AppUpdater::checkFinished);
     updater.check();
@@ -225,19 +234,19 @@ void tst_AppUpdater::download_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("complete") << QJsonObject { { "size", 300000 } } << "" << 300000 << "";
-    QTest::newRow("no length, ends at close") << QJsonObject { { "size", 70000 }, { "length", QJsonValue::Null } } << ""
-                                              << 70000 << "";
+    QTest::newRow("no length, ends at close")
+        << QJsonObject { { "size", 70000 }, { "length", QJsonValue::Null } } << "" << 70000 << "";
     QTest::newRow("not found") << QJsonObject { { "status", 404 }, { "body", "gone" } } << "" << 0 << "Not Found";
     QTest::newRow("truncated body") << QJsonObject { { "size", 300000 }, { "truncate", 1000 } } << "" << 0 << "";
     QTest::newRow("Content-Length larger than the body")
         << QJsonObject { { "size", 5000 }, { "length", 9000 }, { "truncate", 5000 } } << "" << 0 << "";
     QTest::newRow("self-signed certificate") << QJsonObject { { "size", 1000 } } << "untrusted" << 0 << "";
-    QTest::newRow("a redirect to https is followed")
-        << QJsonObject { { "status", 302 }, { "headers", QJsonObject { { "Location", m_site->url("https", "/files/real.exe") } } } }
-        << "" << 4000 << "";
-    QTest::newRow("a redirect to http is refused")
-        << QJsonObject { { "status", 302 }, { "headers", QJsonObject { { "Location", m_site->url("http", "/files/real.exe") } } } }
-        << "" << 0 << "";
+    QTest::newRow("a redirect to https is followed") << QJsonObject { { "status", 302 },
+        { "headers", QJsonObject { { "Location", m_site->url("https", "/files/real.exe") } } } }
+                                                     << "" << 4000 << "";
+    QTest::newRow("a redirect to http is refused") << QJsonObject { { "status", 302 },
+        { "headers", QJsonObject { { "Location", m_site->url("http", "/files/real.exe") } } } }
+                                                   << "" << 0 << "";
 }
 
 void tst_AppUpdater::download()
@@ -253,6 +262,8 @@ void tst_AppUpdater::download()
         QJsonObject config = routes(installer);
         config.insert("tls", tls);
         m_site->setConfig(config);
+        // A new connection, so the site's new certificate is the one checked.
+        updater->networkAccessManager()->clearConnectionCache();
     }
     QVERIFY(runDownload(updater.get()));
     if (bytes == 0) {
@@ -269,7 +280,9 @@ void tst_AppUpdater::download()
     QVERIFY(!file.isEmpty());
     QCOMPARE(QFileInfo(file).absolutePath(), Velmor::Platform::userTempPath());
     QCOMPARE(QFileInfo(file).size(), qint64(bytes));
-    QCOMPARE(QFile::permissions(file) & 0x0777, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    struct stat info = {};
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0600));
     QFile content(file);
     QVERIFY(content.open(QIODevice::ReadOnly));
     QCOMPARE(content.read(300), QByteArray([] {
@@ -289,7 +302,6 @@ void tst_AppUpdater::cancelledDownload()
     QSignalSpy finished(updater.get(), &AppUpdater::finished);
     updater->dialog()->findChild<QPushButton *>(QStringLiteral("install"))->click();
     QTRY_VERIFY(updater->isDownloading());
-    QVERIFY(!tempFiles().isEmpty());
     // Escape rejects the dialog, which aborts the download.
     QTest::keyClick(updater->dialog(), Qt::Key_Escape);
     QTRY_COMPARE(finished.size(), 1);
@@ -313,7 +325,8 @@ void tst_AppUpdater::fullDisk()
     std::signal(SIGXFSZ, previousHandler);
     QVERIFY(ran);
     QVERIFY(!updater->hasDownloadedFile());
-    QVERIFY2(updater->errorText().contains(QLatin1String("large"), Qt::CaseInsensitive), qPrintable(updater->errorText()));
+    QVERIFY2(
+        updater->errorText().contains(QLatin1String("large"), Qt::CaseInsensitive), qPrintable(updater->errorText()));
     QCOMPARE(tempFiles(), QStringList());
 }
 
@@ -321,15 +334,18 @@ void tst_AppUpdater::fileNameFromTheAnswer_data()
 {
     QTest::addColumn<QString>("disposition");
     QTest::addColumn<QString>("fileName");
-    QTest::newRow("quoted path") << "attachment; filename=\"builds/velmor-2.4-setup.exe\"" << "velmor-2.4-setup.exe";
-    QTest::newRow("unquoted") << "attachment; filename=velmor-2.4-setup.exe" << "velmor-agent-setup.exe";
+    QTest::newRow("quoted path") << "attachment; filename=\"builds/velmor-2.4-setup.exe\""
+                                 << "velmor-2.4-setup.exe";
+    QTest::newRow("unquoted") << "attachment; filename=velmor-2.4-setup.exe"
+                              << "velmor-agent-setup.exe";
 }
 
 void tst_AppUpdater::fileNameFromTheAnswer()
 {
     QFETCH(QString, disposition);
     QFETCH(QString, fileName);
-    m_site->setConfig(routes(QJsonObject { { "size", 1000 }, { "headers", QJsonObject { { "Content-Disposition", disposition } } } }));
+    m_site->setConfig(routes(
+        QJsonObject { { "size", 1000 }, { "headers", QJsonObject { { "Content-Disposition", disposition } } } }));
     auto updater = offeringUpdater();
     QVERIFY(updater);
     QCOMPARE(updater->fileName(), QStringLiteral("velmor-agent-setup.exe"));

@@ -24,7 +24,8 @@ private Q_SLOTS:
 namespace {
 
 const QString nativeKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-const QString wowKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+const QString wowKey
+    = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
 
 using Files = QMap<QString, QString>;
 using Programs = QMap<QString, QString>;
@@ -33,7 +34,8 @@ bool install(const Programs &programs)
 {
     int n = 0;
     for (auto it = programs.cbegin(); it != programs.cend(); ++it) {
-        const QString key = (it.key().startsWith(QLatin1String("wow:")) ? wowKey : nativeKey) + QStringLiteral("\\{P%1}").arg(++n);
+        const QString key
+            = (it.key().startsWith(QLatin1String("wow:")) ? wowKey : nativeKey) + QStringLiteral("\\{P%1}").arg(++n);
         if (Registry::createKey(key) != ErrorSuccess
             || Registry::setString(key, QStringLiteral("DisplayName"), it.value()) != ErrorSuccess)
             return false;
@@ -67,13 +69,13 @@ void tst_CheckBrowsersSettings::check_data()
 
     const Programs opera { { "a", "Opera Stable 90.0" } };
     const Programs firefox { { "b", "Mozilla Firefox (x64 en-US)" } };
-    QTest::newRow("nothing installed, nothing read") << Programs() << Files { { operaPrefs, "HTTP server=10.0.0.1:3128\n" } }
-                                                     << true << "";
+    QTest::newRow("nothing installed, nothing read")
+        << Programs() << Files { { operaPrefs, "HTTP server=10.0.0.1:3128\n" } } << true << "";
     QTest::newRow("opera server switched off later")
         << opera << Files { { operaPrefs, "[Proxy]\nHTTP server=10.0.0.1:3128\nUse HTTP=0\n" } } << true << "";
     QTest::newRow("opera automatic configuration, its section ends with an empty line")
-        << opera << Files { { operaPrefs, "Automatic Proxy Configuration URL=http://wpad.example/proxy.pac\r\n" } } << false
-        << "Opera proxy settings:\nPROXY TYPE:2\nPAC:http://wpad.example/proxy.pac\n\n";
+        << opera << Files { { operaPrefs, "Automatic Proxy Configuration URL=http://wpad.example/proxy.pac\r\n" } }
+        << false << "Opera proxy settings:\nPROXY TYPE:2\nPAC:http://wpad.example/proxy.pac\n\n";
     QTest::newRow("opera preferences one level down")
         << opera << Files { { "Opera/Opera/profile/operaprefs.ini", "SOCKS server=10.0.0.4:1080\n" } } << false
         << "Opera proxy settings:\nSOCKS proxy:10.0.0.4:1080\nPROXY TYPE:1\n\n";

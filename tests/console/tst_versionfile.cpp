@@ -68,16 +68,30 @@ void tst_VersionFile::read_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("notes");
 
-    QTest::newRow("version alone") << QByteArray("2.4\n") << true << "2.4" << "" << "";
-    QTest::newRow("download and notes") << QByteArray("2.4\r\ndl:https://example.com/a.exe  \r\n Fixes.\nMore.\n") << true
-                                        << "2.4" << "https://example.com/a.exe" << "Fixes.\nMore.";
-    QTest::newRow("no dl: the line starts the notes") << QByteArray("2.4\nWhat is new") << true << "2.4" << ""
-                                                       << "What is new";
-    QTest::newRow("notes in UTF-8") << QByteArray("2.4\n\xc3\xa9t\xc3\xa9") << true << "2.4" << "" << QStringLiteral("\u00e9t\u00e9");
-    QTest::newRow("five numbers are refused") << QByteArray("2.3.63.4.1\n") << false << "" << "" << "";
-    QTest::newRow("a letter first") << QByteArray("v2.4\n") << false << "" << "" << "";
-    QTest::newRow("empty") << QByteArray() << false << "" << "" << "";
-    QTest::newRow("a bad address stays empty") << QByteArray("2.4\ndl:ht tp://x\n") << true << "2.4" << "" << "";
+    QTest::newRow("version alone") << QByteArray("2.4\n") << true << "2.4"
+                                   << ""
+                                   << "";
+    QTest::newRow("download and notes") << QByteArray("2.4\r\ndl:https://example.com/a.exe  \r\n Fixes.\nMore.\n")
+                                        << true << "2.4"
+                                        << "https://example.com/a.exe"
+                                        << "Fixes.\nMore.";
+    QTest::newRow("no dl: the line starts the notes") << QByteArray("2.4\nWhat is new") << true << "2.4"
+                                                      << ""
+                                                      << "What is new";
+    QTest::newRow("notes in UTF-8") << QByteArray("2.4\n\xc3\xa9t\xc3\xa9") << true << "2.4"
+                                    << "" << QStringLiteral("\u00e9t\u00e9");
+    QTest::newRow("five numbers are refused") << QByteArray("2.3.63.4.1\n") << false << ""
+                                              << ""
+                                              << "";
+    QTest::newRow("a letter first") << QByteArray("v2.4\n") << false << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("empty") << QByteArray() << false << ""
+                           << ""
+                           << "";
+    QTest::newRow("a bad address stays empty") << QByteArray("2.4\ndl:ht tp://x\n") << true << "2.4"
+                                               << ""
+                                               << "";
 }
 
 void tst_VersionFile::read()
@@ -100,7 +114,8 @@ void tst_VersionFile::contentDisposition_data()
 {
     QTest::addColumn<QByteArray>("header");
     QTest::addColumn<QString>("name");
-    QTest::newRow("quoted path") << QByteArray("attachment; filename=\"files/2.4/velmor-setup-2.4.exe\"") << "velmor-setup-2.4.exe";
+    QTest::newRow("quoted path") << QByteArray("attachment; filename=\"files/2.4/velmor-setup-2.4.exe\"")
+                                 << "velmor-setup-2.4.exe";
     QTest::newRow("quoted name") << QByteArray(" attachment; filename=\"setup.exe\" ") << "setup.exe";
     QTest::newRow("unquoted") << QByteArray("attachment; filename=setup.exe") << "";
     QTest::newRow("followed by a parameter") << QByteArray("attachment; filename=\"setup.exe\"; size=3") << "";

@@ -15,8 +15,8 @@ ResolverFixture::ResolverFixture(const QStringList &options)
             QStringLiteral("127.0.0.2:0") }
             + options);
     if (!m_process.waitForStarted(10000)
-        || !QTest::qWaitFor([this] { return m_process.canReadLine() || m_process.state() != QProcess::Running; },
-            30000))
+        || !QTest::qWaitFor(
+            [this] { return m_process.canReadLine() || m_process.state() != QProcess::Running; }, 30000))
         return;
     const QByteArray line = m_process.readLine().trimmed();
     if (line.startsWith("ready "))

@@ -46,7 +46,8 @@ QString describe(const QList<AdapterInfo> &adapters)
     return lines.join(QLatin1Char('\n'));
 }
 
-const char loopback[] = R"({"id":"{LO}","index":1,"name":"Loopback","type":24,"up":true,"addresses":["127.0.0.1","::1"]})";
+const char loopback[]
+    = R"({"id":"{LO}","index":1,"name":"Loopback","type":24,"up":true,"addresses":["127.0.0.1","::1"]})";
 
 } // namespace
 
@@ -57,23 +58,36 @@ void tst_AdapterInfo::listsRunningAdapters_data()
     QTest::addColumn<QString>("dhcpNameServer");
     QTest::addColumn<QString>("expected");
 
-    const QByteArray ethernet = R"({"id":"{E}","index":7,"name":"Ethernet","type":6,"up":true,"addresses":["192.168.1.20","fe80::1"]})";
+    const QByteArray ethernet
+        = R"({"id":"{E}","index":7,"name":"Ethernet","type":6,"up":true,"addresses":["192.168.1.20","fe80::1"]})";
     QTest::newRow("ethernet with both families beside the loopback")
-        << QByteArray("[") + loopback + "," + ethernet + "]" << "127.0.0.1 ::1" << ""
+        << QByteArray("[") + loopback + "," + ethernet + "]"
+        << "127.0.0.1 ::1"
+        << ""
         << "{E} Ethernet type 6 [192.168.1.20 fe80::1] dns [127.0.0.1 ::1]";
-    QTest::newRow("only loopbacks") << QByteArray("[") + loopback + "]" << "" << "" << "";
+    QTest::newRow("only loopbacks") << QByteArray("[") + loopback + "]"
+                                    << ""
+                                    << ""
+                                    << "";
     QTest::newRow("an adapter that is down is left out")
         << QByteArray(R"([{"id":"{E}","index":7,"name":"Ethernet","type":6,"up":false,"addresses":["192.168.1.20"]}])")
-        << "8.8.8.8" << "" << "";
-    QTest::newRow("no unicast address")
-        << QByteArray(R"([{"id":"{E}","index":7,"name":"Ethernet","type":6,"up":true,"addresses":[]}])") << "" << "10.0.0.1"
-        << "{E} Ethernet type 6 [] dns [10.0.0.1]";
+        << "8.8.8.8"
+        << ""
+        << "";
+    QTest::newRow("no unicast address") << QByteArray(
+        R"([{"id":"{E}","index":7,"name":"Ethernet","type":6,"up":true,"addresses":[]}])")
+                                        << ""
+                                        << "10.0.0.1"
+                                        << "{E} Ethernet type 6 [] dns [10.0.0.1]";
     QTest::newRow("servers from DHCP when none are set")
-        << QByteArray("[") + ethernet + "]" << "" << "192.168.1.1,8.8.4.4"
+        << QByteArray("[") + ethernet + "]"
+        << ""
+        << "192.168.1.1,8.8.4.4"
         << "{E} Ethernet type 6 [192.168.1.20 fe80::1] dns [192.168.1.1 8.8.4.4]";
-    QTest::newRow("set servers win over DHCP's")
-        << QByteArray("[") + ethernet + "]" << "127.0.0.1" << "192.168.1.1"
-        << "{E} Ethernet type 6 [192.168.1.20 fe80::1] dns [127.0.0.1]";
+    QTest::newRow("set servers win over DHCP's") << QByteArray("[") + ethernet + "]"
+                                                 << "127.0.0.1"
+                                                 << "192.168.1.1"
+                                                 << "{E} Ethernet type 6 [192.168.1.20 fe80::1] dns [127.0.0.1]";
 }
 
 void tst_AdapterInfo::listsRunningAdapters()
@@ -95,21 +109,24 @@ void tst_AdapterInfo::growsTheBufferForManyAdapters()
     const int count = 80;
     for (int i = 0; i < count; ++i) {
         adapters += (i ? "," : "")
-            + QStringLiteral(R"({"id":"{A%1}","index":%2,"name":"Adapter number %1","type":6,"addresses":["10.0.%1.2"]})")
+            + QStringLiteral(
+                R"({"id":"{A%1}","index":%2,"name":"Adapter number %1","type":6,"addresses":["10.0.%1.2"]})")
                   .arg(i)
                   .arg(i + 10)
                   .toLatin1();
     }
     QVERIFY(machine.setMachine("{\"adapters\":[" + adapters + "]}"));
     quint32 needed = 0;
-    QCOMPARE(IpHelper::getAdaptersAddresses(IpHelper::FamilyUnspecified, 0, nullptr, &needed), quint32(ErrorBufferOverflow));
+    QCOMPARE(
+        IpHelper::getAdaptersAddresses(IpHelper::FamilyUnspecified, 0, nullptr, &needed), quint32(ErrorBufferOverflow));
     QVERIFY2(needed > 15000, "the list must not fit the first buffer");
 
     int calls = 0;
-    const QList<AdapterInfo> listed = enabledAdapters([&calls](quint32 family, quint32 flags, IpHelper::AdapterAddresses *buffer, quint32 *size) {
-        ++calls;
-        return IpHelper::getAdaptersAddresses(family, flags, buffer, size);
-    });
+    const QList<AdapterInfo> listed
+        = enabledAdapters([&calls](quint32 family, quint32 flags, IpHelper::AdapterAddresses *buffer, quint32 *size) {
+              ++calls;
+              return IpHelper::getAdaptersAddresses(family, flags, buffer, size);
+          });
     QCOMPARE(listed.size(), count);
     QCOMPARE(listed.last().friendlyName, QStringLiteral("Adapter number 79"));
     QCOMPARE(calls, 2);
@@ -118,11 +135,12 @@ void tst_AdapterInfo::growsTheBufferForManyAdapters()
 void tst_AdapterInfo::givesUpAfterTenOverflows()
 {
     QList<quint32> sizes;
-    const QList<AdapterInfo> listed = enabledAdapters([&sizes](quint32, quint32, IpHelper::AdapterAddresses *, quint32 *size) {
-        sizes.append(*size);
-        *size += 1000; // a list that keeps growing
-        return quint32(ErrorBufferOverflow);
-    });
+    const QList<AdapterInfo> listed
+        = enabledAdapters([&sizes](quint32, quint32, IpHelper::AdapterAddresses *, quint32 *size) {
+              sizes.append(*size);
+              *size += 1000; // a list that keeps growing
+              return quint32(ErrorBufferOverflow);
+          });
     QVERIFY(listed.isEmpty());
     QCOMPARE(sizes.size(), 10);
     QCOMPARE(sizes.at(0), 15000u);
@@ -132,7 +150,8 @@ void tst_AdapterInfo::givesUpAfterTenOverflows()
 void tst_AdapterInfo::otherFailureGivesNothing()
 {
     MachineFixture machine;
-    QVERIFY(machine.setMachine(R"({"adapters":[{"id":"{E}","index":7,"type":6,"addresses":["10.0.0.2"]}],"failures":{"GetAdaptersAddresses":8}})"));
+    QVERIFY(machine.setMachine(
+        R"({"adapters":[{"id":"{E}","index":7,"type":6,"addresses":["10.0.0.2"]}],"failures":{"GetAdaptersAddresses":8}})"));
     QVERIFY(enabledAdapters().isEmpty());
 }
 

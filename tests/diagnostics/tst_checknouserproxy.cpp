@@ -28,8 +28,6 @@ void tst_CheckNoUserProxy::proxies_data()
     QTest::newRow("none") << QByteArray() << QByteArray() << true << "There are no proxy in system setings\n";
     QTest::newRow("http_proxy") << QByteArray("http_proxy") << QByteArray("http://proxy.example:3128") << false
                                 << "Proxy in user setings Type:3 Name:proxy.example\n";
-    QTest::newRow("all_proxy by SOCKS") << QByteArray("all_proxy") << QByteArray("socks5://socks.example:1080")
-                                        << false << "Proxy in user setings Type:1 Name:socks.example\n";
 }
 
 void tst_CheckNoUserProxy::proxies()

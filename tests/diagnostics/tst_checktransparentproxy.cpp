@@ -42,25 +42,28 @@ void tst_CheckTransparentProxy::echo_data()
     QTest::newRow("both answer") << QJsonObject() << true << "127.0.0.1"
                                  << QStringList { http + "127.0.0.1", https + "127.0.0.1" } << QString();
     QTest::newRow("a trailing line break is no address")
-        << QJsonObject { { "routes", QJsonObject { { "/nic/myip", QJsonObject { { "echo", true }, { "suffix", "\n" } } } } } }
-        << false << "127.0.0.1\n" << QStringList { http + "127.0.0.1\n", https + "127.0.0.1\n" }
-        << "Could not get IP address";
-    QTest::newRow("http down, https answers")
         << QJsonObject { { "routes",
-               QJsonObject { { "/nic/myip", QJsonObject { { "echo", true }, { "schemes", QJsonArray { "https" } } } } } } }
-        << false << "127.0.0.1" << QStringList { http + "~closed", https + "127.0.0.1" } << QString();
-    QTest::newRow("both down")
-        << QJsonObject { { "routes", QJsonObject { { "/nic/myip", QJsonObject { { "schemes", QJsonArray() } } } } } }
-        << false << "" << QStringList { http + "~closed", https + "~closed" } << "Could not get IP address";
-    QTest::newRow("untrusted certificate") << QJsonObject { { "tls", "untrusted" } } << false << "127.0.0.1"
-                                           << QStringList { http + "127.0.0.1", https + "~SSL handshake failed" }
-                                           << QString();
+               QJsonObject { { "/nic/myip", QJsonObject { { "echo", true }, { "suffix", "\n" } } } } } }
+        << false << "127.0.0.1\n"
+        << QStringList { http + "127.0.0.1\n", https + "127.0.0.1\n" } << "Could not get IP address";
+    QTest::newRow("http down, https answers") << QJsonObject { { "routes",
+        QJsonObject { { "/nic/myip", QJsonObject { { "echo", true }, { "schemes", QJsonArray { "https" } } } } } } }
+                                              << false << "127.0.0.1"
+                                              << QStringList { http + "~closed", https + "127.0.0.1" } << QString();
+    QTest::newRow("both down") << QJsonObject { { "routes",
+        QJsonObject { { "/nic/myip", QJsonObject { { "schemes", QJsonArray() } } } } } }
+                               << false << "" << QStringList { http + "~closed", https + "~closed" }
+                               << "Could not get IP address";
+    QTest::newRow("untrusted certificate")
+        << QJsonObject { { "tls", "untrusted" } } << false << "127.0.0.1"
+        << QStringList { http + "127.0.0.1", https + "~SSL handshake failed" } << QString();
     QTest::newRow("a page that is not there")
-        << QJsonObject { { "routes", QJsonObject { { "/nic/myip", QJsonObject { { "status", 404 } } } } } } << false << ""
-        << QStringList { http + "~Not Found", https + "~Not Found" } << "Could not get IP address";
-    QTest::newRow("a silent site")
-        << QJsonObject { { "routes", QJsonObject { { "/nic/myip", QJsonObject { { "silent", true } } } } } } << false << ""
-        << QStringList { http + "~canceled", https + "~canceled" } << "Could not get IP address";
+        << QJsonObject { { "routes", QJsonObject { { "/nic/myip", QJsonObject { { "status", 404 } } } } } } << false
+        << "" << QStringList { http + "~Not Found", https + "~Not Found" } << "Could not get IP address";
+    QTest::newRow("a silent site") << QJsonObject { { "routes",
+        QJsonObject { { "/nic/myip", QJsonObject { { "silent", true } } } } } }
+                                   << false << "" << QStringList { http + "~canceled", https + "~canceled" }
+                                   << "Could not get IP address";
 }
 
 void tst_CheckTransparentProxy::echo()
@@ -88,8 +91,9 @@ void tst_CheckTransparentProxy::echo()
         expected = expected.arg(m_site->site()).remove(QLatin1Char('\n'));
         const qsizetype tilde = expected.indexOf(QLatin1Char('~'));
         const auto match = std::find_if(logged.cbegin(), logged.cend(), [&](const QString &line) {
-            return tilde < 0 ? line == expected
-                             : line.startsWith(expected.left(tilde)) && line.contains(expected.mid(tilde + 1), Qt::CaseInsensitive);
+            return tilde < 0
+                ? line == expected
+                : line.startsWith(expected.left(tilde)) && line.contains(expected.mid(tilde + 1), Qt::CaseInsensitive);
         });
         QVERIFY2(match != logged.cend(), qPrintable(expected + QLatin1String(" not in ") + record.text));
     }

@@ -18,10 +18,12 @@ private Q_SLOTS:
 
 namespace {
 
-const char wired[] = R"({"id":"{E}","index":7,"name":"Ethernet","type":6,"up":UP,"addresses":["192.168.1.20","fe80::20"]})";
+const char wired[]
+    = R"({"id":"{E}","index":7,"name":"Ethernet","type":6,"up":UP,"addresses":["192.168.1.20","fe80::20"]})";
 const char wireless[] = R"({"id":"{W}","index":9,"name":"Wi-Fi","type":71,"addresses":["10.0.0.5"]})";
 const char loopback[] = R"({"id":"{LO}","index":1,"name":"Loopback","type":24,"addresses":["127.0.0.1"]})";
-const char defaultRoute[] = R"({"destination":"0.0.0.0","mask":"0.0.0.0","nextHop":"192.168.1.1","index":7,"metric":25})";
+const char defaultRoute[]
+    = R"({"destination":"0.0.0.0","mask":"0.0.0.0","nextHop":"192.168.1.1","index":7,"metric":25})";
 
 QByteArray machineJson(bool wiredUp, bool withRoute)
 {
@@ -56,16 +58,21 @@ void tst_DnsChecks::allEnabledAdapters_data()
     QTest::addColumn<bool>("result");
     QTest::addColumn<QString>("log");
 
-    QTest::newRow("everything local") << "127.0.0.1" << "127.0.0.1" << true << true << "";
+    QTest::newRow("everything local") << "127.0.0.1"
+                                      << "127.0.0.1" << true << true << "";
     QTest::newRow("IPv6 loopback beside 127.0.0.1")
-        << "127.0.0.1 ::1" << "127.0.0.1" << true << false
+        << "127.0.0.1 ::1"
+        << "127.0.0.1" << true << false
         << "There are incorect dns addresees:\nType:ETHERNET_CSMACD Adress:192.168.1.20\nDNS: 127.0.0.1\nDNS: ::1\n";
     QTest::newRow("two adapters, every server listed")
-        << "8.8.8.8,127.0.0.1" << "10.0.0.1" << true << false
+        << "8.8.8.8,127.0.0.1"
+        << "10.0.0.1" << true << false
         << "There are incorect dns addresees:\nType:ETHERNET_CSMACD Adress:192.168.1.20\nDNS: 8.8.8.8\n"
            "DNS: 127.0.0.1\nType:IEEE80211 Adress:10.0.0.5\nDNS: 10.0.0.1\n";
-    QTest::newRow("an adapter that is down does not count") << "8.8.8.8" << "127.0.0.1" << false << true << "";
-    QTest::newRow("no servers at all") << "" << "" << true << true << "";
+    QTest::newRow("an adapter that is down does not count") << "8.8.8.8"
+                                                            << "127.0.0.1" << false << true << "";
+    QTest::newRow("no servers at all") << ""
+                                       << "" << true << true << "";
 }
 
 void tst_DnsChecks::allEnabledAdapters()
@@ -99,8 +106,8 @@ void tst_DnsChecks::gateway_data()
         << "Wrong dns address on gateway interfase:192.168.1.20 DNS:8.8.8.8\n";
     QTest::newRow("IPv6 loopback is not 127.0.0.1") << machineJson(true, true) << "::1" << true << false
                                                     << "Wrong dns address on gateway interfase:192.168.1.20 DNS:::1\n";
-    QTest::newRow("no servers on the gateway adapter") << machineJson(true, true) << "" << true << false
-                                                       << "there are no dns address on gateway interface\n";
+    QTest::newRow("no servers on the gateway adapter")
+        << machineJson(true, true) << "" << true << false << "there are no dns address on gateway interface\n";
     QTest::newRow("no route to the Internet") << machineJson(true, false) << "127.0.0.1" << true << false
                                               << "error during connection: 10051\ncan't check gateway dns\n";
     QTest::newRow("the route's adapter is down") << machineJson(false, true) << "127.0.0.1" << true << false

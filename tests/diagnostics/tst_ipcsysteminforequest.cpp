@@ -54,7 +54,8 @@ public Q_SLOTS:
     void resultReady(const QVariant &result) { reports.append(result.toString()); }
 };
 
-const char machineJson[] = R"({"adapters":[{"id":"{LO}","index":1,"name":"Loopback","type":24,"addresses":["127.0.0.1"]},
+const char machineJson[]
+    = R"({"adapters":[{"id":"{LO}","index":1,"name":"Loopback","type":24,"addresses":["127.0.0.1"]},
     {"id":"{E}","index":7,"name":"Ethernet","type":6,"addresses":["192.168.1.20"]}],
     "routes":[{"destination":"0.0.0.0","mask":"0.0.0.0","nextHop":"192.168.1.1","index":7,"metric":25}]})";
 
@@ -103,9 +104,9 @@ void tst_IPCSystemInfoRequest::initTestCase()
     for (const char *name : { "ip", "uname" }) {
         QFile script(m_bin.filePath(QLatin1String(name)));
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(qstrcmp(name, "ip") == 0
-                ? "#!/bin/sh\ncase \"$1\" in address) printf 'inet 192.168.1.20/24\\n' ;; route) printf 'default via 192.168.1.1\\n' ;; esac\n"
-                : "#!/bin/sh\nprintf 'Linux test 6.1.0\\n'\n");
+        script.write(qstrcmp(name, "ip") == 0 ? "#!/bin/sh\ncase \"$1\" in address) printf 'inet 192.168.1.20/24\\n' "
+                                                ";; route) printf 'default via 192.168.1.1\\n' ;; esac\n"
+                                              : "#!/bin/sh\nprintf 'Linux test 6.1.0\\n'\n");
         script.close();
         QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     }
@@ -126,12 +127,13 @@ void tst_IPCSystemInfoRequest::wholeReport()
     QVERIFY(MachineFixture::setMachine(machineJson));
     QVERIFY(MachineFixture::setDnsServers(QStringLiteral("{E}"), QStringLiteral("127.0.0.1")));
     QVERIFY(MachineFixture::setGateways(QStringLiteral("{E}"), { QStringLiteral("192.168.1.1") }));
-    auto cabinet = CabinetTest::syncedCabinet(machine, QStringLiteral("report@example.com"), QStringLiteral("report-secret-4711"));
+    auto cabinet = CabinetTest::syncedCabinet(
+        machine, QStringLiteral("report@example.com"), QStringLiteral("report-secret-4711"));
     QVERIFY(cabinet);
     QVERIFY(cabinet->selectedProfile());
 
-    ResolverFixture resolver({ QStringLiteral("--black"), QStringLiteral("velmor.example"), QStringLiteral("--black-profile"),
-        QString::number(cabinet->selectedProfile()->id) });
+    ResolverFixture resolver({ QStringLiteral("--black"), QStringLiteral("velmor.example"),
+        QStringLiteral("--black-profile"), QString::number(cabinet->selectedProfile()->id) });
     QVERIFY(resolver.port());
     ReportServerState server;
     server.localPort = freeLocalPort();
@@ -198,7 +200,9 @@ void tst_IPCSystemInfoRequest::callsSideBySide()
     }
     QTRY_COMPARE_WITH_TIMEOUT(receiver.reports.size(), 2, 30000);
     for (const QString &report : std::as_const(receiver.reports)) {
-        QVERIFY2(report.contains(QLatin1String("Identification type is Ipident\nblack.velmor.example.ip:127.0.0.1 nic.ip:127.0.0.1\nProfiles: \n")),
+        QVERIFY2(
+            report.contains(QLatin1String(
+                "Identification type is Ipident\nblack.velmor.example.ip:127.0.0.1 nic.ip:127.0.0.1\nProfiles: \n")),
             qPrintable(report));
     }
     QTRY_VERIFY(server.findChildren<Velmor::IPCSystemInfoRequest *>().isEmpty());

@@ -28,7 +28,8 @@ private:
 namespace {
 
 // The real ones answer for both of their subcommands.
-const QByteArray fastIp = "case \"$1\" in address) printf '1: lo: <LOOPBACK>\\n' ;; route) printf 'default via 192.0.2.1\\n' ;; esac\n";
+const QByteArray fastIp
+    = "case \"$1\" in address) printf '1: lo: <LOOPBACK>\\n' ;; route) printf 'default via 192.0.2.1\\n' ;; esac\n";
 const QByteArray fastUname = "printf 'Linux host 6.1.0 x86_64 GNU/Linux\\n'\n";
 const QString fastOutput = QStringLiteral("\n> ip address\n1: lo: <LOOPBACK>\n\n"
                                           "\n> uname -a\nLinux host 6.1.0 x86_64 GNU/Linux\n\n"
@@ -68,13 +69,14 @@ void tst_ReportCommands::commandTable_data()
     QTest::newRow("fast") << fastIp << fastUname << 110000 << fastOutput;
     QTest::newRow("slow uname is aborted at the guard")
         << fastIp << QByteArray("exec /bin/sleep 60\n") << 400
-        << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\n<Aborted by timeout>\n\n> ip route\ndefault via 192.0.2.1\n\n";
-    QTest::newRow("crashing uname")
-        << fastIp << QByteArray("printf 'partial'\nkill -SEGV $$\n") << 110000
-        << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\nFailed to get output\n\n> ip route\ndefault via 192.0.2.1\n\n";
-    QTest::newRow("missing uname ends at once")
-        << fastIp << QByteArray() << 110000
-        << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\nFailed to get output\n\n> ip route\ndefault via 192.0.2.1\n\n";
+        << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\n<Aborted by timeout>\n\n> ip route\ndefault via "
+           "192.0.2.1\n\n";
+    QTest::newRow("crashing uname") << fastIp << QByteArray("printf 'partial'\nkill -SEGV $$\n") << 110000
+                                    << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\nFailed to get output\n\n> "
+                                       "ip route\ndefault via 192.0.2.1\n\n";
+    QTest::newRow("missing uname ends at once") << fastIp << QByteArray() << 110000
+                                                << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\nFailed to get "
+                                                   "output\n\n> ip route\ndefault via 192.0.2.1\n\n";
     QTest::newRow("nothing can start") << QByteArray() << QByteArray() << 110000
                                        << "\n> ip address\nFailed to get output\n\n> uname -a\nFailed to get output\n"
                                           "\n> ip route\nFailed to get output\n";
@@ -84,7 +86,8 @@ void tst_ReportCommands::commandTable_data()
                           "\n> ip route\ndefault via 192.0.2.1\n\n");
     QTest::newRow("a failing exit code still gives its output")
         << fastIp << QByteArray("printf 'no such option\\n'\nexit 2\n") << 110000
-        << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\nno such option\n\n> ip route\ndefault via 192.0.2.1\n\n";
+        << "\n> ip address\n1: lo: <LOOPBACK>\n\n\n> uname -a\nno such option\n\n\n> ip route\ndefault via "
+           "192.0.2.1\n\n";
 }
 
 void tst_ReportCommands::commandTable()

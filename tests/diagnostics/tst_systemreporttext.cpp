@@ -41,11 +41,15 @@ void tst_SystemReportText::identificationBlock_data()
     QTest::addColumn<ServiceReportInputs>("inputs");
     QTest::addColumn<QString>("block");
 
-    const QString ids = QStringLiteral("agent.currentProfileId:7 agent.selectedProfileId:8\nblack.velmor.example.ProfileId:7\n");
+    const QString ids
+        = QStringLiteral("agent.currentProfileId:7 agent.selectedProfileId:8\nblack.velmor.example.ProfileId:7\n");
     ServiceReportInputs inputs = tokenInputs();
-    QTest::newRow("token, same") << inputs << "Identification type is Token\nblack.velmor.example.token:101 = agent.tocken:101\n" + ids;
+    QTest::newRow("token, same") << inputs
+                                 << "Identification type is Token\nblack.velmor.example.token:101 = agent.tocken:101\n"
+            + ids;
     inputs.black.t = QStringLiteral("102");
-    QTest::newRow("token, different") << inputs << "Identification type is Token\nblack.velmor.example.token:102 != agent.tocken:101\n" + ids;
+    QTest::newRow("token, different")
+        << inputs << "Identification type is Token\nblack.velmor.example.token:102 != agent.tocken:101\n" + ids;
     inputs.black.t = QStringLiteral("None");
     QTest::newRow("token, none received")
         << inputs << "Identification type is Token\nblack.velmor.example.token:None != agent.tocken:101\n" + ids;
@@ -72,8 +76,9 @@ void tst_SystemReportText::identificationBlock_data()
     inputs = tokenInputs();
     inputs.black.result = false;
     inputs.black.text = QStringLiteral("Can't read from udp socket 127.0.0.1 Network operation timed out\n");
-    QTest::newRow("failed check: its log instead")
-        << inputs << "An error occurred during the test, \"Black Address\":Can't read from udp socket 127.0.0.1 Network operation timed out\n\n";
+    QTest::newRow("failed check: its log instead") << inputs
+                                                   << "An error occurred during the test, \"Black Address\":Can't read "
+                                                      "from udp socket 127.0.0.1 Network operation timed out\n\n";
 }
 
 void tst_SystemReportText::identificationBlock()
@@ -88,7 +93,8 @@ void tst_SystemReportText::wholeReport()
     ServiceReportInputs inputs = tokenInputs();
     inputs.localDnsAddress = QHostAddress(QStringLiteral("0.0.0.0"));
     inputs.localDnsPort = 5353;
-    inputs.adapters.text = QStringLiteral("There are incorect dns addresees:\nType:ETHERNET_CSMACD Adress:192.168.1.20\nDNS: 8.8.8.8\n");
+    inputs.adapters.text
+        = QStringLiteral("There are incorect dns addresees:\nType:ETHERNET_CSMACD Adress:192.168.1.20\nDNS: 8.8.8.8\n");
     inputs.gateway.text = QStringLiteral("Gateway interfase:192.168.1.20 dns address:127.0.0.1\n");
     inputs.userProxy.text = QStringLiteral("There are no proxy in system setings\n");
     inputs.transparentProxy.text = QStringLiteral("http://www.velmor.example/nic/myip:203.0.113.9\n");

@@ -17,12 +17,13 @@ VendorSiteFixture::VendorSiteFixture()
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("python3"),
-        { fixturePath(QStringLiteral("vendor_site.py")), QStringLiteral("--pki"), m_folder.filePath(QStringLiteral("pki")),
-            QStringLiteral("--config"), m_folder.filePath(QStringLiteral("config.json")), QStringLiteral("--log"),
+        { fixturePath(QStringLiteral("vendor_site.py")), QStringLiteral("--pki"),
+            m_folder.filePath(QStringLiteral("pki")), QStringLiteral("--config"),
+            m_folder.filePath(QStringLiteral("config.json")), QStringLiteral("--log"),
             m_folder.filePath(QStringLiteral("log.jsonl")) });
     if (!m_process.waitForStarted(10000)
-        || !QTest::qWaitFor([this] { return m_process.canReadLine() || m_process.state() != QProcess::Running; },
-            60000))
+        || !QTest::qWaitFor(
+            [this] { return m_process.canReadLine() || m_process.state() != QProcess::Running; }, 60000))
         return;
     const QJsonObject ready = QJsonDocument::fromJson(m_process.readLine()).object();
     m_port = quint16(ready.value(QLatin1String("port")).toInt());

@@ -52,13 +52,20 @@ void tst_ShellExecute::open_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<quint32>("result");
 
-    QTest::newRow("a script without the execute bit") << "open" << "script" << quint32(ShellExecuteStarted);
-    QTest::newRow("the default verb") << "" << "script" << quint32(ShellExecuteStarted);
-    QTest::newRow("a program without the execute bit") << "open" << "elf" << quint32(ShellExecuteStarted);
-    QTest::newRow("a text without an interpreter") << "open" << "text" << quint32(SeErrNoAssociation);
-    QTest::newRow("a missing file") << "open" << "missing" << quint32(SeErrFileNotFound);
-    QTest::newRow("a missing folder") << "open" << "nofolder" << quint32(SeErrPathNotFound);
-    QTest::newRow("a verb nobody knows") << "print" << "script" << quint32(SeErrNoAssociation);
+    QTest::newRow("a script without the execute bit") << "open"
+                                                      << "script" << quint32(ShellExecuteStarted);
+    QTest::newRow("the default verb") << ""
+                                      << "script" << quint32(ShellExecuteStarted);
+    QTest::newRow("a program without the execute bit") << "open"
+                                                       << "elf" << quint32(ShellExecuteStarted);
+    QTest::newRow("a text without an interpreter") << "open"
+                                                   << "text" << quint32(SeErrNoAssociation);
+    QTest::newRow("a missing file") << "open"
+                                    << "missing" << quint32(SeErrFileNotFound);
+    QTest::newRow("a missing folder") << "open"
+                                      << "nofolder" << quint32(SeErrPathNotFound);
+    QTest::newRow("a verb nobody knows") << "print"
+                                         << "script" << quint32(SeErrNoAssociation);
 }
 
 void tst_ShellExecute::open()

@@ -23,8 +23,7 @@ public:
         : base_test(record)
         , m_answer(answer)
         , m_sawUntouched(sawUntouched)
-    {
-    }
+    { }
 
 protected:
     bool test() override
@@ -62,7 +61,8 @@ void tst_BaseTest::recordWrittenOnlyAfterTheTest()
         bool finishedAfterRecord = false;
         Probe probe(&record, answer, &sawUntouched);
         probe.setAutoDelete(false);
-        probe.setFinishedHandler([&] { finishedAfterRecord = record.text == QLatin1String("first line\nsecond line\n"); });
+        probe.setFinishedHandler(
+            [&] { finishedAfterRecord = record.text == QLatin1String("first line\nsecond line\n"); });
         probe.run();
         QVERIFY(sawUntouched);
         QVERIFY(finishedAfterRecord);

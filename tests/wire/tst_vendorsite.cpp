@@ -29,7 +29,8 @@ void tst_VendorSite::site_data()
     QTest::newRow("a path is refused") << QByteArray("evil.example/x") << "https://www.velmor.example/nic/myip";
     QTest::newRow("a user is refused") << QByteArray("user@evil.example") << "https://www.velmor.example/nic/myip";
     QTest::newRow("port 0 is refused") << QByteArray("127.0.0.1:0") << "https://www.velmor.example/nic/myip";
-    QTest::newRow("a port beyond range is refused") << QByteArray("127.0.0.1:70000") << "https://www.velmor.example/nic/myip";
+    QTest::newRow("a port beyond range is refused")
+        << QByteArray("127.0.0.1:70000") << "https://www.velmor.example/nic/myip";
     QTest::newRow("blank") << QByteArray("  ") << "https://www.velmor.example/nic/myip";
 }
 

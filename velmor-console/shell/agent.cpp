@@ -77,9 +77,11 @@ Agent::Agent(QObject *parent)
     m_cabinet = new Cabinet(this);
     m_mainWidget = new MainWidget(this);
     m_trayIcon = new SystemTrayIcon(this);
-    m_updater = new AppUpdater(tr("Velmor Agent"), Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
+    m_updater = new AppUpdater(tr("Velmor Agent"),
+        Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
         QStringLiteral("2.3.63.4"), m_mainWidget);
-    m_updater->setDownloadUrl(Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
+    m_updater->setDownloadUrl(
+        Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
     m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Agent::application_aboutToQuit);

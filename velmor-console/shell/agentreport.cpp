@@ -53,7 +53,8 @@ void Agent::systemInfoReportReady()
     if (!call)
         return;
     if (call->error().code() != 0)
-        showSystemReport(QStringLiteral("System service is running but report request failed ") + errorText(call->error()));
+        showSystemReport(
+            QStringLiteral("System service is running but report request failed ") + errorText(call->error()));
     else
         showSystemReport(call->result().toString());
 }
@@ -61,9 +62,9 @@ void Agent::systemInfoReportReady()
 QString Agent::systemReportText(const QString &servicePart)
 {
     const bool connected = m_connector->state() == ServiceConnector::Connected;
-    QString text = QStringLiteral("Agent version: %1\nBrand: %2\nFeatures: %3\nService connected: %4\n")
-                       .arg(QStringLiteral("2.3.63.4"), QStringLiteral("velmor"), QString(),
-                           QString::number(connected ? 1 : 0));
+    QString text
+        = QStringLiteral("Agent version: %1\nBrand: %2\nFeatures: %3\nService connected: %4\n")
+              .arg(QStringLiteral("2.3.63.4"), QStringLiteral("velmor"), QString(), QString::number(connected ? 1 : 0));
     if (!connected)
         return text + QStringLiteral("System log:\n") + Velmor::SysInfo::systemLog();
     text += QStringLiteral("Identification type: %1\nIdentified: %2\n")
@@ -109,8 +110,8 @@ void Agent::saveSystemReport()
     // Written whole or not at all; a report that cannot be kept is said so, not lost without a word.
     QSaveFile file(path);
     const bool saved = file.open(QIODevice::WriteOnly)
-        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-            | QFileDevice::ReadOther)
+        && file.setPermissions(
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther)
         && file.write(m_reportText.toUtf8()) == m_reportText.toUtf8().size() && file.commit();
     if (!saved) {
         QMessageBox::warning(m_reportDialog ? static_cast<QWidget *>(m_reportDialog) : m_mainWidget, tr("Save Report"),

@@ -43,8 +43,7 @@ AppUpdater::AppUpdater(const QString &title, const QUrl &versionUrl, const QStri
     , m_versionUrl(versionUrl)
     , m_currentVersion(currentVersion)
     , m_offeredVersion(currentVersion)
-{
-}
+{ }
 
 AppUpdater::~AppUpdater()
 {

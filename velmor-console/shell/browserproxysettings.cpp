@@ -24,8 +24,7 @@ void disable(bool *disabled, QString *field)
 
 BrowserProxyPatterns::BrowserProxyPatterns()
     : BrowserProxyPatterns(QStringList())
-{
-}
+{ }
 
 BrowserProxyPatterns::BrowserProxyPatterns(const QStringList &installedPrograms)
     : installedPrograms(installedPrograms)
@@ -34,8 +33,7 @@ BrowserProxyPatterns::BrowserProxyPatterns(const QStringList &installedPrograms)
     , firefoxAddress(pattern("[a-z_]+\\(\"network.proxy.([a-z]+)\",\\s\"([0-9.]+)\""))
     , firefoxType(pattern("[a-z_]+\\(\"network.proxy.type\",\\s([0-9]+)"))
     , firefoxPac(pattern("[a-z_]+\\(\"network.proxy.autoconfig_url\",\\s\"([:\\w_\\.\\d/]+)\""))
-{
-}
+{ }
 
 void BrowserProxySettings::clear()
 {

@@ -42,7 +42,8 @@ QStringList installedPrograms(const QString &key)
 
 QStringList allInstalledPrograms()
 {
-    return installedPrograms(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"))
+    return installedPrograms(
+               QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"))
         + installedPrograms(
             QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
 }

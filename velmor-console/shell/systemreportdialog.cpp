@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 QDialog *createSystemReportDialog(const QString &text)
@@ -25,7 +26,11 @@ QDialog *createSystemReportDialog(const QString &text)
     buttons->setOrientation(Qt::Horizontal);
     buttons->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Save);
     layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    // Save has the accept role of the standard buttons, yet the report stays open after a save: only Ok accepts.
+    QObject::connect(buttons, &QDialogButtonBox::clicked, dialog, [buttons, dialog](QAbstractButton *button) {
+        if (buttons->standardButton(button) == QDialogButtonBox::Ok)
+            dialog->accept();
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     QMetaObject::connectSlotsByName(dialog);
     return dialog;

@@ -59,15 +59,16 @@ UpdateDialog::UpdateDialog(AppUpdater *updater, QWidget *parent)
     m_details->setAutoDefault(false);
     m_details->setChecked(false);
     m_buttons->addButton(m_details, QDialogButtonBox::ActionRole);
-    m_details->setVisible(!updater->notes().isEmpty());
     m_install = new QPushButton(tr("&Install now"), this);
     m_install->setObjectName(QStringLiteral("install"));
     m_buttons->addButton(m_install, QDialogButtonBox::ActionRole);
     m_hide = new QPushButton(tr("&Hide"), this);
     m_hide->setObjectName(QStringLiteral("hide"));
     m_buttons->addButton(m_hide, QDialogButtonBox::AcceptRole);
-    m_hide->hide();
     m_buttons->addButton(QDialogButtonBox::Cancel);
+    // After the last button: the box lays its buttons out again with every one it is given.
+    m_details->setVisible(!updater->notes().isEmpty());
+    m_hide->hide();
     layout->addWidget(m_buttons);
     m_install->setFocus();
 
@@ -145,8 +146,8 @@ void UpdateDialog::showDownloadError()
 {
     if (m_updater->hasDownloadedFile())
         return;
-    m_label->setText(QStringLiteral("<b style=\"color:red\">") + m_updater->errorText().toHtmlEscaped()
-        + QStringLiteral("</b>"));
+    m_label->setText(
+        QStringLiteral("<b style=\"color:red\">") + m_updater->errorText().toHtmlEscaped() + QStringLiteral("</b>"));
 }
 
 void UpdateDialog::dontCheckChanged(int state)

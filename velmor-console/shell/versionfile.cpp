@@ -64,7 +64,8 @@ bool isNewerVersion(const QString &offered, const QString &current)
 QString contentDispositionFileName(const QByteArray &header)
 {
     QByteArray value = header.trimmed();
-    value = value.left(value.indexOf('\0'));
+    // Up to the first zero byte (the bytes always end with one).
+    value = QByteArray(value.constData());
     const qsizetype at = value.indexOf("filename=");
     if (at < 0)
         return QString();

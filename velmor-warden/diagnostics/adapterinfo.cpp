@@ -41,8 +41,7 @@ AdapterInfo::AdapterInfo(const IpHelper::AdapterAddresses *entry)
     , flags(int(entry->flags))
     , ifType(int(entry->ifType))
     , up(entry->operStatus == IpHelper::StatusUp)
-{
-}
+{ }
 
 QList<AdapterInfo> enabledAdapters()
 {

@@ -39,7 +39,7 @@ bool readBlackAnswer(const QByteArray &datagram, quint16 queryId, BlackTestResul
     result->p = result->ip = result->t = QStringLiteral("None");
     // A record without character-strings carries no payload: the three fields stay "None".
     const QByteArray payload = txt->strings.isEmpty() ? QByteArray() : txt->strings.first();
-    const QVariantMap map = Velmor::Json::parse(QString::fromLatin1(payload.left(payload.indexOf('\0')))).toMap();
+    const QVariantMap map = Velmor::Json::parse(QString::fromLatin1(payload.constData())).toMap();
     for (auto it = map.cbegin(); it != map.cend(); ++it)
         qDebug("%s:%s", qPrintable(it.key()), qPrintable(it.value().toString()));
     if (map.contains(QLatin1String("p")))

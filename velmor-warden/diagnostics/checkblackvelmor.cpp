@@ -16,8 +16,7 @@ QAtomicInt limit(30000);
 CheckBlackVelmor::CheckBlackVelmor(BlackTestResult *record)
     : base_test(record)
     , blackRecord(record)
-{
-}
+{ }
 
 int CheckBlackVelmor::answerLimit()
 {

@@ -11,6 +11,7 @@ bool CheckNoUserProxy::test()
         return true;
     }
     for (const QNetworkProxy &proxy : std::as_const(proxies))
-        log += QStringLiteral("Proxy in user setings Type:%1 Name:%2\n").arg(QString::number(int(proxy.type())), proxy.hostName());
+        log += QStringLiteral("Proxy in user setings Type:%1 Name:%2\n")
+                   .arg(QString::number(int(proxy.type())), proxy.hostName());
     return false;
 }

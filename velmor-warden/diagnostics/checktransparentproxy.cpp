@@ -63,8 +63,7 @@ bool CheckTransparentProxy::test()
 
 CheckTransparentProxyEventHandler::CheckTransparentProxyEventHandler(CheckTransparentProxy *check)
     : check(check)
-{
-}
+{ }
 
 void CheckTransparentProxyEventHandler::finished(QNetworkReply *reply)
 {
@@ -74,7 +73,7 @@ void CheckTransparentProxyEventHandler::finished(QNetworkReply *reply)
         check->outcome = false;
     } else {
         const QByteArray body = reply->readAll();
-        check->proxyRecord->myIp = QString::fromLatin1(body.left(body.indexOf('\0')));
+        check->proxyRecord->myIp = QString::fromLatin1(body.constData());
         check->log += url + QLatin1Char(':') + check->proxyRecord->myIp + QLatin1Char('\n');
     }
     if (!check->firstReplySeen) {

@@ -45,7 +45,8 @@ bool CheckDNSOnAllEnabledAdapters::test()
         return true;
     log += QLatin1String("There are incorect dns addresees:\n");
     for (const AdapterInfo &adapter : std::as_const(wrong)) {
-        const QString address = adapter.unicastAddresses.isEmpty() ? QString() : adapter.unicastAddresses.first().toString();
+        const QString address
+            = adapter.unicastAddresses.isEmpty() ? QString() : adapter.unicastAddresses.first().toString();
         log += QStringLiteral("Type:%1 Adress:%2\n").arg(ifTypeName(adapter), address);
         for (const QHostAddress &server : adapter.dnsServers)
             log += QStringLiteral("DNS: %1\n").arg(server.toString());

@@ -54,7 +54,8 @@ QString identificationBlock(const ServiceReportInputs &inputs)
         bool ok = false;
         const uint seen = black.t.toUInt(&ok);
         const bool differs = black.t == QLatin1String("None") || (ok ? seen : 0u) != inputs.profileToken;
-        text += QString::fromLatin1(differs ? "black.%3.token:%1 != agent.tocken:%2\n" : "black.%3.token:%1 = agent.tocken:%2\n")
+        text += QString::fromLatin1(
+            differs ? "black.%3.token:%1 != agent.tocken:%2\n" : "black.%3.token:%1 = agent.tocken:%2\n")
                     .arg(black.t, QString::number(inputs.profileToken), domain);
     } else {
         text += QLatin1String("Identification type is Ipident\n");
