@@ -4,6 +4,7 @@
 //   console_report_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour
 #include "consoletest.h"
 #include "fakeservice.h"
+#include "screenshotcheck.h"
 #include "vendorsitefixture.h"
 
 #include "mainwindow/mainwidget.h"
@@ -13,7 +14,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QPushButton>
@@ -28,46 +28,7 @@ namespace {
 const QStringList pictures
     = { "update-dialog.png", "update-dialog-details.png", "report-wait-box.png", "report-dialog.png" };
 
-bool waitFor(const std::function<bool()> &condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 20000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-bool isBlank(const QImage &image)
-{
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < argb.height(); ++y) {
-        for (int x = 0; x < argb.width(); ++x) {
-            if (argb.pixel(x, y) != argb.pixel(0, 0))
-                return false;
-        }
-    }
-    return true;
-}
-
-int check(const QString &folder)
-{
-    int failures = 0;
-    for (const QString &name : pictures) {
-        const QImage image(QDir(folder).filePath(name));
-        const char *problem = image.isNull() ? "missing" : isBlank(image) ? "blank" : nullptr;
-        if (problem) {
-            fprintf(stderr, "%s: %s\n", qPrintable(name), problem);
-            ++failures;
-        }
-    }
-    printf("%d passed, %d failed\n", int(pictures.size()) - failures, failures);
-    return failures ? 1 : 0;
-}
-
-// The window as the screen shows it, frame included where the window manager draws one; else the widget alone.
+// The window as its widgets draw it.
 bool save(QWidget *window, const QString &path)
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
@@ -80,7 +41,7 @@ bool save(QWidget *window, const QString &path)
 int main(int argc, char **argv)
 {
     if (argc == 3 && qstrcmp(argv[1], "--check") == 0)
-        return check(QString::fromLocal8Bit(argv[2]));
+        return ScreenshotCheck::check(QString::fromLocal8Bit(argv[2]), pictures);
     if (argc != 2) {
         fprintf(stderr, "usage: %s <folder> | --check <folder>\n", argv[0]);
         return 2;
@@ -114,7 +75,7 @@ int main(int argc, char **argv)
     int saved = 0;
 
     AppUpdater *updater = agent->updater();
-    if (waitFor([updater] { return updater->dialog() && updater->dialog()->isVisible(); })) {
+    if (ScreenshotCheck::waitFor([updater] { return updater->dialog() && updater->dialog()->isVisible(); })) {
         UpdateDialog *dialog = updater->dialog();
         saved += save(dialog, QDir(folder).filePath(QStringLiteral("update-dialog.png")));
         dialog->findChild<QPushButton *>(QStringLiteral("details"))->click();
@@ -123,7 +84,7 @@ int main(int argc, char **argv)
         dialog->close();
     }
 
-    if (waitFor([agent] { return agent->isConnectionComplete(); })) {
+    if (ScreenshotCheck::waitFor([agent] { return agent->isConnectionComplete(); })) {
         QDialog *report = nullptr;
         QTimer watch;
         watch.setInterval(20);
@@ -139,9 +100,9 @@ int main(int argc, char **argv)
         agent->mainWidget()->show();
         agent->generateSystemReport();
         auto *box = agent->mainWidget()->findChild<QMessageBox *>(QStringLiteral("SystemReportWaitBox"));
-        if (box && waitFor([box] { return box->isVisible(); }))
+        if (box && ScreenshotCheck::waitFor([box] { return box->isVisible(); }))
             saved += save(box, QDir(folder).filePath(QStringLiteral("report-wait-box.png")));
-        waitFor([&report] { return report != nullptr; });
+        ScreenshotCheck::waitFor([&report] { return report != nullptr; });
     }
     printf("saved %d pictures in %s\n", saved, qPrintable(folder));
     return saved == pictures.size() ? 0 : 1;

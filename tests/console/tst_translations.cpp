@@ -116,7 +116,8 @@ void tst_Translations::lupdateFindsTheContexts()
     lupdate.start(QStringLiteral(VELMOR_LUPDATE), { QStringLiteral("-silent"), shell, QStringLiteral("-ts"), ts });
     QVERIFY(lupdate.waitForFinished(60000));
     QCOMPARE(lupdate.exitCode(), 0);
-    const QSet<QString> expected = { "Agent", "Cabinet", "QObject", "ServiceConnector", "SystemTrayIcon" };
+    const QSet<QString> expected = { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector", "SystemReportDlg",
+        "SystemTrayIcon", "UpdateDialog" };
     QCOMPARE(contextsOf(ts), expected);
 }
 
@@ -124,7 +125,8 @@ void tst_Translations::templateHoldsTheContexts()
 {
     const QSet<QString> contexts = contextsOf(qEnvironmentVariable("VELMOR_SOURCE_DIR")
         + QLatin1String("/velmor-console/resources/translations/velmor-console.ts"));
-    for (const char *context : { "Agent", "Cabinet", "QObject", "ServiceConnector", "SystemTrayIcon" })
+    for (const char *context : { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector", "SystemReportDlg",
+             "SystemTrayIcon", "UpdateDialog" })
         QVERIFY2(contexts.contains(QLatin1String(context)), context);
 }
 

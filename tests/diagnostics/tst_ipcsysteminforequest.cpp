@@ -4,12 +4,12 @@
 
 #include "cabinettest.h"
 
-#include "core/serverstate.h"
 #include "diagnostics/checkblackvelmor.h"
 #include "diagnostics/checktransparentproxy.h"
 #include "diagnostics/ipcsysteminforequest.h"
 #include "diagnostics/reportcommands.h"
 #include "dns/dnsproxy.h"
+#include "staticserverstate.h"
 
 #include "velmorwire/deferred.h"
 
@@ -20,27 +20,14 @@
 
 namespace {
 
-// What the report reads of the server, set by the test.
-class ReportServerState : public Velmor::ServerState
+// A hand-set server whose identification type the test chooses.
+class ReportServerState : public Velmor::StaticServerState
 {
 public:
-    QHostAddress activeProxyAddress() const override { return localAddress; }
-    QHostAddress localDnsProxyAddress(bool) const override { return localAddress; }
-    quint16 localDnsProxyPort() const override { return localPort; }
-    const QHostAddress &upstreamProxyAddress() const override { return upstreamAddress; }
-    quint16 upstreamProxyPort() const override { return upstreamPort; }
     int identificationType() const override { return type; }
     bool useLocalDnsProxy() const override { return type == 1; }
-    bool isIdentified() const override { return true; }
-    bool isGlobalFilteringEnabled() const override { return true; }
-    quint32 profileToken() const override { return token; }
 
-    QHostAddress localAddress = QHostAddress(QHostAddress::LocalHost);
-    quint16 localPort = 53;
-    QHostAddress upstreamAddress;
-    quint16 upstreamPort = 53;
     int type = 1;
-    quint32 token = 0;
 };
 
 class Receiver : public QObject

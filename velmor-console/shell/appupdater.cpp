@@ -159,7 +159,8 @@ void AppUpdater::download()
     const QString folder = Velmor::Platform::userTempPath();
     m_file = new QTemporaryFile(folder + QStringLiteral("/velmor-download-XXXXXX"), this);
     if (folder.isEmpty() || !m_file->open()) {
-        m_errorText = folder.isEmpty() ? tr("The temporary folder is not available") : m_file->errorString();
+        m_errorText = folder.isEmpty() ? tr("The temporary folder is not available")
+                                       : tr("The download could not be written: %1").arg(m_file->errorString());
         dropDownloadedFile();
         Q_EMIT finished();
         return;
@@ -203,7 +204,7 @@ bool AppUpdater::storeAvailable(QNetworkReply *reply)
         const QByteArray chunk = reply->read(256 * 1024);
         // Unflushed bytes would hide a full disk until the file is closed.
         if (m_file->write(chunk) != chunk.size() || !m_file->flush()) {
-            m_errorText = m_file->errorString();
+            m_errorText = tr("The download could not be written: %1").arg(m_file->errorString());
             m_writeFailed = true;
             return false;
         }
