@@ -5,14 +5,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -91,11 +92,14 @@ int main(int argc, char **argv)
 
     AppUpdater updater(QStringLiteral("Velmor Agent"), QUrl(), QStringLiteral("2.3.63.4"));
     updater.setDownloadUrl(QUrl(url));
-    QSignalSpy finished(&updater, &AppUpdater::finished);
+    QEventLoop loop;
+    QObject::connect(&updater, &AppUpdater::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(300000, &loop, &QEventLoop::quit);
     const qint64 before = residentKiB("VmRSS:");
     timer.restart();
     QMetaObject::invokeMethod(&updater, "download");
-    if (!finished.wait(300000) || !updater.hasDownloadedFile()) {
+    loop.exec();
+    if (!updater.hasDownloadedFile()) {
         fprintf(stderr, "the download failed: %s\n", qPrintable(updater.errorText()));
         return 1;
     }

@@ -21,6 +21,8 @@ QNetworkRequest guardedRequest(const QUrl &url)
     return request;
 }
 
+const qint64 readBufferSize = 4 * 1024 * 1024;
+
 bool isSuccessStatus(const QNetworkReply *reply)
 {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -172,8 +174,12 @@ void AppUpdater::download()
         return;
     }
     m_download = networkAccessManager()->get(guardedRequest(m_downloadUrl));
+    // What the reply holds before it reaches the file stays small, whatever the installer's size.
+    m_download->setReadBufferSize(readBufferSize);
     connect(m_download, &QNetworkReply::metaDataChanged, this, &AppUpdater::reply_metaDataCahnged);
     connect(m_download, &QNetworkReply::downloadProgress, this, &AppUpdater::reply_downloadProgress);
+    // A full read buffer holds the reply back until it is read, and only readyRead says it has more.
+    connect(m_download, &QIODevice::readyRead, this, &AppUpdater::reply_downloadProgress);
     connect(m_download, &QNetworkReply::finished, this, &AppUpdater::reply_downloadFinished);
     Q_EMIT downloadStarted(m_download);
 }
@@ -201,7 +207,7 @@ bool AppUpdater::storeAvailable(QNetworkReply *reply)
     if (m_writeFailed || !m_file)
         return false;
     while (reply->bytesAvailable() > 0) {
-        const QByteArray chunk = reply->read(256 * 1024);
+        const QByteArray chunk = reply->read(readBufferSize);
         // Unflushed bytes would hide a full disk until the file is closed.
         if (m_file->write(chunk) != chunk.size() || !m_file->flush()) {
             m_errorText = tr("The download could not be written: %1").arg(m_file->errorString());
