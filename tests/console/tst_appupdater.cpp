@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QNetworkAccessManager>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -41,6 +42,7 @@ private Q_SLOTS:
     void download_data();
     void download();
     void cancelledDownload();
+    void hiddenDialogKeepsTheDownload();
     void fullDisk();
     void fileNameFromTheAnswer_data();
     void fileNameFromTheAnswer();
@@ -302,6 +304,23 @@ void tst_AppUpdater::cancelledDownload()
     QTRY_COMPARE(finished.size(), 1);
     QVERIFY(!updater->hasDownloadedFile());
     QCOMPARE(tempFiles(), QStringList());
+}
+
+void tst_AppUpdater::hiddenDialogKeepsTheDownload()
+{
+    m_site->setConfig(routes(QJsonObject { { "size", 500000 } }));
+    auto updater = offeringUpdater();
+    QVERIFY(updater);
+    QPointer<UpdateDialog> dialog = updater->dialog();
+    QSignalSpy finished(updater.get(), &AppUpdater::finished);
+    dialog->findChild<QPushButton *>(QStringLiteral("install"))->click();
+    auto *hide = dialog->findChild<QPushButton *>(QStringLiteral("hide"));
+    QVERIFY(hide->isVisibleTo(dialog));
+    hide->click();
+    QTRY_VERIFY(dialog.isNull());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    QVERIFY(updater->hasDownloadedFile());
+    QCOMPARE(QFileInfo(updater->takeDownloadedFile()).size(), qint64(500000));
 }
 
 void tst_AppUpdater::fullDisk()
