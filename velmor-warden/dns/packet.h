@@ -47,6 +47,9 @@ public:
     explicit Packet(const QByteArray &received);
     Packet(const Packet &other);
     Packet &operator=(const Packet &other);
+    // A moved-from message may only be assigned to or destroyed.
+    Packet(Packet &&other) noexcept;
+    Packet &operator=(Packet &&other) noexcept;
     ~Packet();
 
     // The current bytes; the whole message only while no section edit waits for toByteArray.
@@ -76,7 +79,7 @@ public:
     // The wire bytes; a message whose sections were edited is rebuilt from them (shared by every copy).
     QByteArray toByteArray() const;
     // Well-formed, QR set, the request's ID, and (unless the request has none) the same questions, names compared
-    // byte for byte.
+    // byte for byte in wire form (uncompressed).
     bool isResponseTo(const Packet &request) const;
 
     void setRecursionDesired(bool on);
