@@ -21,13 +21,6 @@ namespace {
 
 const QByteArray IdentificationOf7 = hex("00 ffed 0001 00000000 0004 00000007");
 
-QByteArray clientQuery(quint16 id, const QByteArray &name = "a.test")
-{
-    Packet query = Packet::makeQuery(name, 1);
-    query.setId(id);
-    return query.toByteArray();
-}
-
 } // namespace
 
 class tst_DNSProxy : public QObject

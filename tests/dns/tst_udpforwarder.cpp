@@ -12,17 +12,6 @@
 using namespace Velmor;
 using namespace Velmor::DNS;
 
-namespace {
-
-QByteArray clientQuery(quint16 id, const QByteArray &name = "a.test")
-{
-    Packet query = Packet::makeQuery(name, 1);
-    query.setId(id);
-    return query.toByteArray();
-}
-
-} // namespace
-
 // The proxy's UDP clients as the proxy serves them: the proxy's socket, the forwarder, and a pool to a fake resolver.
 class tst_UdpForwarder : public QObject
 {
@@ -44,6 +33,8 @@ private Q_SLOTS:
 private:
     // Reads the proxy's socket as the proxy does, forwarding every well-formed request with token 7.
     void serve();
+    // The client's request through the forwarder to the resolver; false when it did not get there.
+    bool forwardFromClient(const QByteArray &request);
     QList<QByteArray> answers(int count);
 
     FakeUpstream *upstream = nullptr;
@@ -90,6 +81,16 @@ void tst_UdpForwarder::serve()
         if (request.isWellFormed())
             forwarder->forward(sender, port, request, 7, pool, false);
     }
+}
+
+bool tst_UdpForwarder::forwardFromClient(const QByteArray &request)
+{
+    const qsizetype before = upstream->received.size();
+    client->writeDatagram(request, QHostAddress::LocalHost, proxySocket->localPort());
+    if (!QTest::qWaitFor([this] { return proxySocket->hasPendingDatagrams(); }, 5000))
+        return false;
+    serve();
+    return QTest::qWaitFor([&] { return upstream->received.size() > before; }, 5000);
 }
 
 QList<QByteArray> tst_UdpForwarder::answers(int count)
@@ -144,11 +145,8 @@ void tst_UdpForwarder::receiveReadsOneDatagram()
 void tst_UdpForwarder::answerGoesToTheSender()
 {
     const QByteArray request = clientQuery(0x0102);
-    client->writeDatagram(request, QHostAddress::LocalHost, proxySocket->localPort());
-    QTRY_VERIFY(proxySocket->hasPendingDatagrams());
-    serve();
+    QVERIFY(forwardFromClient(request));
     QCOMPARE(forwarder->pendingCount(), 1);
-    QTRY_COMPARE(upstream->received.size(), 1);
     // Flags, question and the record as the client sent them, under an ID of the proxy's.
     const QByteArray sent = upstream->received.at(0).message.toByteArray();
     QCOMPARE(sent.mid(2, 8), request.mid(2, 8));
@@ -182,10 +180,7 @@ void tst_UdpForwarder::failedSendGivesServfail()
 
 void tst_UdpForwarder::deadlineEndsSilently()
 {
-    client->writeDatagram(clientQuery(0x0301), QHostAddress::LocalHost, proxySocket->localPort());
-    QTRY_VERIFY(proxySocket->hasPendingDatagrams());
-    serve();
-    QTRY_COMPARE(upstream->received.size(), 1);
+    QVERIFY(forwardFromClient(clientQuery(0x0301)));
     FakeClock::advance(10000);
     forwarder->expire();
     QCOMPARE(forwarder->pendingCount(), 1);
@@ -194,10 +189,7 @@ void tst_UdpForwarder::deadlineEndsSilently()
     QCOMPARE(forwarder->pendingCount(), 0);
 
     // The same question again goes out on the same socket; the late answer to the first is not taken for it.
-    client->writeDatagram(clientQuery(0x0302), QHostAddress::LocalHost, proxySocket->localPort());
-    QTRY_VERIFY(proxySocket->hasPendingDatagrams());
-    serve();
-    QTRY_COMPARE(upstream->received.size(), 2);
+    QVERIFY(forwardFromClient(clientQuery(0x0302)));
     upstream->answer(0);
     upstream->answer(1);
     const QList<QByteArray> got = answers(1);
@@ -209,10 +201,7 @@ void tst_UdpForwarder::deadlineEndsSilently()
 
 void tst_UdpForwarder::answerAfterTheSocketIsClosed()
 {
-    client->writeDatagram(clientQuery(0x0401), QHostAddress::LocalHost, proxySocket->localPort());
-    QTRY_VERIFY(proxySocket->hasPendingDatagrams());
-    serve();
-    QTRY_COMPARE(upstream->received.size(), 1);
+    QVERIFY(forwardFromClient(clientQuery(0x0401)));
     proxySocket->close();
     upstream->answer(0);
     QTRY_COMPARE(forwarder->pendingCount(), 0);
@@ -223,10 +212,7 @@ void tst_UdpForwarder::answerAfterTheSocketIsClosed()
 
 void tst_UdpForwarder::answerAfterTheSocketIsGone()
 {
-    client->writeDatagram(clientQuery(0x0501), QHostAddress::LocalHost, proxySocket->localPort());
-    QTRY_VERIFY(proxySocket->hasPendingDatagrams());
-    serve();
-    QTRY_COMPARE(upstream->received.size(), 1);
+    QVERIFY(forwardFromClient(clientQuery(0x0501)));
     delete proxySocket;
     proxySocket = nullptr;
     upstream->answer(0);

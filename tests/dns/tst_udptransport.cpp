@@ -21,7 +21,6 @@ private Q_SLOTS:
 
     void writeSendsThroughThePool();
     void responseIsDelivered();
-    void otherMessageWithTheIdIsDropped();
     void releaseStopsWaiting();
     void poolGone();
     void receiveBuffer();
@@ -72,6 +71,10 @@ void tst_UdpTransport::responseIsDelivered()
     Packet message = Packet::makeQuery("a.test", 1);
     QVERIFY(transport.write(message));
     QTRY_COMPARE(upstream->received.size(), 1);
+    // With the ID but not well-formed: never delivered.
+    QByteArray headerOnly = hex("0000 8180 0001 0000 0000 0000");
+    qToBigEndian(message.id(), headerOnly.data());
+    upstream->udp.writeDatagram(headerOnly, upstream->received.at(0).sender, upstream->received.at(0).senderPort);
     upstream->answer(0);
     QTRY_COMPARE(arrived.size(), 1);
     // Nothing took it, so it was dropped as not the response and the transport waits on.
@@ -85,21 +88,6 @@ void tst_UdpTransport::responseIsDelivered()
     QTRY_COMPARE(arrived.size(), 2);
     QVERIFY(taken.isResponseTo(message));
     QCOMPARE(pool->waitingCount(), 0);
-}
-
-void tst_UdpTransport::otherMessageWithTheIdIsDropped()
-{
-    UdpClientTransport transport(pool);
-    QSignalSpy arrived(&transport, &Transport::readyRead);
-    Packet message = Packet::makeQuery("a.test", 1);
-    QVERIFY(transport.write(message));
-    QTRY_COMPARE(upstream->received.size(), 1);
-    // Not well-formed: never delivered.
-    upstream->udp.writeDatagram(
-        hex("0000 8180 0001 0000 0000 0000"), upstream->received.at(0).sender, upstream->received.at(0).senderPort);
-    upstream->answer(0);
-    QTRY_COMPARE(arrived.size(), 1);
-    QVERIFY(!transport.hasMessages());
 }
 
 void tst_UdpTransport::releaseStopsWaiting()
