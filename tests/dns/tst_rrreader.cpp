@@ -61,8 +61,6 @@ private Q_SLOTS:
 
     void readName_data();
     void readName();
-    void readWireName_data();
-    void readWireName();
     void pointerChainIsBounded_data();
     void pointerChainIsBounded();
     void readRecord_data();
@@ -158,29 +156,6 @@ void tst_RRReader::readName()
     QCOMPARE(skipName(message, position), ok);
     if (ok)
         QCOMPARE(position, qsizetype(end));
-}
-
-void tst_RRReader::readWireName_data()
-{
-    QTest::addColumn<QByteArray>("message");
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<QByteArray>("wire");
-    const QByteArray question = header() + hex("01 61 02 62 63 00 0001");
-    QTest::newRow("root") << header() + hex("00") << 12 << hex("00");
-    QTest::newRow("labels") << question << 12 << hex("01 61 02 62 63 00");
-    QTest::newRow("labels then pointer") << question + hex("01 78 c00c 0001") << 20 << hex("01 78 01 61 02 62 63 00");
-    QTest::newRow("a dot inside a label") << header() + hex("03 41 2e 62 00") << 12 << hex("03 41 2e 62 00");
-}
-
-void tst_RRReader::readWireName()
-{
-    QFETCH(QByteArray, message);
-    QFETCH(int, offset);
-    QFETCH(QByteArray, wire);
-    qsizetype position = offset;
-    WireName name;
-    QVERIFY(Velmor::DNS::readWireName(message, position, name));
-    QCOMPARE(QByteArray(name.bytes, name.size), wire);
 }
 
 void tst_RRReader::pointerChainIsBounded_data()

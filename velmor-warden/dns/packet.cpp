@@ -308,14 +308,14 @@ bool Packet::isResponseTo(const Packet &request) const
         return true;
     if (questionCount() != count || !request.d->readable(Questions))
         return false;
-    // Both question sections are known readable: compare them name by name in wire form, then TYPE and CLASS.
+    // Both question sections are known readable: compare them name by name as read, then TYPE and CLASS.
     const QByteArray &ours = d->raw;
     qsizetype a = HeaderSize;
     qsizetype b = HeaderSize;
-    WireName x;
-    WireName y;
+    NameText x;
+    NameText y;
     for (quint16 i = 0; i < count; ++i) {
-        if (!readWireName(ours, a, x) || !readWireName(theirs, b, y) || x.size != y.size
+        if (!readName(ours, a, x) || !readName(theirs, b, y) || x.size != y.size
             || std::memcmp(x.bytes, y.bytes, size_t(x.size)) != 0
             || std::memcmp(ours.constData() + a, theirs.constData() + b, 4) != 0)
             return false;

@@ -79,7 +79,7 @@ public:
     // The wire bytes; a message whose sections were edited is rebuilt from them (shared by every copy).
     QByteArray toByteArray() const;
     // Well-formed, QR set, the request's ID, and (unless the request has none) the same questions, names compared
-    // byte for byte in wire form (uncompressed).
+    // byte for byte.
     bool isResponseTo(const Packet &request) const;
 
     void setRecursionDesired(bool on);

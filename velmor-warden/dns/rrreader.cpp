@@ -50,8 +50,8 @@ bool rdataIsReadable(const QByteArray &message, qsizetype offset, quint32 type, 
 
 namespace {
 
-// Walks the name at offset under the compression rules, handing each label to addLabel(bytes, length); readName,
-// skipName and readWireName differ only in what they keep of it.
+// Walks the name at offset under the compression rules, handing each label to addLabel(bytes, length); the readers
+// differ only in what they keep of it.
 template<typename AddLabel>
 bool walkName(const QByteArray &message, qsizetype &offset, AddLabel addLabel)
 {
@@ -110,39 +110,29 @@ bool walkName(const QByteArray &message, qsizetype &offset, AddLabel addLabel)
 
 } // namespace
 
+bool readName(const QByteArray &message, qsizetype &offset, NameText &name)
+{
+    name.size = 0;
+    return walkName(message, offset, [&name](const char *label, int size) {
+        if (name.size > 0)
+            name.bytes[name.size++] = '.';
+        std::memcpy(name.bytes + name.size, label, size_t(size));
+        name.size += size;
+    });
+}
+
 bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name)
 {
-    // Gathered on the stack and copied once: the dotted form is never longer than the wire form.
-    char text[MaxNameLength];
-    qsizetype length = 0;
-    const bool read = walkName(message, offset, [&text, &length](const char *label, int size) {
-        if (length > 0)
-            text[length++] = '.';
-        std::memcpy(text + length, label, size_t(size));
-        length += size;
-    });
-    if (read)
-        name = QByteArray(text, length);
-    return read;
+    NameText text;
+    if (!readName(message, offset, text))
+        return false;
+    name = QByteArray(text.bytes, text.size);
+    return true;
 }
 
 bool skipName(const QByteArray &message, qsizetype &offset)
 {
     return walkName(message, offset, [](const char *, int) {});
-}
-
-bool readWireName(const QByteArray &message, qsizetype &offset, WireName &name)
-{
-    name.size = 0;
-    const bool read = walkName(message, offset, [&name](const char *label, int length) {
-        name.bytes[name.size++] = char(length);
-        std::memcpy(name.bytes + name.size, label, size_t(length));
-        name.size += length;
-    });
-    // The walk bounds the labels to 254 bytes, which leaves room for the root's zero byte.
-    if (read)
-        name.bytes[name.size++] = '\0';
-    return read;
 }
 
 bool readNameAndType(const QByteArray &message, qsizetype &offset, QByteArray &name, quint32 &type)

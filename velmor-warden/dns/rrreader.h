@@ -14,13 +14,13 @@ namespace DNS {
 
 // A domain name (with compression) as labels joined by '.'; the root gives the empty name.
 bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name);
-// A name in its uncompressed wire form: length-prefixed labels and the root's zero byte.
-struct WireName
+// The same into a buffer of its own, for reads that keep nothing. The dotted form is never longer than the wire form.
+struct NameText
 {
     char bytes[255];
     int size = 0;
 };
-bool readWireName(const QByteArray &message, qsizetype &offset, WireName &name);
+bool readName(const QByteArray &message, qsizetype &offset, NameText &name);
 // Checks the name, question or record as readName, readQuestion or readRecord would read it (with the same
 // warnings), without making anything of it.
 bool skipName(const QByteArray &message, qsizetype &offset);
