@@ -98,6 +98,23 @@ QVariantMap failure(int code, const QString &message)
         QVariantMap { { QStringLiteral("code"), code }, { QStringLiteral("message"), message } } } };
 }
 
+QVariantMap withFeature(QVariantMap script, const QString &name, const QVariant &value)
+{
+    QVariantList push = script.value(QStringLiteral("push")).toList();
+    for (QVariant &notification : push) {
+        const QVariantList parts = notification.toList();
+        if (parts.value(0).toString() != QLatin1String("setUserInfo"))
+            continue;
+        QVariantMap info = parts.at(1).toList().value(0).toMap();
+        QVariantMap features = info.value(QStringLiteral("features")).toMap();
+        features.insert(name, value);
+        info.insert(QStringLiteral("features"), features);
+        notification = QVariantList { parts.at(0), QVariantList { info } };
+    }
+    script.insert(QStringLiteral("push"), push);
+    return script;
+}
+
 Account::Account(const QVariantMap &script)
     : desktop(script, true)
 { }

@@ -37,6 +37,8 @@ QVariantMap withProfiles(QVariantMap script, const QVariantList &profiles, quint
 // The script with one method answered so.
 QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant &answer);
 QVariantMap failure(int code, const QString &message);
+// The script with one feature of the plan changed.
+QVariantMap withFeature(QVariantMap script, const QString &name, const QVariant &value);
 
 // A desktop program on the fake service with the account, connected and holding the account's profiles.
 class Account

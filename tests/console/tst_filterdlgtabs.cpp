@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -39,6 +41,8 @@ private Q_SLOTS:
     void listMessages();
     void listOfAnotherProfile();
     void listRefill();
+    void inPlaceRowKeyboard_data();
+    void inPlaceRowKeyboard();
 
 private:
     bool start(const QVariantMap &script = FilterTest::script());
@@ -157,19 +161,8 @@ void tst_FilterDlgTabs::updateTabs()
         profiles[0] = home;
     }
     profiles.append(other);
-    QVariantMap script = withProfiles(FilterTest::script(), profiles, 2);
-    QVariantList push = script.value(QStringLiteral("push")).toList();
-    for (QVariant &notification : push) {
-        QVariantList parts = notification.toList();
-        if (parts.value(0).toString() != QLatin1String("setUserInfo"))
-            continue;
-        QVariantMap info = parts.at(1).toList().at(0).toMap();
-        QVariantMap features = info.value(QStringLiteral("features")).toMap();
-        features.insert(QStringLiteral("white_list_mode"), mode);
-        info.insert(QStringLiteral("features"), features);
-        notification = QVariantList { parts.at(0), QVariantList { info } };
-    }
-    script.insert(QStringLiteral("push"), push);
+    const QVariantMap script
+        = withFeature(withProfiles(FilterTest::script(), profiles, 2), QStringLiteral("white_list_mode"), mode);
     QVERIFY(start(script));
 
     tabs()->setCurrentWidget(child<QWidget>(m_dialog, qPrintable(currentBefore)));
@@ -437,6 +430,45 @@ void tst_FilterDlgTabs::listRefill()
         QCOMPARE(list->item(i)->data(Qt::UserRole + 1).toString(), domains.at(i).ip.toString());
     }
     QCOMPARE(child<QLabel>(aliases, "lblCounter")->text(), QStringLiteral("3/20"));
+}
+
+void tst_FilterDlgTabs::inPlaceRowKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("Return commits") << int(Qt::Key_Return)
+                                    << QStringList { "addDomain [2,\"black\",\"typed.example\",\"\"]" };
+    QTest::newRow("Escape abandons") << int(Qt::Key_Escape) << QStringList();
+}
+
+void tst_FilterDlgTabs::inPlaceRowKeyboard()
+{
+    QFETCH(int, key);
+    QFETCH(QStringList, messages);
+
+    // Room for one more entry.
+    QVERIFY(start(withFeature(FilterTest::script(), QStringLiteral("black_list_size"), 21)));
+    tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabDomains"));
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    EasyListEdit *black = listEditor(m_dialog, 1);
+    auto *add = child<QPushButton>(black, "btnAdd");
+    // Taking no focus, the button leaves it with the row being typed.
+    QCOMPARE(add->focusPolicy(), Qt::NoFocus);
+    QTest::mouseClick(add, Qt::LeftButton);
+    auto *editor = listOf(black)->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    QTRY_VERIFY(editor->hasFocus());
+    QTest::keyClicks(editor, QStringLiteral("typed.example"));
+    QTest::keyClick(editor, Qt::Key(key));
+    QTRY_COMPARE(listOf(black)->count(), 20);
+    QTRY_VERIFY(add->isEnabled());
+    // A later message marks where the key's effect would have arrived.
+    listOf(listEditor(m_dialog, 0))->actions().constFirst()->trigger();
+    QTRY_COMPARE(sent(), messages + QStringList { "clearDomains [2,\"white\"]" });
+    // Neither key reaches the dialog: it stays open.
+    QVERIFY(m_dialog && m_dialog->isVisible());
 }
 
 FILTER_TEST_MAIN(tst_FilterDlgTabs)

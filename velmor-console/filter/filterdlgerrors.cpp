@@ -27,6 +27,8 @@ void FilterDlg::showRequestError(const Velmor::Error &error)
     auto *box = new QMessageBox(QMessageBox::Warning, tr("Error"), text, QMessageBox::Close, this,
         Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     box->setDetailedText(QStringLiteral("%1: %2").arg(QString::number(error.code()), error.message()));
+    // A message box is modal by default; this one leaves the dialog usable until it is dismissed.
+    box->setModal(false);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Without the data the dialog shows nothing true: dismissing the box closes it.
     connect(box, &QObject::destroyed, this, &QWidget::close);

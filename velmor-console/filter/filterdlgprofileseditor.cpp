@@ -32,6 +32,8 @@ void FilterDlg::on_btnProfilesSettings_clicked()
     auto *ok = new QPushButton(tr("Ok"));
     ok->setMaximumWidth(150);
     ok->setProperty("vyrbutton", true);
+    // Return belongs to the name being typed, not to this button.
+    ok->setAutoDefault(false);
     buttons->addWidget(ok);
     m_profilesList = new EasyListEdit(tr("Profiles"), EasyListEdit::NameList, QColor(), feature("max_profiles"));
     layout->addWidget(m_profilesList);
