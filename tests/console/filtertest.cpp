@@ -144,6 +144,41 @@ QList<FakeService::Message> Account::messages(const QStringList &methods) const
     return found;
 }
 
+bool Suite::start(const QVariantMap &script, bool loaded)
+{
+    m_account = std::make_unique<Account>(script);
+    if (!m_account->ready())
+        return false;
+    m_dialog = open(m_account->cabinet());
+    if (!loaded)
+        return true;
+    if (!waitLoaded(m_dialog))
+        return false;
+    m_account->service()->clearMessages();
+    return true;
+}
+
+void Suite::finish()
+{
+    delete m_dialog;
+    qDeleteAll(messageBoxes());
+    m_account.reset();
+}
+
+QStringList Suite::sent() const
+{
+    QStringList messages;
+    const QList<FakeService::Message> all = m_account->service()->messages();
+    for (const FakeService::Message &message : all)
+        messages.append(message.method + QLatin1Char(' ') + message.paramsText);
+    return messages;
+}
+
+QTabWidget *Suite::tabs() const
+{
+    return child<QTabWidget>(m_dialog, "tabWidget");
+}
+
 FilterDlg *open(Cabinet *cabinet)
 {
     auto *dialog = new FilterDlg(cabinet, nullptr);

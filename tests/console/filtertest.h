@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class Cabinet;
 class EasyListEdit;
 class FilterDlg;
@@ -14,6 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QMessageBox;
 class QMovie;
+class QTabWidget;
 class QTimer;
 class ScheduleWidget;
 
@@ -56,6 +59,23 @@ public:
     QList<FakeService::Message> messages(const QStringList &methods) const;
 
     ConsoleTest::Desktop desktop;
+};
+
+// The account and the dialog of one test. A suite derives from it and calls finish() in its cleanup().
+class Suite : public QObject
+{
+protected:
+    // The account on the script and the dialog opened on it; when loaded, after its loading, with the service's
+    // log cleared.
+    bool start(const QVariantMap &script = FilterTest::script(), bool loaded = true);
+    // The dialog, every message box and the account go.
+    void finish();
+    // The service's messages since, as "method params".
+    QStringList sent() const;
+    QTabWidget *tabs() const;
+
+    std::unique_ptr<Account> m_account;
+    QPointer<FilterDlg> m_dialog;
 };
 
 // A shown dialog on the model, as the main window opens it. Deletes itself on close.

@@ -4,6 +4,7 @@
 #include "filter/filterdlg.h"
 #include "shell/cabinet.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -17,10 +18,11 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTranslator>
 
 using namespace FilterTest;
 
-class tst_FilterDlg : public QObject
+class tst_FilterDlg : public Suite
 {
     Q_OBJECT
 
@@ -47,29 +49,15 @@ private Q_SLOTS:
     void scheduleHint_data();
     void scheduleHint();
     void noProfile();
+    void translationContexts();
 
 private:
-    bool start(const QVariantMap &script = FilterTest::script());
     QStringList loadingCalls() const;
-
-    std::unique_ptr<Account> m_account;
-    QPointer<FilterDlg> m_dialog;
 };
 
 void tst_FilterDlg::cleanup()
 {
-    delete m_dialog;
-    qDeleteAll(messageBoxes());
-    m_account.reset();
-}
-
-bool tst_FilterDlg::start(const QVariantMap &script)
-{
-    m_account = std::make_unique<Account>(script);
-    if (!m_account->ready())
-        return false;
-    m_dialog = open(m_account->cabinet());
-    return true;
+    finish();
 }
 
 QStringList tst_FilterDlg::loadingCalls() const
@@ -84,7 +72,7 @@ QStringList tst_FilterDlg::loadingCalls() const
 
 void tst_FilterDlg::form()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     QCOMPARE(m_dialog->objectName(), QStringLiteral("FilterDlg"));
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Filter Settings"));
@@ -140,7 +128,7 @@ void tst_FilterDlg::slotsInOrder()
 
 void tst_FilterDlg::okCloses()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     QTest::mouseClick(child<QPushButton>(m_dialog, "pushButton"), Qt::LeftButton);
     QTRY_VERIFY(m_dialog.isNull());
@@ -169,7 +157,7 @@ void tst_FilterDlg::loading()
     QFETCH(bool, scheduleShown);
 
     const QVariantMap script = withProfiles(FilterTest::script(), FilterTest::profiles(), selected);
-    QVERIFY(start(script));
+    QVERIFY(start(script, false));
     QVERIFY(waitLoaded(m_dialog));
     QCOMPARE(loadingCalls(), calls);
 
@@ -189,7 +177,7 @@ void tst_FilterDlg::displayCompleteOnLastAnswer()
         = FilterTest::script().value(QStringLiteral("answers")).toMap().value(QStringLiteral("schedule")).toMap();
     schedule.insert(QStringLiteral("delay"), 400);
     const QVariantMap script = withAnswer(FilterTest::script(), QStringLiteral("schedule"), schedule);
-    QVERIFY(start(script));
+    QVERIFY(start(script, false));
 
     QTRY_COMPARE(listOf(listEditor(m_dialog, 2))->count(), 20);
     QVERIFY(listOf(listEditor(m_dialog, 2))->isEnabled());
@@ -201,7 +189,7 @@ void tst_FilterDlg::displayCompleteOnLastAnswer()
 
 void tst_FilterDlg::profileBox()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     auto *box = child<QComboBox>(m_dialog, "cmbProfile");
     QStringList rows;
@@ -218,7 +206,7 @@ void tst_FilterDlg::profileBox()
 
 void tst_FilterDlg::choosingReloads()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     m_account->service()->clearMessages();
     child<QComboBox>(m_dialog, "cmbProfile")->setCurrentIndex(2);
@@ -233,7 +221,7 @@ void tst_FilterDlg::choosingReloads()
 
 void tst_FilterDlg::refillKeepsTheEditedProfile()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     m_account->service()->clearMessages();
     m_account->service()->push(QStringLiteral("setProfiles"), { FilterTest::profiles(), 2 });
@@ -246,7 +234,7 @@ void tst_FilterDlg::refillKeepsTheEditedProfile()
 
 void tst_FilterDlg::editedProfileLeaves()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     auto *tabs = child<QTabWidget>(m_dialog, "tabWidget");
     tabs->setCurrentWidget(child<QWidget>(m_dialog, "tabSchedule"));
@@ -269,7 +257,7 @@ void tst_FilterDlg::editedProfileLeaves()
 
 void tst_FilterDlg::usingAProfile()
 {
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     child<QComboBox>(m_dialog, "cmbProfile")->setCurrentIndex(2);
     QVERIFY(waitLoaded(m_dialog));
@@ -306,7 +294,7 @@ void tst_FilterDlg::errorBox()
     QVariantMap script = withAnswer(
         FilterTest::script(), QStringLiteral("userFilter"), failure(code, QStringLiteral("slow account service")));
     script = withAnswer(script, QStringLiteral("schedule"), failure(code, QStringLiteral("slow account service")));
-    QVERIFY(start(script));
+    QVERIFY(start(script, false));
 
     QTRY_COMPARE(m_account->service()->messages(QStringLiteral("schedule")).size(), 1);
     QTRY_COMPARE(messageBoxes().size(), 1);
@@ -342,7 +330,7 @@ void tst_FilterDlg::failedAddition()
     QFETCH(int, code);
     QFETCH(bool, shown);
 
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     m_account->service()->setAnswer(
         QStringLiteral("addDomain"), failure(code, QStringLiteral("<b>Refused</b> by the account service")));
@@ -384,7 +372,7 @@ void tst_FilterDlg::userInfo()
     QFETCH(QVariant, whiteListMode);
     QFETCH(bool, whiteOptions);
 
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     Velmor::CabinetUserInfo info = m_account->cabinet()->userInfo();
     if (whiteListMode.isValid())
@@ -419,7 +407,7 @@ void tst_FilterDlg::scheduleHint()
     QFETCH(bool, withDefault);
     QFETCH(QString, name);
 
-    QVERIFY(start());
+    QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
     delete m_dialog;
     if (!withDefault) {
@@ -440,7 +428,7 @@ void tst_FilterDlg::scheduleHint()
 
 void tst_FilterDlg::noProfile()
 {
-    QVERIFY(start(withProfiles(FilterTest::script(), QVariantList(), 0)));
+    QVERIFY(start(withProfiles(FilterTest::script(), QVariantList(), 0), false));
     QVERIFY(waitLoaded(m_dialog));
     // Only the catalogue is asked for; nothing names a profile.
     QCOMPARE(loadingCalls(), (QStringList { "categories ", "categories " }));
@@ -454,6 +442,42 @@ void tst_FilterDlg::noProfile()
     delete m_dialog;
     QCoreApplication::processEvents();
     QCOMPARE(m_account->service()->methods(), (QStringList { "categories", "categories" }));
+}
+
+namespace {
+
+// Shows every text as "context|source", so a test sees where a text is looked up.
+class MarkingTranslator : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        return QLatin1String(context) + QLatin1Char('|') + QString::fromUtf8(source);
+    }
+};
+
+} // namespace
+
+void tst_FilterDlg::translationContexts()
+{
+    QVERIFY(start(FilterTest::script(), false));
+    QVERIFY(waitLoaded(m_dialog));
+    delete m_dialog;
+    MarkingTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    m_dialog = open(m_account->cabinet());
+    QVERIFY(waitLoaded(m_dialog));
+    QCoreApplication::removeTranslator(&translator);
+
+    // The forms' texts in the forms' names, the dialog's own in its class.
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("FilterDlg|Filter Settings"));
+    QCOMPARE(tabTexts(m_dialog).first(), QStringLiteral("FilterDlg|Categories"));
+    QCOMPARE(child<QPushButton>(listEditor(m_dialog, 0), "btnAdd")->text(), QStringLiteral("DomainsEdit|Add"));
+    QCOMPARE(child<QLabel>(listEditor(m_dialog, 0), "lblTitle")->text(), QStringLiteral("FilterDlg|White List"));
+    QCOMPARE(
+        listOf(listEditor(m_dialog, 0))->actions().constFirst()->text(), QStringLiteral("EasyListEdit|Clear list"));
+    QCOMPARE(child<QComboBox>(m_dialog, "cmbProfile")->itemText(1), QStringLiteral(" Kids (FilterDlg|used)"));
 }
 
 FILTER_TEST_MAIN(tst_FilterDlg)

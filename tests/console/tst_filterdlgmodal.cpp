@@ -18,7 +18,7 @@ using namespace FilterTest;
 
 // The main window closes the filter dialog on every change of the link to the service. Whichever box of the
 // dialog is open then goes with it; nothing of the dialog is used afterwards, and nothing more is sent.
-class tst_FilterDlgModal : public QObject
+class tst_FilterDlgModal : public Suite
 {
     Q_OBJECT
 
@@ -29,8 +29,6 @@ private Q_SLOTS:
     void closedUnderABox();
 
 private:
-    std::unique_ptr<Account> m_account;
-    QPointer<FilterDlg> m_dialog;
 };
 
 enum Box { FailedAddition, FailedProfile, TimeZone, AliasDialog, LoadError };
@@ -38,9 +36,7 @@ Q_DECLARE_METATYPE(Box)
 
 void tst_FilterDlgModal::cleanup()
 {
-    delete m_dialog;
-    qDeleteAll(messageBoxes());
-    m_account.reset();
+    finish();
 }
 
 void tst_FilterDlgModal::closedUnderABox_data()

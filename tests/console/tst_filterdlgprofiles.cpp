@@ -13,7 +13,7 @@
 
 using namespace FilterTest;
 
-class tst_FilterDlgProfiles : public QObject
+class tst_FilterDlgProfiles : public Suite
 {
     Q_OBJECT
 
@@ -32,47 +32,19 @@ private Q_SLOTS:
     void limitFromTheAccount();
 
 private:
-    bool start(const QVariantMap &script = FilterTest::script());
     QDialog *openEditor();
     EasyListEdit *list(QDialog *editor) const { return editor->findChild<EasyListEdit *>(); }
-    QStringList sent() const;
-
-    std::unique_ptr<Account> m_account;
-    QPointer<FilterDlg> m_dialog;
 };
 
 void tst_FilterDlgProfiles::cleanup()
 {
-    delete m_dialog;
-    qDeleteAll(messageBoxes());
-    m_account.reset();
-}
-
-bool tst_FilterDlgProfiles::start(const QVariantMap &script)
-{
-    m_account = std::make_unique<Account>(script);
-    if (!m_account->ready())
-        return false;
-    m_dialog = open(m_account->cabinet());
-    if (!waitLoaded(m_dialog))
-        return false;
-    m_account->service()->clearMessages();
-    return true;
+    finish();
 }
 
 QDialog *tst_FilterDlgProfiles::openEditor()
 {
     QTest::mouseClick(child<QToolButton>(m_dialog, "btnProfilesSettings"), Qt::LeftButton);
     return child<QDialog>(m_dialog, "dlgProfileEdit");
-}
-
-QStringList tst_FilterDlgProfiles::sent() const
-{
-    QStringList messages;
-    const QList<FakeService::Message> all = m_account->service()->messages();
-    for (const FakeService::Message &message : all)
-        messages.append(message.method + QLatin1Char(' ') + message.paramsText);
-    return messages;
 }
 
 void tst_FilterDlgProfiles::editor()

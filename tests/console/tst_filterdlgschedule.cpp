@@ -20,7 +20,25 @@
 
 using namespace FilterTest;
 
-class tst_FilterDlgSchedule : public QObject
+namespace {
+
+// Pressed at one x of the bar, moved to another and released there.
+void drag(ScheduleWidget *bar, Qt::MouseButton button, int from, int to)
+{
+    const auto send = [bar, button](QEvent::Type type, int x) {
+        QMouseEvent event(type, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)),
+            type == QEvent::MouseMove ? Qt::NoButton : button,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
+        QCoreApplication::sendEvent(bar, &event);
+    };
+    send(QEvent::MouseButtonPress, from);
+    send(QEvent::MouseMove, to);
+    send(QEvent::MouseButtonRelease, to);
+}
+
+} // namespace
+
+class tst_FilterDlgSchedule : public Suite
 {
     Q_OBJECT
 
@@ -51,8 +69,6 @@ private Q_SLOTS:
     void keyboard();
 
 private:
-    bool start(const QVariantMap &script = FilterTest::script());
-    QTabWidget *tabs() const { return child<QTabWidget>(m_dialog, "tabWidget"); }
     void showSchedule() { tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabSchedule")); }
     void fireSaveTimer();
     // Types into a time field from its start, then Return.
@@ -61,28 +77,11 @@ private:
     // The week of a setSchedule message, day by day as "on from-to".
     static QStringList week(const FakeService::Message &message);
     static QVariantMap dayAnswer(bool on, const QString &from, const QString &to);
-
-    std::unique_ptr<Account> m_account;
-    QPointer<FilterDlg> m_dialog;
 };
 
 void tst_FilterDlgSchedule::cleanup()
 {
-    delete m_dialog;
-    qDeleteAll(messageBoxes());
-    m_account.reset();
-}
-
-bool tst_FilterDlgSchedule::start(const QVariantMap &script)
-{
-    m_account = std::make_unique<Account>(script);
-    if (!m_account->ready())
-        return false;
-    m_dialog = open(m_account->cabinet());
-    if (!waitLoaded(m_dialog))
-        return false;
-    m_account->service()->clearMessages();
-    return true;
+    finish();
 }
 
 void tst_FilterDlgSchedule::fireSaveTimer()
@@ -330,15 +329,7 @@ void tst_FilterDlgSchedule::noStartAt24()
     ScheduleWidget *bar = dayBar(m_dialog, 6);
     if (byDrag) {
         // A press on the bar's very edge, dragged further right.
-        const auto send = [bar](QEvent::Type type, int x) {
-            QMouseEvent event(type, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)),
-                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(bar, &event);
-        };
-        send(QEvent::MouseButtonPress, bar->width());
-        send(QEvent::MouseMove, bar->width() + 20);
-        send(QEvent::MouseButtonRelease, bar->width() + 20);
+        drag(bar, Qt::LeftButton, bar->width(), bar->width() + 20);
     } else {
         type(fromField(m_dialog, 6), QStringLiteral("2400"));
     }
@@ -474,15 +465,7 @@ void tst_FilterDlgSchedule::barMarksTheRow()
     QSignalSpy toggled(dayBox(m_dialog, 1), &QCheckBox::toggled);
     const int w = bar->width();
     // A right drag over the first half: the profile is off from 00:00 to 12:00.
-    const auto send = [bar](QEvent::Type type, int x) {
-        QMouseEvent event(type, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)),
-            type == QEvent::MouseMove ? Qt::NoButton : Qt::RightButton,
-            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::RightButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(bar, &event);
-    };
-    send(QEvent::MouseButtonPress, 0);
-    send(QEvent::MouseMove, w / 2);
-    send(QEvent::MouseButtonRelease, w / 2);
+    drag(bar, Qt::RightButton, 0, w / 2);
     QVERIFY(!dayBox(m_dialog, 1)->isChecked());
     QCOMPARE(toggled.count(), 0);
     QCOMPARE(fromField(m_dialog, 1)->text(), QStringLiteral("00:00"));

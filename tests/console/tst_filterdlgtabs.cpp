@@ -18,7 +18,7 @@
 
 using namespace FilterTest;
 
-class tst_FilterDlgTabs : public QObject
+class tst_FilterDlgTabs : public Suite
 {
     Q_OBJECT
 
@@ -45,42 +45,13 @@ private Q_SLOTS:
     void inPlaceRowKeyboard();
 
 private:
-    bool start(const QVariantMap &script = FilterTest::script());
-    QTabWidget *tabs() const { return child<QTabWidget>(m_dialog, "tabWidget"); }
-    QStringList sent() const;
     // Each widget of the grid as "row,column,span:text".
     QStringList gridCells() const;
-
-    std::unique_ptr<Account> m_account;
-    QPointer<FilterDlg> m_dialog;
 };
 
 void tst_FilterDlgTabs::cleanup()
 {
-    delete m_dialog;
-    qDeleteAll(messageBoxes());
-    m_account.reset();
-}
-
-bool tst_FilterDlgTabs::start(const QVariantMap &script)
-{
-    m_account = std::make_unique<Account>(script);
-    if (!m_account->ready())
-        return false;
-    m_dialog = open(m_account->cabinet());
-    if (!waitLoaded(m_dialog))
-        return false;
-    m_account->service()->clearMessages();
-    return true;
-}
-
-QStringList tst_FilterDlgTabs::sent() const
-{
-    QStringList messages;
-    const QList<FakeService::Message> all = m_account->service()->messages();
-    for (const FakeService::Message &message : all)
-        messages.append(message.method + QLatin1Char(' ') + message.paramsText);
-    return messages;
+    finish();
 }
 
 QStringList tst_FilterDlgTabs::gridCells() const

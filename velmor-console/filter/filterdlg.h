@@ -91,6 +91,8 @@ private:
     void checkAllLoaded();
     void updateProfileOptions();
     void updateTabs();
+    // Shows the page at index, or takes it away, making another page current first when it is the current one.
+    void setPagePresent(QWidget *page, bool present, int index, const QString &text, QWidget *instead);
     void buildCategoryGrid();
     int listTypeOf(QObject *editor) const;
     void fillProfilesEditor();

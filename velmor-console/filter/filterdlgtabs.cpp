@@ -15,29 +15,27 @@ const quint32 unknownSitesCategory = 2;
 void FilterDlg::updateTabs()
 {
     const QSharedPointer<Velmor::CabinetProfile> profile = editedProfile();
-    QTabWidget *tabs = ui->tabWidget;
-
     // Only white-listed sites are reachable: the categories mean nothing then.
-    if (m_whiteListMode && profile && profile->whiteListOnly) {
-        if (tabs->indexOf(ui->tabCats) >= 0) {
-            if (m_lastTab == ui->tabCats)
-                tabs->setCurrentWidget(ui->tabDomains);
-            tabs->removeTab(tabs->indexOf(ui->tabCats));
-        }
-    } else if (tabs->indexOf(ui->tabCats) < 0) {
-        tabs->insertTab(0, ui->tabCats, tr("Categories"));
-    }
-
+    setPagePresent(
+        ui->tabCats, !(m_whiteListMode && profile && profile->whiteListOnly), 0, tr("Categories"), ui->tabDomains);
     // The default profile is what applies outside every schedule; without a profile there is none either.
-    if (!profile || profile->isDefault) {
-        if (tabs->indexOf(ui->tabSchedule) >= 0) {
-            if (m_lastTab == ui->tabSchedule)
-                tabs->setCurrentWidget(ui->tabCats);
-            tabs->removeTab(tabs->indexOf(ui->tabSchedule));
-        }
-    } else if (tabs->indexOf(ui->tabSchedule) < 0) {
-        tabs->insertTab(2, ui->tabSchedule, tr("Schedule"));
+    setPagePresent(ui->tabSchedule, profile && !profile->isDefault, 2, tr("Schedule"), ui->tabCats);
+}
+
+void FilterDlg::setPagePresent(QWidget *page, bool present, int index, const QString &text, QWidget *instead)
+{
+    QTabWidget *tabs = ui->tabWidget;
+    if (present) {
+        if (tabs->indexOf(page) < 0)
+            tabs->insertTab(index, page, text);
+        return;
     }
+    if (tabs->indexOf(page) < 0)
+        return;
+    // Another page first, when the user is on this one (nothing happens when that page is absent too).
+    if (m_lastTab == page)
+        tabs->setCurrentWidget(instead);
+    tabs->removeTab(tabs->indexOf(page));
 }
 
 void FilterDlg::on_ckWhiteOnly_toggled(bool checked)
