@@ -1,9 +1,11 @@
 // Saves pictures of the desktop program as a person sees it: the tray icon in every status state and the open
-// tray menu in states 6 and 7. Run under a display (scripts/screenshots uses xvfb-run):
+// tray menu in states 6 and 7, and the filter settings editor (filterscreenshots.cpp). Run under a display
+// (scripts/screenshots uses xvfb-run):
 //   console_screenshots <folder>          writes the PNGs
 //   console_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour
 #include "consoletest.h"
 #include "fakeservice.h"
+#include "filterscreenshots.h"
 
 #include "shell/agent.h"
 #include "shell/systemtrayicon.h"
@@ -50,7 +52,8 @@ bool isBlank(const QImage &image)
 int check(const QString &folder)
 {
     int failures = 0;
-    for (const QString &name : pictures) {
+    const QStringList all = pictures + filterPictures();
+    for (const QString &name : all) {
         const QImage image(QDir(folder).filePath(name));
         const char *problem = image.isNull() ? "missing" : isBlank(image) ? "blank" : nullptr;
         if (problem) {
@@ -58,7 +61,7 @@ int check(const QString &folder)
             ++failures;
         }
     }
-    printf("%d passed, %d failed\n", int(pictures.size()) - failures, failures);
+    printf("%d passed, %d failed\n", int(all.size()) - failures, failures);
     return failures ? 1 : 0;
 }
 
@@ -121,6 +124,7 @@ int main(int argc, char **argv)
         if (state == Agent::FilteringOff || state == Agent::Protected)
             saved += saveMenu(tray, QDir(folder).filePath(QStringLiteral("menu-state-%1.png").arg(state)));
     }
+    saved += saveFilterPictures(folder);
     printf("saved %d pictures in %s\n", saved, qPrintable(folder));
-    return saved == pictures.size() ? 0 : 1;
+    return saved == pictures.size() + filterPictures().size() ? 0 : 1;
 }

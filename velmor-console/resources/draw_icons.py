@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's icons into icons/: the product image, the four status badges, the filtering switch
-and quit entries (PNG) and the connecting animation (GIF). Standard library only; run it again after a
-change and commit the files it writes."""
+and quit entries, the filter editor's add, category and help images (PNG) and the connecting animation (GIF).
+Standard library only; run it again after a change and commit the files it writes."""
 
 import math
 import os
@@ -133,6 +133,40 @@ def power(x, y):
     return red
 
 
+def plus(colour):
+    """A filled disc with a white plus: adding an entry."""
+    return badge(colour, [(0.5, 0.27, 0.5, 0.73), (0.27, 0.5, 0.73, 0.5)])
+
+
+def question(colour):
+    """A filled disc with a white question mark: a description on hover."""
+    white = (255, 255, 255, 255)
+
+    def shade(x, y):
+        if not disc(x, y, r=0.48):
+            return None
+        r = math.hypot(x - 0.5, y - 0.38)
+        angle = math.degrees(math.atan2(x - 0.5, -(y - 0.38)))
+        if abs(r - 0.13) <= 0.06 and -100 <= angle <= 140:
+            return white
+        if segment_distance(x, y, 0.5, 0.51, 0.5, 0.6) <= 0.06:
+            return white
+        if disc(x, y, 0.5, 0.76, 0.07):
+            return white
+        return colour + (255,)
+
+    return shade
+
+
+# The filter editor's images: the profiles button, a category allowed or blocked, and a category's description.
+FILTER_ICONS = {
+    "add.png": (32, plus((0x2E, 0x9E, 0x3E))),
+    "check_on.png": (32, badge((0x2E, 0x9E, 0x3E), [(0.28, 0.52, 0.44, 0.68), (0.44, 0.68, 0.72, 0.34)])),
+    "check_off.png": (32, badge((0xC8, 0x2B, 0x2B), [(0.34, 0.34, 0.66, 0.66), (0.66, 0.34, 0.34, 0.66)])),
+    "help.png": (32, question((0x25, 0x6E, 0xC8))),
+}
+
+
 def lzw(indices, min_code_size):
     clear, end = 1 << min_code_size, (1 << min_code_size) + 1
     table = {(i,): i for i in range(clear)}
@@ -229,6 +263,7 @@ def main():
         "agent_off.png": (32, pause((0x80, 0x80, 0x80))),
         "exit.png": (32, power),
     }
+    icons.update(FILTER_ICONS)
     for name, (size, shade) in icons.items():
         png(os.path.join(OUT, name), size, size, render(size, shade))
     gif(os.path.join(OUT, "loading.gif"), 24, loading_frames(24, 8), 10)

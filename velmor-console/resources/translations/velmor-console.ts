@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>AddDialog</name>
+    <message>
+        <source>New domain</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Domain</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Agent</name>
     <message>
         <source>System service error!</source>
@@ -68,6 +83,132 @@
     <name>Cabinet</name>
     <message>
         <source>Error while querying info from website</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DomainsEdit</name>
+    <message>
+        <source>Add</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EasyListEdit</name>
+    <message>
+        <source>Clear list</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FilterDlg</name>
+    <message>
+        <source>Filter Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manage profiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Categories</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Black/White Lists</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Schedule</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Allow work by schedule</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark profile&apos;s activity time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Allow sites from white list only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Block unknown sites</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use safe search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>White List</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Black List</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aliases</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use left and right mouse buttons on timetable or set period in appropriate fields.
+Current profile will be activated on marked periods. All remaining time «%1» profile will be in use.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In the given time filter control is unavailable.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Profiles Editor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Timezone mismatch</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your local timezone does not match with the timezone in schedule settings. In order to make schedule work properly log in into your personal Velmor cabinet and set mathing timezone in account settings.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
