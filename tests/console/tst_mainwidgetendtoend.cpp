@@ -101,8 +101,10 @@ QString tst_MainWidgetEndToEnd::xdotool(const QStringList &arguments)
 
 QImage tst_MainWidgetEndToEnd::realImage()
 {
-    return QGuiApplication::primaryScreen()->grabWindow(m_window.toULongLong()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(m_window.toULongLong())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 QImage tst_MainWidgetEndToEnd::copyImage()
@@ -126,8 +128,8 @@ double tst_MainWidgetEndToEnd::difference()
         const QRgb *a = reinterpret_cast<const QRgb *>(real.constScanLine(y));
         const QRgb *b = reinterpret_cast<const QRgb *>(mine.constScanLine(y));
         for (int x = 0; x < real.width(); ++x) {
-            const int distance = qAbs(qRed(a[x]) - qRed(b[x])) + qAbs(qGreen(a[x]) - qGreen(b[x]))
-                + qAbs(qBlue(a[x]) - qBlue(b[x]));
+            const int distance
+                = qAbs(qRed(a[x]) - qRed(b[x])) + qAbs(qGreen(a[x]) - qGreen(b[x])) + qAbs(qBlue(a[x]) - qBlue(b[x]));
             differing += distance > 24;
         }
     }
@@ -143,8 +145,8 @@ bool tst_MainWidgetEndToEnd::sameView(const QString &step)
     QDir().mkpath(m_pictures);
     realImage().save(QDir(m_pictures).filePath(step + QLatin1String("-real.png")));
     copyImage().save(QDir(m_pictures).filePath(step + QLatin1String("-copy.png")));
-    qWarning("%s: the windows differ in %.1f%% of their pixels; pictures in %s", qPrintable(step),
-        difference() * 100, qPrintable(m_pictures));
+    qWarning("%s: the windows differ in %.1f%% of their pixels; pictures in %s", qPrintable(step), difference() * 100,
+        qPrintable(m_pictures));
     return false;
 }
 
@@ -218,9 +220,9 @@ void tst_MainWidgetEndToEnd::signInProtectAndPickProfile()
     m_program->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_program->start(ConsoleTest::program(), {});
     QVERIFY(m_program->waitForStarted(30000));
-    m_window = xdotool({ QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-        QStringLiteral("--pid"), QString::number(m_program->processId()), QStringLiteral("--name"),
-        QStringLiteral("^Velmor Agent$") })
+    m_window = xdotool(
+        { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+            QString::number(m_program->processId()), QStringLiteral("--name"), QStringLiteral("^Velmor Agent$") })
                    .section(QLatin1Char('\n'), 0, 0);
     QVERIFY(!m_window.isEmpty());
 
