@@ -55,7 +55,8 @@ private:
     QPoint centre(QWidget *target) const { return target->rect().center(); }
     // A point of the label where the link is, found by hovering over the copy's label.
     QPoint linkPoint(QLabel *label, const QString &link);
-    // The service's log: the parameters of each message of the method, as the program wrote them.
+    // The service's log: the parameters of each call of the method (a message with an id), as the program wrote
+    // them.
     QStringList sent(const QString &method);
 
     std::unique_ptr<ConsoleTest::Machine> m_machine;
@@ -188,7 +189,7 @@ QStringList tst_MainWidgetEndToEnd::sent(const QString &method)
         if (!line.startsWith(QLatin1String("message ")))
             continue;
         const QVariantMap record = Velmor::Json::parse(line.section(QLatin1Char(' '), 2)).toMap();
-        if (record.value(QStringLiteral("method")).toString() == method)
+        if (record.value(QStringLiteral("method")).toString() == method && record.contains(QStringLiteral("id")))
             params.append(record.value(QStringLiteral("params")).toString());
     }
     return params;
