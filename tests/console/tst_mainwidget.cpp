@@ -39,6 +39,7 @@ private Q_SLOTS:
     void showPageRules();
     void escape_data();
     void escape();
+    void escapeOnLoginPageCancels();
     void controlAltA_data();
     void controlAltA();
     void returnInLoginFieldsClicksLogin();
@@ -240,6 +241,25 @@ void tst_MainWidget::escape()
     QTest::keyClick(child<QWidget>(window(), on.toLatin1().constData()), Qt::Key_Escape);
     QCOMPARE(page(window()), shown);
     QCOMPARE(window()->isVisible(), visible);
+}
+
+// Escape on the login page presses Cancel for a moment, then clicks it: with the fields unchanged, the window
+// returns to the settings menu.
+void tst_MainWidget::escapeOnLoginPageCancels()
+{
+    reach(QStringLiteral("protected"), true);
+    setCurrent(QStringLiteral("settingsPage"));
+    trigger(QStringLiteral("clbChangeUser"));
+    QCOMPARE(page(window()), QStringLiteral("loginPage"));
+    auto cancel = child<QPushButton>(window(), "pbCancelLogin");
+    QSignalSpy clicked(cancel, &QPushButton::clicked);
+    QTest::keyClick(child<QWidget>(window(), "loginPage"), Qt::Key_Escape);
+    QVERIFY(cancel->isDown());
+    QCOMPARE(clicked.size(), 0);
+    QCOMPARE(page(window()), QStringLiteral("loginPage"));
+    QTRY_COMPARE(clicked.size(), 1);
+    QCOMPARE(page(window()), QStringLiteral("settingsPage"));
+    QVERIFY(window()->isVisible());
 }
 
 void tst_MainWidget::controlAltA_data()
