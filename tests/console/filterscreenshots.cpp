@@ -57,7 +57,7 @@ int save(QWidget *widget, const QString &folder, const QString &name)
         picture.setDevicePixelRatio(scale);
         picture.fill(widget->palette().color(QPalette::Window));
         widget->render(&picture);
-        saved += picture.save(QDir(folder).filePath(QStringLiteral("%1@%2.png").arg(name).arg(scale)));
+        saved += picture.save(QDir(folder).filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale)));
     }
     return saved;
 }
@@ -86,8 +86,8 @@ QStringList filterPictures()
 {
     QStringList names;
     for (const QString &shot : shots) {
-        names.append(shot + QLatin1String("@1.png"));
-        names.append(shot + QLatin1String("@2.png"));
+        names.append(shot + QLatin1String("@1x.png"));
+        names.append(shot + QLatin1String("@2x.png"));
     }
     return names;
 }
