@@ -5,25 +5,19 @@
 // or (high bit set) the rest as the whole request text, batches included. An input that unlocks the connection with
 // the account's own password proves nothing and is only counted.
 #include "../../tests/warden/scriptedcabinet.h"
+#include "../../tests/warden/scriptedmachine.h"
 
 #include "core/identification.h"
 #include "core/ipcrequesthandler.h"
 #include "core/server.h"
 #include "core/server_p.h"
 
-#include "platform/iphelper.h"
-#include "platform/registry.h"
-#include "platform/settingsstore.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/localsocketipcconnection.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,14 +39,6 @@ const QStringList allowedOperations { "categories", "userFilter", "domains", "sc
 
 const QString user = QStringLiteral("owner@example.com");
 const QString password = QStringLiteral("q8V!x2#Lm9@zR4&tW7-held");
-const QString adapter = QStringLiteral("{6A1F0C2E-0000-4000-8000-000000000001}");
-
-quint16 freePort()
-{
-    QTcpServer tcp;
-    tcp.listen(QHostAddress(QHostAddress::LocalHost), 0);
-    return tcp.serverPort();
-}
 
 struct Service
 {
@@ -65,43 +51,15 @@ struct Service
     long inputs = 0;
 };
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
 Service *service()
 {
     static Service *instance = [] {
         auto s = new Service;
-        qputenv("VELMOR_ROOT", QFile::encodeName(s->root.path()));
         static int argc = 1;
         static char name[] = "fuzz_lockedconnection";
         static char *argv[] = { name, nullptr };
         s->app = std::make_unique<QCoreApplication>(argc, argv);
-        QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-        QCoreApplication::setApplicationName(QStringLiteral("Service"));
-        Platform::useRootSettings();
-        qputenv("VELMOR_IPC_PORT", QByteArray::number(freePort()));
-        writeFile(s->root.filePath(QStringLiteral("machine.json")),
-            "{\"adapters\":[{\"id\":\"" + adapter.toUtf8()
-                + "\",\"index\":1,\"name\":\"Ethernet\",\"type\":6,\"up\":true,"
-                  "\"addresses\":[\"192.168.1.20\"]}],\"routes\":[]}");
-        Platform::Registry::createKey(Platform::IpHelper::interfaceKey(adapter));
-        Platform::Registry::setString(
-            Platform::IpHelper::interfaceKey(adapter), QStringLiteral("NameServer"), QStringLiteral("10.0.0.1"));
-        {
-            QSettings settings;
-            settings.setValue(QStringLiteral("localproxy-addr"), QStringLiteral("127.0.0.1:%1").arg(freePort()));
-            settings.setValue(QStringLiteral("vyrproxy-addr"), QStringLiteral("127.0.0.2:5353"));
-            settings.setValue(QStringLiteral("httpd-port"), 0);
-            settings.setValue(QStringLiteral("tokens-enabled"), true);
-            settings.setValue(QStringLiteral("settings-protected"), true);
-            settings.setValue(QStringLiteral("www"), QStringLiteral("https://127.0.0.1:1"));
-            settings.setValue(QStringLiteral("dd-hostname"), QStringLiteral("Kitchen"));
-        }
+        WardenTest::prepareScriptedMachine(s->root.path(), true);
         s->cabinet = new WardenTest::ScriptedCabinet;
         s->server = std::make_unique<Server>(s->cabinet, nullptr);
         s->d = ServerPrivate::get(s->server.get());
@@ -139,8 +97,10 @@ Effects effects(Service *s)
     QSettings settings;
     const QStringList keys = settings.allKeys();
     for (const QString &key : keys) {
-        // Switching a network's protection on is allowed, with the servers it is to get back.
-        if (key.startsWith(QLatin1String("interfaces/")) || key == QLatin1String("protected-networks"))
+        // Switching a network's protection on is allowed, with the servers it is to get back; the network
+        // configuration keeps its own records beside.
+        if (key.startsWith(QLatin1String("interfaces/")) || key.startsWith(QLatin1String("dnscache-"))
+            || key == QLatin1String("protected-networks"))
             continue;
         e.settings.insert(key, settings.value(key));
     }
@@ -196,8 +156,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             ++s->unlocked;
         } else {
             const Effects after = effects(s);
-            if (after.settings != before.settings)
-                violation("the settings");
+            if (after.settings != before.settings) {
+                QStringList keys = after.settings.keys() + before.settings.keys();
+                keys.removeIf([&](const QString &key) { return after.settings[key] == before.settings[key]; });
+                violation(qPrintable(QStringLiteral("the settings (%1)").arg(keys.join(QLatin1Char(' ')))));
+            }
             for (const QString &id : before.protectedNetworks) {
                 if (!after.protectedNetworks.contains(id))
                     violation("a network's protection");

@@ -5,6 +5,7 @@
 #include "core/ipcrequesthandler.h"
 #include "core/ipcserver.h"
 #include "core/ipcuserregisterrequest.h"
+#include "core/systeminforequest.h"
 
 #include "velmorwire/ipcconnection.h"
 
@@ -129,6 +130,7 @@ private Q_SLOTS:
     void registerUser();
     void setCredentials_data();
     void setCredentials();
+    void systemInfoAnswersOffTheMainThread();
     void handlerGoesWithItsConnection();
 };
 
@@ -537,6 +539,17 @@ void tst_IPCRequestHandler::setCredentials()
         : QVariantMap { { QStringLiteral("result"), r.probe->result(id) } };
     QCOMPARE(received, answer);
     QTRY_VERIFY(r.f.d->findChildren<IPCNewCredentialsRequest *>().isEmpty());
+}
+
+void tst_IPCRequestHandler::systemInfoAnswersOffTheMainThread()
+{
+    Running r;
+    QVERIFY(r.probe);
+    // Allowed on a locked connection too; answered later, by an object that goes with its answer.
+    const int id = r.probe->call(QStringLiteral("systemInfo"));
+    QVERIFY(r.probe->waitForAnswer(id, 40000));
+    QCOMPARE(r.probe->result(id).typeId(), QMetaType::QString);
+    QTRY_VERIFY(!r.f.d->findChild<SystemInfoRequest *>());
 }
 
 void tst_IPCRequestHandler::handlerGoesWithItsConnection()

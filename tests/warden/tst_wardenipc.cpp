@@ -176,6 +176,7 @@ private Q_SLOTS:
     void httpRequestEndsTheLink();
     void lock();
     void tokenEndToEnd();
+    void failedResumeIsLogged();
 
 private:
     bool signIn(Warden &warden);
@@ -365,6 +366,26 @@ void tst_WardenIpc::tokenEndToEnd()
     QCOMPARE(seen, (QStringList { "pointed", "restored", "pointed", "pause", "resume" }));
     VERIFY_STOPS_CLEANLY(warden);
     QCOMPARE(nameServer(), QStringLiteral("10.0.0.1"));
+}
+
+void tst_WardenIpc::failedResumeIsLogged()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    QCOMPARE(ServiceManager::controlService(WardenTest::serviceName, ControlPause, 30000), 0u);
+    {
+        // The addresses are read again by the next start: equal ones make it fail.
+        QSettings settings;
+        settings.setValue(QStringLiteral("localproxy-addr"), QStringLiteral("127.0.0.2:%1").arg(m_resolverPort));
+    }
+    QCOMPARE(ServiceManager::controlService(WardenTest::serviceName, ControlContinue, 30000), 0u);
+    QTRY_VERIFY_WITH_TIMEOUT(WardenTest::logOf(WardenTest::serviceName)
+                                 .contains(QStringLiteral("Error: the server did not start again: 1: wrong proxy "
+                                                          "addresses in config")),
+        10000);
+    // The process runs on without protection, and still stops cleanly.
+    QVERIFY(warden.isRunning());
+    VERIFY_STOPS_CLEANLY(warden);
 }
 
 QTEST_GUILESS_MAIN(tst_WardenIpc)
