@@ -7,6 +7,7 @@
 #include "../../tests/warden/scriptedcabinet.h"
 #include "../../tests/warden/scriptedmachine.h"
 
+#include "core/ipcserver.h"
 #include "core/server.h"
 #include "core/server_p.h"
 
