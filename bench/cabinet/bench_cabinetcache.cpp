@@ -50,7 +50,7 @@ void plainPut(benchmark::State &state)
 {
     for (auto _ : state) {
         benchmark::DoNotOptimize(Velmor::Platform::writeFileAtomically(
-            fixture.plainPath, Velmor::Json::stringify(fixture.document).toUtf8()));
+            fixture.plainPath, Velmor::Json::stringify(fixture.document).toUtf8(), Velmor::Platform::PrivateFileMode));
     }
 }
 
@@ -95,7 +95,8 @@ int main(int argc, char **argv)
     cache.setKey(QStringLiteral("ann"), QStringLiteral("pw"));
     fixture.cache = &cache;
     cache.put("domains-101-alias", fixture.document);
-    Velmor::Platform::writeFileAtomically(fixture.plainPath, Velmor::Json::stringify(fixture.document).toUtf8());
+    Velmor::Platform::writeFileAtomically(
+        fixture.plainPath, Velmor::Json::stringify(fixture.document).toUtf8(), Velmor::Platform::PrivateFileMode);
     if (cache.get("domains-101-alias").toList().size() != Entries) {
         std::fprintf(stderr, "the cache does not read back %d entries\n", Entries);
         return 1;

@@ -3,6 +3,8 @@
 //     Velmor::Json::parse of the same bytes (aim: at most 3 times);
 //  2. a 50-profile initial push over a local TCP link to status state 7, beside parsing the same texts;
 //  3. a new Agent to its first shown window, beside a bare QWidget with the application style sheet.
+#include "benchdesktop.h"
+
 #include "mainwindow/mainwidget.h"
 #include "shell/agent.h"
 #include "shell/appearance.h"
@@ -26,35 +28,15 @@
 #include <QWindow>
 #include <QtEndian>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
 namespace {
 
-double median(std::vector<double> times)
-{
-    std::nth_element(times.begin(), times.begin() + qsizetype(times.size() / 2), times.end());
-    return times[times.size() / 2];
-}
-
-double medianMicroseconds(int rounds, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1000.0);
-    }
-    return median(times);
-}
-
-void report(const char *what, double ours, const char *peer, double theirs)
-{
-    std::printf("%-44s %10.0f us   %-34s %10.0f us   ratio %.2f\n", what, ours, peer, theirs, ours / theirs);
-}
+using BenchDesktop::median;
+using BenchDesktop::medianMicroseconds;
+using BenchDesktop::report;
 
 QByteArray packet(const QVariant &message)
 {
@@ -212,18 +194,9 @@ void firstWindow()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir root;
     QTemporaryDir runtime;
-    qputenv("VELMOR_ROOT", QFile::encodeName(root.path()));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    qputenv("VELMOR_IPC_PORT", "1");
-    QDir().mkpath(root.path() + QLatin1String("/settings/Velmor"));
-    QFile settings(root.path() + QLatin1String("/settings/Velmor/Agent.ini"));
-    if (settings.open(QIODevice::WriteOnly))
-        settings.write("[General]\nfirststart=false\n");
-    settings.close();
+    BenchDesktop::prepareLaterStart(root.path(), runtime.path());
 
     QApplication app(argc, argv);
 

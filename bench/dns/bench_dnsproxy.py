@@ -5,7 +5,7 @@
   proxy      the host program (the real proxy, token 7) on 127.0.0.1 forwarding to it
 One query file for all. First the highest rate each takes (QPS, lost queries), then the per-query latencies at a
 fixed moderate rate (p50, and the proxy's and forwarder's p50 above the direct one), and the proxy's descriptors
-before and after."""
+before any query and once its upstream sockets have closed again (they are shared for up to a few seconds)."""
 
 import os
 import shutil
@@ -20,6 +20,8 @@ HOST = "@VELMOR_PROGRAM_DIR@/velmor-dnshost"
 DURATION = 5
 OUTSTANDING = 100
 RATE = 2000
+# Seconds the proxy's idle upstream sockets may take to close.
+SETTLE = 10
 
 
 def free_port(address):
@@ -67,6 +69,17 @@ def descriptors(pid):
     return len(os.listdir("/proc/%d/fd" % pid))
 
 
+def settled_descriptors(pid, count):
+    """The descriptor count once it is back to count, or the last one seen after SETTLE seconds; and the wait."""
+    start = time.monotonic()
+    while True:
+        now = descriptors(pid)
+        waited = time.monotonic() - start
+        if now <= count or waited > SETTLE:
+            return now, waited
+        time.sleep(0.1)
+
+
 def main():
     for tool in ("dnsmasq", "dnsperf", "dig"):
         if not shutil.which(tool):
@@ -97,6 +110,7 @@ def main():
         host.stdin.write("7\n")
         host.stdin.flush()
         host.stdout.readline()
+        before = descriptors(host.pid)
         for target in (direct, forwarder, proxy):
             wait_for_answer(*target)
 
@@ -105,14 +119,12 @@ def main():
             for i in range(1000):
                 out.write("q%d.bench.test A\n" % i)
 
-        before = descriptors(host.pid)
         names = ("direct", "forwarder", "proxy")
         targets = dict(zip(names, (direct, forwarder, proxy)))
         peak = {name: dnsperf(*targets[name], queries, ["-l", str(DURATION), "-c", "1", "-q", str(OUTSTANDING)])
                 for name in names}
         steady = {name: dnsperf(*targets[name], queries, ["-l", "3", "-Q", str(RATE), "-v"]) for name in names}
-        time.sleep(1)
-        after = descriptors(host.pid)
+        after, waited = settled_descriptors(host.pid, before)
 
         print("highest rate, %d outstanding, %d s:" % (OUTSTANDING, DURATION))
         for name in names:
@@ -126,7 +138,8 @@ def main():
             print("  %-9s p50 %7.1f us   lost %d" % (name, p50[name], steady[name]["lost"]))
         print("  added p50 vs direct: proxy %+.1f us, forwarder %+.1f us"
               % (p50["proxy"] - p50["direct"], p50["forwarder"] - p50["direct"]))
-        print("proxy descriptors: %d before, %d after" % (before, after))
+        print("proxy descriptors: %d before, %d after (%.1f s after the last query)" % (before, after, waited))
+        print("load average: %s" % " ".join(open("/proc/loadavg").read().split()[:3]))
         host.stdin.close()
         host.wait(timeout=30)
     finally:

@@ -56,6 +56,7 @@ public:
     // Port 0 picks a free one. Listening again after stop() reuses the last port.
     bool listen(quint16 port = 0);
     quint16 port() const { return m_port; }
+    bool isListening() const { return m_server.isListening(); }
     // A killed service: the listener and every link close.
     void stop();
 

@@ -1,18 +1,33 @@
 // Saves pictures of the desktop program as a person sees it: the tray icon in every status state and the open
-// tray menu in states 6 and 7. Run under a display (scripts/screenshots uses xvfb-run):
+// tray menu in states 6 and 7; the main window's six pages, three settings tabs, three login modes, the status
+// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question; and the filter settings editor
+// (filterscreenshots.cpp). The window's pictures carry the scale they were taken at: "@1x", or "@2x" under
+// QT_SCALE_FACTOR=2; the tray's are taken at scale 1 only, the filter editor draws both of its own at scale 1.
+// Run under a display (scripts/screenshots uses xvfb-run):
 //   console_screenshots <folder>          writes the PNGs
-//   console_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour
+//   console_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour, and
+//                                         every "@2x" picture is twice the size of its "@1x" one
 #include "consoletest.h"
 #include "fakeservice.h"
+#include "filterscreenshots.h"
+#include "mainwindowtest.h"
 
+#include "mainwindow/ipdlg.h"
+#include "mainwindow/mainwidget.h"
+#include "mainwindow/memorymsgbox.h"
+#include "mainwindow/slidingstackedwidget.h"
 #include "shell/agent.h"
 #include "shell/systemtrayicon.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -20,8 +35,18 @@
 
 namespace {
 
-const QStringList pictures = { "tray-state-1.png", "tray-state-2.png", "tray-state-3.png", "tray-state-4.png",
+const QStringList trayPictures = { "tray-state-1.png", "tray-state-2.png", "tray-state-3.png", "tray-state-4.png",
     "tray-state-5.png", "tray-state-6.png", "tray-state-7.png", "menu-state-6.png", "menu-state-7.png" };
+
+// The main window's pictures, without their scale.
+const QStringList windowPictures = { "page-welcome", "page-settings", "page-common-settings", "page-advanced-settings",
+    "page-login", "page-help", "tab-general", "tab-connections", "tab-advanced", "login-sign-in", "login-unlock",
+    "login-sign-up", "status-1", "status-3", "status-6", "status-7", "ipdlg", "question-autostart" };
+
+QString scaled(const QString &name, int scale)
+{
+    return name + QStringLiteral("@%1x.png").arg(scale);
+}
 
 bool waitFor(const std::function<bool()> &condition)
 {
@@ -49,16 +74,25 @@ bool isBlank(const QImage &image)
 
 int check(const QString &folder)
 {
+    QStringList names = trayPictures + filterPictures();
+    for (const QString &name : windowPictures)
+        names << scaled(name, 1) << scaled(name, 2);
     int failures = 0;
-    for (const QString &name : pictures) {
+    for (const QString &name : names) {
         const QImage image(QDir(folder).filePath(name));
         const char *problem = image.isNull() ? "missing" : isBlank(image) ? "blank" : nullptr;
+        if (!problem && name.endsWith(QLatin1String("@2x.png"))) {
+            const QImage single(
+                QDir(folder).filePath(QString(name).replace(QLatin1String("@2x"), QLatin1String("@1x"))));
+            if (!single.isNull() && image.size() != single.size() * 2)
+                problem = "not twice the size of the picture at scale 1";
+        }
         if (problem) {
             fprintf(stderr, "%s: %s\n", qPrintable(name), problem);
             ++failures;
         }
     }
-    printf("%d passed, %d failed\n", int(pictures.size()) - failures, failures);
+    printf("%d passed, %d failed\n", int(names.size()) - failures, failures);
     return failures ? 1 : 0;
 }
 
@@ -82,23 +116,8 @@ bool saveMenu(SystemTrayIcon *tray, const QString &path)
     return shot.save(path);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int trayShots(const QString &folder)
 {
-    if (argc == 3 && qstrcmp(argv[1], "--check") == 0)
-        return check(QString::fromLocal8Bit(argv[2]));
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s <folder> | --check <folder>\n", argv[0]);
-        return 2;
-    }
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    qputenv("XDG_SESSION_ID", "screenshots");
-    QApplication app(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-
     int saved = 0;
     for (int state = Agent::ServiceUnreachable; state <= Agent::Protected; ++state) {
         QVariantMap script = ConsoleTest::script(QStringLiteral("protected"));
@@ -121,6 +140,142 @@ int main(int argc, char **argv)
         if (state == Agent::FilteringOff || state == Agent::Protected)
             saved += saveMenu(tray, QDir(folder).filePath(QStringLiteral("menu-state-%1.png").arg(state)));
     }
+    return saved;
+}
+
+// Takes the main window's pictures at the process's own scale.
+class WindowShots
+{
+public:
+    WindowShots(const QString &folder, int scale)
+        : m_folder(folder)
+        , m_scale(scale)
+    { }
+
+    int saved() const { return m_saved; }
+
+    // A desktop in a status state, its window shown on the welcome page; the account has the Advanced tab.
+    std::unique_ptr<ConsoleTest::Desktop> desktop(const QString &scriptName, int state)
+    {
+        QVariantMap script = ConsoleTest::script(scriptName);
+        script = ConsoleTest::withPush(script, QStringLiteral("setUserInfo"),
+            QVariantList {
+                QVariantMap { { QStringLiteral("features"), QVariantMap { { QStringLiteral("agent_ip_mode"), 1 } } },
+                    { QStringLiteral("plan"),
+                        QVariantMap { { QStringLiteral("code"), QStringLiteral("FREE") },
+                            { QStringLiteral("name"), QStringLiteral("Free") } } },
+                    { QStringLiteral("tz"), 2 } } });
+        auto desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
+        Agent *agent = desktop->agent.get();
+        MainWindowTest::slideAtOnce(agent->mainWidget());
+        if (waitFor([agent] { return agent->state() == Agent::Protected; }) && state != Agent::Protected) {
+            ConsoleTest::pushTowards(desktop->service.get(), state);
+            waitFor([agent, state] { return agent->state() == state; });
+        }
+        agent->mainWidget()->show();
+        waitFor([agent] { return agent->mainWidget()->isVisible(); });
+        return desktop;
+    }
+
+    void save(QWidget *widget, const QString &name)
+    {
+        QCoreApplication::processEvents();
+        m_saved += widget->grab().save(QDir(m_folder).filePath(scaled(name, m_scale)));
+    }
+
+    void take()
+    {
+        for (int state :
+            { Agent::ServiceUnreachable, Agent::IdentificationFailed, Agent::FilteringOff, Agent::Protected }) {
+            auto shown = desktop(QStringLiteral("protected"), state);
+            save(shown->agent->mainWidget(), QStringLiteral("status-%1").arg(state));
+        }
+
+        auto shown = desktop(QStringLiteral("protected"), Agent::Protected);
+        MainWidget *window = shown->agent->mainWidget();
+        SlidingStackedWidget *stack = MainWindowTest::stack(window);
+        const QStringList pages = { "page-welcome", "page-settings", "page-common-settings", "page-advanced-settings",
+            "page-login", "page-help" };
+        for (int i = 0; i < stack->count(); ++i) {
+            stack->setCurrentIndex(i);
+            save(window, pages.value(i));
+        }
+        stack->setCurrentWidget(MainWindowTest::child<QWidget>(window, "commonSettingsPage"));
+        auto tabs = MainWindowTest::child<QTabWidget>(window, "settingsTabWidget");
+        const QStringList tabNames = { "tab-general", "tab-connections", "tab-advanced" };
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            save(window, tabNames.value(i));
+        }
+        stack->setCurrentWidget(MainWindowTest::child<QWidget>(window, "loginPage"));
+        save(window, QStringLiteral("login-sign-in"));
+        Q_EMIT MainWindowTest::child<QLabel>(window, "lblRegisterNew")
+            ->linkActivated(QStringLiteral("agent:showregisterform"));
+        save(window, QStringLiteral("login-sign-up"));
+
+        IpDlg dialog(QStringLiteral("Set DNS"),
+            QStringLiteral("Previous DNS IP address is not found. Please enter DNS IP address provided by your ISP."),
+            2, window);
+        dialog.minimumFilled = 1;
+        dialog.findChild<QLineEdit *>()->setText(QStringLiteral("192.0.2.53"));
+        dialog.checkAcceptance();
+        dialog.show();
+        waitFor([&dialog] { return dialog.isVisible(); });
+        save(&dialog, QStringLiteral("ipdlg"));
+        dialog.hide();
+
+        auto autostart = MainWindowTest::child<QCheckBox>(window, "ckAutostart");
+        autostart->setChecked(true);
+        autostart->setChecked(false);
+        for (QWidget *candidate : QApplication::topLevelWidgets()) {
+            if (auto question = qobject_cast<MemoryMsgBox *>(candidate); question && question->isVisible()) {
+                save(question, QStringLiteral("question-autostart"));
+                question->reject();
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        auto locked = desktop(QStringLiteral("locked"), Agent::Protected);
+        MainWindowTest::stack(locked->agent->mainWidget())
+            ->setCurrentWidget(MainWindowTest::child<QWidget>(locked->agent->mainWidget(), "loginPage"));
+        save(locked->agent->mainWidget(), QStringLiteral("login-unlock"));
+    }
+
+private:
+    QString m_folder;
+    int m_scale;
+    int m_saved = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--check") == 0)
+        return check(QString::fromLocal8Bit(argv[2]));
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s <folder> | --check <folder>\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    qputenv("XDG_SESSION_ID", "screenshots");
+    QApplication app(argc, argv);
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+
+    // The scale the pictures are taken at; the tray's are taken once, at scale 1.
+    const int scale = qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? 2 : 1;
+    int expected = int(windowPictures.size());
+    int saved = 0;
+    if (scale == 1) {
+        expected += int(trayPictures.size() + filterPictures().size());
+        saved += trayShots(folder);
+        saved += saveFilterPictures(folder);
+    }
+    WindowShots shots(folder, scale);
+    shots.take();
+    saved += shots.saved();
     printf("saved %d pictures in %s\n", saved, qPrintable(folder));
-    return saved == pictures.size() ? 0 : 1;
+    return saved == expected ? 0 : 1;
 }

@@ -163,7 +163,7 @@ void tst_AgentUnlock::lockedSettingsAskTheUser()
     }
     if (!accepted) {
         if (!password.isEmpty())
-            QTRY_COMPARE(prompt(), QStringLiteral("Invalid login or password"));
+            QTRY_COMPARE(prompt(), QStringLiteral("Incorrect password"));
         QCOMPARE(int(flag.value()), int(UnlockFlag::NoAnswer));
         press("pbCancelLogin");
     }

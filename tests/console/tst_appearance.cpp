@@ -1,8 +1,12 @@
 #include "shell/appearance.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QTest>
 
 class tst_Appearance : public QObject
@@ -15,6 +19,7 @@ private Q_SLOTS:
     void palette();
     void styleSheetJoinedExactly();
     void styleSheetReachesOnlyItsWidgets();
+    void uncheckedBoxShowsItsSquare();
 };
 
 void tst_Appearance::initTestCase()
@@ -94,6 +99,34 @@ void tst_Appearance::styleSheetReachesOnlyItsWidgets()
     QCOMPARE(plain.sizeHint(), platformSize);
     QVERIFY(large.sizeHint().height() > platformSize.height());
     QCOMPARE(edit.palette().color(QPalette::Disabled, QPalette::Text).name(), QStringLiteral("#aaaaaa"));
+    qApp->setStyleSheet(QString());
+}
+
+// Under the style sheet an unchecked box still draws a square that stands out from the window behind it.
+void tst_Appearance::uncheckedBoxShowsItsSquare()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    applyStyle();
+    QWidget window;
+    QCheckBox box(QStringLiteral("Protect settings with password"), &window);
+    window.resize(300, 40);
+    box.move(10, 10);
+    box.resize(box.sizeHint());
+    window.ensurePolished();
+    box.ensurePolished();
+    const QImage picture = window.grab().toImage();
+    QStyleOptionButton option;
+    option.initFrom(&box);
+    const QRect square = box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box).translated(box.pos());
+    const QColor background = picture.pixelColor(2, 2);
+    int darker = 0;
+    for (int y = square.top(); y <= square.bottom(); ++y) {
+        for (int x = square.left(); x <= square.right(); ++x) {
+            if (picture.pixelColor(x, y).lightness() + 40 < background.lightness())
+                ++darker;
+        }
+    }
+    QVERIFY2(darker >= square.width(), qPrintable(QStringLiteral("%1 outline pixels").arg(darker)));
     qApp->setStyleSheet(QString());
 }
 

@@ -233,8 +233,9 @@ void tst_SystemTrayIcon::pauseEntries()
     durations.at(entry)->trigger();
     if (sent.isEmpty()) {
         QTRY_VERIFY(agent->mainWidget()->findChild<QWidget *>(QStringLiteral("loginPage"))->isVisible());
+        // The window told the service once already, when the service's lock checked its box.
         agent->setSettingsProtection(true);
-        QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 1);
+        QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 2);
         QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).size(), 0);
         return;
     }
@@ -288,7 +289,7 @@ void tst_SystemTrayIcon::profileChoice()
     }
     QTRY_VERIFY(agent->mainWidget()->findChild<QWidget *>(QStringLiteral("loginPage"))->isVisible());
     agent->setSettingsProtection(true);
-    QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 1);
+    QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 2);
     QCOMPARE(service->messages(QStringLiteral("setProfile")).size(), 0);
 }
 

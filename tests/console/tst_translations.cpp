@@ -23,6 +23,7 @@ private Q_SLOTS:
     void cleanup();
     void cleanupTestCase();
 
+    void lupdateFindsTheContexts_data();
     void lupdateFindsTheContexts();
     void templateHoldsTheContexts();
     void programTranslation_data();
@@ -108,17 +109,28 @@ void tst_Translations::cleanupTestCase()
     QDir(m_besideProgram).removeRecursively();
 }
 
+void tst_Translations::lupdateFindsTheContexts_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("contexts");
+    QTest::newRow("shell") << "shell"
+                           << QStringList { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector",
+                                  "SystemReportDlg", "SystemTrayIcon", "UpdateDialog" };
+    // A form's texts are found under the form's own name.
+    QTest::newRow("main window") << "mainwindow" << QStringList { "MainWidget", "MemoryMsgBox", "VarQuestionDlg" };
+}
+
 void tst_Translations::lupdateFindsTheContexts()
 {
-    const QString shell = qEnvironmentVariable("VELMOR_SOURCE_DIR") + QLatin1String("/velmor-console/shell");
-    const QString ts = m_work.filePath(QStringLiteral("found.ts"));
+    QFETCH(QString, folder);
+    QFETCH(QStringList, contexts);
+    const QString sources = qEnvironmentVariable("VELMOR_SOURCE_DIR") + QLatin1String("/velmor-console/") + folder;
+    const QString ts = m_work.filePath(folder + QLatin1String(".ts"));
     QProcess lupdate;
-    lupdate.start(QStringLiteral(VELMOR_LUPDATE), { QStringLiteral("-silent"), shell, QStringLiteral("-ts"), ts });
+    lupdate.start(QStringLiteral(VELMOR_LUPDATE), { QStringLiteral("-silent"), sources, QStringLiteral("-ts"), ts });
     QVERIFY(lupdate.waitForFinished(60000));
     QCOMPARE(lupdate.exitCode(), 0);
-    const QSet<QString> expected = { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector", "SystemReportDlg",
-        "SystemTrayIcon", "UpdateDialog" };
-    QCOMPARE(contextsOf(ts), expected);
+    QCOMPARE(contextsOf(ts), QSet<QString>(contexts.cbegin(), contexts.cend()));
 }
 
 void tst_Translations::templateHoldsTheContexts()
@@ -126,7 +138,7 @@ void tst_Translations::templateHoldsTheContexts()
     const QSet<QString> contexts = contextsOf(qEnvironmentVariable("VELMOR_SOURCE_DIR")
         + QLatin1String("/velmor-console/resources/translations/velmor-console.ts"));
     for (const char *context : { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector", "SystemReportDlg",
-             "SystemTrayIcon", "UpdateDialog" })
+             "SystemTrayIcon", "UpdateDialog", "MainWidget", "MemoryMsgBox", "VarQuestionDlg" })
         QVERIFY2(contexts.contains(QLatin1String(context)), context);
 }
 

@@ -102,6 +102,14 @@ public:
     QList<Received> received;
 };
 
+// A client's recursive query for name, type A, under its ID.
+inline QByteArray clientQuery(quint16 id, const QByteArray &name = "a.test")
+{
+    Velmor::DNS::Packet query = Velmor::DNS::Packet::makeQuery(name, 1);
+    query.setId(id);
+    return query.toByteArray();
+}
+
 // The clock of request deadlines and of the DNS idle limits, moved by the test.
 struct FakeClock
 {

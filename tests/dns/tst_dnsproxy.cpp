@@ -4,6 +4,7 @@
 #include "dns/serversmanager.h"
 #include "dns/tcptransport.h"
 #include "dns/tcptransportmanager.h"
+#include "dns/udpforwarder.h"
 #include "dnstestutil.h"
 #include "fakeupstream.h"
 #include "staticserverstate.h"
@@ -19,13 +20,6 @@ using namespace Velmor::DNS;
 namespace {
 
 const QByteArray IdentificationOf7 = hex("00 ffed 0001 00000000 0004 00000007");
-
-QByteArray clientQuery(quint16 id, const QByteArray &name = "a.test")
-{
-    Packet query = Packet::makeQuery(name, 1);
-    query.setId(id);
-    return query.toByteArray();
-}
 
 } // namespace
 
@@ -53,13 +47,19 @@ private Q_SLOTS:
     void clientClosesBeforeItsAnswer();
     void stopDropsAnswersDue();
     void unansweredRequestEndsSilently();
+    void burstOfUdpRequests();
     void idleClientConnectionIsClosed();
     void clientConnectionLimit();
 
 private:
     QByteArray udpExchange(const QByteArray &request, bool answer = true);
     QTcpSocket *tcpClient();
-    int openRequests() const { return int(proxy->findChildren<DNSProxyRequest *>().size()); }
+    // TCP requests are objects of their own, UDP requests records of the forwarder.
+    int openRequests() const
+    {
+        return int(proxy->findChildren<DNSProxyRequest *>().size()) + udpForwarder()->pendingCount();
+    }
+    UdpForwarder *udpForwarder() const { return proxy->findChild<UdpForwarder *>(); }
 
     StaticServerState *state = nullptr;
     DNSProxy *proxy = nullptr;
@@ -357,12 +357,38 @@ void tst_DNSProxy::unansweredRequestEndsSilently()
 {
     client->writeDatagram(clientQuery(0x0d01), QHostAddress::LocalHost, state->localPort);
     QTRY_COMPARE(upstream->received.size(), 1);
+    QCOMPARE(openRequests(), 1);
     FakeClock::advance(10001);
-    QTRY_COMPARE(openRequests(), 0);
+    udpForwarder()->expire();
+    QCOMPARE(openRequests(), 0);
     // A late answer finds no query waiting.
     upstream->answer(0);
     QCoreApplication::processEvents();
     QVERIFY(!client->hasPendingDatagrams());
+}
+
+void tst_DNSProxy::burstOfUdpRequests()
+{
+    // More than the proxy reads at one wake-up: the rest must come at the next.
+    const int count = 100;
+    for (int i = 0; i < count; ++i)
+        client->writeDatagram(
+            clientQuery(quint16(i), "n" + QByteArray::number(i) + ".test"), QHostAddress::LocalHost, state->localPort);
+    QTRY_COMPARE(upstream->received.size(), count);
+    for (int i = 0; i < count; ++i)
+        upstream->answer(i);
+    QList<QByteArray> answers;
+    QTRY_VERIFY([&] {
+        while (client->hasPendingDatagrams())
+            answers.append(client->receiveDatagram().data());
+        return answers.size() == count;
+    }());
+    // Each under its client's ID, with its own question.
+    for (const QByteArray &bytes : std::as_const(answers)) {
+        const Packet answer(bytes);
+        QCOMPARE(answer.questions().first()->name, "n" + QByteArray::number(answer.id()) + ".test");
+    }
+    QCOMPARE(openRequests(), 0);
 }
 
 void tst_DNSProxy::idleClientConnectionIsClosed()

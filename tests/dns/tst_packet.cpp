@@ -128,6 +128,13 @@ void tst_Packet::wellFormed()
     // A failed section is not read again, nor does it warn twice.
     QCOMPARE(message.isWellFormed(), wellFormed);
     QCOMPARE(message.toByteArray(), bytes);
+
+    // The same when the records are made first.
+    if (!warning.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+    const Packet parsedFirst(bytes);
+    QCOMPARE(parsedFirst.answers().size(), answers);
+    QCOMPARE(parsedFirst.isWellFormed(), wellFormed);
 }
 
 void tst_Packet::parseIsLazy()
@@ -231,6 +238,10 @@ void tst_Packet::isResponseTo_data()
                                     << hex("abcd 8180 0002 0000 0000 0000 01 61 02 62 63 00 0001 0001 c00c 0010 0001")
                                     << false;
     QTest::newRow("request without questions") << hex("abcd 0100 0000 0000 0000 0000") << answer << true;
+    // Names are compared as they read, wherever the message keeps their bytes.
+    QTest::newRow("second question compressed in the request")
+        << hex("abcd 0100 0002 0000 0000 0000 01 61 02 62 63 00 0001 0001 c00c 0010 0001")
+        << hex("abcd 8180 0002 0000 0000 0000 01 61 02 62 63 00 0001 0001 01 61 02 62 63 00 0010 0001") << true;
     QTest::newRow("not well-formed") << request << answerFor("abcd", "c00c 0001 0001 0000003c 0006 0a000001") << false;
 }
 

@@ -3,6 +3,7 @@
 #include "dns/serversmanager.h"
 #include "dns/tcpclienttransport.h"
 #include "dns/tcptransportmanager.h"
+#include "dns/udpsocketpool.h"
 #include "fakeupstream.h"
 
 #include <QRegularExpression>
@@ -60,6 +61,7 @@ private Q_SLOTS:
     void closedTcpConnectionLeavesThePool();
     void idleConnectionIsReaped();
     void dropTcpTransports();
+    void udpPoolOfAFormerServerGoes();
 
 private:
     Query *sendQuery(const QByteArray &name, int mode, Packet *sent = nullptr, int type = 1);
@@ -344,6 +346,30 @@ void tst_Query::dropTcpTransports()
     QTRY_VERIFY(upstream->connections.first()->state() != QAbstractSocket::ConnectedState);
     // The query ends by its deadline; deleting it touches nothing that is gone.
     delete query;
+}
+
+void tst_Query::udpPoolOfAFormerServerGoes()
+{
+    ServersManager *manager = ServersManager::instance();
+    QPointer<UdpSocketPool> former = manager->udpPool(QHostAddress::LocalHost, upstream->port());
+    QCOMPARE(manager->udpPool(QHostAddress::LocalHost, upstream->port()), former.data());
+    Query *query = sendQuery("a.test", Query::Udp);
+    QTRY_COMPARE(upstream->received.size(), 1);
+
+    // Kept while a query of its own waits on it.
+    FakeUpstream other;
+    QVERIFY(other.open(false));
+    QVERIFY(manager->udpPool(QHostAddress::LocalHost, other.port()));
+    QVERIFY(former);
+
+    delete query;
+    FakeClock::advance(UdpSocketPool::MaxSocketAge);
+    former->sweep();
+    QTRY_COMPARE(former->socketCount(), 0);
+    FakeUpstream third;
+    QVERIFY(third.open(false));
+    QVERIFY(manager->udpPool(QHostAddress::LocalHost, third.port()));
+    QVERIFY(!former);
 }
 
 QTEST_GUILESS_MAIN(tst_Query)

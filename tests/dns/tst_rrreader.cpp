@@ -148,6 +148,14 @@ void tst_RRReader::readName()
         QCOMPARE(read, name);
         QCOMPARE(position, qsizetype(end));
     }
+
+    // The check without the name follows the same rules.
+    if (!warning.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+    position = offset;
+    QCOMPARE(skipName(message, position), ok);
+    if (ok)
+        QCOMPARE(position, qsizetype(end));
 }
 
 void tst_RRReader::pointerChainIsBounded_data()
@@ -216,6 +224,9 @@ void tst_RRReader::readRecord()
     const QByteArray message = header() + record;
     qsizetype offset = 12;
     const QSharedPointer<StandardRR> read = Velmor::DNS::readRecord(message, offset);
+    // The check without the record agrees on the outcome and on where the record ends.
+    qsizetype skipped = 12;
+    QCOMPARE(skipRecord(message, skipped), !kind.isEmpty());
     if (kind.isEmpty()) {
         QVERIFY(!read);
         return;
@@ -223,6 +234,7 @@ void tst_RRReader::readRecord()
     QVERIFY(read);
     QCOMPARE(read->type, type);
     QCOMPARE(offset, message.size());
+    QCOMPARE(skipped, offset);
     if (kind == QLatin1String("A")) {
         auto a = read.dynamicCast<IPv4AddressRR>();
         QVERIFY(a);
@@ -250,12 +262,19 @@ void tst_RRReader::readQuestion()
     QCOMPARE(question->type, 16);
     QCOMPARE(question->qclass, quint16(255));
     QCOMPARE(offset, message.size());
+    qsizetype skipped = 12;
+    QVERIFY(skipQuestion(message, skipped));
+    QCOMPARE(skipped, message.size());
 
     for (qsizetype cut = 13; cut < message.size(); ++cut) {
         qsizetype at = 12;
         if (cut <= 17)
             QTest::ignoreMessage(QtWarningMsg, "invalid label size");
         QVERIFY2(!Velmor::DNS::readQuestion(message.left(cut), at), qPrintable(QString::number(cut)));
+        at = 12;
+        if (cut <= 17)
+            QTest::ignoreMessage(QtWarningMsg, "invalid label size");
+        QVERIFY2(!skipQuestion(message.left(cut), at), qPrintable(QString::number(cut)));
     }
 }
 

@@ -1,13 +1,14 @@
+#include "dns/dnsclock.h"
 #include "dns/udptransport.h"
-#include "dnstestutil.h"
+#include "fakeupstream.h"
 
 #include <QFile>
-#include <QNetworkDatagram>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
 
+using namespace Velmor;
 using namespace Velmor::DNS;
 
 class tst_UdpTransport : public QObject
@@ -16,83 +17,101 @@ class tst_UdpTransport : public QObject
 
 private Q_SLOTS:
     void init();
+    void cleanup();
 
-    void serverTransportReadsOneDatagram_data();
-    void serverTransportReadsOneDatagram();
-    void answerGoesToTheSender();
-    void answerAfterTheSocketIsGone();
+    void writeSendsThroughThePool();
+    void responseIsDelivered();
+    void releaseStopsWaiting();
+    void poolGone();
     void receiveBuffer();
+
+private:
+    FakeUpstream *upstream = nullptr;
+    UdpSocketPool *pool = nullptr;
 };
 
 void tst_UdpTransport::init()
 {
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    upstream = new FakeUpstream;
+    QVERIFY(upstream->open(false));
+    pool = new UdpSocketPool(QHostAddress::LocalHost, upstream->port(), 1);
 }
 
-void tst_UdpTransport::serverTransportReadsOneDatagram_data()
+void tst_UdpTransport::cleanup()
 {
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<bool>("kept");
-    QTest::newRow("query") << hex("0102 0100 0001 0000 0000 0000 01 61 00 0001 0001") << true;
-    QTest::newRow("header only") << hex("0102 0100 0001 0000 0000 0000") << false;
-    QTest::newRow("short") << hex("0102") << false;
-    QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("SRV answer") << hex(
-        "0001 8180 0001 0001 0000 0000 01 61 00 0021 0001 c00c 0021 0001 0000003c 0008 0001 0002 0035 0000")
-                                << true;
+    delete pool;
+    delete upstream;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void tst_UdpTransport::serverTransportReadsOneDatagram()
+void tst_UdpTransport::writeSendsThroughThePool()
 {
-    QFETCH(QByteArray, datagram);
-    QFETCH(bool, kept);
-    QUdpSocket proxy, client;
-    QVERIFY(proxy.bind(QHostAddress::LocalHost, 0));
-    QVERIFY(client.bind(QHostAddress::LocalHost, 0));
-    client.writeDatagram(datagram, QHostAddress::LocalHost, proxy.localPort());
-    client.writeDatagram(datagram, QHostAddress::LocalHost, proxy.localPort());
-    QTRY_VERIFY(proxy.hasPendingDatagrams());
-
-    UdpServerTransport transport(&proxy);
-    QCOMPARE(transport.hasMessages(), kept);
+    UdpClientTransport transport(pool);
     QCOMPARE(transport.peerAddress(), QHostAddress(QHostAddress::LocalHost));
-    QCOMPARE(transport.peerPort(), client.localPort());
-    if (kept)
-        QCOMPARE(transport.takeMessage().rawData(), datagram);
-    // The second datagram is left for the next transport.
-    QVERIFY(proxy.hasPendingDatagrams());
+    QCOMPARE(transport.peerPort(), upstream->port());
+    Packet message = Packet::makeQuery("a.test", 1);
+    QVERIFY(transport.write(message));
+    QCOMPARE(transport.lastId(), message.id());
+    QTRY_COMPARE(upstream->received.size(), 1);
+    QCOMPARE(upstream->received.at(0).message.toByteArray(), message.toByteArray());
+    QCOMPARE(pool->waitingCount(), 1);
+
+    // A second message replaces the first: only one ID waits.
+    Packet again = Packet::makeQuery("b.test", 1);
+    QVERIFY(transport.write(again));
+    QCOMPARE(pool->waitingCount(), 1);
+    QVERIFY(again.id() != message.id());
 }
 
-void tst_UdpTransport::answerGoesToTheSender()
+void tst_UdpTransport::responseIsDelivered()
 {
-    QUdpSocket proxy, client;
-    QVERIFY(proxy.bind(QHostAddress::LocalHost, 0));
-    QVERIFY(client.bind(QHostAddress::LocalHost, 0));
-    const QByteArray request = hex("0102 0100 0001 0000 0000 0000 01 61 00 0001 0001");
-    client.writeDatagram(request, QHostAddress::LocalHost, proxy.localPort());
-    QTRY_VERIFY(proxy.hasPendingDatagrams());
-    UdpServerTransport transport(&proxy);
-    Packet answer = transport.takeMessage();
-    answer.setResponse(true);
-    QVERIFY(transport.write(answer));
-    QCOMPARE(transport.lastId(), quint16(0x0102));
-    QTRY_VERIFY(client.hasPendingDatagrams());
-    QCOMPARE(client.receiveDatagram().data(), answer.toByteArray());
+    UdpClientTransport transport(pool);
+    QSignalSpy arrived(&transport, &Transport::readyRead);
+    Packet message = Packet::makeQuery("a.test", 1);
+    QVERIFY(transport.write(message));
+    QTRY_COMPARE(upstream->received.size(), 1);
+    // With the ID but not well-formed: never delivered.
+    QByteArray headerOnly = hex("0000 8180 0001 0000 0000 0000");
+    qToBigEndian(message.id(), headerOnly.data());
+    upstream->udp.writeDatagram(headerOnly, upstream->received.at(0).sender, upstream->received.at(0).senderPort);
+    upstream->answer(0);
+    QTRY_COMPARE(arrived.size(), 1);
+    // Nothing took it, so it was dropped as not the response and the transport waits on.
+    QVERIFY(!transport.hasMessages());
+    QCOMPARE(pool->waitingCount(), 1);
+
+    // Taken in the signal, as a query takes it: the wait is over.
+    Packet taken;
+    connect(&transport, &Transport::readyRead, this, [&] { taken = transport.takeMessage(); });
+    upstream->answer(0);
+    QTRY_COMPARE(arrived.size(), 2);
+    QVERIFY(taken.isResponseTo(message));
+    QCOMPARE(pool->waitingCount(), 0);
 }
 
-void tst_UdpTransport::answerAfterTheSocketIsGone()
+void tst_UdpTransport::releaseStopsWaiting()
 {
-    auto *proxy = new QUdpSocket;
-    QUdpSocket client;
-    QVERIFY(proxy->bind(QHostAddress::LocalHost, 0));
-    client.writeDatagram(
-        hex("0102 0100 0001 0000 0000 0000 01 61 00 0001 0001"), QHostAddress::LocalHost, proxy->localPort());
-    QTRY_VERIFY(proxy->hasPendingDatagrams());
-    UdpServerTransport transport(proxy);
-    Packet answer = transport.takeMessage();
-    delete proxy;
-    QVERIFY(!transport.write(answer));
-    QCOMPARE(transport.lastError().code(), 1u);
+    QPointer<UdpClientTransport> transport = new UdpClientTransport(pool);
+    Packet message = Packet::makeQuery("a.test", 1);
+    QVERIFY(transport->write(message));
+    QCOMPARE(pool->waitingCount(), 1);
+    transport->release();
+    QCOMPARE(pool->waitingCount(), 0);
+    QTRY_VERIFY(!transport);
+}
+
+void tst_UdpTransport::poolGone()
+{
+    auto *transport = new UdpClientTransport(pool);
+    Packet message = Packet::makeQuery("a.test", 1);
+    QVERIFY(transport->write(message));
+    delete pool;
+    pool = nullptr;
+    QVERIFY(!transport->write(message));
+    QCOMPARE(transport->lastError().code(), 1u);
+    QCOMPARE(transport->peerPort(), quint16(0));
+    transport->release();
 }
 
 void tst_UdpTransport::receiveBuffer()

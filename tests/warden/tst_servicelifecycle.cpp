@@ -123,7 +123,7 @@ void tst_ServiceLifecycle::controlsReachTheService()
             "Information: The Velmor Agent service entered the running state.",
             "Information: The Velmor Agent service was successfully sent a stop control.",
             "Information: The Velmor Agent service entered the stopped state." }));
-    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList());
+    QCOMPARE(WardenTest::hostLogOf(QStringLiteral("Velmor Agent")), QStringList());
     QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and not running\n\n"));
 }
 
@@ -200,7 +200,7 @@ void tst_ServiceLifecycle::unwritablePidFileIsOnlyAWarning()
     QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
     QProcess *service = machine.startForeground({ QStringLiteral("--pidfile=") + machine.path("no/such/dir/x.pid") });
     QCOMPARE(service->state(), QProcess::Running);
-    const QStringList log = WardenTest::logOf(QStringLiteral("Velmor Agent"));
+    const QStringList log = WardenTest::hostLogOf(QStringLiteral("Velmor Agent"));
     QCOMPARE(log.size(), 1);
     QVERIFY2(log.first().startsWith("Warning: failed to write pid file: "), qPrintable(log.first()));
     QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);

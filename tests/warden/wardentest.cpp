@@ -5,7 +5,9 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QTcpServer>
 #include <QThread>
+#include <QUdpSocket>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -24,6 +26,19 @@ void endWithParent(QProcess &process)
 }
 
 } // namespace
+
+quint16 freePort(const QHostAddress &address)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QTcpServer tcp;
+        if (!tcp.listen(address, 0))
+            continue;
+        QUdpSocket udp;
+        if (udp.bind(address, tcp.serverPort()))
+            return tcp.serverPort();
+    }
+    return 0;
+}
 
 QString program()
 {
@@ -78,6 +93,16 @@ QStringList logOf(const QString &source)
     return lines;
 }
 
+QStringList hostLogOf(const QString &source)
+{
+    QStringList lines = logOf(source);
+    lines.removeIf([](const QString &line) {
+        return line.startsWith(QLatin1String("Information: No pofile whith this id:"))
+            || line.startsWith(QLatin1String("Warning: cabinet request failed: "));
+    });
+    return lines;
+}
+
 namespace {
 
 ServiceState stateOf(const QString &name, qint64 *pid)
@@ -108,6 +133,8 @@ void endDetachedService(const QString &name)
 Machine::Machine()
 {
     qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));
+    // Suites run side by side: each service listens on a port of its own.
+    qputenv("VELMOR_IPC_PORT", QByteArray::number(freePort()));
 }
 
 Machine::~Machine()
@@ -126,6 +153,7 @@ Machine::~Machine()
             endDetachedService(registration.name);
     }
     qunsetenv("VELMOR_ROOT");
+    qunsetenv("VELMOR_IPC_PORT");
 }
 
 QProcess *Machine::startForeground(const QStringList &arguments, bool waitForService, const QString &programPath)

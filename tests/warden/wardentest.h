@@ -2,6 +2,7 @@
 #define VELMOR_TESTS_WARDENTEST_H
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,6 +13,9 @@
 namespace WardenTest {
 
 inline const QString serviceName = QStringLiteral("Velmor Agent");
+
+// A port of the address that is free for TCP and for UDP right now.
+quint16 freePort(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
 
 // The program from the build directory.
 QString program();
@@ -33,9 +37,12 @@ bool isRoot();
 
 // Application event log entries of one source as "<type name>: <text>", oldest first.
 QStringList logOf(const QString &source);
+// The same, without what the account client says when the account service cannot be reached: a service run on
+// its default settings has no account service to talk to.
+QStringList hostLogOf(const QString &source);
 
-// A fresh VELMOR_ROOT for one test function; the destructor ends every service process the test left behind,
-// foreground children and processes the service manager started alike, before the root goes.
+// A fresh VELMOR_ROOT and a free VELMOR_IPC_PORT for one test function; the destructor ends every service process the
+// test left behind, foreground children and processes the service manager started alike, before the root goes.
 class Machine
 {
 public:

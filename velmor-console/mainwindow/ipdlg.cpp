@@ -1,45 +1,67 @@
 #include "ipdlg.h"
 
-#include "velmorwire/ipaddress.h"
+#include "ipvalidator.h"
+#include "shell/typedaddress.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 IpDlg::IpDlg(const QString &title, const QString &text, int fields, QWidget *parent)
     : QDialog(parent)
+    , minimumFilled(0)
+    , m_validator(new IpValidator(this))
+    , m_acceptanceTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("IpDlg"));
+    resize(174, 86);
+    setMaximumWidth(220);
+    auto verticalLayout = new QVBoxLayout(this);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    m_text = new QLabel(this);
+    m_text->setObjectName(QStringLiteral("lbl_text"));
+    m_text->setWordWrap(true);
+    verticalLayout->addWidget(m_text);
+    m_ipLayout = new QVBoxLayout();
+    m_ipLayout->setObjectName(QStringLiteral("ipLayout"));
+    verticalLayout->addLayout(m_ipLayout);
+    m_buttonBox = new QDialogButtonBox(this);
+    m_buttonBox->setObjectName(QStringLiteral("buttonBox"));
+    m_buttonBox->setOrientation(Qt::Horizontal);
+    m_buttonBox->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    m_buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+    verticalLayout->addWidget(m_buttonBox);
+    connect(m_buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
     setWindowTitle(title);
-    auto layout = new QVBoxLayout(this);
-    auto label = new QLabel(text, this);
-    label->setObjectName(QStringLiteral("lbl_text"));
-    label->setWordWrap(true);
-    layout->addWidget(label);
+    m_text->setText(text);
     for (int i = 0; i < fields; ++i) {
         auto field = new QLineEdit(this);
+        field->setValidator(m_validator);
         connect(field, &QLineEdit::textEdited, this, &IpDlg::checkAcceptance);
-        layout->addWidget(field);
+        m_ipLayout->addWidget(field);
         m_fields.append(field);
     }
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_buttons->setObjectName(QStringLiteral("buttonBox"));
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(m_buttons);
+    m_acceptanceTimer->setInterval(1000);
+    connect(m_acceptanceTimer, &QTimer::timeout, this, &IpDlg::checkAcceptance);
+    m_acceptanceTimer->start();
 }
 
-IpDlg::~IpDlg() = default;
+IpDlg::~IpDlg()
+{
+    m_acceptanceTimer->stop();
+}
 
 QList<QHostAddress> IpDlg::addresses() const
 {
     QList<QHostAddress> list;
     for (const QLineEdit *field : m_fields) {
-        QHostAddress address;
-        if (Velmor::parseIPv4(field->text(), &address))
+        const QHostAddress address = typedIPv4Address(field->text());
+        if (!address.isNull())
             list.append(address);
     }
     return list;
@@ -47,16 +69,17 @@ QList<QHostAddress> IpDlg::addresses() const
 
 void IpDlg::checkAcceptance()
 {
-    int filled = 0;
     bool allGood = true;
+    int filled = 0;
     for (const QLineEdit *field : std::as_const(m_fields)) {
         if (field->text().isEmpty())
             continue;
-        if (!Velmor::parseIPv4(field->text())) {
+        // Ok means addresses: a text the validator passes but that names no address would send nothing.
+        if (!field->hasAcceptableInput() || typedIPv4Address(field->text()).isNull()) {
             allGood = false;
             break;
         }
         ++filled;
     }
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(allGood && (minimumFilled == 0 || filled >= minimumFilled));
+    m_buttonBox->button(QDialogButtonBox::Ok)->setEnabled(allGood && (minimumFilled == 0 || filled >= minimumFilled));
 }

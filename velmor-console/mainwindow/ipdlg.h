@@ -5,13 +5,15 @@
 #include <QHostAddress>
 #include <QList>
 
+class IpValidator;
 class QDialogButtonBox;
+class QLabel;
 class QLineEdit;
+class QTimer;
+class QVBoxLayout;
 
-// A stand-in for the DNS address dialog until the main window's own is built: a text, a column of address
-// fields and Ok/Cancel. Ok is enabled while every filled field holds a whole address and at least
-// minimumFilled fields are filled. Carries what the Agent uses: the constructor, minimumFilled,
-// checkAcceptance(), exec() and addresses().
+// Asks for one or more DNS server addresses: a text and a column of address fields. Ok is enabled only while
+// every filled field holds an address and at least minimumFilled fields are filled. Modal, one question each.
 class IpDlg : public QDialog
 {
     Q_OBJECT
@@ -21,9 +23,9 @@ public:
     ~IpDlg() override;
 
     // The fewest fields that must be filled for Ok; call checkAcceptance() after changing it.
-    int minimumFilled = 0;
+    int minimumFilled;
 
-    // The filled fields' addresses, in field order.
+    // One address per filled field, in field order.
     QList<QHostAddress> addresses() const;
 
 public Q_SLOTS:
@@ -32,8 +34,12 @@ public Q_SLOTS:
 private:
     Q_DISABLE_COPY(IpDlg)
 
+    QLabel *m_text;
+    QVBoxLayout *m_ipLayout;
+    QDialogButtonBox *m_buttonBox;
     QList<QLineEdit *> m_fields;
-    QDialogButtonBox *m_buttons;
+    IpValidator *m_validator;
+    QTimer *m_acceptanceTimer;
 };
 
 #endif // VELMOR_CONSOLE_IPDLG_H

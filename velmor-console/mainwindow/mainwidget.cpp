@@ -1,158 +1,290 @@
 #include "mainwidget.h"
 
+#include "filter/filterdlg.h"
+#include "programversion.h"
 #include "shell/agent.h"
+#include "shell/brand.h"
 #include "shell/cabinet.h"
 #include "shell/errortext.h"
+#include "shell/serviceconnector.h"
+#include "ui_mainwidget.h"
+#include "vendorcontact.h"
 
-#include "velmorwire/jsonrpccall.h"
+#include "velmorwire/vendor.h"
 
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTranslator>
 
-MainWidget::MainWidget(Agent *agent)
-    : QWidget(nullptr)
+MainWidget::MainWidget(Agent *agent, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui_MainWidget)
     , m_agent(agent)
     , m_loginMode(0)
+    , m_passwordWithheld(false)
+    , m_pageAfterUnlock(nullptr)
     , m_pendingFilteringMinutes(-1)
     , m_pendingProfileId(0)
 {
-    setObjectName(QStringLiteral("MainWidget"));
-    setWindowTitle(tr("Velmor Agent"));
-    auto status = new QLabel(this);
-    status->setObjectName(QStringLiteral("lblAgentStatus"));
+    ui->setupUi(this);
+    setUpTexts();
 
-    m_loginPage = new QWidget(this);
-    m_loginPage->setObjectName(QStringLiteral("loginPage"));
-    m_prompt = new QLabel(m_loginPage);
-    m_prompt->setObjectName(QStringLiteral("lblSignupError"));
-    m_prompt->setWordWrap(true);
-    m_user = new QLineEdit(m_loginPage);
-    m_user->setObjectName(QStringLiteral("leUser"));
-    m_password = new QLineEdit(m_loginPage);
-    m_password->setObjectName(QStringLiteral("lePassword"));
-    m_password->setEchoMode(QLineEdit::Password);
-    m_login = new QPushButton(tr("Unlock"), m_loginPage);
-    m_login->setObjectName(QStringLiteral("pbLogin"));
-    m_login->setProperty("vyrbutton", true);
-    m_cancel = new QPushButton(tr("Cancel"), m_loginPage);
-    m_cancel->setObjectName(QStringLiteral("pbCancelLogin"));
-    m_cancel->setProperty("vyrbutton", true);
+    ui->lstNetworks->viewport()->installEventFilter(this);
+    // The keyboard's way of toggling a row must take the click's way through the service.
+    ui->lstNetworks->installEventFilter(this);
+    ui->loginPage->installEventFilter(this);
+    ui->helpPage->installEventFilter(this);
+    ui->settingsPage->installEventFilter(this);
+    ui->welcomePage->installEventFilter(this);
 
-    auto fields = new QFormLayout;
-    fields->addRow(tr("Login:"), m_user);
-    fields->addRow(tr("Password:"), m_password);
-    auto buttons = new QHBoxLayout;
-    buttons->addWidget(m_login);
-    buttons->addWidget(m_cancel);
-    auto page = new QVBoxLayout(m_loginPage);
-    page->addWidget(m_prompt);
-    page->addLayout(fields);
-    page->addLayout(buttons);
-    m_loginPage->hide();
+    // Through the by-name slot this writes an existing entry again, with the program's current path.
+    if (Agent::isAutostartEnabled())
+        ui->ckAutostart->setChecked(true);
 
-    auto layout = new QVBoxLayout(this);
-    layout->addWidget(status);
-    layout->addWidget(m_loginPage);
-    layout->addStretch();
-    resize(360, 240);
+    ui->lblHelpHint->setText(
+        tr("To make the work of technical support more effective please send <a href=\"agent:systeminforeport\" "
+           "style=\"white-space:nowrap\">system info</a> report with description of your problem."));
+    ui->tabGeneralSettings->setStyleSheet(
+        QStringLiteral("QWidget[objectName=tabGeneralSettings] { background-color:white; }"));
+    ui->tabConnectionSettings->setStyleSheet(
+        QStringLiteral("QWidget[objectName=tabConnectionSettings] { background-color:white; }"));
+    ui->tabAdvancedSettings->setStyleSheet(
+        QStringLiteral("QWidget[objectName=tabAdvancedSettings] { background-color:white; }"));
+    ui->lblUpdateApp->setText(displayedVersion(QLatin1String(programVersion)));
 
-    connect(m_login, &QPushButton::clicked, this, &MainWidget::submitUnlock);
-    connect(m_cancel, &QPushButton::clicked, this, &MainWidget::cancelUnlock);
-    connect(agent, &Agent::stateChanged, status, [agent, status] { status->setText(agent->stateText()); });
-    connect(agent, &Agent::settingsLockUpdated, this, [this](bool locked) { m_loginMode = locked ? 1 : 0; });
-    // Only the user name is kept: the password never leaves the service's notification.
-    connect(agent->cabinet(), &Cabinet::credentialsUpdated, this,
-        [this](const QString &user, const QString &) { m_user->setText(user); });
-}
+    setLoginMode(0);
 
-MainWidget::~MainWidget() = default;
+    // Before its connections exist, so the stored value sends nothing.
+    ui->ckCheckUpdates->setChecked(QSettings().value(QStringLiteral("new-version-checks"), true).toBool());
 
-void MainWidget::showUnlockPage(const QString &prompt)
-{
-    showLoginPage();
-    if (!prompt.isEmpty())
-        m_prompt->setText(prompt);
-}
-
-void MainWidget::showLoginPage()
-{
-    m_prompt->setText(m_loginMode == 1 ? tr("Settings are locked. Enter your password to unlock them.") : QString());
-    m_password->clear();
-    m_loginPage->show();
-    show();
-    raise();
-    activateWindow();
-}
-
-bool MainWidget::selectProfile(quint32 profileId)
-{
-    m_pendingProfileId = profileId;
-    if (m_loginMode == 1) {
-        showLoginPage();
-        return false;
+    const QString phone = supportPhone();
+    if (phone.isEmpty()) {
+        ui->lblPhoneLabel->hide();
+        ui->lblPhone->hide();
+    } else {
+        ui->lblPhone->setText(phone);
     }
-    applyPending();
-    return true;
+    setServicePagesEnabled(false);
+    ui->planWidget->hide();
+    ui->frameHeader->setStyleSheet(brandTranslator()->translate("MainWidget", "STYLE_header"));
+    ui->leLocalDnsPort->setValidator(new QIntValidator(1, 65535, ui->leLocalDnsPort));
+    ui->leLocalDnsPort->hide();
+
+    setUpConnections();
 }
 
-bool MainWidget::turnOffFiltering(int minutes)
+MainWidget::~MainWidget()
 {
-    if (m_loginMode == 1) {
-        m_pendingFilteringMinutes = minutes;
-        showLoginPage();
-        return false;
+    delete ui;
+}
+
+void MainWidget::setUpTexts()
+{
+    setWindowTitle(tr("Velmor Agent", "dlgtitle"));
+    ui->ckUseTokens->setWhatsThis(
+        tr("<b>Advanced identification</b> mode improves identification of your computer behind NAT(Network "
+           "Address Translation). So if you connect to internet through other computer in your home or office "
+           "network you probably have to activate this option.<br/><br/><b>Technical details:</b><br/>%1 starts "
+           "its own DNS server on 127.0.0.1:53 which modifies DNS packets and sends them to server. It also starts "
+           "HTTP server on 127.0.0.1:13107 for blockpages. So ensure nothing else runs on these ports or advanced "
+           "identification will not work properly.")
+            .arg(tr("Velmor Agent")));
+    ui->lblRegisterHint->setText(
+        tr("Please read <a href=\"https://www.%1/info/terms\">Terms of Service</a> before registration. Hitting "
+           "\"Sign Up\" you hereby confirm that you fully understand and accept all Terms of Service points.")
+            .arg(QLatin1String(Velmor::vendorDomain)));
+    ui->lblForgotPassword->setText(vendorLink(QStringLiteral("/auth/forgot"), tr("Forgot your password?")));
+    ui->lblSite->setText(vendorLink(QStringLiteral("/"), vendorHost()));
+    ui->lblEmail->setText(vendorLink(QStringLiteral("/feedback"), tr("Write to support")));
+    ui->lblUsersInstruction->setText(vendorLink(QStringLiteral("/info/guides/agent"), tr("Instruction how to use")));
+}
+
+void MainWidget::setUpConnections()
+{
+    ServiceConnector *connector = m_agent->connector();
+    Cabinet *cabinet = m_agent->cabinet();
+    connect(connector, &ServiceConnector::connected, this, &MainWidget::service_stateChanged);
+    connect(connector, &ServiceConnector::disconnected, this, &MainWidget::service_stateChanged);
+    connect(m_agent, &Agent::networksUpdated, this, &MainWidget::agent_networksUpdated);
+    connect(m_agent, &Agent::protectionUpdated, this, &MainWidget::agent_protectionUpdated);
+    connect(m_agent, &Agent::settingsLockUpdated, this, &MainWidget::agent_settingsLockUpdated);
+    connect(m_agent, &Agent::stateChanged, this, &MainWidget::agent_stateChanged);
+    connect(m_agent, &Agent::connectionComplete, this, &MainWidget::agent_connectionComplete);
+    connect(m_agent, &Agent::serviceSettingsChanged, this, &MainWidget::agent_serviceSettingsChanged);
+    connect(cabinet, &Cabinet::error, this, &MainWidget::cabinet_error);
+    connect(cabinet, &Cabinet::identificationStateChanged, this, &MainWidget::cabinet_identificationStateChanged);
+    connect(cabinet, &Cabinet::credentialsUpdated, this, &MainWidget::setCredentials);
+    connect(cabinet, &Cabinet::userInfoChanged, this, &MainWidget::cabinet_userInfoChanged);
+    connect(cabinet, &Cabinet::profilesChanged, this, &MainWidget::cabinet_profilesChanged);
+    connect(ui->lblHelpHint, &QLabel::linkActivated, this, &MainWidget::on_lblAgentStatus_linkActivated);
+    connect(ui->lblRegisterNew, &QLabel::linkActivated, this, &MainWidget::on_lblAgentStatus_linkActivated);
+    connect(ui->lblUpdateAppIcon, &QLabel::linkActivated, this, &MainWidget::checkNewVersion);
+    connect(ui->ckCheckUpdates, &QCheckBox::toggled, m_agent, &Agent::setNewVersionCheckEnabled);
+    connect(ui->ckCheckUpdates, &QCheckBox::toggled, this, &MainWidget::newVersionCheckEnabled);
+    connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent, &Agent::setSettingsProtection);
+}
+
+bool MainWidget::isServicePage(const QWidget *page) const
+{
+    return page == ui->settingsPage || page == ui->advancedSettingsPage || page == ui->loginPage;
+}
+
+bool MainWidget::isLockablePage(const QWidget *page) const
+{
+    return page == ui->settingsPage || page == ui->advancedSettingsPage;
+}
+
+void MainWidget::setServicePagesEnabled(bool enabled)
+{
+    ui->settingsPage->setEnabled(enabled);
+    ui->loginPage->setEnabled(enabled);
+    ui->advancedSettingsPage->setEnabled(enabled);
+}
+
+void MainWidget::showPage(QWidget *page)
+{
+    QWidget *current = ui->stackedWidget->currentWidget();
+    QWidget *target = page ? page : current;
+    if (m_agent->connector()->state() != ServiceConnector::Connected && isServicePage(target))
+        target = isServicePage(current) ? ui->welcomePage : current;
+    if (m_loginMode == 1 && (isLockablePage(target) || isLockablePage(current)))
+        target = ui->loginPage;
+    if (target != current)
+        ui->stackedWidget->slideInIdx(ui->stackedWidget->indexOf(target), SlidingStackedWidget::SlideAuto);
+}
+
+void MainWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_A && event->modifiers() == (Qt::ControlModifier | Qt::AltModifier))
+        showPage(ui->advancedSettingsPage);
+}
+
+bool MainWidget::eventFilter(QObject *obj, QEvent *event)
+{
+    if (obj == ui->lstNetworks->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const QPoint position = static_cast<QMouseEvent *>(event)->position().toPoint();
+        const QModelIndex index = ui->lstNetworks->indexAt(position);
+        if (!index.isValid() || index.column() != 0)
+            return false;
+        return requestProtectionChange(ui->lstNetworks->item(index.row()));
     }
-    m_agent->setGlobalFiltering(false, minutes);
-    return true;
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(obj, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (obj == ui->lstNetworks && (key == Qt::Key_Space || key == Qt::Key_Select)) {
+        QListWidgetItem *current = ui->lstNetworks->currentItem();
+        return current && requestProtectionChange(current);
+    }
+    if (key != Qt::Key_Escape)
+        return QWidget::eventFilter(obj, event);
+    if (obj == ui->loginPage) {
+        ui->pbCancelLogin->animateClick();
+        return true;
+    }
+    if (obj == ui->welcomePage)
+        hide();
+    else if (obj == ui->settingsPage || obj == ui->helpPage)
+        showPage(ui->welcomePage);
+    return QWidget::eventFilter(obj, event);
 }
 
-void MainWidget::login()
+void MainWidget::hideEvent(QHideEvent *event)
 {
-    if (m_loginMode != 0)
+    tryLockSettings();
+    QWidget::hideEvent(event);
+}
+
+void MainWidget::on_lblAgentStatus_linkActivated(const QString &link)
+{
+    if (!link.startsWith(QLatin1String("agent:"))) {
+        Agent::openUrl(link);
         return;
-    show();
-    raise();
-    activateWindow();
-}
-
-void MainWidget::submitUnlock()
-{
-    if (m_loginMode != 1)
-        return;
-    Velmor::JsonRPCCall *sent = m_agent->cabinet()->unlockSettings(m_user->text(), m_password->text());
-    connect(sent, &Velmor::JsonRPCCall::finished, this, [this, sent] {
-        if (sent->error().code() != 0) {
-            m_prompt->setText(errorText(sent->error()));
-            return;
-        }
-        m_loginMode = 0;
-        m_loginPage->hide();
-        applyPending();
-        Q_EMIT settingsUnlocked();
-    });
-}
-
-void MainWidget::cancelUnlock()
-{
-    m_pendingFilteringMinutes = -1;
-    m_pendingProfileId = 0;
-    m_loginPage->hide();
-    if (m_loginMode == 1)
-        Q_EMIT settingsUnlockCanceled();
-}
-
-void MainWidget::applyPending()
-{
-    if (m_pendingFilteringMinutes != -1) {
-        m_agent->setGlobalFiltering(false, m_pendingFilteringMinutes);
-        m_pendingFilteringMinutes = -1;
     }
-    if (m_pendingProfileId != 0) {
-        m_agent->cabinet()->setProfile(m_pendingProfileId);
-        m_pendingProfileId = 0;
+    const QString command = link.mid(6);
+    if (command == QLatin1String("showsettings")) {
+        showPage(ui->settingsPage);
+    } else if (command == QLatin1String("showhelp")) {
+        showPage(ui->helpPage);
+    } else if (command == QLatin1String("showcabineterror")) {
+        QMessageBox::critical(this, tr("Identification error"), errorText(m_agent->cabinet()->lastError()));
+    } else if (command == QLatin1String("systeminforeport")) {
+        // The system report is not part of this program yet; the link has nothing to start.
+    } else if (command == QLatin1String("showregisterform")) {
+        setLoginMode(2);
+    }
+}
+
+void MainWidget::on_pbHideSettings_clicked()
+{
+    showPage(ui->welcomePage);
+}
+
+void MainWidget::on_pbHideCommonSettings_clicked()
+{
+    showPage(ui->settingsPage);
+}
+
+void MainWidget::on_pbHideAdvSettings_clicked()
+{
+    showPage(ui->welcomePage);
+}
+
+void MainWidget::on_pbHelpOk_clicked()
+{
+    showPage(ui->welcomePage);
+}
+
+void MainWidget::on_clbCommonSettings_clicked()
+{
+    showPage(ui->commonSettingsPage);
+}
+
+void MainWidget::on_clbFilter_clicked()
+{
+    if (m_filterDialog) {
+        m_filterDialog->raise();
+        m_filterDialog->activateWindow();
+        return;
+    }
+    m_filterDialog = new FilterDlg(m_agent->cabinet(), this);
+    m_filterDialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_filterDialog->show();
+}
+
+void MainWidget::checkNewVersion()
+{
+    // The updater is not part of this program yet: the update icon has no check to start.
+}
+
+void MainWidget::newVersionCheckFinished()
+{
+    // Nothing reports the end of a check until the updater is part of the program.
+}
+
+void MainWidget::service_stateChanged()
+{
+    const ServiceConnector::State state = m_agent->connector()->state();
+    showPage(ui->welcomePage);
+    // Every connection completes anew: until its identification arrives the protected pages stay closed, or a
+    // reconnect would open locked settings without the password.
+    setServicePagesEnabled(false);
+    if (state != ServiceConnector::Unconnected)
+        setLoginMode(0);
+    if (m_filterDialog)
+        m_filterDialog->close();
+    ui->clbFilter->setEnabled(!m_agent->cabinet()->profiles().isEmpty());
+}
+
+void MainWidget::agent_connectionComplete()
+{
+    setServicePagesEnabled(true);
+    tryLockSettings();
+    if (m_loginMode == 1 && m_agent->isUnlockPending()) {
+        showPage(ui->loginPage);
+        raise();
+        activateWindow();
     }
 }

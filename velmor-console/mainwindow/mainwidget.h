@@ -1,24 +1,27 @@
 #ifndef VELMOR_CONSOLE_MAINWIDGET_H
 #define VELMOR_CONSOLE_MAINWIDGET_H
 
+#include <QPointer>
+#include <QString>
 #include <QWidget>
 
 class Agent;
-class QLabel;
-class QLineEdit;
-class QPushButton;
+class FilterDlg;
+class NetworkWidgetItem;
+class QListWidgetItem;
+class Ui_MainWidget;
 
-// A stand-in for the main window until the real one is built. It carries exactly what the Agent and the tray
-// reach: the constructor, the login mode (1 while the settings are locked), the unlock page with its two
-// signals, the tray's profile choice and filtering pause (both held until the password is given while the
-// settings are locked) and the sign-in slot. Its widgets carry the object names of the real form, so the
-// tests that drive the unlock page keep working when the real window replaces this one.
+// The program's one window: the filtering status, the settings, the sign-in page and the help page, on six
+// pages that slide. It checks no password itself: sign-in, sign-up and unlock go to the service through the
+// account model, and the window follows what the service answers. While the settings are locked (login mode 1)
+// the settings pages give way to the login page and the tray's profile choice and filtering pause wait for the
+// password.
 class MainWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit MainWidget(Agent *agent);
+    explicit MainWidget(Agent *agent, QWidget *parent = nullptr);
     ~MainWidget() override;
 
     // 0 sign in, 1 unlock (the settings are locked), 2 sign up.
@@ -30,30 +33,98 @@ public:
     bool turnOffFiltering(int minutes);
 
 Q_SIGNALS:
+    void settingsProtectionChanged(bool locked);
+    void newVersionCheckEnabled(bool enabled);
     void settingsUnlocked();
     void settingsUnlockCanceled();
 
 public Q_SLOTS:
+    // Signs in with the fields' values, or shows the sign-in page when one is empty.
     void login();
+
+protected:
+    bool eventFilter(QObject *obj, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private Q_SLOTS:
+    void service_stateChanged();
+    void setCredentials(const QString &user, const QString &password);
+    void agent_networksUpdated();
+    void agent_protectionUpdated(const QString &id, bool state);
+    void agent_settingsLockUpdated(bool locked);
+    void agent_stateChanged();
+    void agent_connectionComplete();
+    void agent_serviceSettingsChanged();
+    void tryLockSettings();
+    void cabinet_credentialsChanged();
+    void cabinet_error();
+    void cabinet_identificationStateChanged();
+    void cabinet_userInfoChanged();
+    void cabinet_profilesChanged();
+    void on_ckUseTokens_toggled(bool state);
+    void on_lblAgentStatus_linkActivated(const QString &link);
+    void on_pbHideSettings_clicked();
+    void on_pbHideCommonSettings_clicked();
+    void on_pbHideAdvSettings_clicked();
+    void on_clbFilter_clicked();
+    void on_clbCommonSettings_clicked();
+    void on_clbChangeUser_clicked();
+    void on_pbLogin_clicked();
+    void on_pbCancelLogin_clicked();
+    void on_pbHelpOk_clicked();
+    void on_ckAutostart_stateChanged(int state);
+    void on_cmbProfile_currentIndexChanged(int index);
+    void on_btnGlobalFiltering_clicked();
+    void on_leLocalDnsAddress_editingFinished();
+    void on_leLocalDnsPort_editingFinished();
+    void checkNewVersion();
+    void newVersionCheckFinished();
+    void passwordProtectionChangeRequested(bool state);
 
 private:
     Q_DISABLE_COPY(MainWidget)
 
-    void showLoginPage();
-    void submitUnlock();
-    void cancelUnlock();
-    void applyPending();
+    // Construction: the texts the form leaves to the window, and the refresh wiring.
+    void setUpTexts();
+    void setUpConnections();
 
+    // Navigation (mainwidget.cpp). Every page change goes through showPage; null checks the current page again.
+    void showPage(QWidget *page);
+    bool isServicePage(const QWidget *page) const;
+    bool isLockablePage(const QWidget *page) const;
+    void setServicePagesEnabled(bool enabled);
+
+    // Sign-in and unlock (mainwidgetlogin.cpp).
+    void setLoginMode(int mode);
+    void enableLoginControls();
+    void applyPendingProfile();
+    // The fields as the service has just accepted them, or as they stand before the user edits them.
+    void takeCredentialsSnapshot();
+
+    // Status page and header (mainwidgetstatus.cpp).
+    void updateIdentityLabels();
+    void selectProfileItem(quint32 profileId);
+
+    // Settings tabs (mainwidgetsettings.cpp).
+    void rebuildNetworkList();
+    NetworkWidgetItem *findNetworkItem(const QString &id) const;
+    // A row asks the service to switch its network; true: the event that asked is consumed.
+    bool requestProtectionChange(QListWidgetItem *item);
+    void sendLocalDnsAddress();
+
+    Ui_MainWidget *ui;
     Agent *m_agent;
     int m_loginMode;
+    QString m_previousUser;
+    QString m_previousPassword;
+    // The service withholds the password of locked settings: it sent the user name with an empty password. The
+    // snapshot then holds no password that could be sent back.
+    bool m_passwordWithheld;
+    QWidget *m_pageAfterUnlock;
+    QPointer<FilterDlg> m_filterDialog;
     int m_pendingFilteringMinutes;
     quint32 m_pendingProfileId;
-    QWidget *m_loginPage;
-    QLabel *m_prompt;
-    QLineEdit *m_user;
-    QLineEdit *m_password;
-    QPushButton *m_login;
-    QPushButton *m_cancel;
 };
 
 #endif // VELMOR_CONSOLE_MAINWIDGET_H

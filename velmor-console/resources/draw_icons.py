@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the program's icons into icons/: the product image, the four status badges, the filtering switch
-and quit entries (PNG) and the connecting animation (GIF). Standard library only; run it again after a
-change and commit the files it writes."""
+"""Draws the program's icons into icons/: the product image and the header's logo, the four status badges,
+the filtering switch and quit entries, the settings menu's three links and the update check, the filter editor's
+add, category and help images (PNG), and the connecting animation (GIF). Standard library only; run it again
+after a change and commit the files it writes."""
 
 import math
 import os
@@ -29,15 +30,20 @@ def png(path, width, height, pixels):
 
 def render(size, shade):
     """shade(x, y) -> (r, g, b, a) or None, in a 0..1 square; averaged over the samples of each pixel."""
+    return render_rect(size, size, shade)
+
+
+def render_rect(width, height, shade):
+    """As render, for a picture wider than high: y runs 0..1 and x 0..width/height."""
     rows = []
-    for py in range(size):
+    for py in range(height):
         row = []
-        for px in range(size):
+        for px in range(width):
             acc = [0.0, 0.0, 0.0, 0.0]
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / size
-                    y = (py + (sy + 0.5) / SAMPLES) / size
+                    x = (px + (sx + 0.5) / SAMPLES) / height
+                    y = (py + (sy + 0.5) / SAMPLES) / height
                     c = shade(x, y)
                     if c is None:
                         continue
@@ -131,6 +137,129 @@ def power(x, y):
     if segment_distance(x, y, 0.5, 0.18, 0.5, 0.50) <= 0.05:
         return (255, 255, 255, 255)
     return red
+
+
+def plus(colour):
+    """A filled disc with a white plus: adding an entry."""
+    return badge(colour, [(0.5, 0.27, 0.5, 0.73), (0.27, 0.5, 0.73, 0.5)])
+
+
+def question(colour):
+    """A filled disc with a white question mark: a description on hover."""
+    white = (255, 255, 255, 255)
+
+    def shade(x, y):
+        if not disc(x, y, r=0.48):
+            return None
+        r = math.hypot(x - 0.5, y - 0.38)
+        angle = math.degrees(math.atan2(x - 0.5, -(y - 0.38)))
+        if abs(r - 0.13) <= 0.06 and -100 <= angle <= 140:
+            return white
+        if segment_distance(x, y, 0.5, 0.51, 0.5, 0.6) <= 0.06:
+            return white
+        if disc(x, y, 0.5, 0.76, 0.07):
+            return white
+        return colour + (255,)
+
+    return shade
+
+
+# The filter editor's images: the profiles button, a category allowed or blocked, and a category's description.
+FILTER_ICONS = {
+    "add.png": (32, plus((0x2E, 0x9E, 0x3E))),
+    "check_on.png": (32, badge((0x2E, 0x9E, 0x3E), [(0.28, 0.52, 0.44, 0.68), (0.44, 0.68, 0.72, 0.34)])),
+    "check_off.png": (32, badge((0xC8, 0x2B, 0x2B), [(0.34, 0.34, 0.66, 0.66), (0.66, 0.34, 0.34, 0.66)])),
+    "help.png": (32, question((0x25, 0x6E, 0xC8))),
+}
+
+
+BLUE = (0x2F, 0x5F, 0x7F, 255)
+LIGHT = (0x65, 0x9E, 0xBF, 255)
+
+# Capitals as strokes in a unit cell (x 0..0.6, y 0..1), for the logo's word.
+LETTERS = {
+    "V": [(0.0, 0.0, 0.3, 1.0), (0.3, 1.0, 0.6, 0.0)],
+    "E": [(0.0, 0.0, 0.0, 1.0), (0.0, 0.0, 0.55, 0.0), (0.0, 0.5, 0.45, 0.5), (0.0, 1.0, 0.55, 1.0)],
+    "L": [(0.0, 0.0, 0.0, 1.0), (0.0, 1.0, 0.55, 1.0)],
+    "M": [(0.0, 1.0, 0.0, 0.0), (0.0, 0.0, 0.3, 0.6), (0.3, 0.6, 0.6, 0.0), (0.6, 0.0, 0.6, 1.0)],
+    "R": [(0.0, 1.0, 0.0, 0.0), (0.0, 0.0, 0.4, 0.0), (0.4, 0.0, 0.55, 0.12), (0.55, 0.12, 0.55, 0.38),
+          (0.55, 0.38, 0.4, 0.5), (0.4, 0.5, 0.0, 0.5), (0.25, 0.5, 0.6, 1.0)],
+}
+
+
+def ring_letter(x, y, cx, cy, rx, ry, width):
+    """An "O" as an elliptic ring."""
+    d = math.hypot((x - cx) / rx, (y - cy) / ry)
+    return abs(d - 1.0) * min(rx, ry) <= width
+
+
+def logo(x, y):
+    """The header's logo: the product shield, then the word in the brand's blue."""
+    if x < 1.0:
+        return product(x, y)
+    top, height, width, stroke = 0.28, 0.44, 0.44 * 0.6, 0.045
+    left = 1.18
+    for index, letter in enumerate("VELMOR"):
+        ox = left + index * (width + 0.16)
+        if not (ox - 0.06 <= x <= ox + width + 0.06):
+            continue
+        lx, ly = (x - ox) / height, (y - top) / height
+        if letter == "O":
+            if ring_letter(x, y, ox + width / 2, top + height / 2, width / 2, height / 2, stroke):
+                return BLUE
+            continue
+        for ax, ay, bx, by in LETTERS[letter]:
+            if segment_distance(lx, ly, ax, ay, bx, by) * height <= stroke:
+                return BLUE
+    return None
+
+
+def funnel(x, y):
+    """The filter link: a funnel over a short stem."""
+    if 0.16 <= y <= 0.56:
+        half = 0.40 - (y - 0.16) * 0.7
+        return BLUE if abs(x - 0.5) <= half else None
+    if 0.56 < y <= 0.86 and abs(x - 0.5) <= 0.08:
+        return BLUE
+    if 0.16 - 0.06 <= y < 0.16 and abs(x - 0.5) <= 0.40:
+        return LIGHT
+    return None
+
+
+def gear(x, y):
+    """The common settings link: an eight-toothed wheel with a hole."""
+    r = math.hypot(x - 0.5, y - 0.5)
+    angle = math.atan2(y - 0.5, x - 0.5)
+    tooth = (math.cos(angle * 8) > 0.25)
+    outer = 0.44 if tooth else 0.34
+    if r > outer or r < 0.13:
+        return None
+    return BLUE if r > 0.24 else LIGHT
+
+
+def people(x, y):
+    """The authentication link: two people, the nearer one in front."""
+    front = disc(x, y, 0.40, 0.32, 0.14) or (y >= 0.56 and disc(x, y, 0.40, 0.92, 0.32) and y <= 0.90)
+    if front:
+        return BLUE
+    back = disc(x, y, 0.66, 0.26, 0.12) or (y >= 0.48 and disc(x, y, 0.66, 0.80, 0.28) and y <= 0.80)
+    return LIGHT if back else None
+
+
+def update_arrow(x, y):
+    """The update check: a circling arrow on a green disc."""
+    green = (0x2E, 0x9E, 0x3E, 255)
+    if not disc(x, y, r=0.48):
+        return None
+    r = math.hypot(x - 0.5, y - 0.5)
+    angle = math.degrees(math.atan2(y - 0.5, x - 0.5)) % 360
+    if 0.20 <= r <= 0.30 and not (300 <= angle <= 360):
+        return (255, 255, 255, 255)
+    # the arrowhead at the gap's start, pointing down along the circle
+    ax, ay = 0.5 + 0.25, 0.5
+    if y <= ay + 0.02 and y >= ay - 0.22 + abs(x - ax) * 1.1 and abs(x - ax) <= 0.17:
+        return (255, 255, 255, 255)
+    return green
 
 
 def lzw(indices, min_code_size):
@@ -228,9 +357,15 @@ def main():
         "agent_on.png": (32, play((0x2E, 0x9E, 0x3E))),
         "agent_off.png": (32, pause((0x80, 0x80, 0x80))),
         "exit.png": (32, power),
+        "filter.png": (32, funnel),
+        "settings.png": (32, gear),
+        "users.png": (32, people),
+        "updateapp.png": (24, update_arrow),
     }
+    icons.update(FILTER_ICONS)
     for name, (size, shade) in icons.items():
         png(os.path.join(OUT, name), size, size, render(size, shade))
+    png(os.path.join(OUT, "velmor-text.png"), 200, 52, render_rect(200, 52, logo))
     gif(os.path.join(OUT, "loading.gif"), 24, loading_frames(24, 8), 10)
 
 

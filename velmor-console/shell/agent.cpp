@@ -62,7 +62,7 @@ Agent::Agent(QObject *parent)
 
     installTranslators();
     applyPalette();
-    qApp->setStyleSheet(applicationStyleSheet());
+    applyStyle();
 
     QSettings settings;
     m_firstStart = settings.value(QStringLiteral("firststart"), true).toBool();

@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QLocale>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QSettings>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QTranslator>
 
 namespace {
@@ -21,6 +24,28 @@ QLocale configuredLocale()
         return QLocale::system();
     return QLocale(language);
 }
+
+// The style sheet's QCheckBox rule turns the box's window colour transparent, and styles that draw the square
+// from it (Fusion among them) then draw only the tick: an unchecked box would not show at all. The square is
+// drawn from the application palette instead, as the native style of the original platform did.
+class IndicatorStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(
+        PrimitiveElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const override
+    {
+        const auto button = qstyleoption_cast<const QStyleOptionButton *>(option);
+        if (button && (element == PE_IndicatorCheckBox || element == PE_IndicatorRadioButton)) {
+            QStyleOptionButton square(*button);
+            square.palette = QApplication::palette();
+            QProxyStyle::drawPrimitive(element, &square, painter, widget);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
 
 } // namespace
 
@@ -62,6 +87,13 @@ void applyPalette()
     palette.setBrush(QPalette::Disabled, QPalette::Text, QColor(QStringLiteral("#aaa")));
     palette.setBrush(QPalette::All, QPalette::Dark, QColor(QStringLiteral("#ccc")));
     QApplication::setPalette(palette);
+}
+
+void applyStyle()
+{
+    if (!dynamic_cast<IndicatorStyle *>(QApplication::style()))
+        QApplication::setStyle(new IndicatorStyle(QStyleFactory::create(QApplication::style()->name())));
+    qApp->setStyleSheet(applicationStyleSheet());
 }
 
 QString applicationStyleSheet()

@@ -15,8 +15,10 @@ QStringList translationDirectories();
 // is the system's. Missing files leave the texts untranslated.
 void installTranslators();
 
-// The application palette and style sheet.
+// The application palette and style sheet. applyStyle sets the style sheet on the platform's style, whose check
+// box squares it keeps drawing.
 void applyPalette();
+void applyStyle();
 QString applicationStyleSheet();
 
 #endif // VELMOR_CONSOLE_APPEARANCE_H

@@ -89,6 +89,8 @@ public:
     QHostAddress ip() const { return m_ip; }
 
     bool hasProfileData(quint32 profileId) const { return m_profileData.contains(profileId); }
+    // Whether the profile applies now by its schedule, as last learnt; true when nothing is held for it.
+    bool isProfileActive(quint32 profileId) const;
     Velmor::CabinetSchedule cachedSchedule(quint32 profileId) const;
     Velmor::CabinetUserFilter cachedUserFilter(quint32 profileId) const;
     Velmor::CabinetDomains cachedDomains(quint32 profileId, Velmor::CabinetDomain::Type type) const;

@@ -112,6 +112,12 @@ void Cabinet::updateCurrentProfile()
         Q_EMIT currentProfileChanged();
 }
 
+bool Cabinet::isProfileActive(quint32 profileId) const
+{
+    const auto found = m_profileData.constFind(profileId);
+    return found == m_profileData.constEnd() || found->active;
+}
+
 bool Cabinet::selectProfile(quint32 profileId)
 {
     QSharedPointer<CabinetProfile> candidate;

@@ -1,5 +1,6 @@
 #include "service.h"
 
+#include "server.h"
 #include "servicesettings.h"
 
 #include "platform/eventlog.h"
@@ -40,6 +41,7 @@ void eventLogMessageHandler(QtMsgType type, const QMessageLogContext &context, c
 
 Service::Service(int &argc, char **argv)
     : Velmor::ServiceHost(argc, argv, QStringLiteral("Velmor Agent"))
+    , m_server(nullptr)
 {
     setServiceDescription(
         QStringLiteral("Velmor Agent backend. Handles DNS settings on local system and user filtering preferences"));
@@ -53,6 +55,9 @@ Service::Service(int &argc, char **argv)
 
 Service::~Service()
 {
+    // The server outlives the event loop and goes only now, with the application object still there, so the
+    // process ends with nothing left behind.
+    delete m_server;
     // Diagnostics raised after the service is gone go to Qt's default output again.
     qInstallMessageHandler(nullptr);
 }
@@ -61,25 +66,40 @@ void Service::start()
 {
     Velmor::prepareServiceSettings(QCoreApplication::applicationDirPath());
     Velmor::Platform::installTrustedRoots();
-    // The server (Velmor::Server) is created here once and started; a failed start is logged and is fatal.
+    if (!m_server)
+        m_server = new Velmor::Server;
+    if (!m_server->start()) {
+        const Velmor::Error failure = m_server->lastError();
+        const QString message = failure.message().isEmpty() ? QStringLiteral("<no message>") : failure.message();
+        const QString text = QStringLiteral("%1: %2").arg(failure.code()).arg(message);
+        logMessage(text);
+        qFatal("%s", text.toLocal8Bit().constData());
+    }
     writePidFile();
 }
 
 void Service::stop()
 {
-    // The server stops here.
+    if (m_server)
+        m_server->stop();
     if (!m_pidFile.isEmpty() && QFile::exists(m_pidFile))
         QFile::remove(m_pidFile);
 }
 
 void Service::pause()
 {
-    // The server stops here; the process and its pid file stay.
+    // The process and its pid file stay.
+    if (m_server)
+        m_server->stop();
 }
 
 void Service::resume()
 {
-    // The server starts again here.
+    if (!m_server || m_server->start())
+        return;
+    // The service runs on without protection: that must be seen in the log.
+    const Velmor::Error failure = m_server->lastError();
+    qCritical("the server did not start again: %u: %s", failure.code(), qPrintable(failure.message()));
 }
 
 void Service::writePidFile()

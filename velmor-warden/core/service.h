@@ -5,6 +5,10 @@
 
 #include <QtGlobal>
 
+namespace Velmor {
+class Server;
+}
+
 // The service "Velmor Agent": its settings, its pid file and, through the controls of the service manager, the
 // life of the server.
 class Service : public Velmor::ServiceHost
@@ -22,6 +26,8 @@ protected:
 private:
     void writePidFile();
 
+    // Made by the first start and kept for the whole run.
+    Velmor::Server *m_server;
     QString m_pidFile;
 };
 

@@ -5,6 +5,8 @@
 #include "serversmanager.h"
 #include "tcptransport.h"
 #include "tcptransportmanager.h"
+#include "udpforwarder.h"
+#include "udpsocketpool.h"
 #include "udptransport.h"
 
 #include "core/serverstate.h"
@@ -16,10 +18,17 @@
 
 namespace Velmor {
 
+namespace {
+
+const int MaxUdpRequestsPerRead = 64;
+
+} // namespace
+
 DNSProxy::DNSProxy(ServerState *server)
     : QObject(server)
     , m_server(server)
     , m_udpSocket(new QUdpSocket(this))
+    , m_udpForwarder(new DNS::UdpForwarder(m_udpSocket, this))
     , m_tcpServer(new QTcpServer(this))
     , m_tcpManager(new DNS::TcpTransportManager(TcpClientIdleLimit, this))
 {
@@ -100,16 +109,18 @@ bool DNSProxy::upstreamIsSelf()
 
 void DNSProxy::readServerUdpRequest()
 {
-    while (m_udpSocket->hasPendingDatagrams()) {
-        auto *transport = new DNS::UdpServerTransport(m_udpSocket);
-        if (!transport->hasMessages() || !isLocalSource(transport->peerAddress())) {
-            delete transport;
+    DNS::Packet request;
+    QHostAddress sender;
+    quint16 port = 0;
+    // A bounded batch, so a flood of datagrams cannot hold up the event loop; the socket signals again for the rest.
+    for (int i = 0; i < MaxUdpRequestsPerRead && m_udpForwarder->receive(&request, &sender, &port); ++i) {
+        if (!request.isWellFormed() || !isLocalSource(sender))
             continue;
-        }
-        const DNS::Packet message = transport->takeMessage();
-        auto *request = new DNSProxyRequest(m_server, transport, message, this);
-        transport->setParent(request);
-        request->forward(DNS::Query::Udp, upstreamIsSelf());
+        const bool toSelf = upstreamIsSelf();
+        DNS::UdpSocketPool *pool = toSelf
+            ? nullptr
+            : DNS::ServersManager::instance()->udpPool(m_server->upstreamProxyAddress(), m_server->upstreamProxyPort());
+        m_udpForwarder->forward(sender, port, std::move(request), m_server->profileToken(), pool, toSelf);
     }
 }
 

@@ -16,6 +16,7 @@ class ServerState;
 namespace DNS {
 class TcpServerTransport;
 class TcpTransportManager;
+class UdpForwarder;
 } // namespace DNS
 
 // The local DNS proxy of identification by token: listens by UDP and TCP on "localproxy-addr" and forwards every
@@ -60,6 +61,7 @@ private:
 
     Velmor::ServerState *m_server;
     QUdpSocket *m_udpSocket;
+    Velmor::DNS::UdpForwarder *m_udpForwarder;
     QTcpServer *m_tcpServer;
     Velmor::DNS::TcpTransportManager *m_tcpManager;
     Velmor::DNS::LocalAddresses m_localAddresses;

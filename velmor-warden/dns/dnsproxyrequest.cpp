@@ -22,21 +22,33 @@ DNSProxyRequest::~DNSProxyRequest()
         m_client->release();
 }
 
-void DNSProxyRequest::forward(int mode, bool upstreamIsSelf)
+int DNSProxyRequest::prepare(DNS::Packet &request, quint32 token, bool upstreamIsSelf)
 {
-    if (m_request.isResponse()) {
-        replyWithCode(DNS::Packet::Refused);
-        return;
-    }
-    const quint32 token = m_server->profileToken();
+    if (request.isResponse())
+        return DNS::Packet::Refused;
     // Without its record the request would be filtered as nobody's; one that cannot carry it is refused as
     // malformed (its additional count is already at the limit, or it is as long as a message can be).
-    if (token != 0 && !m_request.appendIdentification(token)) {
-        replyWithCode(DNS::Packet::FormatError);
-        return;
-    }
-    if (upstreamIsSelf) {
-        replyWithCode(DNS::Packet::ServerFailure);
+    if (token != 0 && !request.appendIdentification(token))
+        return DNS::Packet::FormatError;
+    if (upstreamIsSelf)
+        return DNS::Packet::ServerFailure;
+    return DNS::Packet::NoError;
+}
+
+DNS::Packet DNSProxyRequest::errorAnswer(const DNS::Packet &request, quint16 clientId, int rcode)
+{
+    DNS::Packet answer = request;
+    answer.setResponse(true);
+    answer.setResponseCode(rcode);
+    answer.setId(clientId);
+    return answer;
+}
+
+void DNSProxyRequest::forward(int mode, bool upstreamIsSelf)
+{
+    const int rcode = prepare(m_request, m_server->profileToken(), upstreamIsSelf);
+    if (rcode != DNS::Packet::NoError) {
+        replyWithCode(rcode);
         return;
     }
     auto *query = new DNS::Query(this);
@@ -73,9 +85,7 @@ void DNSProxyRequest::replyWithCode(int rcode)
 {
     if (m_answered)
         return;
-    DNS::Packet answer = m_request;
-    answer.setResponse(true);
-    answer.setResponseCode(rcode);
+    DNS::Packet answer = errorAnswer(m_request, m_clientId, rcode);
     reply(answer);
 }
 

@@ -32,11 +32,18 @@ public:
 
     const Velmor::DNS::Packet &request() const { return m_request; }
 
+    // What becomes of a client's request before it goes upstream, in this order: a response (QR set) is refused;
+    // with a token the identification record is appended, and a request that cannot carry it is refused as
+    // malformed; a request whose upstream is the proxy itself fails rather than going round in a loop. NoError when
+    // the request is to be sent, otherwise the RCODE of the answer it gets at once.
+    static int prepare(Velmor::DNS::Packet &request, quint32 token, bool upstreamIsSelf);
+    // The request itself sent back as a response with the RCODE, under the client's ID.
+    static Velmor::DNS::Packet errorAnswer(const Velmor::DNS::Packet &request, quint16 clientId, int rcode);
+
 private Q_SLOTS:
     void queryFinished();
 
 private:
-    // The request itself sent back as a response with the given RCODE, under the client's ID.
     void replyWithCode(int rcode);
     void reply(Velmor::DNS::Packet &answer);
 

@@ -5,6 +5,7 @@
 #include <QSharedData>
 #include <QtEndian>
 
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -20,6 +21,9 @@ public:
     mutable bool rawValid = false;
     mutable QByteArray raw;
     mutable std::optional<Packet::Sections> sections;
+    // Sections found readable by a walk that made no records, and where the questions end.
+    mutable quint8 checked = 0;
+    mutable qsizetype questionsEnd = Packet::HeaderSize;
 
     Packet::Sections &ensureSections() const
     {
@@ -44,6 +48,8 @@ public:
         if (raw.size() >= offset + 2)
             qToBigEndian(value, raw.data() + offset);
     }
+
+    bool readable(Packet::Section section) const;
 
     void setFlag(qsizetype offset, char bit, bool on)
     {
@@ -84,6 +90,37 @@ bool readRecords(const QByteArray &raw, qsizetype &offset, quint16 count, QList<
 
 } // namespace
 
+// Whether every record of the section (questions or answers) can be read, found without making them. A failure
+// counts as parse's does, so the section is neither walked nor warned about again.
+bool PacketPrivate::readable(Packet::Section section) const
+{
+    Packet::Sections &s = ensureSections();
+    if (s.failed & (section | (section - 1)))
+        return false;
+    if ((s.parsed | checked) & section)
+        return true;
+    qsizetype offset = Packet::HeaderSize;
+    quint16 count = field(QuestionCountOffset);
+    if (section == Packet::Answers) {
+        if (!readable(Packet::Questions))
+            return false;
+        // Parsed questions without parsed answers leave parse's end just after the questions.
+        offset = (checked & Packet::Questions) ? questionsEnd : s.endOffset;
+        count = field(AnswerCountOffset);
+    }
+    for (quint16 i = 0; i < count; ++i) {
+        const bool read = section == Packet::Questions ? skipQuestion(raw, offset) : skipRecord(raw, offset);
+        if (!read) {
+            s.failed |= section;
+            return false;
+        }
+    }
+    checked |= section;
+    if (section == Packet::Questions)
+        questionsEnd = offset;
+    return true;
+}
+
 Packet::Packet()
     : d(new PacketPrivate)
 {
@@ -99,6 +136,8 @@ Packet::Packet(const QByteArray &received)
 
 Packet::Packet(const Packet &other) = default;
 Packet &Packet::operator=(const Packet &other) = default;
+Packet::Packet(Packet &&other) noexcept = default;
+Packet &Packet::operator=(Packet &&other) noexcept = default;
 Packet::~Packet() = default;
 
 const QByteArray &Packet::rawData() const
@@ -228,13 +267,12 @@ QList<QSharedPointer<StandardRR>> Packet::answers() const
 
 bool Packet::isWellFormed() const
 {
-    if (d->raw.size() <= HeaderSize)
+    // A message whose sections were edited is judged by the bytes it would send.
+    if (!d->rawValid)
+        toByteArray();
+    if (d->raw.size() <= HeaderSize || questionCount() == 0)
         return false;
-    const quint16 count = questionCount();
-    if (count == 0 || questions().size() != count)
-        return false;
-    const quint16 answered = answerCount();
-    return answered == 0 || answers().size() == answered;
+    return d->readable(Questions) && (answerCount() == 0 || d->readable(Answers));
 }
 
 QByteArray Packet::toByteArray() const
@@ -264,18 +302,25 @@ bool Packet::isResponseTo(const Packet &request) const
 {
     if (!isWellFormed() || !isResponse() || id() != request.id())
         return false;
+    const QByteArray theirs = request.toByteArray();
     const quint16 count = request.questionCount();
     if (count == 0)
         return true;
-    const QList<QSharedPointer<Question>> ours = questions();
-    const QList<QSharedPointer<Question>> theirs = request.questions();
-    if (ours.size() != theirs.size())
+    if (questionCount() != count || !request.d->readable(Questions))
         return false;
-    for (qsizetype i = 0; i < ours.size(); ++i) {
-        const Question &a = *ours.at(i);
-        const Question &b = *theirs.at(i);
-        if (a.type != b.type || a.qclass != b.qclass || a.name != b.name)
+    // Both question sections are known readable: compare them name by name as read, then TYPE and CLASS.
+    const QByteArray &ours = d->raw;
+    qsizetype a = HeaderSize;
+    qsizetype b = HeaderSize;
+    NameText x;
+    NameText y;
+    for (quint16 i = 0; i < count; ++i) {
+        if (!readName(ours, a, x) || !readName(theirs, b, y) || x.size != y.size
+            || std::memcmp(x.bytes, y.bytes, size_t(x.size)) != 0
+            || std::memcmp(ours.constData() + a, theirs.constData() + b, 4) != 0)
             return false;
+        a += 4;
+        b += 4;
     }
     return true;
 }
@@ -304,6 +349,7 @@ void Packet::setQuestions(const QList<QSharedPointer<Question>> &questions)
     s.questions = questions;
     s.parsed = Questions | Answers | Authority | Additional;
     s.failed = 0;
+    d->checked = 0;
     if (d->raw.size() < HeaderSize)
         d->raw.resize(HeaderSize, '\0');
     d->rawValid = false;
@@ -326,13 +372,13 @@ bool Packet::appendIdentification(quint32 token)
     const quint16 count = additionalCount();
     if (d->raw.size() < HeaderSize || count == 0xFFFF || d->raw.size() + IdentificationRecordSize > MaxMessageSize)
         return false;
-    QByteArray &raw = d->raw;
-    raw.append('\0');
-    appendUInt16(raw, IdentificationRecordType);
-    appendUInt16(raw, InternetClass);
-    appendUInt32(raw, 0);
-    appendUInt16(raw, 4);
-    appendUInt32(raw, token);
+    // Root name, TYPE, CLASS IN, TTL 0, RDLENGTH 4, the token; appended in one piece.
+    char record[IdentificationRecordSize] = {};
+    qToBigEndian(quint16(IdentificationRecordType), record + 1);
+    qToBigEndian(quint16(InternetClass), record + 3);
+    qToBigEndian(quint16(4), record + 9);
+    qToBigEndian(token, record + 11);
+    d->raw.append(record, IdentificationRecordSize);
     d->setField(AdditionalCountOffset, quint16(count + 1));
     return true;
 }

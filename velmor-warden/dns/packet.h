@@ -47,6 +47,9 @@ public:
     explicit Packet(const QByteArray &received);
     Packet(const Packet &other);
     Packet &operator=(const Packet &other);
+    // A moved-from message may only be assigned to or destroyed.
+    Packet(Packet &&other) noexcept;
+    Packet &operator=(Packet &&other) noexcept;
     ~Packet();
 
     // The current bytes; the whole message only while no section edit waits for toByteArray.

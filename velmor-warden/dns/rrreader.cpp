@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <cstring>
+
 namespace Velmor {
 namespace DNS {
 
@@ -23,16 +25,40 @@ quint32 uint32At(const QByteArray &message, qsizetype offset)
     return qFromBigEndian<quint32>(message.constData() + offset);
 }
 
+// What the readers of A and TXT ask of RDATA that lies inside the message; every other TYPE is kept as it came.
+bool rdataIsReadable(const QByteArray &message, qsizetype offset, quint32 type, quint16 rdlength)
+{
+    switch (type) {
+    case AddressRecordType:
+        return rdlength == 4;
+    case TextRecordType:
+        // Length-prefixed strings that fill the RDATA exactly.
+        for (quint16 remaining = rdlength; remaining > 0;) {
+            const quint8 length = quint8(message.at(offset));
+            if (length >= remaining)
+                return false;
+            offset += length + 1;
+            remaining = quint16(remaining - length - 1);
+        }
+        return true;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
-bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name)
+namespace {
+
+// Walks the name at offset under the compression rules, handing each label to addLabel(bytes, length); the readers
+// differ only in what they keep of it.
+template<typename AddLabel>
+bool walkName(const QByteArray &message, qsizetype &offset, AddLabel addLabel)
 {
     const qsizetype size = message.size();
     if (offset < 0 || offset >= size)
         return false;
 
-    name.clear();
-    name.reserve(qMin(MaxNameLength, size - offset));
     qsizetype position = offset;
     qsizetype wireLength = 1; // the final zero byte
     // Each pointer must land before the previous one's target (the first: before itself), so none can loop.
@@ -57,9 +83,7 @@ bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name)
                 qWarning("name is longer than 255 bytes");
                 return false;
             }
-            if (!name.isEmpty())
-                name.append('.');
-            name.append(message.constData() + position, c);
+            addLabel(message.constData() + position, c);
             position += c;
             continue;
         }
@@ -84,6 +108,33 @@ bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name)
     }
 }
 
+} // namespace
+
+bool readName(const QByteArray &message, qsizetype &offset, NameText &name)
+{
+    name.size = 0;
+    return walkName(message, offset, [&name](const char *label, int size) {
+        if (name.size > 0)
+            name.bytes[name.size++] = '.';
+        std::memcpy(name.bytes + name.size, label, size_t(size));
+        name.size += size;
+    });
+}
+
+bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name)
+{
+    NameText text;
+    if (!readName(message, offset, text))
+        return false;
+    name = QByteArray(text.bytes, text.size);
+    return true;
+}
+
+bool skipName(const QByteArray &message, qsizetype &offset)
+{
+    return walkName(message, offset, [](const char *, int) {});
+}
+
 bool readNameAndType(const QByteArray &message, qsizetype &offset, QByteArray &name, quint32 &type)
 {
     if (!readName(message, offset, name))
@@ -106,6 +157,30 @@ QSharedPointer<Question> readQuestion(const QByteArray &message, qsizetype &offs
     const quint16 qclass = uint16At(message, offset);
     offset += 2;
     return QSharedPointer<Question>::create(name, int(type), qclass);
+}
+
+bool skipQuestion(const QByteArray &message, qsizetype &offset)
+{
+    if (!skipName(message, offset))
+        return false;
+    // TYPE and QCLASS.
+    offset += 4;
+    return offset <= message.size();
+}
+
+bool skipRecord(const QByteArray &message, qsizetype &offset)
+{
+    if (!skipName(message, offset) || offset + 2 > message.size())
+        return false;
+    const quint16 type = uint16At(message, offset);
+    offset += 2;
+    int rrclass = 0;
+    quint32 ttl = 0;
+    quint16 rdlength = 0;
+    if (!readRecordHeader(message, offset, rrclass, ttl, rdlength) || !rdataIsReadable(message, offset, type, rdlength))
+        return false;
+    offset += rdlength;
+    return true;
 }
 
 QSharedPointer<StandardRR> readRecord(const QByteArray &message, qsizetype &offset)

@@ -14,6 +14,18 @@ namespace DNS {
 
 // A domain name (with compression) as labels joined by '.'; the root gives the empty name.
 bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name);
+// The same into a buffer of its own, for reads that keep nothing. The dotted form is never longer than the wire form.
+struct NameText
+{
+    char bytes[255];
+    int size = 0;
+};
+bool readName(const QByteArray &message, qsizetype &offset, NameText &name);
+// Checks the name, question or record as readName, readQuestion or readRecord would read it (with the same
+// warnings), without making anything of it.
+bool skipName(const QByteArray &message, qsizetype &offset);
+bool skipQuestion(const QByteArray &message, qsizetype &offset);
+bool skipRecord(const QByteArray &message, qsizetype &offset);
 bool readNameAndType(const QByteArray &message, qsizetype &offset, QByteArray &name, quint32 &type);
 QSharedPointer<Question> readQuestion(const QByteArray &message, qsizetype &offset);
 // A resource record of any TYPE: A and TXT are decoded, everything else is kept as raw RDATA.

@@ -2,6 +2,7 @@
 
 #include "tcpclienttransport.h"
 #include "tcptransportmanager.h"
+#include "udpsocketpool.h"
 #include "udptransport.h"
 
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ quint16 ServersManager::nextQueryId()
 Transport *ServersManager::transport(const QHostAddress &address, quint16 port, bool udp)
 {
     if (udp)
-        return new UdpClientTransport(address, port, this);
+        return new UdpClientTransport(udpPool(address, port), this);
 
     const Server server(address, port);
     TcpClientTransport *transport = m_tcpTransports.value(server);
@@ -52,6 +53,26 @@ Transport *ServersManager::transport(const QHostAddress &address, quint16 port, 
     }
     m_tcpManager->acquire(transport);
     return transport;
+}
+
+UdpSocketPool *ServersManager::udpPool(const QHostAddress &address, quint16 port)
+{
+    const Server server(address, port);
+    UdpSocketPool *pool = m_udpPools.value(server);
+    if (pool)
+        return pool;
+    // The pools of servers used before go once nothing of theirs is left open.
+    for (auto it = m_udpPools.begin(); it != m_udpPools.end();) {
+        if (it.value()->socketCount() == 0) {
+            delete it.value();
+            it = m_udpPools.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    pool = new UdpSocketPool(address, port, UdpSocketPool::DefaultSize, UdpSocketPool::MaxQueriesPerSocket, this);
+    m_udpPools.insert(server, pool);
+    return pool;
 }
 
 void ServersManager::releaseTransport(QObject *transport)

@@ -13,8 +13,10 @@ namespace DNS {
 class Transport;
 class TcpClientTransport;
 class TcpTransportManager;
+class UdpSocketPool;
 
-// Hands each upstream query its transport: a fresh UDP one per query, or the one pooled TCP connection per server.
+// Hands each upstream query its transport: a UDP one per query over the server's pooled sockets, or the one pooled
+// TCP connection per server.
 class ServersManager : public QObject
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ public:
     quint16 nextQueryId();
     // A new UDP transport, or the server's pooled TCP connection with one more user.
     Velmor::DNS::Transport *transport(const QHostAddress &address, quint16 port, bool udp);
+    // The server's UDP sockets, made on first use.
+    Velmor::DNS::UdpSocketPool *udpPool(const QHostAddress &address, quint16 port);
     void releaseTransport(QObject *transport);
     // Closes every pooled connection.
     void dropTcpTransports();
@@ -48,6 +52,7 @@ private:
     QRandomGenerator m_idGenerator;
     Velmor::DNS::TcpTransportManager *m_tcpManager;
     QHash<Server, Velmor::DNS::TcpClientTransport *> m_tcpTransports;
+    QHash<Server, Velmor::DNS::UdpSocketPool *> m_udpPools;
 };
 
 } // namespace DNS

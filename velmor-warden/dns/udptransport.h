@@ -2,56 +2,35 @@
 #define VELMOR_DNS_UDPTRANSPORT_H
 
 #include "transport.h"
+#include "udpsocketpool.h"
 
 #include <QPointer>
-#include <QUdpSocket>
 
 namespace Velmor {
 namespace DNS {
 
-// One UDP peer; every message goes out as one datagram.
-class UdpTransport : public Transport
+// One upstream query's path over the shared sockets of its server: the pool gives the message its ID and hands
+// back only the datagrams that carry it, from the server's address and port.
+class UdpClientTransport : public Transport, private UdpSocketPool::Waiter
 {
     Q_OBJECT
 
 public:
-    explicit UdpTransport(QObject *parent = nullptr);
+    explicit UdpClientTransport(UdpSocketPool *pool, QObject *parent = nullptr);
+    ~UdpClientTransport() override;
 
+    // Stops waiting and deletes the transport later.
     void release() override;
+    // Sends the message with a fresh random ID; a message written before waits no longer.
     bool write(Velmor::DNS::Packet &message) override;
-    QHostAddress peerAddress() const override { return m_address; }
-    quint16 peerPort() const override { return m_port; }
+    QHostAddress peerAddress() const override;
+    quint16 peerPort() const override;
 
-protected:
-    QHostAddress m_address;
-    quint16 m_port = 0;
-    // Guarded: the proxy's socket may go before the request that answers through it.
-    QPointer<QUdpSocket> m_socket;
-};
+private:
+    bool offer(Velmor::DNS::Packet &message) override;
 
-// One datagram of the proxy's socket; the answer goes back to its sender through the same socket.
-class UdpServerTransport : public UdpTransport
-{
-    Q_OBJECT
-
-public:
-    // Reads one pending datagram of proxySocket, which stays the proxy's.
-    UdpServerTransport(QUdpSocket *proxySocket, QObject *parent = nullptr);
-};
-
-// One upstream query over a socket of its own, connected to the server, so that only the server's replies reach it.
-class UdpClientTransport : public UdpTransport
-{
-    Q_OBJECT
-
-public:
-    UdpClientTransport(const QHostAddress &address, quint16 port, QObject *parent = nullptr);
-
-    // Gives the message a fresh random ID, opens the socket on first use and sends.
-    bool write(Velmor::DNS::Packet &message) override;
-
-private Q_SLOTS:
-    void socket_readyRead();
+    QPointer<UdpSocketPool> m_pool;
+    UdpSocketPool::Ticket m_ticket;
 };
 
 // Asks the system for a 128 KiB receive buffer, so bursts of client datagrams are not dropped.

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>AddDialog</name>
+    <message>
+        <source>New domain</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Domain</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Agent</name>
     <message>
         <source>System service error!</source>
@@ -115,6 +130,132 @@
     </message>
 </context>
 <context>
+    <name>DomainsEdit</name>
+    <message>
+        <source>Add</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EasyListEdit</name>
+    <message>
+        <source>Clear list</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FilterDlg</name>
+    <message>
+        <source>Filter Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manage profiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Categories</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Black/White Lists</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Schedule</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Allow work by schedule</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark profile&apos;s activity time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Allow sites from white list only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Block unknown sites</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use safe search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>White List</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Black List</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aliases</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use left and right mouse buttons on timetable or set period in appropriate fields.
+Current profile will be activated on marked periods. All remaining time «%1» profile will be in use.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In the given time filter control is unavailable.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Profiles Editor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Timezone mismatch</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your local timezone does not match with the timezone in schedule settings. In order to make schedule work properly log in into your personal Velmor cabinet and set mathing timezone in account settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWidget</name>
     <message>
         <source>Velmor Agent</source>
@@ -129,15 +270,275 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Login:</source>
+        <source>Plan</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Password:</source>
+        <source>Undefined</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Settings are locked. Enter your password to unlock them.</source>
+        <source>Identification</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Initializing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Content filtering settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Categories of sites, exceptions, filtering profiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Common settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Startup, current state, internet connections, profiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Authentication settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your login and password on service</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use profile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Protect settings with password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Agent icon in system tray</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for new versions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Internet Connections</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Protect internet connections</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Advanced identification</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DNS address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DNS Proxy listens on</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Repeat password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;agent:showregisterform&quot;&gt;Don&apos;t have an account yet?&lt;a&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Web site:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Phone:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>To make the work of technical support more effective please send &lt;a href=&quot;agent:systeminforeport&quot; style=&quot;white-space:nowrap&quot;&gt;system info&lt;/a&gt; report with description of your problem.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>STYLE_header</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velmor Agent</source>
+        <comment>dlgtitle</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Advanced identification&lt;/b&gt; mode improves identification of your computer behind NAT(Network Address Translation). So if you connect to internet through other computer in your home or office network you probably have to activate this option.&lt;br/&gt;&lt;br/&gt;&lt;b&gt;Technical details:&lt;/b&gt;&lt;br/&gt;%1 starts its own DNS server on 127.0.0.1:53 which modifies DNS packets and sends them to server. It also starts HTTP server on 127.0.0.1:13107 for blockpages. So ensure nothing else runs on these ports or advanced identification will not work properly.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please read &lt;a href=&quot;https://www.%1/info/terms&quot;&gt;Terms of Service&lt;/a&gt; before registration. Hitting &quot;Sign Up&quot; you hereby confirm that you fully understand and accept all Terms of Service points.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Forgot your password?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write to support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instruction how to use</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Identification error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sign Up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sign In</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter your password to unlock settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Registration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Both E-mail and password fields must be filled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password and repeated password do not match</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter your login and password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Incorrect password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Incorrect login or password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Continue &amp;working</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notice, its not required for this interface to be started to make filtering working.
+All hard work is performed by system service part.
+
+Do you wish to close this interface right now?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The system service is successfully connected and now awaiting for finish of initialization steps.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to setup identification of this computer on service. Filtering settings will not work. Please check your &lt;a href=&quot;agent:showsettings&quot;&gt;settings&lt;/a&gt; or contact technical support.
+&lt;a href=&quot;agent:showcabineterror&quot;&gt;Error details&lt;/a&gt;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 was unable to retrieve the information about internet connections on this computer. Probably the computer is disconnected from internet or type of connection is not supported yet by agent.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The filtration was not activated on any of internet connections. To activate it click on settings link.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The filtration was disabled. You may enable it back with button at bottom left.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This computer is successfully connected to service and now it&apos;s performing filtering according to your account settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The service part of %1 doesn&apos;t work. Probably the service is still strarting. If it will not start in minute try to start it manually. Notice, %1 will not work without this service.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Buy Premium plan</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Need help?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unavailable</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current profile:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your IP:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MemoryMsgBox</name>
+    <message>
+        <source>&amp;Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Don&apos;t show anymore</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -265,6 +666,17 @@
     </message>
     <message>
         <source>Downloading.. %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VarQuestionDlg</name>
+    <message>
+        <source>Velmor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember choice</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

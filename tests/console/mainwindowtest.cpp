@@ -1,0 +1,107 @@
+#include "mainwindowtest.h"
+
+#include "fakeservice.h"
+
+#include "mainwindow/mainwidget.h"
+#include "mainwindow/slidingstackedwidget.h"
+#include "shell/agent.h"
+#include "shell/cabinet.h"
+#include "shell/serviceconnector.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace MainWindowTest {
+
+SlidingStackedWidget *stack(MainWidget *window)
+{
+    return child<SlidingStackedWidget>(window, "stackedWidget");
+}
+
+QString page(MainWidget *window)
+{
+    QWidget *current = stack(window)->currentWidget();
+    return current ? current->objectName() : QString();
+}
+
+void slideAtOnce(MainWidget *window)
+{
+    stack(window)->setSpeed(0);
+}
+
+std::unique_ptr<ConsoleTest::Desktop> desktopIn(int state, const QVariantMap &script)
+{
+    auto desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
+    slideAtOnce(desktop->agent->mainWidget());
+    Agent *agent = desktop->agent.get();
+    if (!QTest::qWaitFor([agent] { return agent->state() == Agent::Protected; }, 10000))
+        return desktop;
+    if (state != Agent::Protected) {
+        ConsoleTest::pushTowards(desktop->service.get(), state);
+        (void)QTest::qWaitFor([agent, state] { return agent->state() == state; }, 10000);
+    }
+    settle(desktop.get());
+    return desktop;
+}
+
+void settle(ConsoleTest::Desktop *desktop)
+{
+    FakeService *service = desktop->service.get();
+    if (desktop->agent->connector()->state() == ServiceConnector::Connected) {
+        // The link keeps the order: once this notification is in, so is everything the desktop sent before it.
+        desktop->agent->cabinet()->updateUserInfo();
+        (void)QTest::qWaitFor(
+            [service] { return service->methods().contains(QStringLiteral("updateUserInfo")); }, 10000);
+    }
+    service->clearMessages();
+}
+
+void failOnConnectionWarnings()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
+}
+
+QVariantMap errorAnswer(int code, const QString &message)
+{
+    return { { QStringLiteral("error"),
+        QVariantMap { { QStringLiteral("code"), code }, { QStringLiteral("message"), message } } } };
+}
+
+QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant &answer)
+{
+    QVariantMap answers = script.value(QStringLiteral("answers")).toMap();
+    answers.insert(method, answer);
+    script.insert(QStringLiteral("answers"), answers);
+    return script;
+}
+
+void answerNextModal(const QString &buttonText, QString *text)
+{
+    auto poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, buttonText, text] {
+        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        if (text) {
+            if (auto box = qobject_cast<QMessageBox *>(dialog))
+                *text = box->text();
+        }
+        const QList<QAbstractButton *> buttons = dialog->findChildren<QAbstractButton *>();
+        for (QAbstractButton *button : buttons) {
+            if (button->text().remove(QLatin1Char('&')) == buttonText) {
+                button->click();
+                return;
+            }
+        }
+        dialog->reject();
+    });
+    poll->start(10);
+}
+
+} // namespace MainWindowTest

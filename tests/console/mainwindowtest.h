@@ -1,0 +1,47 @@
+#ifndef VELMOR_TESTS_MAINWINDOWTEST_H
+#define VELMOR_TESTS_MAINWINDOWTEST_H
+
+#include "consoletest.h"
+
+#include <QString>
+#include <QWidget>
+
+class MainWidget;
+class SlidingStackedWidget;
+
+// Shared by the main window's suites.
+namespace MainWindowTest {
+
+// The window's widget of that object name (null when it has none).
+template<typename T>
+T *child(QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QLatin1String(name));
+}
+
+SlidingStackedWidget *stack(MainWidget *window);
+// The object name of the page the stack shows; during a slide, the page being left.
+QString page(MainWidget *window);
+// Pages change at once, each slide ending before the call that asked for it returns.
+void slideAtOnce(MainWidget *window);
+
+// A desktop in the test process whose window slides at once, brought to a status state by the service; settled.
+std::unique_ptr<ConsoleTest::Desktop> desktopIn(int state, const QVariantMap &script);
+// Waits until the service has received everything the desktop sent so far, then forgets it.
+void settle(ConsoleTest::Desktop *desktop);
+
+// Fails the running test at the first warning of the window's by-name connections.
+void failOnConnectionWarnings();
+
+// The service's error answer {"error": {"code": code, "message": message}}.
+QVariantMap errorAnswer(int code, const QString &message = QString());
+// The script with the answers of one method replaced.
+QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant &answer);
+
+// Clicks the button of the modal dialog that opens next, from inside its event loop; returns at once.
+// Reports the dialog's text in *text when given.
+void answerNextModal(const QString &buttonText, QString *text = nullptr);
+
+} // namespace MainWindowTest
+
+#endif // VELMOR_TESTS_MAINWINDOWTEST_H

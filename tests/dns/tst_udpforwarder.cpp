@@ -1,0 +1,227 @@
+#include "dns/dnsclock.h"
+#include "dns/udpforwarder.h"
+#include "dns/udpsocketpool.h"
+#include "dns/udptransport.h"
+#include "fakeupstream.h"
+
+#include <QNetworkDatagram>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUdpSocket>
+
+using namespace Velmor;
+using namespace Velmor::DNS;
+
+// The proxy's UDP clients as the proxy serves them: the proxy's socket, the forwarder, and a pool to a fake resolver.
+class tst_UdpForwarder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void receiveReadsOneDatagram_data();
+    void receiveReadsOneDatagram();
+    void answerGoesToTheSender();
+    void failedSendGivesServfail();
+    void deadlineEndsSilently();
+    void answerAfterTheSocketIsClosed();
+    void answerAfterTheSocketIsGone();
+
+private:
+    // Reads the proxy's socket as the proxy does, forwarding every well-formed request with token 7.
+    void serve();
+    // The client's request through the forwarder to the resolver; false when it did not get there.
+    bool forwardFromClient(const QByteArray &request);
+    QList<QByteArray> answers(int count);
+
+    FakeUpstream *upstream = nullptr;
+    UdpSocketPool *pool = nullptr;
+    QUdpSocket *proxySocket = nullptr;
+    UdpForwarder *forwarder = nullptr;
+    QUdpSocket *client = nullptr;
+};
+
+void tst_UdpForwarder::initTestCase()
+{
+    DNS::setClock(&FakeClock::read);
+}
+
+void tst_UdpForwarder::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    upstream = new FakeUpstream;
+    QVERIFY(upstream->open(false));
+    pool = new UdpSocketPool(QHostAddress::LocalHost, upstream->port(), 1);
+    proxySocket = new QUdpSocket;
+    QVERIFY(proxySocket->bind(QHostAddress::LocalHost, 0));
+    setReceiveBufferSize(proxySocket);
+    forwarder = new UdpForwarder(proxySocket);
+    client = new QUdpSocket;
+    QVERIFY(client->bind(QHostAddress::LocalHost, 0));
+}
+
+void tst_UdpForwarder::cleanup()
+{
+    delete client;
+    delete forwarder;
+    delete proxySocket;
+    delete pool;
+    delete upstream;
+}
+
+void tst_UdpForwarder::serve()
+{
+    Packet request;
+    QHostAddress sender;
+    quint16 port = 0;
+    while (forwarder->receive(&request, &sender, &port)) {
+        if (request.isWellFormed())
+            forwarder->forward(sender, port, request, 7, pool, false);
+    }
+}
+
+bool tst_UdpForwarder::forwardFromClient(const QByteArray &request)
+{
+    const qsizetype before = upstream->received.size();
+    client->writeDatagram(request, QHostAddress::LocalHost, proxySocket->localPort());
+    if (!QTest::qWaitFor([this] { return proxySocket->hasPendingDatagrams(); }, 5000))
+        return false;
+    serve();
+    return QTest::qWaitFor([&] { return upstream->received.size() > before; }, 5000);
+}
+
+QList<QByteArray> tst_UdpForwarder::answers(int count)
+{
+    QList<QByteArray> result;
+    const bool enough = QTest::qWaitFor(
+        [&] {
+            while (client->hasPendingDatagrams())
+                result.append(client->receiveDatagram().data());
+            return result.size() >= count;
+        },
+        5000);
+    Q_UNUSED(enough);
+    return result;
+}
+
+void tst_UdpForwarder::receiveReadsOneDatagram_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<bool>("wellFormed");
+    QTest::newRow("query") << hex("0102 0100 0001 0000 0000 0000 01 61 00 0001 0001") << true;
+    QTest::newRow("header only") << hex("0102 0100 0001 0000 0000 0000") << false;
+    QTest::newRow("short") << hex("0102") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("SRV answer") << hex(
+        "0001 8180 0001 0001 0000 0000 01 61 00 0021 0001 c00c 0021 0001 0000003c 0008 0001 0002 0035 0000")
+                                << true;
+}
+
+void tst_UdpForwarder::receiveReadsOneDatagram()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(bool, wellFormed);
+    client->writeDatagram(datagram, QHostAddress::LocalHost, proxySocket->localPort());
+    client->writeDatagram(datagram, QHostAddress::LocalHost, proxySocket->localPort());
+    QTRY_VERIFY(proxySocket->hasPendingDatagrams());
+
+    Packet message;
+    QHostAddress sender;
+    quint16 port = 0;
+    QVERIFY(forwarder->receive(&message, &sender, &port));
+    QCOMPARE(message.rawData(), datagram);
+    QCOMPARE(message.isWellFormed(), wellFormed);
+    QCOMPARE(sender, QHostAddress(QHostAddress::LocalHost));
+    QCOMPARE(port, client->localPort());
+    // The second datagram is left for the next read.
+    QVERIFY(forwarder->receive(&message, &sender, &port));
+    QCOMPARE(message.rawData(), datagram);
+    QVERIFY(!forwarder->receive(&message, &sender, &port));
+}
+
+void tst_UdpForwarder::answerGoesToTheSender()
+{
+    const QByteArray request = clientQuery(0x0102);
+    QVERIFY(forwardFromClient(request));
+    QCOMPARE(forwarder->pendingCount(), 1);
+    // Flags, question and the record as the client sent them, under an ID of the proxy's.
+    const QByteArray sent = upstream->received.at(0).message.toByteArray();
+    QCOMPARE(sent.mid(2, 8), request.mid(2, 8));
+    QCOMPARE(sent.mid(10, 2), hex("0001"));
+    QCOMPARE(sent.mid(12), request.mid(12) + hex("00 ffed 0001 00000000 0004 00000007"));
+
+    upstream->answer(0);
+    const QList<QByteArray> got = answers(1);
+    QCOMPARE(got.size(), 1);
+    const Packet answer(got.at(0));
+    QCOMPARE(answer.id(), quint16(0x0102));
+    QVERIFY(answer.isResponse());
+    QCOMPARE(answer.answers().size(), 1);
+    QCOMPARE(forwarder->pendingCount(), 0);
+}
+
+void tst_UdpForwarder::failedSendGivesServfail()
+{
+    UdpSocketPool nowhere { QHostAddress(), 53 };
+    const QByteArray request = clientQuery(0x0203);
+    forwarder->forward(QHostAddress::LocalHost, client->localPort(), Packet(request), 7, &nowhere, false);
+    QCOMPARE(forwarder->pendingCount(), 0);
+    const QList<QByteArray> got = answers(1);
+    QCOMPARE(got.size(), 1);
+    const Packet answer(got.at(0));
+    QCOMPARE(answer.id(), quint16(0x0203));
+    QCOMPARE(answer.responseCode(), int(Packet::ServerFailure));
+    // The request as it would have gone upstream, record included.
+    QCOMPARE(answer.additionalCount(), quint16(1));
+}
+
+void tst_UdpForwarder::deadlineEndsSilently()
+{
+    QVERIFY(forwardFromClient(clientQuery(0x0301)));
+    FakeClock::advance(10000);
+    forwarder->expire();
+    QCOMPARE(forwarder->pendingCount(), 1);
+    FakeClock::advance(1);
+    forwarder->expire();
+    QCOMPARE(forwarder->pendingCount(), 0);
+
+    // The same question again goes out on the same socket; the late answer to the first is not taken for it.
+    QVERIFY(forwardFromClient(clientQuery(0x0302)));
+    upstream->answer(0);
+    upstream->answer(1);
+    const QList<QByteArray> got = answers(1);
+    QCOMPARE(got.size(), 1);
+    QCOMPARE(Packet(got.at(0)).id(), quint16(0x0302));
+    QCOMPARE(forwarder->pendingCount(), 0);
+    QVERIFY(!client->hasPendingDatagrams());
+}
+
+void tst_UdpForwarder::answerAfterTheSocketIsClosed()
+{
+    QVERIFY(forwardFromClient(clientQuery(0x0401)));
+    proxySocket->close();
+    upstream->answer(0);
+    QTRY_COMPARE(forwarder->pendingCount(), 0);
+    // Not sent from a socket bound anew.
+    QCOMPARE(proxySocket->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!client->hasPendingDatagrams());
+}
+
+void tst_UdpForwarder::answerAfterTheSocketIsGone()
+{
+    QVERIFY(forwardFromClient(clientQuery(0x0501)));
+    delete proxySocket;
+    proxySocket = nullptr;
+    upstream->answer(0);
+    QTRY_COMPARE(forwarder->pendingCount(), 0);
+    Packet message;
+    QHostAddress sender;
+    quint16 port = 0;
+    QVERIFY(!forwarder->receive(&message, &sender, &port));
+}
+
+QTEST_GUILESS_MAIN(tst_UdpForwarder)
+#include "tst_udpforwarder.moc"

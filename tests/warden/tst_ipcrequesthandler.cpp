@@ -1,0 +1,567 @@
+#include "ipcprobe.h"
+#include "servertest.h"
+
+#include "core/ipcnewcredentialsrequest.h"
+#include "core/ipcrequesthandler.h"
+#include "core/ipcserver.h"
+#include "core/ipcuserregisterrequest.h"
+#include "core/systeminforequest.h"
+
+#include "velmorwire/ipcconnection.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QtTest>
+
+using namespace Velmor;
+using WardenTest::IpcProbe;
+using WardenTest::ServerFixture;
+
+namespace {
+
+// Everything a refused method could have changed.
+struct Effects
+{
+    QByteArray settings;
+    QStringList calls;
+    bool filtering;
+    quint32 selected;
+    QString user;
+    QString password;
+
+    bool operator==(const Effects &o) const
+    {
+        return settings == o.settings && calls == o.calls && filtering == o.filtering && selected == o.selected
+            && user == o.user && password == o.password;
+    }
+};
+
+// The settings a method could change; the network configuration's own records are left out.
+QByteArray settingsText()
+{
+    QSettings settings;
+    settings.sync();
+    QByteArray text;
+    const QStringList keys = settings.allKeys();
+    for (const QString &key : keys) {
+        if (key.startsWith(QLatin1String("interfaces/")) || key.startsWith(QLatin1String("dnscache-")))
+            continue;
+        const QVariant value = settings.value(key);
+        const QString shown
+            = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
+        text += key.toUtf8() + '=' + shown.toUtf8() + '\n';
+    }
+    return text;
+}
+
+Effects effects(ServerFixture &f)
+{
+    return { settingsText(), f.cabinet->calls, f.server->isGlobalFilteringEnabled(), f.d->selectedProfileId(),
+        f.cabinet->user(), f.cabinet->password() };
+}
+
+// A running, identified server whose connections open locked unless the settings are unprotected.
+struct Running
+{
+    ServerFixture f;
+    std::unique_ptr<IpcProbe> probe;
+
+    explicit Running(bool isProtected = true)
+    {
+        f.makeReady();
+        f.setSetting(QStringLiteral("settings-protected"), isProtected);
+        if (!f.server->start())
+            return;
+        probe = std::make_unique<IpcProbe>(f.ipcPort);
+        // The initial push is through once the identification notification that follows it came.
+        if (!QTest::qWaitFor([this] { return probe->methods().contains(QStringLiteral("setIdentification")); }))
+            probe.reset();
+        f.cabinet->calls.clear();
+    }
+    ~Running() { f.server->stop(); }
+
+    // Answers once the requests before it have been handled.
+    QVariantMap answer(const QString &method, const QVariantList &params)
+    {
+        const int id = probe->call(method, params);
+        if (!probe->waitForAnswer(id))
+            return { { QStringLiteral("timeout"), true } };
+        return probe->hasAnswer(id) && !probe->error(id).isEmpty()
+            ? probe->error(id)
+            : QVariantMap { { QStringLiteral("result"), probe->result(id) } };
+    }
+    void settle() { answer(QStringLiteral("categories"), {}); }
+    IPCRequestHandler *handler() const
+    {
+        const QList<IpcConnection *> connections = f.d->ipcServer->connections();
+        return connections.isEmpty() ? nullptr : connections.constLast()->findChild<IPCRequestHandler *>();
+    }
+};
+
+const QVariantMap locked { { QStringLiteral("code"), 1 }, { QStringLiteral("message"), "Settings are locked" } };
+
+} // namespace
+
+// The service's methods on one connection: the settings lock, the keys no connection writes, the checks made
+// before the account client is asked, and the answers that come later.
+class tst_IPCRequestHandler : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void lock_data();
+    void lock();
+    void unlock_data();
+    void unlock();
+    void connectionsOpenedUnlockedStayUnlocked();
+    void unidentifiedAccountDoesNotLock();
+    void protectedKeys_data();
+    void protectedKeys();
+    void setSchedule_data();
+    void setSchedule();
+    void setProfile_data();
+    void setProfile();
+    void setTokensEnabledSwitchesTheMode();
+    void addProfileAnswersTheProfile();
+    void addDomainAnswersTheId_data();
+    void addDomainAnswersTheId();
+    void addDomainAnswersTheError();
+    void registerUser_data();
+    void registerUser();
+    void setCredentials_data();
+    void setCredentials();
+    void systemInfoAnswersOffTheMainThread();
+    void handlerGoesWithItsConnection();
+};
+
+void tst_IPCRequestHandler::lock_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("params");
+    QTest::addColumn<bool>("allowed");
+    QTest::addColumn<bool>("notification");
+
+    const QString adapter = NetworkTest::adapterId(1);
+    const struct
+    {
+        const char *method;
+        QVariantList params;
+        bool allowed;
+    } table[] = {
+        { "setSetting", { "dd-hostname", "Elsewhere" }, false },
+        { "setLocalDnsAddress", { "127.0.0.1", 5400 }, false },
+        { "setNetworkProtection", { adapter, false, QVariantList() }, false },
+        { "setNetworkProtection", { adapter, true, QVariantList() }, true },
+        { "setNetworkProtection", { adapter, true, QVariantList { "10.0.0.9" } }, true },
+        { "registerUser", { "new@example.com", "password" }, false },
+        { "setCredentials", { "other@example.com", "password" }, false },
+        { "setTokensEnabled", { false }, false },
+        { "setSettingsProtection", { false }, false },
+        { "setSettingsProtection", { true }, true },
+        { "setGlobalFiltering", { false, 5 }, false },
+        { "setGlobalFiltering", { false, 0 }, false },
+        { "setGlobalFiltering", { true, 0 }, true },
+        { "setProfile", { 2 }, false },
+        { "addProfile", { "Kids" }, false },
+        { "removeProfile", { 2 }, false },
+        { "categories", {}, true },
+        { "userFilter", { 1 }, true },
+        { "domains", { 1, "black" }, true },
+        { "clearDomains", { 1, "black" }, false },
+        { "setFilterCat", { 1, 7, true }, false },
+        { "addDomain", { 1, "alias", "a.example", "10.0.0.1" }, false },
+        { "addDomain", { 1, "black", "a.example" }, false },
+        { "removeDomain", { 1, "black", 1000 }, false },
+        { "schedule", { 1 }, true },
+        { "setScheduleEnabled", { 1, true }, false },
+        { "setSchedule", { 1, QVariantList() }, false },
+        { "setWhiteListOnly", { 1, true }, false },
+        { "setSafeSearchEnabled", { 1, true }, false },
+        { "updateProfiles", {}, true },
+        { "updateUserInfo", {}, true },
+    };
+    for (const auto &row : table) {
+        for (const bool notification : { false, true }) {
+            QTest::addRow("%s/%d %s %s", row.method, int(row.params.size()), row.allowed ? "allowed" : "refused",
+                notification ? "notification" : "call")
+                << QString::fromLatin1(row.method) << row.params << row.allowed << notification;
+        }
+    }
+}
+
+void tst_IPCRequestHandler::lock()
+{
+    QFETCH(QString, method);
+    QFETCH(QVariantList, params);
+    QFETCH(bool, allowed);
+    QFETCH(bool, notification);
+
+    Running r;
+    QVERIFY(r.probe);
+    QVERIFY(r.handler() && r.handler()->isLocked());
+    const Effects before = effects(r.f);
+    if (!allowed)
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Settings are locked: %1 refused").arg(method)));
+    QVariantMap answer;
+    if (notification) {
+        r.probe->notify(method, params);
+    } else {
+        answer = r.answer(method, params);
+        QVERIFY(!answer.contains(QStringLiteral("timeout")) || allowed);
+    }
+    r.settle();
+    if (allowed) {
+        QVERIFY(answer != locked);
+        return;
+    }
+    if (!notification)
+        QCOMPARE(answer, locked);
+    Effects after = effects(r.f);
+    // settle() itself asks for the categories.
+    after.calls.removeAll(QStringLiteral("categories"));
+    QCOMPARE(after.calls, before.calls);
+    QCOMPARE(after.settings, before.settings);
+    QVERIFY(after == before);
+    QVERIFY(r.handler()->isLocked());
+}
+
+void tst_IPCRequestHandler::unlock_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("accountAnswer"); // -1: the account service is not asked
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("the held credentials") << "user@example.com"
+                                          << "secret-password" << -1 << 0;
+    QTest::newRow("a new password the service accepts") << "user@example.com"
+                                                        << "changed-on-the-web" << 0 << 0;
+    QTest::newRow("a wrong password") << "user@example.com"
+                                      << "guess" << 30 << 30;
+    QTest::newRow("another account") << "intruder@example.com"
+                                     << "their-own-password" << -1 << 30;
+}
+
+void tst_IPCRequestHandler::unlock()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(int, accountAnswer);
+    QFETCH(int, code);
+
+    Running r;
+    QVERIFY(r.probe);
+    const int id = r.probe->call(QStringLiteral("unlockSettings"), { user, password });
+    if (accountAnswer >= 0) {
+        QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
+        QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(uint(accountAnswer), QString())));
+    }
+    QVERIFY(r.probe->waitForAnswer(id));
+    QCOMPARE(r.f.cabinet->calls.contains(QStringLiteral("testAuth")), accountAnswer >= 0);
+    QCOMPARE(r.probe->error(id).value(QStringLiteral("code"), 0).toInt(), code);
+    QCOMPARE(r.handler()->isLocked(), code != 0);
+
+    // Unlocked, the connection may pause the filtering.
+    if (code != 0)
+        QTest::ignoreMessage(QtWarningMsg, "Settings are locked: setGlobalFiltering refused");
+    const QVariantMap pause = r.answer(QStringLiteral("setGlobalFiltering"), { false, 5 });
+    QCOMPARE(pause.contains(QStringLiteral("code")), code != 0);
+    QCOMPARE(r.f.server->isGlobalFilteringEnabled(), code != 0);
+}
+
+void tst_IPCRequestHandler::connectionsOpenedUnlockedStayUnlocked()
+{
+    Running r(false);
+    QVERIFY(r.probe);
+    QVERIFY(!r.handler()->isLocked());
+    QCOMPARE(r.answer(QStringLiteral("setSettingsProtection"), { true }),
+        (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+    // The lock stops every new connection, not this one.
+    r.answer(QStringLiteral("setGlobalFiltering"), { false, 0 });
+    QVERIFY(!r.f.server->isGlobalFilteringEnabled());
+    IpcProbe second(r.f.ipcPort);
+    QTRY_COMPARE(r.f.d->ipcServer->connections().size(), 2);
+    QVERIFY(r.handler()->isLocked());
+}
+
+void tst_IPCRequestHandler::unidentifiedAccountDoesNotLock()
+{
+    ServerFixture f;
+    f.setSetting(QStringLiteral("settings-protected"), true);
+    QVERIFY(f.server->start());
+    QVERIFY(!f.server->isIdentified());
+    IpcProbe probe(f.ipcPort);
+    QTRY_COMPARE(f.d->ipcServer->connections().size(), 1);
+    QVERIFY(!f.d->ipcServer->connections().at(0)->findChild<IPCRequestHandler *>()->isLocked());
+    f.server->stop();
+}
+
+void tst_IPCRequestHandler::protectedKeys_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("www") << "www"
+                         << "www";
+    QTest::newRow("www with slashes") << "/www/"
+                                      << "www";
+    QTest::newRow("www in capitals") << "WWW"
+                                     << "www";
+    QTest::newRow("resolver") << "vyrproxy-addr"
+                              << "vyrproxy-addr";
+    QTest::newRow("certificate errors") << "www-ignore-ssl-errors"
+                                        << "www-ignore-ssl-errors";
+    QTest::newRow("user") << "user"
+                          << "user";
+    QTest::newRow("password") << "Password"
+                              << "password";
+}
+
+void tst_IPCRequestHandler::protectedKeys()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+
+    Running r(false);
+    QVERIFY(r.probe);
+    r.f.setSetting(stored, QStringLiteral("original"));
+    const QByteArray before = effects(r.f).settings;
+    QTest::ignoreMessage(
+        QtWarningMsg, qPrintable(QStringLiteral("setSetting: the setting \"%1\" is not changed over IPC").arg(key)));
+    const QVariantMap answer = r.answer(QStringLiteral("setSetting"), { key, QStringLiteral("https://evil.example") });
+    QCOMPARE(answer.value(QStringLiteral("code")).toInt(), 1);
+    QCOMPARE(answer.value(QStringLiteral("message")).toString(),
+        QStringLiteral("The setting %1 cannot be changed").arg(key));
+    QCOMPARE(effects(r.f).settings, before);
+    QCOMPARE(r.f.setting(stored).toString(), QStringLiteral("original"));
+
+    // Another key is written as text.
+    QCOMPARE(r.answer(QStringLiteral("setSetting"), { QStringLiteral("dd-hostname"), QStringLiteral("Kitchen") }),
+        (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+    QCOMPARE(r.f.setting(QStringLiteral("dd-hostname")).toString(), QStringLiteral("Kitchen"));
+}
+
+void tst_IPCRequestHandler::setSchedule_data()
+{
+    QTest::addColumn<QVariant>("schedule");
+    QTest::addColumn<bool>("sent");
+
+    QVariantList week;
+    for (int i = 0; i < 7; ++i)
+        week.append(QVariantMap { { "is_profile_on", i < 5 }, { "time_from", "08:00" }, { "time_to", "18:00" } });
+    QTest::newRow("no schedule") << QVariant(QVariantList()) << true;
+    QTest::newRow("a week") << QVariant(week) << true;
+    QTest::newRow("three days") << QVariant(week.mid(0, 3)) << false;
+    QTest::newRow("a day without its switch") << QVariant(week.mid(0, 6) + QVariantList { QVariantMap() }) << false;
+    QTest::newRow("an object") << QVariant(QVariantMap { { "monday", true } }) << false;
+    QTest::newRow("a text") << QVariant(QStringLiteral("always")) << false;
+    QTest::newRow("null") << QVariant() << false;
+}
+
+void tst_IPCRequestHandler::setSchedule()
+{
+    QFETCH(QVariant, schedule);
+    QFETCH(bool, sent);
+
+    Running r(false);
+    QVERIFY(r.probe);
+    if (!sent)
+        QTest::ignoreMessage(QtWarningMsg, "setSchedule: the schedule of profile 1 cannot be read and is not sent");
+    const QVariantMap answer = r.answer(QStringLiteral("setSchedule"), { 1, schedule });
+    QCOMPARE(r.f.cabinet->calls.contains(QStringLiteral("setSchedule")), sent);
+    if (sent)
+        QVERIFY(answer.contains(QStringLiteral("result")));
+    else
+        QCOMPARE(answer, (QVariantMap { { "code", 1 }, { "message", "Invalid schedule" } }));
+}
+
+void tst_IPCRequestHandler::setProfile_data()
+{
+    QTest::addColumn<quint32>("id");
+    QTest::addColumn<bool>("known");
+
+    QTest::newRow("another profile") << 1u << true;
+    QTest::newRow("the selected one") << 2u << true;
+    QTest::newRow("unknown") << 99u << false;
+    QTest::newRow("zero") << 0u << false;
+}
+
+void tst_IPCRequestHandler::setProfile()
+{
+    QFETCH(quint32, id);
+    QFETCH(bool, known);
+
+    Running r(false);
+    QVERIFY(r.probe);
+    // Profile 1 is the default: an unknown id must not fall back to it.
+    r.f.cabinet->selectProfile(2);
+    QCOMPARE(r.f.d->selectedProfileId(), 2u);
+    const QVariantMap answer = r.answer(QStringLiteral("setProfile"), { id });
+    if (known) {
+        QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+        QCOMPARE(r.f.d->selectedProfileId(), id);
+    } else {
+        QCOMPARE(answer, (QVariantMap { { "code", 1 }, { "message", "No such profile" } }));
+        QCOMPARE(r.f.d->selectedProfileId(), 2u);
+    }
+}
+
+void tst_IPCRequestHandler::setTokensEnabledSwitchesTheMode()
+{
+    Running r(false);
+    QVERIFY(r.probe);
+    QCOMPARE(r.f.identification->type(), int(Identification::TokenType));
+    r.answer(QStringLiteral("setTokensEnabled"), { false });
+    QCOMPARE(r.f.setting(QStringLiteral("tokens-enabled")).toBool(), false);
+    QCOMPARE(r.f.identification->type(), int(Identification::IpType));
+    QCOMPARE(r.f.identification->state(), int(Identification::Running));
+}
+
+void tst_IPCRequestHandler::addProfileAnswersTheProfile()
+{
+    Running r(false);
+    QVERIFY(r.probe);
+    const int id = r.probe->call(QStringLiteral("addProfile"), { QStringLiteral("Kids") });
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addProfile")));
+    QPointer<QObject> request = r.f.cabinet->pending(QStringLiteral("addProfile"));
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("addProfile")));
+    QVERIFY(r.probe->waitForAnswer(id));
+    QCOMPARE(r.probe->result(id), CabinetProfile(500, 5000, QStringLiteral("Kids"), false).toVariant());
+    // The answer's serializer went with its request.
+    QTRY_VERIFY(!request);
+}
+
+void tst_IPCRequestHandler::addDomainAnswersTheId_data()
+{
+    QTest::addColumn<QVariantList>("params");
+    QTest::addColumn<QString>("address");
+
+    QTest::newRow("black, address ignored") << QVariantList { 1, "black", "a.example", "10.0.0.1" } << "";
+    QTest::newRow("alias") << QVariantList { 1, "alias", "a.example", "10.0.0.1" } << "10.0.0.1";
+    QTest::newRow("alias, unreadable address") << QVariantList { 1, "alias", "a.example", "10.0.0" } << "";
+    QTest::newRow("three parameters") << QVariantList { 1, "white", "a.example" } << "";
+}
+
+void tst_IPCRequestHandler::addDomainAnswersTheId()
+{
+    QFETCH(QVariantList, params);
+    QFETCH(QString, address);
+
+    Running r(false);
+    QVERIFY(r.probe);
+    const int id = r.probe->call(QStringLiteral("addDomain"), params);
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addDomain")));
+    auto *request = static_cast<CabinetDomainAddRequest *>(r.f.cabinet->pending(QStringLiteral("addDomain")));
+    QCOMPARE(request->result.ip, address.isEmpty() ? QHostAddress() : QHostAddress(address));
+    request->result.id = 4000000000u;
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("addDomain")));
+    QVERIFY(r.probe->waitForAnswer(id));
+    QCOMPARE(r.probe->result(id).toLongLong(), 4000000000LL);
+}
+
+void tst_IPCRequestHandler::addDomainAnswersTheError()
+{
+    Running r(false);
+    QVERIFY(r.probe);
+    const int id = r.probe->call(QStringLiteral("addDomain"), { 1, "black", "a.example" });
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addDomain")));
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("addDomain"), Error(31, QStringLiteral("request timeout"))));
+    QVERIFY(r.probe->waitForAnswer(id));
+    QCOMPARE(r.probe->error(id), (QVariantMap { { "code", 31 }, { "message", "request timeout" } }));
+}
+
+void tst_IPCRequestHandler::registerUser_data()
+{
+    QTest::addColumn<uint>("code");
+    QTest::newRow("registered") << 0u;
+    QTest::newRow("name taken") << 33u;
+}
+
+void tst_IPCRequestHandler::registerUser()
+{
+    QFETCH(uint, code);
+
+    Running r(false);
+    QVERIFY(r.probe);
+    const int id = r.probe->call(QStringLiteral("registerUser"), { "new@example.com", "new-password" });
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("registerUser")));
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("registerUser"), Error(code, code ? "taken" : "")));
+    QVERIFY(r.probe->waitForAnswer(id));
+    if (code == 0) {
+        QCOMPARE(r.probe->result(id), QVariant(true));
+        QCOMPARE(r.f.cabinet->user(), QStringLiteral("new@example.com"));
+    } else {
+        QCOMPARE(r.probe->error(id), (QVariantMap { { "code", 33 }, { "message", "taken" } }));
+        QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
+        QCOMPARE(r.f.cabinet->user(), QStringLiteral("user@example.com"));
+    }
+    // The registration does not outlive its answer.
+    QTRY_VERIFY(r.f.d->findChildren<IPCUserRegisterRequest *>().isEmpty());
+}
+
+void tst_IPCRequestHandler::setCredentials_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("outcome"); // -1: nothing asked; 0: connects; otherwise the account client's error
+    QTest::addColumn<QVariantMap>("answer");
+
+    QTest::newRow("the ones in use") << "user@example.com"
+                                     << "secret-password" << -1 << QVariantMap { { "result", true } };
+    QTest::newRow("new ones, connected") << "other@example.com"
+                                         << "pw" << 0 << QVariantMap { { "result", true } };
+    QTest::newRow("new ones, refused") << "other@example.com"
+                                       << "wrong" << 30
+                                       << QVariantMap { { "code", 30 }, { "message", "Invalid login" } };
+}
+
+void tst_IPCRequestHandler::setCredentials()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(int, outcome);
+    QFETCH(QVariantMap, answer);
+
+    Running r(false);
+    QVERIFY(r.probe);
+    r.f.cabinet->moveToState(Cabinet::Connected);
+    r.f.cabinet->calls.clear();
+    const int id = r.probe->call(QStringLiteral("setCredentials"), { user, password });
+    QTRY_VERIFY(r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
+    if (outcome == 0) {
+        r.f.cabinet->moveToState(Cabinet::Connecting);
+        r.f.cabinet->moveToState(Cabinet::Connected);
+    } else if (outcome > 0)
+        r.f.cabinet->fail(uint(outcome), QStringLiteral("Invalid login"));
+    QVERIFY(r.probe->waitForAnswer(id));
+    const QVariantMap received = r.probe->hasAnswer(id) && !r.probe->error(id).isEmpty()
+        ? r.probe->error(id)
+        : QVariantMap { { QStringLiteral("result"), r.probe->result(id) } };
+    QCOMPARE(received, answer);
+    QTRY_VERIFY(r.f.d->findChildren<IPCNewCredentialsRequest *>().isEmpty());
+}
+
+void tst_IPCRequestHandler::systemInfoAnswersOffTheMainThread()
+{
+    Running r;
+    QVERIFY(r.probe);
+    // Allowed on a locked connection too; answered later, by an object that goes with its answer.
+    const int id = r.probe->call(QStringLiteral("systemInfo"));
+    QVERIFY(r.probe->waitForAnswer(id, 40000));
+    QCOMPARE(r.probe->result(id).typeId(), QMetaType::QString);
+    QTRY_VERIFY(!r.f.d->findChild<SystemInfoRequest *>());
+}
+
+void tst_IPCRequestHandler::handlerGoesWithItsConnection()
+{
+    Running r(false);
+    QVERIFY(r.probe);
+    QPointer<IPCRequestHandler> handler = r.handler();
+    QVERIFY(handler);
+    r.probe.reset();
+    QTRY_VERIFY(!handler);
+    QVERIFY(r.f.d->ipcServer->connections().isEmpty());
+}
+
+QTEST_MAIN(tst_IPCRequestHandler)
+#include "tst_ipcrequesthandler.moc"

@@ -1,0 +1,392 @@
+#include "../cabinet/accountservice.h"
+#include "servertest.h"
+#include "wardentest.h"
+
+#include "platform/iphelper.h"
+#include "platform/registry.h"
+#include "platform/servicemanager.h"
+#include "platform/settingsstore.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QtTest>
+
+#include <functional>
+
+using namespace Velmor::Platform;
+
+namespace {
+
+const QString user = QStringLiteral("owner@example.com");
+const QString password = QStringLiteral("Pa55-7f3c-unique-secret");
+const QString adapter = NetworkTest::adapterId(1);
+
+QString fixture(const QString &name)
+{
+    return qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/") + name;
+}
+
+QString nameServer()
+{
+    Registry::Value value;
+    Registry::queryValue(IpHelper::interfaceKey(adapter), QStringLiteral("NameServer"), &value);
+    return value.text;
+}
+
+// The real velmor-warden as the service, on a machine root of its own: one protected adapter whose own DNS server
+// is 10.0.0.1, the fake account service as "www" (its authority among the machine's trusted roots), the test
+// resolver as "vyrproxy-addr", the local proxy on a free port of 127.0.0.1 and the IPC link on a free port.
+class Warden
+{
+public:
+    Warden(const AccountService &account, quint16 resolverPort, bool isProtected)
+    {
+        ipcPort = WardenTest::freePort();
+        proxyPort = WardenTest::freePort();
+        qputenv("VELMOR_IPC_PORT", QByteArray::number(ipcPort));
+
+        const QJsonObject adapterObject { { "id", adapter }, { "index", 1 }, { "name", "Ethernet" }, { "type", 6 },
+            { "up", true }, { "addresses", QJsonArray { "192.168.1.20" } } };
+        const QJsonObject route { { "destination", "0.0.0.0" }, { "mask", "0.0.0.0" }, { "nextHop", "192.168.1.1" },
+            { "index", 1 }, { "metric", 10 } };
+        QFile file(machine.path(QStringLiteral("machine.json")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QJsonDocument(
+                QJsonObject { { "adapters", QJsonArray { adapterObject } }, { "routes", QJsonArray { route } } })
+                           .toJson());
+        file.close();
+        Registry::createKey(IpHelper::interfaceKey(adapter));
+        Registry::setString(IpHelper::interfaceKey(adapter), QStringLiteral("NameServer"), QStringLiteral("10.0.0.1"));
+
+        QDir().mkpath(machine.path(QStringLiteral("trust")));
+        QFile::copy(account.caPath(), machine.path(QStringLiteral("trust/account.pem")));
+
+        useRootSettings();
+        QSettings settings;
+        settings.setValue(QStringLiteral("www"), account.baseUrl());
+        settings.setValue(QStringLiteral("vyrproxy-addr"), QStringLiteral("127.0.0.2:%1").arg(resolverPort));
+        settings.setValue(QStringLiteral("localproxy-addr"), QStringLiteral("127.0.0.1:%1").arg(proxyPort));
+        settings.setValue(QStringLiteral("httpd-port"), 0);
+        settings.setValue(QStringLiteral("tokens-enabled"), true);
+        settings.setValue(QStringLiteral("settings-protected"), isProtected);
+        settings.setValue(QStringLiteral("protected-networks"), QStringList { adapter });
+        settings.sync();
+    }
+    ~Warden() { qunsetenv("VELMOR_IPC_PORT"); }
+
+    bool start()
+    {
+        if (WardenTest::run({ QStringLiteral("-i") }).exitCode != 0)
+            return false;
+        process = machine.startForeground({});
+        ServiceState state = ServiceState::Stopped;
+        queryState(&state);
+        return state == ServiceState::Running;
+    }
+    bool isRunning() const { return process && process->state() == QProcess::Running; }
+    // Stops the service through the service manager; empty when it ended cleanly (exit code 0, nothing from the
+    // sanitizers), else what went wrong.
+    QString stopCleanly()
+    {
+        if (ServiceManager::controlService(WardenTest::serviceName, ControlStop, 30000) != 0)
+            return QStringLiteral("the stop was refused");
+        if (!process->waitForFinished(30000))
+            return QStringLiteral("the process did not end");
+        const QString err = QString::fromLocal8Bit(process->readAllStandardError());
+        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0
+            || err.contains(QLatin1String("Sanitizer")) || err.contains(QLatin1String("runtime error")))
+            return QStringLiteral("exit code %1: %2").arg(process->exitCode()).arg(err);
+        return QString();
+    }
+    void queryState(ServiceState *state) const { ServiceManager::queryState(WardenTest::serviceName, state); }
+
+    struct Client
+    {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    // Runs a scenario of warden_client.py; its checkpoints are answered by onCheckpoint.
+    Client client(const QString &scenario, const QStringList &extra = {},
+        const std::function<bool(const QString &)> &onCheckpoint = {})
+    {
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"),
+            QStringList { fixture(QStringLiteral("warden_client.py")), scenario, QStringLiteral("--port"),
+                QString::number(ipcPort), QStringLiteral("--user"), user, QStringLiteral("--password"), password,
+                QStringLiteral("--adapter"), adapter, QStringLiteral("--proxy-port"), QString::number(proxyPort) }
+                + extra);
+        Client result;
+        if (!python.waitForStarted(10000))
+            return result;
+        QDeadlineTimer deadline(120000);
+        while (python.state() == QProcess::Running && !deadline.hasExpired()) {
+            python.waitForReadyRead(100);
+            while (python.canReadLine()) {
+                const QString line = QString::fromUtf8(python.readLine());
+                result.out += line;
+                if (!line.startsWith(QLatin1String("checkpoint ")))
+                    continue;
+                const bool passed = onCheckpoint && onCheckpoint(line.mid(11).trimmed());
+                python.write(passed ? "ok\n" : "refused\n");
+            }
+        }
+        if (!python.waitForFinished(1000)) {
+            python.kill();
+            python.waitForFinished();
+        }
+        result.out += QString::fromUtf8(python.readAllStandardOutput());
+        result.err = QString::fromUtf8(python.readAllStandardError());
+        result.exitCode = python.exitStatus() == QProcess::NormalExit ? python.exitCode() : -1;
+        return result;
+    }
+
+    WardenTest::Machine machine;
+    quint16 ipcPort = 0;
+    quint16 proxyPort = 0;
+    QProcess *process = nullptr;
+};
+
+#define VERIFY_STOPS_CLEANLY(warden)                                                                                   \
+    do {                                                                                                               \
+        const QString failure = (warden).stopCleanly();                                                                \
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));                                                              \
+    } while (false)
+
+#define VERIFY_CLIENT(result) QVERIFY2((result).exitCode == 0, qPrintable((result).err + (result).out))
+
+} // namespace
+
+// The real velmor-warden spoken to by a python3 desktop end: the push, every method, the lock, the password kept
+// in, and token identification from sign-in to the query that reaches the resolver.
+class tst_WardenIpc : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void pushAfterSignIn_data();
+    void pushAfterSignIn();
+    void methods();
+    void registerUser();
+    void httpRequestEndsTheLink();
+    void lock();
+    void tokenEndToEnd();
+    void failedResumeIsLogged();
+
+private:
+    bool signIn(Warden &warden);
+
+    AccountService m_account;
+    QTemporaryDir m_logs;
+    QProcess m_resolver;
+    QString m_resolverLog;
+    quint16 m_resolverPort = 0;
+};
+
+void tst_WardenIpc::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Service"));
+    QVERIFY(m_account.start());
+    m_account.addAccount(user, password, 2, 3);
+    m_resolverLog = m_logs.filePath(QStringLiteral("queries.jsonl"));
+    m_resolver.start(QStringLiteral("/usr/bin/python3"),
+        { fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"), QStringLiteral("--listen"),
+            QStringLiteral("127.0.0.2:0"), QStringLiteral("--log"), m_resolverLog, QStringLiteral("--record"),
+            QStringLiteral("first.test A 10.0.0.1") });
+    QVERIFY(m_resolver.waitForStarted(10000));
+    QVERIFY(m_resolver.waitForReadyRead(30000));
+    const QList<QByteArray> ready = m_resolver.readLine().trimmed().split(' ');
+    QCOMPARE(ready.value(0), QByteArray("ready"));
+    m_resolverPort = quint16(ready.value(1).toUInt());
+    QVERIFY(m_resolverPort != 0);
+}
+
+void tst_WardenIpc::cleanupTestCase()
+{
+    m_resolver.terminate();
+    if (!m_resolver.waitForFinished(5000))
+        m_resolver.kill();
+}
+
+bool tst_WardenIpc::signIn(Warden &warden)
+{
+    const Warden::Client result = warden.client(QStringLiteral("signin"));
+    if (result.exitCode != 0)
+        qWarning("%s%s", qPrintable(result.err), qPrintable(result.out));
+    return result.exitCode == 0;
+}
+
+void tst_WardenIpc::pushAfterSignIn_data()
+{
+    QTest::addColumn<bool>("isProtected");
+    QTest::newRow("protected") << true;
+    QTest::newRow("unprotected") << false;
+}
+
+void tst_WardenIpc::pushAfterSignIn()
+{
+    QFETCH(bool, isProtected);
+
+    Warden warden(m_account, m_resolverPort, isProtected);
+    QVERIFY(warden.start());
+    QVERIFY(signIn(warden));
+    const Warden::Client push = warden.client(
+        QStringLiteral("push"), isProtected ? QStringList { QStringLiteral("--protected") } : QStringList());
+    VERIFY_CLIENT(push);
+    // Nowhere in the machine's files, the event log included, is the password in clear.
+    const QByteArray secret = password.toUtf8();
+    QDirIterator it(
+        warden.machine.path(QString()), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    int files = 0;
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        ++files;
+        QVERIFY2(!file.readAll().contains(secret), qPrintable(file.fileName()));
+    }
+    QVERIFY(files > 3);
+    QVERIFY(QFile::exists(warden.machine.path(QStringLiteral("eventlog/Application.log"))));
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::methods()
+{
+    Warden warden(m_account, m_resolverPort, true);
+    QVERIFY(warden.start());
+    QVERIFY(signIn(warden));
+    VERIFY_CLIENT(warden.client(QStringLiteral("methods")));
+    QVERIFY(warden.isRunning());
+    // The keys that send the credentials or the queries elsewhere stay as they were.
+    QSettings settings;
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("www")).toString(), m_account.baseUrl());
+    QCOMPARE(
+        settings.value(QStringLiteral("vyrproxy-addr")).toString(), QStringLiteral("127.0.0.2:%1").arg(m_resolverPort));
+    QCOMPARE(settings.value(QStringLiteral("dd-hostname")).toString(), QStringLiteral("Kitchen"));
+    const QStringList log = WardenTest::logOf(WardenTest::serviceName);
+    QVERIFY(log.contains(QStringLiteral("Warning: setSetting: the setting \"www\" is not changed over IPC")));
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::registerUser()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    QVERIFY(signIn(warden));
+    VERIFY_CLIENT(warden.client(QStringLiteral("register")));
+    QVERIFY(m_account.account(QStringLiteral("new-") + user).value(QStringLiteral("user")).isValid());
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::httpRequestEndsTheLink()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    VERIFY_CLIENT(warden.client(QStringLiteral("http")));
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::lock()
+{
+    Warden warden(m_account, m_resolverPort, true);
+    QVERIFY(warden.start());
+    QVERIFY(signIn(warden));
+    const QStringList keys { "dd-hostname", "localproxy-addr", "tokens-enabled", "settings-protected", "user",
+        "password", "protected-networks", "www" };
+    auto snapshot = [&] {
+        QSettings settings;
+        settings.sync();
+        QVariantList values;
+        for (const QString &key : keys)
+            values.append(settings.value(key));
+        return values;
+    };
+    const QVariantList before = snapshot();
+    const QStringList refusedMethods { "setFilterCat", "clearDomains", "addDomain", "removeDomain", "addProfile",
+        "removeProfile", "register", "setScheduleEnabled", "setSchedule", "setWhiteListOnly", "setSafeSearchEnabled" };
+    m_account.control({ { QStringLiteral("op"), QStringLiteral("clearLog") } });
+
+    const Warden::Client result = warden.client(QStringLiteral("lock"), {}, [&](const QString &name) {
+        if (name != QLatin1String("refused"))
+            return false;
+        // Nothing the lock refused took effect: the settings, the account's data, the filtering.
+        if (snapshot() != before)
+            return false;
+        for (const QString &body : m_account.bodies()) {
+            for (const QString &method : refusedMethods) {
+                if (body.contains(QLatin1String("\"method\":\"") + method + QLatin1Char('"'))) {
+                    qWarning("the account service received %s", qPrintable(method));
+                    return false;
+                }
+            }
+        }
+        return nameServer() == QLatin1String("127.0.0.1");
+    });
+    VERIFY_CLIENT(result);
+    const QStringList log = WardenTest::logOf(WardenTest::serviceName);
+    for (const char *method : { "setSetting", "setGlobalFiltering", "setCredentials", "setProfile", "setSchedule" })
+        QVERIFY2(log.contains(QStringLiteral("Warning: Settings are locked: %1 refused").arg(QLatin1String(method))),
+            method);
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::tokenEndToEnd()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    QCOMPARE(nameServer(), QStringLiteral("10.0.0.1"));
+    const QStringList arguments { QStringLiteral("--resolver-log"), m_resolverLog };
+    QStringList seen;
+    const Warden::Client result = warden.client(QStringLiteral("token"), arguments, [&](const QString &name) {
+        seen.append(name);
+        if (name == QLatin1String("pointed"))
+            return QTest::qWaitFor([] { return nameServer() == QLatin1String("127.0.0.1"); }, 10000);
+        if (name == QLatin1String("restored"))
+            return QTest::qWaitFor([] { return nameServer() == QLatin1String("10.0.0.1"); }, 10000);
+        if (name == QLatin1String("pause")) {
+            if (ServiceManager::controlService(WardenTest::serviceName, ControlPause, 30000) != 0)
+                return false;
+            return QTest::qWaitFor([] { return nameServer() == QLatin1String("10.0.0.1"); }, 10000);
+        }
+        if (name == QLatin1String("resume")) {
+            if (ServiceManager::controlService(WardenTest::serviceName, ControlContinue, 30000) != 0)
+                return false;
+            return QTest::qWaitFor([] { return nameServer() == QLatin1String("127.0.0.1"); }, 10000);
+        }
+        return false;
+    });
+    VERIFY_CLIENT(result);
+    QCOMPARE(seen, (QStringList { "pointed", "restored", "pointed", "pause", "resume" }));
+    VERIFY_STOPS_CLEANLY(warden);
+    QCOMPARE(nameServer(), QStringLiteral("10.0.0.1"));
+}
+
+void tst_WardenIpc::failedResumeIsLogged()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    QCOMPARE(ServiceManager::controlService(WardenTest::serviceName, ControlPause, 30000), 0u);
+    {
+        // The addresses are read again by the next start: equal ones make it fail.
+        QSettings settings;
+        settings.setValue(QStringLiteral("localproxy-addr"), QStringLiteral("127.0.0.2:%1").arg(m_resolverPort));
+    }
+    QCOMPARE(ServiceManager::controlService(WardenTest::serviceName, ControlContinue, 30000), 0u);
+    QTRY_VERIFY_WITH_TIMEOUT(WardenTest::logOf(WardenTest::serviceName)
+                                 .contains(QStringLiteral("Error: the server did not start again: 1: wrong proxy "
+                                                          "addresses in config")),
+        10000);
+    // The process runs on without protection, and still stops cleanly.
+    QVERIFY(warden.isRunning());
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+QTEST_GUILESS_MAIN(tst_WardenIpc)
+#include "tst_wardenipc.moc"

@@ -1,0 +1,73 @@
+#include "actionitemdelegeate.h"
+
+#include "actionwidgetitem.h"
+#include "domainpattern.h"
+#include "easylistedit.h"
+
+#include <QLineEdit>
+#include <QPainter>
+
+namespace {
+
+// Between the row's edges and its text, and the icon.
+const int sideMargin = 6;
+const int verticalMargin = 5;
+
+} // namespace
+
+ActionItemDelegeate::ActionItemDelegeate(int kind, const QPixmap &icon)
+    : QStyledItemDelegate(nullptr)
+    , m_kind(kind)
+    , m_icon(icon)
+{ }
+
+QString ActionItemDelegeate::displayText(const QModelIndex &index)
+{
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const QString address = index.data(ActionWidgetItem::AddressRole).toString();
+    return address.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, address);
+}
+
+QSize ActionItemDelegeate::iconSize() const
+{
+    return m_icon.deviceIndependentSize().toSize();
+}
+
+QRect ActionItemDelegeate::iconRect(const QRect &row) const
+{
+    const QSize size = iconSize();
+    return QRect(QPoint(row.right() - sideMargin - size.width(), row.top() + verticalMargin), size);
+}
+
+QWidget *ActionItemDelegeate::createEditor(
+    QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    Q_UNUSED(index)
+    auto *editor = new QLineEdit(parent);
+    editor->setMinimumSize(option.rect.width(), QFontMetrics(option.font).height() + 5);
+    editor->setStyleSheet(QStringLiteral("background-color: #ffc; border:0px"));
+    if (m_kind == EasyListEdit::DomainList)
+        editor->setValidator(newDomainValidator(editor));
+    m_editor = editor;
+    return editor;
+}
+
+void ActionItemDelegeate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const bool deletable = index.data(ActionWidgetItem::DeletableRole).toBool();
+    QRect text = option.rect.adjusted(sideMargin, verticalMargin, -sideMargin, -verticalMargin);
+    if (deletable)
+        text.adjust(0, 0, -iconSize().width(), 0);
+    painter->drawText(text, Qt::TextSingleLine, displayText(index));
+    if (deletable)
+        painter->drawPixmap(QPoint(text.right(), text.top()), m_icon);
+}
+
+QSize ActionItemDelegeate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const QSize text = QFontMetrics(option.font).size(Qt::TextSingleLine, displayText(index));
+    if (!index.data(ActionWidgetItem::DeletableRole).toBool())
+        return QSize(text.width() + 2 * sideMargin, text.height() + 2 * verticalMargin);
+    const QSize icon = iconSize();
+    return QSize(icon.width() + 2 * sideMargin, qMax(text.height(), icon.height()) + 2 * verticalMargin);
+}

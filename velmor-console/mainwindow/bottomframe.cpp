@@ -1,0 +1,7 @@
+#include "bottomframe.h"
+
+BottomFrame::BottomFrame(QWidget *parent)
+    : QFrame(parent)
+{ }
+
+BottomFrame::~BottomFrame() = default;

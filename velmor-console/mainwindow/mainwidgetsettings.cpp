@@ -1,0 +1,120 @@
+#include "mainwidget.h"
+
+#include "memorymsgbox.h"
+#include "networkwidgetitem.h"
+#include "shell/agent.h"
+#include "shell/cabinet.h"
+#include "shell/serviceconnector.h"
+#include "shell/typedaddress.h"
+#include "ui_mainwidget.h"
+
+#include "velmorwire/hostlist.h"
+#include "velmorwire/jsonrpccall.h"
+
+void MainWidget::agent_networksUpdated()
+{
+    rebuildNetworkList();
+}
+
+void MainWidget::rebuildNetworkList()
+{
+    ui->lstNetworks->clear();
+    const Velmor::NetworksInfo &info = m_agent->networks();
+    for (const Velmor::Network &network : info.networks) {
+        auto row = new NetworkWidgetItem(network.id, network.name);
+        row->setCheckState(network.isProtected ? Qt::Checked : Qt::Unchecked);
+        if (network.id == info.defaultRouteId) {
+            QFont font = row->font();
+            font.setBold(true);
+            row->setFont(font);
+        }
+        ui->lstNetworks->addItem(row);
+    }
+}
+
+NetworkWidgetItem *MainWidget::findNetworkItem(const QString &id) const
+{
+    for (int i = 0; i < ui->lstNetworks->count(); ++i) {
+        auto row = dynamic_cast<NetworkWidgetItem *>(ui->lstNetworks->item(i));
+        if (row && row->id == id)
+            return row;
+    }
+    return nullptr;
+}
+
+bool MainWidget::requestProtectionChange(QListWidgetItem *item)
+{
+    auto row = dynamic_cast<NetworkWidgetItem *>(item);
+    if (!row)
+        return false;
+    // The box changes only when the service answers; until then further requests for the row are swallowed.
+    if (row->syncing)
+        return true;
+    const bool wanted = row->checkState() != Qt::Checked;
+    Velmor::JsonRPCCall *call = m_agent->setNetworkProtection(row->id, wanted, Velmor::HostList());
+    connect(call, &Velmor::JsonRPCCall::finished, row, &NetworkWidgetItem::stopSyncing);
+    row->setSyncing(true);
+    return true;
+}
+
+void MainWidget::agent_protectionUpdated(const QString &id, bool state)
+{
+    NetworkWidgetItem *row = findNetworkItem(id);
+    if (!row)
+        return;
+    row->setSyncing(false);
+    row->setCheckState(state ? Qt::Checked : Qt::Unchecked);
+}
+
+void MainWidget::agent_serviceSettingsChanged()
+{
+    const QString text = m_agent->serviceSettings().value(QStringLiteral("localproxy-addr")).toString();
+    const QStringList parts = text.split(QLatin1Char(':'));
+    ui->leLocalDnsAddress->setText(parts.value(0));
+    ui->leLocalDnsPort->setText(parts.size() >= 2 ? parts.at(1) : QStringLiteral("53"));
+}
+
+void MainWidget::on_leLocalDnsAddress_editingFinished()
+{
+    if (!ui->leLocalDnsAddress->isModified() && !ui->leLocalDnsPort->isModified())
+        return;
+    sendLocalDnsAddress();
+}
+
+void MainWidget::on_leLocalDnsPort_editingFinished()
+{
+    if (!ui->leLocalDnsPort->isModified())
+        return;
+    sendLocalDnsAddress();
+}
+
+void MainWidget::sendLocalDnsAddress()
+{
+    const QHostAddress address = typedIPv4Address(ui->leLocalDnsAddress->text());
+    if (address.isNull())
+        return;
+    bool ok = false;
+    const quint16 port = ui->leLocalDnsPort->text().toUShort(&ok, 10);
+    m_agent->connector()->notify("setLocalDnsAddress", { address.toString(), int(ok && port != 0 ? port : 53) });
+    ui->leLocalDnsAddress->setModified(false);
+    ui->leLocalDnsPort->setModified(false);
+}
+
+void MainWidget::on_ckUseTokens_toggled(bool state)
+{
+    m_agent->cabinet()->setTokensEnabled(state);
+}
+
+void MainWidget::on_ckAutostart_stateChanged(int state)
+{
+    Agent::setAutostartEnabled(state == Qt::Checked);
+    if (state != Qt::Unchecked)
+        return;
+    auto close = new MMButton(tr("&Close"), 1);
+    connect(close, &MMButton::clicked, m_agent, &Agent::close);
+    auto keepWorking = new MMButton(tr("Continue &working"), 0);
+    MemoryMsgBox::askQuestion(QStringLiteral("autostart-close"),
+        tr("Notice, its not required for this interface to be started to make filtering working.\nAll hard work is "
+           "performed by system service part.\n\nDo you wish to close this interface right now?"),
+        { close, keepWorking }, nullptr);
+}

@@ -1,0 +1,208 @@
+#include "mainwidget.h"
+
+#include "shell/agent.h"
+#include "shell/cabinet.h"
+#include "shell/profileorder.h"
+#include "shell/serviceconnector.h"
+#include "ui_mainwidget.h"
+#include "vendorcontact.h"
+
+#include <QIcon>
+
+namespace {
+
+const QString freePlan = QStringLiteral("FREE");
+
+// Qt 6 compares variants of different types by other rules than Qt 4 did, so the feature's value is read by an
+// explicit rule: the number 1 (whole or floating), true, or the text "1".
+bool isFeatureOn(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return value.toLongLong() == 1 && value.toULongLong() == 1;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return value.toDouble() == 1.0;
+    case QMetaType::QString:
+        return value.toString() == QLatin1String("1");
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void MainWidget::agent_stateChanged()
+{
+    const int state = m_agent->state();
+    QString picture;
+    QString explanation;
+    switch (state) {
+    case Agent::Connecting:
+        picture = QStringLiteral(":/icons/status-info");
+        explanation = tr("The system service is successfully connected and now awaiting for finish of "
+                         "initialization steps.");
+        break;
+    case Agent::IdentificationFailed:
+        picture = QStringLiteral(":/icons/status-warning");
+        explanation = tr("Failed to setup identification of this computer on service. Filtering settings will not "
+                         "work. Please check your <a href=\"agent:showsettings\">settings</a> or contact technical "
+                         "support.\n<a href=\"agent:showcabineterror\">Error details</a>.");
+        break;
+    case Agent::NoNetworks:
+        picture = QStringLiteral(":/icons/status-warning");
+        explanation = tr("%1 was unable to retrieve the information about internet connections on this computer. "
+                         "Probably the computer is disconnected from internet or type of connection is not "
+                         "supported yet by agent.")
+                          .arg(tr("Velmor Agent"));
+        break;
+    case Agent::NothingProtected:
+        picture = QStringLiteral(":/icons/status-info");
+        explanation = tr("The filtration was not activated on any of internet connections. To activate it click "
+                         "on settings link.");
+        break;
+    case Agent::FilteringOff:
+        picture = QStringLiteral(":/icons/status-info");
+        explanation = tr("The filtration was disabled. You may enable it back with button at bottom left.");
+        break;
+    case Agent::Protected:
+        picture = QStringLiteral(":/icons/status-ok");
+        explanation = tr("This computer is successfully connected to service and now it's performing filtering "
+                         "according to your account settings.");
+        break;
+    default:
+        picture = QStringLiteral(":/icons/status-error");
+        explanation = tr("The service part of %1 doesn't work. Probably the service is still strarting. If it will "
+                         "not start in minute try to start it manually. Notice, %1 will not work without this "
+                         "service.")
+                          .arg(tr("Velmor Agent"));
+        break;
+    }
+    QString premium;
+    if (m_agent->cabinet()->userInfo().planCode == freePlan)
+        premium
+            = QLatin1String("| ") + vendorLink(QStringLiteral("/billing/order?plan=PREMIUM"), tr("Buy Premium plan"));
+
+    ui->lblAgentStatus->setText(
+        QLatin1String("<table><tbody><tr><td width=\"100\" valign=\"top\"><img style=\"margin-top:35px; "
+                      "margin-left: 15px;\" src=\"")
+        + picture
+        + QLatin1String("\"></td><td><span style=\"margin-left: 5px; margin-right: 25px; margin-top: 25px; "
+                        "text-align: left; font-family: Tahoma; font-size: 18pt; font-weight: bold; color: "
+                        "#333;white-space:nowrap\">")
+        + m_agent->stateText()
+        + QLatin1String("</span><p style=\"margin-left: 5px; margin-right: 25px; margin-top: 15px; text-align: "
+                        "left; font-family: Tahoma; font-size: 11pt; font-weight: normal; color: #333;\">")
+        + explanation
+        + QLatin1String("</p><p style=\"margin-left: 5px; margin-right: 25px; margin-top: 25px; text-align: left; "
+                        "font-family: Tahoma; font-size: 10pt; font-weight: normal; color: #659ebf;\"><a "
+                        "href=\"agent:showsettings\">")
+        + tr("Settings") + QLatin1String("</a> | <a href=\"agent:showhelp\">") + tr("Need help?")
+        + QLatin1String("</a>") + premium + QLatin1String("</p></td></tr></tbody></table>"));
+
+    ui->btnGlobalFiltering->setVisible(state == Agent::FilteringOff || state == Agent::Protected);
+    if (state == Agent::Protected)
+        ui->btnGlobalFiltering->setIcon(QIcon(QStringLiteral(":/icons/agent_on")));
+    else if (state == Agent::FilteringOff)
+        ui->btnGlobalFiltering->setIcon(QIcon(QStringLiteral(":/icons/agent_off")));
+    resize(sizeHint());
+}
+
+void MainWidget::on_btnGlobalFiltering_clicked()
+{
+    // Switching off waits for the password of locked settings; switching on never does.
+    if (m_agent->state() == Agent::Protected)
+        turnOffFiltering(0);
+    else
+        m_agent->setGlobalFiltering(true, 0);
+}
+
+void MainWidget::updateIdentityLabels()
+{
+    Cabinet *cabinet = m_agent->cabinet();
+    QString title = tr("Identification");
+    QString value = tr("Unavailable");
+    {
+        const QSignalBlocker blocker(ui->ckUseTokens);
+        ui->ckUseTokens->setChecked(cabinet->isTokenMode());
+    }
+    if (m_agent->connector()->state() == ServiceConnector::Connected) {
+        if (cabinet->isTokenMode()) {
+            title = tr("Current profile:");
+            const QString name = cabinet->currentProfileName();
+            if (!name.isEmpty())
+                value = name;
+        } else {
+            title = tr("Your IP:");
+            if (cabinet->isIdentified())
+                value = cabinet->ipAddress();
+        }
+    }
+    ui->lbl_identityTitle->setText(title);
+    ui->lbl_identityStatus->setText(value);
+}
+
+void MainWidget::cabinet_userInfoChanged()
+{
+    const Velmor::CabinetUserInfo &info = m_agent->cabinet()->userInfo();
+    ui->planWidget->setVisible(info.planCode == freePlan);
+    const QString feature = QStringLiteral("agent_ip_mode");
+    const bool ipMode = info.features.contains(feature) && isFeatureOn(info.features.value(feature));
+    ui->lblLocalDnsAddress->setVisible(ipMode);
+    ui->leLocalDnsAddress->setVisible(ipMode);
+    ui->lblCatservDns->hide();
+    ui->leCatservDns->hide();
+    ui->ckUseTokens->setVisible(ipMode);
+    if (ipMode) {
+        // Inserting a page the tab widget holds moves it, so there is never a second Advanced tab.
+        ui->settingsTabWidget->insertTab(3, ui->tabAdvancedSettings, tr("Advanced"));
+    } else {
+        const int index = ui->settingsTabWidget->indexOf(ui->tabAdvancedSettings);
+        if (index >= 0)
+            ui->settingsTabWidget->removeTab(index);
+    }
+    ui->lblPlanName->setText(info.planName);
+    agent_stateChanged();
+}
+
+void MainWidget::cabinet_profilesChanged()
+{
+    Cabinet *cabinet = m_agent->cabinet();
+    const quint32 selected = cabinet->selectedProfileId();
+    const QSignalBlocker blocker(ui->cmbProfile);
+    ui->cmbProfile->clear();
+    const auto profiles = sortedProfiles(cabinet->profiles());
+    for (const auto &profile : profiles) {
+        ui->cmbProfile->addItem(profile->name, QVariant::fromValue<uint>(profile->id));
+        if (profile->id == selected) {
+            ui->cmbProfile->setCurrentIndex(ui->cmbProfile->count() - 1);
+            updateIdentityLabels();
+        }
+    }
+    ui->clbFilter->setEnabled(!profiles.isEmpty());
+}
+
+void MainWidget::selectProfileItem(quint32 profileId)
+{
+    const QSignalBlocker blocker(ui->cmbProfile);
+    for (int i = 0; i < ui->cmbProfile->count(); ++i) {
+        if (ui->cmbProfile->itemData(i).toUInt() == profileId)
+            ui->cmbProfile->setCurrentIndex(i);
+    }
+}
+
+void MainWidget::on_cmbProfile_currentIndexChanged(int index)
+{
+    if (index < 0)
+        return;
+    m_agent->cabinet()->setProfile(ui->cmbProfile->itemData(index).toUInt());
+}

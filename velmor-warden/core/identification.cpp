@@ -1,0 +1,315 @@
+#include "identification.h"
+
+#include "server_p.h"
+
+#include "cabinet/cabinet.h"
+#include "dns/dnsproxy.h"
+#include "dns/httpserver.h"
+
+#include <QSettings>
+
+namespace Velmor {
+
+namespace {
+
+// The account service's error 51 for "updateNic", raised by the account link's offset: it will not identify this
+// computer by its public address.
+const unsigned int addressRefusedError = 1051;
+
+int storedType()
+{
+    QSettings settings;
+    return settings.value(QStringLiteral("tokens-enabled"), false).toBool() ? Identification::TokenType
+                                                                            : Identification::IpType;
+}
+
+} // namespace
+
+Identification::Identification(ServerPrivate *server)
+    : QObject(nullptr)
+    , m_type(storedType())
+    , m_pendingType(m_type)
+    , m_state(Stopped)
+    , m_error(0, QString())
+    , m_server(server)
+    , m_dnsProxy(new DNSProxy(server->server))
+    , m_httpServer(new HttpServer(server->server))
+    , m_activationFailed(false)
+{
+    m_ipTimer.setInterval(ipInterval);
+    Cabinet *cabinet = server->cabinet;
+    connect(&m_ipTimer, &QTimer::timeout, cabinet, &Cabinet::updateIP);
+    connect(cabinet, &Cabinet::error, this, &Identification::cabinet_error);
+    connect(cabinet, &Cabinet::profilesChanged, this, &Identification::checkFilterReady);
+    connect(cabinet, &Cabinet::userFilterChanged, this, &Identification::checkFilterReady);
+    connect(cabinet, &Cabinet::domainsChanged, this, &Identification::checkFilterReady);
+    connect(cabinet, &Cabinet::stateChanged, this, &Identification::cabinet_stateChanged);
+    connect(cabinet, &Cabinet::currentProfileChanged, this, &Identification::cabinet_currentProfileChanged);
+    connect(cabinet, &Cabinet::ipChanged, this, &Identification::checkFilterReady);
+    connect(cabinet, &Cabinet::userInfoChanged, this, &Identification::cabinet_userInfoChanged);
+    connect(cabinet, &Cabinet::credentialsUpdated, this, &Identification::cabinet_credentialsUpdated);
+    connect(server->server, &Server::localDnsProxyAddressChanged, this, &Identification::localDnsProxyAddressChanged);
+}
+
+Identification::~Identification() = default;
+
+bool Identification::isTypeReady(int type) const
+{
+    const Cabinet *cabinet = m_server->cabinet;
+    switch (type) {
+    case IpType:
+        return !cabinet->ip().isNull();
+    case TokenType: {
+        const QSharedPointer<CabinetProfile> profile = cabinet->selectedProfile();
+        return profile && cabinet->hasProfileData(profile->id);
+    }
+    default:
+        return false;
+    }
+}
+
+void Identification::start()
+{
+    setType(storedType());
+}
+
+void Identification::stop()
+{
+    deactivate();
+    Q_EMIT stateChanged();
+}
+
+void Identification::setType(int type)
+{
+    if (m_state != Stopped && type == m_type) {
+        if (m_state == ChangePending) {
+            m_pendingType = m_type;
+            m_state = Running;
+            clearError();
+            Q_EMIT stateChanged();
+        }
+        return;
+    }
+    if (m_state == ChangePending && type == m_pendingType)
+        return;
+    clearError();
+
+    if (isTypeReady(type)) {
+        // The old mode ends before the new one starts: no proxy or timer of a mode that no longer runs.
+        endActivity();
+        m_type = type;
+        m_pendingType = type;
+        activate();
+        Q_EMIT typeChanged();
+        return;
+    }
+    switch (m_state) {
+    case Stopped:
+        m_type = type;
+        m_pendingType = type;
+        m_state = NotReady;
+        Q_EMIT stateChanged();
+        break;
+    case Running:
+        m_pendingType = type;
+        m_state = ChangePending;
+        Q_EMIT stateChanged();
+        break;
+    case NotReady:
+        // The user's latest choice is the one that waits; what a lost mode left running goes.
+        endActivity();
+        m_type = type;
+        m_pendingType = type;
+        Q_EMIT typeChanged();
+        break;
+    default:
+        break;
+    }
+    if (type == IpType)
+        requestIp();
+}
+
+void Identification::checkFilterReady()
+{
+    if (m_state == Stopped)
+        return;
+    const int relevant = m_state == ChangePending ? m_pendingType : m_type;
+    if (isTypeReady(relevant)) {
+        if (m_state == NotReady) {
+            activate();
+        } else if (m_state == ChangePending) {
+            endActivity();
+            m_type = m_pendingType;
+            activate();
+            Q_EMIT typeChanged();
+        }
+        return;
+    }
+    if (m_state != Running)
+        return;
+    Error failure = m_server->cabinet->lastError();
+    if (failure.code() == 0)
+        failure = Error(Error::GeneralFailure, QStringLiteral("filter is not ready"));
+    setError(failure);
+    m_state = NotReady;
+    Q_EMIT stateChanged();
+}
+
+void Identification::cabinet_error()
+{
+    if (m_state != NotReady && m_state != ChangePending)
+        return;
+    const int relevant = m_state == ChangePending ? m_pendingType : m_type;
+    const Error failure = m_server->cabinet->lastError();
+    if ((relevant == IpType && failure.code() == addressRefusedError)
+        || failure.code() == Cabinet::AuthenticationError) {
+        setError(failure);
+        m_ipTimer.stop();
+    }
+}
+
+void Identification::cabinet_stateChanged()
+{
+    switch (m_server->cabinet->state()) {
+    case Cabinet::Connected:
+        checkFilterReady();
+        break;
+    case Cabinet::Disconnected:
+        if (m_state == Running && !isTypeReady(m_type)) {
+            m_state = NotReady;
+            Q_EMIT stateChanged();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Identification::cabinet_currentProfileChanged()
+{
+    if (m_state != Stopped) {
+        const QSharedPointer<CabinetProfile> current = m_server->cabinet->currentProfile();
+        const int relevant = m_state == ChangePending ? m_pendingType : m_type;
+        if (current && current->id != 0 && relevant == IpType)
+            requestIp();
+    }
+    checkFilterReady();
+}
+
+void Identification::cabinet_userInfoChanged()
+{
+    const QString plan = m_server->cabinet->cachedUserInfo().planCode;
+    const QString free = QStringLiteral("FREE");
+    if (plan == free && !m_lastPlanCode.isEmpty() && m_lastPlanCode != free) {
+        // A stopped server only remembers the choice; its next start brings the mode up.
+        if (m_server->state == ServerPrivate::Running)
+            setType(TokenType);
+        QSettings settings;
+        settings.setValue(QStringLiteral("tokens-enabled"), true);
+    }
+    if (!plan.isEmpty())
+        m_lastPlanCode = plan;
+}
+
+void Identification::cabinet_credentialsUpdated()
+{
+    // New credentials while the server is stopped (a desktop connection outlives a stop) wait for its next start.
+    if (m_server->state == ServerPrivate::Running)
+        start();
+}
+
+void Identification::localDnsProxyAddressChanged()
+{
+    // Elsewhere the address is only stored: the next activation reads it.
+    if (m_server->state != ServerPrivate::Running || m_type != TokenType)
+        return;
+    if (m_state == Stopped) {
+        if (m_activationFailed && isTypeReady(m_type))
+            activate();
+        return;
+    }
+    if (m_state == NotReady || !m_dnsProxy->isListening())
+        return;
+    m_dnsProxy->stop();
+    if (!m_dnsProxy->start()) {
+        setError(Error(Error::GeneralFailure, m_dnsProxy->errorString()));
+        m_activationFailed = true;
+    }
+}
+
+void Identification::setError(const Error &failure)
+{
+    m_error = Error(failure.code(), failure.message());
+    if (failure.code() == 0)
+        return;
+    if (m_state == ChangePending)
+        m_type = m_pendingType;
+    if (m_state != Stopped) {
+        // Nothing runs on identification's behalf while it is stopped.
+        endActivity();
+        m_state = Stopped;
+        Q_EMIT stateChanged();
+    }
+    Q_EMIT error();
+}
+
+void Identification::clearError()
+{
+    m_error = Error(0, QString());
+    m_activationFailed = false;
+}
+
+bool Identification::activate()
+{
+    if (m_type == TokenType) {
+        QString failure;
+        bool started = m_httpServer->start();
+        if (!started) {
+            failure = m_httpServer->errorString();
+        } else if (!m_dnsProxy->start()) {
+            started = false;
+            failure = m_dnsProxy->errorString();
+            m_httpServer->close();
+        }
+        if (!started) {
+            setError(Error(Error::GeneralFailure, failure));
+            m_activationFailed = true;
+            return false;
+        }
+    }
+    m_activationFailed = false;
+    if (m_state != Running) {
+        m_state = Running;
+        clearError();
+        Q_EMIT stateChanged();
+    }
+    if (m_type == IpType) {
+        requestIp();
+        m_ipTimer.start();
+    }
+    return true;
+}
+
+void Identification::deactivate()
+{
+    endActivity();
+    m_activationFailed = false;
+    if (m_state == Stopped)
+        return;
+    m_state = Stopped;
+    Q_EMIT stateChanged();
+}
+
+void Identification::endActivity()
+{
+    m_ipTimer.stop();
+    m_httpServer->close();
+    m_dnsProxy->stop();
+}
+
+void Identification::requestIp()
+{
+    m_server->cabinet->updateIP();
+}
+
+} // namespace Velmor

@@ -1,0 +1,62 @@
+#include "ipcnewcredentialsrequest.h"
+
+#include "server_p.h"
+
+#include "cabinet/cabinet.h"
+
+#include <QTimer>
+
+namespace Velmor {
+
+IPCNewCredentialsRequest::IPCNewCredentialsRequest(ServerPrivate *server, const QString &user, const QString &password)
+    : QObject(server)
+    , m_server(server)
+    , m_user(user)
+    , m_password(password)
+{
+    QTimer::singleShot(0, this, &IPCNewCredentialsRequest::proceed);
+}
+
+IPCNewCredentialsRequest::~IPCNewCredentialsRequest() = default;
+
+void IPCNewCredentialsRequest::proceed()
+{
+    Cabinet *cabinet = m_server->cabinet;
+    if (!cabinet->setCredentials(m_user, m_password)) {
+        m_deferred.callback(true);
+        finish();
+        return;
+    }
+    // Credentials the client refuses without asking (an empty password) fail before anything is sent; the next
+    // POST would clear that error, so it is read now.
+    if (cabinet->lastError().code() != 0) {
+        m_deferred.errback(cabinet->lastError());
+        finish();
+        return;
+    }
+    connect(cabinet, &Cabinet::error, this, &IPCNewCredentialsRequest::cabinet_error);
+    connect(cabinet, &Cabinet::stateChanged, this, &IPCNewCredentialsRequest::cabinet_stateChanged);
+}
+
+void IPCNewCredentialsRequest::cabinet_error()
+{
+    const Error failure = m_server->cabinet->lastError();
+    finish();
+    m_deferred.errback(failure);
+}
+
+void IPCNewCredentialsRequest::cabinet_stateChanged()
+{
+    if (m_server->cabinet->state() != Cabinet::Connected)
+        return;
+    finish();
+    m_deferred.callback(true);
+}
+
+void IPCNewCredentialsRequest::finish()
+{
+    disconnect(m_server->cabinet, nullptr, this, nullptr);
+    deleteLater();
+}
+
+} // namespace Velmor

@@ -1,0 +1,352 @@
+#include "ipcrequesthandler.h"
+
+#include "deferredserializer.h"
+#include "identification.h"
+#include "ipcnewcredentialsrequest.h"
+#include "ipcuserregisterrequest.h"
+#include "server_p.h"
+#include "settingslock.h"
+#include "systeminforequest.h"
+
+#include "cabinet/cabinet.h"
+#include "network/backend.h"
+
+#include "velmorwire/ipaddress.h"
+#include "velmorwire/ipcconnection.h"
+
+#include <QSettings>
+
+namespace Velmor {
+
+namespace {
+
+// Where the credentials and the queries go, and the credentials themselves: they come only from service.ini and
+// the service's own code, never over the link.
+const char *const protectedKeys[] = { "www", "vyrproxy-addr", "www-ignore-ssl-errors", "user", "password" };
+
+// The key as the settings store would file it: no empty parts ("/www", "www/", "a//b"), and compared without case,
+// so no other spelling reaches a protected key.
+bool isProtectedKey(const QString &key)
+{
+    const QString normalized = key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+    for (const char *name : protectedKeys) {
+        if (normalized.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+Deferred failedDeferred(const Error &error)
+{
+    Deferred deferred;
+    deferred.errback(error);
+    return deferred;
+}
+
+} // namespace
+
+IPCRequestHandler::IPCRequestHandler(ServerPrivate *server, IpcConnection *connection, bool locked)
+    : QObject(connection)
+    , m_server(server)
+    , m_connection(connection)
+    , m_lock(new SettingsLock(locked, this))
+{ }
+
+IPCRequestHandler::~IPCRequestHandler() = default;
+
+bool IPCRequestHandler::isLocked() const
+{
+    return m_lock->isLocked();
+}
+
+bool IPCRequestHandler::refused(const char *method) const
+{
+    if (!m_lock->isLocked())
+        return false;
+    qWarning("Settings are locked: %s refused", method);
+    return true;
+}
+
+Deferred IPCRequestHandler::unlockingOnSuccess(Deferred deferred)
+{
+    // Attached before the engine attaches its answer, so the connection is unlocked by the time the caller reads
+    // the success.
+    deferred.addCallback(m_lock, SLOT(unlock(QVariant)));
+    return deferred;
+}
+
+Error IPCRequestHandler::setSetting(const QString &key, const QString &value)
+{
+    if (refused("setSetting"))
+        return SettingsLock::refusal();
+    if (key.split(QLatin1Char('/'), Qt::SkipEmptyParts).isEmpty())
+        return Error(Error::GeneralFailure, QStringLiteral("Invalid setting key"));
+    if (isProtectedKey(key)) {
+        qWarning("setSetting: the setting \"%s\" is not changed over IPC", qPrintable(key));
+        return Error(Error::GeneralFailure, QStringLiteral("The setting %1 cannot be changed").arg(key));
+    }
+    QSettings settings;
+    settings.setValue(key, value);
+    return Error();
+}
+
+Error IPCRequestHandler::setLocalDnsAddress(const QString &address, quint16 port)
+{
+    if (refused("setLocalDnsAddress"))
+        return SettingsLock::refusal();
+    QHostAddress parsed;
+    if (!parseIPv4(address, &parsed) || !m_server->setLocalDnsProxyAddress(parsed, port))
+        return Error(Error::GeneralFailure, QStringLiteral("Invalid local DNS proxy address"));
+    return Error();
+}
+
+Error IPCRequestHandler::setNetworkProtection(const QString &id, bool state, const HostList &originalDns)
+{
+    if (!state && refused("setNetworkProtection"))
+        return SettingsLock::refusal();
+    if (!originalDns.isEmpty())
+        m_server->backend->setOriginalDns(id, originalDns);
+    if (!m_server->backend->setNetworkProtection(id, state))
+        return m_server->backend->lastError();
+    return Error();
+}
+
+Deferred IPCRequestHandler::registerUser(const QString &user, const QString &password)
+{
+    if (refused("registerUser"))
+        return failedDeferred(SettingsLock::refusal());
+    auto *request = new IPCUserRegisterRequest(user, password, m_server);
+    return unlockingOnSuccess(request->deferred());
+}
+
+Deferred IPCRequestHandler::unlockSettings(const QString &user, const QString &password)
+{
+    QSettings settings;
+    const bool isProtected = settings.value(QStringLiteral("settings-protected"), true).toBool();
+    Cabinet *cabinet = m_server->cabinet;
+    if (isProtected && (user != cabinet->user() || password != cabinet->password())) {
+        // Only the password of the account this computer is signed in with unlocks it, not any account's.
+        if (user != cabinet->user())
+            return failedDeferred(Error(Cabinet::AuthenticationError, QLatin1String("")));
+        return unlockingOnSuccess(cabinet->testAuth(user, password)->deferred());
+    }
+    Deferred unlocked;
+    unlocked.callback(QVariant());
+    return unlockingOnSuccess(unlocked);
+}
+
+Deferred IPCRequestHandler::setCredentials(const QString &user, const QString &password)
+{
+    if (refused("setCredentials"))
+        return failedDeferred(SettingsLock::refusal());
+    auto *request = new IPCNewCredentialsRequest(m_server, user, password);
+    return unlockingOnSuccess(request->deferred());
+}
+
+Error IPCRequestHandler::setTokensEnabled(bool state)
+{
+    if (refused("setTokensEnabled"))
+        return SettingsLock::refusal();
+    QSettings settings;
+    settings.setValue(QStringLiteral("tokens-enabled"), state);
+    settings.sync();
+    // A stopped server brings the stored mode up at its next start.
+    if (settings.status() == QSettings::NoError && m_server->state == ServerPrivate::Running)
+        m_server->identification->setType(state ? Identification::TokenType : Identification::IpType);
+    return Error();
+}
+
+Error IPCRequestHandler::setSettingsProtection(bool state)
+{
+    if (!state && refused("setSettingsProtection"))
+        return SettingsLock::refusal();
+    {
+        QSettings settings;
+        settings.setValue(QStringLiteral("settings-protected"), state);
+    }
+    m_server->server->notifyAll("setSettingsLocked", { state }, { m_connection });
+    return Error();
+}
+
+Error IPCRequestHandler::setGlobalFiltering(bool state, int delayMinutes)
+{
+    if (!state && refused("setGlobalFiltering"))
+        return SettingsLock::refusal();
+    m_server->setGlobalFiltering(state, delayMinutes);
+    return Error();
+}
+
+Error IPCRequestHandler::setProfile(quint32 id)
+{
+    if (refused("setProfile"))
+        return SettingsLock::refusal();
+    const Error noSuchProfile(Error::GeneralFailure, QStringLiteral("No such profile"));
+    // The account client would fall back to the default profile: an unknown id changes nothing instead.
+    if (!m_server->cabinet->cachedProfiles().contains(id))
+        return noSuchProfile;
+    m_server->cabinet->selectProfile(id);
+    return m_server->selectedProfileId() == id ? Error() : noSuchProfile;
+}
+
+Deferred IPCRequestHandler::addProfile(const QString &name)
+{
+    if (refused("addProfile"))
+        return failedDeferred(SettingsLock::refusal());
+    class F : public DeferredSerializer
+    {
+    public:
+        explicit F(CabinetFunction<CabinetProfile> *request)
+            : DeferredSerializer(request)
+            , m_request(request)
+        { }
+
+    protected:
+        QVariant serializeResult() const override { return m_request->result.toVariant(); }
+
+    private:
+        CabinetFunction<CabinetProfile> *m_request;
+    };
+    return (new F(m_server->cabinet->addProfile(name)))->deferred();
+}
+
+Error IPCRequestHandler::removeProfile(quint32 id)
+{
+    if (refused("removeProfile"))
+        return SettingsLock::refusal();
+    m_server->cabinet->removeProfile(id);
+    return Error();
+}
+
+Deferred IPCRequestHandler::systemInfo()
+{
+    return (new SystemInfoRequest(m_server))->deferred();
+}
+
+QVariant IPCRequestHandler::categories()
+{
+    m_server->cabinet->categories();
+    return m_server->cabinet->cachedCategories().toVariant();
+}
+
+QVariant IPCRequestHandler::userFilter(quint32 profileId)
+{
+    m_server->cabinet->userFilter(profileId);
+    return m_server->cabinet->cachedUserFilter(profileId).toVariant();
+}
+
+QVariant IPCRequestHandler::domains(quint32 profileId, const QString &listType)
+{
+    const CabinetDomain::Type type = CabinetDomain::listTypeFromString(listType);
+    m_server->cabinet->domains(profileId, type);
+    return m_server->cabinet->cachedDomains(profileId, type).toVariant();
+}
+
+Error IPCRequestHandler::clearDomains(quint32 profileId, const QString &listType)
+{
+    if (refused("clearDomains"))
+        return SettingsLock::refusal();
+    m_server->cabinet->clearDomains(profileId, CabinetDomain::listTypeFromString(listType));
+    return Error();
+}
+
+Error IPCRequestHandler::setFilterCat(quint32 profileId, quint32 catId, bool blocked)
+{
+    if (refused("setFilterCat"))
+        return SettingsLock::refusal();
+    m_server->cabinet->setFilterCat(profileId, catId, blocked);
+    return Error();
+}
+
+Deferred IPCRequestHandler::addDomain(
+    quint32 profileId, const QString &listType, const QString &domain, const QString &ip)
+{
+    if (refused("addDomain"))
+        return failedDeferred(SettingsLock::refusal());
+    class F : public DeferredSerializer
+    {
+    public:
+        explicit F(CabinetDomainAddRequest *request)
+            : DeferredSerializer(request)
+            , m_request(request)
+        { }
+
+    protected:
+        QVariant serializeResult() const override { return QVariant::fromValue<quint32>(m_request->result.id); }
+
+    private:
+        CabinetDomainAddRequest *m_request;
+    };
+    const QHostAddress address = listType == QLatin1String("alias") ? parseIPAddress(ip) : QHostAddress();
+    CabinetDomainAddRequest *request
+        = m_server->cabinet->addDomain(profileId, CabinetDomain::listTypeFromString(listType), domain, address);
+    return (new F(request))->deferred();
+}
+
+Deferred IPCRequestHandler::addDomain(quint32 profileId, const QString &listType, const QString &domain)
+{
+    return addDomain(profileId, listType, domain, QString());
+}
+
+Error IPCRequestHandler::removeDomain(quint32 profileId, const QString &listType, quint32 domainId)
+{
+    if (refused("removeDomain"))
+        return SettingsLock::refusal();
+    m_server->cabinet->removeDomain(profileId, CabinetDomain::listTypeFromString(listType), domainId);
+    return Error();
+}
+
+QVariant IPCRequestHandler::schedule(quint32 profileId)
+{
+    m_server->cabinet->schedule(profileId);
+    return m_server->cabinet->cachedSchedule(profileId).toVariant();
+}
+
+Error IPCRequestHandler::setScheduleEnabled(quint32 profileId, bool enabled)
+{
+    if (refused("setScheduleEnabled"))
+        return SettingsLock::refusal();
+    m_server->cabinet->setScheduleEnabled(profileId, enabled);
+    return Error();
+}
+
+Error IPCRequestHandler::setSchedule(quint32 profileId, const QVariant &schedule)
+{
+    if (refused("setSchedule"))
+        return SettingsLock::refusal();
+    // An unreadable value reads as no schedule at all, which would erase the account's schedule.
+    CabinetSchedule week;
+    if (!week.fromVariant(schedule)) {
+        qWarning("setSchedule: the schedule of profile %u cannot be read and is not sent", profileId);
+        return Error(Error::GeneralFailure, QStringLiteral("Invalid schedule"));
+    }
+    m_server->cabinet->setSchedule(profileId, week);
+    return Error();
+}
+
+Error IPCRequestHandler::setWhiteListOnly(quint32 profileId, bool enabled)
+{
+    if (refused("setWhiteListOnly"))
+        return SettingsLock::refusal();
+    m_server->cabinet->setWhiteListOnly(profileId, enabled);
+    return Error();
+}
+
+Error IPCRequestHandler::setSafeSearchEnabled(quint32 profileId, bool enabled)
+{
+    if (refused("setSafeSearchEnabled"))
+        return SettingsLock::refusal();
+    m_server->cabinet->setSafeSearchEnabled(profileId, enabled);
+    return Error();
+}
+
+void IPCRequestHandler::updateProfiles()
+{
+    m_server->cabinet->profiles();
+}
+
+void IPCRequestHandler::updateUserInfo()
+{
+    m_server->cabinet->userInfo();
+}
+
+} // namespace Velmor

@@ -1,0 +1,207 @@
+#include "server.h"
+#include "server_p.h"
+
+#include "identification.h"
+#include "ipcrequesthandler.h"
+#include "ipcserver.h"
+
+#include "cabinet/cabinet.h"
+
+#include "platform/settingsstore.h"
+#include "velmorwire/ipcconnection.h"
+#include "velmorwire/network.h"
+
+#include <QSettings>
+
+namespace Velmor {
+
+namespace {
+
+// The wire writes a null QString as null, which a text parameter of the desktop's slot does not take.
+QString text(const QString &value)
+{
+    return value.isNull() ? QString(QLatin1String("")) : value;
+}
+
+} // namespace
+
+void Server::notifyAll(const char *method, const QVariantList &params, const QList<IpcConnection *> &except)
+{
+    const QList<IpcConnection *> connections = d->ipcServer->connections();
+    for (IpcConnection *connection : connections) {
+        if (!except.contains(connection))
+            connection->notify(method, params);
+    }
+}
+
+void ServerPrivate::pushInitialState(IpcConnection *connection)
+{
+    QString localProxy;
+    bool locked = true;
+    {
+        QSettings settings;
+        localProxy = Platform::settingText(settings, QStringLiteral("localproxy-addr"));
+        locked = settings.value(QStringLiteral("settings-protected"), true).toBool();
+    }
+    connection->notify("setSettings", { QVariantMap { { QStringLiteral("localproxy-addr"), text(localProxy) } } });
+    NetworksInfo networks;
+    networksInfo(networks);
+    connection->notify("setNetworks", { networks.toVariant() });
+    // While the settings are protected the password stays in the service: whoever may unlock knows it already.
+    connection->notify("setCredentials", { text(cabinet->user()), text(locked ? QString() : cabinet->password()) });
+    connection->notify("setSettingsLocked", { locked });
+    connection->notify("setGlobalFiltering", { globalFiltering });
+    connection->notify("setSystemInfo", { cabinet->cachedSystemInfo().toVariant() });
+    connection->notify("setCategories", { cabinet->cachedCategories().toVariant() });
+    connection->notify("setUserInfo", { cabinet->cachedUserInfo().toVariant() });
+    const quint32 selected = selectedProfileId();
+    connection->notify("setProfiles", { cabinet->cachedProfiles().toVariant(), selected });
+    connection->notify("setProfileScheduleActivity", { selected, cabinet->isProfileActive(selected) });
+    queueIdentification(connection);
+}
+
+void ServerPrivate::queueIdentification(IpcConnection *connection)
+{
+    if (!identificationTimer.isActive()) {
+        identificationQueue.clear();
+        sendToAll = !connection;
+        identificationTimer.start();
+        if (!sendToAll)
+            identificationQueue.append(connection);
+        return;
+    }
+    if (sendToAll)
+        return;
+    if (!connection) {
+        sendToAll = true;
+        return;
+    }
+    if (!identificationQueue.contains(connection))
+        identificationQueue.append(connection);
+}
+
+void Server::sendIdentificationTimeout()
+{
+    QList<QPointer<IpcConnection>> targets;
+    if (d->sendToAll) {
+        const QList<IpcConnection *> connections = d->ipcServer->connections();
+        for (IpcConnection *connection : connections)
+            targets.append(connection);
+    } else {
+        targets = d->identificationQueue;
+    }
+    d->identificationQueue.clear();
+
+    const Identification *identification = d->identification;
+    const int type = identification->type();
+    QVariantList params;
+    const char *method = nullptr;
+    if (isIdentified()) {
+        method = "setIdentification";
+        if (type == Identification::TokenType)
+            params = { type, d->selectedProfileId() };
+        else
+            params = { type, text(d->cabinet->ip().isNull() ? QString() : d->cabinet->ip().toString()) };
+    } else {
+        Error failure = identification->lastError();
+        if (failure.code() == 0)
+            failure = d->cabinet->lastError();
+        if (failure.code() != 0) {
+            method = "setIdentificationError";
+            params = { type, failure.toVariant() };
+        }
+    }
+    if (!method)
+        return;
+    for (const QPointer<IpcConnection> &connection : std::as_const(targets)) {
+        if (connection)
+            connection->notify(method, params);
+    }
+}
+
+void Server::ipc_newConnection(IpcConnection *connection)
+{
+    auto *handler = new IPCRequestHandler(d, connection, d->isLockedForNewConnection());
+    connection->setJsonRPCHandler(handler);
+    d->pushInitialState(connection);
+}
+
+void Server::backend_configurationChanged()
+{
+    NetworksInfo networks;
+    d->networksInfo(networks);
+    notifyAll("setNetworks", { networks.toVariant() });
+    if (d->cabinet->state() == Cabinet::Disconnected && !d->cabinet->user().isEmpty())
+        d->cabinet->connectToServer();
+}
+
+void Server::backend_protectionChanged(const QString &id, bool state)
+{
+    notifyAll("setNetworkProtection", { id, state });
+}
+
+void Server::identification_typeChanged()
+{
+    d->queueIdentification();
+    Q_EMIT activeProxyChanged();
+}
+
+void Server::identification_stateChanged()
+{
+    const int state = d->identification->state();
+    if (state != Identification::Stopped && state != Identification::Running)
+        return;
+    d->queueIdentification();
+    Q_EMIT activeProxyChanged();
+}
+
+void Server::cabinet_systemInfoChanged()
+{
+    notifyAll("setSystemInfo", { d->cabinet->cachedSystemInfo().toVariant() });
+}
+
+void Server::cabinet_categoriesChanged()
+{
+    notifyAll("setCategories", { d->cabinet->cachedCategories().toVariant() });
+}
+
+void Server::cabinet_userInfoChanged()
+{
+    const CabinetUserInfo &info = d->cabinet->cachedUserInfo();
+    if (info.planCode.isEmpty())
+        return;
+    notifyAll("setUserInfo", { info.toVariant() });
+}
+
+void Server::cabinet_profilesChanged()
+{
+    notifyAll("setProfiles", { d->cabinet->cachedProfiles().toVariant(), d->selectedProfileId() });
+}
+
+void Server::cabinet_selectedProfileChanged()
+{
+    notifyAll("setSelectedProfile", { d->selectedProfileId() });
+    d->queueIdentification();
+}
+
+void Server::cabinet_profileActivityChanged(quint32 profileId, bool active)
+{
+    notifyAll("setProfileScheduleActivity", { profileId, active });
+}
+
+void Server::cabinet_userFilterChanged(quint32 profileId)
+{
+    notifyAll("setUserFilter", { profileId, d->cabinet->cachedUserFilter(profileId).toVariant() });
+}
+
+void Server::cabinet_domainsChanged(quint32 profileId, int type)
+{
+    const auto listType = CabinetDomain::Type(type);
+    notifyAll("setDomains", { profileId, type, d->cabinet->cachedDomains(profileId, listType).toVariant() });
+}
+
+void Server::cabinet_error() { }
+
+void Server::cabinet_stateChanged() { }
+
+} // namespace Velmor

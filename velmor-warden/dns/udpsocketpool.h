@@ -1,0 +1,109 @@
+#ifndef VELMOR_DNS_UDPSOCKETPOOL_H
+#define VELMOR_DNS_UDPSOCKETPOOL_H
+
+#include "packet.h"
+
+#include "velmorwire/error.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+#include <sys/socket.h>
+
+namespace Velmor {
+namespace DNS {
+
+// The UDP sockets of the queries to one DNS server. Opening, binding and closing a socket for every query cost
+// about half of a forwarded request, so a few sockets are shared instead, each kept only briefly:
+// - Every socket is connected to the server's address and port, so the system hands it only datagrams from there;
+//   a reply forged from any other address or port never reaches a query.
+// - A query takes one of the sockets at random. Its ID is drawn from a system-seeded generator and is one the
+//   socket has never carried, so a late reply to a query that gave up cannot be taken for a newer one.
+// - A socket takes no new query once it has carried MaxQueriesPerSocket of them or is MaxSocketAge old, and closes
+//   when its last query ends. The source ports keep changing as with a socket per query (the system picks each at
+//   random), and none stays open long enough to be found and aimed at.
+// A forger still has to hit a socket's port and the ID of a query in flight on it: the odds per forged datagram are
+// the same as with a socket per query, as long as as many IDs wait.
+class UdpSocketPool : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One query waiting on the pool for its response.
+    class Waiter
+    {
+    public:
+        // A datagram with the waiter's ID came from the server. True when it is the response: the waiter is done and
+        // the pool forgets it. False leaves the waiter waiting, so a stray message cannot end its query.
+        virtual bool offer(Velmor::DNS::Packet &message) = 0;
+
+    protected:
+        ~Waiter() = default;
+    };
+
+    class Socket;
+    // Where one query waits: its socket and ID, from a successful send until the response is taken or cancel.
+    struct Ticket
+    {
+        Socket *socket = nullptr;
+        quint16 id = 0;
+    };
+
+    static constexpr int DefaultSize = 4;
+    static constexpr int MaxQueriesPerSocket = 100;
+    // Milliseconds on the DNS clock.
+    static constexpr qint64 MaxSocketAge = 2000;
+
+    // size sockets take new queries at once, each up to maxQueriesPerSocket of them.
+    UdpSocketPool(const QHostAddress &address, quint16 port, int size = DefaultSize,
+        int maxQueriesPerSocket = MaxQueriesPerSocket, QObject *parent = nullptr);
+    ~UdpSocketPool() override;
+
+    const QHostAddress &serverAddress() const { return m_address; }
+    quint16 serverPort() const { return m_port; }
+
+    // Writes a fresh ID into the message and sends it; the waiter then waits on the ticket. On failure nothing waits
+    // and error says why.
+    bool send(Velmor::DNS::Packet &message, Waiter *waiter, Ticket *ticket, Velmor::Error *error);
+    // The waiter stops waiting (it gave up, or went); a reply with its ID is dropped from now on. Clears the ticket.
+    void cancel(Ticket *ticket);
+
+    // Open sockets, those that take no new queries included.
+    int socketCount() const;
+    int waitingCount() const;
+
+public Q_SLOTS:
+    // Retires the sockets that are too old and closes the retired ones that nothing waits on.
+    void sweep();
+
+private:
+    int pick(qint64 time, Velmor::Error *error);
+    bool open(std::unique_ptr<Socket> &slot, qint64 time, Velmor::Error *error);
+    void retire(std::unique_ptr<Socket> &slot);
+    void released(Socket *socket);
+    void read(Socket *socket);
+    void reap();
+
+    QHostAddress m_address;
+    quint16 m_port;
+    sockaddr_storage m_server = {};
+    socklen_t m_serverLength = 0;
+    QRandomGenerator m_random;
+    int m_maxQueriesPerSocket;
+    std::vector<std::unique_ptr<Socket>> m_slots;
+    std::vector<std::unique_ptr<Socket>> m_retired;
+    QTimer m_sweepTimer;
+    QByteArray m_buffer;
+    bool m_reapPosted = false;
+};
+
+} // namespace DNS
+} // namespace Velmor
+
+#endif // VELMOR_DNS_UDPSOCKETPOOL_H
