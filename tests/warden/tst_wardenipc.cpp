@@ -1,11 +1,14 @@
 #include "../cabinet/accountservice.h"
 #include "servertest.h"
+#include "vendorsitefixture.h"
 #include "wardentest.h"
 
 #include "platform/iphelper.h"
 #include "platform/registry.h"
 #include "platform/servicemanager.h"
 #include "platform/settingsstore.h"
+
+#include "velmorwire/sysinfo.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -23,6 +26,10 @@ namespace {
 const QString user = QStringLiteral("owner@example.com");
 const QString password = QStringLiteral("Pa55-7f3c-unique-secret");
 const QString adapter = NetworkTest::adapterId(1);
+// What the report's fake commands print, as the report ends with it.
+const QString commandsOutput = QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
+                                              "\n> uname -a\nLinux test 6.1.0\n\n"
+                                              "\n> ip route\ndefault via 192.168.1.1\n\n");
 
 QString fixture(const QString &name)
 {
@@ -177,11 +184,15 @@ private Q_SLOTS:
     void lock();
     void tokenEndToEnd();
     void failedResumeIsLogged();
+    void systemInfoReport();
 
 private:
     bool signIn(Warden &warden);
 
     AccountService m_account;
+    std::unique_ptr<VendorSiteFixture> m_site;
+    // The report's commands as the service finds them first on its PATH.
+    QTemporaryDir m_bin;
     QTemporaryDir m_logs;
     QProcess m_resolver;
     QString m_resolverLog;
@@ -194,11 +205,23 @@ void tst_WardenIpc::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Service"));
     QVERIFY(m_account.start());
     m_account.addAccount(user, password, 2, 3);
+    // Every suite's report asks the vendor's test site, not the world.
+    m_site = std::make_unique<VendorSiteFixture>();
+    QVERIFY(m_site->isRunning());
+    for (const char *name : { "ip", "uname" }) {
+        QFile script(m_bin.filePath(QLatin1String(name)));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(qstrcmp(name, "ip") == 0 ? "#!/bin/sh\ncase \"$1\" in address) printf 'inet 192.168.1.20/24\\n' "
+                                                ";; route) printf 'default via 192.168.1.1\\n' ;; esac\n"
+                                              : "#!/bin/sh\nprintf 'Linux test 6.1.0\\n'\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    }
     m_resolverLog = m_logs.filePath(QStringLiteral("queries.jsonl"));
     m_resolver.start(QStringLiteral("/usr/bin/python3"),
         { fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"), QStringLiteral("--listen"),
             QStringLiteral("127.0.0.2:0"), QStringLiteral("--log"), m_resolverLog, QStringLiteral("--record"),
-            QStringLiteral("first.test A 10.0.0.1") });
+            QStringLiteral("first.test A 10.0.0.1"), QStringLiteral("--black"), QStringLiteral("velmor.example") });
     QVERIFY(m_resolver.waitForStarted(10000));
     QVERIFY(m_resolver.waitForReadyRead(30000));
     const QList<QByteArray> ready = m_resolver.readLine().trimmed().split(' ');
@@ -386,6 +409,37 @@ void tst_WardenIpc::failedResumeIsLogged()
     // The process runs on without protection, and still stops cleanly.
     QVERIFY(warden.isRunning());
     VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::systemInfoReport()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(QFile::copy(m_site->caPath(), warden.machine.path(QStringLiteral("trust/site.pem"))));
+    QCOMPARE(Registry::setMultiString(
+                 IpHelper::interfaceKey(adapter), QStringLiteral("DefaultGateway"), { QStringLiteral("192.168.1.1") }),
+        ErrorSuccess);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_bin.path()) + ':' + path);
+    const bool started = warden.start();
+    qputenv("PATH", path);
+    QVERIFY(started);
+
+    const Warden::Client result = warden.client(QStringLiteral("report"),
+        { QStringLiteral("--site"), m_site->site(), QStringLiteral("--commands-output"), commandsOutput },
+        [](const QString &name) {
+            return name == QLatin1String("pointed")
+                && QTest::qWaitFor([] { return nameServer() == QLatin1String("127.0.0.1"); }, 10000);
+        });
+    VERIFY_CLIENT(result);
+    VERIFY_STOPS_CLEANLY(warden);
+
+    // Without the service the desktop's report holds the service's event-log entries, found by the query tool
+    // beside the programs; the password is in none of them.
+    qputenv("PATH", QFile::encodeName(QFileInfo(WardenTest::program()).path()) + ':' + path);
+    const QString log = Velmor::SysInfo::systemLog();
+    qputenv("PATH", path);
+    QVERIFY2(log.contains(QLatin1String("Velmor Agent")), qPrintable(log));
+    QVERIFY2(!log.contains(password), qPrintable(log));
 }
 
 QTEST_GUILESS_MAIN(tst_WardenIpc)

@@ -5,6 +5,7 @@
 #include "cabinet.h"
 #include "commandline.h"
 #include "mainwindow/mainwidget.h"
+#include "mainwindow/programversion.h"
 #include "qtsingleapplication.h"
 #include "requesthandler.h"
 #include "serviceconnector.h"
@@ -79,7 +80,7 @@ Agent::Agent(QObject *parent)
     m_trayIcon = new SystemTrayIcon(this);
     m_updater = new AppUpdater(tr("Velmor Agent"),
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
-        QStringLiteral("2.3.63.4"), m_mainWidget);
+        QLatin1String(programVersion), m_mainWidget);
     m_updater->setDownloadUrl(
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
     m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
@@ -101,6 +102,7 @@ Agent::Agent(QObject *parent)
     connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
     connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
     connect(m_updater, &AppUpdater::checkEnabled, this, &Agent::setNewVersionCheckEnabled);
+    connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, m_updater, &AppUpdater::setChecksEnabled);
 
     QTimer::singleShot(0, this, &Agent::run);
 }

@@ -4,6 +4,7 @@
 #include "checkbrowserssettings.h"
 #include "errortext.h"
 #include "mainwindow/mainwidget.h"
+#include "mainwindow/programversion.h"
 #include "serviceconnector.h"
 #include "systemreportdialog.h"
 
@@ -62,9 +63,9 @@ void Agent::systemInfoReportReady()
 QString Agent::systemReportText(const QString &servicePart)
 {
     const bool connected = m_connector->state() == ServiceConnector::Connected;
-    QString text
-        = QStringLiteral("Agent version: %1\nBrand: %2\nFeatures: %3\nService connected: %4\n")
-              .arg(QStringLiteral("2.3.63.4"), QStringLiteral("velmor"), QString(), QString::number(connected ? 1 : 0));
+    QString text = QStringLiteral("Agent version: %1\nBrand: %2\nFeatures: %3\nService connected: %4\n")
+                       .arg(QLatin1String(programVersion), QStringLiteral("velmor"), QString(),
+                           QString::number(connected ? 1 : 0));
     if (!connected)
         return text + QStringLiteral("System log:\n") + Velmor::SysInfo::systemLog();
     text += QStringLiteral("Identification type: %1\nIdentified: %2\n")

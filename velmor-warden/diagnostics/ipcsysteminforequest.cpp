@@ -5,16 +5,14 @@
 #include "dnschecks.h"
 #include "systemreporttext.h"
 
-#include "cabinet/cabinet.h"
-#include "core/serverstate.h"
+#include "core/server.h"
 
 namespace Velmor {
 
-IPCSystemInfoRequest::IPCSystemInfoRequest(const Deferred &deferred, ServerState *server, Cabinet *cabinet)
+IPCSystemInfoRequest::IPCSystemInfoRequest(const Deferred &deferred, Server *server)
     : QObject(server)
     , deferred(deferred)
     , server(server)
-    , cabinet(cabinet)
     , runningChecks(0)
     , delivered(false)
 {
@@ -71,7 +69,7 @@ void IPCSystemInfoRequest::composeReport()
     inputs.black = blackResult;
     inputs.identificationType = server->identificationType();
     inputs.profileToken = server->profileToken();
-    inputs.account = reportAccount(cabinet);
+    inputs.account = reportAccount(server->cabinet());
     inputs.commandsOutput = commands.output();
     deferred.callback(QVariant(composeServiceReport(inputs)));
     deleteLater();

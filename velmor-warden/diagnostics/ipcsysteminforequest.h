@@ -9,26 +9,25 @@
 #include "velmorwire/testresult.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QThreadPool>
 
 class base_test;
 
 namespace Velmor {
 
-class Cabinet;
-class ServerState;
+class Server;
 
 // One answer to the desktop's "systemInfo" call: it starts the report's commands and its five checks at once,
 // waits for all of them while the main thread goes on serving (the identification check queries the service's own
 // DNS proxy), composes the service's half of the report, fires the Deferred with it exactly once and deletes
-// itself. The server is its parent; the account client may go away before the report is composed.
+// itself. The server is its parent; what the report says of the service and the account is read from it when the
+// report is composed.
 class IPCSystemInfoRequest : public QObject
 {
     Q_OBJECT
 
 public:
-    IPCSystemInfoRequest(const Velmor::Deferred &deferred, Velmor::ServerState *server, Velmor::Cabinet *cabinet);
+    IPCSystemInfoRequest(const Velmor::Deferred &deferred, Velmor::Server *server);
     // Waits for checks still running: they write into this object.
     ~IPCSystemInfoRequest() override;
 
@@ -42,8 +41,7 @@ private:
     void startCheck(base_test *check);
 
     Velmor::Deferred deferred;
-    Velmor::ServerState *server;
-    QPointer<Velmor::Cabinet> cabinet;
+    Velmor::Server *server;
     ReportCommands commands;
     TestResult adaptersResult;
     TestResult gatewayResult;

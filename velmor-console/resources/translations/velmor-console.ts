@@ -530,6 +530,10 @@ Do you wish to close this interface right now?</source>
         <source>Your IP:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>No new versions available</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MemoryMsgBox</name>
