@@ -1,10 +1,6 @@
-// Saves pictures of the update dialog, the report's wait box and the report dialog as a person sees them. Run
-// under a display (scripts/screenshots uses xvfb-run):
-//   console_report_screenshots <folder>          writes the PNGs
-//   console_report_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour
+#include "reportscreenshots.h"
+
 #include "consoletest.h"
-#include "fakeservice.h"
-#include "screenshotcheck.h"
 #include "vendorsitefixture.h"
 
 #include "mainwindow/mainwidget.h"
@@ -17,52 +13,32 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
-
-#include <cstdio>
-#include <functional>
 
 namespace {
 
-const QStringList pictures
-    = { "update-dialog.png", "update-dialog-details.png", "report-wait-box.png", "report-dialog.png" };
+const QStringList shots = { "update-dialog", "update-dialog-details", "report-wait-box", "report-dialog" };
 
-// The window as its widgets draw it.
-bool save(QWidget *window, const QString &path)
+// The widget as drawn at both scales: logical pixels, drawn once more at twice the density.
+int save(QWidget *widget, const QString &folder, const QString &name)
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    QPixmap shot = window->grab();
-    return !shot.isNull() && shot.save(path);
+    QTest::qWait(100);
+    int saved = 0;
+    for (const int scale : { 1, 2 }) {
+        QPixmap picture(widget->size() * scale);
+        picture.setDevicePixelRatio(scale);
+        picture.fill(widget->palette().color(QPalette::Window));
+        widget->render(&picture);
+        saved += picture.save(QDir(folder).filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale)));
+    }
+    return saved;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+QVariantMap reportScript()
 {
-    if (argc == 3 && qstrcmp(argv[1], "--check") == 0)
-        return ScreenshotCheck::check(QString::fromLocal8Bit(argv[2]), pictures);
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s <folder> | --check <folder>\n", argv[0]);
-        return 2;
-    }
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    qputenv("XDG_SESSION_ID", "report-screenshots");
-    QApplication app(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-    VendorSiteFixture site;
-    if (!site.isRunning()) {
-        fprintf(stderr, "the vendor test site did not start\n");
-        return 1;
-    }
-    site.setConfig(QJsonObject { { "routes",
-        QJsonObject { { "/downloads/agent.version",
-            QJsonObject { { "body", "2.4.1\nFaster start.\nThe report names the browsers' proxies.\n" } } } } } });
-
     QVariantMap script = ConsoleTest::script(QStringLiteral("protected"));
     QVariantMap answers = script.value(QStringLiteral("answers")).toMap();
+    // Long enough for the wait box to be seen.
     answers.insert(QStringLiteral("systemInfo"),
         QVariantMap { { QStringLiteral("delay"), 1500 },
             { QStringLiteral("result"),
@@ -70,40 +46,63 @@ int main(int argc, char **argv)
                                "There are no proxy in system setings\nIdentification type is Token\n"
                                "black.velmor.example.token:102 = agent.tocken:102\n") } });
     script.insert(QStringLiteral("answers"), answers);
-    ConsoleTest::Desktop desktop(script, true);
-    Agent *agent = desktop.agent.get();
+    return script;
+}
+
+} // namespace
+
+QStringList reportPictures()
+{
+    QStringList names;
+    for (const QString &shot : shots)
+        names << shot + QStringLiteral("@1x.png") << shot + QStringLiteral("@2x.png");
+    return names;
+}
+
+int saveReportPictures(const QString &folder)
+{
+    // The other pictures' desktops check for updates against a closed port; these against the test site.
+    const QByteArray otherSite = qgetenv("VELMOR_VENDOR_SITE");
+    VendorSiteFixture site;
+    if (!site.isRunning())
+        return 0;
+    site.setConfig(QJsonObject { { "routes",
+        QJsonObject { { "/downloads/agent.version",
+            QJsonObject { { "body", "2.4.1\nFaster start.\nThe report names the browsers' proxies.\n" } } } } } });
     int saved = 0;
+    {
+        ConsoleTest::Desktop desktop(reportScript(), true);
+        Agent *agent = desktop.agent.get();
 
-    AppUpdater *updater = agent->updater();
-    if (ScreenshotCheck::waitFor([updater] { return updater->dialog() && updater->dialog()->isVisible(); })) {
-        UpdateDialog *dialog = updater->dialog();
-        saved += save(dialog, QDir(folder).filePath(QStringLiteral("update-dialog.png")));
-        dialog->findChild<QPushButton *>(QStringLiteral("details"))->click();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-        saved += save(dialog, QDir(folder).filePath(QStringLiteral("update-dialog-details.png")));
-        dialog->close();
-    }
+        AppUpdater *updater = agent->updater();
+        if (QTest::qWaitFor([updater] { return updater->dialog() && updater->dialog()->isVisible(); }, 20000)) {
+            UpdateDialog *dialog = updater->dialog();
+            saved += save(dialog, folder, shots.at(0));
+            dialog->findChild<QPushButton *>(QStringLiteral("details"))->click();
+            saved += save(dialog, folder, shots.at(1));
+            dialog->close();
+        }
 
-    if (ScreenshotCheck::waitFor([agent] { return agent->isConnectionComplete(); })) {
-        QDialog *report = nullptr;
-        QTimer watch;
-        watch.setInterval(20);
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            auto *modal = QApplication::activeModalWidget();
-            if (modal && modal->objectName() == QLatin1String("SystemReportDlg") && !report) {
-                report = static_cast<QDialog *>(modal);
-                saved += save(report, QDir(folder).filePath(QStringLiteral("report-dialog.png")));
-                report->accept();
-            }
-        });
-        watch.start();
-        agent->mainWidget()->show();
-        agent->generateSystemReport();
-        auto *box = agent->mainWidget()->findChild<QMessageBox *>(QStringLiteral("SystemReportWaitBox"));
-        if (box && ScreenshotCheck::waitFor([box] { return box->isVisible(); }))
-            saved += save(box, QDir(folder).filePath(QStringLiteral("report-wait-box.png")));
-        ScreenshotCheck::waitFor([&report] { return report != nullptr; });
+        if (QTest::qWaitFor([agent] { return agent->isConnectionComplete(); }, 20000)) {
+            bool reportSeen = false;
+            QTimer watch;
+            QObject::connect(&watch, &QTimer::timeout, [&] {
+                auto *modal = QApplication::activeModalWidget();
+                if (modal && modal->objectName() == QLatin1String("SystemReportDlg") && !reportSeen) {
+                    reportSeen = true;
+                    saved += save(modal, folder, shots.at(3));
+                    static_cast<QDialog *>(modal)->accept();
+                }
+            });
+            watch.start(20);
+            agent->mainWidget()->show();
+            agent->generateSystemReport();
+            auto *box = agent->mainWidget()->findChild<QMessageBox *>(QStringLiteral("SystemReportWaitBox"));
+            if (box && QTest::qWaitFor([box] { return box->isVisible(); }, 10000))
+                saved += save(box, folder, shots.at(2));
+            (void)QTest::qWaitFor([&reportSeen] { return reportSeen; }, 20000);
+        }
     }
-    printf("saved %d pictures in %s\n", saved, qPrintable(folder));
-    return saved == pictures.size() ? 0 : 1;
+    qputenv("VELMOR_VENDOR_SITE", otherSite);
+    return saved;
 }
