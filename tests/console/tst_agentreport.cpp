@@ -9,6 +9,10 @@
 #include "velmorwire/requestmanager_p.h"
 #include "velmorwire/sysinfo.h"
 
+#include "platform/eventlog.h"
+#include "platform/registry.h"
+#include "platform/userfolders.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -23,6 +27,9 @@
 
 #include <functional>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 // The desktop's report as a whole text, read from the report dialog as a person would see it.
 class tst_AgentReport : public QObject
 {
@@ -36,6 +43,7 @@ private Q_SLOTS:
     void notConnectedReport();
     void silentServiceTimesOut();
     void secondRequestMakesNoSecondCall();
+    void browserChecksNeverOverlap();
     void saveTwiceWritesTheSameText();
     void unwritablePathIsReported();
 
@@ -204,11 +212,23 @@ void tst_AgentReport::notConnectedReport()
     QTRY_VERIFY(agent->isConnectionComplete());
     m_desktop->service->stop();
     QTRY_COMPARE(agent->state(), int(Agent::ServiceUnreachable));
+    // The service's entries of the machine's event log, read by the query tool beside the programs, with the line
+    // that named the credentials cut.
+    using namespace Velmor::Platform;
+    QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Information, 0, QStringLiteral("Started")));
+    QVERIFY(EventLog::report(QStringLiteral("Velmor Agent"), EventLog::Information, 0,
+        QStringLiteral("setCredentials(\"user@example.com\", \"secret-password\")")));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(qEnvironmentVariable("VELMOR_BINARY_DIR")) + "/bin:" + path);
     const QString text = reportFrom([agent] { agent->generateSystemReport(); });
+    qputenv("PATH", path);
     const QString expectedStart = QString::fromLatin1(header) + QStringLiteral("Service connected: 0\nSystem log:\n");
     QVERIFY2(text.startsWith(expectedStart), qPrintable(text));
-    QVERIFY(!text.contains(QLatin1String("Protected networks:")));
+    QVERIFY2(text.contains(QLatin1String("Source: Velmor Agent")) && text.contains(QLatin1String("Started")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String("<credentials cutted out>")), qPrintable(text));
     QVERIFY(!text.contains(QLatin1String("secret-password")));
+    QVERIFY(!text.contains(QLatin1String("Protected networks:")));
     QVERIFY(m_desktop->service->messages(QStringLiteral("systemInfo")).isEmpty());
 }
 
@@ -255,6 +275,53 @@ void tst_AgentReport::secondRequestMakesNoSecondCall()
     QVERIFY(text.endsWith(QLatin1String("part\n")));
     QCOMPARE(m_desktop->service->messages(QStringLiteral("systemInfo")).size(), 1);
     QTRY_VERIFY(agent->mainWidget()->findChildren<QMessageBox *>(QStringLiteral("SystemReportWaitBox")).isEmpty());
+}
+
+void tst_AgentReport::browserChecksNeverOverlap()
+{
+    // Every request starts a browser check, and all of them write one record: each check opens and closes the
+    // Firefox preferences before the next one opens them. The file is long enough that checks running side by side
+    // would be reading it together.
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(QVariantMap { { QStringLiteral("delay"), 300 },
+                                                           { QStringLiteral("result"), QStringLiteral("part\n") } }),
+        true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->isConnectionComplete());
+    using namespace Velmor::Platform;
+    const QString program = QStringLiteral(
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mozilla Firefox");
+    QCOMPARE(Registry::createKey(program), ErrorSuccess);
+    QCOMPARE(Registry::setString(program, QStringLiteral("DisplayName"), QStringLiteral("Mozilla Firefox 115")),
+        ErrorSuccess);
+    const QString prefs = roamingAppDataPath() + QStringLiteral("/Mozilla/Firefox/Profiles/a1b2.default/prefs.js");
+    QVERIFY(QDir().mkpath(QFileInfo(prefs).absolutePath()));
+    QFile file(prefs);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 20000; ++i)
+        file.write("user_pref(\"browser.setting." + QByteArray::number(i) + "\", true);\n");
+    file.write("user_pref(\"network.proxy.type\", 1);\nuser_pref(\"network.proxy.http\", \"10.0.0.1\");\n");
+    file.close();
+
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watcher >= 0);
+    QVERIFY(inotify_add_watch(watcher, QFile::encodeName(prefs).constData(), IN_OPEN | IN_CLOSE_NOWRITE) >= 0);
+    const QString text = reportFrom([agent] {
+        for (int i = 0; i < 3; ++i)
+            agent->generateSystemReport();
+    });
+    QString sequence;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = ::read(watcher, buffer, sizeof buffer)) > 0;) {
+        for (char *at = buffer; at < buffer + got;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            sequence += (event->mask & IN_OPEN) ? QLatin1Char('o') : QLatin1Char('c');
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watcher);
+    QCOMPARE(sequence, QStringLiteral("ocococ"));
+    QVERIFY2(text.contains(QLatin1String("FireFox proxy settings:\n")), qPrintable(text));
+    QCOMPARE(m_desktop->service->messages(QStringLiteral("systemInfo")).size(), 1);
 }
 
 void tst_AgentReport::saveTwiceWritesTheSameText()
