@@ -2,6 +2,7 @@
 
 #include "consoletest.h"
 #include "vendorsitefixture.h"
+#include "widgetpictures.h"
 
 #include "mainwindow/mainwidget.h"
 #include "shell/agent.h"
@@ -18,21 +19,6 @@
 namespace {
 
 const QStringList shots = { "update-dialog", "update-dialog-details", "report-wait-box", "report-dialog" };
-
-// The widget as drawn at both scales: logical pixels, drawn once more at twice the density.
-int save(QWidget *widget, const QString &folder, const QString &name)
-{
-    QTest::qWait(100);
-    int saved = 0;
-    for (const int scale : { 1, 2 }) {
-        QPixmap picture(widget->size() * scale);
-        picture.setDevicePixelRatio(scale);
-        picture.fill(widget->palette().color(QPalette::Window));
-        widget->render(&picture);
-        saved += picture.save(QDir(folder).filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale)));
-    }
-    return saved;
-}
 
 QVariantMap reportScript()
 {
@@ -77,9 +63,9 @@ int saveReportPictures(const QString &folder)
         AppUpdater *updater = agent->updater();
         if (QTest::qWaitFor([updater] { return updater->dialog() && updater->dialog()->isVisible(); }, 20000)) {
             UpdateDialog *dialog = updater->dialog();
-            saved += save(dialog, folder, shots.at(0));
+            saved += saveAtBothScales(dialog, folder, shots.at(0));
             dialog->findChild<QPushButton *>(QStringLiteral("details"))->click();
-            saved += save(dialog, folder, shots.at(1));
+            saved += saveAtBothScales(dialog, folder, shots.at(1));
             dialog->close();
         }
 
@@ -90,7 +76,7 @@ int saveReportPictures(const QString &folder)
                 auto *modal = QApplication::activeModalWidget();
                 if (modal && modal->objectName() == QLatin1String("SystemReportDlg") && !reportSeen) {
                     reportSeen = true;
-                    saved += save(modal, folder, shots.at(3));
+                    saved += saveAtBothScales(modal, folder, shots.at(3));
                     static_cast<QDialog *>(modal)->accept();
                 }
             });
@@ -99,7 +85,7 @@ int saveReportPictures(const QString &folder)
             agent->generateSystemReport();
             auto *box = agent->mainWidget()->findChild<QMessageBox *>(QStringLiteral("SystemReportWaitBox"));
             if (box && QTest::qWaitFor([box] { return box->isVisible(); }, 10000))
-                saved += save(box, folder, shots.at(2));
+                saved += saveAtBothScales(box, folder, shots.at(2));
             (void)QTest::qWaitFor([&reportSeen] { return reportSeen; }, 20000);
         }
     }

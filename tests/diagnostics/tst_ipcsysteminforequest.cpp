@@ -9,7 +9,6 @@
 #include "velmorwire/deferred.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using WardenTest::IpcProbe;
@@ -100,7 +99,6 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<VendorSiteFixture> m_site;
-    QTemporaryDir m_bin;
     QByteArray m_path;
 };
 
@@ -111,17 +109,9 @@ void tst_IPCSystemInfoRequest::initTestCase()
     Velmor::registerDeferredMetaType();
     m_site = std::make_unique<VendorSiteFixture>();
     QVERIFY(m_site->isRunning());
-    for (const char *name : { "ip", "uname" }) {
-        QFile script(m_bin.filePath(QLatin1String(name)));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(qstrcmp(name, "ip") == 0 ? "#!/bin/sh\ncase \"$1\" in address) printf 'inet 192.168.1.20/24\\n' "
-                                                ";; route) printf 'default via 192.168.1.1\\n' ;; esac\n"
-                                              : "#!/bin/sh\nprintf 'Linux test 6.1.0\\n'\n");
-        script.close();
-        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    }
     m_path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_bin.path()));
+    // The report's commands, and no others.
+    qputenv("PATH", QFile::encodeName(fixturePath(QStringLiteral("report_commands"))));
     qunsetenv("http_proxy");
     qunsetenv("all_proxy");
 }

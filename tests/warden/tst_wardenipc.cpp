@@ -26,7 +26,7 @@ namespace {
 const QString user = QStringLiteral("owner@example.com");
 const QString password = QStringLiteral("Pa55-7f3c-unique-secret");
 const QString adapter = NetworkTest::adapterId(1);
-// What the report's fake commands print, as the report ends with it.
+// What the report's commands of tests/fixtures/report_commands print, as the report ends with it.
 const QString commandsOutput = QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
                                               "\n> uname -a\nLinux test 6.1.0\n\n"
                                               "\n> ip route\ndefault via 192.168.1.1\n\n");
@@ -191,8 +191,6 @@ private:
 
     AccountService m_account;
     std::unique_ptr<VendorSiteFixture> m_site;
-    // The report's commands as the service finds them first on its PATH.
-    QTemporaryDir m_bin;
     QTemporaryDir m_logs;
     QProcess m_resolver;
     QString m_resolverLog;
@@ -208,15 +206,6 @@ void tst_WardenIpc::initTestCase()
     // Every suite's report asks the vendor's test site, not the world.
     m_site = std::make_unique<VendorSiteFixture>();
     QVERIFY(m_site->isRunning());
-    for (const char *name : { "ip", "uname" }) {
-        QFile script(m_bin.filePath(QLatin1String(name)));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(qstrcmp(name, "ip") == 0 ? "#!/bin/sh\ncase \"$1\" in address) printf 'inet 192.168.1.20/24\\n' "
-                                                ";; route) printf 'default via 192.168.1.1\\n' ;; esac\n"
-                                              : "#!/bin/sh\nprintf 'Linux test 6.1.0\\n'\n");
-        script.close();
-        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    }
     m_resolverLog = m_logs.filePath(QStringLiteral("queries.jsonl"));
     m_resolver.start(QStringLiteral("/usr/bin/python3"),
         { fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"), QStringLiteral("--listen"),
@@ -419,7 +408,8 @@ void tst_WardenIpc::systemInfoReport()
                  IpHelper::interfaceKey(adapter), QStringLiteral("DefaultGateway"), { QStringLiteral("192.168.1.1") }),
         ErrorSuccess);
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_bin.path()) + ':' + path);
+    // The report's commands as the service finds them first on its PATH.
+    qputenv("PATH", QFile::encodeName(fixture(QStringLiteral("report_commands"))) + ':' + path);
     const bool started = warden.start();
     qputenv("PATH", path);
     QVERIFY(started);
