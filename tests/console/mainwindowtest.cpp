@@ -2,6 +2,7 @@
 
 #include "fakeservice.h"
 
+#include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/slidingstackedwidget.h"
 #include "shell/agent.h"
@@ -11,8 +12,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -100,6 +104,30 @@ void answerNextModal(const QString &buttonText, QString *text)
             }
         }
         dialog->reject();
+    });
+    poll->start(10);
+}
+
+void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answer, QObject *context)
+{
+    auto poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [texts, answer, poll] {
+        auto dialog = qobject_cast<IpDlg *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        answer->seen = true;
+        const QList<QLineEdit *> fields = dialog->findChildren<QLineEdit *>();
+        auto buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        answer->okDisabledAtFirst = !buttons->button(QDialogButtonBox::Ok)->isEnabled();
+        if (texts.isEmpty()) {
+            buttons->button(QDialogButtonBox::Cancel)->click();
+            return;
+        }
+        for (int i = 0; i < texts.size(); ++i)
+            QTest::keyClicks(fields.at(i), texts.at(i));
+        answer->okEnabledWhenFilled = buttons->button(QDialogButtonBox::Ok)->isEnabled();
+        buttons->button(QDialogButtonBox::Ok)->click();
     });
     poll->start(10);
 }

@@ -79,12 +79,13 @@ private Q_SLOTS:
     void firstStartProtects();
     void trayPauseAndResume();
     void lockedPauseWaitsForThePassword();
+    void unprotectingAsksForServers();
 
 private:
     // The service with the settings password on, and the desktop program's first start on its machine root.
-    void startBoth(bool wiredDefaultRoute);
+    void startBoth(const QList<WardenTest::SimulatedAdapter> &machine);
     // The same, signed in on the window: the status 7, the wired adapter pointed at the local proxy.
-    void startSignedIn();
+    void startSignedIn(const QList<WardenTest::SimulatedAdapter> &machine = adapters(true));
     // The desktop program on the warden's machine root, connected; its first start when nothing ran there before.
     void startDesktop();
     // Signs in on the window's login page as the user does, and waits for the service's identification.
@@ -115,17 +116,17 @@ void tst_AgentEndToEnd::cleanup()
     m_warden.reset();
 }
 
-void tst_AgentEndToEnd::startBoth(bool wiredDefaultRoute)
+void tst_AgentEndToEnd::startBoth(const QList<WardenTest::SimulatedAdapter> &machine)
 {
-    m_warden = std::make_unique<WardenTest::LiveWarden>(m_account, m_resolver.port(), adapters(wiredDefaultRoute),
-        QVariantMap { { QStringLiteral("settings-protected"), true } });
+    m_warden = std::make_unique<WardenTest::LiveWarden>(
+        m_account, m_resolver.port(), machine, QVariantMap { { QStringLiteral("settings-protected"), true } });
     QVERIFY(m_warden->start());
     startDesktop();
 }
 
-void tst_AgentEndToEnd::startSignedIn()
+void tst_AgentEndToEnd::startSignedIn(const QList<WardenTest::SimulatedAdapter> &machine)
 {
-    startBoth(true);
+    startBoth(machine);
     if (QTest::currentTestFailed())
         return;
     signIn();
@@ -185,7 +186,7 @@ void tst_AgentEndToEnd::firstStartProtects()
     QFETCH(bool, wiredDefaultRoute);
     QFETCH(bool, wirelessProtected);
 
-    startBoth(wiredDefaultRoute);
+    startBoth(adapters(wiredDefaultRoute));
     if (QTest::currentTestFailed())
         return;
 
@@ -295,6 +296,33 @@ void tst_AgentEndToEnd::lockedPauseWaitsForThePassword()
     ConsoleTest::closeAgent(m_agent, [this] { return !m_warden->isRunning(); });
     VERIFY_STOPS_CLEANLY(*m_warden);
     QCOMPARE(complaints(), QStringList { "Warning: Settings are locked: setGlobalFiltering refused" });
+}
+
+void tst_AgentEndToEnd::unprotectingAsksForServers()
+{
+    // The wireless adapter has neither servers of its own nor DHCP ones to go back to.
+    QList<WardenTest::SimulatedAdapter> machine = adapters(false);
+    machine[1].nameServer.clear();
+    startSignedIn(machine);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wireless), localProxy, serviceTimeout);
+
+    // Switched off, the service refuses for want of servers; the desktop asks the user for them and the retry
+    // carries them to the adapter.
+    MainWindowTest::AddressDialogAnswer answer;
+    MainWindowTest::answerNextAddressDialog({ QStringLiteral("192.0.2.53") }, &answer, m_agent.get());
+    m_agent->setNetworkProtection(wireless, false, Velmor::HostList());
+    QTRY_VERIFY_WITH_TIMEOUT(answer.seen, serviceTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(!isProtected(*m_agent, wireless), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wireless), QStringLiteral("192.0.2.53"), serviceTimeout);
+    QCOMPARE(WardenTest::nameServer(wired), localProxy);
+    QCOMPARE(m_agent->state(), int(Agent::Protected));
+
+    ConsoleTest::closeAgent(m_agent, [this] { return !m_warden->isRunning(); });
+    VERIFY_STOPS_CLEANLY(*m_warden);
+    QCOMPARE(complaints(), QStringList { "Warning: can't do dhcpReset. dhcp unavailable" });
+    QCOMPARE(WardenTest::nameServer(wireless), QStringLiteral("192.0.2.53"));
 }
 
 CONSOLE_TEST_MAIN(tst_AgentEndToEnd)
