@@ -20,6 +20,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <functional>
+
 namespace MainWindowTest {
 
 SlidingStackedWidget *stack(MainWidget *window)
@@ -84,14 +86,29 @@ QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant
     return script;
 }
 
-void answerNextModal(const QString &buttonText, QString *text)
+namespace {
+
+// Polls for the next modal dialog of type T from the event loops that run meanwhile, its own included, and hands
+// it to the answer once it is open.
+template<typename T>
+void whenModalOpens(QObject *context, const std::function<void(T *)> &answer)
 {
-    auto poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, qApp, [poll, buttonText, text] {
-        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    auto poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, answer] {
+        auto dialog = qobject_cast<T *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         poll->deleteLater();
+        answer(dialog);
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+void answerNextModal(const QString &buttonText, QString *text)
+{
+    whenModalOpens<QDialog>(qApp, [buttonText, text](QDialog *dialog) {
         if (text) {
             if (auto box = qobject_cast<QMessageBox *>(dialog))
                 *text = box->text();
@@ -105,17 +122,11 @@ void answerNextModal(const QString &buttonText, QString *text)
         }
         dialog->reject();
     });
-    poll->start(10);
 }
 
 void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answer, QObject *context)
 {
-    auto poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [texts, answer, poll] {
-        auto dialog = qobject_cast<IpDlg *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->deleteLater();
+    whenModalOpens<IpDlg>(context, [texts, answer](IpDlg *dialog) {
         answer->seen = true;
         const QList<QLineEdit *> fields = dialog->findChildren<QLineEdit *>();
         auto buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
@@ -129,7 +140,6 @@ void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answ
         answer->okEnabledWhenFilled = buttons->button(QDialogButtonBox::Ok)->isEnabled();
         buttons->button(QDialogButtonBox::Ok)->click();
     });
-    poll->start(10);
 }
 
 } // namespace MainWindowTest
