@@ -105,6 +105,11 @@ void IpcConnection::notify(const char *method, const QVariantList &params)
     m_jsonrpc->notify(method, params);
 }
 
+void IpcConnection::notifyText(const char *method, const QString &text)
+{
+    m_jsonrpc->notifyText(method, text);
+}
+
 void IpcConnection::setJsonRPCHandler(QObject *handler)
 {
     m_jsonrpc->setRequestHandler(handler);

@@ -53,6 +53,8 @@ public:
     virtual Velmor::JsonRPCCall *call(const char *method, const QVariantList &params = QVariantList());
 
     void notify(const char *method, const QVariantList &params = QVariantList());
+    // Queues a notification already made by JsonRPC::notificationText.
+    void notifyText(const char *method, const QString &text);
     // The handler's own methods answer the peer's requests; it must outlive the connection.
     void setJsonRPCHandler(QObject *handler);
     void writeJsonPacket(const QString &json, bool response);

@@ -100,6 +100,20 @@ void JsonRPC::notify(const char *method, const QVariantList &params)
         d->groupingTimer.start();
 }
 
+QString JsonRPC::notificationText(const char *method, const QVariantList &params)
+{
+    return JsonRPCCall(0, method, params).stringify();
+}
+
+void JsonRPC::notifyText(const char *method, const QString &text)
+{
+    auto *call = new JsonRPCCall(0, method, QVariantList());
+    call->setText(text);
+    d->outgoing.append(call);
+    if (!d->groupingTimer.isActive())
+        d->groupingTimer.start();
+}
+
 void JsonRPC::setGrouppingDelay(int msec)
 {
     d->groupingTimer.setInterval(msec);

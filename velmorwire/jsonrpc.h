@@ -30,6 +30,9 @@ public:
     // The call is queued; connect to its finished() after this returns.
     Velmor::JsonRPCCall *call(const char *method, const QVariantList &params = QVariantList());
     void notify(const char *method, const QVariantList &params = QVariantList());
+    // A notification's text, made once to be queued on many links with notifyText.
+    static QString notificationText(const char *method, const QVariantList &params);
+    void notifyText(const char *method, const QString &text);
 
     void setGrouppingDelay(int msec);
     void useGrouping(bool grouping);

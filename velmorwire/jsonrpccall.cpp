@@ -18,6 +18,8 @@ JsonRPCCall::~JsonRPCCall() = default;
 
 QString JsonRPCCall::stringify() const
 {
+    if (!m_text.isNull())
+        return m_text;
     QVariantMap message;
     message.insert(QStringLiteral("jsonrpc"), QStringLiteral("2.0"));
     message.insert(QStringLiteral("method"), m_method);

@@ -21,6 +21,8 @@ public:
     ~JsonRPCCall() override;
 
     QString stringify() const;
+    // A notification sent alike on many links is written once (see JsonRPC::notificationText).
+    void setText(const QString &text) { m_text = text; }
 
     void setResult(const QVariant &result);
     void setRpcError(const Velmor::JsonRPCError &error);
@@ -45,6 +47,7 @@ private:
     quint32 m_id;
     QString m_method;
     QVariantList m_params;
+    QString m_text;
     Velmor::JsonRPCError m_rpcError;
     QVariant m_result;
     Velmor::Request *m_parentRequest;

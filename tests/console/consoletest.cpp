@@ -77,22 +77,24 @@ Desktop::Desktop(const QVariantMap &script, bool laterStart)
 
 Desktop::~Desktop()
 {
+    closeAgent(agent, [this] { return service->openLinks() == 0 && !service->isListening(); });
+    service.reset();
+    qunsetenv("VELMOR_IPC_PORT");
+}
+
+void closeAgent(std::unique_ptr<Agent> &agent, const std::function<bool()> &serviceGone)
+{
     // Calls still on their way are answered first, so none outlives the test waiting for its deadline. A call the
     // service took no more (the test stopped it before it read the call) is forgotten instead.
     QDeadlineTimer deadline(5000);
     Velmor::RequestManager *requests = Velmor::RequestManager::instance();
-    while (!requests->requests().isEmpty() && !deadline.hasExpired()) {
-        if (service->openLinks() == 0 && !service->isListening())
-            break;
+    while (!requests->requests().isEmpty() && !deadline.hasExpired() && !serviceGone())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
     const QList<Velmor::Request *> unanswered = requests->requests();
     for (Velmor::Request *request : unanswered)
         requests->drop(request);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     agent.reset();
-    service.reset();
-    qunsetenv("VELMOR_IPC_PORT");
 }
 
 PythonService::PythonService(const QVariantMap &script)

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -86,6 +87,10 @@ public:
     std::unique_ptr<FakeService> service;
     std::unique_ptr<Agent> agent;
 };
+
+// Ends a desktop program of the test process: the calls on their way are answered first, unless the service is gone
+// (serviceGone tells), and those never answered are forgotten, so none outlives the test waiting for its deadline.
+void closeAgent(std::unique_ptr<Agent> &agent, const std::function<bool()> &serviceGone);
 
 // From state 7 (the "protected" script), what the service does to bring the desktop to another state: stops
 // (1), reports an identification error (3), no networks (4), an unprotected network (5), filtering off (6).

@@ -2,6 +2,7 @@
 
 #include "fakeservice.h"
 
+#include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/slidingstackedwidget.h"
 #include "shell/agent.h"
@@ -11,10 +12,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+
+#include <functional>
 
 namespace MainWindowTest {
 
@@ -80,14 +86,29 @@ QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant
     return script;
 }
 
-void answerNextModal(const QString &buttonText, QString *text)
+namespace {
+
+// Polls for the next modal dialog of type T from the event loops that run meanwhile, its own included, and hands
+// it to the answer once it is open.
+template<typename T>
+void whenModalOpens(QObject *context, const std::function<void(T *)> &answer)
 {
-    auto poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, qApp, [poll, buttonText, text] {
-        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    auto poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, answer] {
+        auto dialog = qobject_cast<T *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         poll->deleteLater();
+        answer(dialog);
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+void answerNextModal(const QString &buttonText, QString *text)
+{
+    whenModalOpens<QDialog>(qApp, [buttonText, text](QDialog *dialog) {
         if (text) {
             if (auto box = qobject_cast<QMessageBox *>(dialog))
                 *text = box->text();
@@ -101,7 +122,24 @@ void answerNextModal(const QString &buttonText, QString *text)
         }
         dialog->reject();
     });
-    poll->start(10);
+}
+
+void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answer, QObject *context)
+{
+    whenModalOpens<IpDlg>(context, [texts, answer](IpDlg *dialog) {
+        answer->seen = true;
+        const QList<QLineEdit *> fields = dialog->findChildren<QLineEdit *>();
+        auto buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        answer->okDisabledAtFirst = !buttons->button(QDialogButtonBox::Ok)->isEnabled();
+        if (texts.isEmpty()) {
+            buttons->button(QDialogButtonBox::Cancel)->click();
+            return;
+        }
+        for (int i = 0; i < texts.size(); ++i)
+            QTest::keyClicks(fields.at(i), texts.at(i));
+        answer->okEnabledWhenFilled = buttons->button(QDialogButtonBox::Ok)->isEnabled();
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
 }
 
 QPoint linkPoint(QLabel *label, const QString &link)

@@ -4,6 +4,7 @@
 #include "consoletest.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class MainWidget;
@@ -33,6 +34,16 @@ void settle(ConsoleTest::Desktop *desktop);
 
 // Fails the running test at the first warning of the window's by-name connections.
 void failOnConnectionWarnings();
+
+// Answers the DNS address dialog once it is open, from inside its own event loop: fills the fields with the
+// texts, then Ok (or Cancel for an empty list). Reports what it saw of the Ok button through the flags.
+struct AddressDialogAnswer
+{
+    bool seen = false;
+    bool okDisabledAtFirst = false;
+    bool okEnabledWhenFilled = false;
+};
+void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answer, QObject *context);
 
 // The service's error answer {"error": {"code": code, "message": message}}.
 QVariantMap errorAnswer(int code, const QString &message = QString());

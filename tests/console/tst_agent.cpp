@@ -1,7 +1,7 @@
 #include "consoletest.h"
 #include "fakeservice.h"
+#include "mainwindowtest.h"
 
-#include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "shell/agent.h"
 #include "shell/cabinet.h"
@@ -10,9 +10,6 @@
 #include "platform/registry.h"
 #include "velmorwire/json.h"
 
-#include <QDialogButtonBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
@@ -57,39 +54,6 @@ QVariantMap networksScript(const QString &networksJson)
 
 const char twoNetworks[] = "{\"defaultRouteId\":\"eth0\",\"networks\":[{\"id\":\"eth0\",\"name\":\"Wired\"},"
                            "{\"id\":\"wlan0\",\"name\":\"Wireless\"}]}";
-
-// Answers the DNS address dialog once it is open, from inside its own event loop: fills the fields with the
-// texts, then Ok (or Cancel for an empty list). Reports what it saw of the Ok button through the flags.
-struct DialogAnswer
-{
-    bool seen = false;
-    bool okDisabledAtFirst = false;
-    bool okEnabledWhenFilled = false;
-};
-
-void answerDialog(const QStringList &texts, DialogAnswer *answer, QObject *context)
-{
-    auto poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [texts, answer, poll] {
-        auto dialog = qobject_cast<IpDlg *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->deleteLater();
-        answer->seen = true;
-        const QList<QLineEdit *> fields = dialog->findChildren<QLineEdit *>();
-        auto buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-        answer->okDisabledAtFirst = !buttons->button(QDialogButtonBox::Ok)->isEnabled();
-        if (texts.isEmpty()) {
-            buttons->button(QDialogButtonBox::Cancel)->click();
-            return;
-        }
-        for (int i = 0; i < texts.size(); ++i)
-            QTest::keyClicks(fields.at(i), texts.at(i));
-        answer->okEnabledWhenFilled = buttons->button(QDialogButtonBox::Ok)->isEnabled();
-        buttons->button(QDialogButtonBox::Ok)->click();
-    });
-    poll->start(10);
-}
 
 } // namespace
 
@@ -271,8 +235,8 @@ void tst_Agent::missingDnsAsksForAddresses()
     FakeService *service = m_desktop->service.get();
     QSignalSpy rows(agent, &Agent::protectionUpdated);
 
-    DialogAnswer answer;
-    answerDialog(typed, &answer, agent);
+    MainWindowTest::AddressDialogAnswer answer;
+    MainWindowTest::answerNextAddressDialog(typed, &answer, agent);
     QTRY_VERIFY(answer.seen);
     QVERIFY(answer.okDisabledAtFirst);
     QCOMPARE(answer.okEnabledWhenFilled, !typed.isEmpty());

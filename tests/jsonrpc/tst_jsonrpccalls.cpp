@@ -66,6 +66,7 @@ private Q_SLOTS:
     void messageText();
     void groupingOnSendsOneBatch();
     void groupingOffSendsOneMessageEach();
+    void preparedNotificationJoinsTheBatch();
     void idsWrapAroundSkippingZero();
     void responseIds_data();
     void responseIds();
@@ -152,6 +153,21 @@ void tst_JsonRPCCalls::groupingOnSendsOneBatch()
     QVERIFY(engine.incomingResponse(R"([{"id":2,"jsonrpc":"2.0","result":2},{"id":1,"jsonrpc":"2.0","result":1}])"));
     QCOMPARE(first.result, QVariant(1));
     QCOMPARE(second.result, QVariant(2));
+}
+
+void tst_JsonRPCCalls::preparedNotificationJoinsTheBatch()
+{
+    const QString text = JsonRPC::notificationText("setDomains", { 1, QVariantList { QStringLiteral("a.test") } });
+    QCOMPARE(text, QStringLiteral(R"({"jsonrpc":"2.0","method":"setDomains","params":[1,["a.test"]]})"));
+
+    JsonRPC engine;
+    QSignalSpy ready(&engine, &JsonRPC::outgoingRequestReady);
+    engine.notify("b");
+    engine.notifyText("setDomains", text);
+    QTRY_COMPARE(ready.size(), 1);
+    QCOMPARE(engine.serializeOutgoingRequest(nullptr),
+        QStringLiteral("[") + R"({"jsonrpc":"2.0","method":"b"},)" + text + "]");
+    QVERIFY(!engine.hasPendingOutgoingRequest());
 }
 
 void tst_JsonRPCCalls::groupingOffSendsOneMessageEach()

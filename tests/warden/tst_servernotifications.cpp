@@ -42,6 +42,7 @@ private Q_SLOTS:
     void initialPush();
     void identificationFollowsThePush_data();
     void identificationFollowsThePush();
+    void heldActivityIsPushed_data();
     void heldActivityIsPushed();
     void queueSendsOncePerConnection();
     void deletedConnectionGetsNothing();
@@ -133,16 +134,30 @@ void tst_ServerNotifications::identificationFollowsThePush()
     f.server->stop();
 }
 
+void tst_ServerNotifications::heldActivityIsPushed_data()
+{
+    QTest::addColumn<int>("held");
+    QTest::addColumn<bool>("pushed");
+    // -1: no activity held for the selected profile.
+    QTest::newRow("held inactive") << 0 << false;
+    QTest::newRow("held active") << 1 << true;
+    QTest::newRow("none held") << -1 << true;
+}
+
 void tst_ServerNotifications::heldActivityIsPushed()
 {
+    QFETCH(int, held);
+    QFETCH(bool, pushed);
+
     ServerFixture f;
     f.cabinet->holdProfiles(2);
-    f.cabinet->holdProfileData(1, false);
+    if (held >= 0)
+        f.cabinet->holdProfileData(1, held == 1);
     f.cabinet->selectProfile(1);
     QVERIFY(f.server->start());
     IpcProbe probe(f.ipcPort);
     QVERIFY(waitForPush({ &probe }));
-    QCOMPARE(probe.named(QStringLiteral("setProfileScheduleActivity")).at(0).params, (QVariantList { 1, false }));
+    QCOMPARE(probe.named(QStringLiteral("setProfileScheduleActivity")).at(0).params, (QVariantList { 1, pushed }));
     f.server->stop();
 }
 

@@ -1,19 +1,13 @@
 #include "../cabinet/accountservice.h"
+#include "livewarden.h"
 #include "servertest.h"
 #include "vendorsitefixture.h"
-#include "wardentest.h"
 
-#include "platform/iphelper.h"
-#include "platform/registry.h"
 #include "platform/servicemanager.h"
-#include "platform/settingsstore.h"
 
 #include "velmorwire/sysinfo.h"
 
 #include <QDirIterator>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSettings>
 #include <QtTest>
 
@@ -38,77 +32,20 @@ QString fixture(const QString &name)
 
 QString nameServer()
 {
-    Registry::Value value;
-    Registry::queryValue(IpHelper::interfaceKey(adapter), QStringLiteral("NameServer"), &value);
-    return value.text;
+    return WardenTest::nameServer(adapter);
 }
 
-// The real velmor-warden as the service, on a machine root of its own: one protected adapter whose own DNS server
-// is 10.0.0.1, the fake account service as "www" (its authority among the machine's trusted roots), the test
-// resolver as "vyrproxy-addr", the local proxy on a free port of 127.0.0.1 and the IPC link on a free port.
-class Warden
+// The real service with one protected adapter whose own DNS server is 10.0.0.1, spoken to by warden_client.py.
+class Warden : public WardenTest::LiveWarden
 {
 public:
     Warden(const AccountService &account, quint16 resolverPort, bool isProtected)
-    {
-        ipcPort = WardenTest::freePort();
-        proxyPort = WardenTest::freePort();
-        qputenv("VELMOR_IPC_PORT", QByteArray::number(ipcPort));
-
-        const QJsonObject adapterObject { { "id", adapter }, { "index", 1 }, { "name", "Ethernet" }, { "type", 6 },
-            { "up", true }, { "addresses", QJsonArray { "192.168.1.20" } } };
-        const QJsonObject route { { "destination", "0.0.0.0" }, { "mask", "0.0.0.0" }, { "nextHop", "192.168.1.1" },
-            { "index", 1 }, { "metric", 10 } };
-        QFile file(machine.path(QStringLiteral("machine.json")));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(QJsonDocument(
-                QJsonObject { { "adapters", QJsonArray { adapterObject } }, { "routes", QJsonArray { route } } })
-                           .toJson());
-        file.close();
-        Registry::createKey(IpHelper::interfaceKey(adapter));
-        Registry::setString(IpHelper::interfaceKey(adapter), QStringLiteral("NameServer"), QStringLiteral("10.0.0.1"));
-
-        QDir().mkpath(machine.path(QStringLiteral("trust")));
-        QFile::copy(account.caPath(), machine.path(QStringLiteral("trust/account.pem")));
-
-        useRootSettings();
-        QSettings settings;
-        settings.setValue(QStringLiteral("www"), account.baseUrl());
-        settings.setValue(QStringLiteral("vyrproxy-addr"), QStringLiteral("127.0.0.2:%1").arg(resolverPort));
-        settings.setValue(QStringLiteral("localproxy-addr"), QStringLiteral("127.0.0.1:%1").arg(proxyPort));
-        settings.setValue(QStringLiteral("httpd-port"), 0);
-        settings.setValue(QStringLiteral("tokens-enabled"), true);
-        settings.setValue(QStringLiteral("settings-protected"), isProtected);
-        settings.setValue(QStringLiteral("protected-networks"), QStringList { adapter });
-        settings.sync();
-    }
-    ~Warden() { qunsetenv("VELMOR_IPC_PORT"); }
-
-    bool start()
-    {
-        if (WardenTest::run({ QStringLiteral("-i") }).exitCode != 0)
-            return false;
-        process = machine.startForeground({});
-        ServiceState state = ServiceState::Stopped;
-        queryState(&state);
-        return state == ServiceState::Running;
-    }
-    bool isRunning() const { return process && process->state() == QProcess::Running; }
-    // Stops the service through the service manager; empty when it ended cleanly (exit code 0, nothing from the
-    // sanitizers), else what went wrong.
-    QString stopCleanly()
-    {
-        if (ServiceManager::controlService(WardenTest::serviceName, ControlStop, 30000) != 0)
-            return QStringLiteral("the stop was refused");
-        if (!process->waitForFinished(30000))
-            return QStringLiteral("the process did not end");
-        const QString err = QString::fromLocal8Bit(process->readAllStandardError());
-        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0
-            || err.contains(QLatin1String("Sanitizer")) || err.contains(QLatin1String("runtime error")))
-            return QStringLiteral("exit code %1: %2").arg(process->exitCode()).arg(err);
-        return QString();
-    }
-    void queryState(ServiceState *state) const { ServiceManager::queryState(WardenTest::serviceName, state); }
+        : LiveWarden(account, resolverPort,
+            { { adapter, QStringLiteral("Ethernet"), QStringLiteral("192.168.1.20"), QStringLiteral("10.0.0.1"),
+                true } },
+            { { QStringLiteral("settings-protected"), isProtected },
+                { QStringLiteral("protected-networks"), QStringList { adapter } } })
+    { }
 
     struct Client
     {
@@ -150,18 +87,7 @@ public:
         result.exitCode = python.exitStatus() == QProcess::NormalExit ? python.exitCode() : -1;
         return result;
     }
-
-    WardenTest::Machine machine;
-    quint16 ipcPort = 0;
-    quint16 proxyPort = 0;
-    QProcess *process = nullptr;
 };
-
-#define VERIFY_STOPS_CLEANLY(warden)                                                                                   \
-    do {                                                                                                               \
-        const QString failure = (warden).stopCleanly();                                                                \
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));                                                              \
-    } while (false)
 
 #define VERIFY_CLIENT(result) QVERIFY2((result).exitCode == 0, qPrintable((result).err + (result).out))
 
@@ -175,7 +101,6 @@ class tst_WardenIpc : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
     void pushAfterSignIn_data();
     void pushAfterSignIn();
     void methods();
@@ -192,7 +117,7 @@ private:
     AccountService m_account;
     std::unique_ptr<VendorSiteFixture> m_site;
     QTemporaryDir m_logs;
-    QProcess m_resolver;
+    WardenTest::Resolver m_resolver;
     QString m_resolverLog;
     quint16 m_resolverPort = 0;
 };
@@ -207,23 +132,9 @@ void tst_WardenIpc::initTestCase()
     m_site = std::make_unique<VendorSiteFixture>();
     QVERIFY(m_site->isRunning());
     m_resolverLog = m_logs.filePath(QStringLiteral("queries.jsonl"));
-    m_resolver.start(QStringLiteral("/usr/bin/python3"),
-        { fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"), QStringLiteral("--listen"),
-            QStringLiteral("127.0.0.2:0"), QStringLiteral("--log"), m_resolverLog, QStringLiteral("--record"),
-            QStringLiteral("first.test A 10.0.0.1"), QStringLiteral("--black"), QStringLiteral("velmor.example") });
-    QVERIFY(m_resolver.waitForStarted(10000));
-    QVERIFY(m_resolver.waitForReadyRead(30000));
-    const QList<QByteArray> ready = m_resolver.readLine().trimmed().split(' ');
-    QCOMPARE(ready.value(0), QByteArray("ready"));
-    m_resolverPort = quint16(ready.value(1).toUInt());
-    QVERIFY(m_resolverPort != 0);
-}
-
-void tst_WardenIpc::cleanupTestCase()
-{
-    m_resolver.terminate();
-    if (!m_resolver.waitForFinished(5000))
-        m_resolver.kill();
+    QVERIFY(m_resolver.start(m_resolverLog, { QStringLiteral("first.test A 10.0.0.1") },
+        { QStringLiteral("--black"), QStringLiteral("velmor.example") }));
+    m_resolverPort = m_resolver.port();
 }
 
 bool tst_WardenIpc::signIn(Warden &warden)
@@ -404,9 +315,6 @@ void tst_WardenIpc::systemInfoReport()
 {
     Warden warden(m_account, m_resolverPort, false);
     QVERIFY(QFile::copy(m_site->caPath(), warden.machine.path(QStringLiteral("trust/site.pem"))));
-    QCOMPARE(Registry::setMultiString(
-                 IpHelper::interfaceKey(adapter), QStringLiteral("DefaultGateway"), { QStringLiteral("192.168.1.1") }),
-        ErrorSuccess);
     const QByteArray path = qgetenv("PATH");
     // The report's commands as the service finds them first on its PATH.
     qputenv("PATH", QFile::encodeName(fixture(QStringLiteral("report_commands"))) + ':' + path);

@@ -9,6 +9,7 @@
 
 #include "platform/settingsstore.h"
 #include "velmorwire/ipcconnection.h"
+#include "velmorwire/jsonrpc.h"
 #include "velmorwire/network.h"
 
 #include <QSettings>
@@ -28,9 +29,14 @@ QString text(const QString &value)
 void Server::notifyAll(const char *method, const QVariantList &params, const QList<IpcConnection *> &except)
 {
     const QList<IpcConnection *> connections = d->ipcServer->connections();
+    // Made once: a 10,000-entry list would otherwise be written out again for every desktop.
+    QString text;
     for (IpcConnection *connection : connections) {
-        if (!except.contains(connection))
-            connection->notify(method, params);
+        if (except.contains(connection))
+            continue;
+        if (text.isNull())
+            text = JsonRPC::notificationText(method, params);
+        connection->notifyText(method, text);
     }
 }
 
