@@ -28,6 +28,8 @@ public:
 
     const Velmor::Error &error() const { return m_error; }
     quint16 timeout() const { return m_timeout; }
+    // Seconds until the deadline, counted from when the request is registered; 0 takes the registrar's default.
+    void setTimeout(quint16 seconds) { m_timeout = seconds; }
 
 Q_SIGNALS:
     void finished();

@@ -1,6 +1,7 @@
 #include "filterscreenshots.h"
 
 #include "filtertest.h"
+#include "widgetpictures.h"
 
 #include "filter/adddialog.h"
 #include "filter/easylistedit.h"
@@ -39,27 +40,6 @@ bool waitFor(const std::function<bool()> &condition)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
-}
-
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-// The widget as drawn at both scales: logical pixels, drawn once more at twice the density.
-int save(QWidget *widget, const QString &folder, const QString &name)
-{
-    settle();
-    int saved = 0;
-    for (const int scale : { 1, 2 }) {
-        QPixmap picture(widget->size() * scale);
-        picture.setDevicePixelRatio(scale);
-        picture.fill(widget->palette().color(QPalette::Window));
-        widget->render(&picture);
-        saved += picture.save(QDir(folder).filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale)));
-    }
-    return saved;
 }
 
 QWidget *page(FilterDlg *dialog, const char *name)
@@ -107,19 +87,19 @@ int saveFilterPictures(const QString &folder)
             return saved;
         auto *tabs = dialog->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         tabs->setCurrentWidget(page(dialog, "tabCats"));
-        saved += save(dialog, folder, QStringLiteral("filter-categories"));
+        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-categories"));
         tabs->setCurrentWidget(page(dialog, "tabDomains"));
-        saved += save(dialog, folder, QStringLiteral("filter-lists"));
+        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-lists"));
         tabs->setCurrentWidget(page(dialog, "tabSchedule"));
         editSchedule(dialog);
-        saved += save(dialog, folder, QStringLiteral("filter-schedule"));
+        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-schedule"));
         tabs->setCurrentWidget(page(dialog, "tabAdvanced"));
-        saved += save(dialog, folder, QStringLiteral("filter-advanced"));
+        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-advanced"));
 
         dialog->findChild<QToolButton *>(QStringLiteral("btnProfilesSettings"))->click();
         auto *editor = dialog->findChild<QDialog *>(QStringLiteral("dlgProfileEdit"));
         if (editor && waitFor([editor] { return editor->isVisible(); })) {
-            saved += save(editor, folder, QStringLiteral("filter-profiles-editor"));
+            saved += saveAtBothScales(editor, folder, QStringLiteral("filter-profiles-editor"));
             editor->hide();
         }
 
@@ -130,7 +110,7 @@ int saveFilterPictures(const QString &folder)
             auto *form = qobject_cast<QFormLayout *>(alias->layout());
             qobject_cast<QLineEdit *>(form->itemAt(0, QFormLayout::FieldRole)->widget())->setText("192.0.2.80");
             qobject_cast<QLineEdit *>(form->itemAt(1, QFormLayout::FieldRole)->widget())->setText("intranet.example");
-            saved += save(alias, folder, QStringLiteral("filter-alias-dialog"));
+            saved += saveAtBothScales(alias, folder, QStringLiteral("filter-alias-dialog"));
             alias->reject();
         }
 
@@ -142,7 +122,7 @@ int saveFilterPictures(const QString &folder)
         tabs->setCurrentWidget(page(dialog, "tabSchedule"));
         if (waitFor([] { return messageBoxes().size() == 1; })) {
             QMessageBox *box = messageBoxes().constFirst();
-            saved += save(box, folder, QStringLiteral("filter-timezone-box"));
+            saved += saveAtBothScales(box, folder, QStringLiteral("filter-timezone-box"));
             box->accept();
         }
         delete dialog;
@@ -155,7 +135,7 @@ int saveFilterPictures(const QString &folder)
         QPointer<FilterDlg> dialog = open(account.cabinet());
         if (waitFor([] { return messageBoxes().size() == 1; })) {
             QMessageBox *box = messageBoxes().constFirst();
-            saved += save(box, folder, QStringLiteral("filter-error-box"));
+            saved += saveAtBothScales(box, folder, QStringLiteral("filter-error-box"));
         }
         delete dialog;
     }

@@ -142,4 +142,24 @@ void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answ
     });
 }
 
+QPoint linkPoint(QLabel *label, const QString &link)
+{
+    QString hovered;
+    const QMetaObject::Connection watch
+        = QObject::connect(label, &QLabel::linkHovered, label, [&hovered](const QString &now) { hovered = now; });
+    QPoint found(-1, -1);
+    for (int y = 2; y < label->height() && found.x() < 0; y += 3) {
+        for (int x = 2; x < label->width(); x += 3) {
+            QTest::mouseMove(label, QPoint(x, y));
+            if (hovered == link) {
+                found = QPoint(x + 1, y);
+                break;
+            }
+        }
+    }
+    QObject::disconnect(watch);
+    QTest::mouseMove(label, QPoint(0, 0));
+    return found;
+}
+
 } // namespace MainWindowTest

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class MainWidget;
+class QLabel;
 class SlidingStackedWidget;
 
 // Shared by the main window's suites.
@@ -52,6 +53,10 @@ QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant
 // Clicks the button of the modal dialog that opens next, from inside its event loop; returns at once.
 // Reports the dialog's text in *text when given.
 void answerNextModal(const QString &buttonText, QString *text = nullptr);
+
+// A point of the label where the link is, found by moving the mouse over the label until it reports that link
+// hovered; (-1, -1) when it never does.
+QPoint linkPoint(QLabel *label, const QString &link);
 
 } // namespace MainWindowTest
 

@@ -1,9 +1,10 @@
 // Saves pictures of the desktop program as a person sees it: the tray icon in every status state and the open
 // tray menu in states 6 and 7; the main window's six pages, three settings tabs, three login modes, the status
-// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question; and the filter settings editor
-// (filterscreenshots.cpp). The window's pictures carry the scale they were taken at: "@1x", or "@2x" under
-// QT_SCALE_FACTOR=2; the tray's are taken at scale 1 only, the filter editor draws both of its own at scale 1.
-// Run under a display (scripts/screenshots uses xvfb-run):
+// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question; the filter settings editor
+// (filterscreenshots.cpp); the update dialog and the system report (reportscreenshots.cpp). The window's pictures carry
+// the scale they were taken at: "@1x", or "@2x" under QT_SCALE_FACTOR=2; the tray's are taken at scale 1 only, the
+// filter editor and the report draw both of their own at scale 1. Run under a display (scripts/screenshots uses
+// xvfb-run):
 //   console_screenshots <folder>          writes the PNGs
 //   console_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour, and
 //                                         every "@2x" picture is twice the size of its "@1x" one
@@ -11,6 +12,7 @@
 #include "fakeservice.h"
 #include "filterscreenshots.h"
 #include "mainwindowtest.h"
+#include "reportscreenshots.h"
 
 #include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
@@ -74,7 +76,7 @@ bool isBlank(const QImage &image)
 
 int check(const QString &folder)
 {
-    QStringList names = trayPictures + filterPictures();
+    QStringList names = trayPictures + filterPictures() + reportPictures();
     for (const QString &name : windowPictures)
         names << scaled(name, 1) << scaled(name, 2);
     int failures = 0;
@@ -260,6 +262,9 @@ int main(int argc, char **argv)
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     qputenv("XDG_SESSION_ID", "screenshots");
+    // The desktops' update check at start goes to a closed local port; the update dialog's pictures run a site.
+    if (qEnvironmentVariableIsEmpty("VELMOR_VENDOR_SITE"))
+        qputenv("VELMOR_VENDOR_SITE", "127.0.0.1:1");
     QApplication app(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
@@ -269,9 +274,10 @@ int main(int argc, char **argv)
     int expected = int(windowPictures.size());
     int saved = 0;
     if (scale == 1) {
-        expected += int(trayPictures.size() + filterPictures().size());
+        expected += int(trayPictures.size() + filterPictures().size() + reportPictures().size());
         saved += trayShots(folder);
         saved += saveFilterPictures(folder);
+        saved += saveReportPictures(folder);
     }
     WindowShots shots(folder, scale);
     shots.take();

@@ -53,8 +53,6 @@ private:
     // A click at a point of the copy's window, on the real window and then on the copy.
     void click(QWidget *target, const QPoint &at);
     QPoint centre(QWidget *target) const { return target->rect().center(); }
-    // A point of the label where the link is, found by hovering over the copy's label.
-    QPoint linkPoint(QLabel *label, const QString &link);
     // The service's log: the parameters of each call of the method (a message with an id), as the program wrote
     // them.
     QStringList sent(const QString &method);
@@ -161,26 +159,6 @@ void tst_MainWidgetEndToEnd::click(QWidget *target, const QPoint &at)
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
 }
 
-QPoint tst_MainWidgetEndToEnd::linkPoint(QLabel *label, const QString &link)
-{
-    QString hovered;
-    const QMetaObject::Connection watch
-        = connect(label, &QLabel::linkHovered, this, [&hovered](const QString &now) { hovered = now; });
-    QPoint found(-1, -1);
-    for (int y = 2; y < label->height() && found.x() < 0; y += 3) {
-        for (int x = 2; x < label->width(); x += 3) {
-            QTest::mouseMove(label, QPoint(x, y));
-            if (hovered == link) {
-                found = QPoint(x + 1, y);
-                break;
-            }
-        }
-    }
-    disconnect(watch);
-    QTest::mouseMove(label, QPoint(0, 0));
-    return found;
-}
-
 QStringList tst_MainWidgetEndToEnd::sent(const QString &method)
 {
     QStringList params;
@@ -257,7 +235,8 @@ void tst_MainWidgetEndToEnd::signInProtectAndPickProfile()
 
     // The status text's Settings link, then the common settings and the Internet Connections tab.
     auto status = child<QLabel>(copy, "lblAgentStatus");
-    const QPoint settingsLink = linkPoint(status, QStringLiteral("agent:showsettings"));
+    // Found by hovering over the copy's label.
+    const QPoint settingsLink = MainWindowTest::linkPoint(status, QStringLiteral("agent:showsettings"));
     QVERIFY(settingsLink.x() >= 0);
     click(status, settingsLink);
     QTRY_COMPARE(MainWindowTest::page(copy), QStringLiteral("settingsPage"));

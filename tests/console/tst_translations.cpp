@@ -114,7 +114,8 @@ void tst_Translations::lupdateFindsTheContexts_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("contexts");
     QTest::newRow("shell") << "shell"
-                           << QStringList { "Agent", "Cabinet", "QObject", "ServiceConnector", "SystemTrayIcon" };
+                           << QStringList { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector",
+                                  "SystemReportDlg", "SystemTrayIcon", "UpdateDialog" };
     // A form's texts are found under the form's own name.
     QTest::newRow("main window") << "mainwindow" << QStringList { "MainWidget", "MemoryMsgBox", "VarQuestionDlg" };
 }
@@ -136,8 +137,8 @@ void tst_Translations::templateHoldsTheContexts()
 {
     const QSet<QString> contexts = contextsOf(qEnvironmentVariable("VELMOR_SOURCE_DIR")
         + QLatin1String("/velmor-console/resources/translations/velmor-console.ts"));
-    for (const char *context : { "Agent", "Cabinet", "QObject", "ServiceConnector", "SystemTrayIcon", "MainWidget",
-             "MemoryMsgBox", "VarQuestionDlg" })
+    for (const char *context : { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector", "SystemReportDlg",
+             "SystemTrayIcon", "UpdateDialog", "MainWidget", "MemoryMsgBox", "VarQuestionDlg" })
         QVERIFY2(contexts.contains(QLatin1String(context)), context);
 }
 

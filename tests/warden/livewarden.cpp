@@ -39,12 +39,13 @@ Resolver::~Resolver()
     }
 }
 
-bool Resolver::start(const QString &logFile, const QStringList &records)
+bool Resolver::start(const QString &logFile, const QStringList &records, const QStringList &options)
 {
     QStringList arguments { fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"), QStringLiteral("--listen"),
         QStringLiteral("127.0.0.2:0"), QStringLiteral("--log"), logFile };
     for (const QString &record : records)
         arguments << QStringLiteral("--record") << record;
+    arguments += options;
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(10000) || !m_process.waitForReadyRead(30000))

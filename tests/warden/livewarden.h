@@ -22,8 +22,9 @@ public:
     ~Resolver();
     Q_DISABLE_COPY(Resolver)
 
-    // Records are "name TYPE data" lines; every query is logged to logFile as a JSON line.
-    bool start(const QString &logFile, const QStringList &records = {});
+    // Records are "name TYPE data" lines; every query is logged to logFile as a JSON line. Further options of
+    // "serve" (such as --black) follow them.
+    bool start(const QString &logFile, const QStringList &records = {}, const QStringList &options = {});
     quint16 port() const { return m_port; }
 
 private:

@@ -5,7 +5,6 @@
 #include "core/ipcrequesthandler.h"
 #include "core/ipcserver.h"
 #include "core/ipcuserregisterrequest.h"
-#include "core/systeminforequest.h"
 
 #include "velmorwire/ipcconnection.h"
 
@@ -130,7 +129,6 @@ private Q_SLOTS:
     void registerUser();
     void setCredentials_data();
     void setCredentials();
-    void systemInfoAnswersOffTheMainThread();
     void handlerGoesWithItsConnection();
 };
 
@@ -539,17 +537,6 @@ void tst_IPCRequestHandler::setCredentials()
         : QVariantMap { { QStringLiteral("result"), r.probe->result(id) } };
     QCOMPARE(received, answer);
     QTRY_VERIFY(r.f.d->findChildren<IPCNewCredentialsRequest *>().isEmpty());
-}
-
-void tst_IPCRequestHandler::systemInfoAnswersOffTheMainThread()
-{
-    Running r;
-    QVERIFY(r.probe);
-    // Allowed on a locked connection too; answered later, by an object that goes with its answer.
-    const int id = r.probe->call(QStringLiteral("systemInfo"));
-    QVERIFY(r.probe->waitForAnswer(id, 40000));
-    QCOMPARE(r.probe->result(id).typeId(), QMetaType::QString);
-    QTRY_VERIFY(!r.f.d->findChild<SystemInfoRequest *>());
 }
 
 void tst_IPCRequestHandler::handlerGoesWithItsConnection()

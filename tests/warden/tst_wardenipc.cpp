@@ -1,8 +1,11 @@
 #include "../cabinet/accountservice.h"
 #include "livewarden.h"
 #include "servertest.h"
+#include "vendorsitefixture.h"
 
 #include "platform/servicemanager.h"
+
+#include "velmorwire/sysinfo.h"
 
 #include <QDirIterator>
 #include <QSettings>
@@ -17,6 +20,10 @@ namespace {
 const QString user = QStringLiteral("owner@example.com");
 const QString password = QStringLiteral("Pa55-7f3c-unique-secret");
 const QString adapter = NetworkTest::adapterId(1);
+// What the report's commands of tests/fixtures/report_commands print, as the report ends with it.
+const QString commandsOutput = QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
+                                              "\n> uname -a\nLinux test 6.1.0\n\n"
+                                              "\n> ip route\ndefault via 192.168.1.1\n\n");
 
 QString fixture(const QString &name)
 {
@@ -102,11 +109,13 @@ private Q_SLOTS:
     void lock();
     void tokenEndToEnd();
     void failedResumeIsLogged();
+    void systemInfoReport();
 
 private:
     bool signIn(Warden &warden);
 
     AccountService m_account;
+    std::unique_ptr<VendorSiteFixture> m_site;
     QTemporaryDir m_logs;
     WardenTest::Resolver m_resolver;
     QString m_resolverLog;
@@ -119,8 +128,12 @@ void tst_WardenIpc::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Service"));
     QVERIFY(m_account.start());
     m_account.addAccount(user, password, 2, 3);
+    // Every suite's report asks the vendor's test site, not the world.
+    m_site = std::make_unique<VendorSiteFixture>();
+    QVERIFY(m_site->isRunning());
     m_resolverLog = m_logs.filePath(QStringLiteral("queries.jsonl"));
-    QVERIFY(m_resolver.start(m_resolverLog, { QStringLiteral("first.test A 10.0.0.1") }));
+    QVERIFY(m_resolver.start(m_resolverLog, { QStringLiteral("first.test A 10.0.0.1") },
+        { QStringLiteral("--black"), QStringLiteral("velmor.example") }));
     m_resolverPort = m_resolver.port();
 }
 
@@ -296,6 +309,35 @@ void tst_WardenIpc::failedResumeIsLogged()
     // The process runs on without protection, and still stops cleanly.
     QVERIFY(warden.isRunning());
     VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::systemInfoReport()
+{
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(QFile::copy(m_site->caPath(), warden.machine.path(QStringLiteral("trust/site.pem"))));
+    const QByteArray path = qgetenv("PATH");
+    // The report's commands as the service finds them first on its PATH.
+    qputenv("PATH", QFile::encodeName(fixture(QStringLiteral("report_commands"))) + ':' + path);
+    const bool started = warden.start();
+    qputenv("PATH", path);
+    QVERIFY(started);
+
+    const Warden::Client result = warden.client(QStringLiteral("report"),
+        { QStringLiteral("--site"), m_site->site(), QStringLiteral("--commands-output"), commandsOutput },
+        [](const QString &name) {
+            return name == QLatin1String("pointed")
+                && QTest::qWaitFor([] { return nameServer() == QLatin1String("127.0.0.1"); }, 10000);
+        });
+    VERIFY_CLIENT(result);
+    VERIFY_STOPS_CLEANLY(warden);
+
+    // Without the service the desktop's report holds the service's event-log entries, found by the query tool
+    // beside the programs; the password is in none of them.
+    qputenv("PATH", QFile::encodeName(QFileInfo(WardenTest::program()).path()) + ':' + path);
+    const QString log = Velmor::SysInfo::systemLog();
+    qputenv("PATH", path);
+    QVERIFY2(log.contains(QLatin1String("Velmor Agent")), qPrintable(log));
+    QVERIFY2(!log.contains(password), qPrintable(log));
 }
 
 QTEST_GUILESS_MAIN(tst_WardenIpc)

@@ -3,6 +3,7 @@
 #include "filter/filterdlg.h"
 #include "programversion.h"
 #include "shell/agent.h"
+#include "shell/appupdater.h"
 #include "shell/brand.h"
 #include "shell/cabinet.h"
 #include "shell/errortext.h"
@@ -211,7 +212,7 @@ void MainWidget::on_lblAgentStatus_linkActivated(const QString &link)
     } else if (command == QLatin1String("showcabineterror")) {
         QMessageBox::critical(this, tr("Identification error"), errorText(m_agent->cabinet()->lastError()));
     } else if (command == QLatin1String("systeminforeport")) {
-        // The system report is not part of this program yet; the link has nothing to start.
+        m_agent->generateSystemReport();
     } else if (command == QLatin1String("showregisterform")) {
         setLoginMode(2);
     }
@@ -256,12 +257,19 @@ void MainWidget::on_clbFilter_clicked()
 
 void MainWidget::checkNewVersion()
 {
-    // The updater is not part of this program yet: the update icon has no check to start.
+    AppUpdater *updater = m_agent->updater();
+    connect(updater, &AppUpdater::checkFinished, this, &MainWidget::newVersionCheckFinished);
+    updater->check();
 }
 
 void MainWidget::newVersionCheckFinished()
 {
-    // Nothing reports the end of a check until the updater is part of the program.
+    // Once per click: each click connects anew.
+    AppUpdater *updater = m_agent->updater();
+    disconnect(updater, nullptr, this, nullptr);
+    // A newer version shows the updater's own dialog; a failed check offers nothing newer either.
+    if (updater->offeredVersion() == updater->currentVersion())
+        m_agent->showInformation(tr("No new versions available"));
 }
 
 void MainWidget::service_stateChanged()

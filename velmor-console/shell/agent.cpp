@@ -1,9 +1,11 @@
 #include "agent.h"
 
 #include "appearance.h"
+#include "appupdater.h"
 #include "cabinet.h"
 #include "commandline.h"
 #include "mainwindow/mainwidget.h"
+#include "mainwindow/programversion.h"
 #include "qtsingleapplication.h"
 #include "requesthandler.h"
 #include "serviceconnector.h"
@@ -13,9 +15,11 @@
 #include "velmorwire/accountdatatypes.h"
 #include "velmorwire/deferred.h"
 #include "velmorwire/error.h"
+#include "velmorwire/vendorsite.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
@@ -29,6 +33,7 @@ static void initConsoleResources()
 
 Agent::Agent(QObject *parent)
     : QObject(parent)
+    , m_reportInProgress(false)
     , m_firstStart(false)
     , m_autoProtect(false)
     , m_connectionComplete(false)
@@ -41,7 +46,9 @@ Agent::Agent(QObject *parent)
     , m_cabinet(nullptr)
     , m_mainWidget(nullptr)
     , m_trayIcon(nullptr)
+    , m_updater(nullptr)
 {
+    m_pool.setMaxThreadCount(1);
     Velmor::registerErrorMetaType();
     Velmor::registerDeferredMetaType();
     Velmor::registerAccountDataTypes();
@@ -71,6 +78,12 @@ Agent::Agent(QObject *parent)
     m_cabinet = new Cabinet(this);
     m_mainWidget = new MainWidget(this);
     m_trayIcon = new SystemTrayIcon(this);
+    m_updater = new AppUpdater(tr("Velmor Agent"),
+        Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
+        QLatin1String(programVersion), m_mainWidget);
+    m_updater->setDownloadUrl(
+        Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
+    m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Agent::application_aboutToQuit);
     // Each connection completes anew with its own identification notification, whether or not its end was
@@ -87,12 +100,16 @@ Agent::Agent(QObject *parent)
     connect(m_cabinet, &Cabinet::identificationStateChanged, this, &Agent::updateState);
     connect(m_cabinet, &Cabinet::error, this, &Agent::updateState);
     connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
+    connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
+    connect(m_updater, &AppUpdater::checkEnabled, this, &Agent::setNewVersionCheckEnabled);
+    connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, m_updater, &AppUpdater::setChecksEnabled);
 
     QTimer::singleShot(0, this, &Agent::run);
 }
 
 Agent::~Agent()
 {
+    m_pool.waitForDone();
     disconnect(m_connector, nullptr, this, nullptr);
     disconnect(m_cabinet, nullptr, this, nullptr);
     // The tray's entries reach the window, the window reaches the model and the link: the users go first.
@@ -161,6 +178,12 @@ void Agent::run()
             m_mainWidget->raise();
         }
     }
+    // An installer left from an earlier update has done its work or never will.
+    const QString leftover = installerPath();
+    if (!leftover.isEmpty() && QFile::exists(leftover))
+        QFile::remove(leftover);
+    if (m_updater->checksEnabled())
+        m_updater->check();
 }
 
 void Agent::restoreGeometry()
@@ -257,6 +280,7 @@ void Agent::application_aboutToQuit()
 void Agent::service_error(int e)
 {
     m_connectionComplete = false;
+    m_reportInProgress = false;
     if (m_unlockPending)
         handleSuccessfulUnlockRequest();
     QString text;

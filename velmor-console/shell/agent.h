@@ -3,11 +3,16 @@
 
 #include "velmorwire/hostlist.h"
 #include "velmorwire/network.h"
+#include "velmorwire/testresult.h"
 
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
 #include <QSystemTrayIcon>
+#include <QThreadPool>
 #include <QVariantMap>
 
+class AppUpdater;
 class Cabinet;
 class MainWidget;
 class RequestHandler;
@@ -54,6 +59,7 @@ public:
     MainWidget *mainWidget() const { return m_mainWidget; }
     SystemTrayIcon *trayIcon() const { return m_trayIcon; }
     RequestHandler *requestHandler() const { return m_requestHandler; }
+    AppUpdater *updater() const { return m_updater; }
 
     // The state the inputs give, tested in the order of the table: link, completeness, identification,
     // filtering switch, protection.
@@ -88,6 +94,12 @@ public:
     static bool isAutostartEnabled();
     static void setAutostartEnabled(bool enabled);
 
+    // Where a downloaded installer is started from: the user's temporary folder; empty when it is not available.
+    static QString installerPath();
+
+    // The system report: this program's lines, the browser check and the service's half, shown in a dialog.
+    void generateSystemReport();
+
 Q_SIGNALS:
     void networksUpdated();
     void protectionUpdated(const QString &networkId, bool enabled);
@@ -110,11 +122,14 @@ public Q_SLOTS:
 private Q_SLOTS:
     void run();
     void handleApplicationMessage(const QString &message);
+    void newVersionDownloadFinished();
+    void systemInfoReportReady();
     void service_protectionUpdated();
     void application_aboutToQuit();
     void service_error(int e);
     void handleSuccessfulUnlockRequest();
     void handleCanceledUnlockRequest();
+    void saveSystemReport();
 
 private:
     Q_DISABLE_COPY(Agent)
@@ -123,7 +138,14 @@ private:
     void askForDnsAddresses(const QString &networkId, bool enabled);
     void showMessage(QSystemTrayIcon::MessageIcon icon, const QString &text, const QString &title);
     void restoreGeometry();
+    void showSystemReport(const QString &servicePart);
+    QString systemReportText(const QString &servicePart);
 
+    QThreadPool m_pool;
+    TestResult m_browserCheck;
+    bool m_reportInProgress;
+    QString m_reportText;
+    QPointer<QDialog> m_reportDialog;
     bool m_firstStart;
     bool m_autoProtect;
     bool m_connectionComplete;
@@ -140,6 +162,7 @@ private:
     Cabinet *m_cabinet;
     MainWidget *m_mainWidget;
     SystemTrayIcon *m_trayIcon;
+    AppUpdater *m_updater;
 };
 
 #endif // VELMOR_CONSOLE_AGENT_H

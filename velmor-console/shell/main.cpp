@@ -4,6 +4,8 @@
 #include "qtsingleapplication.h"
 #include "unlocker.h"
 
+#include "platform/trustedroots.h"
+
 #include <sys/stat.h>
 
 int main(int argc, char **argv)
@@ -27,6 +29,8 @@ int main(int argc, char **argv)
     }
     if (options.close)
         return 0;
+    // The updater verifies the vendor site against the machine's trusted roots, as the service does.
+    Velmor::Platform::installTrustedRoots();
 
     int code = 0;
     {

@@ -6,9 +6,9 @@
 #include "ipcuserregisterrequest.h"
 #include "server_p.h"
 #include "settingslock.h"
-#include "systeminforequest.h"
 
 #include "cabinet/cabinet.h"
+#include "diagnostics/ipcsysteminforequest.h"
 #include "network/backend.h"
 
 #include "velmorwire/ipaddress.h"
@@ -219,7 +219,9 @@ Error IPCRequestHandler::removeProfile(quint32 id)
 
 Deferred IPCRequestHandler::systemInfo()
 {
-    return (new SystemInfoRequest(m_server))->deferred();
+    Deferred deferred;
+    new IPCSystemInfoRequest(deferred, m_server->server);
+    return deferred;
 }
 
 QVariant IPCRequestHandler::categories()

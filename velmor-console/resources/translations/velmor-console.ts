@@ -78,6 +78,49 @@
         <source>Enter your password to uninstall</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>System info report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Generation of system info report is in progress. Just wait quite a bit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Text Files (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The report could not be saved to %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AppUpdater</name>
+    <message>
+        <source>Invalid download url</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The temporary folder is not available</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The download could not be written: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server answered %1 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The download ended after %1 of %2 bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Cabinet</name>
@@ -487,6 +530,10 @@ Do you wish to close this interface right now?</source>
         <source>Your IP:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>No new versions available</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MemoryMsgBox</name>
@@ -554,6 +601,13 @@ Do you wish to close this interface right now?</source>
     </message>
 </context>
 <context>
+    <name>SystemReportDlg</name>
+    <message>
+        <source>System info report</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SystemTrayIcon</name>
     <message>
         <source>&amp;Start filtering</source>
@@ -585,6 +639,37 @@ Do you wish to close this interface right now?</source>
     </message>
     <message>
         <source>1 hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>UpdateDialog</name>
+    <message>
+        <source>%1 update</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New version of &lt;a href=&quot;%1&quot;&gt;%2&lt;/a&gt; is available: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Don&apos;t check for updates.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Details</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Install now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Hide</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Downloading.. %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,0 +1,195 @@
+#include "fakeservice.h"
+#include "mainwindowtest.h"
+#include "vendorsitefixture.h"
+
+#include "mainwindow/mainwidget.h"
+#include "mainwindow/slidingstackedwidget.h"
+#include "shell/agent.h"
+#include "shell/appupdater.h"
+#include "shell/updatedialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
+
+using MainWindowTest::child;
+
+// The help page as a person uses it: the "system info" link starts the report and the update icon the updater's
+// check, clicked with the mouse where the page draws them, against the fake service that logs every message and
+// the vendor's test site.
+class tst_MainWidgetHelp : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void reportLink();
+    void updateIcon_data();
+    void updateIcon();
+    void eachClickChecksOnce();
+    void checkBoxReachesTheUpdater();
+
+private:
+    MainWidget *window() const { return m_desktop->agent->mainWidget(); }
+    // A desktop whose start-up check found nothing newer, its window shown on the help page.
+    void showHelpPage(const QVariantMap &script);
+    void clickLink(const char *label, const QString &link);
+
+    std::unique_ptr<VendorSiteFixture> m_site;
+    std::unique_ptr<ConsoleTest::Desktop> m_desktop;
+};
+
+void tst_MainWidgetHelp::initTestCase()
+{
+    MainWindowTest::failOnConnectionWarnings();
+    m_site = std::make_unique<VendorSiteFixture>();
+    QVERIFY(m_site->isRunning());
+}
+
+void tst_MainWidgetHelp::cleanup()
+{
+    m_desktop.reset();
+}
+
+void tst_MainWidgetHelp::showHelpPage(const QVariantMap &script)
+{
+    m_site->setConfig(QJsonObject {
+        { "routes", QJsonObject { { "/downloads/agent.version", QJsonObject { { "body", "2.3.63.4\n" } } } } } });
+    m_site->clearLog();
+    m_desktop = MainWindowTest::desktopIn(Agent::Protected, script);
+    QCOMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(m_site->requests().size(), 1);
+    AppUpdater *updater = m_desktop->agent->updater();
+    // The start-up check has ended once its reply is gone.
+    QTRY_VERIFY(updater->findChildren<QNetworkReply *>().isEmpty());
+    m_site->clearLog();
+    window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    MainWindowTest::stack(window())->setCurrentWidget(child<QWidget>(window(), "helpPage"));
+    QCOMPARE(MainWindowTest::page(window()), QStringLiteral("helpPage"));
+}
+
+void tst_MainWidgetHelp::clickLink(const char *label, const QString &link)
+{
+    auto target = child<QLabel>(window(), label);
+    const QPoint at = MainWindowTest::linkPoint(target, link);
+    QVERIFY2(at.x() >= 0, label);
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void tst_MainWidgetHelp::reportLink()
+{
+    showHelpPage(
+        MainWindowTest::withAnswer(ConsoleTest::script(QStringLiteral("protected")), QStringLiteral("systemInfo"),
+            QVariantMap {
+                { QStringLiteral("delay"), 300 }, { QStringLiteral("result"), QStringLiteral("Local DNS: x\n") } }));
+    FakeService *service = m_desktop->service.get();
+    service->clearMessages();
+
+    // The wait box while the service works, then the report dialog with the service's half at its end.
+    bool waitBoxSeen = false;
+    QString report;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal->objectName() == QLatin1String("SystemReportWaitBox"))
+            waitBoxSeen = true;
+        if (modal && modal->objectName() == QLatin1String("SystemReportDlg")) {
+            report = modal->findChild<QPlainTextEdit *>(QStringLiteral("pteLog"))->toPlainText();
+            static_cast<QDialog *>(modal)->accept();
+        }
+    });
+    watch.start(10);
+    clickLink("lblHelpHint", QStringLiteral("agent:systeminforeport"));
+    QTRY_VERIFY(!report.isEmpty());
+    QVERIFY(waitBoxSeen);
+    QVERIFY2(report.startsWith(QLatin1String("Agent version: 2.3.63.4\n")), qPrintable(report));
+    QVERIFY2(report.endsWith(QLatin1String("\nLocal DNS: x\n")), qPrintable(report));
+    QCOMPARE(service->messages(QStringLiteral("systemInfo")).size(), 1);
+    QVERIFY(service->messages(QStringLiteral("systemInfo")).constFirst().params.isEmpty());
+    QTRY_VERIFY(window()->findChildren<QMessageBox *>(QStringLiteral("SystemReportWaitBox")).isEmpty());
+}
+
+void tst_MainWidgetHelp::updateIcon_data()
+{
+    QTest::addColumn<QJsonObject>("versionFile");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("a newer version: the updater's dialog") << QJsonObject { { "body", "2.4\nFaster.\n" } } << true;
+    QTest::newRow("the same version: a balloon") << QJsonObject { { "body", "2.3.63.4\n" } } << false;
+    QTest::newRow("a failed check: a balloon too") << QJsonObject { { "status", 500 } } << false;
+}
+
+void tst_MainWidgetHelp::updateIcon()
+{
+    QFETCH(QJsonObject, versionFile);
+    QFETCH(bool, offered);
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    m_site->setConfig(QJsonObject { { "routes", QJsonObject { { "/downloads/agent.version", versionFile } } } });
+    AppUpdater *updater = m_desktop->agent->updater();
+    QSignalSpy finished(updater, &AppUpdater::checkFinished);
+    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+
+    clickLink("lblUpdateAppIcon", QStringLiteral("#"));
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(m_site->requests().size(), 1);
+    QCOMPARE(m_site->requests().constFirst().value(QLatin1String("path")).toString(),
+        QStringLiteral("/downloads/agent.version"));
+    if (offered) {
+        QVERIFY(updater->dialog());
+        QTRY_VERIFY(updater->dialog()->isVisible());
+        QCOMPARE(shown.size(), 0);
+    } else {
+        QVERIFY(!updater->dialog());
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.constFirst().at(0).toInt(), int(QSystemTrayIcon::Information));
+        QCOMPARE(shown.constFirst().at(1).toString(), QStringLiteral("Velmor Agent"));
+        QCOMPARE(shown.constFirst().at(2).toString(), QStringLiteral("No new versions available"));
+    }
+}
+
+void tst_MainWidgetHelp::eachClickChecksOnce()
+{
+    // The window listens to the updater for one check per click: a check the updater makes on its own (as at
+    // start) tells the window nothing.
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    AppUpdater *updater = m_desktop->agent->updater();
+    QSignalSpy finished(updater, &AppUpdater::checkFinished);
+    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+    for (int click = 1; click <= 2; ++click) {
+        clickLink("lblUpdateAppIcon", QStringLiteral("#"));
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(shown.size(), click);
+    }
+    updater->check();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(m_site->requests().size(), 3);
+    QCOMPARE(shown.size(), 2);
+}
+
+void tst_MainWidgetHelp::checkBoxReachesTheUpdater()
+{
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    MainWindowTest::stack(window())->setCurrentWidget(child<QWidget>(window(), "commonSettingsPage"));
+    auto box = child<QCheckBox>(window(), "ckCheckUpdates");
+    AppUpdater *updater = m_desktop->agent->updater();
+    QVERIFY(box->isChecked());
+    QVERIFY(updater->checksEnabled());
+    QTRY_VERIFY(box->isVisible());
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+    QVERIFY(!box->isChecked());
+    QVERIFY(!updater->checksEnabled());
+    QCOMPARE(QSettings().value(QStringLiteral("new-version-checks")), QVariant(false));
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+    QVERIFY(updater->checksEnabled());
+}
+
+CONSOLE_TEST_MAIN(tst_MainWidgetHelp)
+#include "tst_mainwidgethelp.moc"

@@ -1,0 +1,59 @@
+#ifndef VELMOR_DIAGNOSTICS_IPCSYSTEMINFOREQUEST_H
+#define VELMOR_DIAGNOSTICS_IPCSYSTEMINFOREQUEST_H
+
+#include "blackanswer.h"
+#include "checktransparentproxy.h"
+#include "reportcommands.h"
+
+#include "velmorwire/deferred.h"
+#include "velmorwire/testresult.h"
+
+#include <QObject>
+#include <QThreadPool>
+
+class base_test;
+
+namespace Velmor {
+
+class Server;
+
+// One answer to the desktop's "systemInfo" call: it starts the report's commands and its five checks at once,
+// waits for all of them while the main thread goes on serving (the identification check queries the service's own
+// DNS proxy), composes the service's half of the report, fires the Deferred with it exactly once and deletes
+// itself. The server is its parent; what the report says of the service and the account is read from it when the
+// report is composed.
+class IPCSystemInfoRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    IPCSystemInfoRequest(const Velmor::Deferred &deferred, Velmor::Server *server);
+    // Waits for checks still running: they write into this object.
+    ~IPCSystemInfoRequest() override;
+
+private Q_SLOTS:
+    void checkFinished();
+    void composeReport();
+
+private:
+    Q_DISABLE_COPY(IPCSystemInfoRequest)
+
+    void startCheck(base_test *check);
+
+    Velmor::Deferred deferred;
+    Velmor::Server *server;
+    ReportCommands commands;
+    TestResult adaptersResult;
+    TestResult gatewayResult;
+    TestResult userProxyResult;
+    TransparentProxyResult transparentProxyResult;
+    BlackTestResult blackResult;
+    int runningChecks;
+    bool delivered;
+    // Last, so that it is destroyed first and waits for its checks while their records still exist.
+    QThreadPool pool;
+};
+
+} // namespace Velmor
+
+#endif // VELMOR_DIAGNOSTICS_IPCSYSTEMINFOREQUEST_H
