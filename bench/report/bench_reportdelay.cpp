@@ -1,8 +1,8 @@
 // How long the service's report takes to arrive after its slowest part has ended (aim: under 100 ms). The slowest
 // part is a command that writes the time it ends and then exits; beside it, the same command run by a bare QProcess
 // measures what the process's end itself costs to notice, in the same run.
+#include "core/ipcsysteminforequest.h"
 #include "core/server.h"
-#include "diagnostics/ipcsysteminforequest.h"
 #include "platform/root.h"
 #include "platform/settingsstore.h"
 

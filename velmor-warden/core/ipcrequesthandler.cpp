@@ -8,7 +8,7 @@
 #include "settingslock.h"
 
 #include "cabinet/cabinet.h"
-#include "diagnostics/ipcsysteminforequest.h"
+#include "ipcsysteminforequest.h"
 #include "network/backend.h"
 
 #include "velmorwire/ipaddress.h"

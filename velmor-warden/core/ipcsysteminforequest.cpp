@@ -1,11 +1,11 @@
 #include "ipcsysteminforequest.h"
 
-#include "checkblackvelmor.h"
-#include "checknouserproxy.h"
-#include "dnschecks.h"
-#include "systemreporttext.h"
+#include "diagnostics/checkblackvelmor.h"
+#include "diagnostics/checknouserproxy.h"
+#include "diagnostics/dnschecks.h"
+#include "diagnostics/systemreporttext.h"
 
-#include "core/server.h"
+#include "server.h"
 
 namespace Velmor {
 

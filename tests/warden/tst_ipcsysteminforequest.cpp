@@ -3,7 +3,7 @@
 #include "servertest.h"
 #include "vendorsitefixture.h"
 
-#include "diagnostics/ipcsysteminforequest.h"
+#include "core/ipcsysteminforequest.h"
 #include "ipcprobe.h"
 
 #include "velmorwire/deferred.h"

@@ -1,9 +1,9 @@
 #ifndef VELMOR_DIAGNOSTICS_IPCSYSTEMINFOREQUEST_H
 #define VELMOR_DIAGNOSTICS_IPCSYSTEMINFOREQUEST_H
 
-#include "blackanswer.h"
-#include "checktransparentproxy.h"
-#include "reportcommands.h"
+#include "diagnostics/blackanswer.h"
+#include "diagnostics/checktransparentproxy.h"
+#include "diagnostics/reportcommands.h"
 
 #include "velmorwire/deferred.h"
 #include "velmorwire/testresult.h"
