@@ -1,18 +1,8 @@
 // Opera and Firefox preference lines through the check's patterns, merge and toText: no crash, and a text exactly
 // when there is a proxy, ending with a line break.
+#include "fuzzcheck.h"
+
 #include "shell/browserproxysettings.h"
-
-#include <cstdlib>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -23,12 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         BrowserProxySettings settings;
         for (const QString &line : lines) {
             const BrowserProxySettings one = BrowserProxySettings::fromLine(patterns, kind, line);
-            check(one.toText().isEmpty() == !one.hasProxy());
+            Fuzz::check(one.toText().isEmpty() == !one.hasProxy());
             settings.merge(one);
         }
         const QString text = settings.toText();
-        check(text.isEmpty() == !settings.hasProxy());
-        check(text.isEmpty() || (text.endsWith(QLatin1Char('\n')) && text.contains(QLatin1String("PROXY TYPE:"))));
+        Fuzz::check(text.isEmpty() == !settings.hasProxy());
+        Fuzz::check(
+            text.isEmpty() || (text.endsWith(QLatin1Char('\n')) && text.contains(QLatin1String("PROXY TYPE:"))));
     }
     return 0;
 }

@@ -1,20 +1,14 @@
 // A datagram received by the identification check, for a query whose id the first two bytes give: no crash, one
 // log line, and the three fields filled exactly when the answer is taken.
+#include "fuzzcheck.h"
+
 #include "diagnostics/blackanswer.h"
 
 #include <QtGlobal>
 
-#include <cstdlib>
-
 namespace {
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 } // namespace
 
@@ -29,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     BlackTestResult result;
     QString log;
     const bool taken = readBlackAnswer(datagram, id, &result, &log);
-    check(log.endsWith(QLatin1Char('\n')) && log.count(QLatin1Char('\n')) >= 1);
-    check(taken == !result.p.isNull());
+    Fuzz::check(log.endsWith(QLatin1Char('\n')) && log.count(QLatin1Char('\n')) >= 1);
+    Fuzz::check(taken == !result.p.isNull());
     if (taken)
-        check(!result.ip.isNull() && !result.t.isNull() && log.startsWith(QLatin1String("black.")));
+        Fuzz::check(!result.ip.isNull() && !result.t.isNull() && log.startsWith(QLatin1String("black.")));
     return 0;
 }

@@ -1,10 +1,10 @@
 // A received message read as the proxy reads it; its bytes come back unchanged, and a well-formed one rebuilt from
 // its records reads back as the same records.
+#include "fuzzcheck.h"
+
 #include "dns/packet.h"
 
 #include <QtGlobal>
-
-#include <cstdlib>
 
 using namespace Velmor::DNS;
 
@@ -18,12 +18,6 @@ bool plainName(const QByteArray &name)
     return name.isEmpty() || (!name.startsWith('.') && !name.endsWith('.') && !name.contains(".."));
 }
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -34,14 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Packet message(bytes);
     const bool wellFormed = message.isWellFormed();
     message.parse(Packet::Additional);
-    check(message.toByteArray() == bytes);
+    Fuzz::check(message.toByteArray() == bytes);
 
     Packet forwarded = message;
     if (forwarded.appendIdentification(7)) {
-        check(forwarded.toByteArray().size() == bytes.size() + Packet::IdentificationRecordSize);
-        check(forwarded.additionalCount() == quint16(message.additionalCount() + 1));
+        Fuzz::check(forwarded.toByteArray().size() == bytes.size() + Packet::IdentificationRecordSize);
+        Fuzz::check(forwarded.additionalCount() == quint16(message.additionalCount() + 1));
     }
-    check(message.toByteArray() == bytes);
+    Fuzz::check(message.toByteArray() == bytes);
 
     const Packet::Sections &sections = message.parse(Packet::Additional);
     if (!wellFormed || message.hasParseError())
@@ -59,22 +53,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Packet rebuilt = message;
     rebuilt.setQuestions(message.questions());
     const Packet reread(rebuilt.toByteArray());
-    check(reread.isWellFormed());
+    Fuzz::check(reread.isWellFormed());
     const Packet::Sections &again = reread.parse(Packet::Additional);
-    check(!reread.hasParseError());
-    check(again.questions.size() == sections.questions.size());
+    Fuzz::check(!reread.hasParseError());
+    Fuzz::check(again.questions.size() == sections.questions.size());
     for (qsizetype i = 0; i < sections.questions.size(); ++i) {
-        check(again.questions.at(i)->name == sections.questions.at(i)->name);
-        check(again.questions.at(i)->type == sections.questions.at(i)->type);
+        Fuzz::check(again.questions.at(i)->name == sections.questions.at(i)->name);
+        Fuzz::check(again.questions.at(i)->type == sections.questions.at(i)->type);
     }
-    check(again.answers.size() == sections.answers.size());
-    check(again.authority.size() == sections.authority.size());
-    check(again.additional.size() == sections.additional.size());
+    Fuzz::check(again.answers.size() == sections.answers.size());
+    Fuzz::check(again.authority.size() == sections.authority.size());
+    Fuzz::check(again.additional.size() == sections.additional.size());
     for (qsizetype i = 0; i < sections.answers.size(); ++i) {
-        check(again.answers.at(i)->name == sections.answers.at(i)->name);
-        check(again.answers.at(i)->type == sections.answers.at(i)->type);
-        check(again.answers.at(i)->ttl == sections.answers.at(i)->ttl);
+        Fuzz::check(again.answers.at(i)->name == sections.answers.at(i)->name);
+        Fuzz::check(again.answers.at(i)->type == sections.answers.at(i)->type);
+        Fuzz::check(again.answers.at(i)->ttl == sections.answers.at(i)->ttl);
     }
-    check(reread.isResponseTo(message) == (message.isResponse()));
+    Fuzz::check(reread.isResponseTo(message) == (message.isResponse()));
     return 0;
 }
