@@ -98,7 +98,10 @@ QStringList hostLogOf(const QString &source)
     QStringList lines = logOf(source);
     lines.removeIf([](const QString &line) {
         return line.startsWith(QLatin1String("Information: No pofile whith this id:"))
-            || line.startsWith(QLatin1String("Warning: cabinet request failed: "));
+            || line.startsWith(QLatin1String("Warning: cabinet request failed: "))
+            // Qt's own note when a host lookup ends after its request was taken back: the account service's test
+            // hosts do not resolve, and whether the lookup ends before the service stops is a race.
+            || line.startsWith(QLatin1String("Information: QHttpNetworkConnectionPrivate::"));
     });
     return lines;
 }
