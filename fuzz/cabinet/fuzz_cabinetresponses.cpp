@@ -1,5 +1,7 @@
 // Hands a reply body to a POST that carries one call of every request class of the account protocol; every
 // request must finish exactly once, whatever the body says, and reading a malformed result must stay safe.
+#include "fuzzsupport.h"
+
 #include "cabinet/legacycabinetrequests.h"
 
 #include "velmorwire/jsonrpc.h"
@@ -46,7 +48,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
     qRegisterMetaType<QHostInfo>("QHostInfo");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    Fuzz::silenceMessages();
     return 0;
 }
 

@@ -4,6 +4,8 @@
 //
 // The machine key is fixed, so seeds made by this program (VELMOR_FUZZ_SEEDS=<folder> writes them and exits)
 // authenticate and lead the fuzzer into the readers behind the checks.
+#include "fuzzsupport.h"
+
 #include "cabinet/encrypteddiskcache.h"
 #include "cabinet/jsoncache.h"
 #include "cabinet/synccryptlayer.h"
@@ -53,7 +55,7 @@ QByteArray readFile(const QString &path)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    Fuzz::silenceMessages();
     root = new QTemporaryDir;
     qputenv("VELMOR_ROOT", QFile::encodeName(root->path()));
     QDir().mkpath(root->filePath(QStringLiteral("keys")));

@@ -1,6 +1,6 @@
 // Opera and Firefox preference lines through the check's patterns, merge and toText: no crash, and a text exactly
 // when there is a proxy, ending with a line break.
-#include "fuzzcheck.h"
+#include "fuzzsupport.h"
 
 #include "shell/browserproxysettings.h"
 

@@ -1,6 +1,6 @@
 // A version file as the updater reads it, and its version set against another text: no crash, an offer only for one
 // to four numbers, and never newer both ways.
-#include "fuzzcheck.h"
+#include "fuzzsupport.h"
 
 #include "shell/versionfile.h"
 

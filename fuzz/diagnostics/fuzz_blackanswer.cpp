@@ -1,21 +1,15 @@
 // A datagram received by the identification check, for a query whose id the first two bytes give: no crash, one
 // log line, and the three fields filled exactly when the answer is taken.
-#include "fuzzcheck.h"
+#include "fuzzsupport.h"
 
 #include "diagnostics/blackanswer.h"
 
 #include <QtGlobal>
 
-namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool installed = (qInstallMessageHandler(quiet), true);
-    Q_UNUSED(installed);
+    static const bool silenced = (Fuzz::silenceMessages(), true);
+    Q_UNUSED(silenced);
     if (size < 2)
         return 0;
     const quint16 id = quint16((data[0] << 8) | data[1]);

@@ -1,6 +1,6 @@
 // The block page's reading of a request and its answer: whatever arrives, the answer's header lines carry no CR or
 // LF of their own and the header ends where it should.
-#include "fuzzcheck.h"
+#include "fuzzsupport.h"
 
 #include "dns/blockpagerequest.h"
 

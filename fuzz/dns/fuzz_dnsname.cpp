@@ -1,19 +1,17 @@
 // A domain name read at any offset of any message: no read leaves the message, and a name that reads is at most
 // 255 bytes on the wire.
+#include "fuzzsupport.h"
+
 #include "dns/rrreader.h"
 
 #include <QtEndian>
 
 #include <cstdlib>
 
-namespace {
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool installed = (qInstallMessageHandler(quiet), true);
-    Q_UNUSED(installed);
+    static const bool silenced = (Fuzz::silenceMessages(), true);
+    Q_UNUSED(silenced);
     if (size < 2)
         return 0;
     const qsizetype start = qFromBigEndian<quint16>(data);

@@ -1,6 +1,6 @@
 // A received message read as the proxy reads it; its bytes come back unchanged, and a well-formed one rebuilt from
 // its records reads back as the same records.
-#include "fuzzcheck.h"
+#include "fuzzsupport.h"
 
 #include "dns/packet.h"
 
@@ -9,8 +9,6 @@
 using namespace Velmor::DNS;
 
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
 
 bool plainName(const QByteArray &name)
 {
@@ -22,8 +20,8 @@ bool plainName(const QByteArray &name)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool installed = (qInstallMessageHandler(quiet), true);
-    Q_UNUSED(installed);
+    static const bool silenced = (Fuzz::silenceMessages(), true);
+    Q_UNUSED(silenced);
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const Packet message(bytes);
     const bool wellFormed = message.isWellFormed();

@@ -1,6 +1,8 @@
 // Hands request texts to the engine with a handler of typed slots; every answer must be JSON of the link's
 // form, no slot may see a value of another type than it declares, and waiting answers must neither leak nor
 // outlive the engine.
+#include "fuzzsupport.h"
+
 #include "velmorwire/deferred.h"
 #include "velmorwire/error.h"
 #include "velmorwire/json.h"
@@ -74,7 +76,7 @@ void checkAnswer(const QString &text)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    Fuzz::silenceMessages();
     registerErrorMetaType();
     registerDeferredMetaType();
     QMetaType::registerConverterFunction(

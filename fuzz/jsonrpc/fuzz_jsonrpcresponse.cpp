@@ -1,5 +1,7 @@
 // Hands response texts to an engine with calls waiting, with and without a context request; every call must
 // finish at most as the text says and the engine must stay consistent while calls finish.
+#include "fuzzsupport.h"
+
 #include "velmorwire/error.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpccall.h"
@@ -23,7 +25,7 @@ public:
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     static QCoreApplication app(*argc, *argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    Fuzz::silenceMessages();
     return 0;
 }
 
