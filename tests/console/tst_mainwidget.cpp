@@ -169,9 +169,9 @@ void tst_MainWidget::showPageRules_data()
     QTest::newRow("locked: help is open") << locked << true << "welcomePage"
                                           << "link:showhelp"
                                           << "helpPage";
-    QTest::newRow("locked: common settings are not lockable") << locked << true << "welcomePage"
-                                                              << "clbCommonSettings"
-                                                              << "commonSettingsPage";
+    QTest::newRow("locked: common settings are lockable") << locked << true << "welcomePage"
+                                                          << "clbCommonSettings"
+                                                          << "loginPage";
     QTest::newRow("locked: login to welcome") << locked << true << "loginPage"
                                               << "pbHelpOk"
                                               << "welcomePage";

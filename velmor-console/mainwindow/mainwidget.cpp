@@ -126,6 +126,8 @@ void MainWidget::setUpConnections()
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, m_agent, &Agent::setNewVersionCheckEnabled);
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, this, &MainWidget::newVersionCheckEnabled);
     connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent, &Agent::setSettingsProtection);
+    connect(ui->stackedWidget, &SlidingStackedWidget::animationFinished, this,
+        &MainWidget::stackedWidget_animationFinished);
 }
 
 bool MainWidget::isServicePage(const QWidget *page) const
@@ -135,7 +137,8 @@ bool MainWidget::isServicePage(const QWidget *page) const
 
 bool MainWidget::isLockablePage(const QWidget *page) const
 {
-    return page == ui->settingsPage || page == ui->advancedSettingsPage;
+    // Every page that changes settings: the window can be hidden on any of them, and a locked window shows none.
+    return page == ui->settingsPage || page == ui->commonSettingsPage || page == ui->advancedSettingsPage;
 }
 
 void MainWidget::setServicePagesEnabled(bool enabled)
@@ -155,6 +158,22 @@ void MainWidget::showPage(QWidget *page)
         target = ui->loginPage;
     if (target != current)
         ui->stackedWidget->slideInIdx(ui->stackedWidget->indexOf(target), SlidingStackedWidget::SlideAuto);
+}
+
+bool MainWidget::leaveLockedPage()
+{
+    if (m_loginMode != 1 || !isLockablePage(ui->stackedWidget->currentWidget()) || ui->stackedWidget->isSliding())
+        return false;
+    // No slide: a window shown again must not offer the settings page for the length of one.
+    ui->stackedWidget->setCurrentWidget(ui->loginPage);
+    return true;
+}
+
+void MainWidget::stackedWidget_animationFinished()
+{
+    // A page request made during the slide was dropped by the stack, a lock's among them.
+    if (!leaveLockedPage())
+        showPage(nullptr);
 }
 
 void MainWidget::keyPressEvent(QKeyEvent *event)

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void agent_connectionComplete();
     void agent_serviceSettingsChanged();
     void tryLockSettings();
+    void stackedWidget_animationFinished();
     void cabinet_credentialsChanged();
     void cabinet_error();
     void cabinet_identificationStateChanged();
@@ -94,6 +95,9 @@ private:
     bool isServicePage(const QWidget *page) const;
     bool isLockablePage(const QWidget *page) const;
     void setServicePagesEnabled(bool enabled);
+    // While locked, a lockable page gives way to the login page at once; false when it cannot now (a slide runs)
+    // or need not.
+    bool leaveLockedPage();
 
     // Sign-in and unlock (mainwidgetlogin.cpp).
     void setLoginMode(int mode);

@@ -1,5 +1,6 @@
 #include "mainwidget.h"
 
+#include "filter/filterdlg.h"
 #include "shell/agent.h"
 #include "shell/cabinet.h"
 #include "ui_mainwidget.h"
@@ -192,7 +193,11 @@ void MainWidget::tryLockSettings()
         || !m_agent->cabinet()->isIdentified())
         return;
     setLoginMode(1);
-    showPage(nullptr);
+    // The filter editor changes settings too, and it is a window of its own.
+    if (m_filterDialog)
+        m_filterDialog->close();
+    if (!leaveLockedPage())
+        showPage(nullptr);
 }
 
 void MainWidget::agent_settingsLockUpdated(bool locked)
