@@ -3,9 +3,11 @@
 
 #include "mainwindow/mainwidget.h"
 #include "shell/agent.h"
+#include "shell/cabinet.h"
 #include "shell/serviceconnector.h"
 
 #include "velmorwire/json.h"
+#include "velmorwire/jsonrpccall.h"
 #include "velmorwire/requestmanager_p.h"
 #include "velmorwire/sysinfo.h"
 
@@ -22,6 +24,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -46,43 +49,50 @@ private Q_SLOTS:
     void browserChecksNeverOverlap();
     void saveTwiceWritesTheSameText();
     void unwritablePathIsReported();
+    void saveProposesADatedName();
+    void linkStaysReadWhileReportIsOpen();
+    void serviceLostDuringReport();
+    void clearedErrorIsNotReported_data();
+    void clearedErrorIsNotReported();
+    void reportOpensOverTheWindow();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Runs action for every modal window that shows up until done says so; returns what the report dialog held.
-    void whenModal(const std::function<bool(QWidget *)> &action);
-    QString reportFrom(const std::function<void()> &start, const std::function<bool(QDialog *)> &withDialog = {});
-    // Presses Save (its file dialog gets the next of m_files) until done, then lets the report dialog close.
-    bool saveFrom(QDialog *dialog, const std::function<bool()> &done);
+    // Starts the report and deals with every dialog as it is shown: a file dialog gets the next of m_files, a
+    // message is read and dismissed, the report dialog is read, handed to withDialog, and closed. Returns what the
+    // report dialog held.
+    QString reportFrom(const std::function<void()> &start, const std::function<void(QDialog *)> &withDialog = {});
+    void actOn(QWidget *dialog);
+    // Presses Save once for each of m_files.
+    void saveAll(QDialog *dialog);
 
     std::unique_ptr<ConsoleTest::Desktop> m_desktop;
     // A home of the test's own: the save dialog opens on its desktop folder and reads what it finds there.
     QTemporaryDir m_home;
-    QTimer m_watch;
-    std::function<bool(QWidget *)> m_action;
+    std::function<void(QDialog *)> m_withDialog;
+    QString m_reportText;
+    int m_reportsShown = 0;
+    bool m_reportClosed = false;
     // The names the file dialogs are given, in order, and what came of them.
     QStringList m_files;
     int m_saves = 0;
-    int m_savesAtClick = 0;
-    bool m_saving = false;
+    QString m_proposedName;
     QString m_warning;
 };
 
 namespace {
 
-// The visible modal window a person would deal with first: a file dialog or a message over the report dialog.
-QWidget *topModal()
+// A dialog missed by the test would keep its loop running for ever: each one is closed after this long, and the test
+// fails naming it.
+const int dialogDeadline = 60000;
+
+bool reportDialogExists()
 {
-    QWidget *found = nullptr;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows) {
-        if (!window->isVisible() || !window->isModal())
-            continue;
-        if (qobject_cast<QFileDialog *>(window)
-            || (qobject_cast<QMessageBox *>(window) && window->objectName() != QLatin1String("SystemReportWaitBox")))
-            return window;
-        found = window;
-    }
-    return found;
+    const QWidgetList widgets = QApplication::allWidgets();
+    return std::any_of(widgets.cbegin(), widgets.cend(),
+        [](const QWidget *widget) { return widget->objectName() == QLatin1String("SystemReportDlg"); });
 }
 
 const char header[] = "Agent version: 2.3.63.4\nBrand: velmor\nFeatures: \n";
@@ -121,59 +131,92 @@ void tst_AgentReport::initTestCase()
 
 void tst_AgentReport::cleanup()
 {
+    qApp->removeEventFilter(this);
     m_files.clear();
     m_saves = 0;
-    m_saving = false;
+    m_proposedName.clear();
     m_warning.clear();
-    m_watch.stop();
-    m_action = nullptr;
+    m_withDialog = nullptr;
+    m_reportText.clear();
+    m_reportsShown = 0;
+    m_reportClosed = false;
     m_desktop.reset();
 }
 
-void tst_AgentReport::whenModal(const std::function<bool(QWidget *)> &action)
+bool tst_AgentReport::eventFilter(QObject *watched, QEvent *event)
 {
-    m_action = action;
-    m_watch.setInterval(20);
-    m_watch.disconnect();
-    connect(&m_watch, &QTimer::timeout, this, [this] {
-        if (QWidget *modal = topModal(); modal && m_action && m_action(modal))
-            m_watch.stop();
-    });
-    m_watch.start();
+    if (event->type() == QEvent::Show && qobject_cast<QDialog *>(watched)) {
+        // Acted on from the event loop once the show is complete: from inside the dialog's own loop when it has one.
+        QPointer<QWidget> dialog = static_cast<QWidget *>(watched);
+        QMetaObject::invokeMethod(
+            this,
+            [this, dialog] {
+                if (dialog && dialog->isVisible())
+                    actOn(dialog);
+            },
+            Qt::QueuedConnection);
+        QTimer::singleShot(dialogDeadline, dialog, [dialog] {
+            if (!dialog->isVisible())
+                return;
+            const QByteArray name = dialog->metaObject()->className() + QByteArray(" ")
+                + dialog->objectName().toLatin1() + " \"" + dialog->windowTitle().toUtf8() + "\"";
+            QTest::qFail(("the test never dealt with the dialog " + name).constData(), __FILE__, __LINE__);
+            dialog->close();
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void tst_AgentReport::actOn(QWidget *dialog)
+{
+    if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+        m_proposedName = files->selectedFiles().value(0);
+        files->selectFile(m_files.value(m_saves++));
+        QMetaObject::invokeMethod(files, "accept");
+        return;
+    }
+    if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+        if (box->objectName() == QLatin1String("SystemReportWaitBox"))
+            return;
+        m_warning = box->text();
+        box->accept();
+        return;
+    }
+    if (dialog->objectName() != QLatin1String("SystemReportDlg"))
+        return;
+    auto *report = static_cast<QDialog *>(dialog);
+    ++m_reportsShown;
+    m_reportText = report->findChild<QPlainTextEdit *>(QStringLiteral("pteLog"))->toPlainText();
+    const QPointer<QDialog> guard = report;
+    if (m_withDialog)
+        m_withDialog(report);
+    if (guard)
+        guard->accept();
 }
 
 QString tst_AgentReport::reportFrom(
-    const std::function<void()> &start, const std::function<bool(QDialog *)> &withDialog)
+    const std::function<void()> &start, const std::function<void(QDialog *)> &withDialog)
 {
-    QString text;
-    bool shown = false;
-    whenModal([&](QWidget *modal) {
-        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
-            files->selectFile(m_files.value(m_saves++));
-            QMetaObject::invokeMethod(files, "accept");
-            return false;
-        }
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            if (box->objectName() == QLatin1String("SystemReportWaitBox"))
-                return false;
-            m_warning = box->text();
-            box->accept();
-            return false;
-        }
-        if (modal->objectName() != QLatin1String("SystemReportDlg"))
-            return false;
-        auto *dialog = static_cast<QDialog *>(modal);
-        text = dialog->findChild<QPlainTextEdit *>(QStringLiteral("pteLog"))->toPlainText();
-        shown = true;
-        if (withDialog && !withDialog(dialog))
-            return false;
-        dialog->accept();
-        return true;
-    });
+    m_withDialog = withDialog;
+    m_reportText.clear();
+    m_reportClosed = false;
+    qApp->installEventFilter(this);
     start();
-    if (!QTest::qWaitFor([&] { return shown && !m_watch.isActive(); }, 30000))
+    const auto done = [this] { return m_reportsShown > 0 && !reportDialogExists(); };
+    const bool finished = QTest::qWaitFor(done, 30000);
+    if (!finished)
         return QStringLiteral("<no report dialog>");
-    return text;
+    return m_reportText;
+}
+
+void tst_AgentReport::saveAll(QDialog *dialog)
+{
+    QAbstractButton *save
+        = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save);
+    // Each click runs the file dialog's loop (and the warning's) before it returns; a click whose file dialog was
+    // not answered ends the saving.
+    for (int click = 0; click < m_files.size() && m_saves == click; ++click)
+        QTest::mouseClick(save, Qt::LeftButton);
 }
 
 void tst_AgentReport::connectedReport_data()
@@ -248,8 +291,9 @@ void tst_AgentReport::silentServiceTimesOut()
         // Past the library's own 30 s nothing happens; past 120 s the call gives up.
         fakeNow += 119000;
         QMetaObject::invokeMethod(manager, "timer_timeout", Qt::DirectConnection);
-        QTest::qWait(0);
-        QVERIFY(!topModal() || topModal()->objectName() != QLatin1String("SystemReportDlg"));
+        const auto waitBox = agent->mainWidget()->findChild<QMessageBox *>(QStringLiteral("SystemReportWaitBox"));
+        QVERIFY(waitBox && waitBox->isVisible());
+        QCOMPARE(m_reportsShown, 0);
         fakeNow += 2000;
         QMetaObject::invokeMethod(manager, "timer_timeout", Qt::DirectConnection);
     });
@@ -333,8 +377,8 @@ void tst_AgentReport::saveTwiceWritesTheSameText()
     QTemporaryDir folder;
     m_files
         = QStringList { folder.filePath(QStringLiteral("first.txt")), folder.filePath(QStringLiteral("second.txt")) };
-    const QString text = reportFrom([agent] { agent->generateSystemReport(); },
-        [this](QDialog *dialog) { return saveFrom(dialog, [this] { return m_saves == m_files.size(); }); });
+    const QString text
+        = reportFrom([agent] { agent->generateSystemReport(); }, [this](QDialog *dialog) { saveAll(dialog); });
     for (const QString &path : std::as_const(m_files)) {
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
@@ -349,28 +393,139 @@ void tst_AgentReport::unwritablePathIsReported()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
     Agent *agent = m_desktop->agent.get();
     QTRY_VERIFY(agent->isConnectionComplete());
-    m_files = QStringList { QStringLiteral("/proc/velmor-report.txt") };
-    reportFrom([agent] { agent->generateSystemReport(); },
-        [this](QDialog *dialog) { return saveFrom(dialog, [this] { return !m_warning.isEmpty(); }); });
-    QVERIFY2(m_warning.contains(QLatin1String("/proc/velmor-report.txt")), qPrintable(m_warning));
+    // A folder that is a file cannot be written into by anyone, root included. (Not a system folder: the file
+    // dialog reads the folder it was last in, and some files there block their readers.)
+    QTemporaryDir folder;
+    QFile notFolder(folder.filePath(QStringLiteral("not-a-folder")));
+    QVERIFY(notFolder.open(QIODevice::WriteOnly));
+    notFolder.close();
+    m_files = QStringList { notFolder.fileName() + QStringLiteral("/velmor-report.txt") };
+    reportFrom([agent] { agent->generateSystemReport(); }, [this](QDialog *dialog) { saveAll(dialog); });
+    QVERIFY2(m_warning.contains(m_files.first()), qPrintable(m_warning));
 }
 
-bool tst_AgentReport::saveFrom(QDialog *dialog, const std::function<bool()> &done)
+void tst_AgentReport::saveProposesADatedName()
 {
-    if (m_saving) {
-        if (m_saves == m_savesAtClick)
-            return false;
-        m_saving = false;
-    }
-    if (done())
-        return true;
-    m_saving = true;
-    m_savesAtClick = m_saves;
-    // The click runs outside this watcher, which must see the file dialog the click opens.
-    QTimer::singleShot(0,
-        dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save),
-        &QAbstractButton::click);
-    return false;
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->isConnectionComplete());
+    QTemporaryDir folder;
+    m_files = QStringList { folder.filePath(QStringLiteral("kept.txt")) };
+    const QDate before = QDate::currentDate();
+    reportFrom([agent] { agent->generateSystemReport(); }, [this](QDialog *dialog) { saveAll(dialog); });
+    const QDate after = QDate::currentDate();
+    const QFileInfo proposed(m_proposedName);
+    QCOMPARE(proposed.absolutePath(), QDir(m_home.filePath(QStringLiteral("Desktop"))).absolutePath());
+    QVERIFY2(proposed.fileName() == QStringLiteral("velmor-report-%1.txt").arg(before.toString(Qt::ISODate))
+            || proposed.fileName() == QStringLiteral("velmor-report-%1.txt").arg(after.toString(Qt::ISODate)),
+        qPrintable(m_proposedName));
+    QVERIFY(QFile::exists(m_files.first()));
+}
+
+// The dialog is started from the event loop, not from inside the link's read handler: what the service sends
+// while it is open is read, and a call made meanwhile is answered.
+void tst_AgentReport::linkStaysReadWhileReportIsOpen()
+{
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->isConnectionComplete());
+    QVERIFY(agent->isGlobalFilteringEnabled());
+    bool pushSeen = false;
+    bool callAnswered = false;
+    const QString text = reportFrom([agent] { agent->generateSystemReport(); },
+        [&](QDialog *) {
+            m_desktop->service->push(QStringLiteral("setGlobalFiltering"), { false });
+            pushSeen = QTest::qWaitFor([agent] { return !agent->isGlobalFilteringEnabled(); }, 10000);
+            int code = -1;
+            Velmor::JsonRPCCall *call = agent->cabinet()->setProfile(1);
+            connect(call, &Velmor::Request::finished, this, [call, &code] { code = int(call->error().code()); });
+            callAnswered = QTest::qWaitFor([&code] { return code != -1; }, 10000) && code == 0;
+        });
+    QVERIFY(text.endsWith(QLatin1String("part\n")));
+    QVERIFY2(pushSeen, "the pushed setGlobalFiltering [false] was not read while the report was open");
+    QVERIFY2(callAnswered, "the setProfile call made while the report was open got no answer");
+}
+
+// The service goes away instead of answering: the report says so at once, the wait box closes, the loss is told as
+// an interruption, and further requests meanwhile give no second dialog.
+void tst_AgentReport::serviceLostDuringReport()
+{
+    m_desktop
+        = std::make_unique<ConsoleTest::Desktop>(scriptWith(QVariantMap { { QStringLiteral("drop"), true } }), true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->isConnectionComplete());
+    QSignalSpy messages(agent, &Agent::messageShown);
+    int waitBoxesShown = 0;
+    const QString text = reportFrom(
+        [&] {
+            agent->generateSystemReport();
+            agent->generateSystemReport();
+            waitBoxesShown
+                = agent->mainWidget()->findChildren<QMessageBox *>(QStringLiteral("SystemReportWaitBox")).size();
+        },
+        [agent](QDialog *) {
+            agent->generateSystemReport();
+            QCoreApplication::processEvents();
+        });
+    QCoreApplication::processEvents();
+    QCOMPARE(waitBoxesShown, 1);
+    QVERIFY2(text.endsWith(QLatin1String("\nSystem service is running but report request failed System service "
+                                         "disconnected")),
+        qPrintable(text));
+    QCOMPARE(m_reportsShown, 1);
+    const QList<QMessageBox *> boxes
+        = agent->mainWidget()->findChildren<QMessageBox *>(QStringLiteral("SystemReportWaitBox"));
+    QVERIFY(std::none_of(boxes.cbegin(), boxes.cend(), [](const QMessageBox *box) { return box->isVisible(); }));
+    QStringList told;
+    for (const QList<QVariant> &message : std::as_const(messages))
+        told.append(message.at(2).toString());
+    QCOMPARE(told, QStringList { QStringLiteral("The connection to system service was interrupted!") });
+}
+
+void tst_AgentReport::clearedErrorIsNotReported_data()
+{
+    QTest::addColumn<bool>("errorFirst");
+    QTest::addColumn<QString>("lines");
+    QTest::newRow("sign-in failed, then succeeded")
+        << true << "Identified: 1\nProfileId: 2\nLast cabinet error: code=0 text=\n";
+    QTest::newRow("signed in, then failed")
+        << false << "Identified: 0\nProfileId: 2\nLast cabinet error: code=30 text=Wrong password\n";
+}
+
+void tst_AgentReport::clearedErrorIsNotReported()
+{
+    QFETCH(bool, errorFirst);
+    QFETCH(QString, lines);
+    QVariantMap script = scriptWith(result(QStringLiteral("part\n")));
+    QVariantList pushes = script.value(QStringLiteral("push")).toList();
+    const QVariant error = QVariantList { QStringLiteral("setIdentificationError"),
+        QVariantList { 1,
+            QVariantMap {
+                { QStringLiteral("code"), 30 }, { QStringLiteral("message"), QStringLiteral("Wrong password") } } } };
+    pushes.insert(errorFirst ? pushes.size() - 1 : pushes.size(), error);
+    script.insert(QStringLiteral("push"), pushes);
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_COMPARE(agent->cabinet()->isIdentified(), errorFirst);
+    const QString text = reportFrom([agent] { agent->generateSystemReport(); });
+    QVERIFY2(text.contains(QLatin1String("Identification type: token\n") + lines), qPrintable(text));
+}
+
+void tst_AgentReport::reportOpensOverTheWindow()
+{
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->isConnectionComplete());
+    QWidget *parent = nullptr;
+    bool window = false;
+    reportFrom([agent] { agent->generateSystemReport(); },
+        [&](QDialog *dialog) {
+            parent = dialog->parentWidget();
+            window = dialog->isWindow() && dialog->isModal();
+        });
+    QCOMPARE(parent, static_cast<QWidget *>(agent->mainWidget()));
+    QVERIFY(window);
 }
 
 CONSOLE_TEST_MAIN(tst_AgentReport)

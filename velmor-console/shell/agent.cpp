@@ -280,7 +280,6 @@ void Agent::application_aboutToQuit()
 void Agent::service_error(int e)
 {
     m_connectionComplete = false;
-    m_reportInProgress = false;
     if (m_unlockPending)
         handleSuccessfulUnlockRequest();
     QString text;

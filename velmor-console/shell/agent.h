@@ -138,6 +138,8 @@ private:
     void askForDnsAddresses(const QString &networkId, bool enabled);
     void showMessage(QSystemTrayIcon::MessageIcon icon, const QString &text, const QString &title);
     void restoreGeometry();
+    // The report dialog, started from the event loop.
+    void queueSystemReport(const QString &servicePart);
     void showSystemReport(const QString &servicePart);
     QString systemReportText(const QString &servicePart);
 

@@ -11,6 +11,7 @@
 #include "velmorwire/jsonrpccall.h"
 #include "velmorwire/sysinfo.h"
 
+#include <QDate>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -30,11 +31,16 @@ void Agent::generateSystemReport()
 {
     // The pool runs one check at a time, so checks started by quick requests never write the record together.
     m_pool.start(new CheckBrowsersSettings(&m_browserCheck), 0);
+    if (m_reportDialog) {
+        m_reportDialog->raise();
+        m_reportDialog->activateWindow();
+        return;
+    }
     if (m_reportInProgress)
         return;
     m_reportInProgress = true;
     if (m_connector->state() != ServiceConnector::Connected) {
-        showSystemReport(QString());
+        queueSystemReport(QString());
         return;
     }
     auto *waitBox = new QMessageBox(QMessageBox::Information, tr("System info report"),
@@ -54,10 +60,18 @@ void Agent::systemInfoReportReady()
     if (!call)
         return;
     if (call->error().code() != 0)
-        showSystemReport(
+        queueSystemReport(
             QStringLiteral("System service is running but report request failed ") + errorText(call->error()));
     else
-        showSystemReport(call->result().toString());
+        queueSystemReport(call->result().toString());
+}
+
+void Agent::queueSystemReport(const QString &servicePart)
+{
+    // The answer arrives inside the link's read handler, and a modal loop started there would keep the link
+    // deaf until the dialog closes.
+    QMetaObject::invokeMethod(
+        this, [this, servicePart] { showSystemReport(servicePart); }, Qt::QueuedConnection);
 }
 
 QString Agent::systemReportText(const QString &servicePart)
@@ -66,8 +80,13 @@ QString Agent::systemReportText(const QString &servicePart)
     QString text = QStringLiteral("Agent version: %1\nBrand: %2\nFeatures: %3\nService connected: %4\n")
                        .arg(QLatin1String(programVersion), QStringLiteral("velmor"), QString(),
                            QString::number(connected ? 1 : 0));
-    if (!connected)
-        return text + QStringLiteral("System log:\n") + Velmor::SysInfo::systemLog();
+    if (!connected) {
+        text += QStringLiteral("System log:\n") + Velmor::SysInfo::systemLog();
+        // A service lost while it made its half: the report says why that half is missing.
+        if (!servicePart.isEmpty())
+            text += (text.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n")) + servicePart;
+        return text;
+    }
     text += QStringLiteral("Identification type: %1\nIdentified: %2\n")
                 .arg(m_cabinet->isTokenMode() ? QStringLiteral("token") : QStringLiteral("ip"),
                     QString::number(m_cabinet->isIdentified() ? 1 : 0));
@@ -91,21 +110,24 @@ QString Agent::systemReportText(const QString &servicePart)
 
 void Agent::showSystemReport(const QString &servicePart)
 {
-    m_reportInProgress = false;
     m_reportText = systemReportText(servicePart);
     QDialog *dialog = createSystemReportDialog(m_reportText);
+    dialog->setParent(m_mainWidget, dialog->windowFlags());
     auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
     connect(buttons->button(QDialogButtonBox::Save), &QPushButton::clicked, this, &Agent::saveSystemReport);
     m_reportDialog = dialog;
     dialog->exec();
-    delete dialog;
+    delete m_reportDialog.data();
     m_reportText.clear();
+    m_reportInProgress = false;
 }
 
 void Agent::saveSystemReport()
 {
-    const QString path = QFileDialog::getSaveFileName(m_mainWidget, tr("Save Report"),
-        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), tr("Text Files (*.txt)"));
+    const QString proposed = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
+        + QStringLiteral("/velmor-report-%1.txt").arg(QDate::currentDate().toString(Qt::ISODate));
+    QWidget *parent = m_reportDialog ? static_cast<QWidget *>(m_reportDialog) : m_mainWidget;
+    const QString path = QFileDialog::getSaveFileName(parent, tr("Save Report"), proposed, tr("Text Files (*.txt)"));
     if (path.isEmpty())
         return;
     // Written whole or not at all; a report that cannot be kept is said so, not lost without a word.
@@ -115,6 +137,7 @@ void Agent::saveSystemReport()
             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther)
         && file.write(m_reportText.toUtf8()) == m_reportText.toUtf8().size() && file.commit();
     if (!saved) {
+        // The file dialog ran a loop of its own: the report dialog may be gone by now.
         QMessageBox::warning(m_reportDialog ? static_cast<QWidget *>(m_reportDialog) : m_mainWidget, tr("Save Report"),
             tr("The report could not be saved to %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     }

@@ -73,6 +73,8 @@ void Cabinet::setIdentifiedByIp(const QHostAddress &address)
 {
     m_tokenMode = false;
     m_identified = true;
+    // An identification clears what went wrong before it.
+    m_lastError = Velmor::Error();
     m_ipAddress = address.toString();
     Q_EMIT identificationStateChanged();
 }
@@ -81,6 +83,7 @@ void Cabinet::setIdentifiedByToken(quint32 profileId)
 {
     m_tokenMode = true;
     m_identified = true;
+    m_lastError = Velmor::Error();
     m_selectedProfileId = profileId;
     Q_EMIT identificationStateChanged();
 }

@@ -3,7 +3,9 @@
 #include "agent.h"
 #include "requesthandler.h"
 
+#include "velmorwire/error.h"
 #include "velmorwire/ipcport.h"
+#include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpccall.h"
 
 #include <QTcpSocket>
@@ -13,6 +15,7 @@ ServiceConnector::ServiceConnector(Agent *agent)
     : Velmor::LocalSocketIpcConnection(agent)
     , m_agent(agent)
     , m_failed(false)
+    , m_droppingCalls(false)
     , m_reconnectTimer(new QTimer(this))
 {
     setJsonRPCHandler(agent->requestHandler());
@@ -64,12 +67,21 @@ void ServiceConnector::socket_connected()
 
 void ServiceConnector::socket_disconnected()
 {
+    const bool wasUp = m_state == Connected;
     Velmor::LocalSocketIpcConnection::socket_disconnected();
+    if (wasUp) {
+        // No answer comes over a closed link: the calls still waiting end now, not at their deadlines. The loss is
+        // told once below, not once per call.
+        m_droppingCalls = true;
+        m_jsonrpc->dropOutgoing(nullptr, Velmor::Error(Velmor::Error::NotConnected, QString()));
+        m_droppingCalls = false;
+    }
     if (m_error == NoLinkError || m_reconnectTimer->isActive())
         return;
     m_failed = true;
     m_reconnectTimer->start();
-    Q_EMIT serviceError(m_error);
+    // The socket reports a peer that hung up as its own error; a link that was up was interrupted all the same.
+    Q_EMIT serviceError(wasUp ? LinkLost : m_error);
 }
 
 void ServiceConnector::request_finished()
@@ -82,6 +94,8 @@ void ServiceConnector::request_finished()
         m_agent->showError(finished->error().message(), tr("Unknown error"));
         break;
     case 3:
+        if (m_droppingCalls)
+            break;
         m_agent->showError(tr("No connection to system service"), tr("Service error"));
         break;
     default:

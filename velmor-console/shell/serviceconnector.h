@@ -44,6 +44,7 @@ private:
 
     Agent *m_agent;
     bool m_failed;
+    bool m_droppingCalls;
     QTimer *m_reconnectTimer;
 };
 
