@@ -48,6 +48,11 @@ private Q_SLOTS:
     void fileNameFromTheAnswer();
     void emptyDownloadHidesTheDialog();
     void checkBoxGuard();
+    void checkDuringCheckStartsNothing();
+    void checkDuringDownloadKeepsItsDialog_data();
+    void checkDuringDownloadKeepsItsDialog();
+    void checkResult_data();
+    void checkResult();
 
 private:
     // An updater whose check has ended (null when it did not), with the default download address or none.
@@ -396,6 +401,96 @@ void tst_AppUpdater::checkBoxGuard()
     QCOMPARE(reported.size(), 1);
     QCOMPARE(reported.first().first().toBool(), true);
     QVERIFY(updater->checksEnabled());
+}
+
+void tst_AppUpdater::checkDuringCheckStartsNothing()
+{
+    m_site->setConfig(routes(QJsonObject { { "size", 1000 } }, "2.3.63.4\n"));
+    AppUpdater updater(
+        QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
+    QSignalSpy finished(&updater, &AppUpdater::checkFinished);
+    updater.check();
+    QVERIFY(updater.isChecking());
+    updater.check();
+    QVERIFY(finished.wait(20000));
+    QVERIFY(!updater.isChecking());
+    // Once the check has ended, the next one goes out.
+    updater.check();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
+    QCOMPARE(m_site->requests().size(), 2);
+    QCOMPARE(updater.checkResult(), AppUpdater::NothingNewer);
+}
+
+void tst_AppUpdater::checkDuringDownloadKeepsItsDialog_data()
+{
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("dialog open") << false;
+    QTest::newRow("dialog hidden") << true;
+}
+
+// The installer's server holds the download; a check meanwhile finds the same version. The dialog the user sees
+// is the download's: its progress, no "Install now" that would start nothing.
+void tst_AppUpdater::checkDuringDownloadKeepsItsDialog()
+{
+    QFETCH(bool, hidden);
+    m_site->setConfig(routes(QJsonObject { { "silent", true } }));
+    auto updater = offeringUpdater();
+    QVERIFY(updater);
+    QPointer<UpdateDialog> dialog = updater->dialog();
+    dialog->findChild<QPushButton *>(QStringLiteral("install"))->click();
+    QVERIFY(updater->isDownloading());
+    QTRY_VERIFY(!m_site->requests().isEmpty()
+        && m_site->requests().constLast().value(QLatin1String("path")).toString() == installerPath);
+    if (hidden) {
+        dialog->findChild<QPushButton *>(QStringLiteral("hide"))->click();
+        QTRY_VERIFY(dialog.isNull());
+    }
+    QSignalSpy checked(updater.get(), &AppUpdater::checkFinished);
+    updater->check();
+    QVERIFY(checked.wait(20000));
+    QVERIFY(updater->isDownloading());
+    QCOMPARE(updater->checkResult(), AppUpdater::NewerOffered);
+    UpdateDialog *now = updater->dialog();
+    QVERIFY(now);
+    if (!hidden)
+        QCOMPARE(now, dialog.data());
+    QTRY_VERIFY(now->isVisible());
+    QVERIFY(!now->findChild<QPushButton *>(QStringLiteral("install"))->isVisibleTo(now));
+    QVERIFY(now->progressBar()->isVisibleTo(now));
+    // The download the dialog shows is the one that runs: cancelling it ends it.
+    QSignalSpy finished(updater.get(), &AppUpdater::finished);
+    updater->cancelDownload();
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(!updater->isDownloading());
+}
+
+void tst_AppUpdater::checkResult_data()
+{
+    QTest::addColumn<QJsonObject>("versionRoute");
+    QTest::addColumn<AppUpdater::CheckResult>("result");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("newer") << QJsonObject { { "body", "2.4\n" } } << AppUpdater::NewerOffered << QString();
+    QTest::newRow("the same") << QJsonObject { { "body", "2.3.63.4\n" } } << AppUpdater::NothingNewer << QString();
+    QTest::newRow("server error") << QJsonObject { { "status", 500 }, { "reason", "Broken" } }
+                                  << AppUpdater::CheckFailed << "The server answered 500 Broken";
+    QTest::newRow("no version in the file") << QJsonObject { { "body", "not a version\n" } } << AppUpdater::CheckFailed
+                                            << "The published version could not be read";
+}
+
+void tst_AppUpdater::checkResult()
+{
+    QFETCH(QJsonObject, versionRoute);
+    QFETCH(AppUpdater::CheckResult, result);
+    QFETCH(QString, error);
+    QJsonObject config = routes(QJsonObject { { "size", 1000 } });
+    QJsonObject paths = config.value("routes").toObject();
+    paths.insert(versionPath, versionRoute);
+    config.insert("routes", paths);
+    m_site->setConfig(config);
+    auto updater = checkedUpdater();
+    QVERIFY(updater);
+    QCOMPARE(updater->checkResult(), result);
+    QCOMPARE(updater->errorText(), error);
 }
 
 QTEST_MAIN(tst_AppUpdater)

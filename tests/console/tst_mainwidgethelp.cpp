@@ -10,11 +10,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void reportLink();
     void updateIcon_data();
     void updateIcon();
+    void failedCheckAfterDeclinedOffer();
     void eachClickChecksOnce();
     void checkBoxReachesTheUpdater();
 
@@ -122,15 +125,24 @@ void tst_MainWidgetHelp::updateIcon_data()
 {
     QTest::addColumn<QJsonObject>("versionFile");
     QTest::addColumn<bool>("offered");
-    QTest::newRow("a newer version: the updater's dialog") << QJsonObject { { "body", "2.4\nFaster.\n" } } << true;
-    QTest::newRow("the same version: a balloon") << QJsonObject { { "body", "2.3.63.4\n" } } << false;
-    QTest::newRow("a failed check: a balloon too") << QJsonObject { { "status", 500 } } << false;
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a newer version: the updater's dialog")
+        << QJsonObject { { "body", "2.4\nFaster.\n" } } << true << 0 << QString();
+    QTest::newRow("the same version: a balloon") << QJsonObject { { "body", "2.3.63.4\n" } } << false
+                                                 << int(QSystemTrayIcon::Information) << "No new versions available";
+    QTest::newRow("a failed check: says it failed")
+        << QJsonObject { { "status", 500 }, { "reason", "Internal Server Error" } } << false
+        << int(QSystemTrayIcon::Warning)
+        << "Could not check for new versions: The server answered 500 Internal Server Error";
 }
 
 void tst_MainWidgetHelp::updateIcon()
 {
     QFETCH(QJsonObject, versionFile);
     QFETCH(bool, offered);
+    QFETCH(int, icon);
+    QFETCH(QString, text);
     showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
     m_site->setConfig(QJsonObject { { "routes", QJsonObject { { "/downloads/agent.version", versionFile } } } });
     AppUpdater *updater = m_desktop->agent->updater();
@@ -149,10 +161,35 @@ void tst_MainWidgetHelp::updateIcon()
     } else {
         QVERIFY(!updater->dialog());
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.constFirst().at(0).toInt(), int(QSystemTrayIcon::Information));
-        QCOMPARE(shown.constFirst().at(1).toString(), QStringLiteral("Velmor Agent"));
-        QCOMPARE(shown.constFirst().at(2).toString(), QStringLiteral("No new versions available"));
+        QCOMPARE(shown.constFirst().at(0).toInt(), icon);
+        QCOMPARE(shown.constFirst().at(2).toString(), text);
     }
+}
+
+// A declined offer leaves the newer version known; the next check that fails still says so.
+void tst_MainWidgetHelp::failedCheckAfterDeclinedOffer()
+{
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    m_site->setConfig(QJsonObject {
+        { "routes", QJsonObject { { "/downloads/agent.version", QJsonObject { { "body", "2.4\n" } } } } } });
+    AppUpdater *updater = m_desktop->agent->updater();
+    QSignalSpy finished(updater, &AppUpdater::checkFinished);
+    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+    clickLink("lblUpdateAppIcon", QStringLiteral("#"));
+    QVERIFY(finished.wait(20000));
+    QPointer<UpdateDialog> dialog = updater->dialog();
+    QVERIFY(dialog);
+    QTRY_VERIFY(dialog->isVisible());
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+    QTRY_VERIFY(dialog.isNull() || !dialog->isVisible());
+
+    m_site->setConfig(QJsonObject { { "routes",
+        QJsonObject { { "/downloads/agent.version", QJsonObject { { "status", 503 }, { "reason", "Away" } } } } } });
+    clickLink("lblUpdateAppIcon", QStringLiteral("#"));
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.constFirst().at(2).toString(),
+        QStringLiteral("Could not check for new versions: The server answered 503 Away"));
 }
 
 void tst_MainWidgetHelp::eachClickChecksOnce()

@@ -277,7 +277,8 @@ void MainWidget::on_clbFilter_clicked()
 void MainWidget::checkNewVersion()
 {
     AppUpdater *updater = m_agent->updater();
-    connect(updater, &AppUpdater::checkFinished, this, &MainWidget::newVersionCheckFinished);
+    // A click during a running check starts nothing: that check's end answers the click.
+    connect(updater, &AppUpdater::checkFinished, this, &MainWidget::newVersionCheckFinished, Qt::UniqueConnection);
     updater->check();
 }
 
@@ -286,9 +287,11 @@ void MainWidget::newVersionCheckFinished()
     // Once per click: each click connects anew.
     AppUpdater *updater = m_agent->updater();
     disconnect(updater, nullptr, this, nullptr);
-    // A newer version shows the updater's own dialog; a failed check offers nothing newer either.
-    if (updater->offeredVersion() == updater->currentVersion())
+    // A newer version shows the updater's own dialog.
+    if (updater->checkResult() == AppUpdater::NothingNewer)
         m_agent->showInformation(tr("No new versions available"));
+    else if (updater->checkResult() == AppUpdater::CheckFailed)
+        m_agent->showWarning(tr("Could not check for new versions: %1").arg(updater->errorText()));
 }
 
 void MainWidget::service_stateChanged()

@@ -39,6 +39,7 @@ AppUpdater::AppUpdater(const QString &title, const QUrl &versionUrl, const QStri
     , m_writeFailed(false)
     , m_manager(nullptr)
     , m_download(nullptr)
+    , m_checkResult(NothingNewer)
     , m_file(nullptr)
     , m_written(0)
     , m_title(title)
@@ -95,11 +96,28 @@ void AppUpdater::setChecksEnabled(bool enabled)
 
 void AppUpdater::check()
 {
+    if (m_check)
+        return;
     QNetworkRequest request = guardedRequest(m_versionUrl);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("User-Agent", Velmor::SysInfo::userAgent());
-    QNetworkReply *reply = m_headerMode ? networkAccessManager()->head(request) : networkAccessManager()->get(request);
-    connect(reply, &QNetworkReply::finished, this, &AppUpdater::reply_versionCheckFinished);
+    m_check = m_headerMode ? networkAccessManager()->head(request) : networkAccessManager()->get(request);
+    connect(m_check, &QNetworkReply::finished, this, &AppUpdater::reply_versionCheckFinished);
+}
+
+QString AppUpdater::versionRequestFailure(QNetworkReply *reply)
+{
+    // The server's own answer says more than the transfer error Qt makes of it.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && !isSuccessStatus(reply)) {
+        return tr("The server answered %1 %2")
+            .arg(status.toString(), reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    }
+    if (reply->error() != QNetworkReply::NoError)
+        return reply->errorString();
+    if (!status.isValid())
+        return tr("The server did not answer");
+    return QString();
 }
 
 void AppUpdater::reply_versionCheckFinished()
@@ -108,8 +126,11 @@ void AppUpdater::reply_versionCheckFinished()
     if (!reply)
         return;
     reply->deleteLater();
-    m_errorText.clear();
-    if (reply->error() == QNetworkReply::NoError && isSuccessStatus(reply)) {
+    if (reply == m_check)
+        m_check = nullptr;
+    m_errorText = versionRequestFailure(reply);
+    m_checkResult = m_errorText.isEmpty() ? NothingNewer : CheckFailed;
+    if (m_checkResult == NothingNewer) {
         VersionFile offer;
         if (m_headerMode) {
             offer = readVersionFile(reply->rawHeader("New-Version"));
@@ -118,7 +139,21 @@ void AppUpdater::reply_versionCheckFinished()
         } else {
             offer = readVersionFile(reply->readAll());
         }
-        if (offer.valid && isNewerVersion(offer.version, m_currentVersion)) {
+        if (!offer.valid) {
+            m_errorText = tr("The published version could not be read");
+            m_checkResult = CheckFailed;
+        } else if (m_download) {
+            // The dialog belongs to the running download: it keeps its offer, its buttons and its progress.
+            if (isNewerVersion(offer.version, m_currentVersion))
+                m_checkResult = NewerOffered;
+            if (m_dialog) {
+                m_dialog->show();
+            } else {
+                // Hidden during the download: a dialog of the running download comes back.
+                showDialog();
+                m_dialog->followDownload(m_download);
+            }
+        } else if (isNewerVersion(offer.version, m_currentVersion)) {
             m_notes = offer.notes;
             // A "dl:" line that is no https address leaves the address as it was.
             if (isAcceptableDownloadUrl(offer.downloadUrl))
@@ -126,9 +161,11 @@ void AppUpdater::reply_versionCheckFinished()
             if (isAcceptableDownloadUrl(m_downloadUrl)) {
                 m_offeredVersion = offer.version;
                 m_fileName = m_downloadUrl.path().section(QLatin1Char('/'), -1);
+                m_checkResult = NewerOffered;
                 showDialog();
             } else {
                 m_errorText = tr("Invalid download url");
+                m_checkResult = CheckFailed;
             }
         }
     }

@@ -21,6 +21,14 @@ class AppUpdater : public QObject
     Q_OBJECT
 
 public:
+    // What the last version check came to.
+    enum CheckResult {
+        NothingNewer = 0,
+        NewerOffered = 1,
+        CheckFailed = 2,
+    };
+    Q_ENUM(CheckResult)
+
     AppUpdater(const QString &title, const QUrl &versionUrl, const QString &currentVersion, QObject *parent = nullptr);
     ~AppUpdater() override;
 
@@ -45,6 +53,8 @@ public:
     UpdateDialog *dialog() const { return m_dialog; }
     bool hasDownloadedFile() const;
     bool isDownloading() const { return m_download != nullptr; }
+    bool isChecking() const { return !m_check.isNull(); }
+    CheckResult checkResult() const { return m_checkResult; }
 
     // The downloaded file's name, now the caller's (it is no longer removed); empty when there is none.
     QString takeDownloadedFile();
@@ -61,6 +71,7 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void setChecksEnabled(bool enabled);
+    // Asks for the published version; while a check runs, another one starts nothing and ends with it.
     void check();
     void cancelDownload();
 
@@ -76,6 +87,8 @@ private:
 
     void showDialog();
     void dropDownloadedFile();
+    // The reason a finished version request offers nothing, or empty when it was read.
+    static QString versionRequestFailure(QNetworkReply *reply);
     // Whatever the reply has to the file; false, with the error text set, when the file took less.
     bool storeAvailable(QNetworkReply *reply);
 
@@ -85,6 +98,8 @@ private:
     bool m_writeFailed;
     QNetworkAccessManager *m_manager;
     QNetworkReply *m_download;
+    QPointer<QNetworkReply> m_check;
+    CheckResult m_checkResult;
     QTemporaryFile *m_file;
     qint64 m_written;
     QPointer<UpdateDialog> m_dialog;

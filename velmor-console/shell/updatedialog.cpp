@@ -109,7 +109,7 @@ void UpdateDialog::resizeToContents()
     resize(sizeHint());
 }
 
-void UpdateDialog::download()
+void UpdateDialog::showProgress()
 {
     m_install->hide();
     m_dontCheck->hide();
@@ -117,7 +117,18 @@ void UpdateDialog::download()
     m_progress->show();
     m_hide->setFocus();
     updateDownloadFilename();
+}
+
+void UpdateDialog::download()
+{
+    showProgress();
     Q_EMIT downloadAccepted();
+}
+
+void UpdateDialog::followDownload(QNetworkReply *reply)
+{
+    showProgress();
+    downloadStarted(reply);
 }
 
 void UpdateDialog::downloadStarted(QNetworkReply *reply)

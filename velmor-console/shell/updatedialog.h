@@ -24,6 +24,8 @@ public:
 
     // The updater's flag shown in the check box, without reporting the change back.
     void setDontCheck(bool checked);
+    // A dialog opened while the download runs: it shows that download's progress.
+    void followDownload(QNetworkReply *reply);
 
     QLabel *messageLabel() const { return m_label; }
     QProgressBar *progressBar() const { return m_progress; }
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void updateDetails();
 
 private:
+    void showProgress();
     Q_DISABLE_COPY(UpdateDialog)
 
     AppUpdater *m_updater;
