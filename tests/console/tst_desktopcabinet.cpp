@@ -5,7 +5,9 @@
 #include "shell/cabinet.h"
 #include "shell/serviceconnector.h"
 
+#include "velmorwire/cabinetdomain.h"
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/requestmanager_p.h"
 
 #include <QSignalSpy>
 #include <functional>
@@ -39,6 +41,8 @@ private Q_SLOTS:
     void currentProfileName_data();
     void currentProfileName();
     void lostConnectionKeepsData();
+    void additionTimesOut_data();
+    void additionTimesOut();
 
 private:
     Cabinet *cabinet() const { return m_desktop->agent->cabinet(); }
@@ -418,6 +422,55 @@ void tst_DesktopCabinet::lostConnectionKeepsData()
     QCOMPARE(cabinet()->profiles().size(), 2);
     QCOMPARE(cabinet()->userInfo().planCode, QStringLiteral("FREE"));
     QCOMPARE(cabinet()->selectedProfileId(), 2u);
+}
+
+namespace {
+
+qint64 fakeNow = 0;
+qint64 fakeClock()
+{
+    return fakeNow;
+}
+
+} // namespace
+
+void tst_DesktopCabinet::additionTimesOut_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("profile") << "addProfile" << Operation([](Cabinet *c) { c->addProfile(QStringLiteral("Guests")); })
+                             << "\"Guests\" was not added: Network timeout";
+    QTest::newRow("white list entry") << "addDomain" << Operation([](Cabinet *c) {
+        c->addDomain(2, Velmor::CabinetDomain::White, QStringLiteral("school.example"), QHostAddress());
+    }) << "\"school.example\" was not added: Network timeout";
+    QTest::newRow("alias") << "addDomain" << Operation([](Cabinet *c) {
+        c->addDomain(
+            2, Velmor::CabinetDomain::Alias, QStringLiteral("nas.home"), QHostAddress(QStringLiteral("10.0.0.5")));
+    }) << "\"nas.home\" was not added: Network timeout";
+}
+
+// The service never answers an addition: once the call gives up, the user hears that the entry is not there.
+void tst_DesktopCabinet::additionTimesOut()
+{
+    QFETCH(QString, method);
+    QFETCH(Operation, operation);
+    QFETCH(QString, told);
+    auto *manager = Velmor::RequestManagerPrivate::get(Velmor::RequestManager::instance());
+    fakeNow = Velmor::monotonicTime();
+    manager->clock = &fakeClock;
+    const auto restore = qScopeGuard([manager] { manager->clock = &Velmor::monotonicTime; });
+    service()->setAnswer(method, QVariantMap { { QStringLiteral("delay"), 3600000 } });
+    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+    operation(cabinet());
+    QTRY_COMPARE(service()->messages(method).size(), 1);
+    fakeNow += 31000;
+    QMetaObject::invokeMethod(manager, "timer_timeout", Qt::DirectConnection);
+    QTRY_COMPARE(shown.size(), 1);
+    QCOMPARE(shown.constFirst().at(0).toInt(), int(QSystemTrayIcon::Critical));
+    QCOMPARE(shown.constFirst().at(1).toString(), QStringLiteral("Service error"));
+    QCOMPARE(shown.constFirst().at(2).toString(), told);
+    QCOMPARE(cabinet()->lastError().code(), quint32(Velmor::Error::Timeout));
 }
 
 CONSOLE_TEST_MAIN(tst_DesktopCabinet)

@@ -4,6 +4,7 @@
 #include "filter/filterdlg.h"
 #include "shell/cabinet.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void order();
     void followsTheModel();
     void adding();
+    void blankNameIsDropped();
     void refusedAddition();
     void removing();
     void limitFromTheAccount_data();
@@ -160,6 +162,27 @@ void tst_FilterDlgProfiles::adding()
     // The model takes the new profile; the list and the profile box follow it.
     QTRY_COMPARE(rowTexts(list(editor)), (QStringList { "Home", "Guests", "Kids", "Work" }));
     QVERIFY(editor->isVisible());
+}
+
+void tst_FilterDlgProfiles::blankNameIsDropped()
+{
+    QVERIFY(start());
+    QDialog *editor = openEditor();
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    const auto type = [&](const QString &typed) {
+        QTest::mouseClick(child<QPushButton>(list(editor), "btnAdd"), Qt::LeftButton);
+        QTRY_VERIFY(listOf(list(editor))->viewport()->findChild<QLineEdit *>());
+        QTRY_COMPARE(QApplication::focusWidget(), listOf(list(editor))->viewport()->findChild<QLineEdit *>());
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    type(QStringLiteral("   "));
+    QTRY_VERIFY(child<QPushButton>(list(editor), "btnAdd")->isEnabled());
+    type(QStringLiteral("Guests"));
+    // The service keeps the order: the second name in means the first one was never sent.
+    QTRY_VERIFY(!sent().isEmpty());
+    QCOMPARE(sent(), QStringList { "addProfile [\"Guests\"]" });
 }
 
 void tst_FilterDlgProfiles::refusedAddition()

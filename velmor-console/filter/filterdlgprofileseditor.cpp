@@ -62,5 +62,8 @@ void FilterDlg::profileRemoved(quint32 id)
 
 void FilterDlg::newProfile(const QString &name)
 {
+    // Blanks name nothing: dropped like an empty name.
+    if (name.trimmed().isEmpty())
+        return;
     connect(m_cabinet->addProfile(name), &Velmor::Request::finished, this, &FilterDlg::checkRpcError);
 }

@@ -328,8 +328,20 @@ void Cabinet::service_domainsUpdated()
     emitListUpdated(type, profileId);
 }
 
+void Cabinet::tellLostAddition(int nameIndex)
+{
+    const auto *finished = qobject_cast<const Velmor::JsonRPCCall *>(sender());
+    // Refusals and a lost service are told where they are met; an addition that timed out would vanish unsaid.
+    if (!finished || finished->error().code() != Velmor::Error::Timeout)
+        return;
+    m_agent->showError(tr("\"%1\" was not added: %2")
+                           .arg(finished->params().value(nameIndex).toString(), errorText(finished->error())),
+        tr("Service error"));
+}
+
 void Cabinet::service_domainAddFinished()
 {
+    tellLostAddition(2);
     const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;
@@ -347,6 +359,7 @@ void Cabinet::service_domainAddFinished()
 
 void Cabinet::service_profileAddFinished()
 {
+    tellLostAddition(0);
     const Velmor::JsonRPCCall *finished = succeededCall();
     if (!finished)
         return;

@@ -119,6 +119,8 @@ private:
     Velmor::JsonRPCCall *call(const char *method, const QVariantList &params, void (Cabinet::*reply)());
     // The finished call that sent the reply, or null after its error went to setLastError.
     const Velmor::JsonRPCCall *succeededCall();
+    // Tells the user of an addition whose call timed out; the parameter at nameIndex names the entry.
+    void tellLostAddition(int nameIndex);
     void notify(const char *method, const QVariantList &params = QVariantList());
     DomainLists *listsOf(int type);
     void emitListUpdated(int type, quint32 profileId);
