@@ -1,4 +1,9 @@
+#include "consoletest.h"
+
 #include "shell/commandline.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -14,6 +19,10 @@ private Q_SLOTS:
     void unlockReason_data();
     void unlockReason();
     void instanceIdCarriesTheUser();
+    void unknownAndHelp_data();
+    void unknownAndHelp();
+    void program_data();
+    void program();
 };
 
 void tst_CommandLine::parse_data()
@@ -88,6 +97,78 @@ void tst_CommandLine::unlockReason()
 void tst_CommandLine::instanceIdCarriesTheUser()
 {
     QCOMPARE(instanceId(), QStringLiteral("velmor-agent%1S-1-22-1-") + QString::number(::getuid()));
+}
+
+void tst_CommandLine::unknownAndHelp_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("help");
+    QTest::addColumn<QStringList>("unknown");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("--help") << QStringList { "--help" } << true << QStringList() << false;
+    QTest::newRow("-h still hides") << QStringList { "-h" } << false << QStringList() << true;
+    QTest::newRow("a stray word") << QStringList { "-h", "now" } << false << QStringList { "now" } << true;
+    QTest::newRow("a long option") << QStringList { "--hidden" } << false << QStringList { "--hidden" } << false;
+    QTest::newRow("case matters") << QStringList { "-C", "-H" } << false << QStringList { "-C", "-H" } << false;
+    QTest::newRow("reason is no stray word") << QStringList { "-p", "uninstall" } << false << QStringList() << false;
+    QTest::newRow("Qt's options and their values")
+        << QStringList { "-platform", "offscreen", "-style=fusion", "-reverse", "-a" } << false << QStringList()
+        << false;
+}
+
+void tst_CommandLine::unknownAndHelp()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, help);
+    QFETCH(QStringList, unknown);
+    QFETCH(bool, hidden);
+    const CommandLine options
+        = CommandLine::parse(QStringList { QStringLiteral("/usr/bin/velmor-console") } + arguments);
+    QCOMPARE(options.help, help);
+    QCOMPARE(options.unknown, unknown);
+    QCOMPARE(options.hidden, hidden);
+}
+
+void tst_CommandLine::program_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("--help") << QStringList { "--help" } << 0 << "Usage: velmor-console" << QString();
+    QTest::newRow("unknown option") << QStringList { "--bogus" } << 2 << QString()
+                                    << "velmor-console: unknown option --bogus\nUsage: velmor-console";
+}
+
+// The real program, without a display: the options are read before anything needs one.
+void tst_CommandLine::program()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir root;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VELMOR_ROOT"), root.path());
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(ConsoleTest::program(), arguments);
+    QVERIFY2(process.waitForFinished(30000), "velmor-console did not end");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), code);
+    const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+    if (out.isEmpty())
+        QCOMPARE(stdOut, QString());
+    else
+        QVERIFY2(stdOut.startsWith(out) && stdOut.contains(QLatin1String("--help")), qPrintable(stdOut));
+    if (err.isEmpty())
+        QCOMPARE(stdErr, QString());
+    else
+        QVERIFY2(stdErr.startsWith(err), qPrintable(stdErr));
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

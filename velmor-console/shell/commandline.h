@@ -12,8 +12,12 @@ struct CommandLine
     QString reason; // the argument after "-p", unless there is none or it is an option
     bool hidden = false; // "-h": do not show the main window at start
     bool activate = false; // "-a": also activate and raise a window shown at start
+    bool help = false; // "--help": print the options and exit
+    QStringList unknown; // arguments that are neither the program's options nor Qt's own
 
     static CommandLine parse(const QStringList &arguments);
+    // The options, as "--help" prints them.
+    static QString usage();
 };
 
 // The copies of one user share this id: "velmor-agent%1" followed by the user's security identifier.

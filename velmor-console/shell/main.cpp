@@ -6,14 +6,33 @@
 
 #include "platform/trustedroots.h"
 
+#include <cstdio>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
     // Settings, registry values and sockets are the user's alone, whatever the caller's umask.
     ::umask(077);
+    // Read before the application object exists: "--help" and a mistyped option need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine options = CommandLine::parse(arguments);
+    if (options.help) {
+        std::fputs(qPrintable(CommandLine::usage()), stdout);
+        return 0;
+    }
+    if (!options.unknown.isEmpty()) {
+        std::fprintf(stderr, "velmor-console: unknown option %s\n%s", qPrintable(options.unknown.constFirst()),
+            qPrintable(CommandLine::usage()));
+        return 2;
+    }
+    // Started from a terminal, warnings go to it, whatever log the Qt build would use otherwise.
+    if (::isatty(STDERR_FILENO))
+        qputenv("QT_FORCE_STDERR_LOGGING", "1");
     QtSingleApplication app(instanceId(), argc, argv);
-    const CommandLine options = CommandLine::parse(app.arguments());
 
     if (app.isRunning()) {
         if (options.close) {
