@@ -1,5 +1,6 @@
 #include "runtimedir.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -21,6 +22,15 @@ bool isPrivateFolder(const QByteArray &path, bool requirePrivate)
     return (info.st_mode & forbidden) == 0;
 }
 
+// The folder, made with mode 0700 when missing; empty unless it is a private folder of this user.
+QString privateFolderAt(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    return isPrivateFolder(path, true) ? folder : QString();
+}
+
 } // namespace
 
 QString userRuntimeDir()
@@ -29,11 +39,17 @@ QString userRuntimeDir()
     if (!runtime.isEmpty())
         return isPrivateFolder(QFile::encodeName(runtime), false) ? runtime : QString();
 
-    const QString fallback = QStringLiteral("/tmp/velmor-") + QString::number(::geteuid());
-    const QByteArray path = QFile::encodeName(fallback);
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+    const QString shared
+        = privateFolderAt(QDir::tempPath() + QStringLiteral("/velmor-") + QString::number(::geteuid()));
+    if (!shared.isEmpty())
+        return shared;
+    // Another user took the name in the shared folder: the user's own state folder cannot be taken so.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!state.startsWith(QLatin1Char('/')))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    if (!QDir().mkpath(state))
         return QString();
-    return isPrivateFolder(path, true) ? fallback : QString();
+    return privateFolderAt(state + QStringLiteral("/velmor-runtime"));
 }
 
 } // namespace Platform

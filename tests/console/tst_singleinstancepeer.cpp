@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Two peers in one process stand for two copies: the lock is per open file, so the second one is a client.
 class tst_SingleInstancePeer : public QObject
@@ -28,6 +31,8 @@ private Q_SLOTS:
     void silentClientDropped();
     void oversizedClientDropped();
     void runtimeFolderMustBeOurs();
+    void longRuntimeFolder();
+    void plantedSharedFolder();
 
 private:
     QString m_session;
@@ -84,7 +89,8 @@ void tst_SingleInstancePeer::oneInstancePerSession()
     const QFileInfo socket(first.socketPath());
     QVERIFY(socket.exists());
     QCOMPARE(socket.absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    QVERIFY(socket.fileName().contains(m_session));
+    // A short name, whatever the id and the session are called.
+    QVERIFY2(socket.fileName().size() <= 30, qPrintable(socket.fileName()));
 
     // Another session, or another user's id, is another instance.
     qputenv("XDG_SESSION_ID", "other-session");
@@ -192,6 +198,76 @@ void tst_SingleInstancePeer::runtimeFolderMustBeOurs()
     QVERIFY(peer.socketPath().isEmpty());
     QVERIFY(!peer.isClient());
     QVERIFY(QDir(open.path()).isEmpty());
+}
+
+// A runtime folder of 60 characters still holds the socket, and a second copy reaches the first.
+void tst_SingleInstancePeer::longRuntimeFolder()
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir base(QStringLiteral("/tmp/rt-XXXXXX"));
+    QString folder = base.path() + QLatin1Char('/');
+    while (folder.size() < 60)
+        folder += QLatin1Char('r');
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    const QString id = QStringLiteral("velmor-agent%1S-1-22-1-") + QString::number(::getuid());
+    qputenv("XDG_SESSION_ID", "c2-report-dialog-session-with-a-long-name");
+    SingleInstancePeer instance(nullptr, id);
+    SingleInstancePeer client(nullptr, id);
+    qputenv("XDG_RUNTIME_DIR", saved);
+    qputenv("XDG_SESSION_ID", m_session.toUtf8());
+    QCOMPARE(QFileInfo(instance.socketPath()).absolutePath(), folder);
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("Cannot listen")));
+    QVERIFY(!instance.isClient());
+    QVERIFY(QFileInfo::exists(instance.socketPath()));
+    QVERIFY(client.isClient());
+    QVERIFY(client.isInstanceHeld());
+    QSignalSpy received(&instance, &SingleInstancePeer::messageReceived);
+    QLocalSocket socket;
+    socket.connectToServer(client.socketPath());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(PeerMessageReader::frame(QStringLiteral("1")));
+    QTRY_COMPARE(received.size(), 1);
+}
+
+// Without XDG_RUNTIME_DIR, the shared temporary folder's name was taken by someone else (here a link): the copy
+// falls back to a private folder under the user's home, and copies still find each other.
+void tst_SingleInstancePeer::plantedSharedFolder()
+{
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    const QByteArray savedState = qgetenv("XDG_STATE_HOME");
+    QTemporaryDir shared;
+    QTemporaryDir elsewhere;
+    QTemporaryDir home;
+    const QString planted = shared.filePath(QStringLiteral("velmor-") + QString::number(::geteuid()));
+    QVERIFY(QFile::link(elsewhere.path(), planted));
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(shared.path()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.path()));
+    SingleInstancePeer instance(nullptr, QStringLiteral("id"));
+    SingleInstancePeer client(nullptr, QStringLiteral("id"));
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    savedTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", savedTemp);
+    savedState.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", savedState);
+
+    const QString folder = home.filePath(QStringLiteral("velmor-runtime"));
+    QCOMPARE(QFileInfo(instance.socketPath()).absolutePath(), folder);
+    QCOMPARE(QFileInfo(folder).permissions()
+            & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther
+                | QFileDevice::ExeGroup | QFileDevice::ExeOther),
+        QFileDevice::Permissions());
+    QVERIFY(!instance.isClient());
+    QVERIFY(client.isClient());
+    QSignalSpy received(&instance, &SingleInstancePeer::messageReceived);
+    QLocalSocket socket;
+    socket.connectToServer(client.socketPath());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(PeerMessageReader::frame(QStringLiteral("close")));
+    QTRY_COMPARE(received.size(), 1);
+    // Nothing was put where the link leads.
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
 }
 
 CONSOLE_TEST_MAIN(tst_SingleInstancePeer)

@@ -4,6 +4,7 @@
 
 #include "platform/runtimedir.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLocalServer>
@@ -20,17 +21,13 @@ namespace {
 
 const QByteArray acknowledgement("ack");
 
-QString fileNamePart(const QString &text)
+// Named after the id and the session, yet short: a socket address holds 108 bytes, and Qt binds a temporary name
+// a few bytes longer first. 24 hex digits leave room under a runtime folder of 68 characters.
+QString fileName(const QString &appId, const QString &session)
 {
-    QString part = text;
-    for (QChar &c : part) {
-        const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            || c == QLatin1Char('-') || c == QLatin1Char('.');
-        if (!plain)
-            c = QLatin1Char('_');
-    }
-    return part;
+    const QByteArray digest
+        = QCryptographicHash::hash(appId.toUtf8() + '\0' + session.toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QLatin1String(digest.left(24));
 }
 
 } // namespace
@@ -46,12 +43,9 @@ SingleInstancePeer::SingleInstancePeer(QObject *parent, const QString &appId)
     const QString folder = Velmor::Platform::userRuntimeDir();
     if (folder.isEmpty())
         return;
-    QString name = fileNamePart(appId);
-    const QString session = qEnvironmentVariable("XDG_SESSION_ID");
-    if (!session.isEmpty())
-        name += QLatin1Char('-') + fileNamePart(session);
+    const QString name = fileName(appId, qEnvironmentVariable("XDG_SESSION_ID"));
     m_lockPath = folder + QLatin1Char('/') + name + QLatin1String(".lock");
-    m_socketPath = folder + QLatin1Char('/') + name + QLatin1String(".socket");
+    m_socketPath = folder + QLatin1Char('/') + name + QLatin1String(".sock");
 }
 
 SingleInstancePeer::~SingleInstancePeer()
