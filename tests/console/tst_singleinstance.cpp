@@ -4,6 +4,7 @@
 #include "shell/unlockflag.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSharedMemory>
 #include <QSignalSpy>
 
@@ -37,7 +38,7 @@ private Q_SLOTS:
 private:
     // The environment of a real copy of its own session.
     QProcessEnvironment sessionEnvironment(const ConsoleTest::Machine &machine, quint16 port, const QString &session);
-    static bool listening(const QString &folder, const QString &session);
+    static bool listening(const QString &folder, const QString &session, uint uid = ::geteuid());
     static QString unlockKey(const QString &session);
     // A session name no other run of this suite uses.
     QString newSession(const QString &kind)
@@ -63,9 +64,15 @@ QProcessEnvironment tst_SingleInstance::sessionEnvironment(
     return environment;
 }
 
-bool tst_SingleInstance::listening(const QString &folder, const QString &session)
+bool tst_SingleInstance::listening(const QString &folder, const QString &session, uint uid)
 {
-    return !QDir(folder).entryList({ QLatin1Char('*') + session + QLatin1String(".socket") }, QDir::System).isEmpty();
+    // The socket's name is the one a copy of that user and session gives it, in whichever folder it lives.
+    const QByteArray saved = qgetenv("XDG_SESSION_ID");
+    qputenv("XDG_SESSION_ID", session.toUtf8());
+    const SingleInstancePeer peer(nullptr, QStringLiteral("velmor-agent%1S-1-22-1-") + QString::number(uid));
+    qputenv("XDG_SESSION_ID", saved);
+    const QString name = QFileInfo(peer.socketPath()).fileName();
+    return !name.isEmpty() && QFileInfo::exists(folder + QLatin1Char('/') + name);
 }
 
 QString tst_SingleInstance::unlockKey(const QString &session)
@@ -288,7 +295,7 @@ void tst_SingleInstance::twoUsersStayApart()
     QProcess *mine = programs.start({ QStringLiteral("-h") }, sessionEnvironment(machine, service.port(), session));
     QTRY_VERIFY(listening(qEnvironmentVariable("XDG_RUNTIME_DIR"), session));
     QProcess *theirs = asOther({ QStringLiteral("-h") });
-    QTRY_VERIFY(listening(QStringLiteral("/tmp/velmor-65534"), session));
+    QTRY_VERIFY(listening(QStringLiteral("/tmp/velmor-65534"), session, 65534));
     QTRY_COMPARE(service.count(QStringLiteral("connected")), 2);
     QCOMPARE(mine->state(), QProcess::Running);
     QCOMPARE(theirs->state(), QProcess::Running);
