@@ -1,6 +1,7 @@
 // Saves pictures of the desktop program as a person sees it: the tray icon in every status state and the open
 // tray menu in states 6 and 7; the main window's six pages, three settings tabs, three login modes, the status
-// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question; the filter settings editor
+// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question, and the locked window shown
+// again after each way of hiding it from a settings page; the filter settings editor
 // (filterscreenshots.cpp); the update dialog and the system report (reportscreenshots.cpp). The window's pictures carry
 // the scale they were taken at: "@1x", or "@2x" under QT_SCALE_FACTOR=2; the tray's are taken at scale 1 only, the
 // filter editor and the report draw both of their own at scale 1. Run under a display (scripts/screenshots uses
@@ -25,9 +26,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -44,6 +47,10 @@ const QStringList trayPictures = { "tray-state-1.png", "tray-state-2.png", "tray
 const QStringList windowPictures = { "page-welcome", "page-settings", "page-common-settings", "page-advanced-settings",
     "page-login", "page-help", "tab-general", "tab-connections", "tab-advanced", "login-sign-in", "login-unlock",
     "login-sign-up", "status-1", "status-3", "status-6", "status-7", "ipdlg", "question-autostart" };
+
+// The locked window, shown again after it was hidden on a page that changes settings or during a slide.
+const QStringList lockedPictures = { "locked-from-settings-menu", "locked-from-general-tab",
+    "locked-from-connections-tab", "locked-from-advanced-tab", "locked-from-advanced-page", "locked-mid-slide" };
 
 QString scaled(const QString &name, int scale)
 {
@@ -77,7 +84,7 @@ bool isBlank(const QImage &image)
 int check(const QString &folder)
 {
     QStringList names = trayPictures + filterPictures() + reportPictures();
-    for (const QString &name : windowPictures)
+    for (const QString &name : windowPictures + lockedPictures)
         names << scaled(name, 1) << scaled(name, 2);
     int failures = 0;
     for (const QString &name : names) {
@@ -249,6 +256,44 @@ private:
     int m_saved = 0;
 };
 
+// The sequences a child at a locked computer would try: unlock once, go to a page that changes settings (or start
+// the slide back from one), hide the window from the tray, show it again.
+void saveLockedPictures(WindowShots &shots)
+{
+    for (const QString &name : lockedPictures) {
+        auto shown = shots.desktop(QStringLiteral("locked"), Agent::Protected);
+        Agent *agent = shown->agent.get();
+        MainWidget *window = agent->mainWidget();
+        SlidingStackedWidget *stack = MainWindowTest::stack(window);
+        Q_EMIT MainWindowTest::child<QLabel>(window, "lblAgentStatus")
+            ->linkActivated(QStringLiteral("agent:showsettings"));
+        MainWindowTest::child<QLineEdit>(window, "lePassword")->setText(QStringLiteral("typed"));
+        MainWindowTest::child<QPushButton>(window, "pbLogin")->click();
+        if (!waitFor([window] { return window->loginMode() == 0; }))
+            continue;
+        if (name != QLatin1String("locked-from-settings-menu") && name != QLatin1String("locked-from-advanced-page"))
+            MainWindowTest::child<QPushButton>(window, "clbCommonSettings")->click();
+        auto tabs = MainWindowTest::child<QTabWidget>(window, "settingsTabWidget");
+        if (name == QLatin1String("locked-from-connections-tab"))
+            tabs->setCurrentIndex(1);
+        else if (name == QLatin1String("locked-from-advanced-tab"))
+            tabs->setCurrentIndex(2);
+        if (name == QLatin1String("locked-from-advanced-page")) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
+            QCoreApplication::sendEvent(window, &press);
+        }
+        if (name == QLatin1String("locked-mid-slide")) {
+            stack->setSpeed(200);
+            MainWindowTest::child<QPushButton>(window, "pbHideCommonSettings")->click();
+        }
+        Q_EMIT agent->trayIcon()->activated(QSystemTrayIcon::Trigger);
+        waitFor([window, stack] { return !window->isVisible() && !stack->isSliding(); });
+        Q_EMIT agent->trayIcon()->activated(QSystemTrayIcon::Trigger);
+        waitFor([window, stack] { return window->isVisible() && !stack->isSliding(); });
+        shots.save(window, name);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -271,7 +316,7 @@ int main(int argc, char **argv)
 
     // The scale the pictures are taken at; the tray's are taken once, at scale 1.
     const int scale = qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? 2 : 1;
-    int expected = int(windowPictures.size());
+    int expected = int(windowPictures.size() + lockedPictures.size());
     int saved = 0;
     if (scale == 1) {
         expected += int(trayPictures.size() + filterPictures().size() + reportPictures().size());
@@ -281,6 +326,7 @@ int main(int argc, char **argv)
     }
     WindowShots shots(folder, scale);
     shots.take();
+    saveLockedPictures(shots);
     saved += shots.saved();
     printf("saved %d pictures in %s\n", saved, qPrintable(folder));
     return saved == expected ? 0 : 1;
