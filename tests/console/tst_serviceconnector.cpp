@@ -84,9 +84,15 @@ void tst_ServiceConnector::lostServiceGivesOneErrorAndFullPushOnReturn()
     QSignalSpy disconnected(connector, &ServiceConnector::disconnected);
     QSignalSpy errors(connector, &ServiceConnector::serviceError);
     QSignalSpy states(agent, &Agent::stateChanged);
+    QSignalSpy shown(agent, &Agent::messageShown);
     service->stop();
     QTRY_COMPARE(disconnected.size(), 1);
     QTRY_COMPARE(errors.size(), 1);
+    // The link was up: it was interrupted, not never made.
+    QCOMPARE(errors.first().first().toInt(), 2);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().at(2).toString(), QStringLiteral("The connection to system service was interrupted!"));
+    QCOMPARE(agent->trayIcon()->toolTip(), QStringLiteral("The connection to system service was interrupted!"));
     QCOMPARE(agent->state(), int(Agent::ServiceUnreachable));
     QVERIFY(!agent->isConnectionComplete());
     QVERIFY(connector->reconnectTimer()->isActive());

@@ -94,8 +94,10 @@ void tst_SystemTrayIcon::badgePerState()
     QFETCH(QString, badge);
     reach(state);
     SystemTrayIcon *tray = m_desktop->agent->trayIcon();
+    // State 1 comes from a service that stopped after the link was up.
     QCOMPARE(tray->toolTip(),
-        state == 1 ? QStringLiteral("Failed to connect to system service!") : m_desktop->agent->stateText());
+        state == 1 ? QStringLiteral("The connection to system service was interrupted!")
+                   : m_desktop->agent->stateText());
     QVERIFY(tray->animation()->movie()->state() != QMovie::Running);
     const QImage icon = tray->icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(icon.size(), QSize(22, 22));
