@@ -46,6 +46,8 @@ private:
     FakeService *service() const { return m_desktop->service.get(); }
     // The "locked" desktop, unlocked once with the password, on the settings menu.
     void unlockOnce();
+    // The column "how": from the tray, and by closing the window.
+    static void addHideRows();
     void hide(Hide how);
     void showFromTray();
     void openTab(int index);
@@ -209,11 +211,16 @@ void tst_MainWidgetLock::hiddenOnSettingsPage()
     QVERIFY2(page(window()) != unlockedPage, qPrintable(page(window())));
 }
 
-void tst_MainWidgetLock::hiddenDuringSlide_data()
+void tst_MainWidgetLock::addHideRows()
 {
     QTest::addColumn<Hide>("how");
     QTest::newRow("tray") << TrayClick;
     QTest::newRow("closed") << Close;
+}
+
+void tst_MainWidgetLock::hiddenDuringSlide_data()
+{
+    addHideRows();
 }
 
 // OK on Common settings starts the slide to the settings menu; the lock that comes before it ends is not dropped.
@@ -241,9 +248,7 @@ void tst_MainWidgetLock::hiddenDuringSlide()
 
 void tst_MainWidgetLock::filterDialogClosesWithTheLock_data()
 {
-    QTest::addColumn<Hide>("how");
-    QTest::newRow("tray") << TrayClick;
-    QTest::newRow("closed") << Close;
+    addHideRows();
 }
 
 // The filter editor is a window of its own; it goes with the lock.
