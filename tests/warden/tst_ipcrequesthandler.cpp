@@ -5,6 +5,7 @@
 #include "core/ipcrequesthandler.h"
 #include "core/ipcserver.h"
 #include "core/ipcuserregisterrequest.h"
+#include "network/backend.h"
 
 #include "velmorwire/ipcconnection.h"
 
@@ -27,11 +28,14 @@ struct Effects
     quint32 selected;
     QString user;
     QString password;
+    // The adapter's servers now and the ones it gets back.
+    QString nameServer;
+    QStringList saved;
 
     bool operator==(const Effects &o) const
     {
         return settings == o.settings && calls == o.calls && filtering == o.filtering && selected == o.selected
-            && user == o.user && password == o.password;
+            && user == o.user && password == o.password && nameServer == o.nameServer && saved == o.saved;
     }
 };
 
@@ -56,7 +60,7 @@ QByteArray settingsText()
 Effects effects(ServerFixture &f)
 {
     return { settingsText(), f.cabinet->calls, f.server->isGlobalFilteringEnabled(), f.d->selectedProfileId(),
-        f.cabinet->user(), f.cabinet->password() };
+        f.cabinet->user(), f.cabinet->password(), f.nameServer(), f.d->backend->originalDns(f.adapter).toStringList() };
 }
 
 // A running, identified server whose connections open locked unless the settings are unprotected.
@@ -65,15 +69,19 @@ struct Running
     ServerFixture f;
     std::unique_ptr<IpcProbe> probe;
 
-    explicit Running(bool isProtected = true)
+    explicit Running(
+        bool isProtected = true, bool adapterProtected = true, const QString &nameServer = QStringLiteral("10.0.0.1"))
     {
         f.makeReady();
+        f.machine.setValue(f.adapter, QStringLiteral("NameServer"), nameServer);
         f.setSetting(QStringLiteral("settings-protected"), isProtected);
+        if (!adapterProtected)
+            f.setSetting(QStringLiteral("protected-networks"), QStringList());
         if (!f.server->start())
             return;
         probe = std::make_unique<IpcProbe>(f.ipcPort);
         // The initial push is through once the identification notification that follows it came.
-        if (!QTest::qWaitFor([this] { return probe->methods().contains(QStringLiteral("setIdentification")); }))
+        if (!QTest::qWaitFor([this] { return probe->methods().contains(QStringLiteral("setIdentification")); }, 30000))
             probe.reset();
         f.cabinet->calls.clear();
     }
@@ -83,7 +91,7 @@ struct Running
     QVariantMap answer(const QString &method, const QVariantList &params)
     {
         const int id = probe->call(method, params);
-        if (!probe->waitForAnswer(id))
+        if (!probe->waitForAnswer(id, 30000))
             return { { QStringLiteral("timeout"), true } };
         return probe->hasAnswer(id) && !probe->error(id).isEmpty()
             ? probe->error(id)
@@ -113,7 +121,12 @@ private Q_SLOTS:
     void unlock_data();
     void unlock();
     void connectionsOpenedUnlockedStayUnlocked();
-    void unidentifiedAccountDoesNotLock();
+    void lockWhateverIdentification_data();
+    void lockWhateverIdentification();
+    void refusedServersChangeNothing_data();
+    void refusedServersChangeNothing();
+    void lockedServersOnlyForAnAdapterWithoutThem_data();
+    void lockedServersOnlyForAnAdapterWithoutThem();
     void protectedKeys_data();
     void protectedKeys();
     void setSchedule_data();
@@ -138,6 +151,7 @@ void tst_IPCRequestHandler::lock_data()
     QTest::addColumn<QVariantList>("params");
     QTest::addColumn<bool>("allowed");
     QTest::addColumn<bool>("notification");
+    QTest::addColumn<QStringList>("calls"); // what an allowed call asks of the account client; nothing else changes
 
     const QString adapter = NetworkTest::adapterId(1);
     const struct
@@ -145,44 +159,46 @@ void tst_IPCRequestHandler::lock_data()
         const char *method;
         QVariantList params;
         bool allowed;
+        QStringList calls;
     } table[] = {
-        { "setSetting", { "dd-hostname", "Elsewhere" }, false },
-        { "setLocalDnsAddress", { "127.0.0.1", 5400 }, false },
-        { "setNetworkProtection", { adapter, false, QVariantList() }, false },
-        { "setNetworkProtection", { adapter, true, QVariantList() }, true },
-        { "setNetworkProtection", { adapter, true, QVariantList { "10.0.0.9" } }, true },
-        { "registerUser", { "new@example.com", "password" }, false },
-        { "setCredentials", { "other@example.com", "password" }, false },
-        { "setTokensEnabled", { false }, false },
-        { "setSettingsProtection", { false }, false },
-        { "setSettingsProtection", { true }, true },
-        { "setGlobalFiltering", { false, 5 }, false },
-        { "setGlobalFiltering", { false, 0 }, false },
-        { "setGlobalFiltering", { true, 0 }, true },
-        { "setProfile", { 2 }, false },
-        { "addProfile", { "Kids" }, false },
-        { "removeProfile", { 2 }, false },
-        { "categories", {}, true },
-        { "userFilter", { 1 }, true },
-        { "domains", { 1, "black" }, true },
-        { "clearDomains", { 1, "black" }, false },
-        { "setFilterCat", { 1, 7, true }, false },
-        { "addDomain", { 1, "alias", "a.example", "10.0.0.1" }, false },
-        { "addDomain", { 1, "black", "a.example" }, false },
-        { "removeDomain", { 1, "black", 1000 }, false },
-        { "schedule", { 1 }, true },
-        { "setScheduleEnabled", { 1, true }, false },
-        { "setSchedule", { 1, QVariantList() }, false },
-        { "setWhiteListOnly", { 1, true }, false },
-        { "setSafeSearchEnabled", { 1, true }, false },
-        { "updateProfiles", {}, true },
-        { "updateUserInfo", {}, true },
+        { "setSetting", { "dd-hostname", "Elsewhere" }, false, {} },
+        { "setLocalDnsAddress", { "127.0.0.1", 5400 }, false, {} },
+        { "setNetworkProtection", { adapter, false, QVariantList() }, false, {} },
+        { "setNetworkProtection", { adapter, true, QVariantList() }, true, {} },
+        // Stored servers are written to the adapter at the next pause or stop.
+        { "setNetworkProtection", { adapter, true, QVariantList { "203.0.113.66" } }, false, {} },
+        { "registerUser", { "new@example.com", "password" }, false, {} },
+        { "setCredentials", { "other@example.com", "password" }, false, {} },
+        { "setTokensEnabled", { false }, false, {} },
+        { "setSettingsProtection", { false }, false, {} },
+        { "setSettingsProtection", { true }, true, {} },
+        { "setGlobalFiltering", { false, 5 }, false, {} },
+        { "setGlobalFiltering", { false, 0 }, false, {} },
+        { "setGlobalFiltering", { true, 0 }, true, {} },
+        { "setProfile", { 2 }, false, {} },
+        { "addProfile", { "Kids" }, false, {} },
+        { "removeProfile", { 2 }, false, {} },
+        { "categories", {}, true, { "categories" } },
+        { "userFilter", { 1 }, true, { "userFilter" } },
+        { "domains", { 1, "black" }, true, { "domains" } },
+        { "clearDomains", { 1, "black" }, false, {} },
+        { "setFilterCat", { 1, 7, true }, false, {} },
+        { "addDomain", { 1, "alias", "a.example", "10.0.0.1" }, false, {} },
+        { "addDomain", { 1, "black", "a.example" }, false, {} },
+        { "removeDomain", { 1, "black", 1000 }, false, {} },
+        { "schedule", { 1 }, true, { "schedule" } },
+        { "setScheduleEnabled", { 1, true }, false, {} },
+        { "setSchedule", { 1, QVariantList() }, false, {} },
+        { "setWhiteListOnly", { 1, true }, false, {} },
+        { "setSafeSearchEnabled", { 1, true }, false, {} },
+        { "updateProfiles", {}, true, { "profiles" } },
+        { "updateUserInfo", {}, true, { "userInfo" } },
     };
     for (const auto &row : table) {
         for (const bool notification : { false, true }) {
             QTest::addRow("%s/%d %s %s", row.method, int(row.params.size()), row.allowed ? "allowed" : "refused",
                 notification ? "notification" : "call")
-                << QString::fromLatin1(row.method) << row.params << row.allowed << notification;
+                << QString::fromLatin1(row.method) << row.params << row.allowed << notification << row.calls;
         }
     }
 }
@@ -193,6 +209,7 @@ void tst_IPCRequestHandler::lock()
     QFETCH(QVariantList, params);
     QFETCH(bool, allowed);
     QFETCH(bool, notification);
+    QFETCH(QStringList, calls);
 
     Running r;
     QVERIFY(r.probe);
@@ -208,17 +225,18 @@ void tst_IPCRequestHandler::lock()
         QVERIFY(!answer.contains(QStringLiteral("timeout")) || allowed);
     }
     r.settle();
-    if (allowed) {
+    if (allowed)
         QVERIFY(answer != locked);
-        return;
-    }
-    if (!notification)
+    else if (!notification)
         QCOMPARE(answer, locked);
     Effects after = effects(r.f);
     // settle() itself asks for the categories.
-    after.calls.removeAll(QStringLiteral("categories"));
-    QCOMPARE(after.calls, before.calls);
+    QCOMPARE(after.calls.takeLast(), QStringLiteral("categories"));
+    QCOMPARE(after.calls, before.calls + (allowed ? calls : QStringList()));
     QCOMPARE(after.settings, before.settings);
+    QCOMPARE(after.nameServer, before.nameServer);
+    QCOMPARE(after.saved, before.saved);
+    after.calls = before.calls;
     QVERIFY(after == before);
     QVERIFY(r.handler()->isLocked());
 }
@@ -282,16 +300,121 @@ void tst_IPCRequestHandler::connectionsOpenedUnlockedStayUnlocked()
     QVERIFY(r.handler()->isLocked());
 }
 
-void tst_IPCRequestHandler::unidentifiedAccountDoesNotLock()
+void tst_IPCRequestHandler::lockWhateverIdentification_data()
 {
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("isProtected");
+    QTest::addColumn<int>("identification"); // 0 not ready yet, 1 the account service away, 2 ready
+    QTest::addColumn<bool>("locked");
+
+    QTest::newRow("before identification") << true << true << 0 << true;
+    QTest::newRow("account service away") << true << true << 1 << true;
+    QTest::newRow("identified") << true << true << 2 << true;
+    QTest::newRow("no credentials held") << false << true << 0 << false;
+    QTest::newRow("settings unprotected") << true << false << 2 << false;
+}
+
+void tst_IPCRequestHandler::lockWhateverIdentification()
+{
+    QFETCH(bool, held);
+    QFETCH(bool, isProtected);
+    QFETCH(int, identification);
+    QFETCH(bool, locked);
+
     ServerFixture f;
-    f.setSetting(QStringLiteral("settings-protected"), true);
+    if (identification == 2)
+        f.makeReady();
+    if (!held)
+        f.cabinet->setHeldCredentials(QString(), QString());
+    f.setSetting(QStringLiteral("settings-protected"), isProtected);
     QVERIFY(f.server->start());
-    QVERIFY(!f.server->isIdentified());
+    if (identification == 1)
+        f.cabinet->fail(31, QStringLiteral("no connection"));
+    QCOMPARE(f.server->isIdentified(), identification == 2);
     IpcProbe probe(f.ipcPort);
-    QTRY_COMPARE(f.d->ipcServer->connections().size(), 1);
-    QVERIFY(!f.d->ipcServer->connections().at(0)->findChild<IPCRequestHandler *>()->isLocked());
+    QTRY_COMPARE_WITH_TIMEOUT(f.d->ipcServer->connections().size(), 1, 30000);
+    QCOMPARE(f.d->ipcServer->connections().at(0)->findChild<IPCRequestHandler *>()->isLocked(), locked);
+    // A pause is what a locked connection must not get.
+    if (locked)
+        QTest::ignoreMessage(QtWarningMsg, "Settings are locked: setGlobalFiltering refused");
+    const int id = probe.call(QStringLiteral("setGlobalFiltering"), { false, 5 });
+    QVERIFY(probe.waitForAnswer(id, 30000));
+    QCOMPARE(probe.error(id).value(QStringLiteral("code")).toInt(), locked ? 1 : 0);
+    QCOMPARE(f.server->isGlobalFilteringEnabled(), locked);
     f.server->stop();
+}
+
+void tst_IPCRequestHandler::refusedServersChangeNothing_data()
+{
+    QTest::addColumn<QVariantList>("servers");
+    QTest::addColumn<QString>("message"); // empty: stored
+
+    const QString notIPv4 = QStringLiteral("The connection's DNS servers must be IPv4 addresses");
+    QTest::newRow("IPv6") << QVariantList { "::1" } << notIPv4;
+    QTest::newRow("IPv4 and IPv6") << QVariantList { "10.3.3.3", "::1" } << notIPv4;
+    QTest::newRow("the resolver") << QVariantList { "127.0.0.2" }
+                                  << QStringLiteral("The address 127.0.0.2 belongs to this service");
+    QTest::newRow("IPv4") << QVariantList { "10.3.3.3" } << QString();
+}
+
+void tst_IPCRequestHandler::refusedServersChangeNothing()
+{
+    QFETCH(QVariantList, servers);
+    QFETCH(QString, message);
+
+    Running r(false, false);
+    QVERIFY(r.probe);
+    const Effects before = effects(r.f);
+    QCOMPARE(before.nameServer, QStringLiteral("10.0.0.1"));
+    const QVariantMap answer = r.answer(QStringLiteral("setNetworkProtection"), { r.f.adapter, true, servers });
+    if (!message.isEmpty()) {
+        QCOMPARE(answer, (QVariantMap { { "code", 1 }, { "message", message } }));
+        QVERIFY(effects(r.f) == before);
+        QVERIFY(r.f.setting(QStringLiteral("protected-networks")).toStringList().isEmpty());
+        return;
+    }
+    QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+    QCOMPARE(r.f.setting(QStringLiteral("protected-networks")).toStringList(), QStringList { r.f.adapter });
+    QCOMPARE(r.f.nameServer(), QStringLiteral("127.0.0.1"));
+}
+
+void tst_IPCRequestHandler::lockedServersOnlyForAnAdapterWithoutThem_data()
+{
+    QTest::addColumn<bool>("adapterProtected");
+    QTest::addColumn<QString>("nameServer");
+    QTest::addColumn<bool>("allowed");
+
+    // The desktop's retry after code 4, with the servers it asked the user for.
+    QTest::newRow("unprotected, none saved") << false << QString() << true;
+    QTest::newRow("unprotected, some saved") << false << QStringLiteral("10.0.0.7") << false;
+    QTest::newRow("protected") << true << QStringLiteral("10.0.0.7") << false;
+}
+
+void tst_IPCRequestHandler::lockedServersOnlyForAnAdapterWithoutThem()
+{
+    QFETCH(bool, adapterProtected);
+    QFETCH(QString, nameServer);
+    QFETCH(bool, allowed);
+
+    Running r(true, adapterProtected, nameServer);
+    QVERIFY(r.probe);
+    QVERIFY(r.handler()->isLocked());
+    const Effects before = effects(r.f);
+    QCOMPARE(before.saved.isEmpty(), allowed);
+    if (!allowed)
+        QTest::ignoreMessage(QtWarningMsg, "Settings are locked: setNetworkProtection refused");
+    const QVariantMap answer
+        = r.answer(QStringLiteral("setNetworkProtection"), { r.f.adapter, true, QVariantList { "203.0.113.66" } });
+    if (!allowed) {
+        QCOMPARE(answer, locked);
+        QVERIFY(effects(r.f) == before);
+        // What the adapter gets back when the service stops.
+        r.f.server->stop();
+        QVERIFY(r.f.nameServer() != QStringLiteral("203.0.113.66"));
+    } else {
+        QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+        QCOMPARE(r.f.setting(QStringLiteral("protected-networks")).toStringList(), QStringList { r.f.adapter });
+    }
 }
 
 void tst_IPCRequestHandler::protectedKeys_data()
@@ -422,9 +545,11 @@ void tst_IPCRequestHandler::addProfileAnswersTheProfile()
     const int id = r.probe->call(QStringLiteral("addProfile"), { QStringLiteral("Kids") });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addProfile")));
     QPointer<QObject> request = r.f.cabinet->pending(QStringLiteral("addProfile"));
+    // The account's answer holds a token, which stays in the service.
+    QCOMPARE(static_cast<CabinetFunction<CabinetProfile> *>(request.data())->result.token, 5000u);
     QVERIFY(r.f.cabinet->finish(QStringLiteral("addProfile")));
     QVERIFY(r.probe->waitForAnswer(id));
-    QCOMPARE(r.probe->result(id), CabinetProfile(500, 5000, QStringLiteral("Kids"), false).toVariant());
+    QCOMPARE(r.probe->result(id), CabinetProfile(500, 0, QStringLiteral("Kids"), false).toVariant());
     // The answer's serializer went with its request.
     QTRY_VERIFY(!request);
 }
