@@ -40,6 +40,7 @@ private Q_SLOTS:
     void backOff();
     void newCredentialsDuringHeldPost();
     void heldCredentialsLeavePostsInFlight();
+    void passwordChecksTravelAlone();
     void httpSchemeNeverConnects();
 
 private:
@@ -496,6 +497,33 @@ void tst_LegacyHttpCabinet::heldCredentialsLeavePostsInFlight()
     QVERIFY(CabinetTest::waitIdle(cabinet.get()));
     // The one POST, and no second fetch after a failure.
     QCOMPARE(m_service.log().size(), posts + 1);
+}
+
+void tst_LegacyHttpCabinet::passwordChecksTravelAlone()
+{
+    auto cabinet = syncedCabinet();
+    QVERIFY(cabinet);
+    const int posts = m_service.log().size();
+    // Asked in one turn, with other operations: a POST of many guesses would answer them all at once.
+    QList<unsigned int> codes(5, 99);
+    for (int i = 0; i < 5; ++i) {
+        const QString password = i == 3 ? QStringLiteral("pw") : QStringLiteral("guess-%1").arg(i);
+        CabinetRequest *check = cabinet->testAuth(QStringLiteral("ann"), password);
+        connect(check, &Request::finished, this, [&codes, check, i] { codes[i] = check->error().code(); });
+    }
+    cabinet->profiles();
+    QTRY_VERIFY_WITH_TIMEOUT(!codes.contains(99u), 30000);
+    QCOMPARE(codes, (QList<unsigned int> { 30, 30, 30, 0, 30 }));
+    QVERIFY(CabinetTest::waitIdle(cabinet.get()));
+    const QStringList bodies = m_service.bodies().mid(posts);
+    int checks = 0;
+    for (const QString &body : bodies) {
+        const int inThisPost = int(CabinetTest::methodsOf(body).count(QStringLiteral("testAuth")));
+        QVERIFY2(inThisPost <= 1, qPrintable(body));
+        checks += inThisPost;
+    }
+    QCOMPARE(checks, 5);
+    QVERIFY(CabinetTest::methodsOf(bodies.first()).contains(QStringLiteral("profiles")));
 }
 
 void tst_LegacyHttpCabinet::httpSchemeNeverConnects()

@@ -5,6 +5,7 @@
 #include "core/ipcrequesthandler.h"
 #include "core/ipcserver.h"
 #include "core/ipcuserregisterrequest.h"
+#include "core/unlockthrottle.h"
 #include "network/backend.h"
 
 #include "velmorwire/ipcconnection.h"
@@ -68,6 +69,7 @@ struct Running
 {
     ServerFixture f;
     std::unique_ptr<IpcProbe> probe;
+    QString failure;
 
     explicit Running(
         bool isProtected = true, bool adapterProtected = true, const QString &nameServer = QStringLiteral("10.0.0.1"))
@@ -77,12 +79,18 @@ struct Running
         f.setSetting(QStringLiteral("settings-protected"), isProtected);
         if (!adapterProtected)
             f.setSetting(QStringLiteral("protected-networks"), QStringList());
-        if (!f.server->start())
+        if (!f.server->start()) {
+            failure = QStringLiteral("the server did not start: ") + f.server->lastError().message();
             return;
+        }
         probe = std::make_unique<IpcProbe>(f.ipcPort);
         // The initial push is through once the identification notification that follows it came.
-        if (!QTest::qWaitFor([this] { return probe->methods().contains(QStringLiteral("setIdentification")); }, 30000))
+        if (!QTest::qWaitFor(
+                [this] { return probe->methods().contains(QStringLiteral("setIdentification")); }, 30000)) {
+            failure = QStringLiteral("no identification notification within 30 s; came: ")
+                + probe->methods().join(QLatin1Char(' '));
             probe.reset();
+        }
         f.cabinet->calls.clear();
     }
     ~Running() { f.server->stop(); }
@@ -107,6 +115,12 @@ struct Running
 
 const QVariantMap locked { { QStringLiteral("code"), 1 }, { QStringLiteral("message"), "Settings are locked" } };
 
+qint64 fakeNow = 0;
+qint64 fakeClock()
+{
+    return fakeNow;
+}
+
 } // namespace
 
 // The service's methods on one connection: the settings lock, the keys no connection writes, the checks made
@@ -120,6 +134,7 @@ private Q_SLOTS:
     void lock();
     void unlock_data();
     void unlock();
+    void unlockAttemptsArePaced();
     void connectionsOpenedUnlockedStayUnlocked();
     void lockWhateverIdentification_data();
     void lockWhateverIdentification();
@@ -129,6 +144,8 @@ private Q_SLOTS:
     void lockedServersOnlyForAnAdapterWithoutThem();
     void protectedKeys_data();
     void protectedKeys();
+    void settingSize_data();
+    void settingSize();
     void setSchedule_data();
     void setSchedule();
     void setProfile_data();
@@ -212,7 +229,7 @@ void tst_IPCRequestHandler::lock()
     QFETCH(QStringList, calls);
 
     Running r;
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QVERIFY(r.handler() && r.handler()->isLocked());
     const Effects before = effects(r.f);
     if (!allowed)
@@ -266,7 +283,7 @@ void tst_IPCRequestHandler::unlock()
     QFETCH(int, code);
 
     Running r;
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("unlockSettings"), { user, password });
     if (accountAnswer >= 0) {
         QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
@@ -285,10 +302,71 @@ void tst_IPCRequestHandler::unlock()
     QCOMPARE(r.f.server->isGlobalFilteringEnabled(), code != 0);
 }
 
+void tst_IPCRequestHandler::unlockAttemptsArePaced()
+{
+    Running r;
+    QVERIFY2(r.probe, qPrintable(r.failure));
+    UnlockThrottle &throttle = r.f.d->unlockThrottle;
+    const QPointer<IPCRequestHandler> guessing = r.handler();
+    throttle.clock = &fakeClock;
+    fakeNow = 1000000;
+    const QString user = QStringLiteral("user@example.com");
+    auto code = [](IpcProbe &probe, int id) { return probe.error(id).value(QStringLiteral("code"), 0).toInt(); };
+
+    const int first = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-1") });
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
+    QVERIFY(r.probe->waitForAnswer(first, 30000));
+    QCOMPARE(code(*r.probe, first), 30);
+    QCOMPARE(throttle.heldUntil(), fakeNow + 1000);
+
+    // The next guess waits for the pause; a third one of the same connection is refused meanwhile.
+    r.f.cabinet->calls.clear();
+    const int second = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-2") });
+    QTest::ignoreMessage(QtWarningMsg, "unlockSettings: refused while an attempt of the same connection is checked");
+    const int third = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
+    QVERIFY(r.probe->waitForAnswer(third, 30000));
+    QCOMPARE(r.probe->error(third),
+        (QVariantMap { { "code", 1 }, { "message", "An unlock attempt is already in progress" } }));
+    QCOMPARE(throttle.waiting(), 1);
+
+    // Another connection waits behind it, even with the right password.
+    IpcProbe other(r.f.ipcPort);
+    QTRY_COMPARE_WITH_TIMEOUT(r.f.d->ipcServer->connections().size(), 2, 30000);
+    const int right = other.call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
+    QTRY_COMPARE_WITH_TIMEOUT(throttle.waiting(), 2, 30000);
+    fakeNow += 999;
+    throttle.release();
+    QCOMPARE(throttle.waiting(), 2);
+    QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("testAuth")));
+
+    // The pause is over: one attempt is checked, the other waits for its answer.
+    fakeNow += 1;
+    throttle.release();
+    QCOMPARE(throttle.waiting(), 1);
+    QCOMPARE(r.f.cabinet->calls, QStringList { "testAuth" });
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
+    QVERIFY(r.probe->waitForAnswer(second, 30000));
+    QCOMPARE(code(*r.probe, second), 30);
+    // Twice as long after the second refusal.
+    QCOMPARE(throttle.heldUntil(), fakeNow + 2000);
+    QVERIFY(!other.hasAnswer(right));
+    fakeNow += 2000;
+    throttle.release();
+    QVERIFY(other.waitForAnswer(right, 30000));
+    QCOMPARE(code(other, right), 0);
+    QCOMPARE(other.result(right), QVariant());
+    // A success ends the pause.
+    QCOMPARE(throttle.nextDelay(), UnlockThrottle::firstDelay);
+    QCOMPARE(throttle.waiting(), 0);
+    QVERIFY(guessing && guessing->isLocked());
+    QVERIFY(!r.handler()->isLocked());
+}
+
 void tst_IPCRequestHandler::connectionsOpenedUnlockedStayUnlocked()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QVERIFY(!r.handler()->isLocked());
     QCOMPARE(r.answer(QStringLiteral("setSettingsProtection"), { true }),
         (QVariantMap { { QStringLiteral("result"), QVariant() } }));
@@ -363,7 +441,7 @@ void tst_IPCRequestHandler::refusedServersChangeNothing()
     QFETCH(QString, message);
 
     Running r(false, false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const Effects before = effects(r.f);
     QCOMPARE(before.nameServer, QStringLiteral("10.0.0.1"));
     const QVariantMap answer = r.answer(QStringLiteral("setNetworkProtection"), { r.f.adapter, true, servers });
@@ -397,7 +475,7 @@ void tst_IPCRequestHandler::lockedServersOnlyForAnAdapterWithoutThem()
     QFETCH(bool, allowed);
 
     Running r(true, adapterProtected, nameServer);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QVERIFY(r.handler()->isLocked());
     const Effects before = effects(r.f);
     QCOMPARE(before.saved.isEmpty(), allowed);
@@ -436,6 +514,8 @@ void tst_IPCRequestHandler::protectedKeys_data()
                           << "user";
     QTest::newRow("password") << "Password"
                               << "password";
+    QTest::newRow("fallback servers") << "fallback-dns"
+                                      << "fallback-dns";
 }
 
 void tst_IPCRequestHandler::protectedKeys()
@@ -444,7 +524,7 @@ void tst_IPCRequestHandler::protectedKeys()
     QFETCH(QString, stored);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     r.f.setSetting(stored, QStringLiteral("original"));
     const QByteArray before = effects(r.f).settings;
     QTest::ignoreMessage(
@@ -460,6 +540,47 @@ void tst_IPCRequestHandler::protectedKeys()
     QCOMPARE(r.answer(QStringLiteral("setSetting"), { QStringLiteral("dd-hostname"), QStringLiteral("Kitchen") }),
         (QVariantMap { { QStringLiteral("result"), QVariant() } }));
     QCOMPARE(r.f.setting(QStringLiteral("dd-hostname")).toString(), QStringLiteral("Kitchen"));
+}
+
+void tst_IPCRequestHandler::settingSize_data()
+{
+    QTest::addColumn<int>("keySize");
+    QTest::addColumn<int>("valueSize");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("4 KiB value") << 11 << 4096 << true;
+    QTest::newRow("a byte more") << 11 << 4097 << false;
+    QTest::newRow("15 MB value") << 11 << 15000000 << false;
+    QTest::newRow("4 KiB key") << 4096 << 1 << true;
+    QTest::newRow("a longer key") << 4097 << 1 << false;
+}
+
+void tst_IPCRequestHandler::settingSize()
+{
+    QFETCH(int, keySize);
+    QFETCH(int, valueSize);
+    QFETCH(bool, stored);
+
+    Running r(false);
+    QVERIFY2(r.probe, qPrintable(r.failure));
+    const QString key = QStringLiteral("dd-hostname").leftJustified(keySize, QLatin1Char('k'));
+    // Two bytes a character in UTF-8: the bound is on bytes, not characters.
+    const QString value
+        = valueSize % 2 == 0 ? QString(valueSize / 2, QChar(0x00e9)) : QString(valueSize, QLatin1Char('v'));
+    QCOMPARE(value.toUtf8().size(), valueSize);
+    const QByteArray before = effects(r.f).settings;
+    if (!stored)
+        QTest::ignoreMessage(QtWarningMsg, "setSetting: a key or value over 4096 bytes is not stored");
+    const QVariantMap answer = r.answer(QStringLiteral("setSetting"), { key, value });
+    if (stored) {
+        QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+        QCOMPARE(r.f.setting(key).toString(), value);
+        return;
+    }
+    QCOMPARE(answer,
+        (QVariantMap { { "code", 1 }, { "message", "A setting's key and value are at most 4096 bytes long" } }));
+    QCOMPARE(effects(r.f).settings, before);
+    QVERIFY(!r.f.setting(key).isValid());
 }
 
 void tst_IPCRequestHandler::setSchedule_data()
@@ -485,7 +606,7 @@ void tst_IPCRequestHandler::setSchedule()
     QFETCH(bool, sent);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     if (!sent)
         QTest::ignoreMessage(QtWarningMsg, "setSchedule: the schedule of profile 1 cannot be read and is not sent");
     const QVariantMap answer = r.answer(QStringLiteral("setSchedule"), { 1, schedule });
@@ -513,7 +634,7 @@ void tst_IPCRequestHandler::setProfile()
     QFETCH(bool, known);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     // Profile 1 is the default: an unknown id must not fall back to it.
     r.f.cabinet->selectProfile(2);
     QCOMPARE(r.f.d->selectedProfileId(), 2u);
@@ -530,7 +651,7 @@ void tst_IPCRequestHandler::setProfile()
 void tst_IPCRequestHandler::setTokensEnabledSwitchesTheMode()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QCOMPARE(r.f.identification->type(), int(Identification::TokenType));
     r.answer(QStringLiteral("setTokensEnabled"), { false });
     QCOMPARE(r.f.setting(QStringLiteral("tokens-enabled")).toBool(), false);
@@ -541,7 +662,7 @@ void tst_IPCRequestHandler::setTokensEnabledSwitchesTheMode()
 void tst_IPCRequestHandler::addProfileAnswersTheProfile()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("addProfile"), { QStringLiteral("Kids") });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addProfile")));
     QPointer<QObject> request = r.f.cabinet->pending(QStringLiteral("addProfile"));
@@ -571,7 +692,7 @@ void tst_IPCRequestHandler::addDomainAnswersTheId()
     QFETCH(QString, address);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("addDomain"), params);
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addDomain")));
     auto *request = static_cast<CabinetDomainAddRequest *>(r.f.cabinet->pending(QStringLiteral("addDomain")));
@@ -585,7 +706,7 @@ void tst_IPCRequestHandler::addDomainAnswersTheId()
 void tst_IPCRequestHandler::addDomainAnswersTheError()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("addDomain"), { 1, "black", "a.example" });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addDomain")));
     QVERIFY(r.f.cabinet->finish(QStringLiteral("addDomain"), Error(31, QStringLiteral("request timeout"))));
@@ -605,7 +726,7 @@ void tst_IPCRequestHandler::registerUser()
     QFETCH(uint, code);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("registerUser"), { "new@example.com", "new-password" });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("registerUser")));
     QVERIFY(r.f.cabinet->finish(QStringLiteral("registerUser"), Error(code, code ? "taken" : "")));
@@ -646,7 +767,7 @@ void tst_IPCRequestHandler::setCredentials()
     QFETCH(QVariantMap, answer);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     r.f.cabinet->moveToState(Cabinet::Connected);
     r.f.cabinet->calls.clear();
     const int id = r.probe->call(QStringLiteral("setCredentials"), { user, password });
@@ -667,7 +788,7 @@ void tst_IPCRequestHandler::setCredentials()
 void tst_IPCRequestHandler::handlerGoesWithItsConnection()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QPointer<IPCRequestHandler> handler = r.handler();
     QVERIFY(handler);
     r.probe.reset();
