@@ -146,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ++s->inputs;
     // Whatever an earlier unlocked input changed is put back.
     s->d->setGlobalFiltering(true, 0);
+    // An earlier input's refused password must not hold this one's attempts for a minute.
+    s->d->unlockThrottle.accepted();
     s->cabinet->setHeldCredentials(user, password);
     s->cabinet->selectProfile(1);
     s->d->backend->setOriginalDns(s->adapter, s->adapterServers);
