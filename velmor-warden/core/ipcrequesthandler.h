@@ -21,6 +21,8 @@ class SettingsLock;
 // read, unlock, and switch filtering, the lock or a network's protection on (with servers only for an adapter
 // that has none); every other method is refused with code 1, "Settings are locked". The keys that send the
 // credentials or the queries elsewhere are never written over the link, and no value is longer than 4 KiB.
+// A connection checks one settings password at a time, and every connection waits out the pause a refused one
+// starts (UnlockThrottle).
 class IPCRequestHandler : public QObject
 {
     Q_OBJECT
