@@ -1,6 +1,7 @@
 // Random requests to the service's real request handler on a locked connection, through the JSON-RPC engine the
 // link uses: nothing may crash or leak, and nothing the lock refuses may take effect (the settings, the filtering
-// switch, the credentials, the selected profile, operations sent to the account service). The first input byte
+// switch, the credentials, the selected profile, operations sent to the account service), and no call, refused or
+// allowed, changes the protected adapter's servers or the ones it gets back. The first input byte
 // chooses the form: a call or a notification of one of the service's methods with the rest as its parameter text,
 // or (high bit set) the rest as the whole request text, batches included. An input that unlocks the connection with
 // the account's own password proves nothing and is only counted.
@@ -12,6 +13,10 @@
 #include "core/server.h"
 #include "core/server_p.h"
 
+#include "network/backend.h"
+
+#include "platform/iphelper.h"
+#include "platform/registry.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/localsocketipcconnection.h"
 
@@ -47,6 +52,8 @@ struct Service
     WardenTest::ScriptedCabinet *cabinet = nullptr;
     std::unique_ptr<Server> server;
     ServerPrivate *d = nullptr;
+    QString adapter;
+    HostList adapterServers;
     long unlocked = 0;
     long inputs = 0;
 };
@@ -59,7 +66,7 @@ Service *service()
         static char name[] = "fuzz_lockedconnection";
         static char *argv[] = { name, nullptr };
         s->app = std::make_unique<QCoreApplication>(argc, argv);
-        WardenTest::prepareScriptedMachine(s->root.path(), true);
+        s->adapter = WardenTest::prepareScriptedMachine(s->root.path(), true);
         s->cabinet = new WardenTest::ScriptedCabinet;
         s->server = std::make_unique<Server>(s->cabinet, nullptr);
         s->d = ServerPrivate::get(s->server.get());
@@ -70,6 +77,11 @@ Service *service()
         s->cabinet->clearError();
         if (!s->server->start() || !s->server->isIdentified()) {
             std::fprintf(stderr, "the server did not start identified\n");
+            std::abort();
+        }
+        s->adapterServers = s->d->backend->originalDns(s->adapter);
+        if (s->adapterServers.isEmpty()) {
+            std::fprintf(stderr, "the protected adapter has no servers saved\n");
             std::abort();
         }
         std::atexit([] {
@@ -89,6 +101,8 @@ struct Effects
     QString user;
     QString password;
     quint32 selected = 0;
+    QString nameServer;
+    QStringList saved;
 };
 
 Effects effects(Service *s)
@@ -109,6 +123,10 @@ Effects effects(Service *s)
     e.user = s->cabinet->user();
     e.password = s->cabinet->password();
     e.selected = s->d->selectedProfileId();
+    Platform::Registry::Value value;
+    Platform::Registry::queryValue(Platform::IpHelper::interfaceKey(s->adapter), QStringLiteral("NameServer"), &value);
+    e.nameServer = value.text;
+    e.saved = s->d->backend->originalDns(s->adapter).toStringList();
     return e;
 }
 
@@ -128,8 +146,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ++s->inputs;
     // Whatever an earlier unlocked input changed is put back.
     s->d->setGlobalFiltering(true, 0);
+    // An earlier input's refused password must not hold this one's attempts for a minute.
+    s->d->unlockThrottle.accepted();
     s->cabinet->setHeldCredentials(user, password);
     s->cabinet->selectProfile(1);
+    s->d->backend->setOriginalDns(s->adapter, s->adapterServers);
+    s->d->backend->setNetworkProtection(s->adapter, true);
     s->cabinet->calls.clear();
 
     QByteArray text;
@@ -165,6 +187,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 if (!after.protectedNetworks.contains(id))
                     violation("a network's protection");
             }
+            // The servers a locked connection could bring are written to the adapter at the next pause or stop.
+            if (after.saved != before.saved)
+                violation("the servers the adapter gets back");
+            if (after.nameServer != before.nameServer)
+                violation("the adapter's servers");
             if (after.filtering != before.filtering)
                 violation("the filtering switch");
             if (after.user != before.user || after.password != before.password)

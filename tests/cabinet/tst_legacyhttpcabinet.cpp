@@ -2,6 +2,7 @@
 
 #include "cabinet/legacyhttpcabinet.h"
 #include "velmorwire/json.h"
+#include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpccall.h"
 #include "velmorwire/requestmanager_p.h"
 #include "velmorwire/sysinfo.h"
@@ -38,6 +39,8 @@ private Q_SLOTS:
     void deadline();
     void backOff();
     void newCredentialsDuringHeldPost();
+    void heldCredentialsLeavePostsInFlight();
+    void passwordChecksTravelAlone();
     void httpSchemeNeverConnects();
 
 private:
@@ -463,6 +466,64 @@ void tst_LegacyHttpCabinet::newCredentialsDuringHeldPost()
     QCOMPARE(cabinet->reconnectDelay(), quint16(30));
     QCOMPARE(cabinet->cachedProfiles().size(), 3);
     QCOMPARE(m_service.log().last().toMap().value("authorization").toString(), QStringLiteral("Basic Ym9iOnB3Mg=="));
+}
+
+void tst_LegacyHttpCabinet::heldCredentialsLeavePostsInFlight()
+{
+    auto cabinet = syncedCabinet();
+    QVERIFY(cabinet);
+    auto *engine = cabinet->findChild<JsonRPC *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(engine);
+    const int posts = m_service.log().size();
+    CabinetDomainsRequest *fetch = cabinet->domains(101, CabinetDomain::Black);
+    unsigned int code = 99;
+    qsizetype fetched = -1;
+    connect(fetch, &Request::finished, this, [&] {
+        code = fetch->error().code();
+        fetched = code == 0 ? fetch->result.size() : -1;
+    });
+    // Right after the cabinet has sent the POST, before anything of its answer can have come back.
+    int changed = -1;
+    connect(engine, &JsonRPC::outgoingRequestReady, this, [&] {
+        if (changed < 0)
+            changed = cabinet->setCredentials(QStringLiteral("ann"), QStringLiteral("pw"));
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(code != 99, 10000);
+    QCOMPARE(changed, 0);
+    QCOMPARE(code, 0u);
+    QVERIFY(fetched > 0);
+    QCOMPARE(fetched, cabinet->cachedDomains(101, CabinetDomain::Black).size());
+    QCOMPARE(cabinet->state(), int(Cabinet::Connected));
+    QVERIFY(CabinetTest::waitIdle(cabinet.get()));
+    // The one POST, and no second fetch after a failure.
+    QCOMPARE(m_service.log().size(), posts + 1);
+}
+
+void tst_LegacyHttpCabinet::passwordChecksTravelAlone()
+{
+    auto cabinet = syncedCabinet();
+    QVERIFY(cabinet);
+    const int posts = m_service.log().size();
+    // Asked in one turn, with other operations: a POST of many guesses would answer them all at once.
+    QList<unsigned int> codes(5, 99);
+    for (int i = 0; i < 5; ++i) {
+        const QString password = i == 3 ? QStringLiteral("pw") : QStringLiteral("guess-%1").arg(i);
+        CabinetRequest *check = cabinet->testAuth(QStringLiteral("ann"), password);
+        connect(check, &Request::finished, this, [&codes, check, i] { codes[i] = check->error().code(); });
+    }
+    cabinet->profiles();
+    QTRY_VERIFY_WITH_TIMEOUT(!codes.contains(99u), 30000);
+    QCOMPARE(codes, (QList<unsigned int> { 30, 30, 30, 0, 30 }));
+    QVERIFY(CabinetTest::waitIdle(cabinet.get()));
+    const QStringList bodies = m_service.bodies().mid(posts);
+    int checks = 0;
+    for (const QString &body : bodies) {
+        const int inThisPost = int(CabinetTest::methodsOf(body).count(QStringLiteral("testAuth")));
+        QVERIFY2(inThisPost <= 1, qPrintable(body));
+        checks += inThisPost;
+    }
+    QCOMPARE(checks, 5);
+    QVERIFY(CabinetTest::methodsOf(bodies.first()).contains(QStringLiteral("profiles")));
 }
 
 void tst_LegacyHttpCabinet::httpSchemeNeverConnects()

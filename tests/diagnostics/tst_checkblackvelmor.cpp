@@ -7,9 +7,29 @@
 #include "staticserverstate.h"
 
 #include <QAtomicInt>
+#include <QMutex>
 #include <QTest>
 #include <QThreadPool>
 #include <QUdpSocket>
+
+namespace {
+
+// Every message written while a check runs, from any thread: the service's messages go to the event log, which
+// every local user may read.
+QMutex loggedLock;
+QStringList logged;
+QtMessageHandler previousHandler = nullptr;
+
+void keepMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        const QMutexLocker locker(&loggedLock);
+        logged.append(message);
+    }
+    previousHandler(type, context, message);
+}
+
+} // namespace
 
 // The identification check through the real local DNS proxy (which adds the token) to the test resolver answering
 // "black.", and the report line its answer gives. The proxy answers on this thread, so the test waits with its
@@ -34,6 +54,11 @@ private:
 
 bool tst_CheckBlackVelmor::runCheck(BlackTestResult *record)
 {
+    {
+        const QMutexLocker locker(&loggedLock);
+        logged.clear();
+    }
+    previousHandler = qInstallMessageHandler(keepMessage);
     QAtomicInt done(0);
     auto *check = new CheckBlackVelmor(record);
     check->setFinishedHandler([&done] { done.storeRelease(1); });
@@ -41,6 +66,7 @@ bool tst_CheckBlackVelmor::runCheck(BlackTestResult *record)
     pool.start(check);
     const bool finished = QTest::qWaitFor([&done] { return done.loadAcquire() == 1; }, 20000);
     pool.waitForDone();
+    qInstallMessageHandler(previousHandler);
     return finished;
 }
 
@@ -121,6 +147,13 @@ void tst_CheckBlackVelmor::answers()
     record.dnsPort = viaProxy ? state.localPort : state.upstreamPort;
     QVERIFY(runCheck(&record));
     QCOMPARE(record.result, result);
+    // The answer names the token, which lets whoever holds it filter as that profile.
+    for (const QString &message : std::as_const(logged)) {
+        QVERIFY2(!message.contains(QLatin1String("101")) && !message.contains(QLatin1String("999"))
+                && !message.startsWith(QLatin1String("p:")) && !message.startsWith(QLatin1String("ip:"))
+                && !message.startsWith(QLatin1String("t:")),
+            qPrintable(message));
+    }
     if (log.endsWith(QLatin1Char('\n'))) {
         QVERIFY2(!result || record.ip == QLatin1String("198.51.100.4") || record.ip == QLatin1String("None")
                 || QHostAddress(record.ip).isLoopback(),

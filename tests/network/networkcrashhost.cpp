@@ -1,7 +1,8 @@
 // The backend in a process of its own, driven by a scripted server through pauses, resumes, mode switches, local
 // address and machine.json changes, until it is killed or SIGTERM stops it as the service stops. Each change the
 // backend starts to make is logged first, so whoever kills it learns where the kill fell.
-//   network_crash_host <seed> <log file> [--no-ops]
+// With --write-early its start first writes the settings store, as the service's does when service.ini changed.
+//   network_crash_host <seed> <log file> [--no-ops] [--write-early]
 #include "networktest.h"
 
 #include "network/backend.h"
@@ -90,6 +91,7 @@ int main(int argc, char **argv)
     if (logFd < 0)
         return 2;
     const bool operations = !arguments.contains(QStringLiteral("--no-ops"));
+    bool writeEarly = arguments.contains(QStringLiteral("--write-early"));
     Velmor::Platform::useRootSettings();
     qInstallMessageHandler(messages);
     QLoggingCategory::setFilterRules(QStringLiteral("velmor.network.writes.debug=true"));
@@ -108,6 +110,12 @@ int main(int argc, char **argv)
     auto start = [&] {
         running = true;
         logLine("P start");
+        if (writeEarly) {
+            writeEarly = false;
+            QSettings settings;
+            settings.setValue(QStringLiteral("crash-host-start"), arguments.at(1));
+            settings.sync();
+        }
         backend->start();
         server.identified = true;
         server.notify();

@@ -39,6 +39,7 @@ class tst_SettingsLocks : public QObject
 
 private Q_SLOTS:
     void onlyAbandonedLocksGo();
+    void abandonedLockNoLongerDelaysAWrite_data();
     void abandonedLockNoLongerDelaysAWrite();
 };
 
@@ -49,6 +50,7 @@ void tst_SettingsLocks::onlyAbandonedLocksGo()
     const QString fresh = lockFile(dir, QStringLiteral("Velmor/Agent.ini.lock"), QByteArray(), true);
     const QString filled = lockFile(dir, QStringLiteral("Other/Service.ini.lock"), "4242\nprogram\nhost\n");
     const QString held = lockFile(dir, QStringLiteral("Held/Service.ini.lock"), QByteArray());
+    const QString freshHeld = lockFile(dir, QStringLiteral("Held/Agent.ini.lock"), QByteArray(), true);
     const QString other = lockFile(dir, QStringLiteral("Velmor/Service.ini"), QByteArray());
     const QString target = lockFile(dir, QStringLiteral("target"), QByteArray());
     const QString link = dir.filePath(QStringLiteral("Velmor/Link.ini.lock"));
@@ -56,12 +58,18 @@ void tst_SettingsLocks::onlyAbandonedLocksGo()
     const int holder = ::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
     QVERIFY(holder >= 0);
     QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    const int freshHolder = ::open(QFile::encodeName(freshHeld).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(freshHolder >= 0);
+    QCOMPARE(::flock(freshHolder, LOCK_EX | LOCK_NB), 0);
 
     clearAbandonedSettingsLocks(dir.path());
     ::close(holder);
+    ::close(freshHolder);
 
     QVERIFY(!QFileInfo::exists(abandoned));
-    QVERIFY(QFileInfo::exists(fresh));
+    // Made a moment ago and not locked: what a process killed while taking the lock leaves.
+    QVERIFY(!QFileInfo::exists(fresh));
+    QVERIFY(QFileInfo::exists(freshHeld));
     QVERIFY(QFileInfo::exists(filled));
     QVERIFY(QFileInfo::exists(held));
     QVERIFY(QFileInfo::exists(other));
@@ -69,11 +77,19 @@ void tst_SettingsLocks::onlyAbandonedLocksGo()
     QVERIFY(QFileInfo::exists(target));
 }
 
+void tst_SettingsLocks::abandonedLockNoLongerDelaysAWrite_data()
+{
+    QTest::addColumn<bool>("fresh");
+    QTest::newRow("left seconds ago") << false;
+    QTest::newRow("left a moment ago") << true;
+}
+
 void tst_SettingsLocks::abandonedLockNoLongerDelaysAWrite()
 {
+    QFETCH(bool, fresh);
     QTemporaryDir dir;
     const QString store = dir.filePath(QStringLiteral("Velmor/Service.ini"));
-    lockFile(dir, QStringLiteral("Velmor/Service.ini.lock"), QByteArray());
+    lockFile(dir, QStringLiteral("Velmor/Service.ini.lock"), QByteArray(), fresh);
     clearAbandonedSettingsLocks(dir.path());
     QElapsedTimer elapsed;
     elapsed.start();

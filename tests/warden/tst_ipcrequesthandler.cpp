@@ -5,6 +5,8 @@
 #include "core/ipcrequesthandler.h"
 #include "core/ipcserver.h"
 #include "core/ipcuserregisterrequest.h"
+#include "core/unlockthrottle.h"
+#include "network/backend.h"
 
 #include "velmorwire/ipcconnection.h"
 
@@ -27,11 +29,14 @@ struct Effects
     quint32 selected;
     QString user;
     QString password;
+    // The adapter's servers now and the ones it gets back.
+    QString nameServer;
+    QStringList saved;
 
     bool operator==(const Effects &o) const
     {
         return settings == o.settings && calls == o.calls && filtering == o.filtering && selected == o.selected
-            && user == o.user && password == o.password;
+            && user == o.user && password == o.password && nameServer == o.nameServer && saved == o.saved;
     }
 };
 
@@ -56,7 +61,7 @@ QByteArray settingsText()
 Effects effects(ServerFixture &f)
 {
     return { settingsText(), f.cabinet->calls, f.server->isGlobalFilteringEnabled(), f.d->selectedProfileId(),
-        f.cabinet->user(), f.cabinet->password() };
+        f.cabinet->user(), f.cabinet->password(), f.nameServer(), f.d->backend->originalDns(f.adapter).toStringList() };
 }
 
 // A running, identified server whose connections open locked unless the settings are unprotected.
@@ -64,17 +69,28 @@ struct Running
 {
     ServerFixture f;
     std::unique_ptr<IpcProbe> probe;
+    QString failure;
 
-    explicit Running(bool isProtected = true)
+    explicit Running(
+        bool isProtected = true, bool adapterProtected = true, const QString &nameServer = QStringLiteral("10.0.0.1"))
     {
         f.makeReady();
+        f.machine.setValue(f.adapter, QStringLiteral("NameServer"), nameServer);
         f.setSetting(QStringLiteral("settings-protected"), isProtected);
-        if (!f.server->start())
+        if (!adapterProtected)
+            f.setSetting(QStringLiteral("protected-networks"), QStringList());
+        if (!f.server->start()) {
+            failure = QStringLiteral("the server did not start: ") + f.server->lastError().message();
             return;
+        }
         probe = std::make_unique<IpcProbe>(f.ipcPort);
         // The initial push is through once the identification notification that follows it came.
-        if (!QTest::qWaitFor([this] { return probe->methods().contains(QStringLiteral("setIdentification")); }))
+        if (!QTest::qWaitFor(
+                [this] { return probe->methods().contains(QStringLiteral("setIdentification")); }, 30000)) {
+            failure = QStringLiteral("no identification notification within 30 s; came: ")
+                + probe->methods().join(QLatin1Char(' '));
             probe.reset();
+        }
         f.cabinet->calls.clear();
     }
     ~Running() { f.server->stop(); }
@@ -83,7 +99,7 @@ struct Running
     QVariantMap answer(const QString &method, const QVariantList &params)
     {
         const int id = probe->call(method, params);
-        if (!probe->waitForAnswer(id))
+        if (!probe->waitForAnswer(id, 30000))
             return { { QStringLiteral("timeout"), true } };
         return probe->hasAnswer(id) && !probe->error(id).isEmpty()
             ? probe->error(id)
@@ -99,6 +115,12 @@ struct Running
 
 const QVariantMap locked { { QStringLiteral("code"), 1 }, { QStringLiteral("message"), "Settings are locked" } };
 
+qint64 fakeNow = 0;
+qint64 fakeClock()
+{
+    return fakeNow;
+}
+
 } // namespace
 
 // The service's methods on one connection: the settings lock, the keys no connection writes, the checks made
@@ -112,10 +134,18 @@ private Q_SLOTS:
     void lock();
     void unlock_data();
     void unlock();
+    void unlockAttemptsArePaced();
     void connectionsOpenedUnlockedStayUnlocked();
-    void unidentifiedAccountDoesNotLock();
+    void lockWhateverIdentification_data();
+    void lockWhateverIdentification();
+    void refusedServersChangeNothing_data();
+    void refusedServersChangeNothing();
+    void lockedServersOnlyForAnAdapterWithoutThem_data();
+    void lockedServersOnlyForAnAdapterWithoutThem();
     void protectedKeys_data();
     void protectedKeys();
+    void settingSize_data();
+    void settingSize();
     void setSchedule_data();
     void setSchedule();
     void setProfile_data();
@@ -138,6 +168,7 @@ void tst_IPCRequestHandler::lock_data()
     QTest::addColumn<QVariantList>("params");
     QTest::addColumn<bool>("allowed");
     QTest::addColumn<bool>("notification");
+    QTest::addColumn<QStringList>("calls"); // what an allowed call asks of the account client; nothing else changes
 
     const QString adapter = NetworkTest::adapterId(1);
     const struct
@@ -145,44 +176,46 @@ void tst_IPCRequestHandler::lock_data()
         const char *method;
         QVariantList params;
         bool allowed;
+        QStringList calls;
     } table[] = {
-        { "setSetting", { "dd-hostname", "Elsewhere" }, false },
-        { "setLocalDnsAddress", { "127.0.0.1", 5400 }, false },
-        { "setNetworkProtection", { adapter, false, QVariantList() }, false },
-        { "setNetworkProtection", { adapter, true, QVariantList() }, true },
-        { "setNetworkProtection", { adapter, true, QVariantList { "10.0.0.9" } }, true },
-        { "registerUser", { "new@example.com", "password" }, false },
-        { "setCredentials", { "other@example.com", "password" }, false },
-        { "setTokensEnabled", { false }, false },
-        { "setSettingsProtection", { false }, false },
-        { "setSettingsProtection", { true }, true },
-        { "setGlobalFiltering", { false, 5 }, false },
-        { "setGlobalFiltering", { false, 0 }, false },
-        { "setGlobalFiltering", { true, 0 }, true },
-        { "setProfile", { 2 }, false },
-        { "addProfile", { "Kids" }, false },
-        { "removeProfile", { 2 }, false },
-        { "categories", {}, true },
-        { "userFilter", { 1 }, true },
-        { "domains", { 1, "black" }, true },
-        { "clearDomains", { 1, "black" }, false },
-        { "setFilterCat", { 1, 7, true }, false },
-        { "addDomain", { 1, "alias", "a.example", "10.0.0.1" }, false },
-        { "addDomain", { 1, "black", "a.example" }, false },
-        { "removeDomain", { 1, "black", 1000 }, false },
-        { "schedule", { 1 }, true },
-        { "setScheduleEnabled", { 1, true }, false },
-        { "setSchedule", { 1, QVariantList() }, false },
-        { "setWhiteListOnly", { 1, true }, false },
-        { "setSafeSearchEnabled", { 1, true }, false },
-        { "updateProfiles", {}, true },
-        { "updateUserInfo", {}, true },
+        { "setSetting", { "dd-hostname", "Elsewhere" }, false, {} },
+        { "setLocalDnsAddress", { "127.0.0.1", 5400 }, false, {} },
+        { "setNetworkProtection", { adapter, false, QVariantList() }, false, {} },
+        { "setNetworkProtection", { adapter, true, QVariantList() }, true, {} },
+        // Stored servers are written to the adapter at the next pause or stop.
+        { "setNetworkProtection", { adapter, true, QVariantList { "203.0.113.66" } }, false, {} },
+        { "registerUser", { "new@example.com", "password" }, false, {} },
+        { "setCredentials", { "other@example.com", "password" }, false, {} },
+        { "setTokensEnabled", { false }, false, {} },
+        { "setSettingsProtection", { false }, false, {} },
+        { "setSettingsProtection", { true }, true, {} },
+        { "setGlobalFiltering", { false, 5 }, false, {} },
+        { "setGlobalFiltering", { false, 0 }, false, {} },
+        { "setGlobalFiltering", { true, 0 }, true, {} },
+        { "setProfile", { 2 }, false, {} },
+        { "addProfile", { "Kids" }, false, {} },
+        { "removeProfile", { 2 }, false, {} },
+        { "categories", {}, true, { "categories" } },
+        { "userFilter", { 1 }, true, { "userFilter" } },
+        { "domains", { 1, "black" }, true, { "domains" } },
+        { "clearDomains", { 1, "black" }, false, {} },
+        { "setFilterCat", { 1, 7, true }, false, {} },
+        { "addDomain", { 1, "alias", "a.example", "10.0.0.1" }, false, {} },
+        { "addDomain", { 1, "black", "a.example" }, false, {} },
+        { "removeDomain", { 1, "black", 1000 }, false, {} },
+        { "schedule", { 1 }, true, { "schedule" } },
+        { "setScheduleEnabled", { 1, true }, false, {} },
+        { "setSchedule", { 1, QVariantList() }, false, {} },
+        { "setWhiteListOnly", { 1, true }, false, {} },
+        { "setSafeSearchEnabled", { 1, true }, false, {} },
+        { "updateProfiles", {}, true, { "profiles" } },
+        { "updateUserInfo", {}, true, { "userInfo" } },
     };
     for (const auto &row : table) {
         for (const bool notification : { false, true }) {
             QTest::addRow("%s/%d %s %s", row.method, int(row.params.size()), row.allowed ? "allowed" : "refused",
                 notification ? "notification" : "call")
-                << QString::fromLatin1(row.method) << row.params << row.allowed << notification;
+                << QString::fromLatin1(row.method) << row.params << row.allowed << notification << row.calls;
         }
     }
 }
@@ -193,9 +226,10 @@ void tst_IPCRequestHandler::lock()
     QFETCH(QVariantList, params);
     QFETCH(bool, allowed);
     QFETCH(bool, notification);
+    QFETCH(QStringList, calls);
 
     Running r;
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QVERIFY(r.handler() && r.handler()->isLocked());
     const Effects before = effects(r.f);
     if (!allowed)
@@ -208,17 +242,18 @@ void tst_IPCRequestHandler::lock()
         QVERIFY(!answer.contains(QStringLiteral("timeout")) || allowed);
     }
     r.settle();
-    if (allowed) {
+    if (allowed)
         QVERIFY(answer != locked);
-        return;
-    }
-    if (!notification)
+    else if (!notification)
         QCOMPARE(answer, locked);
     Effects after = effects(r.f);
     // settle() itself asks for the categories.
-    after.calls.removeAll(QStringLiteral("categories"));
-    QCOMPARE(after.calls, before.calls);
+    QCOMPARE(after.calls.takeLast(), QStringLiteral("categories"));
+    QCOMPARE(after.calls, before.calls + (allowed ? calls : QStringList()));
     QCOMPARE(after.settings, before.settings);
+    QCOMPARE(after.nameServer, before.nameServer);
+    QCOMPARE(after.saved, before.saved);
+    after.calls = before.calls;
     QVERIFY(after == before);
     QVERIFY(r.handler()->isLocked());
 }
@@ -248,7 +283,7 @@ void tst_IPCRequestHandler::unlock()
     QFETCH(int, code);
 
     Running r;
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("unlockSettings"), { user, password });
     if (accountAnswer >= 0) {
         QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
@@ -267,10 +302,71 @@ void tst_IPCRequestHandler::unlock()
     QCOMPARE(r.f.server->isGlobalFilteringEnabled(), code != 0);
 }
 
+void tst_IPCRequestHandler::unlockAttemptsArePaced()
+{
+    Running r;
+    QVERIFY2(r.probe, qPrintable(r.failure));
+    UnlockThrottle &throttle = r.f.d->unlockThrottle;
+    const QPointer<IPCRequestHandler> guessing = r.handler();
+    throttle.clock = &fakeClock;
+    fakeNow = 1000000;
+    const QString user = QStringLiteral("user@example.com");
+    auto code = [](IpcProbe &probe, int id) { return probe.error(id).value(QStringLiteral("code"), 0).toInt(); };
+
+    const int first = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-1") });
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
+    QVERIFY(r.probe->waitForAnswer(first, 30000));
+    QCOMPARE(code(*r.probe, first), 30);
+    QCOMPARE(throttle.heldUntil(), fakeNow + 1000);
+
+    // The next guess waits for the pause; a third one of the same connection is refused meanwhile.
+    r.f.cabinet->calls.clear();
+    const int second = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-2") });
+    QTest::ignoreMessage(QtWarningMsg, "unlockSettings: refused while an attempt of the same connection is checked");
+    const int third = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
+    QVERIFY(r.probe->waitForAnswer(third, 30000));
+    QCOMPARE(r.probe->error(third),
+        (QVariantMap { { "code", 1 }, { "message", "An unlock attempt is already in progress" } }));
+    QCOMPARE(throttle.waiting(), 1);
+
+    // Another connection waits behind it, even with the right password.
+    IpcProbe other(r.f.ipcPort);
+    QTRY_COMPARE_WITH_TIMEOUT(r.f.d->ipcServer->connections().size(), 2, 30000);
+    const int right = other.call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
+    QTRY_COMPARE_WITH_TIMEOUT(throttle.waiting(), 2, 30000);
+    fakeNow += 999;
+    throttle.release();
+    QCOMPARE(throttle.waiting(), 2);
+    QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("testAuth")));
+
+    // The pause is over: one attempt is checked, the other waits for its answer.
+    fakeNow += 1;
+    throttle.release();
+    QCOMPARE(throttle.waiting(), 1);
+    QCOMPARE(r.f.cabinet->calls, QStringList { "testAuth" });
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
+    QVERIFY(r.probe->waitForAnswer(second, 30000));
+    QCOMPARE(code(*r.probe, second), 30);
+    // Twice as long after the second refusal.
+    QCOMPARE(throttle.heldUntil(), fakeNow + 2000);
+    QVERIFY(!other.hasAnswer(right));
+    fakeNow += 2000;
+    throttle.release();
+    QVERIFY(other.waitForAnswer(right, 30000));
+    QCOMPARE(code(other, right), 0);
+    QCOMPARE(other.result(right), QVariant());
+    // A success ends the pause.
+    QCOMPARE(throttle.nextDelay(), UnlockThrottle::firstDelay);
+    QCOMPARE(throttle.waiting(), 0);
+    QVERIFY(guessing && guessing->isLocked());
+    QVERIFY(!r.handler()->isLocked());
+}
+
 void tst_IPCRequestHandler::connectionsOpenedUnlockedStayUnlocked()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QVERIFY(!r.handler()->isLocked());
     QCOMPARE(r.answer(QStringLiteral("setSettingsProtection"), { true }),
         (QVariantMap { { QStringLiteral("result"), QVariant() } }));
@@ -282,16 +378,121 @@ void tst_IPCRequestHandler::connectionsOpenedUnlockedStayUnlocked()
     QVERIFY(r.handler()->isLocked());
 }
 
-void tst_IPCRequestHandler::unidentifiedAccountDoesNotLock()
+void tst_IPCRequestHandler::lockWhateverIdentification_data()
 {
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("isProtected");
+    QTest::addColumn<int>("identification"); // 0 not ready yet, 1 the account service away, 2 ready
+    QTest::addColumn<bool>("locked");
+
+    QTest::newRow("before identification") << true << true << 0 << true;
+    QTest::newRow("account service away") << true << true << 1 << true;
+    QTest::newRow("identified") << true << true << 2 << true;
+    QTest::newRow("no credentials held") << false << true << 0 << false;
+    QTest::newRow("settings unprotected") << true << false << 2 << false;
+}
+
+void tst_IPCRequestHandler::lockWhateverIdentification()
+{
+    QFETCH(bool, held);
+    QFETCH(bool, isProtected);
+    QFETCH(int, identification);
+    QFETCH(bool, locked);
+
     ServerFixture f;
-    f.setSetting(QStringLiteral("settings-protected"), true);
+    if (identification == 2)
+        f.makeReady();
+    if (!held)
+        f.cabinet->setHeldCredentials(QString(), QString());
+    f.setSetting(QStringLiteral("settings-protected"), isProtected);
     QVERIFY(f.server->start());
-    QVERIFY(!f.server->isIdentified());
+    if (identification == 1)
+        f.cabinet->fail(31, QStringLiteral("no connection"));
+    QCOMPARE(f.server->isIdentified(), identification == 2);
     IpcProbe probe(f.ipcPort);
-    QTRY_COMPARE(f.d->ipcServer->connections().size(), 1);
-    QVERIFY(!f.d->ipcServer->connections().at(0)->findChild<IPCRequestHandler *>()->isLocked());
+    QTRY_COMPARE_WITH_TIMEOUT(f.d->ipcServer->connections().size(), 1, 30000);
+    QCOMPARE(f.d->ipcServer->connections().at(0)->findChild<IPCRequestHandler *>()->isLocked(), locked);
+    // A pause is what a locked connection must not get.
+    if (locked)
+        QTest::ignoreMessage(QtWarningMsg, "Settings are locked: setGlobalFiltering refused");
+    const int id = probe.call(QStringLiteral("setGlobalFiltering"), { false, 5 });
+    QVERIFY(probe.waitForAnswer(id, 30000));
+    QCOMPARE(probe.error(id).value(QStringLiteral("code")).toInt(), locked ? 1 : 0);
+    QCOMPARE(f.server->isGlobalFilteringEnabled(), locked);
     f.server->stop();
+}
+
+void tst_IPCRequestHandler::refusedServersChangeNothing_data()
+{
+    QTest::addColumn<QVariantList>("servers");
+    QTest::addColumn<QString>("message"); // empty: stored
+
+    const QString notIPv4 = QStringLiteral("The connection's DNS servers must be IPv4 addresses");
+    QTest::newRow("IPv6") << QVariantList { "::1" } << notIPv4;
+    QTest::newRow("IPv4 and IPv6") << QVariantList { "10.3.3.3", "::1" } << notIPv4;
+    QTest::newRow("the resolver") << QVariantList { "127.0.0.2" }
+                                  << QStringLiteral("The address 127.0.0.2 belongs to this service");
+    QTest::newRow("IPv4") << QVariantList { "10.3.3.3" } << QString();
+}
+
+void tst_IPCRequestHandler::refusedServersChangeNothing()
+{
+    QFETCH(QVariantList, servers);
+    QFETCH(QString, message);
+
+    Running r(false, false);
+    QVERIFY2(r.probe, qPrintable(r.failure));
+    const Effects before = effects(r.f);
+    QCOMPARE(before.nameServer, QStringLiteral("10.0.0.1"));
+    const QVariantMap answer = r.answer(QStringLiteral("setNetworkProtection"), { r.f.adapter, true, servers });
+    if (!message.isEmpty()) {
+        QCOMPARE(answer, (QVariantMap { { "code", 1 }, { "message", message } }));
+        QVERIFY(effects(r.f) == before);
+        QVERIFY(r.f.setting(QStringLiteral("protected-networks")).toStringList().isEmpty());
+        return;
+    }
+    QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+    QCOMPARE(r.f.setting(QStringLiteral("protected-networks")).toStringList(), QStringList { r.f.adapter });
+    QCOMPARE(r.f.nameServer(), QStringLiteral("127.0.0.1"));
+}
+
+void tst_IPCRequestHandler::lockedServersOnlyForAnAdapterWithoutThem_data()
+{
+    QTest::addColumn<bool>("adapterProtected");
+    QTest::addColumn<QString>("nameServer");
+    QTest::addColumn<bool>("allowed");
+
+    // The desktop's retry after code 4, with the servers it asked the user for.
+    QTest::newRow("unprotected, none saved") << false << QString() << true;
+    QTest::newRow("unprotected, some saved") << false << QStringLiteral("10.0.0.7") << false;
+    QTest::newRow("protected") << true << QStringLiteral("10.0.0.7") << false;
+}
+
+void tst_IPCRequestHandler::lockedServersOnlyForAnAdapterWithoutThem()
+{
+    QFETCH(bool, adapterProtected);
+    QFETCH(QString, nameServer);
+    QFETCH(bool, allowed);
+
+    Running r(true, adapterProtected, nameServer);
+    QVERIFY2(r.probe, qPrintable(r.failure));
+    QVERIFY(r.handler()->isLocked());
+    const Effects before = effects(r.f);
+    QCOMPARE(before.saved.isEmpty(), allowed);
+    if (!allowed)
+        QTest::ignoreMessage(QtWarningMsg, "Settings are locked: setNetworkProtection refused");
+    const QVariantMap answer
+        = r.answer(QStringLiteral("setNetworkProtection"), { r.f.adapter, true, QVariantList { "203.0.113.66" } });
+    if (!allowed) {
+        QCOMPARE(answer, locked);
+        QVERIFY(effects(r.f) == before);
+        // What the adapter gets back when the service stops.
+        r.f.server->stop();
+        QVERIFY(r.f.nameServer() != QStringLiteral("203.0.113.66"));
+    } else {
+        QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+        QCOMPARE(r.f.setting(QStringLiteral("protected-networks")).toStringList(), QStringList { r.f.adapter });
+    }
 }
 
 void tst_IPCRequestHandler::protectedKeys_data()
@@ -313,6 +514,8 @@ void tst_IPCRequestHandler::protectedKeys_data()
                           << "user";
     QTest::newRow("password") << "Password"
                               << "password";
+    QTest::newRow("fallback servers") << "fallback-dns"
+                                      << "fallback-dns";
 }
 
 void tst_IPCRequestHandler::protectedKeys()
@@ -321,7 +524,7 @@ void tst_IPCRequestHandler::protectedKeys()
     QFETCH(QString, stored);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     r.f.setSetting(stored, QStringLiteral("original"));
     const QByteArray before = effects(r.f).settings;
     QTest::ignoreMessage(
@@ -337,6 +540,47 @@ void tst_IPCRequestHandler::protectedKeys()
     QCOMPARE(r.answer(QStringLiteral("setSetting"), { QStringLiteral("dd-hostname"), QStringLiteral("Kitchen") }),
         (QVariantMap { { QStringLiteral("result"), QVariant() } }));
     QCOMPARE(r.f.setting(QStringLiteral("dd-hostname")).toString(), QStringLiteral("Kitchen"));
+}
+
+void tst_IPCRequestHandler::settingSize_data()
+{
+    QTest::addColumn<int>("keySize");
+    QTest::addColumn<int>("valueSize");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("4 KiB value") << 11 << 4096 << true;
+    QTest::newRow("a byte more") << 11 << 4097 << false;
+    QTest::newRow("15 MB value") << 11 << 15000000 << false;
+    QTest::newRow("4 KiB key") << 4096 << 1 << true;
+    QTest::newRow("a longer key") << 4097 << 1 << false;
+}
+
+void tst_IPCRequestHandler::settingSize()
+{
+    QFETCH(int, keySize);
+    QFETCH(int, valueSize);
+    QFETCH(bool, stored);
+
+    Running r(false);
+    QVERIFY2(r.probe, qPrintable(r.failure));
+    const QString key = QStringLiteral("dd-hostname").leftJustified(keySize, QLatin1Char('k'));
+    // Two bytes a character in UTF-8: the bound is on bytes, not characters.
+    const QString value
+        = valueSize % 2 == 0 ? QString(valueSize / 2, QChar(0x00e9)) : QString(valueSize, QLatin1Char('v'));
+    QCOMPARE(value.toUtf8().size(), valueSize);
+    const QByteArray before = effects(r.f).settings;
+    if (!stored)
+        QTest::ignoreMessage(QtWarningMsg, "setSetting: a key or value over 4096 bytes is not stored");
+    const QVariantMap answer = r.answer(QStringLiteral("setSetting"), { key, value });
+    if (stored) {
+        QCOMPARE(answer, (QVariantMap { { QStringLiteral("result"), QVariant() } }));
+        QCOMPARE(r.f.setting(key).toString(), value);
+        return;
+    }
+    QCOMPARE(answer,
+        (QVariantMap { { "code", 1 }, { "message", "A setting's key and value are at most 4096 bytes long" } }));
+    QCOMPARE(effects(r.f).settings, before);
+    QVERIFY(!r.f.setting(key).isValid());
 }
 
 void tst_IPCRequestHandler::setSchedule_data()
@@ -362,7 +606,7 @@ void tst_IPCRequestHandler::setSchedule()
     QFETCH(bool, sent);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     if (!sent)
         QTest::ignoreMessage(QtWarningMsg, "setSchedule: the schedule of profile 1 cannot be read and is not sent");
     const QVariantMap answer = r.answer(QStringLiteral("setSchedule"), { 1, schedule });
@@ -390,7 +634,7 @@ void tst_IPCRequestHandler::setProfile()
     QFETCH(bool, known);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     // Profile 1 is the default: an unknown id must not fall back to it.
     r.f.cabinet->selectProfile(2);
     QCOMPARE(r.f.d->selectedProfileId(), 2u);
@@ -407,7 +651,7 @@ void tst_IPCRequestHandler::setProfile()
 void tst_IPCRequestHandler::setTokensEnabledSwitchesTheMode()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QCOMPARE(r.f.identification->type(), int(Identification::TokenType));
     r.answer(QStringLiteral("setTokensEnabled"), { false });
     QCOMPARE(r.f.setting(QStringLiteral("tokens-enabled")).toBool(), false);
@@ -418,13 +662,15 @@ void tst_IPCRequestHandler::setTokensEnabledSwitchesTheMode()
 void tst_IPCRequestHandler::addProfileAnswersTheProfile()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("addProfile"), { QStringLiteral("Kids") });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addProfile")));
     QPointer<QObject> request = r.f.cabinet->pending(QStringLiteral("addProfile"));
+    // The account's answer holds a token, which stays in the service.
+    QCOMPARE(static_cast<CabinetFunction<CabinetProfile> *>(request.data())->result.token, 5000u);
     QVERIFY(r.f.cabinet->finish(QStringLiteral("addProfile")));
     QVERIFY(r.probe->waitForAnswer(id));
-    QCOMPARE(r.probe->result(id), CabinetProfile(500, 5000, QStringLiteral("Kids"), false).toVariant());
+    QCOMPARE(r.probe->result(id), CabinetProfile(500, 0, QStringLiteral("Kids"), false).toVariant());
     // The answer's serializer went with its request.
     QTRY_VERIFY(!request);
 }
@@ -446,7 +692,7 @@ void tst_IPCRequestHandler::addDomainAnswersTheId()
     QFETCH(QString, address);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("addDomain"), params);
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addDomain")));
     auto *request = static_cast<CabinetDomainAddRequest *>(r.f.cabinet->pending(QStringLiteral("addDomain")));
@@ -460,7 +706,7 @@ void tst_IPCRequestHandler::addDomainAnswersTheId()
 void tst_IPCRequestHandler::addDomainAnswersTheError()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("addDomain"), { 1, "black", "a.example" });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("addDomain")));
     QVERIFY(r.f.cabinet->finish(QStringLiteral("addDomain"), Error(31, QStringLiteral("request timeout"))));
@@ -480,7 +726,7 @@ void tst_IPCRequestHandler::registerUser()
     QFETCH(uint, code);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     const int id = r.probe->call(QStringLiteral("registerUser"), { "new@example.com", "new-password" });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("registerUser")));
     QVERIFY(r.f.cabinet->finish(QStringLiteral("registerUser"), Error(code, code ? "taken" : "")));
@@ -521,7 +767,7 @@ void tst_IPCRequestHandler::setCredentials()
     QFETCH(QVariantMap, answer);
 
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     r.f.cabinet->moveToState(Cabinet::Connected);
     r.f.cabinet->calls.clear();
     const int id = r.probe->call(QStringLiteral("setCredentials"), { user, password });
@@ -542,7 +788,7 @@ void tst_IPCRequestHandler::setCredentials()
 void tst_IPCRequestHandler::handlerGoesWithItsConnection()
 {
     Running r(false);
-    QVERIFY(r.probe);
+    QVERIFY2(r.probe, qPrintable(r.failure));
     QPointer<IPCRequestHandler> handler = r.handler();
     QVERIFY(handler);
     r.probe.reset();

@@ -163,9 +163,11 @@ void tst_IPCSystemInfoRequest::wholeReport()
     const QString site = m_site->site();
     const QString expected = QStringLiteral("Local DNS: 127.0.0.1:%1\n").arg(r.f.proxyPort) + dnsLines
         + QStringLiteral("There are no proxy in system setings\n")
-        + QStringLiteral("http://%1/nic/myip:127.0.0.1\nhttps://%1/nic/myip:127.0.0.1\n").arg(site) + identification
+        + QStringLiteral("http://%1/nic/myip:127.0.0.1\nhttps://%1/nic/myip:127.0.0.1\n").arg(site)
+        + identification
+        // Another profile's token would let whoever asked filter as that profile.
         + QStringLiteral("Profiles: id: 1 name: Profile 1 token: 101 default: yes schedule: no whiteonly: no\n"
-                         " id: 2 name: Kids %1 token: 102 default: no schedule: no whiteonly: no\n")
+                         " id: 2 name: Kids %1 token: 0 default: no schedule: no whiteonly: no\n")
         + QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
                          "\n> uname -a\nLinux test 6.1.0\n\n"
                          "\n> ip route\ndefault via 192.168.1.1\n\n");

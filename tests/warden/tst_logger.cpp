@@ -61,6 +61,16 @@ private:
     std::atomic<int> &m_total;
 };
 
+// Uninstalls the logger when the test function ends, early return included: a logger that points at the test's
+// locals must go before they do, not in cleanup().
+struct UninstallAtExit
+{
+    UninstallAtExit() = default;
+    UninstallAtExit(const UninstallAtExit &) = delete;
+    UninstallAtExit &operator=(const UninstallAtExit &) = delete;
+    ~UninstallAtExit() { Logger::setLogger(nullptr); }
+};
+
 } // namespace
 
 class tst_Logger : public QObject
@@ -121,19 +131,24 @@ void tst_Logger::cutsLongText()
 void tst_Logger::settingSameLoggerKeepsIt()
 {
     bool destroyed = false;
-    auto *logger = new RecordingLogger(&destroyed);
-    Logger::setLogger(logger);
-    Logger::setLogger(logger);
-    QVERIFY(!destroyed);
-    QCOMPARE(Logger::instance(), logger);
-    Logger::write(Logger::WarningMsg, "still here");
-    QCOMPARE(logger->records().size(), size_t(1));
+    {
+        const UninstallAtExit uninstall;
+        auto *logger = new RecordingLogger(&destroyed);
+        Logger::setLogger(logger);
+        Logger::setLogger(logger);
+        QVERIFY(!destroyed);
+        QCOMPARE(Logger::instance(), logger);
+        Logger::write(Logger::WarningMsg, "still here");
+        QCOMPARE(logger->records().size(), size_t(1));
+    }
+    QVERIFY(destroyed);
 }
 
 void tst_Logger::settingAnotherDeletesPrevious()
 {
     bool firstDestroyed = false;
     bool secondDestroyed = false;
+    const UninstallAtExit uninstall;
     Logger::setLogger(new RecordingLogger(&firstDestroyed));
     auto *second = new RecordingLogger(&secondDestroyed);
     Logger::setLogger(second);
@@ -157,6 +172,7 @@ void tst_Logger::destroyingInstalledLoggerUninstallsIt()
 void tst_Logger::writesFromSeveralThreads()
 {
     std::atomic<int> total { 0 };
+    const UninstallAtExit uninstall;
     Logger::setLogger(new CountingLogger(total));
     std::vector<std::unique_ptr<Velmor::thread>> threads;
     for (int t = 0; t < 4; ++t) {

@@ -29,6 +29,22 @@ bool waitForPush(const QList<IpcProbe *> &probes)
     });
 }
 
+// The held profiles as the link must show them: every token 0, the rest as held. Fails the test when no held
+// token could have leaked.
+QVariant profilesWithoutTokens(const CabinetProfiles &held)
+{
+    QVariantList shown;
+    const QVariantList profiles = held.toVariant().toList();
+    for (const QVariant &profile : profiles) {
+        QVariantMap map = profile.toMap();
+        if (map.value(QStringLiteral("token")).toUInt() == 0)
+            return QStringLiteral("a held profile without a token");
+        map.insert(QStringLiteral("token"), QVariant::fromValue<uint>(0));
+        shown.append(map);
+    }
+    return shown;
+}
+
 } // namespace
 
 // What the desktop connections are told: the initial push, the broadcasts, and the identification notification
@@ -51,6 +67,7 @@ private Q_SLOTS:
     void emptyPlanIsNotBroadcast();
     void domainsBroadcast();
     void settingsLockedReachesTheOthersOnly();
+    void profileChangesCarryNoToken();
 };
 
 void tst_ServerNotifications::initialPush_data()
@@ -83,12 +100,11 @@ void tst_ServerNotifications::initialPush()
     const QList<IpcProbe::Notification> &n = probe.notifications;
     const QVariantMap settings { { "localproxy-addr", QStringLiteral("127.0.0.1:%1").arg(f.proxyPort) } };
     QCOMPARE(n.at(0).params, QVariantList { settings });
-    // The password stays in the service while the settings are protected.
-    const QString password = isProtected ? QString(QLatin1String("")) : QStringLiteral("secret-password");
-    QCOMPARE(n.at(2).params, (QVariantList { "user@example.com", password }));
+    // The password and the tokens stay in the service, protected or not: any local process may connect.
+    QCOMPARE(n.at(2).params, (QVariantList { "user@example.com", "" }));
     QCOMPARE(n.at(3).params, QVariantList { isProtected });
     QCOMPARE(n.at(4).params, QVariantList { true });
-    QCOMPARE(n.at(8).params, (QVariantList { f.cabinet->cachedProfiles().toVariant(), 1 }));
+    QCOMPARE(n.at(8).params, (QVariantList { profilesWithoutTokens(f.cabinet->cachedProfiles()), 1 }));
     QCOMPARE(n.at(9).params, (QVariantList { 1, true }));
     const QVariantMap networks = n.at(1).params.value(0).toMap();
     QCOMPARE(networks.value(QStringLiteral("networks")).toList().size(), 1);
@@ -315,6 +331,24 @@ void tst_ServerNotifications::settingsLockedReachesTheOthersOnly()
     QCOMPARE(other.named(QStringLiteral("setSettingsLocked")).at(0).params, QVariantList { true });
     QVERIFY(caller.named(QStringLiteral("setSettingsLocked")).isEmpty());
     QCOMPARE(f.setting(QStringLiteral("settings-protected")).toBool(), true);
+    f.server->stop();
+}
+
+void tst_ServerNotifications::profileChangesCarryNoToken()
+{
+    ServerFixture f;
+    f.makeReady();
+    QVERIFY(f.server->start());
+    IpcProbe probe(f.ipcPort);
+    QVERIFY(waitForPush({ &probe }));
+    QVERIFY(probe.settle());
+    const int before = int(probe.notifications.size());
+    f.cabinet->holdProfiles(3, { 1 });
+    Q_EMIT f.cabinet->profilesChanged();
+    QTRY_VERIFY(probe.notifications.size() > before);
+    QCOMPARE(probe.notifications.at(before).method, QStringLiteral("setProfiles"));
+    QCOMPARE(probe.notifications.at(before).params,
+        (QVariantList { profilesWithoutTokens(f.cabinet->cachedProfiles()), 1 }));
     f.server->stop();
 }
 

@@ -254,10 +254,13 @@ void tst_WardenIpc::lock()
     });
     VERIFY_CLIENT(result);
     const QStringList log = WardenTest::logOf(WardenTest::serviceName);
-    for (const char *method : { "setSetting", "setGlobalFiltering", "setCredentials", "setProfile", "setSchedule" })
+    for (const char *method :
+        { "setSetting", "setGlobalFiltering", "setCredentials", "setProfile", "setSchedule", "setNetworkProtection" })
         QVERIFY2(log.contains(QStringLiteral("Warning: Settings are locked: %1 refused").arg(QLatin1String(method))),
             method);
     VERIFY_STOPS_CLEANLY(warden);
+    // The adapter gets its own server back, not one a locked connection named.
+    QCOMPARE(nameServer(), QStringLiteral("10.0.0.1"));
 }
 
 void tst_WardenIpc::tokenEndToEnd()

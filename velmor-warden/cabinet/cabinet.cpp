@@ -81,10 +81,15 @@ void Cabinet::invalidateSettings()
     Q_EMIT error();
 }
 
+bool Cabinet::holdsCredentials(const QString &user, const QString &password) const
+{
+    return user == m_user && password == m_password && m_state == Connected;
+}
+
 bool Cabinet::setCredentials(const QString &user, const QString &password)
 {
     m_activityTimer.stop();
-    if (user == m_user && password == m_password && m_state == Connected)
+    if (holdsCredentials(user, password))
         return false;
 
     QSettings settings;

@@ -133,6 +133,8 @@ Q_SIGNALS:
 
 protected:
     void setState(int state);
+    // They are the held ones and the link is up: setCredentials() changes nothing.
+    bool holdsCredentials(const QString &user, const QString &password) const;
     // Holds the error, reports it and retries later with back-off.
     void setError(const Velmor::Error &error);
     // Forgets everything that belongs to the account; emits nothing.

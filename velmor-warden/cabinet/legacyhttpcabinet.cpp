@@ -97,6 +97,9 @@ void LegacyHttpCabinet::abortRequests()
 
 bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &password)
 {
+    // The held credentials again change nothing, and the POSTs in flight are theirs.
+    if (holdsCredentials(user, password))
+        return Cabinet::setCredentials(user, password);
     // The old account's POSTs end here: their calls fail, and nothing of them reaches the new account's state.
     abortRequests();
     createNetworkManager();

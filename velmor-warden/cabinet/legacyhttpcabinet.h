@@ -4,6 +4,7 @@
 #include "cabinet.h"
 
 #include <QList>
+#include <QPointer>
 #include <QSslError>
 
 class QAuthenticator;
@@ -15,6 +16,7 @@ namespace Velmor {
 class JsonRPC;
 class JsonRPCCall;
 class LegacyCabinetHttpRequest;
+class LegacyCabinetTestAuthRequest;
 
 // The account client over JSON-RPC 2.0 and HTTPS: everything queued in one turn of the event loop goes to the
 // account service in one POST to "<www>/api/json", and the reply answers the calls it carried.
@@ -59,6 +61,8 @@ private Q_SLOTS:
     void nam_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
     void jsonrpc_outgoingReady();
     void httpRequestFinished();
+    void sendNextPasswordCheck();
+    void passwordCheckFinished();
 
 private:
     Q_DISABLE_COPY(LegacyHttpCabinet)
@@ -75,7 +79,16 @@ private:
         const char *method, const QVariantList &params, RequestType *request, void (Cabinet::*finished)());
     void notify(const char *method, const QVariantList &params);
 
+    struct PasswordCheck
+    {
+        QString user;
+        QString password;
+        QPointer<Velmor::LegacyCabinetTestAuthRequest> request;
+    };
+
     bool m_firstChallenge;
+    QList<PasswordCheck> m_passwordChecks;
+    QPointer<Velmor::LegacyCabinetTestAuthRequest> m_passwordCheckInFlight;
     QNetworkAccessManager *m_nam;
     Velmor::JsonRPC *m_jsonrpc;
 };

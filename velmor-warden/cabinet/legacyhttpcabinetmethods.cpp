@@ -82,7 +82,38 @@ CabinetRequest *LegacyHttpCabinet::registerUser(const QString &user, const QStri
 
 CabinetRequest *LegacyHttpCabinet::testAuth(const QString &user, const QString &password)
 {
-    return send("testAuth", { user, password }, new LegacyCabinetTestAuthRequest, nullptr);
+    auto *request = new LegacyCabinetTestAuthRequest;
+    request->setParent(this);
+    m_passwordChecks.append({ user, password, request });
+    sendNextPasswordCheck();
+    return request;
+}
+
+void LegacyHttpCabinet::sendNextPasswordCheck()
+{
+    // One at a time, so that no POST carries a batch of guesses.
+    if (m_passwordCheckInFlight)
+        return;
+    while (!m_passwordChecks.isEmpty()) {
+        const PasswordCheck next = m_passwordChecks.takeFirst();
+        if (!next.request)
+            continue;
+        m_passwordCheckInFlight = next.request;
+        connect(next.request, &Request::finished, this, &LegacyHttpCabinet::passwordCheckFinished);
+        // Queued: the guard has let go of the request by the time the next one is looked at.
+        connect(
+            next.request, &QObject::destroyed, this, &LegacyHttpCabinet::sendNextPasswordCheck, Qt::QueuedConnection);
+        send("testAuth", { next.user, next.password }, next.request.data(), nullptr);
+        return;
+    }
+}
+
+void LegacyHttpCabinet::passwordCheckFinished()
+{
+    if (sender() != m_passwordCheckInFlight)
+        return;
+    m_passwordCheckInFlight.clear();
+    sendNextPasswordCheck();
 }
 
 void LegacyHttpCabinet::myIp(QObject *receiver, const char *slot)

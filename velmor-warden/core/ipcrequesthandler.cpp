@@ -22,7 +22,11 @@ namespace {
 
 // Where the credentials and the queries go, and the credentials themselves: they come only from service.ini and
 // the service's own code, never over the link.
-const char *const protectedKeys[] = { "www", "vyrproxy-addr", "www-ignore-ssl-errors", "user", "password" };
+const char *const protectedKeys[]
+    = { "www", "vyrproxy-addr", "www-ignore-ssl-errors", "user", "password", "fallback-dns" };
+
+// Each call rewrites the whole settings file, so what one call may add to it is bounded.
+const qsizetype longestSettingText = 4096;
 
 // The key as the settings store would file it: no empty parts ("/www", "www/", "a//b"), and compared without case,
 // so no other spelling reaches a protected key.
@@ -50,6 +54,7 @@ IPCRequestHandler::IPCRequestHandler(ServerPrivate *server, IpcConnection *conne
     , m_server(server)
     , m_connection(connection)
     , m_lock(new SettingsLock(locked, this))
+    , m_unlocking(false)
 { }
 
 IPCRequestHandler::~IPCRequestHandler() = default;
@@ -85,6 +90,11 @@ Error IPCRequestHandler::setSetting(const QString &key, const QString &value)
         qWarning("setSetting: the setting \"%s\" is not changed over IPC", qPrintable(key));
         return Error(Error::GeneralFailure, QStringLiteral("The setting %1 cannot be changed").arg(key));
     }
+    if (key.toUtf8().size() > longestSettingText || value.toUtf8().size() > longestSettingText) {
+        qWarning("setSetting: a key or value over %lld bytes is not stored", qlonglong(longestSettingText));
+        return Error(Error::GeneralFailure,
+            QStringLiteral("A setting's key and value are at most %1 bytes long").arg(longestSettingText));
+    }
     QSettings settings;
     settings.setValue(key, value);
     return Error();
@@ -104,11 +114,27 @@ Error IPCRequestHandler::setNetworkProtection(const QString &id, bool state, con
 {
     if (!state && refused("setNetworkProtection"))
         return SettingsLock::refusal();
-    if (!originalDns.isEmpty())
-        m_server->backend->setOriginalDns(id, originalDns);
+    if (!originalDns.isEmpty()) {
+        // Stored servers are written to the adapter at the next pause or stop, so a locked connection may bring
+        // them only where the desktop asked the user for them: an adapter with none saved, not protected yet.
+        if (m_lock->isLocked() && !acceptsServersWhileLocked(id) && refused("setNetworkProtection"))
+            return SettingsLock::refusal();
+        if (!m_server->backend->setOriginalDns(id, originalDns))
+            return m_server->backend->lastError();
+    }
     if (!m_server->backend->setNetworkProtection(id, state))
         return m_server->backend->lastError();
     return Error();
+}
+
+bool IPCRequestHandler::acceptsServersWhileLocked(const QString &id) const
+{
+    const QList<Network> networks = m_server->backend->networks();
+    for (const Network &network : networks) {
+        if (network.id == id && network.isProtected)
+            return false;
+    }
+    return m_server->backend->originalDns(id).isEmpty();
 }
 
 Deferred IPCRequestHandler::registerUser(const QString &user, const QString &password)
@@ -121,18 +147,47 @@ Deferred IPCRequestHandler::registerUser(const QString &user, const QString &pas
 
 Deferred IPCRequestHandler::unlockSettings(const QString &user, const QString &password)
 {
+    if (m_unlocking) {
+        qWarning("unlockSettings: refused while an attempt of the same connection is checked");
+        return failedDeferred(Error(Error::GeneralFailure, QStringLiteral("An unlock attempt is already in progress")));
+    }
+    m_unlocking = true;
+    Deferred answer;
+    unlockingOnSuccess(answer);
+    m_server->unlockThrottle.whenAllowed(
+        this, [this, user, password, answer] { checkPassword(user, password, answer); });
+    return answer;
+}
+
+void IPCRequestHandler::checkPassword(const QString &user, const QString &password, Deferred answer)
+{
     QSettings settings;
     const bool isProtected = settings.value(QStringLiteral("settings-protected"), true).toBool();
     Cabinet *cabinet = m_server->cabinet;
-    if (isProtected && (user != cabinet->user() || password != cabinet->password())) {
-        // Only the password of the account this computer is signed in with unlocks it, not any account's.
-        if (user != cabinet->user())
-            return failedDeferred(Error(Cabinet::AuthenticationError, QLatin1String("")));
-        return unlockingOnSuccess(cabinet->testAuth(user, password)->deferred());
+    if (!isProtected || (user == cabinet->user() && password == cabinet->password())) {
+        endUnlock(answer, Error());
+        return;
     }
-    Deferred unlocked;
-    unlocked.callback(QVariant());
-    return unlockingOnSuccess(unlocked);
+    // Only the password of the account this computer is signed in with unlocks it, not any account's.
+    if (user != cabinet->user()) {
+        endUnlock(answer, Error(Cabinet::AuthenticationError, QLatin1String("")));
+        return;
+    }
+    CabinetRequest *request = cabinet->testAuth(user, password);
+    connect(request, &Request::finished, this, [this, request, answer] { endUnlock(answer, request->error()); });
+}
+
+void IPCRequestHandler::endUnlock(Deferred answer, const Error &error)
+{
+    m_unlocking = false;
+    // Any failure holds the next attempt: a guess answered by the account service being away is still a guess.
+    if (error.code() == 0) {
+        m_server->unlockThrottle.accepted();
+        answer.callback(QVariant());
+    } else {
+        m_server->unlockThrottle.refused();
+        answer.errback(error);
+    }
 }
 
 Deferred IPCRequestHandler::setCredentials(const QString &user, const QString &password)
@@ -201,7 +256,7 @@ Deferred IPCRequestHandler::addProfile(const QString &name)
         { }
 
     protected:
-        QVariant serializeResult() const override { return m_request->result.toVariant(); }
+        QVariant serializeResult() const override { return ServerPrivate::profileForLink(m_request->result); }
 
     private:
         CabinetFunction<CabinetProfile> *m_request;

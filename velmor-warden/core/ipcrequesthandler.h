@@ -17,10 +17,12 @@ class SettingsLock;
 // The service's methods for one desktop connection. Every slot of this class is callable over the link by its
 // name and parameter count, so the class declares no other slot, signal or invokable method.
 //
-// A connection that opened while the settings were protected and an account was identified is locked: it may
-// read, unlock, and switch filtering, the lock or a network's protection on; every other method is refused with
-// code 1, "Settings are locked". The keys that send the credentials or the queries elsewhere are never written
-// over the link.
+// A connection that opened while the settings were protected and the service held credentials is locked: it may
+// read, unlock, and switch filtering, the lock or a network's protection on (with servers only for an adapter
+// that has none); every other method is refused with code 1, "Settings are locked". The keys that send the
+// credentials or the queries elsewhere are never written over the link, and no value is longer than 4 KiB.
+// A connection checks one settings password at a time, and every connection waits out the pause a refused one
+// starts (UnlockThrottle).
 class IPCRequestHandler : public QObject
 {
     Q_OBJECT
@@ -67,12 +69,19 @@ private:
 
     // True, with a warning naming the method, when the lock refuses it.
     bool refused(const char *method) const;
+    // Whether a locked connection may store servers for the adapter: the retry after code 4, nothing else.
+    bool acceptsServersWhileLocked(const QString &id) const;
     // The deferred unlocks this connection when it fires with success.
     Velmor::Deferred unlockingOnSuccess(Velmor::Deferred deferred);
+    // The settings password once the shared pause lets it be checked, and the end of that check.
+    void checkPassword(const QString &user, const QString &password, Velmor::Deferred answer);
+    void endUnlock(Velmor::Deferred answer, const Velmor::Error &error);
 
     Velmor::ServerPrivate *m_server;
     Velmor::IpcConnection *m_connection;
     Velmor::SettingsLock *m_lock;
+    // One unlock attempt at a time per connection.
+    bool m_unlocking;
 };
 
 } // namespace Velmor

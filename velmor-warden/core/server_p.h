@@ -2,6 +2,7 @@
 #define VELMOR_SERVER_P_H
 
 #include "server.h"
+#include "unlockthrottle.h"
 
 #include "velmorwire/error.h"
 
@@ -15,6 +16,8 @@ namespace Velmor {
 
 class Backend;
 class Cabinet;
+class CabinetProfile;
+class CabinetProfiles;
 class Identification;
 class IpcConnection;
 class IpcServer;
@@ -45,9 +48,13 @@ public:
     void queueIdentification(Velmor::IpcConnection *connection = nullptr);
     // The whole current state, to a connection just accepted.
     void pushInitialState(Velmor::IpcConnection *connection);
+    // A profile's token lets whoever holds it query the filtering resolver as that profile, and the desktop
+    // never uses one: the link carries 0 in its place.
+    static QVariant profileForLink(const Velmor::CabinetProfile &profile);
+    static QVariant profilesForLink(const Velmor::CabinetProfiles &profiles);
     // The selected profile's id, 0 when none is selected.
     quint32 selectedProfileId() const;
-    // Whether a new connection starts locked: the settings are protected and an account is identified.
+    // Whether a new connection starts locked: the settings are protected and the service holds credentials.
     bool isLockedForNewConnection() const;
 
     Server *server;
@@ -64,6 +71,7 @@ public:
     QTimer resumeTimer;
     QList<QPointer<Velmor::IpcConnection>> identificationQueue;
     QTimer identificationTimer;
+    Velmor::UnlockThrottle unlockThrottle;
     bool sendToAll;
     bool globalFiltering;
 

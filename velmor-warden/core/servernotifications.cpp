@@ -8,6 +8,7 @@
 #include "cabinet/cabinet.h"
 
 #include "platform/settingsstore.h"
+#include "velmorwire/cabinetprofile.h"
 #include "velmorwire/ipcconnection.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/network.h"
@@ -40,6 +41,25 @@ void Server::notifyAll(const char *method, const QVariantList &params, const QLi
     }
 }
 
+QVariant ServerPrivate::profileForLink(const CabinetProfile &profile)
+{
+    CabinetProfile shown = profile;
+    shown.token = 0;
+    return shown.toVariant();
+}
+
+QVariant ServerPrivate::profilesForLink(const CabinetProfiles &profiles)
+{
+    CabinetProfiles shown;
+    for (auto it = profiles.cbegin(); it != profiles.cend(); ++it) {
+        if (it.value())
+            shown.insert(it.key(), QSharedPointer<CabinetProfile>::create(*it.value()));
+    }
+    for (const QSharedPointer<CabinetProfile> &profile : std::as_const(shown))
+        profile->token = 0;
+    return shown.toVariant();
+}
+
 void ServerPrivate::pushInitialState(IpcConnection *connection)
 {
     QString localProxy;
@@ -54,14 +74,15 @@ void ServerPrivate::pushInitialState(IpcConnection *connection)
     networksInfo(networks);
     connection->notify("setNetworks", { networks.toVariant() });
     // While the settings are protected the password stays in the service: whoever may unlock knows it already.
-    connection->notify("setCredentials", { text(cabinet->user()), text(locked ? QString() : cabinet->password()) });
+    // The password stays in the service: any local process may connect, and the desktop never sends it back.
+    connection->notify("setCredentials", { text(cabinet->user()), text(QString()) });
     connection->notify("setSettingsLocked", { locked });
     connection->notify("setGlobalFiltering", { globalFiltering });
     connection->notify("setSystemInfo", { cabinet->cachedSystemInfo().toVariant() });
     connection->notify("setCategories", { cabinet->cachedCategories().toVariant() });
     connection->notify("setUserInfo", { cabinet->cachedUserInfo().toVariant() });
     const quint32 selected = selectedProfileId();
-    connection->notify("setProfiles", { cabinet->cachedProfiles().toVariant(), selected });
+    connection->notify("setProfiles", { profilesForLink(cabinet->cachedProfiles()), selected });
     connection->notify("setProfileScheduleActivity", { selected, cabinet->isProfileActive(selected) });
     queueIdentification(connection);
 }
@@ -181,7 +202,7 @@ void Server::cabinet_userInfoChanged()
 
 void Server::cabinet_profilesChanged()
 {
-    notifyAll("setProfiles", { d->cabinet->cachedProfiles().toVariant(), d->selectedProfileId() });
+    notifyAll("setProfiles", { ServerPrivate::profilesForLink(d->cabinet->cachedProfiles()), d->selectedProfileId() });
 }
 
 void Server::cabinet_selectedProfileChanged()

@@ -94,8 +94,11 @@ quint32 ServerPrivate::selectedProfileId() const
 
 bool ServerPrivate::isLockedForNewConnection() const
 {
+    // Not tied to identification: it can be late, fail for want of the account service, or be made to fail by
+    // whoever holds the block page's port, and a connection opened meanwhile would stay unlocked for good.
     QSettings settings;
-    return settings.value(QStringLiteral("settings-protected"), true).toBool() && server->isIdentified();
+    return settings.value(QStringLiteral("settings-protected"), true).toBool() && !cabinet->user().isEmpty()
+        && !cabinet->password().isEmpty();
 }
 
 } // namespace Velmor

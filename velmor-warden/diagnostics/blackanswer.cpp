@@ -40,8 +40,6 @@ bool readBlackAnswer(const QByteArray &datagram, quint16 queryId, BlackTestResul
     // A record without character-strings carries no payload: the three fields stay "None".
     const QByteArray payload = txt->strings.isEmpty() ? QByteArray() : txt->strings.first();
     const QVariantMap map = Velmor::Json::parse(QString::fromLatin1(payload.constData())).toMap();
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        qDebug("%s:%s", qPrintable(it.key()), qPrintable(it.value().toString()));
     if (map.contains(QLatin1String("p")))
         result->p = map.value(QLatin1String("p")).toString();
     if (map.contains(QLatin1String("ip")))

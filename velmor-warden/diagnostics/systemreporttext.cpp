@@ -34,8 +34,12 @@ ReportAccount reportAccount(const Velmor::Cabinet *cabinet)
         account.selectedProfileId = selected->id;
     const Velmor::CabinetProfiles &profiles = cabinet->cachedProfiles();
     for (auto it = profiles.cbegin(); it != profiles.cend(); ++it) {
-        if (it.value())
-            account.profiles.append(*it.value());
+        if (!it.value())
+            continue;
+        account.profiles.append(*it.value());
+        // The report goes to whoever asks over the link: only the token that already applies is in it.
+        if (it.value()->id != account.selectedProfileId)
+            account.profiles.last().token = 0;
     }
     std::sort(account.profiles.begin(), account.profiles.end(),
         [](const Velmor::CabinetProfile &a, const Velmor::CabinetProfile &b) { return a.id < b.id; });

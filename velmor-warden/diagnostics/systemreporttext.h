@@ -20,6 +20,7 @@ struct ReportAccount
     quint32 currentProfileId = 0;
     quint32 selectedProfileId = 0;
     // By id: the client's table has no order of its own.
+    // Every profile by id; only the selected one keeps its token.
     QList<Velmor::CabinetProfile> profiles;
 };
 

@@ -88,4 +88,9 @@ bool Backend::setOriginalDns(const QString &id, const HostList &servers)
     return impl->setOriginalDns(id, servers);
 }
 
+HostList Backend::originalDns(const QString &id) const
+{
+    return impl->originalDns(id);
+}
+
 } // namespace Velmor

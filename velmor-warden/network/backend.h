@@ -38,6 +38,8 @@ public:
     QString defaultRouteId() const;
     // Stores the servers a connection gets back when its protection ends.
     bool setOriginalDns(const QString &id, const HostList &servers);
+    // The servers stored for the connection; empty when none are or the adapter is unknown.
+    HostList originalDns(const QString &id) const;
     // Switches the connection when identified and filtering, then remembers the choice.
     bool setNetworkProtection(const QString &id, bool on);
 

@@ -126,6 +126,12 @@ bool BackendImpl::setOriginalDns(const QString &id, const HostList &servers)
     return true;
 }
 
+HostList BackendImpl::originalDns(const QString &id) const
+{
+    const NetworkInterface *target = adapter(id);
+    return target ? target->originalDns() : HostList();
+}
+
 QString BackendImpl::defaultRouteId() const
 {
     return defaultRouteAdapter ? defaultRouteAdapter->id() : QString();

@@ -23,6 +23,7 @@ public:
     bool stop() override;
     QList<Network> networks() override;
     bool setOriginalDns(const QString &id, const HostList &servers) override;
+    HostList originalDns(const QString &id) const override;
     bool setProtection(const QString &id, bool on) override;
     // Brings every adapter's DNS servers in line with the server's active address and the protected networks.
     bool apply() override;

@@ -33,6 +33,12 @@ bool BackendImplBase::setOriginalDns(const QString &id, const HostList &servers)
     return true;
 }
 
+HostList BackendImplBase::originalDns(const QString &id) const
+{
+    Q_UNUSED(id);
+    return HostList();
+}
+
 bool BackendImplBase::setProtection(const QString &id, bool on)
 {
     Q_UNUSED(id);

@@ -28,6 +28,7 @@ public:
     virtual bool stop();
     virtual QList<Network> networks();
     virtual bool setOriginalDns(const QString &id, const HostList &servers);
+    virtual HostList originalDns(const QString &id) const;
     // Sets error 8 and still answers true, so the front remembers the choice.
     virtual bool setProtection(const QString &id, bool on);
     virtual bool apply();
