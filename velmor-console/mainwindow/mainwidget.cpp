@@ -70,6 +70,8 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
     }
     setServicePagesEnabled(false);
     ui->planWidget->hide();
+    ui->lblStatusNote->hide();
+    ui->lblNetworkNote->hide();
     ui->frameHeader->setStyleSheet(brandTranslator()->translate("MainWidget", "STYLE_header"));
     ui->leLocalDnsPort->setValidator(new QIntValidator(1, 65535, ui->leLocalDnsPort));
     ui->leLocalDnsPort->hide();
@@ -126,6 +128,7 @@ void MainWidget::setUpConnections()
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, m_agent, &Agent::setNewVersionCheckEnabled);
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, this, &MainWidget::newVersionCheckEnabled);
     connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent, &Agent::setSettingsProtection);
+    connect(ui->stackedWidget, &QStackedWidget::currentChanged, this, &MainWidget::stackedWidget_currentChanged);
 }
 
 bool MainWidget::isServicePage(const QWidget *page) const
@@ -206,6 +209,14 @@ void MainWidget::on_lblAgentStatus_linkActivated(const QString &link)
     }
     const QString command = link.mid(6);
     if (command == QLatin1String("showsettings")) {
+        if (m_agent->connector()->state() != ServiceConnector::Connected) {
+            // The link stays where the design puts it; the page it leads to needs the service.
+            ui->lblStatusNote->setText(
+                tr("The settings are not available while the system service is not running. They open once "
+                   "the service is started."));
+            ui->lblStatusNote->show();
+            fitToStatusPage();
+        }
         showPage(ui->settingsPage);
     } else if (command == QLatin1String("showhelp")) {
         showPage(ui->helpPage);
@@ -284,6 +295,16 @@ void MainWidget::service_stateChanged()
     if (m_filterDialog)
         m_filterDialog->close();
     ui->clbFilter->setEnabled(!m_agent->cabinet()->profiles().isEmpty());
+    if (state == ServiceConnector::Connected)
+        ui->lblStatusNote->hide();
+    // What the header shows belongs to the connection: without it the account's profile and plan are unknown.
+    updateIdentityLabels();
+    updatePlanBox();
+}
+
+void MainWidget::stackedWidget_currentChanged()
+{
+    fitToStatusPage();
 }
 
 void MainWidget::agent_connectionComplete()
