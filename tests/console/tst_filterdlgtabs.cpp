@@ -48,6 +48,7 @@ private Q_SLOTS:
     void inPlaceRowKeyboard_data();
     void inPlaceRowKeyboard();
     void counterWithoutLimit();
+    void categoryRowsStayTogether();
     void aliasTypedTopToBottom_data();
     void aliasTypedTopToBottom();
 
@@ -462,6 +463,26 @@ void tst_FilterDlgTabs::inPlaceRowKeyboard()
     QTRY_COMPARE(sent(), messages + QStringList { "clearDomains [2,\"white\"]" });
     // Neither key reaches the dialog: it stays open.
     QVERIFY(m_dialog && m_dialog->isVisible());
+}
+
+// A page taller than the grid: the rows stay together at the top, the spare room below them.
+void tst_FilterDlgTabs::categoryRowsStayTogether()
+{
+    QVERIFY(start());
+    tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabCats"));
+    m_dialog->resize(m_dialog->width(), 900);
+    QTRY_COMPARE(m_dialog->height(), 900);
+    QList<CatSwitcher *> switchers = m_dialog->findChildren<CatSwitcher *>();
+    QVERIFY(switchers.size() >= 3);
+    QWidget *grid = switchers.first()->parentWidget();
+    QTRY_VERIFY(grid->height() >= 600);
+    // The first group's first column: one switcher right under the other.
+    const CatSwitcher *first = switchers.at(0);
+    const CatSwitcher *third = switchers.at(2);
+    QCOMPARE(first->x(), third->x());
+    const int apart = third->geometry().center().y() - first->geometry().center().y();
+    QVERIFY2(apart <= first->sizeHint().height() + 2,
+        qPrintable(QStringLiteral("rows %1 pixels apart, each %2 high").arg(apart).arg(first->sizeHint().height())));
 }
 
 // The account gives no size for the aliases: the counter shows how many there are, with no limit to reach.

@@ -72,6 +72,11 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
     ui->planWidget->hide();
     ui->lblStatusNote->hide();
     ui->lblNetworkNote->hide();
+    // The note's room is kept while it is hidden, so that it never pushes the list away under the pointer.
+    QSizePolicy notePolicy = ui->lblNetworkNote->sizePolicy();
+    notePolicy.setRetainSizeWhenHidden(true);
+    ui->lblNetworkNote->setSizePolicy(notePolicy);
+    ui->lblNetworkNote->setFixedHeight(2 * ui->lblNetworkNote->fontMetrics().lineSpacing() + 4);
     ui->frameHeader->setStyleSheet(brandTranslator()->translate("MainWidget", "STYLE_header"));
     ui->leLocalDnsPort->setValidator(new QIntValidator(1, 65535, ui->leLocalDnsPort));
     ui->leLocalDnsPort->hide();
