@@ -56,6 +56,12 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
         QStringLiteral("QWidget[objectName=tabAdvancedSettings] { background-color:white; }"));
     ui->lblUpdateApp->setText(displayedVersion(QLatin1String(programVersion)));
 
+    // The label column is as wide in every login mode as the widest label makes it, so the fields never move
+    // sideways; the terms text keeps a gap to the first row.
+    ui->lblRepeatPassword->ensurePolished();
+    ui->lblUser->setMinimumWidth(ui->lblRepeatPassword->sizeHint().width());
+    ui->lblRegisterHint->setContentsMargins(0, 0, 0, 8);
+
     setLoginMode(0);
 
     // Before its connections exist, so the stored value sends nothing.
