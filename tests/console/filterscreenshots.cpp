@@ -29,7 +29,7 @@ using namespace FilterTest;
 namespace {
 
 const QStringList shots = { "filter-categories", "filter-lists", "filter-schedule", "filter-advanced",
-    "filter-profiles-editor", "filter-alias-dialog", "filter-error-box", "filter-timezone-box" };
+    "filter-profiles-editor", "filter-alias-dialog", "filter-error-box", "filter-timezone-box", "filter-aliases-long" };
 
 bool waitFor(const std::function<bool()> &condition)
 {
@@ -113,6 +113,18 @@ int saveFilterPictures(const QString &folder)
             saved += saveAtBothScales(alias, folder, QStringLiteral("filter-alias-dialog"));
             alias->reject();
         }
+
+        // Aliases whose names are longer than the list is wide.
+        Velmor::CabinetDomains aliases;
+        for (quint32 id = 1; id <= 3; ++id) {
+            Velmor::CabinetDomain entry;
+            entry.id = id;
+            entry.domain = QStringLiteral("alias-0%1.printers-and-cameras.household.example").arg(id);
+            entry.ip = QHostAddress(QStringLiteral("192.168.100.%1").arg(200 + id));
+            aliases.append(entry);
+        }
+        account.cabinet()->setDomains(account.cabinet()->selectedProfileId(), 2, aliases);
+        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-aliases-long"));
 
         // An account whose zone is an hour off this machine's.
         Velmor::CabinetUserInfo info = account.cabinet()->userInfo();

@@ -106,6 +106,18 @@ void whenModalOpens(QObject *context, const std::function<void(T *)> &answer)
 
 } // namespace
 
+void whenNextModalOpens(QObject *context, const std::function<void(QDialog *)> &action)
+{
+    whenModalOpens<QDialog>(context, [action](QDialog *dialog) {
+        // A user types only once the dialog is the active window.
+        if (!QTest::qWaitForWindowActive(dialog)) {
+            dialog->reject();
+            QFAIL("the dialog never became the active window");
+        }
+        action(dialog);
+    });
+}
+
 void answerNextModal(const QString &buttonText, QString *text)
 {
     whenModalOpens<QDialog>(qApp, [buttonText, text](QDialog *dialog) {

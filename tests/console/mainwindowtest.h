@@ -7,7 +7,10 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class MainWidget;
+class QDialog;
 class QLabel;
 class SlidingStackedWidget;
 
@@ -49,6 +52,10 @@ void answerNextAddressDialog(const QStringList &texts, AddressDialogAnswer *answ
 QVariantMap errorAnswer(int code, const QString &message = QString());
 // The script with the answers of one method replaced.
 QVariantMap withAnswer(QVariantMap script, const QString &method, const QVariant &answer);
+
+// Runs the action on the modal dialog that opens next, from inside its own event loop, once the dialog has the
+// keyboard focus; returns at once.
+void whenNextModalOpens(QObject *context, const std::function<void(QDialog *)> &action);
 
 // Clicks the button of the modal dialog that opens next, from inside its event loop; returns at once.
 // Reports the dialog's text in *text when given.

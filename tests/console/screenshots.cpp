@@ -1,7 +1,9 @@
 // Saves pictures of the desktop program as a person sees it: the tray icon in every status state and the open
 // tray menu in states 6 and 7; the main window's six pages, three settings tabs, three login modes, the status
-// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question, and the locked window shown
-// again after each way of hiding it from a settings page; the filter settings editor
+// page in states 1, 3, 6 and 7, the DNS address dialog and the autostart question, states reached through a
+// sequence (resumed after a pause, the service lost after it was connected, the DNS question with a typed address
+// and the connections tab after it was cancelled), and the locked window shown again after each way of hiding it
+// from a settings page; the filter settings editor
 // (filterscreenshots.cpp); the update dialog and the system report (reportscreenshots.cpp). The window's pictures carry
 // the scale they were taken at: "@1x", or "@2x" under QT_SCALE_FACTOR=2; the tray's are taken at scale 1 only, the
 // filter editor and the report draw both of their own at scale 1. Run under a display (scripts/screenshots uses
@@ -29,6 +31,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -46,7 +49,8 @@ const QStringList trayPictures = { "tray-state-1.png", "tray-state-2.png", "tray
 // The main window's pictures, without their scale.
 const QStringList windowPictures = { "page-welcome", "page-settings", "page-common-settings", "page-advanced-settings",
     "page-login", "page-help", "tab-general", "tab-connections", "tab-advanced", "login-sign-in", "login-unlock",
-    "login-sign-up", "status-1", "status-3", "status-6", "status-7", "ipdlg", "question-autostart" };
+    "login-sign-up", "status-1", "status-3", "status-6", "status-7", "ipdlg", "question-autostart", "status-resumed",
+    "status-service-lost", "ipdlg-typed", "tab-connections-unprotected" };
 
 // The locked window, shown again after it was hidden on a page that changes settings or during a slide.
 const QStringList lockedPictures = { "locked-from-settings-menu", "locked-from-general-tab",
@@ -166,7 +170,11 @@ public:
     // A desktop in a status state, its window shown on the welcome page; the account has the Advanced tab.
     std::unique_ptr<ConsoleTest::Desktop> desktop(const QString &scriptName, int state)
     {
-        QVariantMap script = ConsoleTest::script(scriptName);
+        return desktop(ConsoleTest::script(scriptName), state);
+    }
+
+    std::unique_ptr<ConsoleTest::Desktop> desktop(QVariantMap script, int state)
+    {
         script = ConsoleTest::withPush(script, QStringLiteral("setUserInfo"),
             QVariantList {
                 QVariantMap { { QStringLiteral("features"), QVariantMap { { QStringLiteral("agent_ip_mode"), 1 } } },
@@ -248,6 +256,67 @@ public:
         MainWindowTest::stack(locked->agent->mainWidget())
             ->setCurrentWidget(MainWindowTest::child<QWidget>(locked->agent->mainWidget(), "loginPage"));
         save(locked->agent->mainWidget(), QStringLiteral("login-unlock"));
+
+        takeSequences();
+    }
+
+    // States reached as a user reaches them, one step after another.
+    void takeSequences()
+    {
+        {
+            // Paused with the round button, then resumed with it.
+            auto shown = desktop(QStringLiteral("protected"), Agent::Protected);
+            Agent *agent = shown->agent.get();
+            auto button = MainWindowTest::child<QWidget>(agent->mainWidget(), "btnGlobalFiltering");
+            QTest::mouseClick(button, Qt::LeftButton);
+            waitFor([agent] { return agent->state() == Agent::FilteringOff; });
+            QTest::mouseClick(button, Qt::LeftButton);
+            waitFor([agent] { return agent->state() == Agent::Protected; });
+            save(agent->mainWidget(), QStringLiteral("status-resumed"));
+        }
+        {
+            // The service goes away while the header shows the profile in use.
+            auto shown = desktop(QStringLiteral("protected"), Agent::Protected);
+            Agent *agent = shown->agent.get();
+            shown->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+            auto identity = MainWindowTest::child<QLabel>(agent->mainWidget(), "lbl_identityStatus");
+            waitFor([identity] { return identity->text() == QLatin1String("Kids"); });
+            shown->service->stop();
+            waitFor([agent] { return agent->state() == Agent::ServiceUnreachable; });
+            save(agent->mainWidget(), QStringLiteral("status-service-lost"));
+        }
+        {
+            // The service knows no DNS server for the wireless network: the question comes up, an address is
+            // typed, and the question is cancelled after all.
+            auto shown = desktop(MainWindowTest::withAnswer(ConsoleTest::script(QStringLiteral("protected")),
+                                     QStringLiteral("setNetworkProtection"),
+                                     QVariantList { MainWindowTest::errorAnswer(4, QStringLiteral("DHCP Unavailable")),
+                                         QVariantMap { { QStringLiteral("result"), QVariant() } } }),
+                Agent::Protected);
+            MainWidget *window = shown->agent->mainWidget();
+            MainWindowTest::stack(window)->setCurrentWidget(
+                MainWindowTest::child<QWidget>(window, "commonSettingsPage"));
+            MainWindowTest::child<QTabWidget>(window, "settingsTabWidget")
+                ->setCurrentWidget(MainWindowTest::child<QWidget>(window, "tabConnectionSettings"));
+            window->activateWindow();
+            (void)QTest::qWaitForWindowActive(window);
+            bool answered = false;
+            MainWindowTest::whenNextModalOpens(window, [this, &answered](QDialog *dialog) {
+                QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("192.0.2.53"));
+                save(dialog, QStringLiteral("ipdlg-typed"));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                if (dialog->isVisible())
+                    dialog->reject();
+                answered = true;
+            });
+            auto list = MainWindowTest::child<QListWidget>(window, "lstNetworks");
+            list->setCurrentRow(1);
+            QTest::keyClick(list, Qt::Key_Space);
+            waitFor([&answered] { return answered; });
+            auto note = MainWindowTest::child<QLabel>(window, "lblNetworkNote");
+            waitFor([note] { return note->isVisible(); });
+            save(window, QStringLiteral("tab-connections-unprotected"));
+        }
     }
 
 private:

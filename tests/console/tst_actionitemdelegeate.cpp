@@ -3,9 +3,85 @@
 #include "filter/easylistedit.h"
 
 #include <QListWidget>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QtTest>
 
 #include <memory>
+
+namespace {
+
+// A paint device that keeps each piece of text drawn on it with the box it takes, and draws nothing.
+class TextRecorder : public QPaintDevice
+{
+public:
+    struct Piece
+    {
+        QString text;
+        QRectF box;
+    };
+
+    explicit TextRecorder(const QSize &size)
+        : m_size(size)
+        , m_engine(this)
+    { }
+
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+    QList<Piece> pieces;
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+            return m_size.width();
+        case PdmHeight:
+            return m_size.height();
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        case PdmDepth:
+            return 32;
+        default:
+            return 0;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine
+    {
+    public:
+        explicit Engine(TextRecorder *device)
+            : QPaintEngine(AllFeatures)
+            , m_device(device)
+        { }
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override { }
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
+        void drawTextItem(const QPointF &p, const QTextItem &item) override
+        {
+            const QPointF origin = painter()->transform().map(p);
+            m_device->pieces.append({ item.text(),
+                QRectF(origin.x(), origin.y() - item.ascent(), item.width(), item.ascent() + item.descent()) });
+        }
+        Type type() const override { return User; }
+
+    private:
+        TextRecorder *m_device;
+    };
+
+    QSize m_size;
+    mutable Engine m_engine;
+};
+
+} // namespace
 
 class tst_ActionItemDelegeate : public QObject
 {
@@ -22,6 +98,8 @@ private Q_SLOTS:
     void sizeHint();
     void iconDrawnWhereClicksFindIt_data();
     void iconDrawnWhereClicksFindIt();
+    void longAliasKeepsItsAddress_data();
+    void longAliasKeepsItsAddress();
 
 private:
     QListWidget *list() const { return m_editor->findChild<QListWidget *>(QStringLiteral("lstDomains")); }
@@ -157,6 +235,47 @@ void tst_ActionItemDelegeate::iconDrawnWhereClicksFindIt()
     QCOMPARE(redPixels(image, device(icon.translated(-20, 0))), 0);
     const QRect kept = list()->visualItemRect(list()->item(1));
     QCOMPARE(redPixels(image, device(delegate()->iconRect(kept))), 0);
+}
+
+void tst_ActionItemDelegeate::longAliasKeepsItsAddress_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<bool>("elided");
+
+    QTest::newRow("long") << "alias-01.a-very-long-subdomain-of-the-household.example" << true;
+    QTest::newRow("short") << "alias.example" << false;
+}
+
+// A narrow list: the row shows the whole address before the remove icon, and the domain gives up its middle.
+void tst_ActionItemDelegeate::longAliasKeepsItsAddress()
+{
+    QFETCH(QString, domain);
+    QFETCH(bool, elided);
+
+    m_editor->addAliasItem(1, domain, QHostAddress(QStringLiteral("192.0.2.77")), true);
+    QTRY_VERIFY(!list()->visualItemRect(list()->item(0)).isEmpty());
+    QStyleOptionViewItem row = option();
+    row.rect = list()->visualItemRect(list()->item(0));
+    TextRecorder device(list()->viewport()->size());
+    {
+        QPainter painter(&device);
+        painter.setFont(list()->font());
+        delegate()->paint(&painter, row, list()->model()->index(0, 0));
+    }
+    QString shown;
+    const QRect icon = delegate()->iconRect(row.rect);
+    for (const TextRecorder::Piece &piece : std::as_const(device.pieces)) {
+        shown += piece.text;
+        QVERIFY2(piece.box.right() <= icon.left(), qPrintable(piece.text));
+    }
+    QVERIFY2(shown.endsWith(QLatin1String(" (192.0.2.77)")), qPrintable(shown));
+    QCOMPARE(shown.contains(QChar(0x2026)), elided);
+    if (elided) {
+        QVERIFY2(shown.startsWith(QLatin1String("alias-")), qPrintable(shown));
+        QVERIFY2(shown.contains(QLatin1String(".example (")), qPrintable(shown));
+    } else {
+        QCOMPARE(shown, domain + QLatin1String(" (192.0.2.77)"));
+    }
 }
 
 QTEST_MAIN(tst_ActionItemDelegeate)

@@ -1,16 +1,20 @@
 #include "filtertest.h"
 
+#include "filter/adddialog.h"
 #include "filter/catswitcher.h"
 #include "filter/easylistedit.h"
 #include "filter/filterdlg.h"
 #include "shell/cabinet.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -43,6 +47,10 @@ private Q_SLOTS:
     void listRefill();
     void inPlaceRowKeyboard_data();
     void inPlaceRowKeyboard();
+    void counterWithoutLimit();
+    void categoryRowsStayTogether();
+    void aliasTypedTopToBottom_data();
+    void aliasTypedTopToBottom();
 
 private:
     // Each widget of the grid as "row,column,span:text".
@@ -455,6 +463,96 @@ void tst_FilterDlgTabs::inPlaceRowKeyboard()
     QTRY_COMPARE(sent(), messages + QStringList { "clearDomains [2,\"white\"]" });
     // Neither key reaches the dialog: it stays open.
     QVERIFY(m_dialog && m_dialog->isVisible());
+}
+
+// A page taller than the grid: the rows stay together at the top, the spare room below them.
+void tst_FilterDlgTabs::categoryRowsStayTogether()
+{
+    QVERIFY(start());
+    tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabCats"));
+    m_dialog->resize(m_dialog->width(), 900);
+    QTRY_COMPARE(m_dialog->height(), 900);
+    QList<CatSwitcher *> switchers = m_dialog->findChildren<CatSwitcher *>();
+    QVERIFY(switchers.size() >= 3);
+    QWidget *grid = switchers.first()->parentWidget();
+    QTRY_VERIFY(grid->height() >= 600);
+    // The first group's first column: one switcher right under the other.
+    const CatSwitcher *first = switchers.at(0);
+    const CatSwitcher *third = switchers.at(2);
+    QCOMPARE(first->x(), third->x());
+    const int apart = third->geometry().center().y() - first->geometry().center().y();
+    QVERIFY2(apart <= first->sizeHint().height() + 2,
+        qPrintable(QStringLiteral("rows %1 pixels apart, each %2 high").arg(apart).arg(first->sizeHint().height())));
+}
+
+// The account gives no size for the aliases: the counter shows how many there are, with no limit to reach.
+void tst_FilterDlgTabs::counterWithoutLimit()
+{
+    QVERIFY(start(withFeature(FilterTest::script(), QStringLiteral("aliases_list_size"), QVariant())));
+    tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabDomains"));
+    QCOMPARE(child<QLabel>(listEditor(m_dialog, 2), "lblCounter")->text(), QStringLiteral("20"));
+    QCOMPARE(child<QLabel>(listEditor(m_dialog, 1), "lblCounter")->text(), QStringLiteral("20/20"));
+}
+
+void tst_FilterDlgTabs::aliasTypedTopToBottom_data()
+{
+    // Typed in the order the form shows them, each into the field that has the focus; Tab between the two.
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("address, then domain")
+        << "10.0.0.5"
+        << "alias.example" << QStringList { "addDomain [2,\"alias\",\"alias.example\",\"10.0.0.5\"]" };
+    QTest::newRow("an address as the domain") << "10.0.0.5"
+                                              << "10.0.0.6" << QStringList();
+    QTest::newRow("part of an address as the domain") << "10.0.0.5"
+                                                      << "10.0.0" << QStringList();
+    QTest::newRow("a number as the domain") << "10.0.0.5"
+                                            << "10" << QStringList();
+    QTest::newRow("digits in a real domain")
+        << "10.0.0.5"
+        << "123.example" << QStringList { "addDomain [2,\"alias\",\"123.example\",\"10.0.0.5\"]" };
+}
+
+void tst_FilterDlgTabs::aliasTypedTopToBottom()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QStringList, messages);
+
+    QVERIFY(start(withFeature(FilterTest::script(), QStringLiteral("aliases_list_size"), 21)));
+    tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabDomains"));
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    m_account->service()->setAnswer(QStringLiteral("addDomain"), QVariantMap { { QStringLiteral("result"), 999 } });
+    QTest::mouseClick(child<QPushButton>(listEditor(m_dialog, 2), "btnAdd"), Qt::LeftButton);
+    QPointer<AddDialog> dialog = m_dialog->findChild<AddDialog *>();
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget()->window() == dialog);
+    QWidget *top = QApplication::focusWidget();
+    QTest::keyClicks(top, first);
+    QTest::keyClick(top, Qt::Key_Tab);
+    QTRY_VERIFY(QApplication::focusWidget() != top);
+    QWidget *below = QApplication::focusWidget();
+    QTest::keyClicks(below, second);
+    QTest::keyClick(below, Qt::Key_Return);
+    // The fields were typed top to bottom: what shows above is the address.
+    auto *form = qobject_cast<QFormLayout *>(dialog ? dialog->layout() : nullptr);
+    if (!messages.isEmpty()) {
+        QTRY_COMPARE(sent(), messages);
+        QTRY_VERIFY(dialog.isNull());
+        return;
+    }
+    // Refused: the dialog stays with the focus on the domain, and nothing goes out.
+    QVERIFY(dialog && dialog->isVisible());
+    QVERIFY(form);
+    QCOMPARE(qobject_cast<QLineEdit *>(form->itemAt(0, QFormLayout::FieldRole)->widget())->text(), first);
+    QCOMPARE(QApplication::focusWidget(), form->itemAt(1, QFormLayout::FieldRole)->widget());
+    listOf(listEditor(m_dialog, 0))->actions().constFirst()->trigger();
+    QTRY_COMPARE(sent(), QStringList { "clearDomains [2,\"white\"]" });
+    dialog->reject();
 }
 
 FILTER_TEST_MAIN(tst_FilterDlgTabs)

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void failedCheckAfterDeclinedOffer();
     void eachClickChecksOnce();
     void checkBoxReachesTheUpdater();
+    void rowsInOneColumn();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -209,6 +210,15 @@ void tst_MainWidgetHelp::eachClickChecksOnce()
     QVERIFY(finished.wait(20000));
     QCOMPARE(m_site->requests().size(), 3);
     QCOMPARE(shown.size(), 2);
+}
+
+// The help page's rows start at one left edge, the report hint included.
+void tst_MainWidgetHelp::rowsInOneColumn()
+{
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    const int left = child<QLabel>(window(), "lblSiteLabel")->x();
+    for (const char *name : { "lblUsersInstruction", "lblEmail", "lblHelpHint" })
+        QTRY_COMPARE(child<QLabel>(window(), name)->x(), left);
 }
 
 void tst_MainWidgetHelp::checkBoxReachesTheUpdater()

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void hidingLocks_data();
     void hidingLocks();
     void lockFromServiceOnlyChecksTheBox();
+    void fieldsKeepTheirPlaceAcrossModes();
     void trayLogin_data();
     void trayLogin();
 
@@ -197,6 +198,27 @@ void tst_MainWidgetLogin::signUpRefusedLocally_data()
                                       << "pw"
                                       << "pW"
                                       << "Password and repeated password do not match";
+}
+
+// Sign-up adds a row with a longer label: the fields stay where sign-in had them, and the terms text keeps a
+// gap above the first row.
+void tst_MainWidgetLogin::fieldsKeepTheirPlaceAcrossModes()
+{
+    reach(ConsoleTest::script(QStringLiteral("protected")));
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    openLoginPage();
+    auto field = child<QLineEdit>(window(), "leUser");
+    QTRY_VERIFY(field->isVisible());
+    const int signIn = field->mapTo(window(), QPoint(0, 0)).x();
+    // The link shows after a failed sign-in; the mode it opens is what counts here.
+    Q_EMIT child<QLabel>(window(), "lblRegisterNew")->linkActivated(QStringLiteral("agent:showregisterform"));
+    QTRY_COMPARE(window()->loginMode(), 2);
+    QTRY_VERIFY(child<QLineEdit>(window(), "leRepeatPassword")->isVisible());
+    QCOMPARE(field->mapTo(window(), QPoint(0, 0)).x(), signIn);
+    auto terms = child<QLabel>(window(), "lblRegisterHint");
+    const int gap = child<QLabel>(window(), "lblUser")->mapTo(window(), QPoint(0, 0)).y()
+        - terms->mapTo(window(), QPoint(0, terms->height())).y();
+    QVERIFY2(gap >= 6, qPrintable(QStringLiteral("%1 pixels between the terms and the first row").arg(gap)));
 }
 
 void tst_MainWidgetLogin::signUpRefusedLocally()

@@ -8,10 +8,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
@@ -55,6 +57,8 @@ private Q_SLOTS:
     void rowChangesOnlyThroughTheService_data();
     void rowChangesOnlyThroughTheService();
     void rebuildDropsPendingRow();
+    void addressQuestionByKeyboard_data();
+    void addressQuestionByKeyboard();
     void localProxyAddressShown_data();
     void localProxyAddressShown();
     void localProxyAddressSent_data();
@@ -224,6 +228,86 @@ void tst_MainWidgetSettings::rebuildDropsPendingRow()
     QTRY_COMPARE(list()->item(1)->checkState(), Qt::Checked);
 }
 
+void tst_MainWidgetSettings::addressQuestionByKeyboard_data()
+{
+    // Keys go to the widget that has the focus: "<Tab>", "<Return>" and "<Escape>" are keys, the rest is typed.
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("retry"); // the second call's parameters; empty: none
+
+    QTest::newRow("address, Return") << QStringList { "192.0.2.53", "<Return>" } << "[\"wlan0\",true,[\"192.0.2.53\"]]";
+    QTest::newRow("Tab to the second field")
+        << QStringList { "<Tab>", "192.0.2.54", "<Return>" } << "[\"wlan0\",true,[\"192.0.2.54\"]]";
+    QTest::newRow("both fields") << QStringList { "10.0.0.1", "<Tab>", "10.0.0.2", "<Return>" }
+                                 << "[\"wlan0\",true,[\"10.0.0.1\",\"10.0.0.2\"]]";
+    QTest::newRow("Return before typing waits for an address")
+        << QStringList { "<Return>", "192.0.2.53", "<Return>" } << "[\"wlan0\",true,[\"192.0.2.53\"]]";
+    QTest::newRow("Escape") << QStringList { "192.0.2.53", "<Escape>" } << QString();
+}
+
+// The service has no DNS servers of its own for the network: the question comes up with the focus in its first
+// field, names the connection, shows its whole text, and takes the address from the keyboard. Cancelled, the
+// connections tab says why the network stays unprotected.
+void tst_MainWidgetSettings::addressQuestionByKeyboard()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, retry);
+    reach(MainWindowTest::withAnswer(ConsoleTest::script(QStringLiteral("protected")),
+        QStringLiteral("setNetworkProtection"),
+        QVariantList { MainWindowTest::errorAnswer(4, QStringLiteral("DHCP Unavailable")),
+            QVariantMap { { QStringLiteral("result"), QVariant() } } }));
+    showTab("tabConnectionSettings");
+    // The window's own activation is in before the question's, which must have the keyboard.
+    window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    auto note = child<QLabel>(window(), "lblNetworkNote");
+    QVERIFY(note->isHidden());
+
+    bool answered = false;
+    QString text;
+    bool textWhole = false;
+    MainWindowTest::whenNextModalOpens(window(), [&](QDialog *dialog) {
+        // Keys that left the question open, or a failed check: it goes, so that the test ends.
+        const auto closing = qScopeGuard([dialog] {
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        auto label = dialog->findChild<QLabel *>(QStringLiteral("lbl_text"));
+        text = label->text();
+        textWhole = label->height() >= label->heightForWidth(label->width());
+        for (const QString &key : std::as_const(keys)) {
+            QTRY_VERIFY(dialog->isActiveWindow());
+            QWidget *focus = QApplication::focusWidget();
+            if (!focus)
+                break;
+            if (key == QLatin1String("<Tab>"))
+                QTest::keyClick(focus, Qt::Key_Tab);
+            else if (key == QLatin1String("<Return>"))
+                QTest::keyClick(focus, Qt::Key_Return);
+            else if (key == QLatin1String("<Escape>"))
+                QTest::keyClick(focus, Qt::Key_Escape);
+            else
+                QTest::keyClicks(focus, key);
+        }
+        answered = true;
+    });
+    QListWidgetItem *wireless = list()->item(1);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, checkIndicator(wireless));
+    QTRY_VERIFY(answered);
+    QVERIFY2(text.contains(QLatin1String("Wireless")), qPrintable(text));
+    QVERIFY(textWhole);
+    if (retry.isEmpty()) {
+        QTRY_VERIFY(note->isVisible());
+        QVERIFY2(note->text().contains(QLatin1String("\"Wireless\" is not protected")), qPrintable(note->text()));
+        QCOMPARE(wireless->checkState(), Qt::Unchecked);
+        QCOMPARE(service()->messages(QStringLiteral("setNetworkProtection")).size(), 1);
+        return;
+    }
+    QTRY_COMPARE(service()->messages(QStringLiteral("setNetworkProtection")).size(), 2);
+    QCOMPARE(service()->messages(QStringLiteral("setNetworkProtection")).last().paramsText, retry);
+    QTRY_COMPARE(wireless->checkState(), Qt::Checked);
+    QVERIFY(note->isHidden());
+}
+
 void tst_MainWidgetSettings::localProxyAddressShown_data()
 {
     QTest::addColumn<QVariant>("setting"); // invalid: absent
@@ -325,7 +409,7 @@ void tst_MainWidgetSettings::autostartQuestion()
     MemoryMsgBox *question = openQuestion();
     QVERIFY(question);
     QCOMPARE(question->findChild<QLabel *>(QStringLiteral("lblQuestion"))->text(),
-        QStringLiteral("Notice, its not required for this interface to be started to make filtering working.\nAll "
+        QStringLiteral("Notice, it's not required for this interface to be started to make filtering working.\nAll "
                        "hard work is performed by system service part.\n\nDo you wish to close this interface right "
                        "now?"));
     QStringList answers;

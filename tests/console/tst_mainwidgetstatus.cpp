@@ -9,6 +9,7 @@
 #include "velmorwire/cabinetuserinfo.h"
 #include "velmorwire/error.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QIcon>
@@ -16,6 +17,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 using MainWindowTest::child;
 using MainWindowTest::page;
@@ -45,6 +49,15 @@ private Q_SLOTS:
     void userChoosesProfile();
     void identificationLine_data();
     void identificationLine();
+    void headerFollowsDisconnect();
+    void headlineWholeAfterEachChange_data();
+    void headlineWholeAfterEachChange();
+    void windowKeepsItsSizeOnOtherPages_data();
+    void windowKeepsItsSizeOnOtherPages();
+    void okCentred_data();
+    void okCentred();
+    void filteringButtonNamesItsAction();
+    void settingsLinkWithoutService();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -53,6 +66,13 @@ private:
     void reach(int state, const QString &script = QStringLiteral("protected"));
     static QImage image(const QIcon &icon) { return icon.pixmap(48, 48).toImage(); }
     void setFeatures(const QVariantMap &features, const QString &planCode = QStringLiteral("FREE"));
+    void showWindow();
+    // Whether the status block's headline, which never wraps, fits the label as laid out now.
+    bool headlineFits() const
+    {
+        return headlineFits(child<QLabel>(window(), "lblAgentStatus"), m_desktop->agent->stateText());
+    }
+    static bool headlineFits(QLabel *label, const QString &headline);
 
     std::unique_ptr<ConsoleTest::Desktop> m_desktop;
 };
@@ -91,6 +111,34 @@ void tst_MainWidgetStatus::setFeatures(const QVariantMap &features, const QStrin
     cabinet()->setUserInfo(info);
 }
 
+void tst_MainWidgetStatus::showWindow()
+{
+    window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+}
+
+bool tst_MainWidgetStatus::headlineFits(QLabel *label, const QString &headline)
+{
+    // The label's text laid out at the label's width: a headline that does not fit breaks into a second line,
+    // which the label cuts.
+    QTextDocument document;
+    document.setDefaultFont(label->font());
+    document.setHtml(label->text());
+    document.setTextWidth(label->contentsRect().width());
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        // The headline's spaces are laid out as non-breaking ones.
+        if (!block.text().replace(QChar::Nbsp, QLatin1Char(' ')).contains(headline))
+            continue;
+        (void)document.documentLayout()->blockBoundingRect(block);
+        if (block.layout()->lineCount() != 1)
+            qWarning("\"%s\" takes %d lines at %d pixels", qPrintable(headline), block.layout()->lineCount(),
+                label->contentsRect().width());
+        return block.layout()->lineCount() == 1;
+    }
+    qWarning("No headline \"%s\"", qPrintable(headline));
+    return false;
+}
+
 // The status block for state 7 on the free plan, character for character.
 void tst_MainWidgetStatus::goldenStatusText()
 {
@@ -105,7 +153,7 @@ void tst_MainWidgetStatus::goldenStatusText()
             R"(color: #333;">This computer is successfully connected to service and now it's performing filtering )"
             R"(according to your account settings.</p><p style="margin-left: 5px; margin-right: 25px; margin-top: )"
             R"(25px; text-align: left; font-family: Tahoma; font-size: 10pt; font-weight: normal; color: #659ebf;">)"
-            R"(<a href="agent:showsettings">Settings</a> | <a href="agent:showhelp">Need help?</a>| <a )"
+            R"(<a href="agent:showsettings">Settings</a> | <a href="agent:showhelp">Need help?</a> | <a )"
             R"(href="https://www.velmor.example/billing/order?plan=PREMIUM">Buy Premium plan</a></p></td></tr>)"
             R"(</tbody></table>)"));
 }
@@ -383,6 +431,162 @@ void tst_MainWidgetStatus::identificationLine()
     QTRY_COMPARE(child<QLabel>(window(), "lbl_identityStatus")->text(), value);
     QCOMPARE(child<QCheckBox>(window(), "ckUseTokens")->isChecked(), tokens);
     QCOMPARE(service->messages(QStringLiteral("setTokensEnabled")).size(), 0);
+}
+
+// The service goes away after the header showed the profile and the plan: neither is known any more.
+void tst_MainWidgetStatus::headerFollowsDisconnect()
+{
+    reach(Agent::Protected);
+    setFeatures(QVariantMap());
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    QTRY_COMPARE(child<QLabel>(window(), "lbl_identityStatus")->text(), QStringLiteral("Kids"));
+    QCOMPARE(child<QLabel>(window(), "lbl_identityTitle")->text(), QStringLiteral("Current profile:"));
+    QVERIFY(!child<QWidget>(window(), "planWidget")->isHidden());
+    m_desktop->service->stop();
+    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(child<QLabel>(window(), "lbl_identityTitle")->text(), QStringLiteral("Identification"));
+    QCOMPARE(child<QLabel>(window(), "lbl_identityStatus")->text(), QStringLiteral("Unavailable"));
+    QVERIFY(child<QWidget>(window(), "planWidget")->isHidden());
+}
+
+void tst_MainWidgetStatus::headlineWholeAfterEachChange_data()
+{
+    QTest::addColumn<QList<int>>("states"); // reached one after the other from 7, by the button or the service
+
+    QTest::newRow("pause, resume") << QList<int> { 6, 7 };
+    QTest::newRow("pause, resume, pause") << QList<int> { 6, 7, 6 };
+    QTest::newRow("service lost") << QList<int> { 1 };
+    QTest::newRow("no networks, protected again") << QList<int> { 4, 7 };
+}
+
+// Each new headline is laid out before the window takes its size: it shows whole, never one status behind.
+void tst_MainWidgetStatus::headlineWholeAfterEachChange()
+{
+    QFETCH(QList<int>, states);
+    reach(Agent::Protected);
+    showWindow();
+    QVERIFY(headlineFits());
+    // The measure tells a headline that does not fit.
+    QLabel narrow;
+    narrow.setWordWrap(true);
+    narrow.setText(child<QLabel>(window(), "lblAgentStatus")->text());
+    narrow.setFixedWidth(250);
+    QVERIFY(!headlineFits(&narrow, m_desktop->agent->stateText()));
+    for (int state : std::as_const(states)) {
+        const int before = m_desktop->agent->state();
+        if ((state == Agent::FilteringOff && before == Agent::Protected)
+            || (state == Agent::Protected && before == Agent::FilteringOff)) {
+            QTest::mouseClick(child<QPushButton>(window(), "btnGlobalFiltering"), Qt::LeftButton);
+        } else if (state == Agent::Protected) {
+            m_desktop->service->push(QStringLiteral("setNetworks"),
+                { QVariantMap { { QStringLiteral("defaultRouteId"), QStringLiteral("eth0") },
+                    { QStringLiteral("networks"),
+                        QVariantList { QVariantMap { { QStringLiteral("id"), QStringLiteral("eth0") },
+                            { QStringLiteral("name"), QStringLiteral("Wired") },
+                            { QStringLiteral("protected"), true } } } } } });
+        } else {
+            ConsoleTest::pushTowards(m_desktop->service.get(), state);
+        }
+        QTRY_COMPARE(m_desktop->agent->state(), state);
+        QVERIFY2(headlineFits(), qPrintable(QStringLiteral("state %1").arg(state)));
+    }
+}
+
+void tst_MainWidgetStatus::windowKeepsItsSizeOnOtherPages_data()
+{
+    QTest::addColumn<QString>("link"); // of the status block, then the settings link's page
+    QTest::addColumn<QString>("button"); // that leads on from the page the link opened, or none
+    QTest::addColumn<QStringList>("back"); // buttons that lead back to the status page
+
+    QTest::newRow("Internet Connections tab")
+        << "agent:showsettings"
+        << "clbCommonSettings" << QStringList { "pbHideCommonSettings", "pbHideSettings" };
+    QTest::newRow("help page") << "agent:showhelp" << QString() << QStringList { "pbHelpOk" };
+}
+
+// A status change while another page is shown leaves the window's size alone; back on the status page the window
+// fits the status that came meanwhile.
+void tst_MainWidgetStatus::windowKeepsItsSizeOnOtherPages()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, button);
+    QFETCH(QStringList, back);
+    reach(Agent::Protected);
+    showWindow();
+    auto label = child<QLabel>(window(), "lblAgentStatus");
+    const QPoint at = MainWindowTest::linkPoint(label, link);
+    QVERIFY(at.x() >= 0);
+    QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, at);
+    if (!button.isEmpty())
+        QTest::mouseClick(child<QWidget>(window(), qPrintable(button)), Qt::LeftButton);
+    if (button == QLatin1String("clbCommonSettings"))
+        child<QTabWidget>(window(), "settingsTabWidget")->setCurrentIndex(1);
+    QTRY_VERIFY(page(window()) != QLatin1String("welcomePage"));
+    const QSize before = window()->size();
+
+    // The tray's pause.
+    QVERIFY(window()->turnOffFiltering(0));
+    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::FilteringOff));
+    QCOMPARE(window()->size(), before);
+    for (const QString &name : std::as_const(back))
+        QTest::mouseClick(child<QPushButton>(window(), qPrintable(name)), Qt::LeftButton);
+    QTRY_COMPARE(page(window()), QStringLiteral("welcomePage"));
+    QVERIFY(headlineFits());
+}
+
+void tst_MainWidgetStatus::okCentred_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::newRow("1 service unreachable") << 1;
+    QTest::newRow("5 nothing protected") << 5;
+    QTest::newRow("6 filtering off") << 6;
+    QTest::newRow("7 protected") << 7;
+}
+
+// The OK button sits in the middle of the bottom bar whether the filtering button is there or not.
+void tst_MainWidgetStatus::okCentred()
+{
+    QFETCH(int, state);
+    reach(state);
+    showWindow();
+    auto bar = child<QWidget>(window(), "frameHideAgent");
+    auto ok = child<QPushButton>(window(), "pbHideAgent");
+    QTRY_VERIFY2(qAbs(ok->geometry().center().x() - bar->rect().center().x()) <= 1,
+        qPrintable(QStringLiteral("OK at %1, bar centre %2, filtering button %3")
+                       .arg(ok->geometry().center().x())
+                       .arg(bar->rect().center().x())
+                       .arg(child<QWidget>(window(), "btnGlobalFiltering")->width())));
+}
+
+// The button shows the state it is in and its tooltip names what a click does, as the tray's entries do.
+void tst_MainWidgetStatus::filteringButtonNamesItsAction()
+{
+    reach(Agent::Protected);
+    showWindow();
+    auto filtering = child<QPushButton>(window(), "btnGlobalFiltering");
+    QCOMPARE(filtering->toolTip(), QStringLiteral("Stop filtering"));
+    QTest::mouseClick(filtering, Qt::LeftButton);
+    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::FilteringOff));
+    QCOMPARE(filtering->toolTip(), QStringLiteral("Start filtering"));
+    QCOMPARE(image(filtering->icon()), image(QIcon(QStringLiteral(":/icons/agent_off"))));
+    QVERIFY(image(QIcon(QStringLiteral(":/icons/agent_on"))) != image(QIcon(QStringLiteral(":/icons/agent_off"))));
+}
+
+// Without the service the settings cannot open; pressing their link says so on the status page.
+void tst_MainWidgetStatus::settingsLinkWithoutService()
+{
+    reach(Agent::ServiceUnreachable);
+    showWindow();
+    auto note = child<QLabel>(window(), "lblStatusNote");
+    QVERIFY(note->isHidden());
+    auto label = child<QLabel>(window(), "lblAgentStatus");
+    const QPoint at = MainWindowTest::linkPoint(label, QStringLiteral("agent:showsettings"));
+    QVERIFY(at.x() >= 0);
+    QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, at);
+    QTRY_VERIFY(note->isVisible());
+    QVERIFY2(note->text().contains(QLatin1String("system service is not running")), qPrintable(note->text()));
+    QCOMPARE(page(window()), QStringLiteral("welcomePage"));
+    QVERIFY(note->geometry().bottom() <= child<QWidget>(window(), "frameHideAgent")->geometry().top());
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetStatus)

@@ -56,11 +56,27 @@ void ActionItemDelegeate::paint(QPainter *painter, const QStyleOptionViewItem &o
 {
     const bool deletable = index.data(ActionWidgetItem::DeletableRole).toBool();
     QRect text = option.rect.adjusted(sideMargin, verticalMargin, -sideMargin, -verticalMargin);
+    const QRect icon = iconRect(option.rect);
     if (deletable)
-        text.adjust(0, 0, -iconSize().width(), 0);
-    painter->drawText(text, Qt::TextSingleLine, displayText(index));
+        text.setRight(icon.left() - sideMargin);
+    const QString address = index.data(ActionWidgetItem::AddressRole).toString();
+    if (address.isEmpty()) {
+        const QString shown = painter->fontMetrics().elidedText(
+            index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, text.width(), Qt::TextSingleLine);
+        painter->drawText(text, Qt::TextSingleLine, shown);
+    } else {
+        // The address tells two aliases apart: it stays whole, and the domain gives up its middle instead.
+        const QString bracketed = QStringLiteral(" (%1)").arg(address);
+        const int addressWidth = painter->fontMetrics().horizontalAdvance(bracketed);
+        const QString domain = painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(),
+            Qt::ElideMiddle, qMax(0, text.width() - addressWidth), Qt::TextSingleLine);
+        QRect domainRect = text;
+        domainRect.setWidth(qMin(text.width(), painter->fontMetrics().horizontalAdvance(domain)));
+        painter->drawText(domainRect, Qt::TextSingleLine, domain);
+        painter->drawText(text.adjusted(domainRect.width(), 0, 0, 0), Qt::TextSingleLine, bracketed);
+    }
     if (deletable)
-        painter->drawPixmap(QPoint(text.right(), text.top()), m_icon);
+        painter->drawPixmap(icon.topLeft(), m_icon);
 }
 
 QSize ActionItemDelegeate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -20,13 +20,27 @@ bool isAcceptable(const QLineEdit *field)
     return field->validator() && field->validator()->validate(text, pos) == QValidator::Acceptable;
 }
 
+// No top-level domain is numeric: a name whose last label is digits is an address or a piece of one, typed
+// into the wrong field.
+bool isAddressLike(const QString &name)
+{
+    const QString last = name.section(QLatin1Char('.'), -1);
+    if (last.isEmpty())
+        return false;
+    for (const QChar c : last) {
+        if (!c.isDigit())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 AddDialog::AddDialog(QWidget *parent, int kind)
     : QDialog(parent)
     , m_kind(kind)
     , m_address(nullptr)
-    , m_domain(new QLineEdit(this))
+    , m_domain(nullptr)
 {
     setWindowTitle(tr("New domain"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -39,6 +53,8 @@ AddDialog::AddDialog(QWidget *parent, int kind)
         m_address->setValidator(new QRegularExpressionValidator(dottedQuad, this));
         form->addRow(tr("IP Address"), m_address);
     }
+    // Created after the address field: the focus chain follows creation, and Tab must run down the form.
+    m_domain = new QLineEdit(this);
     m_domain->setValidator(newDomainValidator(this));
     form->addRow(tr("Domain"), m_domain);
 
@@ -46,6 +62,7 @@ AddDialog::AddDialog(QWidget *parent, int kind)
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &AddDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AddDialog::reject);
+    (m_address ? m_address : m_domain)->setFocus();
 }
 
 QString AddDialog::domain() const
@@ -66,7 +83,7 @@ void AddDialog::accept()
         m_address->setFocus();
         return;
     }
-    if (!isAcceptable(m_domain)) {
+    if (!isAcceptable(m_domain) || isAddressLike(m_domain->text())) {
         m_domain->setFocus();
         return;
     }

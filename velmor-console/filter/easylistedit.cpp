@@ -117,7 +117,8 @@ void EasyListEdit::stopLoading()
 void EasyListEdit::updateCounter()
 {
     const int rows = ui->lstDomains->count();
-    ui->lblCounter->setText(m_limit == -1 ? QString::number(rows) : QStringLiteral("%1/%2").arg(rows).arg(m_limit));
+    // An account that gives no limit for the list leaves 0: "1/0" would read as a list over its limit.
+    ui->lblCounter->setText(m_limit <= 0 ? QString::number(rows) : QStringLiteral("%1/%2").arg(rows).arg(m_limit));
 }
 
 void EasyListEdit::clear(bool onlyDeletable)

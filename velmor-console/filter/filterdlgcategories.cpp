@@ -76,6 +76,8 @@ void FilterDlg::buildCategoryGrid()
             ++row;
     }
 
+    // The spare height goes below the last row: the rows stay together at the top.
+    layout->setRowStretch(row, 1);
     ui->saCats->setWidget(grid);
     if (!m_resized)
         QTimer::singleShot(0, this, &FilterDlg::resizeToContents);

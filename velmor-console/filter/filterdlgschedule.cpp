@@ -239,7 +239,7 @@ void FilterDlg::checkTimeZone()
         return;
     auto *box = new QMessageBox(QMessageBox::Information, tr("Timezone mismatch"),
         tr("Your local timezone does not match with the timezone in schedule settings. In order to make schedule "
-           "work properly log in into your personal Velmor cabinet and set mathing timezone in account settings."),
+           "work properly log in into your personal Velmor cabinet and set matching timezone in account settings."),
         QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Not exec(): tab changes come from inside other steps of this dialog, which may be closed while a nested

@@ -17,7 +17,6 @@ IpDlg::IpDlg(const QString &title, const QString &text, int fields, QWidget *par
     , m_acceptanceTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("IpDlg"));
-    resize(174, 86);
     setMaximumWidth(220);
     auto verticalLayout = new QVBoxLayout(this);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
@@ -28,17 +27,7 @@ IpDlg::IpDlg(const QString &title, const QString &text, int fields, QWidget *par
     m_ipLayout = new QVBoxLayout();
     m_ipLayout->setObjectName(QStringLiteral("ipLayout"));
     verticalLayout->addLayout(m_ipLayout);
-    m_buttonBox = new QDialogButtonBox(this);
-    m_buttonBox->setObjectName(QStringLiteral("buttonBox"));
-    m_buttonBox->setOrientation(Qt::Horizontal);
-    m_buttonBox->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    m_buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
-    verticalLayout->addWidget(m_buttonBox);
-    connect(m_buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    setWindowTitle(title);
-    m_text->setText(text);
+    // The fields come before the buttons so that the focus starts in the first one and Tab runs top to bottom.
     for (int i = 0; i < fields; ++i) {
         auto field = new QLineEdit(this);
         field->setValidator(m_validator);
@@ -46,6 +35,28 @@ IpDlg::IpDlg(const QString &title, const QString &text, int fields, QWidget *par
         m_ipLayout->addWidget(field);
         m_fields.append(field);
     }
+    m_buttonBox = new QDialogButtonBox(this);
+    m_buttonBox->setObjectName(QStringLiteral("buttonBox"));
+    m_buttonBox->setOrientation(Qt::Horizontal);
+    m_buttonBox->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    m_buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+    // Return sends the typed address; it must not reach Cancel while Ok is still off.
+    m_buttonBox->button(QDialogButtonBox::Ok)->setDefault(true);
+    m_buttonBox->button(QDialogButtonBox::Cancel)->setAutoDefault(false);
+    verticalLayout->addWidget(m_buttonBox);
+    connect(m_buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    setWindowTitle(title);
+    m_text->setText(text);
+    if (!m_fields.isEmpty())
+        m_fields.first()->setFocus();
+    // A wrapped text needs a height that depends on the width, which no minimum size expresses: the dialog takes
+    // its widest width and at least the height its text needs there, at the fonts and scale it is shown with.
+    ensurePolished();
+    const int width = maximumWidth();
+    setMinimumSize(width, qMax(86, verticalLayout->totalHeightForWidth(width)));
+    resize(minimumSize());
     m_acceptanceTimer->setInterval(1000);
     connect(m_acceptanceTimer, &QTimer::timeout, this, &IpDlg::checkAcceptance);
     m_acceptanceTimer->start();

@@ -56,6 +56,12 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
         QStringLiteral("QWidget[objectName=tabAdvancedSettings] { background-color:white; }"));
     ui->lblUpdateApp->setText(displayedVersion(QLatin1String(programVersion)));
 
+    // The label column is as wide in every login mode as the widest label makes it, so the fields never move
+    // sideways; the terms text keeps a gap to the first row.
+    ui->lblRepeatPassword->ensurePolished();
+    ui->lblUser->setMinimumWidth(ui->lblRepeatPassword->sizeHint().width());
+    ui->lblRegisterHint->setContentsMargins(0, 0, 0, 8);
+
     setLoginMode(0);
 
     // Before its connections exist, so the stored value sends nothing.
@@ -70,6 +76,13 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
     }
     setServicePagesEnabled(false);
     ui->planWidget->hide();
+    ui->lblStatusNote->hide();
+    ui->lblNetworkNote->hide();
+    // The note's room is kept while it is hidden, so that it never pushes the list away under the pointer.
+    QSizePolicy notePolicy = ui->lblNetworkNote->sizePolicy();
+    notePolicy.setRetainSizeWhenHidden(true);
+    ui->lblNetworkNote->setSizePolicy(notePolicy);
+    ui->lblNetworkNote->setFixedHeight(2 * ui->lblNetworkNote->fontMetrics().lineSpacing() + 4);
     ui->frameHeader->setStyleSheet(brandTranslator()->translate("MainWidget", "STYLE_header"));
     ui->leLocalDnsPort->setValidator(new QIntValidator(1, 65535, ui->leLocalDnsPort));
     ui->leLocalDnsPort->hide();
@@ -128,6 +141,7 @@ void MainWidget::setUpConnections()
     connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent, &Agent::setSettingsProtection);
     connect(ui->stackedWidget, &SlidingStackedWidget::animationFinished, this,
         &MainWidget::stackedWidget_animationFinished);
+    connect(ui->stackedWidget, &QStackedWidget::currentChanged, this, &MainWidget::stackedWidget_currentChanged);
 }
 
 bool MainWidget::isServicePage(const QWidget *page) const
@@ -225,6 +239,14 @@ void MainWidget::on_lblAgentStatus_linkActivated(const QString &link)
     }
     const QString command = link.mid(6);
     if (command == QLatin1String("showsettings")) {
+        if (m_agent->connector()->state() != ServiceConnector::Connected) {
+            // The link stays where the design puts it; the page it leads to needs the service.
+            ui->lblStatusNote->setText(
+                tr("The settings are not available while the system service is not running. They open once "
+                   "the service is started."));
+            ui->lblStatusNote->show();
+            fitToStatusPage();
+        }
         showPage(ui->settingsPage);
     } else if (command == QLatin1String("showhelp")) {
         showPage(ui->helpPage);
@@ -306,6 +328,16 @@ void MainWidget::service_stateChanged()
     if (m_filterDialog)
         m_filterDialog->close();
     ui->clbFilter->setEnabled(!m_agent->cabinet()->profiles().isEmpty());
+    if (state == ServiceConnector::Connected)
+        ui->lblStatusNote->hide();
+    // What the header shows belongs to the connection: without it the account's profile and plan are unknown.
+    updateIdentityLabels();
+    updatePlanBox();
+}
+
+void MainWidget::stackedWidget_currentChanged()
+{
+    fitToStatusPage();
 }
 
 void MainWidget::agent_connectionComplete()

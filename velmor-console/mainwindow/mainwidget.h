@@ -1,6 +1,7 @@
 #ifndef VELMOR_CONSOLE_MAINWIDGET_H
 #define VELMOR_CONSOLE_MAINWIDGET_H
 
+#include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -79,6 +80,7 @@ private Q_SLOTS:
     void on_btnGlobalFiltering_clicked();
     void on_leLocalDnsAddress_editingFinished();
     void on_leLocalDnsPort_editingFinished();
+    void stackedWidget_currentChanged();
     void checkNewVersion();
     void newVersionCheckFinished();
     void passwordProtectionChangeRequested(bool state);
@@ -108,7 +110,10 @@ private:
 
     // Status page and header (mainwidgetstatus.cpp).
     void updateIdentityLabels();
+    void updatePlanBox();
     void selectProfileItem(quint32 profileId);
+    // Fits the window to the status block while the status page is shown.
+    void fitToStatusPage();
 
     // Settings tabs (mainwidgetsettings.cpp).
     void rebuildNetworkList();
@@ -129,6 +134,8 @@ private:
     QPointer<FilterDlg> m_filterDialog;
     int m_pendingFilteringMinutes;
     quint32 m_pendingProfileId;
+    // The protection each network row asked the service for, until the service reports the outcome.
+    QHash<QString, bool> m_requestedProtection;
 };
 
 #endif // VELMOR_CONSOLE_MAINWIDGET_H

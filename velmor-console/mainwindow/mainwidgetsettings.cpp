@@ -51,6 +51,8 @@ bool MainWidget::requestProtectionChange(QListWidgetItem *item)
     if (row->syncing)
         return true;
     const bool wanted = row->checkState() != Qt::Checked;
+    m_requestedProtection.insert(row->id, wanted);
+    ui->lblNetworkNote->hide();
     Velmor::JsonRPCCall *call = m_agent->setNetworkProtection(row->id, wanted, Velmor::HostList());
     connect(call, &Velmor::JsonRPCCall::finished, row, &NetworkWidgetItem::stopSyncing);
     row->setSyncing(true);
@@ -64,6 +66,20 @@ void MainWidget::agent_protectionUpdated(const QString &id, bool state)
         return;
     row->setSyncing(false);
     row->setCheckState(state ? Qt::Checked : Qt::Unchecked);
+    const auto requested = m_requestedProtection.constFind(id);
+    if (requested == m_requestedProtection.cend())
+        return;
+    const bool wanted = requested.value();
+    m_requestedProtection.erase(requested);
+    if (state == wanted)
+        return;
+    // A refusal or a cancelled address question leaves the box as it was; without a word the user would take
+    // the network for protected, or for no longer filtered.
+    ui->lblNetworkNote->setText(wanted
+            ? tr("\"%1\" is not protected: the filtering could not be switched on for it. Tick it to try again.")
+                  .arg(row->name)
+            : tr("\"%1\" is still protected: the filtering could not be switched off for it.").arg(row->name));
+    ui->lblNetworkNote->show();
 }
 
 void MainWidget::agent_serviceSettingsChanged()
@@ -114,7 +130,7 @@ void MainWidget::on_ckAutostart_stateChanged(int state)
     connect(close, &MMButton::clicked, m_agent, &Agent::close);
     auto keepWorking = new MMButton(tr("Continue &working"), 0);
     MemoryMsgBox::askQuestion(QStringLiteral("autostart-close"),
-        tr("Notice, its not required for this interface to be started to make filtering working.\nAll hard work is "
+        tr("Notice, it's not required for this interface to be started to make filtering working.\nAll hard work is "
            "performed by system service part.\n\nDo you wish to close this interface right now?"),
         { close, keepWorking }, nullptr);
 }

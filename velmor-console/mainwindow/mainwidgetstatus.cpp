@@ -7,7 +7,11 @@
 #include "ui_mainwidget.h"
 #include "vendorcontact.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QIcon>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 
@@ -37,6 +41,30 @@ bool isFeatureOn(const QVariant &value)
     default:
         return false;
     }
+}
+
+// A width of the status label at which its headline, which may not wrap, stays on one line: the label's own
+// width hint is measured at a guessed width and falls a few pixels short for some headlines.
+int headlineWidth(const QLabel *label, const QString &headline)
+{
+    QTextDocument document;
+    document.setDefaultFont(label->font());
+    document.setHtml(label->text());
+    QTextBlock block = document.begin();
+    while (block.isValid() && !block.text().replace(QChar::Nbsp, QLatin1Char(' ')).contains(headline))
+        block = block.next();
+    const QMargins margins = label->contentsMargins();
+    int width = qMax(1, label->sizeHint().width() - margins.left() - margins.right());
+    if (!block.isValid())
+        return 0;
+    for (int step = 0; step < 500; ++step) {
+        document.setTextWidth(width);
+        (void)document.documentLayout()->blockBoundingRect(block);
+        if (block.layout()->lineCount() <= 1)
+            break;
+        width += 4;
+    }
+    return width + margins.left() + margins.right();
 }
 
 } // namespace
@@ -81,8 +109,8 @@ void MainWidget::agent_stateChanged()
         break;
     default:
         picture = QStringLiteral(":/icons/status-error");
-        explanation = tr("The service part of %1 doesn't work. Probably the service is still strarting. If it will "
-                         "not start in minute try to start it manually. Notice, %1 will not work without this "
+        explanation = tr("The service part of %1 doesn't work. Probably the service is still starting. If it will "
+                         "not start in a minute try to start it manually. Notice, %1 will not work without this "
                          "service.")
                           .arg(tr("Velmor Agent"));
         break;
@@ -90,7 +118,7 @@ void MainWidget::agent_stateChanged()
     QString premium;
     if (m_agent->cabinet()->userInfo().planCode == freePlan)
         premium
-            = QLatin1String("| ") + vendorLink(QStringLiteral("/billing/order?plan=PREMIUM"), tr("Buy Premium plan"));
+            = QLatin1String(" | ") + vendorLink(QStringLiteral("/billing/order?plan=PREMIUM"), tr("Buy Premium plan"));
 
     ui->lblAgentStatus->setText(
         QLatin1String("<table><tbody><tr><td width=\"100\" valign=\"top\"><img style=\"margin-top:35px; "
@@ -108,13 +136,35 @@ void MainWidget::agent_stateChanged()
                         "href=\"agent:showsettings\">")
         + tr("Settings") + QLatin1String("</a> | <a href=\"agent:showhelp\">") + tr("Need help?")
         + QLatin1String("</a>") + premium + QLatin1String("</p></td></tr></tbody></table>"));
+    ui->lblAgentStatus->setMinimumWidth(headlineWidth(ui->lblAgentStatus, m_agent->stateText()));
 
-    ui->btnGlobalFiltering->setVisible(state == Agent::FilteringOff || state == Agent::Protected);
-    if (state == Agent::Protected)
+    const bool switchable = state == Agent::FilteringOff || state == Agent::Protected;
+    ui->btnGlobalFiltering->setVisible(switchable);
+    // The space on the right balances the button and its spacing on the left (a spacer takes no spacing), so
+    // that OK stays centred with or without the button.
+    const int balance = ui->btnGlobalFiltering->maximumWidth() + qMax(0, ui->horizontalLayout_hideAgent->spacing());
+    ui->horizontalSpacer_hideAgentBalance->changeSize(
+        switchable ? balance : 0, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    ui->horizontalLayout_hideAgent->invalidate();
+    if (state == Agent::Protected) {
         ui->btnGlobalFiltering->setIcon(QIcon(QStringLiteral(":/icons/agent_on")));
-    else if (state == Agent::FilteringOff)
+        ui->btnGlobalFiltering->setToolTip(tr("Stop filtering"));
+    } else if (state == Agent::FilteringOff) {
         ui->btnGlobalFiltering->setIcon(QIcon(QStringLiteral(":/icons/agent_off")));
-    resize(sizeHint());
+        ui->btnGlobalFiltering->setToolTip(tr("Start filtering"));
+    }
+    fitToStatusPage();
+}
+
+void MainWidget::fitToStatusPage()
+{
+    // Another page keeps its size: a window that grows behind it moves the page under the pointer.
+    if (ui->stackedWidget->currentWidget() != ui->welcomePage)
+        return;
+    // The hint must come from the new text: the layouts are brought up to date before it is read.
+    ui->welcomePage->layout()->activate();
+    layout()->activate();
+    resize(sizeHint().expandedTo(minimumSizeHint()));
 }
 
 void MainWidget::on_btnGlobalFiltering_clicked()
@@ -151,10 +201,16 @@ void MainWidget::updateIdentityLabels()
     ui->lbl_identityStatus->setText(value);
 }
 
+void MainWidget::updatePlanBox()
+{
+    ui->planWidget->setVisible(m_agent->connector()->state() == ServiceConnector::Connected
+        && m_agent->cabinet()->userInfo().planCode == freePlan);
+}
+
 void MainWidget::cabinet_userInfoChanged()
 {
     const Velmor::CabinetUserInfo &info = m_agent->cabinet()->userInfo();
-    ui->planWidget->setVisible(info.planCode == freePlan);
+    updatePlanBox();
     const QString feature = QStringLiteral("agent_ip_mode");
     const bool ipMode = info.features.contains(feature) && isFeatureOn(info.features.value(feature));
     ui->lblLocalDnsAddress->setVisible(ipMode);

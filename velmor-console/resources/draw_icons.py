@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's icons into icons/: the product image and the header's logo, the four status badges,
-the filtering switch and quit entries, the settings menu's three links and the update check, the filter editor's
-add, category and help images (PNG), and the connecting animation (GIF). Standard library only; run it again
-after a change and commit the files it writes."""
+the filtering state pictures and the quit entry, the settings menu's three links and the update check, the
+filter editor's add, category and help images (PNG, the ones shown at their own size also at scale 2), and the
+connecting animation (GIF). Standard library only; run it again after a change and commit the files it writes."""
 
 import math
 import os
@@ -103,23 +103,39 @@ def product(x, y):
     return (0x65, 0x9E, 0xBF, 255)
 
 
-def play(colour):
+def funnel_mark(x, y):
+    """A white funnel inside a disc: the filtering."""
+    if 0.30 <= y <= 0.52:
+        return abs(x - 0.5) <= 0.24 - (y - 0.30) * 0.75
+    return 0.52 < y <= 0.72 and abs(x - 0.5) <= 0.06
+
+
+def filtering_on(colour):
+    """The filtering as it is when on: a funnel on a coloured disc. The tray's "Start filtering" and the
+    button in state 7 both mean this state."""
+
     def shade(x, y):
         if not disc(x, y):
             return None
-        # a white triangle pointing right
-        if 0.36 <= x <= 0.72 and abs(y - 0.5) <= (0.72 - x) * 0.62:
+        if funnel_mark(x, y):
             return (255, 255, 255, 255)
         return colour + (255,)
 
     return shade
 
 
-def pause(colour):
+def filtering_off(colour):
+    """The filtering as it is when off: the same funnel, struck through."""
+
     def shade(x, y):
         if not disc(x, y):
             return None
-        if 0.28 <= y <= 0.72 and (0.32 <= x <= 0.44 or 0.56 <= x <= 0.68):
+        d = segment_distance(x, y, 0.26, 0.26, 0.74, 0.74)
+        if d <= 0.045:
+            return (255, 255, 255, 255)
+        if d <= 0.085:
+            return colour + (255,)
+        if funnel_mark(x, y):
             return (255, 255, 255, 255)
         return colour + (255,)
 
@@ -172,6 +188,11 @@ FILTER_ICONS = {
     "help.png": (32, question((0x25, 0x6E, 0xC8))),
 }
 
+
+# The pictures the main window and the filter editor show at their own size, which a screen at scale 2 would
+# otherwise show blurred.
+SHARP_AT_2X = {"status-error.png", "status-warning.png", "status-info.png", "status-ok.png", "agent_on.png",
+               "agent_off.png", "check_on.png", "check_off.png", "help.png", "add.png"}
 
 BLUE = (0x2F, 0x5F, 0x7F, 255)
 LIGHT = (0x65, 0x9E, 0xBF, 255)
@@ -354,8 +375,8 @@ def main():
         "status-warning.png": (32, badge((0xE8, 0x9A, 0x10), [(0.5, 0.24, 0.5, 0.56), (0.5, 0.74, 0.5, 0.745)])),
         "status-info.png": (32, badge((0x25, 0x6E, 0xC8), [(0.5, 0.44, 0.5, 0.76), (0.5, 0.26, 0.5, 0.265)])),
         "status-ok.png": (32, badge((0x2E, 0x9E, 0x3E), [(0.28, 0.52, 0.44, 0.68), (0.44, 0.68, 0.72, 0.34)])),
-        "agent_on.png": (32, play((0x2E, 0x9E, 0x3E))),
-        "agent_off.png": (32, pause((0x80, 0x80, 0x80))),
+        "agent_on.png": (32, filtering_on((0x2E, 0x9E, 0x3E))),
+        "agent_off.png": (32, filtering_off((0x80, 0x80, 0x80))),
         "exit.png": (32, power),
         "filter.png": (32, funnel),
         "settings.png": (32, gear),
@@ -365,7 +386,11 @@ def main():
     icons.update(FILTER_ICONS)
     for name, (size, shade) in icons.items():
         png(os.path.join(OUT, name), size, size, render(size, shade))
+        # Drawn again at twice the size, Qt's "@2x" files, for screens at scale 2.
+        if name in SHARP_AT_2X:
+            png(os.path.join(OUT, name.replace(".png", "@2x.png")), 2 * size, 2 * size, render(2 * size, shade))
     png(os.path.join(OUT, "velmor-text.png"), 200, 52, render_rect(200, 52, logo))
+    png(os.path.join(OUT, "velmor-text@2x.png"), 400, 104, render_rect(400, 104, logo))
     gif(os.path.join(OUT, "loading.gif"), 24, loading_frames(24, 8), 10)
 
 

@@ -251,7 +251,7 @@ Current profile will be activated on marked periods. All remaining time «%1» p
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Your local timezone does not match with the timezone in schedule settings. In order to make schedule work properly log in into your personal Velmor cabinet and set mathing timezone in account settings.</source>
+        <source>Your local timezone does not match with the timezone in schedule settings. In order to make schedule work properly log in into your personal Velmor cabinet and set matching timezone in account settings.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -471,13 +471,6 @@ Current profile will be activated on marked periods. All remaining time «%1» p
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Notice, its not required for this interface to be started to make filtering working.
-All hard work is performed by system service part.
-
-Do you wish to close this interface right now?</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>The system service is successfully connected and now awaiting for finish of initialization steps.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -500,10 +493,6 @@ Do you wish to close this interface right now?</source>
     </message>
     <message>
         <source>This computer is successfully connected to service and now it&apos;s performing filtering according to your account settings.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The service part of %1 doesn&apos;t work. Probably the service is still strarting. If it will not start in minute try to start it manually. Notice, %1 will not work without this service.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -532,6 +521,37 @@ Do you wish to close this interface right now?</source>
     </message>
     <message>
         <source>No new versions available</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The settings are not available while the system service is not running. They open once the service is started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not protected: the filtering could not be switched on for it. Tick it to try again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is still protected: the filtering could not be switched off for it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notice, it&apos;s not required for this interface to be started to make filtering working.
+All hard work is performed by system service part.
+
+Do you wish to close this interface right now?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The service part of %1 doesn&apos;t work. Probably the service is still starting. If it will not start in a minute try to start it manually. Notice, %1 will not work without this service.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop filtering</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start filtering</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
