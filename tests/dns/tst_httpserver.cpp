@@ -218,6 +218,8 @@ QProcess *tst_HttpServer::holdConnections(int count, uint uid)
         { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/dns/blockpagepeers.py"),
             QStringLiteral("hold"), QStringLiteral("--port"), QString::number(port), QStringLiteral("--count"),
             QString::number(count), QStringLiteral("--uid"), QString::number(uid) });
+    if (!process->waitForStarted(30000))
+        return nullptr;
     const bool held = QTest::qWaitFor([process] { return process->canReadLine() || !process->isOpen(); }, 30000);
     const QByteArray line = process->readLine().trimmed();
     if (!held || line != "held " + QByteArray::number(count)) {
