@@ -32,6 +32,7 @@ private Q_SLOTS:
     void identificationRecord();
     void clientIdComesBack();
     void responseFromClientIsRefused();
+    void formatErrorCountsMatchItsSections();
     void refusedUpstreamConnection();
     void droppedQueryGetsServfail();
     void answerFromTheAddressAsked();
@@ -317,6 +318,21 @@ void tst_DnsEndToEnd::responseFromClientIsRefused()
     QVERIFY(QTest::qWaitFor([&] { return client.hasPendingDatagrams(); }, 10000));
     response[3] = 5;
     QCOMPARE(client.receiveDatagram().data().toHex(' '), response.toHex(' '));
+}
+
+void tst_DnsEndToEnd::formatErrorCountsMatchItsSections()
+{
+    // An additional count at its limit leaves no room for the identification record: the request is refused as
+    // malformed, and the answer must not announce the records that the request only claimed to hold.
+    QUdpSocket client;
+    const QByteArray request = hex("6161 0100 0001 0000 0000 ffff 01 61 04 74657374 00 0001 0001");
+    client.writeDatagram(request, QHostAddress::LocalHost, dnsmasqHostPort);
+    QVERIFY(QTest::qWaitFor([&] { return client.hasPendingDatagrams(); }, 10000));
+    const QByteArray answer = client.receiveDatagram().data();
+    const QList<QJsonObject> decoded = decodeWithDnspython({ answer });
+    QCOMPARE(decoded.size(), 1);
+    QVERIFY2(!decoded.first().contains(QStringLiteral("error")), answer.toHex(' ').constData());
+    QCOMPARE(answer.toHex(' '), hex("6161 8101 0001 0000 0000 0000 01 61 04 74657374 00 0001 0001").toHex(' '));
 }
 
 void tst_DnsEndToEnd::refusedUpstreamConnection()
