@@ -41,15 +41,11 @@ bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quin
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
     msghdr message = {};
     message.msg_control = control;
-    bool v4 = false;
-    const quint32 fromV4 = from.toIPv4Address(&v4);
-    bool toIsV4 = false;
-    const quint32 toV4 = address.toIPv4Address(&toIsV4);
-    if (v4 && toIsV4 && address.protocol() == QAbstractSocket::IPv4Protocol) {
+    if (from.protocol() == QAbstractSocket::IPv4Protocol && address.protocol() == QAbstractSocket::IPv4Protocol) {
         auto *target = reinterpret_cast<sockaddr_in *>(&to);
         target->sin_family = AF_INET;
         target->sin_port = qToBigEndian(port);
-        target->sin_addr.s_addr = qToBigEndian(toV4);
+        target->sin_addr.s_addr = qToBigEndian(address.toIPv4Address());
         toLength = sizeof(sockaddr_in);
         message.msg_controllen = CMSG_SPACE(sizeof(in_pktinfo));
         cmsghdr *header = CMSG_FIRSTHDR(&message);
@@ -57,7 +53,7 @@ bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quin
         header->cmsg_type = IP_PKTINFO;
         header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
         in_pktinfo info = {};
-        info.ipi_spec_dst.s_addr = qToBigEndian(fromV4);
+        info.ipi_spec_dst.s_addr = qToBigEndian(from.toIPv4Address());
         std::memcpy(CMSG_DATA(header), &info, sizeof info);
     } else if (from.protocol() == QAbstractSocket::IPv6Protocol
         && address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -133,11 +129,12 @@ bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port
     if (isAnyAddress(m_socket->localAddress())) {
         // A client drops an answer that comes from another address than the one it asked, so the answer must leave
         // from where the request came in; only the slower path of whole datagrams tells that address.
-        QNetworkDatagram received = m_socket->receiveDatagram(MaxDatagramSize);
+        const QNetworkDatagram received = m_socket->receiveDatagram();
         if (!received.isValid())
             return false;
-        QByteArray bytes = received.data();
-        bytes.reserve(bytes.size() + Packet::IdentificationRecordSize);
+        QByteArray bytes;
+        bytes.reserve(received.data().size() + Packet::IdentificationRecordSize);
+        bytes.append(received.data());
         *datagram = Packet(bytes);
         *sender = received.senderAddress();
         *port = quint16(received.senderPort());
