@@ -31,6 +31,18 @@ bool isAnyAddress(const QHostAddress &address)
         || address == QHostAddress(QHostAddress::Any);
 }
 
+// The message's one control record: the packet information that names the source address.
+template<typename Info>
+void setPacketInfo(msghdr &message, int level, int type, const Info &info)
+{
+    message.msg_controllen = CMSG_SPACE(sizeof(Info));
+    cmsghdr *header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = level;
+    header->cmsg_type = type;
+    header->cmsg_len = CMSG_LEN(sizeof(Info));
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+}
+
 // Sends the datagram with from as its source address, which a socket bound to an any-address would otherwise choose
 // by the route. False when the addresses are not of one family (the caller then sends it the plain way); a failed
 // send counts as sent, as a lost datagram would.
@@ -47,14 +59,9 @@ bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quin
         target->sin_port = qToBigEndian(port);
         target->sin_addr.s_addr = qToBigEndian(address.toIPv4Address());
         toLength = sizeof(sockaddr_in);
-        message.msg_controllen = CMSG_SPACE(sizeof(in_pktinfo));
-        cmsghdr *header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = IPPROTO_IP;
-        header->cmsg_type = IP_PKTINFO;
-        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
         in_pktinfo info = {};
         info.ipi_spec_dst.s_addr = qToBigEndian(from.toIPv4Address());
-        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        setPacketInfo(message, IPPROTO_IP, IP_PKTINFO, info);
     } else if (from.protocol() == QAbstractSocket::IPv6Protocol
         && address.protocol() == QAbstractSocket::IPv6Protocol) {
         auto *target = reinterpret_cast<sockaddr_in6 *>(&to);
@@ -63,15 +70,10 @@ bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quin
         const Q_IPV6ADDR toBytes = address.toIPv6Address();
         std::memcpy(&target->sin6_addr, &toBytes, sizeof toBytes);
         toLength = sizeof(sockaddr_in6);
-        message.msg_controllen = CMSG_SPACE(sizeof(in6_pktinfo));
-        cmsghdr *header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = IPPROTO_IPV6;
-        header->cmsg_type = IPV6_PKTINFO;
-        header->cmsg_len = CMSG_LEN(sizeof(in6_pktinfo));
         in6_pktinfo info = {};
         const Q_IPV6ADDR fromBytes = from.toIPv6Address();
         std::memcpy(&info.ipi6_addr, &fromBytes, sizeof fromBytes);
-        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        setPacketInfo(message, IPPROTO_IPV6, IPV6_PKTINFO, info);
     } else {
         return false;
     }
