@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     checkAnswer(Velmor::BlockPage::errorAnswer(Velmor::BlockPage::BadRequest, time));
     // The URL parameter alone, however it was sent.
-    const QByteArray url = Velmor::BlockPage::encodeUrl(QString::fromLatin1(buffer));
+    const QByteArray url = Velmor::BlockPage::encodeQueryValue(QString::fromLatin1(buffer));
     for (const char c : url)
         Fuzz::check(quint8(c) > 0x20 && quint8(c) < 0x7F && c != '"' && c != '<' && c != '>');
     return 0;

@@ -35,6 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     Fuzz::check(message.toByteArray() == bytes);
 
+    // What an error answer keeps of a request: a prefix of it, whose every announced record reads.
+    Packet trimmed = message;
+    trimmed.dropUnreadableSections();
+    if (bytes.size() >= Packet::HeaderSize) {
+        const QByteArray kept = trimmed.toByteArray();
+        Fuzz::check(kept.size() <= bytes.size()
+            && kept.mid(Packet::HeaderSize) == bytes.mid(Packet::HeaderSize, kept.size() - Packet::HeaderSize));
+        const Packet reread(trimmed.toByteArray());
+        reread.parse(Packet::Additional);
+        Fuzz::check(!reread.hasParseError());
+    }
+    Fuzz::check(message.toByteArray() == bytes);
+
     const Packet::Sections &sections = message.parse(Packet::Additional);
     if (!wellFormed || message.hasParseError())
         return 0;

@@ -15,8 +15,9 @@ private Q_SLOTS:
     void requestLine();
     void answer_data();
     void answer();
-    void encodeUrl_data();
-    void encodeUrl();
+    void headAnswer();
+    void encodeQueryValue_data();
+    void encodeQueryValue();
 };
 
 void tst_BlockPageRequest::headerLength_data()
@@ -103,6 +104,18 @@ void tst_BlockPageRequest::answer_data()
                                            << "http://1.2.3.4/blocked?hostname=a&token=7&url=%41%42";
     QTest::newRow("unsafe url bytes encoded") << "/?blockpage=1.2.3.4&hostname=a&url=x\"<y>%zz\\"
                                               << "http://1.2.3.4/blocked?hostname=a&token=7&url=x%22%3Cy%3E%25zz%5C";
+    QTest::newRow("'#' in hostname does not start a fragment") << "/?blockpage=1.2.3.4&hostname=a#b&url=u"
+                                                               << "http://1.2.3.4/blocked?hostname=a%23b&token=7&url=u";
+    QTest::newRow("markup in hostname encoded") << "/?blockpage=1.2.3.4&hostname=<a\">&url=u"
+                                                << "http://1.2.3.4/blocked?hostname=%3Ca%22%3E&token=7&url=u";
+    // The request line is read byte for byte as Latin-1; each byte is encoded once, not as UTF-8 first.
+    QTest::newRow("non-ASCII hostname byte encoded once")
+        << QString::fromLatin1("/?blockpage=1.2.3.4&hostname=\xc3\xa9.test&url=u")
+        << "http://1.2.3.4/blocked?hostname=%C3%A9.test&token=7&url=u";
+    QTest::newRow("url with '=' kept whole") << "/?blockpage=1.2.3.4&hostname=a&url=http://x/?q=1=2"
+                                             << "http://1.2.3.4/blocked?hostname=a&token=7&url=http://x/?q=1=2";
+    QTest::newRow("'#' in url encoded") << "/?blockpage=1.2.3.4&hostname=a&url=http://x/#top"
+                                        << "http://1.2.3.4/blocked?hostname=a&token=7&url=http://x/%23top";
     QTest::newRow("empty pieces skipped") << "/?&&blockpage=1.2.3.4&&hostname=a&url"
                                           << "http://1.2.3.4/blocked?hostname=a&token=7&url=";
     QTest::newRow("no hostname") << "/?blockpage=10.0.0.1&url=b"
@@ -134,18 +147,33 @@ void tst_BlockPageRequest::answer()
                 + "\r\n\r\n<html><body>Who is here? O_o</body></html>");
     } else {
         QCOMPARE(answer,
-            "HTTP/1.1 303 See Other\r\nLocation: " + location.toUtf8() + "\r\nDate: " + date
+            "HTTP/1.1 303 See Other\r\nLocation: " + location.toUtf8()
+                + "\r\nConnection: close\r\nContent-Length: 0\r\nDate: " + date
                 + "\r\nCache-Control: no-cache,no-store,max-age=0,must-revalidate\r\nExpires: " + date + "\r\n\r\n");
     }
 }
 
-void tst_BlockPageRequest::encodeUrl_data()
+void tst_BlockPageRequest::headAnswer()
+{
+    const QDateTime time(QDate(2024, 3, 5), QTime(7, 8, 9), Qt::UTC);
+    const QByteArray page = BlockPage::answer(QStringLiteral("/"), QStringLiteral("HTTP/1.1"), 7, time);
+    const QByteArray head = BlockPage::answer(QStringLiteral("/"), QStringLiteral("HTTP/1.1"), 7, time, false);
+    // The same header, the length of the body it would have, and no body.
+    QVERIFY(head.endsWith("\r\n\r\n"));
+    QVERIFY(head.contains("\r\nContent-Length: 42\r\n"));
+    QCOMPARE(head + "<html><body>Who is here? O_o</body></html>", page);
+    QString path, version, method;
+    QVERIFY(BlockPage::parseRequestLine("HEAD /x HTTP/1.1\r\n\r\n", &path, &version, &method));
+    QCOMPARE(method, QStringLiteral("HEAD"));
+}
+
+void tst_BlockPageRequest::encodeQueryValue_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QByteArray>("encoded");
     QTest::newRow("plain") << "b" << QByteArray("b");
-    QTest::newRow("reserved characters stay")
-        << "http://h/p?q=1#f[]@!$'()*+,;" << QByteArray("http://h/p?q=1#f[]@!$'()*+,;");
+    QTest::newRow("what a query holds stays") << "http://h/p?q=1@!$'()*+,;" << QByteArray("http://h/p?q=1@!$'()*+,;");
+    QTest::newRow("what would end the value is encoded") << "a#f[]&b" << QByteArray("a%23f%5B%5D%26b");
     QTest::newRow("escapes stay") << "%41%2f" << QByteArray("%41%2f");
     QTest::newRow("lone percent") << "%" << QByteArray("%25");
     QTest::newRow("percent and one digit") << "%4" << QByteArray("%254");
@@ -153,11 +181,11 @@ void tst_BlockPageRequest::encodeUrl_data()
     QTest::newRow("controls") << QStringLiteral("a\r\nb") << QByteArray("a%0D%0Ab");
 }
 
-void tst_BlockPageRequest::encodeUrl()
+void tst_BlockPageRequest::encodeQueryValue()
 {
     QFETCH(QString, url);
     QFETCH(QByteArray, encoded);
-    QCOMPARE(BlockPage::encodeUrl(url), encoded);
+    QCOMPARE(BlockPage::encodeQueryValue(url), encoded);
 }
 
 QTEST_GUILESS_MAIN(tst_BlockPageRequest)

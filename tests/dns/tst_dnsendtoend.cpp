@@ -1,3 +1,4 @@
+#include "dns/udpsocketpool.h"
 #include "dnstestutil.h"
 
 #include <QDir>
@@ -11,6 +12,9 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <QMap>
+
+#include <sys/socket.h>
 #include <unistd.h>
 
 // The host program with the real proxy and block page, dnsmasq and the dnspython resolver as upstreams, and dig
@@ -28,17 +32,29 @@ private Q_SLOTS:
     void identificationRecord();
     void clientIdComesBack();
     void responseFromClientIsRefused();
+    void formatErrorCountsMatchItsSections();
     void refusedUpstreamConnection();
-    void droppedQueryGetsSilence();
+    void droppedQueryGetsServfail();
+    void answerFromTheAddressAsked();
+    void upstreamChangesLetterCase();
+    void upstreamRefusesEdns();
+    void upstreamClosesPooledConnection();
+    void halfClosedClientGetsItsAnswer();
+    void silentUpstreamFloodIsBounded();
     void spoofedReplyIsIgnored();
     void tcpQueriesShareOneConnection();
     void clientClosesBeforeItsAnswer();
     void blockPage();
+    void blockPageHeadThenGet();
+    void blockPageWithAnotherUsersHeldConnections();
 
 private:
     QProcess *startProcess(const QString &program, const QStringList &arguments, const QByteArray &readyPrefix,
         const QString &rootPath = QString());
-    QProcess *startHost(quint16 listenPort, const QString &upstream, const QString &rootPath);
+    QProcess *startHost(quint16 listenPort, const QString &upstream, const QString &rootPath,
+        const QString &listenAddress = QStringLiteral("127.0.0.1"));
+    // Runs the block page's fixture peers; their standard output once they end.
+    QByteArray blockPagePeers(const QStringList &arguments);
     QByteArray dig(quint16 port, const QStringList &arguments);
     void setToken(QProcess *host, quint32 token);
     // The resolver's log lines from the given one on (it keeps its file open, so the file is never removed).
@@ -51,6 +67,9 @@ private:
     QProcess *dnsmasqHost = nullptr;
     QProcess *resolverHost = nullptr;
     QProcess *deadHost = nullptr;
+    // On every address, in front of the fixture with the odd habits of some servers.
+    QProcess *oddHost = nullptr;
+    quint16 oddHostPort = 0;
     quint16 dnsmasqHostPort = 0;
     quint16 resolverHostPort = 0;
     quint16 deadHostPort = 0;
@@ -83,13 +102,24 @@ QProcess *tst_DnsEndToEnd::startProcess(
     return process;
 }
 
-QProcess *tst_DnsEndToEnd::startHost(quint16 listenPort, const QString &upstream, const QString &rootPath)
+QProcess *tst_DnsEndToEnd::startHost(
+    quint16 listenPort, const QString &upstream, const QString &rootPath, const QString &listenAddress)
 {
     const QString program = qEnvironmentVariable("VELMOR_BINARY_DIR") + QStringLiteral("/bin/velmor-dnshost");
     return startProcess(program,
-        { QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(listenPort), QStringLiteral("--upstream"),
-            upstream },
+        { QStringLiteral("--listen"), QStringLiteral("%1:%2").arg(listenAddress).arg(listenPort),
+            QStringLiteral("--upstream"), upstream },
         "ready ", rootPath);
+}
+
+QByteArray tst_DnsEndToEnd::blockPagePeers(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(
+        systemPython(), QStringList { sourcePath(QStringLiteral("tests/dns/blockpagepeers.py")) } + arguments);
+    if (!process.waitForFinished(120000))
+        return QByteArray("did not end");
+    return process.readAllStandardOutput() + process.readAllStandardError();
 }
 
 void tst_DnsEndToEnd::initTestCase()
@@ -150,12 +180,22 @@ void tst_DnsEndToEnd::initTestCase()
         deadHostPort, QStringLiteral("127.0.0.2:%1").arg(freePort(second)), root.filePath(QStringLiteral("deadhost")));
     QVERIFY(deadHost);
     setToken(deadHost, 7);
+
+    QProcess *odd = startProcess(systemPython(),
+        { sourcePath(QStringLiteral("tests/dns/oddupstream.py")), "--listen", "127.0.0.2:0" }, "ready ");
+    QVERIFY(odd);
+    oddHostPort = freePort(QHostAddress::AnyIPv4);
+    oddHost
+        = startHost(oddHostPort, "127.0.0.2:" + QString::fromLatin1(odd->property("readyLine").toByteArray().mid(6)),
+            root.filePath(QStringLiteral("oddhost")), QStringLiteral("0.0.0.0"));
+    QVERIFY(oddHost);
+    setToken(oddHost, 7);
 }
 
 void tst_DnsEndToEnd::cleanupTestCase()
 {
     // The hosts end at the end of their input; a sanitizer report would show in their exit status.
-    for (QProcess *host : { dnsmasqHost, resolverHost, deadHost }) {
+    for (QProcess *host : { dnsmasqHost, resolverHost, deadHost, oddHost }) {
         if (!host)
             continue;
         host->closeWriteChannel();
@@ -280,6 +320,21 @@ void tst_DnsEndToEnd::responseFromClientIsRefused()
     QCOMPARE(client.receiveDatagram().data().toHex(' '), response.toHex(' '));
 }
 
+void tst_DnsEndToEnd::formatErrorCountsMatchItsSections()
+{
+    // An additional count at its limit leaves no room for the identification record: the request is refused as
+    // malformed, and the answer must not announce the records that the request only claimed to hold.
+    QUdpSocket client;
+    const QByteArray request = hex("6161 0100 0001 0000 0000 ffff 01 61 04 74657374 00 0001 0001");
+    client.writeDatagram(request, QHostAddress::LocalHost, dnsmasqHostPort);
+    QVERIFY(QTest::qWaitFor([&] { return client.hasPendingDatagrams(); }, 10000));
+    const QByteArray answer = client.receiveDatagram().data();
+    const QList<QJsonObject> decoded = decodeWithDnspython({ answer });
+    QCOMPARE(decoded.size(), 1);
+    QVERIFY2(!decoded.first().contains(QStringLiteral("error")), answer.toHex(' ').constData());
+    QCOMPARE(answer.toHex(' '), hex("6161 8101 0001 0000 0000 0000 01 61 04 74657374 00 0001 0001").toHex(' '));
+}
+
 void tst_DnsEndToEnd::refusedUpstreamConnection()
 {
     const QByteArray output = dig(deadHostPort, { "r.test", "+tcp", "+tries=1", "+timeout=10" });
@@ -291,11 +346,157 @@ void tst_DnsEndToEnd::refusedUpstreamConnection()
         output.constData());
 }
 
-void tst_DnsEndToEnd::droppedQueryGetsSilence()
+void tst_DnsEndToEnd::droppedQueryGetsServfail()
 {
-    const QByteArray output = dig(resolverHostPort, { "drop.test", "+tries=1", "+timeout=2" });
-    QVERIFY2(output.contains("timed out") || output.contains("no servers could be reached"), output.constData());
-    QVERIFY(!output.contains("status:"));
+    // The proxy gives up on the resolver after its deadline (10 s) and says so; dig waits longer than that.
+    const QByteArray output = dig(resolverHostPort, { "drop.test", "+tries=1", "+timeout=40" });
+    QVERIFY2(output.contains("status: SERVFAIL"), output.constData());
+}
+
+void tst_DnsEndToEnd::answerFromTheAddressAsked()
+{
+    // Listening on every address, asked at two loopback addresses: dig drops an answer from another one.
+    for (const char *server : { "@127.0.0.2", "@127.0.0.1" }) {
+        const QByteArray output = dig(oddHostPort, { server, "case.test", "+short", "+tries=1", "+timeout=10" });
+        QVERIFY2(output.trimmed() == "10.6.6.6", output.constData());
+    }
+}
+
+void tst_DnsEndToEnd::upstreamChangesLetterCase()
+{
+    const QByteArray output = dig(oddHostPort, { "case.test", "+tries=1", "+timeout=10" });
+    QVERIFY2(output.contains("status: NOERROR"), output.constData());
+    QVERIFY2(output.contains("CASE.TEST.\t\t60\tIN\tA\t10.6.6.6"), output.constData());
+}
+
+void tst_DnsEndToEnd::upstreamRefusesEdns()
+{
+    // The server's bare FORMERR reaches dig, which can then ask again without EDNS.
+    const QByteArray output = dig(oddHostPort, { "edns.test", "+tries=1", "+timeout=10" });
+    QVERIFY2(output.contains("status: FORMERR"), output.constData());
+    QVERIFY2(output.contains("EDNS query returned status FORMERR"), output.constData());
+    QCOMPARE(dig(oddHostPort, { "edns.test", "+noedns", "+short", "+tries=1", "+timeout=10" }).trimmed(),
+        QByteArray("10.5.5.5"));
+}
+
+void tst_DnsEndToEnd::upstreamClosesPooledConnection()
+{
+    // dnsmasq closes a TCP connection after a hundred queries; the queries in flight on it go again on a new one.
+    const int count = 300;
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, dnsmasqHostPort);
+    QVERIFY(client.waitForConnected(10000));
+    QByteArray requests;
+    for (int i = 0; i < count; ++i) {
+        QByteArray query = hex("0000 0100 0001 0000 0000 0000 01 61 04 74657374 00 0001 0001");
+        qToBigEndian(quint16(i), query.data());
+        requests += QByteArray(1, '\0') + char(query.size()) + query;
+    }
+    client.write(requests);
+    QByteArray received;
+    QMap<int, int> codes;
+    QSet<quint16> ids;
+    const bool all = QTest::qWaitFor(
+        [&] {
+            received += client.readAll();
+            while (received.size() >= 2) {
+                const int length = qFromBigEndian<quint16>(received.constData());
+                if (received.size() < length + 2)
+                    break;
+                const QByteArray answer = received.mid(2, length);
+                received.remove(0, length + 2);
+                ids.insert(qFromBigEndian<quint16>(answer.constData()));
+                ++codes[answer.at(3) & 0x0f];
+            }
+            return ids.size() == count || client.state() != QAbstractSocket::ConnectedState;
+        },
+        60000);
+    QVERIFY2(all, qPrintable(QStringLiteral("%1 answers").arg(ids.size())));
+    QCOMPARE(codes.value(0), count);
+}
+
+void tst_DnsEndToEnd::halfClosedClientGetsItsAnswer()
+{
+    // A client may close its sending side once its query is out; the answer must come all the same.
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, dnsmasqHostPort);
+    QVERIFY(client.waitForConnected(10000));
+    const QByteArray query = hex("0b0b 0100 0001 0000 0000 0000 01 61 04 74657374 00 0001 0001");
+    client.write(QByteArray(1, '\0') + char(query.size()) + query);
+    QVERIFY(client.waitForBytesWritten(10000));
+    QCOMPARE(::shutdown(int(client.socketDescriptor()), SHUT_WR), 0);
+    QByteArray received;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            received += client.readAll();
+            return received.size() >= 2 && received.size() >= qFromBigEndian<quint16>(received.constData()) + 2;
+        },
+        30000));
+    const QByteArray answer = received.mid(2);
+    QCOMPARE(qFromBigEndian<quint16>(answer.constData()), quint16(0x0b0b));
+    QCOMPARE(answer.at(3) & 0x0f, 0);
+    QVERIFY(answer.endsWith(hex("0a000001")));
+    // Then the proxy closes its end as well.
+    QVERIFY(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 30000));
+}
+
+void tst_DnsEndToEnd::silentUpstreamFloodIsBounded()
+{
+    // An upstream that reads and never answers: every query waits out its deadline.
+    QUdpSocket silent;
+    QVERIFY(silent.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    silent.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    const quint16 port = freePort(QHostAddress::LocalHost);
+    QProcess *host = startHost(
+        port, QStringLiteral("127.0.0.2:%1").arg(silent.localPort()), root.filePath(QStringLiteral("silenthost")));
+    QVERIFY(host);
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(host->processId());
+    const auto openDescriptors
+        = [&fds] { return int(QDir(fds).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()); };
+    const int before = openDescriptors();
+    QVERIFY(before > 0);
+
+    QUdpSocket client;
+    QVERIFY(client.bind(QHostAddress::LocalHost, 0));
+    client.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    // Far more than the pool keeps waiting, in small batches, so neither side's buffer drops any: each query either
+    // reaches the upstream or comes back SERVFAIL.
+    const int count = 6000;
+    const int batch = 50;
+    int upstreamGot = 0;
+    int servfails = 0;
+    int most = before;
+    for (int sent = 0; sent < count;) {
+        for (int i = 0; i < batch; ++i, ++sent) {
+            QByteArray query = hex("0000 0100 0001 0000 0000 0000 01 73 04 74657374 00 0001 0001");
+            qToBigEndian(quint16(sent), query.data());
+            client.writeDatagram(query, QHostAddress::LocalHost, port);
+        }
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                while (silent.hasPendingDatagrams()) {
+                    silent.receiveDatagram();
+                    ++upstreamGot;
+                }
+                while (client.hasPendingDatagrams()) {
+                    const QByteArray answer = client.receiveDatagram().data();
+                    if (answer.size() > 3 && (answer.at(3) & 0x0f) == 2)
+                        ++servfails;
+                }
+                return upstreamGot + servfails >= sent;
+            },
+            30000);
+        QVERIFY2(settled,
+            qPrintable(QStringLiteral("%1 sent, %2 upstream, %3 SERVFAIL").arg(sent).arg(upstreamGot).arg(servfails)));
+        most = qMax(most, openDescriptors());
+    }
+    QVERIFY2(servfails > 0, qPrintable(QStringLiteral("%1 of %2 reached the upstream").arg(upstreamGot).arg(count)));
+    // Its sockets to the upstream stay within the pool's bound (without it, one more every hundred queries).
+    QVERIFY2(most - before <= Velmor::DNS::UdpSocketPool::MaxSockets,
+        qPrintable(QStringLiteral("%1 descriptors, %2 at first").arg(most).arg(before)));
+    host->closeWriteChannel();
+    QVERIFY(host->waitForFinished(30000));
+    QCOMPARE(host->exitCode(), 0);
 }
 
 void tst_DnsEndToEnd::spoofedReplyIsIgnored()
@@ -348,6 +549,45 @@ void tst_DnsEndToEnd::blockPage()
     const QByteArray output = curl.readAllStandardOutput();
     QVERIFY2(output.startsWith("HTTP/1.1 303 See Other\r\n"), output.constData());
     QVERIFY(output.contains("\r\nLocation: http://10.0.0.1/blocked?hostname=a&token=7&url=b\r\n"));
+}
+
+void tst_DnsEndToEnd::blockPageHeadThenGet()
+{
+    // http.client reuses its connection unless the answer says it ends; a HEAD answer carries no body.
+    const QByteArray output = blockPagePeers({ "request", "--port", QString::number(httpPort), "HEAD:/",
+        "HEAD:/?blockpage=10.0.0.1&hostname=a&url=b", "GET:/?blockpage=10.0.0.1&hostname=a%23&url=b=c", "GET:/" });
+    QCOMPARE(output.split('\n'),
+        QList<QByteArray>({ "200 - 0", "303 http://10.0.0.1/blocked?hostname=a&token=7&url=b 0",
+            "303 http://10.0.0.1/blocked?hostname=a%23&token=7&url=b=c 0", "200 - 42", "" }));
+}
+
+void tst_DnsEndToEnd::blockPageWithAnotherUsersHeldConnections()
+{
+    if (::geteuid() != 0)
+        QSKIP("Connections of another user need root to make");
+    // Another user opens as many connections as the block page takes and sends nothing on them.
+    QProcess holder;
+    holder.start(systemPython(),
+        { sourcePath(QStringLiteral("tests/dns/blockpagepeers.py")), "hold", "--port", QString::number(httpPort),
+            "--count", "64", "--uid", "65534" });
+    QVERIFY(holder.waitForStarted(30000));
+    QVERIFY(QTest::qWaitFor([&] { return holder.canReadLine() || holder.state() != QProcess::Running; }, 30000));
+    const QByteArray held = holder.readLine().trimmed();
+    QVERIFY2(held == "held 64", (held + holder.readAllStandardError()).constData());
+    // This user's requests are all answered meanwhile.
+    QStringList requests;
+    for (int i = 0; i < 58; ++i)
+        requests << QStringLiteral("GET:/?blockpage=10.0.0.1&hostname=h%1").arg(i);
+    const QList<QByteArray> lines
+        = blockPagePeers(QStringList { "request", "--port", QString::number(httpPort) } + requests)
+              .trimmed()
+              .split('\n');
+    QCOMPARE(lines.size(), 58);
+    for (int i = 0; i < 58; ++i)
+        QCOMPARE(lines.at(i), "303 http://10.0.0.1/blocked?hostname=h" + QByteArray::number(i) + "&token=7&url= 0");
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
+    QVERIFY(holder.readAllStandardOutput().startsWith("open "));
 }
 
 QTEST_GUILESS_MAIN(tst_DnsEndToEnd)

@@ -46,7 +46,7 @@ private Q_SLOTS:
     void twoRequestsOnOneConnection();
     void clientClosesBeforeItsAnswer();
     void stopDropsAnswersDue();
-    void unansweredRequestEndsSilently();
+    void unansweredRequestGetsServfail();
     void burstOfUdpRequests();
     void idleClientConnectionIsClosed();
     void clientConnectionLimit();
@@ -282,7 +282,11 @@ void tst_DNSProxy::requestThatCannotCarryTheRecord()
     const Packet answer(udpExchange(request, false));
     QCOMPARE(answer.id(), quint16(0x6666));
     QCOMPARE(answer.responseCode(), int(Packet::FormatError));
-    QCOMPARE(answer.additionalCount(), quint16(0xffff));
+    // The counts say what the answer holds: the question, and none of the records the request only announced.
+    QCOMPARE(answer.toByteArray(), hex("6666 8101 0001 0000 0000 0000 01 61 00 0001 0001"));
+    const QList<QJsonObject> decoded = decodeWithDnspython({ answer.toByteArray() });
+    QCOMPARE(decoded.size(), 1);
+    QVERIFY2(!decoded.first().contains(QStringLiteral("error")), qPrintable(decoded.first().value("error").toString()));
     QCOMPARE(upstream->received.size(), 0);
 }
 
@@ -326,9 +330,11 @@ void tst_DNSProxy::clientClosesBeforeItsAnswer()
     socket->write(TcpFramer::frame(clientQuery(0x0b01)));
     QTRY_COMPARE(upstream->received.size(), 1);
     socket->abort();
-    QTRY_COMPARE(proxy->findChildren<TcpServerTransport *>().size(), 0);
+    // A closed end looks the same as a client that only stopped sending: its connection waits for the answer, which
+    // then finds nobody, and goes.
     upstream->answer(0);
     QTRY_COMPARE(openRequests(), 0);
+    QTRY_COMPARE(proxy->findChildren<TcpServerTransport *>().size(), 0);
     // Still serving.
     QCOMPARE(Packet(udpExchange(clientQuery(0x0b02))).id(), quint16(0x0b02));
 }
@@ -353,7 +359,7 @@ void tst_DNSProxy::stopDropsAnswersDue()
     QTRY_COMPARE(openRequests(), 0);
 }
 
-void tst_DNSProxy::unansweredRequestEndsSilently()
+void tst_DNSProxy::unansweredRequestGetsServfail()
 {
     client->writeDatagram(clientQuery(0x0d01), QHostAddress::LocalHost, state->localPort);
     QTRY_COMPARE(upstream->received.size(), 1);
@@ -361,6 +367,10 @@ void tst_DNSProxy::unansweredRequestEndsSilently()
     FakeClock::advance(10001);
     udpForwarder()->expire();
     QCOMPARE(openRequests(), 0);
+    QTRY_VERIFY(client->hasPendingDatagrams());
+    const Packet failed(client->receiveDatagram().data());
+    QCOMPARE(failed.id(), quint16(0x0d01));
+    QCOMPARE(failed.responseCode(), int(Packet::ServerFailure));
     // A late answer finds no query waiting.
     upstream->answer(0);
     QCoreApplication::processEvents();

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 using namespace Velmor;
 
 namespace {
@@ -40,7 +42,9 @@ private Q_SLOTS:
     void curlTable();
     void splitHeader();
     void stalledHeader();
+    void halfOpenLimitPerUser();
     void connectionLimit();
+    void headGetsNoBody();
     void startFailures_data();
     void startFailures();
     void closeKeepsAcceptedConnections();
@@ -49,6 +53,8 @@ private:
     QProcess *curl(const QStringList &arguments);
     // Requests curl cannot send: partial, or with bytes no client would put on a request line.
     QTcpSocket *rawClient();
+    // The fixture holding count connections as the user uid, once it holds them all.
+    QProcess *holdConnections(int count, uint uid);
     int openRequests() const { return int(server->findChildren<HttpServerRequest *>().size()); }
 
     QTemporaryDir root;
@@ -129,6 +135,9 @@ void tst_HttpServer::curlTable_data()
     QTest::newRow("bare LF injection")
         << QStringList() << QByteArray("GET /?blockpage=10.0.0.1&hostname=a\nLocation: http://evil/ HTTP/1.1\r\n\r\n")
         << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray();
+    QTest::newRow("hostname with '#', url with '='")
+        << QStringList() << QByteArray("GET /?blockpage=10.0.0.1&hostname=a#b&url=http://x/?q=1 HTTP/1.1\r\n\r\n")
+        << redirect << QByteArray("http://10.0.0.1/blocked?hostname=a%23b&token=7&url=http://x/?q=1");
     QTest::newRow("raw bare-LF request") << QStringList()
                                          << QByteArray("GET /?blockpage=1.2.3.4&hostname=b HTTP/1.1\n\n") << redirect
                                          << QByteArray("http://1.2.3.4/blocked?hostname=b&token=7&url=");
@@ -202,23 +211,85 @@ void tst_HttpServer::stalledHeader()
     QTRY_COMPARE(openRequests(), 0);
 }
 
-void tst_HttpServer::connectionLimit()
+QProcess *tst_HttpServer::holdConnections(int count, uint uid)
+{
+    auto *process = new QProcess(this);
+    process->start(QStringLiteral("/usr/bin/python3"),
+        { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/dns/blockpagepeers.py"),
+            QStringLiteral("hold"), QStringLiteral("--port"), QString::number(port), QStringLiteral("--count"),
+            QString::number(count), QStringLiteral("--uid"), QString::number(uid) });
+    if (!process->waitForStarted(30000))
+        return nullptr;
+    const bool held = QTest::qWaitFor([process] { return process->canReadLine() || !process->isOpen(); }, 30000);
+    const QByteArray line = process->readLine().trimmed();
+    if (!held || line != "held " + QByteArray::number(count)) {
+        qWarning(
+            "the fixture holds no connections: %s %s", line.constData(), process->readAllStandardError().constData());
+        return nullptr;
+    }
+    return process;
+}
+
+void tst_HttpServer::halfOpenLimitPerUser()
 {
     QList<QTcpSocket *> sockets;
-    for (int i = 0; i < HttpServer::MaxConnections + 1; ++i) {
-        auto *socket = new QTcpSocket(this);
-        socket->connectToHost(QHostAddress::LocalHost, port);
-        sockets.append(socket);
-    }
+    for (int i = 0; i < HttpServer::MaxHalfOpenPerUser + 2; ++i)
+        sockets.append(rawClient());
     const auto connected = [&sockets] {
         return std::count_if(sockets.cbegin(), sockets.cend(),
             [](QTcpSocket *s) { return s->state() == QAbstractSocket::ConnectedState; });
     };
-    QTRY_COMPARE(openRequests(), HttpServer::MaxConnections);
-    // Whichever came last is turned away.
-    QTRY_COMPARE(connected(), qsizetype(HttpServer::MaxConnections));
+    // One user's connections that send nothing: whichever came beyond the cap are turned away.
+    QTRY_COMPARE(connected(), qsizetype(HttpServer::MaxHalfOpenPerUser));
+    QCOMPARE(openRequests(), HttpServer::MaxHalfOpenPerUser);
+    // A request whose header is complete holds no slot of its user's: the next one is taken.
+    QTcpSocket *waiting = sockets.first();
+    waiting->write("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE(waiting->state(), QAbstractSocket::UnconnectedState);
+    QTcpSocket *next = rawClient();
+    QTRY_COMPARE(openRequests(), HttpServer::MaxHalfOpenPerUser);
+    QCOMPARE(next->state(), QAbstractSocket::ConnectedState);
     qDeleteAll(sockets);
+    delete next;
     QTRY_COMPARE(openRequests(), 0);
+}
+
+void tst_HttpServer::connectionLimit()
+{
+    if (::geteuid() != 0)
+        QSKIP("Connections of other users need root to make");
+    // Users 65534, 65533, ... each holding as many connections as one user may: together all there are.
+    QList<QProcess *> holders;
+    for (int held = 0; held < HttpServer::MaxConnections; held += HttpServer::MaxHalfOpenPerUser) {
+        const int count = qMin(HttpServer::MaxHalfOpenPerUser, HttpServer::MaxConnections - held);
+        QProcess *holder = holdConnections(count, 65534 - uint(holders.size()));
+        QVERIFY(holder);
+        holders.append(holder);
+    }
+    QTRY_COMPARE(openRequests(), HttpServer::MaxConnections);
+    // One more, of yet another user, is turned away.
+    QTcpSocket *last = rawClient();
+    QTRY_COMPARE(last->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(openRequests(), HttpServer::MaxConnections);
+    for (QProcess *holder : std::as_const(holders)) {
+        holder->closeWriteChannel();
+        QVERIFY(holder->waitForFinished(30000));
+        QCOMPARE(
+            holder->readAllStandardOutput().trimmed(), "open " + QByteArray::number(HttpServer::MaxHalfOpenPerUser));
+    }
+    QTRY_COMPARE(openRequests(), 0);
+}
+
+void tst_HttpServer::headGetsNoBody()
+{
+    // The placeholder page's header, with the length of the body a GET would get, and nothing after it.
+    QTcpSocket *client = rawClient();
+    client->write("HEAD / HTTP/1.1\r\nHost: x\r\n\r\n");
+    QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    const QByteArray output = client->readAll();
+    QVERIFY2(output.startsWith("HTTP/1.1 200 Ok\r\n"), output.constData());
+    QVERIFY2(output.contains("\r\nContent-Length: 42\r\n"), output.constData());
+    QVERIFY2(output.endsWith("\r\n\r\n"), output.constData());
 }
 
 void tst_HttpServer::startFailures_data()

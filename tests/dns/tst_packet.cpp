@@ -229,8 +229,18 @@ void tst_Packet::isResponseTo_data()
     QTest::newRow("request with its record") << request + hex("00 ffed 0001 00000000 0004 00000001") << answer << true;
     QTest::newRow("QR clear") << request << hex("abcd 0180") + answer.mid(4) << false;
     QTest::newRow("other ID") << request << answerFor("abce", "c00c 0001 0001 0000003c 0004 0a000001") << false;
-    QTest::newRow("name in other case") << request << hex("abcd 8180 0001 0000 0000 0000 01 41 02 62 63 00 0001 0001")
-                                        << false;
+    // Some resolvers change the letters' case of the question they answer.
+    QTest::newRow("name in other case") << request << hex("abcd 8180 0001 0000 0000 0000 01 41 02 42 63 00 0001 0001")
+                                        << true;
+    QTest::newRow("other name of the same length")
+        << request << hex("abcd 8180 0001 0000 0000 0000 01 61 02 62 64 00 0001 0001") << false;
+    QTest::newRow("case folding is ASCII only") << hex("abcd 0100 0001 0000 0000 0000 01 e9 00 0001 0001")
+                                                << hex("abcd 8180 0001 0000 0000 0000 01 c9 00 0001 0001") << false;
+    // What a server sends to a request it cannot read: a header with an error and no question.
+    QTest::newRow("questionless FORMERR") << request << hex("abcd 8181 0000 0000 0000 0000") << true;
+    QTest::newRow("questionless FORMERR, other ID") << request << hex("abce 8181 0000 0000 0000 0000") << false;
+    QTest::newRow("questionless NOERROR") << request << hex("abcd 8180 0000 0000 0000 0000") << false;
+    QTest::newRow("questionless, QR clear") << request << hex("abcd 0101 0000 0000 0000 0000") << false;
     QTest::newRow("other TYPE") << request << hex("abcd 8180 0001 0000 0000 0000 01 61 02 62 63 00 0010 0001") << false;
     QTest::newRow("other class") << request << hex("abcd 8180 0001 0000 0000 0000 01 61 02 62 63 00 0001 0003")
                                  << false;

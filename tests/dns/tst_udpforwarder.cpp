@@ -26,7 +26,8 @@ private Q_SLOTS:
     void receiveReadsOneDatagram();
     void answerGoesToTheSender();
     void failedSendGivesServfail();
-    void deadlineEndsSilently();
+    void deadlineGivesServfail();
+    void answerLeavesFromTheAddressAsked();
     void answerAfterTheSocketIsClosed();
     void answerAfterTheSocketIsGone();
 
@@ -76,10 +77,11 @@ void tst_UdpForwarder::serve()
 {
     Packet request;
     QHostAddress sender;
+    QHostAddress destination;
     quint16 port = 0;
-    while (forwarder->receive(&request, &sender, &port)) {
+    while (forwarder->receive(&request, &sender, &port, &destination)) {
         if (request.isWellFormed())
-            forwarder->forward(sender, port, request, 7, pool, false);
+            forwarder->forward(sender, port, request, 7, pool, false, destination);
     }
 }
 
@@ -178,15 +180,24 @@ void tst_UdpForwarder::failedSendGivesServfail()
     QCOMPARE(answer.additionalCount(), quint16(1));
 }
 
-void tst_UdpForwarder::deadlineEndsSilently()
+void tst_UdpForwarder::deadlineGivesServfail()
 {
     QVERIFY(forwardFromClient(clientQuery(0x0301)));
     FakeClock::advance(10000);
     forwarder->expire();
     QCOMPARE(forwarder->pendingCount(), 1);
+    QVERIFY(!client->hasPendingDatagrams());
     FakeClock::advance(1);
     forwarder->expire();
     QCOMPARE(forwarder->pendingCount(), 0);
+    // The client hears that the request failed rather than waiting on for an answer nobody will relay.
+    const QList<QByteArray> failed = answers(1);
+    QCOMPARE(failed.size(), 1);
+    const Packet servfail(failed.at(0));
+    QCOMPARE(servfail.id(), quint16(0x0301));
+    QVERIFY(servfail.isResponse());
+    QCOMPARE(servfail.responseCode(), int(Packet::ServerFailure));
+    QCOMPARE(servfail.questions().first()->name, QByteArray("a.test"));
 
     // The same question again goes out on the same socket; the late answer to the first is not taken for it.
     QVERIFY(forwardFromClient(clientQuery(0x0302)));
@@ -197,6 +208,36 @@ void tst_UdpForwarder::deadlineEndsSilently()
     QCOMPARE(Packet(got.at(0)).id(), quint16(0x0302));
     QCOMPARE(forwarder->pendingCount(), 0);
     QVERIFY(!client->hasPendingDatagrams());
+}
+
+void tst_UdpForwarder::answerLeavesFromTheAddressAsked()
+{
+    // Listening on every address, the proxy is asked at a loopback address other than the first.
+    delete forwarder;
+    delete proxySocket;
+    proxySocket = new QUdpSocket;
+    QVERIFY(proxySocket->bind(QHostAddress::AnyIPv4, 0));
+    forwarder = new UdpForwarder(proxySocket);
+    const QHostAddress asked(QStringLiteral("127.0.0.2"));
+    for (quint16 id : { quint16(0x0601), quint16(0x0602) }) {
+        const qsizetype before = upstream->received.size();
+        client->writeDatagram(clientQuery(id), asked, proxySocket->localPort());
+        QVERIFY(QTest::qWaitFor([this] { return proxySocket->hasPendingDatagrams(); }, 5000));
+        serve();
+        QVERIFY(QTest::qWaitFor([&] { return upstream->received.size() > before; }, 5000));
+        // The first is answered by the resolver, the second fails at its deadline: both from the address asked.
+        if (id == 0x0601) {
+            upstream->answer(int(before));
+        } else {
+            FakeClock::advance(10001);
+            forwarder->expire();
+        }
+        QVERIFY(QTest::qWaitFor([this] { return client->hasPendingDatagrams(); }, 5000));
+        const QNetworkDatagram answer = client->receiveDatagram();
+        QCOMPARE(Packet(answer.data()).id(), id);
+        QCOMPARE(answer.senderAddress(), asked);
+        QCOMPARE(answer.senderPort(), int(proxySocket->localPort()));
+    }
 }
 
 void tst_UdpForwarder::answerAfterTheSocketIsClosed()

@@ -46,6 +46,8 @@ private Q_SLOTS:
     void lateReplyIsNotTakenForANewerQuery();
     void refusalOfAnEarlierDatagramDoesNotFailTheNext();
     void invalidServer();
+    void silentServerBoundsWaitingQueries();
+    void silentServerBoundsOpenSockets();
 
 private:
     bool send(UdpSocketPool &pool, Recorder &recorder, const QByteArray &name = "a.test");
@@ -284,6 +286,50 @@ void tst_UdpSocketPool::invalidServer()
     QCOMPARE(error.code(), 1u);
     QCOMPARE(error.message(), QStringLiteral("The server address is not valid"));
     QCOMPARE(pool.socketCount(), 0);
+}
+
+void tst_UdpSocketPool::silentServerBoundsWaitingQueries()
+{
+    // The server never answers: the queries pile up until the bound, and the next one fails at once.
+    UdpSocketPool pool(QHostAddress::LocalHost, upstream->port());
+    std::vector<Recorder> recorders(size_t(UdpSocketPool::MaxWaiting) + 1);
+    for (int i = 0; i < UdpSocketPool::MaxWaiting; ++i)
+        QVERIFY2(send(pool, recorders[size_t(i)]), qPrintable(QString::number(i)));
+    QCOMPARE(pool.waitingCount(), UdpSocketPool::MaxWaiting);
+    QVERIFY(pool.socketCount() <= UdpSocketPool::MaxSockets);
+    Recorder &last = recorders.back();
+    last.request = Packet::makeQuery("a.test", 1);
+    Error error;
+    QVERIFY(!pool.send(last.request, &last, &last.ticket, &error));
+    QVERIFY(!error.message().isEmpty());
+    QCOMPARE(last.ticket.socket, nullptr);
+    // One that gives up makes room for the next.
+    pool.cancel(&recorders.front().ticket);
+    QCOMPARE(pool.waitingCount(), UdpSocketPool::MaxWaiting - 1);
+    QVERIFY(send(pool, last));
+    QCOMPARE(pool.waitingCount(), UdpSocketPool::MaxWaiting);
+    for (Recorder &recorder : recorders)
+        pool.cancel(&recorder.ticket);
+    QCOMPARE(pool.waitingCount(), 0);
+}
+
+void tst_UdpSocketPool::silentServerBoundsOpenSockets()
+{
+    // One query per socket: each retires at once and stays open while its query waits.
+    UdpSocketPool pool(QHostAddress::LocalHost, upstream->port(), UdpSocketPool::DefaultSize, 1);
+    std::vector<Recorder> recorders(size_t(UdpSocketPool::MaxSockets) + 1);
+    for (int i = 0; i < UdpSocketPool::MaxSockets; ++i)
+        QVERIFY2(send(pool, recorders[size_t(i)]), qPrintable(QString::number(i)));
+    QCOMPARE(pool.socketCount(), UdpSocketPool::MaxSockets);
+    QVERIFY(!send(pool, recorders.back()));
+    QCOMPARE(pool.socketCount(), UdpSocketPool::MaxSockets);
+    // Once a query ends, its socket closes and a new one may open.
+    pool.cancel(&recorders.front().ticket);
+    QTRY_COMPARE(pool.socketCount(), UdpSocketPool::MaxSockets - 1);
+    QVERIFY(send(pool, recorders.back()));
+    for (Recorder &recorder : recorders)
+        pool.cancel(&recorder.ticket);
+    QTRY_COMPARE(pool.socketCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_UdpSocketPool)

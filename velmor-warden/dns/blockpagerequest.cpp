@@ -20,12 +20,12 @@ QByteArray httpDate(const QDateTime &utc)
 
 const char NoCache[] = "Cache-Control: no-cache,no-store,max-age=0,must-revalidate\r\n";
 
-bool isUrlCharacter(char c)
+bool isQueryValueCharacter(char c)
 {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
         return true;
-    // RFC 3986: unreserved, gen-delims and sub-delims.
-    static const char allowed[] = "-._~:/?#[]@!$&'()*+,;=";
+    // RFC 3986: what a query may hold (unreserved, sub-delims, ":@/?"), less the '&' that ends a parameter.
+    static const char allowed[] = "-._~!$'()*+,;=:@/?";
     return c != '\0' && std::strchr(allowed, c) != nullptr;
 }
 
@@ -54,7 +54,7 @@ qsizetype headerLength(const QByteArray &buffer)
     }
 }
 
-bool parseRequestLine(const QByteArray &header, QString *path, QString *version)
+bool parseRequestLine(const QByteArray &header, QString *path, QString *version, QString *method)
 {
     qsizetype end = header.indexOf('\n');
     if (end < 0)
@@ -71,19 +71,22 @@ bool parseRequestLine(const QByteArray &header, QString *path, QString *version)
         return false;
     *path = QString::fromLatin1(pieces.at(1));
     *version = QString::fromLatin1(pieces.at(2));
+    if (method)
+        *method = QString::fromLatin1(pieces.at(0));
     return true;
 }
 
-QByteArray encodeUrl(const QString &url)
+QByteArray encodeQueryValue(const QString &value)
 {
-    const QByteArray bytes = url.toLatin1();
+    // The request line was read as Latin-1: each character is one byte of it, encoded once.
+    const QByteArray bytes = value.toLatin1();
     QByteArray encoded;
     encoded.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes.at(i);
         const bool escape
             = c == '%' && i + 2 < bytes.size() && isHexDigit(bytes.at(i + 1)) && isHexDigit(bytes.at(i + 2));
-        if (escape || isUrlCharacter(c)) {
+        if (escape || isQueryValueCharacter(c)) {
             encoded.append(c);
         } else {
             static const char digits[] = "0123456789ABCDEF";
@@ -95,15 +98,16 @@ QByteArray encodeUrl(const QString &url)
     return encoded;
 }
 
-QByteArray answer(const QString &path, const QString &version, quint32 token, const QDateTime &utc)
+QByteArray answer(const QString &path, const QString &version, quint32 token, const QDateTime &utc, bool withBody)
 {
     QHash<QString, QString> parameters;
     const qsizetype question = path.indexOf(QLatin1Char('?'));
     if (question >= 0) {
         const QStringList pieces = path.mid(question + 1).split(QLatin1Char('&'), Qt::SkipEmptyParts);
         for (const QString &piece : pieces) {
-            const QStringList parts = piece.split(QLatin1Char('='));
-            parameters.insert(parts.at(0), parts.size() > 1 ? parts.at(1) : QString());
+            // A value runs to the end of its piece: a URL may hold '=' of its own.
+            const qsizetype equals = piece.indexOf(QLatin1Char('='));
+            parameters.insert(piece.left(equals), equals < 0 ? QString() : piece.mid(equals + 1));
         }
     }
     QHostAddress blockpage;
@@ -112,16 +116,18 @@ QByteArray answer(const QString &path, const QString &version, quint32 token, co
     const QByteArray date = httpDate(utc);
 
     if (haveBlockpage && !hostname.isEmpty()) {
-        const QString location = QStringLiteral("http://%1/blocked?hostname=%2&token=%3&url=%4")
-                                     .arg(blockpage.toString(), hostname, QString::number(token),
-                                         QString::fromLatin1(encodeUrl(parameters.value(QStringLiteral("url")))));
-        return version.toUtf8() + " 303 See Other\r\nLocation: " + location.toUtf8() + "\r\nDate: " + date + "\r\n"
-            + NoCache + "Expires: " + date + "\r\n\r\n";
+        const QByteArray location = "http://" + blockpage.toString().toLatin1()
+            + "/blocked?hostname=" + encodeQueryValue(hostname) + "&token=" + QByteArray::number(token)
+            + "&url=" + encodeQueryValue(parameters.value(QStringLiteral("url")));
+        // The connection ends after the answer; a client that is not told so would send its next request on it.
+        return version.toUtf8() + " 303 See Other\r\nLocation: " + location
+            + "\r\nConnection: close\r\nContent-Length: 0\r\nDate: " + date + "\r\n" + NoCache + "Expires: " + date
+            + "\r\n\r\n";
     }
     const QByteArray body("<html><body>Who is here? O_o</body></html>");
     return version.toUtf8() + " 200 Ok\r\nServer: Velmor Agent\r\nContent-Type: text/html; charset=UTF-8\r\n"
         + "Connection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nDate: " + date + "\r\n"
-        + NoCache + "Expires: " + date + "\r\n\r\n" + body;
+        + NoCache + "Expires: " + date + "\r\n\r\n" + (withBody ? body : QByteArray());
 }
 
 QByteArray errorAnswer(Status status, const QDateTime &utc)

@@ -111,16 +111,17 @@ void DNSProxy::readServerUdpRequest()
 {
     DNS::Packet request;
     QHostAddress sender;
+    QHostAddress destination;
     quint16 port = 0;
     // A bounded batch, so a flood of datagrams cannot hold up the event loop; the socket signals again for the rest.
-    for (int i = 0; i < MaxUdpRequestsPerRead && m_udpForwarder->receive(&request, &sender, &port); ++i) {
+    for (int i = 0; i < MaxUdpRequestsPerRead && m_udpForwarder->receive(&request, &sender, &port, &destination); ++i) {
         if (!request.isWellFormed() || !isLocalSource(sender))
             continue;
         const bool toSelf = upstreamIsSelf();
         DNS::UdpSocketPool *pool = toSelf
             ? nullptr
             : DNS::ServersManager::instance()->udpPool(m_server->upstreamProxyAddress(), m_server->upstreamProxyPort());
-        m_udpForwarder->forward(sender, port, std::move(request), m_server->profileToken(), pool, toSelf);
+        m_udpForwarder->forward(sender, port, std::move(request), m_server->profileToken(), pool, toSelf, destination);
     }
 }
 

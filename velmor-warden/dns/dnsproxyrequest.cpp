@@ -38,6 +38,9 @@ int DNSProxyRequest::prepare(DNS::Packet &request, quint32 token, bool upstreamI
 DNS::Packet DNSProxyRequest::errorAnswer(const DNS::Packet &request, quint16 clientId, int rcode)
 {
     DNS::Packet answer = request;
+    // A request that announces records it does not hold (an additional count of 65535, say) must not make the
+    // answer announce them too.
+    answer.dropUnreadableSections();
     answer.setResponse(true);
     answer.setResponseCode(rcode);
     answer.setId(clientId);
@@ -64,21 +67,14 @@ void DNSProxyRequest::queryFinished()
     DNS::Query *query = m_query;
     if (!query || m_answered)
         return;
-    switch (query->error().code()) {
-    case 0: {
+    if (query->error().code() == 0) {
         DNS::Packet answer = query->response();
         reply(answer);
-        break;
+        return;
     }
-    case 2:
-        // The resolver did not answer in time; neither does the proxy, so the client retries as it would.
-        m_answered = true;
-        deleteLater();
-        break;
-    default:
-        replyWithCode(DNS::Packet::ServerFailure);
-        break;
-    }
+    // A resolver that stays silent fails the request like any other failure: without an answer, a client that waits
+    // longer than the proxy hangs on to a request nobody works on any more.
+    replyWithCode(DNS::Packet::ServerFailure);
 }
 
 void DNSProxyRequest::replyWithCode(int rcode)

@@ -37,7 +37,8 @@ public:
     // malformed; a request whose upstream is the proxy itself fails rather than going round in a loop. NoError when
     // the request is to be sent, otherwise the RCODE of the answer it gets at once.
     static int prepare(Velmor::DNS::Packet &request, quint32 token, bool upstreamIsSelf);
-    // The request itself sent back as a response with the RCODE, under the client's ID.
+    // The request itself sent back as a response with the RCODE, under the client's ID, its counts matching the
+    // sections it holds.
     static Velmor::DNS::Packet errorAnswer(const Velmor::DNS::Packet &request, quint16 clientId, int rcode);
 
 private Q_SLOTS:

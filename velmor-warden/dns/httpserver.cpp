@@ -3,6 +3,7 @@
 #include "blockpagerequest.h"
 #include "dnsclock.h"
 #include "httpserverrequest.h"
+#include "socketowner.h"
 
 #include "core/serverstate.h"
 #include "platform/settingsstore.h"
@@ -12,6 +13,8 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 namespace Velmor {
 
@@ -72,19 +75,32 @@ quint16 HttpServer::serverPort() const
 void HttpServer::socket_newConnection()
 {
     while (QTcpSocket *socket = m_tcpServer->nextPendingConnection()) {
-        if (m_connections >= MaxConnections) {
+        const qint64 owner = m_connections >= MaxConnections
+            ? -1
+            : DNS::tcpSocketOwner(
+                socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
+        if (m_connections >= MaxConnections || halfOpenRequests(owner) >= MaxHalfOpenPerUser) {
             socket->abort();
             delete socket;
             continue;
         }
         ++m_connections;
         auto *request = new HttpServerRequest(socket, this);
+        request->setOwner(owner);
         connect(request, &QObject::destroyed, this, [this] { --m_connections; });
         connect(request, &HttpServerRequest::requestReady, this, &HttpServer::requestReady);
         connect(request, &HttpServerRequest::finished, request, &QObject::deleteLater);
         if (!m_stallTimer.isActive())
             m_stallTimer.start();
     }
+}
+
+int HttpServer::halfOpenRequests(qint64 owner) const
+{
+    const QList<HttpServerRequest *> requests
+        = findChildren<HttpServerRequest *>(QString(), Qt::FindDirectChildrenOnly);
+    return int(std::count_if(requests.cbegin(), requests.cend(),
+        [owner](const HttpServerRequest *request) { return !request->isReady() && request->owner() == owner; }));
 }
 
 void HttpServer::requestReady()
@@ -96,7 +112,8 @@ void HttpServer::requestReady()
     if (request->status() != BlockPage::Ok)
         request->writeAnswer(BlockPage::errorAnswer(BlockPage::Status(request->status()), now));
     else
-        request->writeAnswer(BlockPage::answer(request->path(), request->version(), m_server->profileToken(), now));
+        request->writeAnswer(
+            BlockPage::answer(request->path(), request->version(), m_server->profileToken(), now, !request->isHead()));
 }
 
 void HttpServer::closeStalledRequests()

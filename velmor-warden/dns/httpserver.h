@@ -19,8 +19,11 @@ class HttpServer : public QObject
 
 public:
     static constexpr int MaxConnections = 64;
+    // Connections of one local user that may wait for their request header at once: beyond it the newest is
+    // refused, so one user holding connections open cannot keep the others' requests out.
+    static constexpr int MaxHalfOpenPerUser = 8;
     // Seconds a connection has to send its whole request header.
-    static constexpr int HeaderTimeout = 10;
+    static constexpr int HeaderTimeout = 5;
 
     // The server is the parent.
     explicit HttpServer(Velmor::ServerState *server);
@@ -41,6 +44,9 @@ private Q_SLOTS:
     void closeStalledRequests();
 
 private:
+    // Requests of the user still waiting for their header.
+    int halfOpenRequests(qint64 owner) const;
+
     Velmor::ServerState *m_server;
     QTcpServer *m_tcpServer;
     QTimer m_stallTimer;

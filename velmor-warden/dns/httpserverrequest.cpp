@@ -33,7 +33,7 @@ void HttpServerRequest::socket_readyRead()
     m_ready = true;
     if (length == 0)
         m_status = BlockPage::HeaderTooLarge;
-    else if (BlockPage::parseRequestLine(m_buffer, &m_path, &m_version))
+    else if (BlockPage::parseRequestLine(m_buffer, &m_path, &m_version, &m_method))
         m_status = BlockPage::Ok;
     else
         m_status = BlockPage::BadRequest;

@@ -21,6 +21,13 @@ public:
     int status() const { return m_status; }
     QString path() const { return m_path; }
     QString version() const { return m_version; }
+    // A HEAD request is answered without a body.
+    bool isHead() const { return m_method == QLatin1String("HEAD"); }
+    // Whether the whole request header has arrived (or the connection was answered without it).
+    bool isReady() const { return m_ready; }
+    // The user owning the client's socket, -1 when unknown; set by the server.
+    qint64 owner() const { return m_owner; }
+    void setOwner(qint64 owner) { m_owner = owner; }
     // When the connection was accepted, on the DNS clock.
     qint64 acceptedAt() const { return m_acceptedAt; }
     bool isAnswered() const { return m_answered; }
@@ -41,6 +48,8 @@ private:
     QByteArray m_buffer;
     QString m_path;
     QString m_version;
+    QString m_method;
+    qint64 m_owner = -1;
     qint64 m_bytesToWrite = 0;
     qint64 m_bytesWritten = 0;
     qint64 m_acceptedAt;

@@ -88,6 +88,25 @@ bool readRecords(const QByteArray &raw, qsizetype &offset, quint16 count, QList<
     return true;
 }
 
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+// Names compare without regard to ASCII case: some resolvers answer with the letters of the question changed.
+bool sameName(const NameText &x, const NameText &y)
+{
+    if (x.size != y.size)
+        return false;
+    for (int i = 0; i < x.size; ++i) {
+        const char a = x.bytes[i];
+        const char b = y.bytes[i];
+        if (a != b && asciiLower(a) != asciiLower(b))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // Whether every record of the section (questions or answers) can be read, found without making them. A failure
@@ -298,9 +317,18 @@ QByteArray Packet::toByteArray() const
     return raw;
 }
 
+bool Packet::isQuestionlessError() const
+{
+    return d->raw.size() >= HeaderSize && isResponse() && questionCount() == 0 && responseCode() != NoError;
+}
+
 bool Packet::isResponseTo(const Packet &request) const
 {
-    if (!isWellFormed() || !isResponse() || id() != request.id())
+    if (!isResponse() || id() != request.id())
+        return false;
+    if (isQuestionlessError())
+        return true;
+    if (!isWellFormed())
         return false;
     const QByteArray theirs = request.toByteArray();
     const quint16 count = request.questionCount();
@@ -315,8 +343,7 @@ bool Packet::isResponseTo(const Packet &request) const
     NameText x;
     NameText y;
     for (quint16 i = 0; i < count; ++i) {
-        if (!readName(ours, a, x) || !readName(theirs, b, y) || x.size != y.size
-            || std::memcmp(x.bytes, y.bytes, size_t(x.size)) != 0
+        if (!readName(ours, a, x) || !readName(theirs, b, y) || !sameName(x, y)
             || std::memcmp(ours.constData() + a, theirs.constData() + b, 4) != 0)
             return false;
         a += 4;
@@ -363,6 +390,31 @@ Packet Packet::makeQuery(const QByteArray &name, int qtype)
     query.setQuestions(questions);
     query.setRecursionDesired(true);
     return query;
+}
+
+void Packet::dropUnreadableSections()
+{
+    const QByteArray raw = toByteArray();
+    if (raw.size() < HeaderSize)
+        return;
+    const qsizetype countOffsets[]
+        = { QuestionCountOffset, AnswerCountOffset, AuthorityCountOffset, AdditionalCountOffset };
+    qsizetype offset = HeaderSize;
+    for (int section = 0; section < 4; ++section) {
+        const quint16 count = d->field(countOffsets[section]);
+        qsizetype end = offset;
+        bool readable = true;
+        for (quint16 i = 0; readable && i < count; ++i)
+            readable = section == 0 ? skipQuestion(raw, end) : skipRecord(raw, end);
+        if (!readable) {
+            Packet cut(raw.left(offset));
+            for (int later = section; later < 4; ++later)
+                cut.d->setField(countOffsets[later], 0);
+            *this = cut;
+            return;
+        }
+        offset = end;
+    }
 }
 
 bool Packet::appendIdentification(quint32 token)

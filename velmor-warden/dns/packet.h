@@ -78,14 +78,21 @@ public:
     bool isWellFormed() const;
     // The wire bytes; a message whose sections were edited is rebuilt from them (shared by every copy).
     QByteArray toByteArray() const;
-    // Well-formed, QR set, the request's ID, and (unless the request has none) the same questions, names compared
-    // byte for byte.
+    // QR set, an error RCODE and no question: what some servers send to a request they cannot read (one with EDNS,
+    // mostly), so its client can fall back.
+    bool isQuestionlessError() const;
+    // QR set and the request's ID; then either a questionless error, or well-formed with (unless the request has
+    // none) the same questions, names compared without regard to ASCII case.
     bool isResponseTo(const Packet &request) const;
 
     void setRecursionDesired(bool on);
     void setResponse(bool on);
     void setResponseCode(int rcode);
     void setQuestions(const QList<QSharedPointer<Question>> &questions);
+
+    // Cuts the message at the first section whose records cannot all be read and sets that section's count and the
+    // later ones to 0, so the counts describe what the message holds.
+    void dropUnreadableSections();
 
     // A recursive query with ID 0 and one question of class IN.
     static Packet makeQuery(const QByteArray &name, int qtype);

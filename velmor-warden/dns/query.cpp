@@ -23,14 +23,21 @@ bool Query::send(const QHostAddress &server, quint16 port, Packet &message, int 
     // The size of what goes on the wire: a message built from records holds only its header in raw form until
     // its bytes are made.
     const bool udp = mode == Udp || (mode == UdpUnlessLarge && m_request.toByteArray().size() <= 512);
-    Transport *transport = ServersManager::instance()->transport(server, port, udp);
+    m_server = server;
+    m_port = port;
+    m_udp = udp;
+    RequestManager::instance()->insert(this, udp ? UdpTimeout : TcpTimeout);
+    const bool sent = use(ServersManager::instance()->transport(server, port, udp));
+    message = m_request;
+    return sent;
+}
+
+bool Query::use(Transport *transport)
+{
     m_transport = transport;
     connect(transport, &Transport::readyRead, this, &Query::transport_readyRead);
     connect(transport, &Transport::error, this, &Query::transport_error);
-    RequestManager::instance()->insert(this, udp ? UdpTimeout : TcpTimeout);
-    const bool sent = transport->write(m_request);
-    message = m_request;
-    return sent;
+    return transport->write(m_request);
 }
 
 void Query::transport_readyRead()
@@ -46,7 +53,18 @@ void Query::transport_readyRead()
 
 void Query::transport_error()
 {
-    if (m_transport)
+    Transport *failed = m_transport;
+    if (!failed || m_done)
+        return;
+    if (m_resent || !failed->isResendable()) {
+        requestFinished(failed->lastError());
+        return;
+    }
+    // The pool has already let go of the failed connection, so this opens a new one.
+    m_resent = true;
+    disconnect(failed, nullptr, this, nullptr);
+    failed->release();
+    if (!use(ServersManager::instance()->transport(m_server, m_port, m_udp)) && m_transport)
         requestFinished(m_transport->lastError());
 }
 

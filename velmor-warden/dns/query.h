@@ -15,7 +15,7 @@ class Transport;
 
 // One message sent to one DNS server, waiting for the response that answers it. Finishes with code 0 and the
 // response, with code 2 when its deadline passes (10 s over UDP, 120 s over TCP), or with the transport's error
-// when the path fails.
+// when the path fails. A message in flight on a connection that the server closes goes once more on a new one.
 class Query : public Velmor::Request
 {
     Q_OBJECT
@@ -49,9 +49,15 @@ private Q_SLOTS:
     void transport_error();
 
 private:
+    bool use(Velmor::DNS::Transport *transport);
+
     Velmor::DNS::Packet m_request;
     Velmor::DNS::Packet m_response;
     QPointer<Velmor::DNS::Transport> m_transport;
+    QHostAddress m_server;
+    quint16 m_port = 0;
+    bool m_udp = false;
+    bool m_resent = false;
     bool m_done = false;
 };
 

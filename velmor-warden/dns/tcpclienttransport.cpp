@@ -45,6 +45,7 @@ bool TcpClientTransport::write(Packet &message)
 
 void TcpClientTransport::socket_connected()
 {
+    m_connected = true;
     while (!m_pending.isEmpty()) {
         if (!send(m_pending.first()))
             return;
@@ -64,6 +65,11 @@ void TcpClientTransport::socket_error(QAbstractSocket::SocketError socketError)
     m_lastError = Error(1, m_socket ? m_socket->errorString() : QStringLiteral("The connection to the server failed"));
     Q_EMIT error();
     deleteLater();
+}
+
+bool TcpClientTransport::isAcceptable(const Packet &message) const
+{
+    return message.isQuestionlessError() || TcpTransport::isAcceptable(message);
 }
 
 void TcpClientTransport::messageOffered()

@@ -20,6 +20,8 @@ public:
     // Gives the message the connection's next ID, then sends it or queues it until the connection is up.
     bool write(Velmor::DNS::Packet &message) override;
 
+    bool isResendable() const override { return m_connected; }
+
     QHostAddress serverAddress() const { return m_serverAddress; }
     quint16 serverPort() const { return m_serverPort; }
 
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void socket_connected();
 
 protected:
+    // A server's questionless error answers the query as well.
+    bool isAcceptable(const Velmor::DNS::Packet &message) const override;
     void messageOffered() override;
 
 private:
@@ -38,6 +42,7 @@ private:
     quint16 m_nextId;
     QList<Velmor::DNS::Packet> m_pending;
     bool m_failed = false;
+    bool m_connected = false;
 };
 
 } // namespace DNS

@@ -4,6 +4,12 @@
 
 #include <QPointer>
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace Velmor {
 namespace DNS {
 
@@ -29,7 +35,12 @@ void TcpTransport::setSocket(QAbstractSocket *socket)
     connect(socket, &QAbstractSocket::readyRead, this, &TcpTransport::socket_readyRead);
     connect(socket, &QAbstractSocket::errorOccurred, this, &TcpTransport::socket_error);
     connect(socket, &QAbstractSocket::disconnected, this, &TcpTransport::disconnected);
-    connect(socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
+    connect(socket, &QAbstractSocket::disconnected, this, &TcpTransport::socket_disconnected);
+}
+
+void TcpTransport::socket_disconnected()
+{
+    deleteLater();
 }
 
 void TcpTransport::socket_readyRead()
@@ -86,9 +97,43 @@ TcpServerTransport::TcpServerTransport(QAbstractSocket *accepted, QObject *paren
         socket_readyRead();
 }
 
+TcpServerTransport::~TcpServerTransport()
+{
+    if (m_spare >= 0)
+        ::close(m_spare);
+}
+
+bool TcpServerTransport::write(Packet &message)
+{
+    if (!m_halfClosed) {
+        const bool sent = TcpTransport::write(message);
+        // Out now rather than from the event loop: the socket drops what it still holds once the client's end closes.
+        if (sent && m_socket)
+            m_socket->flush();
+        return sent;
+    }
+    m_lastId = message.id();
+    const QByteArray framed = TcpFramer::frame(message.toByteArray());
+    // The answers of a closing client are few (its requests in flight); one that does not go out whole at once ends
+    // the connection rather than waiting on a client that does not read.
+    const ssize_t sent = framed.isEmpty() || m_spare < 0
+        ? -1
+        : ::send(m_spare, framed.constData(), size_t(framed.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent == framed.size())
+        return true;
+    if (m_spare >= 0)
+        ::close(m_spare);
+    m_spare = -1;
+    deleteLater();
+    return false;
+}
+
 void TcpServerTransport::beginRequest()
 {
-    ++m_inFlight;
+    // The socket gives up its descriptor as soon as the client's end closes; a second one keeps the connection for
+    // the answers of the requests in flight.
+    if (m_inFlight++ == 0 && m_spare < 0 && m_socket && m_socket->socketDescriptor() >= 0)
+        m_spare = ::fcntl(int(m_socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
 }
 
 void TcpServerTransport::release()
@@ -99,8 +144,42 @@ void TcpServerTransport::release()
     // The connection's idle time counts from its last answer as well.
     m_lastRead = now();
     Q_EMIT released();
-    if (wasHeld && acceptsMessages())
-        QMetaObject::invokeMethod(this, &TcpServerTransport::socket_readyRead, Qt::QueuedConnection);
+    if (wasHeld && acceptsMessages()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                socket_readyRead();
+                settle();
+            },
+            Qt::QueuedConnection);
+    } else {
+        settle();
+    }
+}
+
+void TcpServerTransport::socket_disconnected()
+{
+    // Only a client that closed just its sending side waits for answers; one that reset the connection is gone.
+    tcp_info info = {};
+    socklen_t length = sizeof info;
+    const bool waiting = m_inFlight > 0 && m_spare >= 0
+        && ::getsockopt(m_spare, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && info.tcpi_state == TCP_CLOSE_WAIT;
+    if (waiting)
+        m_halfClosed = true;
+    else
+        deleteLater();
+}
+
+void TcpServerTransport::settle()
+{
+    if (m_inFlight > 0 || !m_received.isEmpty())
+        return;
+    if (m_halfClosed) {
+        deleteLater();
+    } else if (m_spare >= 0) {
+        ::close(m_spare);
+        m_spare = -1;
+    }
 }
 
 bool TcpServerTransport::acceptsMessages() const

@@ -32,6 +32,8 @@ Q_SIGNALS:
 
 protected Q_SLOTS:
     void socket_readyRead();
+    // Deletes the transport later.
+    virtual void socket_disconnected();
 
 protected:
     // Whether the next message may be framed now; while false the socket's bytes wait where they are.
@@ -47,7 +49,9 @@ protected:
 };
 
 // A client's connection to the proxy. Each request taken from it counts as in flight until its holder releases
-// it; with 64 in flight, further bytes are left unread until one is released.
+// it; with 64 in flight, further bytes are left unread until one is released. A client that closes its sending
+// side after its requests (as a client may, to say it has no more) still gets their answers: the connection
+// closes once the last of them is written.
 class TcpServerTransport : public TcpTransport
 {
     Q_OBJECT
@@ -56,6 +60,9 @@ public:
     static constexpr int MaxInFlight = 64;
 
     TcpServerTransport(QAbstractSocket *accepted, QObject *parent = nullptr);
+    ~TcpServerTransport() override;
+
+    bool write(Velmor::DNS::Packet &message) override;
 
     // One more request of this connection is being answered.
     void beginRequest();
@@ -66,11 +73,21 @@ public:
 Q_SIGNALS:
     void released();
 
+protected Q_SLOTS:
+    void socket_disconnected() override;
+
 protected:
     bool acceptsMessages() const override;
 
 private:
+    // With nothing in flight: ends a connection whose client closed, or lets go of the spare descriptor.
+    void settle();
+
     int m_inFlight = 0;
+    // While requests are in flight: a second descriptor of the connection, for their answers after the socket gave
+    // up its own.
+    int m_spare = -1;
+    bool m_halfClosed = false;
 };
 
 } // namespace DNS

@@ -38,9 +38,14 @@ void Transport::socket_error(QAbstractSocket::SocketError socketError)
     Q_UNUSED(socketError);
 }
 
+bool Transport::isAcceptable(const Packet &message) const
+{
+    return message.isWellFormed();
+}
+
 bool Transport::deliver(const Packet &message)
 {
-    if (!message.isWellFormed())
+    if (!isAcceptable(message))
         return false;
     m_received.append(message);
     Q_EMIT readyRead();

@@ -28,6 +28,9 @@ public:
     virtual bool write(Velmor::DNS::Packet &message) = 0;
     virtual QHostAddress peerAddress() const;
     virtual quint16 peerPort() const;
+    // After error(): whether the messages in flight may be sent again on a new path, because the path worked and
+    // then went (a server that closes its end).
+    virtual bool isResendable() const { return false; }
 
     // Removes and returns the oldest message; an empty message when none waits.
     Velmor::DNS::Packet takeMessage();
@@ -48,7 +51,9 @@ protected Q_SLOTS:
     virtual void socket_error(QAbstractSocket::SocketError socketError);
 
 protected:
-    // Keeps a well-formed message and announces it; false for any other message.
+    // Whether deliver keeps the message: a well-formed one.
+    virtual bool isAcceptable(const Velmor::DNS::Packet &message) const;
+    // Keeps an acceptable message and announces it; false for any other message.
     bool deliver(const Velmor::DNS::Packet &message);
 
     quint16 m_lastId = 0;

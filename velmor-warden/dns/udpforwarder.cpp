@@ -6,7 +6,15 @@
 #include "transport.h"
 #include "udpsocketpool.h"
 
+#include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace Velmor {
 namespace DNS {
@@ -16,6 +24,67 @@ namespace {
 const qint64 Deadline = qint64(Query::UdpTimeout) * 1000;
 // The largest UDP payload.
 const int MaxDatagramSize = 65536;
+
+bool isAnyAddress(const QHostAddress &address)
+{
+    return address == QHostAddress(QHostAddress::AnyIPv4) || address == QHostAddress(QHostAddress::AnyIPv6)
+        || address == QHostAddress(QHostAddress::Any);
+}
+
+// The message's one control record: the packet information that names the source address.
+template<typename Info>
+void setPacketInfo(msghdr &message, int level, int type, const Info &info)
+{
+    message.msg_controllen = CMSG_SPACE(sizeof(Info));
+    cmsghdr *header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = level;
+    header->cmsg_type = type;
+    header->cmsg_len = CMSG_LEN(sizeof(Info));
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+}
+
+// Sends the datagram with from as its source address, which a socket bound to an any-address would otherwise choose
+// by the route. False when the addresses are not of one family (the caller then sends it the plain way); a failed
+// send counts as sent, as a lost datagram would.
+bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quint16 port, const QHostAddress &from)
+{
+    sockaddr_storage to = {};
+    socklen_t toLength = 0;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
+    msghdr message = {};
+    message.msg_control = control;
+    if (from.protocol() == QAbstractSocket::IPv4Protocol && address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *target = reinterpret_cast<sockaddr_in *>(&to);
+        target->sin_family = AF_INET;
+        target->sin_port = qToBigEndian(port);
+        target->sin_addr.s_addr = qToBigEndian(address.toIPv4Address());
+        toLength = sizeof(sockaddr_in);
+        in_pktinfo info = {};
+        info.ipi_spec_dst.s_addr = qToBigEndian(from.toIPv4Address());
+        setPacketInfo(message, IPPROTO_IP, IP_PKTINFO, info);
+    } else if (from.protocol() == QAbstractSocket::IPv6Protocol
+        && address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *target = reinterpret_cast<sockaddr_in6 *>(&to);
+        target->sin6_family = AF_INET6;
+        target->sin6_port = qToBigEndian(port);
+        const Q_IPV6ADDR toBytes = address.toIPv6Address();
+        std::memcpy(&target->sin6_addr, &toBytes, sizeof toBytes);
+        toLength = sizeof(sockaddr_in6);
+        in6_pktinfo info = {};
+        const Q_IPV6ADDR fromBytes = from.toIPv6Address();
+        std::memcpy(&info.ipi6_addr, &fromBytes, sizeof fromBytes);
+        setPacketInfo(message, IPPROTO_IPV6, IPV6_PKTINFO, info);
+    } else {
+        return false;
+    }
+    iovec part = { const_cast<char *>(bytes.constData()), size_t(bytes.size()) };
+    message.msg_name = &to;
+    message.msg_namelen = toLength;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    while (::sendmsg(fd, &message, MSG_NOSIGNAL) < 0 && errno == EINTR) { }
+    return true;
+}
 
 } // namespace
 
@@ -30,6 +99,7 @@ struct UdpForwarder::Pending final : UdpSocketPool::Waiter
     // As sent upstream: record appended, upstream ID.
     Packet request;
     QHostAddress address;
+    QHostAddress destination;
     qint64 deadline = 0;
     quint16 port = 0;
     quint16 clientId = 0;
@@ -52,10 +122,28 @@ UdpForwarder::~UdpForwarder()
     }
 }
 
-bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port)
+bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port, QHostAddress *destination)
 {
     if (!m_socket)
         return false;
+    if (destination)
+        *destination = QHostAddress();
+    if (isAnyAddress(m_socket->localAddress())) {
+        // A client drops an answer that comes from another address than the one it asked, so the answer must leave
+        // from where the request came in; only the slower path of whole datagrams tells that address.
+        const QNetworkDatagram received = m_socket->receiveDatagram();
+        if (!received.isValid())
+            return false;
+        QByteArray bytes;
+        bytes.reserve(received.data().size() + Packet::IdentificationRecordSize);
+        bytes.append(received.data());
+        *datagram = Packet(bytes);
+        *sender = received.senderAddress();
+        *port = quint16(received.senderPort());
+        if (destination)
+            *destination = received.destinationAddress();
+        return true;
+    }
     // Read until nothing is left rather than asking first, which would cost a system call per datagram; the read that
     // finds nothing reports a temporary error, which nothing here acts on.
     const qint64 size = m_socket->readDatagram(m_buffer.data(), m_buffer.size(), sender, port);
@@ -69,13 +157,13 @@ bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port
     return true;
 }
 
-void UdpForwarder::forward(
-    const QHostAddress &address, quint16 port, Packet request, quint32 token, UdpSocketPool *pool, bool upstreamIsSelf)
+void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet request, quint32 token,
+    UdpSocketPool *pool, bool upstreamIsSelf, const QHostAddress &destination)
 {
     const quint16 clientId = request.id();
     const int rcode = DNSProxyRequest::prepare(request, token, upstreamIsSelf);
     if (rcode != Packet::NoError) {
-        answer(address, port, DNSProxyRequest::errorAnswer(request, clientId, rcode).rawData());
+        answer(address, port, destination, DNSProxyRequest::errorAnswer(request, clientId, rcode).rawData());
         return;
     }
     Pending &pending = m_pending.emplace_back();
@@ -83,12 +171,14 @@ void UdpForwarder::forward(
     pending.self = std::prev(m_pending.end());
     pending.request = std::move(request);
     pending.address = address;
+    pending.destination = destination;
     pending.port = port;
     pending.clientId = clientId;
     pending.deadline = now() + Deadline;
     Error error;
     if (!pool || !pool->send(pending.request, &pending, &pending.ticket, &error)) {
-        answer(address, port, DNSProxyRequest::errorAnswer(pending.request, clientId, Packet::ServerFailure).rawData());
+        answer(address, port, destination,
+            DNSProxyRequest::errorAnswer(pending.request, clientId, Packet::ServerFailure).rawData());
         m_pending.pop_back();
         return;
     }
@@ -104,6 +194,8 @@ void UdpForwarder::expire()
         Pending &pending = m_pending.front();
         if (pending.pool)
             pending.pool->cancel(&pending.ticket);
+        answer(pending.address, pending.port, pending.destination,
+            DNSProxyRequest::errorAnswer(pending.request, pending.clientId, Packet::ServerFailure).rawData());
         m_pending.pop_front();
     }
     arm();
@@ -114,18 +206,19 @@ bool UdpForwarder::offered(Pending &pending, Packet &message)
     if (!message.isResponseTo(pending.request))
         return false;
     message.setId(pending.clientId);
-    answer(pending.address, pending.port, message.rawData());
+    answer(pending.address, pending.port, pending.destination, message.rawData());
     // The pool forgets the ticket itself.
     m_pending.erase(pending.self);
     return true;
 }
 
-void UdpForwarder::answer(const QHostAddress &address, quint16 port, const QByteArray &bytes)
+void UdpForwarder::answer(const QHostAddress &address, quint16 port, const QHostAddress &from, const QByteArray &bytes)
 {
     // After the proxy's stop: a closed socket would bind itself anew to some port and answer from there.
     if (!m_socket || m_socket->state() != QAbstractSocket::BoundState)
         return;
-    m_socket->writeDatagram(bytes, address, port);
+    if (from.isNull() || !sendFrom(int(m_socket->socketDescriptor()), bytes, address, port, from))
+        m_socket->writeDatagram(bytes, address, port);
 }
 
 void UdpForwarder::arm()

@@ -22,7 +22,7 @@ class UdpSocketPool;
 // the server's pooled sockets, where it waits as a plain record rather than as objects of its own: at thousands of
 // requests a second their making, signals and deferred deletion would cost more than the forwarding. The response
 // goes back through the proxy's socket under the client's ID; a request that gets none within the UDP deadline
-// ends without an answer, and the client retries as it would.
+// is answered SERVFAIL.
 class UdpForwarder : public QObject
 {
     Q_OBJECT
@@ -32,24 +32,27 @@ public:
     explicit UdpForwarder(QUdpSocket *socket, QObject *parent = nullptr);
     ~UdpForwarder() override;
 
-    // Reads the next datagram of the proxy's socket; false when none is left.
-    bool receive(Velmor::DNS::Packet *datagram, QHostAddress *sender, quint16 *port);
+    // Reads the next datagram of the proxy's socket; false when none is left. destination is the address the
+    // datagram was sent to when the socket listens on an any-address, else null.
+    bool receive(
+        Velmor::DNS::Packet *datagram, QHostAddress *sender, quint16 *port, QHostAddress *destination = nullptr);
     // Handles a well-formed request of the client at address and port as the proxy does (DNSProxyRequest::prepare)
-    // and, unless it is answered at once, sends it to the pool's server.
+    // and, unless it is answered at once, sends it to the pool's server. Its answer leaves from destination unless
+    // that is null.
     void forward(const QHostAddress &address, quint16 port, Velmor::DNS::Packet request, quint32 token,
-        UdpSocketPool *pool, bool upstreamIsSelf);
+        UdpSocketPool *pool, bool upstreamIsSelf, const QHostAddress &destination = QHostAddress());
     // Requests waiting for their response.
     int pendingCount() const { return int(m_pending.size()); }
 
 public Q_SLOTS:
-    // Ends the requests whose deadline has passed, without an answer.
+    // Answers SERVFAIL to the requests whose deadline has passed.
     void expire();
 
 private:
     struct Pending;
 
     bool offered(Pending &pending, Velmor::DNS::Packet &message);
-    void answer(const QHostAddress &address, quint16 port, const QByteArray &bytes);
+    void answer(const QHostAddress &address, quint16 port, const QHostAddress &from, const QByteArray &bytes);
     void arm();
 
     // Guarded: the proxy's socket may go before the requests that answer through it.

@@ -87,6 +87,10 @@ UdpSocketPool::~UdpSocketPool() = default;
 bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error *error)
 {
     *ticket = Ticket();
+    if (m_waiting >= MaxWaiting) {
+        *error = Error(1, QStringLiteral("Too many queries wait for the server"));
+        return false;
+    }
     const int index = pick(now(), error);
     if (index < 0)
         return false;
@@ -125,6 +129,7 @@ bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error 
         return false;
     }
     socket->waiting.insert(id, waiter);
+    ++m_waiting;
     *ticket = Ticket { socket, id };
     if (socket->uses >= m_maxQueriesPerSocket)
         retire(slot);
@@ -138,7 +143,7 @@ void UdpSocketPool::cancel(Ticket *ticket)
     *ticket = Ticket();
     if (!socket)
         return;
-    socket->waiting.remove(id);
+    m_waiting -= int(socket->waiting.remove(id));
     released(socket);
 }
 
@@ -150,12 +155,7 @@ int UdpSocketPool::socketCount() const
 
 int UdpSocketPool::waitingCount() const
 {
-    int count = 0;
-    for (const auto *list : { &m_slots, &m_retired }) {
-        for (const auto &socket : *list)
-            count += socket ? int(socket->waiting.size()) : 0;
-    }
-    return count;
+    return m_waiting;
 }
 
 void UdpSocketPool::sweep()
@@ -174,15 +174,24 @@ int UdpSocketPool::pick(qint64 time, Error *error)
     std::unique_ptr<Socket> &slot = m_slots[size_t(index)];
     if (slot && time - slot->openedAt >= MaxSocketAge)
         retire(slot);
-    if (!slot && !open(slot, time, error))
-        return -1;
-    return index;
+    if (slot || open(slot, time, error))
+        return index;
+    // At the bound of open sockets a query still takes any socket that is open.
+    for (size_t other = 0; other < m_slots.size(); ++other) {
+        if (m_slots[other])
+            return int(other);
+    }
+    return -1;
 }
 
 bool UdpSocketPool::open(std::unique_ptr<Socket> &slot, qint64 time, Error *error)
 {
     if (m_serverLength == 0) {
         *error = Error(1, QStringLiteral("The server address is not valid"));
+        return false;
+    }
+    if (socketCount() >= MaxSockets) {
+        *error = Error(1, QStringLiteral("Too many sockets are open to the server"));
         return false;
     }
     const int fd = ::socket(m_server.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -246,7 +255,7 @@ void UdpSocketPool::read(Socket *socket)
         if (!self)
             return;
         if (taken) {
-            socket->waiting.remove(id);
+            m_waiting -= int(socket->waiting.remove(id));
             released(socket);
         }
     }

@@ -30,6 +30,8 @@ namespace DNS {
 //   random), and none stays open long enough to be found and aimed at.
 // A forger still has to hit a socket's port and the ID of a query in flight on it: the odds per forged datagram are
 // the same as with a socket per query, as long as as many IDs wait.
+// A server that stops answering keeps every retired socket open until its queries give up, so the pool holds at
+// most MaxSockets open and MaxWaiting queries; a send beyond either fails at once.
 class UdpSocketPool : public QObject
 {
     Q_OBJECT
@@ -59,6 +61,8 @@ public:
     static constexpr int MaxQueriesPerSocket = 100;
     // Milliseconds on the DNS clock.
     static constexpr qint64 MaxSocketAge = 2000;
+    static constexpr int MaxSockets = 32;
+    static constexpr int MaxWaiting = 2048;
 
     // size sockets take new queries at once, each up to maxQueriesPerSocket of them.
     UdpSocketPool(const QHostAddress &address, quint16 port, int size = DefaultSize,
@@ -100,6 +104,7 @@ private:
     std::vector<std::unique_ptr<Socket>> m_retired;
     QTimer m_sweepTimer;
     QByteArray m_buffer;
+    int m_waiting = 0;
     bool m_reapPosted = false;
 };
 

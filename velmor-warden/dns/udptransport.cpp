@@ -47,6 +47,11 @@ quint16 UdpClientTransport::peerPort() const
     return m_pool ? m_pool->serverPort() : 0;
 }
 
+bool UdpClientTransport::isAcceptable(const Packet &message) const
+{
+    return message.isQuestionlessError() || Transport::isAcceptable(message);
+}
+
 bool UdpClientTransport::offer(Packet &message)
 {
     QPointer<UdpClientTransport> self(this);

@@ -26,6 +26,10 @@ public:
     QHostAddress peerAddress() const override;
     quint16 peerPort() const override;
 
+protected:
+    // A server's questionless error answers the query as well.
+    bool isAcceptable(const Velmor::DNS::Packet &message) const override;
+
 private:
     bool offer(Velmor::DNS::Packet &message) override;
 
