@@ -181,7 +181,8 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
         valid = false;
     if (!valid) {
         if (isNotification && !batch) {
-            qDebug("Invalid JSON-RPC notification.");
+            if (requestLogBudget.take())
+                qDebug("Invalid JSON-RPC notification.%s", qPrintable(requestLogBudget.note()));
             return nullptr;
         }
         return errorAnswer(JsonRPCError::InvalidRequest, QVariant());
@@ -191,7 +192,8 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
     const auto entry = methods.constFind(key);
     if (!handler || entry == methods.cend()) {
         if (isNotification && !batch) {
-            qWarning("failed to find slot %s", qPrintable(method));
+            if (requestLogBudget.take())
+                qWarning("failed to find slot %s%s", qPrintable(peerText(method)), qPrintable(requestLogBudget.note()));
             return nullptr;
         }
         return errorAnswer(JsonRPCError::MethodNotFound, id);
@@ -201,7 +203,8 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
     QVariant returned;
     if (!invoke(target, params, &returned)) {
         if (isNotification) {
-            qDebug("Failed to call slot %s", key.constData());
+            if (requestLogBudget.take())
+                qDebug("Failed to call slot %s%s", qPrintable(peerText(key)), qPrintable(requestLogBudget.note()));
             return nullptr;
         }
         return errorAnswer(JsonRPCError::InvalidParams, id);

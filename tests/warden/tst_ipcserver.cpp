@@ -18,6 +18,7 @@ class tst_IpcServer : public QObject
 private Q_SLOTS:
     void portTakenIsRetried();
     void floodOfOneUserLeavesRoom();
+    void peerTextsCannotWipeTheLog();
 
 private:
     static quint16 ipcPort() { return quint16(qEnvironmentVariableIntValue("VELMOR_IPC_PORT")); }
@@ -110,6 +111,40 @@ void tst_IpcServer::floodOfOneUserLeavesRoom()
 
     flood.closeWriteChannel();
     QVERIFY(flood.waitForFinished(30000));
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(service->exitCode(), 0);
+}
+
+void tst_IpcServer::peerTextsCannotWipeTheLog()
+{
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+
+    WardenTest::IpcProbe peer(ipcPort());
+    QVERIFY(peer.isConnected());
+    for (int i = 0; i < 2; ++i)
+        peer.notify(QString(12 * 1024 * 1024, QLatin1Char('a' + i)));
+    for (int i = 0; i < 100; ++i)
+        peer.notify(QStringLiteral("noSuchMethod%1").arg(i));
+    QVERIFY(peer.settle());
+
+    // What was logged before is still there, the method names are cut, and the peer's lines stop at a bound.
+    const QString log = machine.path(QStringLiteral("eventlog/Application.log"));
+    QVERIFY2(QFileInfo(log).size() < 64 * 1024, qPrintable(QString::number(QFileInfo(log).size())));
+    const QStringList entries = WardenTest::logOf(WardenTest::serviceName);
+    const QStringList missing = entries.filter(QStringLiteral("failed to find slot"));
+    QCOMPARE(missing.size(), 20);
+    QCOMPARE(missing.first(),
+        QStringLiteral("Warning: failed to find slot ") + QString(128, QLatin1Char('a'))
+            + QStringLiteral("... (%1 more characters)").arg(12 * 1024 * 1024 - 128));
+    QCOMPARE(missing.last(),
+        QStringLiteral("Warning: failed to find slot noSuchMethod17 (further lines of this peer are not logged)"));
+    QVERIFY(WardenTest::logOf(QStringLiteral("Service Control Manager"))
+                .contains(QStringLiteral("Information: The Velmor Agent service entered the running state.")));
+
     QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
     QVERIFY(service->waitForFinished(30000));
     QCOMPARE(service->exitCode(), 0);
