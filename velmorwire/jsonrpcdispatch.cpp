@@ -275,6 +275,10 @@ void JsonRPC::Private::emitAnswers(const QList<JsonRPCCallResponse *> &responses
             text += QLatin1Char(',');
         answer->lowerErrorCode(errorCodeOffset);
         text += answer->stringify();
+        if (text.size() > maximumAnswerLength) {
+            Q_EMIT q->answerTooLong();
+            return;
+        }
         if (!batch)
             break;
     }
