@@ -128,6 +128,9 @@ void tst_Logger::settingSameLoggerKeepsIt()
     QCOMPARE(Logger::instance(), logger);
     Logger::write(Logger::WarningMsg, "still here");
     QCOMPARE(logger->records().size(), size_t(1));
+    // Goes while the flag it sets on its destruction still exists.
+    Logger::setLogger(nullptr);
+    QVERIFY(destroyed);
 }
 
 void tst_Logger::settingAnotherDeletesPrevious()
