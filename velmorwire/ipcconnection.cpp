@@ -81,6 +81,8 @@ void IpcConnection::initSocket()
     m_state = m_device->isOpen() ? Connected : Unconnected;
     m_reader = new IpcPacketReader(m_device);
     if (auto socket = qobject_cast<QAbstractSocket *>(m_device)) {
+        // The packet reader holds what a packet needs; the socket need not hold more than a piece of it too.
+        socket->setReadBufferSize(socketReadBufferBytes);
         connect(socket, &QAbstractSocket::connected, this, &IpcConnection::socket_connected, Qt::UniqueConnection);
         connect(
             socket, &QAbstractSocket::disconnected, this, &IpcConnection::socket_disconnected, Qt::UniqueConnection);
@@ -151,7 +153,7 @@ void IpcConnection::device_bytesWritten()
 {
     if (m_reader && m_reader->isPaused() && m_device->bytesToWrite() <= unsentBytesPauseBound / 2) {
         if (auto socket = qobject_cast<QAbstractSocket *>(m_device))
-            socket->setReadBufferSize(0);
+            socket->setReadBufferSize(socketReadBufferBytes);
         m_reader->setPaused(false);
     }
 }

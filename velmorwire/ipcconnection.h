@@ -46,6 +46,8 @@ public:
     // until it has read enough; past the second, the link is closed.
     static constexpr qint64 unsentBytesPauseBound = 8 * 1024 * 1024;
     static constexpr qint64 unsentBytesCloseBound = 64 * 1024 * 1024;
+    // The most a socket's own buffer holds of what has arrived and is not read yet.
+    static constexpr qint64 socketReadBufferBytes = 256 * 1024;
 
     IpcConnection(QIODevice *device, QObject *parent = nullptr);
     ~IpcConnection() override;

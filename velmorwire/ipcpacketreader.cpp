@@ -79,6 +79,9 @@ void IpcPacketReader::device_readyRead()
                 return;
             }
             m_expected = length;
+            // Whole at once: growing piece by piece would copy what came so far again and again. Pages not yet
+            // written to cost no memory.
+            m_buffer.reserve(length);
         }
 
         // Partial packets are read in pieces of at least four bytes, except the piece that completes one.

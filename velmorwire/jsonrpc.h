@@ -25,7 +25,7 @@ public:
     static constexpr int maximumBatchItems = 1000;
     // The longest answer text, in characters, the engine composes for one request text. A batch of small calls can
     // ask for answers of megabytes each: past this, answerTooLong() is emitted in place of the answer.
-    static constexpr qsizetype maximumAnswerLength = 32 * 1024 * 1024;
+    static constexpr qsizetype maximumAnswerLength = 16 * 1024 * 1024;
 
     explicit JsonRPC(QObject *parent = nullptr);
     ~JsonRPC() override;

@@ -108,6 +108,7 @@ void JsonRPC::incomingRequest(const QByteArray &data)
     // The handler's methods run synchronously and may destroy the engine.
     QPointer<Private> self(d);
     QList<JsonRPCCallResponse *> answers;
+    qsizetype answerLength = 0;
     for (const QVariant &item : std::as_const(items)) {
         JsonRPCCallResponse *answer = d->answerItem(item, isList);
         if (answer)
@@ -115,6 +116,16 @@ void JsonRPC::incomingRequest(const QByteArray &data)
         if (!self) {
             qDeleteAll(answers);
             return;
+        }
+        // Measured as they come: each answer of a batch of small calls may hold megabytes, and all of them must not
+        // be held before the first is written.
+        if (answer && !answer->isDeferred()) {
+            answerLength += answer->stringify().size();
+            if (answerLength > maximumAnswerLength) {
+                qDeleteAll(answers);
+                Q_EMIT answerTooLong();
+                return;
+            }
         }
     }
     // What the answers do not hold of the request goes before their text is written.

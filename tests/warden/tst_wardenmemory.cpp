@@ -54,6 +54,9 @@ void tst_WardenMemory::initTestCase()
 
 void tst_WardenMemory::peerCannotGrowTheService()
 {
+    // Under AddressSanitizer, memory freed is kept for a while: that is not what is measured here.
+    const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");
+    qputenv("ASAN_OPTIONS", sanitizer + (sanitizer.isEmpty() ? "" : ":") + "quarantine_size_mb=16");
     WardenTest::LiveWarden warden(m_account, m_resolver.port(),
         { { NetworkTest::adapterId(1), QStringLiteral("Ethernet"), QStringLiteral("192.168.1.20"),
             QStringLiteral("10.0.0.1"), true } },
@@ -85,14 +88,19 @@ void tst_WardenMemory::peerCannotGrowTheService()
     QVERIFY2(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0,
         qPrintable(out + QString::fromUtf8(client.readAllStandardError())));
     QCOMPARE(peaks.keys(), QStringList({ "baseline", "partial packets", "slow reader" }));
+    qInfo("peak resident set: %lld KiB at start, %lld KiB after the slow reader, %lld KiB after the unfinished packets",
+        peaks.value("baseline"), peaks.value("slow reader"), peaks.value("partial packets"));
     // The answers the slow reader would get come to a gigabyte, the unfinished packets to 600 MiB.
     const qint64 boundKiB = 256 * 1024;
     QVERIFY2(peaks.value("slow reader") - peaks.value("baseline") < boundKiB,
         qPrintable(
             QStringLiteral("slow reader: %1 KiB more").arg(peaks.value("slow reader") - peaks.value("baseline"))));
-    QVERIFY2(peaks.value("partial packets") - peaks.value("slow reader") < boundKiB,
-        qPrintable(QStringLiteral("unfinished packets: %1 KiB more")
-                       .arg(peaks.value("partial packets") - peaks.value("slow reader"))));
+    // The batch may still be answered when the unfinished packets arrive: both together stay under a bound too.
+    QVERIFY2(peaks.value("partial packets") - peaks.value("baseline") < boundKiB * 3 / 2,
+        qPrintable(QStringLiteral("slow reader and unfinished packets: %1 KiB more")
+                       .arg(peaks.value("partial packets") - peaks.value("baseline"))));
+    const QStringList log = WardenTest::logOf(WardenTest::serviceName);
+    QVERIFY2(!log.filter(QStringLiteral("IPC answer longer than")).isEmpty(), qPrintable(log.join(QLatin1Char('\n'))));
     VERIFY_STOPS_CLEANLY(warden);
 }
 
