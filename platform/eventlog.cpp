@@ -21,6 +21,9 @@ namespace {
 
 std::atomic<qint64> limit { DefaultSizeLimit };
 
+// Long enough for another thread's trimming of a full log, short enough not to be felt by the DNS proxy.
+const int LockTimeoutMs = 500;
+
 QString logPath()
 {
     return rootPath(QStringLiteral("eventlog/Application.log"));
@@ -89,8 +92,9 @@ bool report(const QString &source, Type type, int id, const QString &text)
     const QByteArray bytes = line.toUtf8();
     const QString path = logPath();
     // Appenders share the lock, the trimmer takes it alone: an entry written to the file that the trimmer is about
-    // to replace would be lost.
-    FileLock lock(rootPath(QStringLiteral("eventlog/.lock")), FileLock::Shared, PublicFileMode);
+    // to replace would be lost. Writing the log must never stall its caller for long, so an entry that cannot have
+    // the lock soon is appended without it.
+    FileLock lock(rootPath(QStringLiteral("eventlog/.lock")), FileLock::Shared, PrivateFileMode, LockTimeoutMs);
     // O_APPEND makes each write land whole at the end of the file; a link put in the log's place is not followed.
     const int fd = openFile(path, O_WRONLY | O_APPEND | O_CREAT, PublicFileMode);
     if (fd < 0)
@@ -100,11 +104,9 @@ bool report(const QString &source, Type type, int id, const QString &text)
     const qint64 size = ::fstat(fd, &info) == 0 ? qint64(info.st_size) : 0;
     ::close(fd);
     const qint64 sizeLimit = limit;
-    if (size > sizeLimit) {
-        lock.makeExclusive();
-        if (sizeOf(path) > sizeLimit)
-            trim(path, sizeLimit);
-    }
+    // Without the lock alone, trimming waits for a later entry.
+    if (size > sizeLimit && lock.makeExclusive(LockTimeoutMs) && sizeOf(path) > sizeLimit)
+        trim(path, sizeLimit);
     return written == bytes.size();
 }
 

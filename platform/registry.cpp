@@ -34,12 +34,12 @@ struct KeyData
 };
 
 // Serialises read-modify-write cycles of key files across threads and processes; readers need no lock because
-// every file is replaced by a rename.
+// every file is replaced by a rename. A holder that hangs delays a change, but never stops it for good.
 class WriteLock : public FileLock
 {
 public:
     WriteLock()
-        : FileLock(rootPath(QStringLiteral("registry/.lock")), FileLock::Exclusive, PrivateFileMode)
+        : FileLock(rootPath(QStringLiteral("registry/.lock")), FileLock::Exclusive, PrivateFileMode, 5000)
     { }
 };
 

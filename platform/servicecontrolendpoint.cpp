@@ -1,6 +1,7 @@
 #include "servicecontrolendpoint.h"
 
 #include "eventlog.h"
+#include "filelock.h"
 #include "root.h"
 #include "servicemanager_p.h"
 #include "winerror.h"
@@ -20,6 +21,15 @@ namespace Platform {
 namespace {
 
 const qint64 MaximumControlLine = 64;
+
+// Whether a running service holds the lock file: only a service takes its write lock.
+bool isRunningServiceLock(int fd)
+{
+    struct flock held = {};
+    held.l_type = F_WRLCK;
+    held.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_GETLK, &held) == 0 && held.l_type == F_WRLCK;
+}
 
 } // namespace
 
@@ -44,7 +54,9 @@ bool ServiceControlEndpoint::listen()
 {
     // The lock lives as long as the process holds it, so a crashed service never blocks the next start. It is an
     // open file description's lock: other descriptors of this process that open and close the file keep it.
-    m_lockFd = openFile(ServiceManager::lockFilePath(m_name), O_RDWR | O_CREAT, PublicFileMode);
+    // Only this user may open it: anyone who can open it can lock it, and so keep the service from starting.
+    const QString path = ServiceManager::lockFilePath(m_name);
+    m_lockFd = openLockFile(path, O_RDWR, PrivateFileMode, isRunningServiceLock);
     if (m_lockFd < 0) {
         m_error = ErrorAccessDenied;
         return false;
@@ -52,7 +64,21 @@ bool ServiceControlEndpoint::listen()
     struct flock lock = {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
-    if (::fcntl(m_lockFd, F_OFD_SETLK, &lock) != 0) {
+    bool locked = ::fcntl(m_lockFd, F_OFD_SETLK, &lock) == 0;
+    if (!locked && !isRunningServiceLock(m_lockFd)) {
+        // Only a read lock is in the way, which no service takes: it is someone else's, on a file opened before it
+        // was private. A fresh file leaves it behind.
+        ::close(m_lockFd);
+        m_lockFd = -1;
+        if (writeFileAtomically(path, QByteArray(), PrivateFileMode))
+            m_lockFd = openFile(path, O_RDWR, PrivateFileMode);
+        if (m_lockFd < 0) {
+            m_error = ErrorAccessDenied;
+            return false;
+        }
+        locked = ::fcntl(m_lockFd, F_OFD_SETLK, &lock) == 0;
+    }
+    if (!locked) {
         ::close(m_lockFd);
         m_lockFd = -1;
         m_error = ErrorServiceAlreadyRunning;
@@ -96,6 +122,8 @@ void ServiceControlEndpoint::writeRecord()
     record.socketPath = m_socketPath;
     const QByteArray bytes = formatServiceRecord(record);
     [[maybe_unused]] const ssize_t written = ::pwrite(m_lockFd, bytes.constData(), size_t(bytes.size()), 0);
+    // Other users may not open the lock file; they read the same record here.
+    writeFileAtomically(ServiceManager::recordFilePath(m_name), bytes, PublicFileMode);
 }
 
 void ServiceControlEndpoint::setState(ServiceState state)

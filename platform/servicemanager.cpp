@@ -176,11 +176,25 @@ bool isProcessAlive(qint64 pid)
     return end < 0 || line.mid(end + 2, 1) != "Z";
 }
 
+// What the record a service publishes beside its lock file tells, for a user who may not open the lock file: the
+// service's own word that it runs, as long as its process lives.
+WinError readServiceRecord(const QString &name, bool *held, ServiceRecord *record)
+{
+    QFile file(recordFilePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return file.exists() ? ErrorAccessDenied : ErrorSuccess;
+    *held = parseServiceRecord(file.read(ServiceRecordSize), record) && record->state != ServiceState::Stopped
+        && isProcessAlive(record->pid);
+    return ErrorSuccess;
+}
+
 // What the lock file of a service tells: whether a process holds it, and that process's record.
 WinError readServiceLock(const QString &name, bool *held, ServiceRecord *record)
 {
     *held = false;
-    const int fd = openFile(lockFilePath(name), O_RDONLY, PublicFileMode);
+    const int fd = openFile(lockFilePath(name), O_RDONLY, PrivateFileMode);
+    if (fd < 0 && errno == EACCES)
+        return readServiceRecord(name, held, record);
     if (fd < 0)
         return errno == ENOENT ? ErrorSuccess : ErrorAccessDenied;
     // Asking whether a lock could be placed places none, so this never gets in the way of a service's start.
@@ -291,6 +305,11 @@ QString controlSocketPath(const QString &name)
 QString lockFilePath(const QString &name)
 {
     return servicePath(name, ".lock");
+}
+
+QString recordFilePath(const QString &name)
+{
+    return servicePath(name, ".record");
 }
 
 void reportState(const QString &name, ServiceState state)

@@ -29,6 +29,9 @@ namespace ServiceManager {
 // /tmp/velmor-<uid> for other users. Private (0700).
 QString controlSocketFolder();
 
+// The running service's record, for the users who may not open its lock file (see lockFilePath).
+QString recordFilePath(const QString &name);
+
 } // namespace ServiceManager
 } // namespace Platform
 } // namespace Velmor

@@ -47,6 +47,7 @@ IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
     m_jsonrpc->setValueBudget(maximumJsonValues);
     connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &IpcConnection::jsonrpc_outgoingRequestReady);
     connect(m_jsonrpc, &JsonRPC::outgoingResponseReady, this, &IpcConnection::jsonrpc_outgoingResponseReady);
+    connect(m_jsonrpc, &JsonRPC::answerTooLong, this, &IpcConnection::jsonrpc_answerTooLong);
     // A virtual call from a constructor reaches this class's version, which is the set-up meant here.
     IpcConnection::initSocket();
 }
@@ -80,11 +81,14 @@ void IpcConnection::initSocket()
     m_state = m_device->isOpen() ? Connected : Unconnected;
     m_reader = new IpcPacketReader(m_device);
     if (auto socket = qobject_cast<QAbstractSocket *>(m_device)) {
+        // The packet reader holds what a packet needs; the socket need not hold more than a piece of it too.
+        socket->setReadBufferSize(socketReadBufferBytes);
         connect(socket, &QAbstractSocket::connected, this, &IpcConnection::socket_connected, Qt::UniqueConnection);
         connect(
             socket, &QAbstractSocket::disconnected, this, &IpcConnection::socket_disconnected, Qt::UniqueConnection);
     }
     connect(m_reader, &IpcPacketReader::packetReady, this, &IpcConnection::reader_packetReady);
+    connect(m_device, &QIODevice::bytesWritten, this, &IpcConnection::device_bytesWritten, Qt::UniqueConnection);
 }
 
 void IpcConnection::close()
@@ -126,6 +130,48 @@ void IpcConnection::writeJsonPacket(const QString &json, bool response)
     packet[4] = response ? 1 : 0;
     // A packet written to a device that is not open is lost; the peer's deadline covers it.
     m_device->write(packet);
+    checkUnsentBytes();
+}
+
+void IpcConnection::checkUnsentBytes()
+{
+    const qint64 unsent = m_device->bytesToWrite();
+    if (unsent > unsentBytesCloseBound) {
+        qWarning("IPC peer does not read its answers (%lld bytes unsent). disconnecting", unsent);
+        abortLink();
+        return;
+    }
+    if (unsent > unsentBytesPauseBound && m_reader && !m_reader->isPaused()) {
+        m_reader->setPaused(true);
+        // The socket's own buffer stops filling too, so the peer's requests wait in its socket.
+        if (auto socket = qobject_cast<QAbstractSocket *>(m_device))
+            socket->setReadBufferSize(64 * 1024);
+    }
+}
+
+void IpcConnection::device_bytesWritten()
+{
+    if (m_reader && m_reader->isPaused() && m_device->bytesToWrite() <= unsentBytesPauseBound / 2) {
+        if (auto socket = qobject_cast<QAbstractSocket *>(m_device))
+            socket->setReadBufferSize(socketReadBufferBytes);
+        m_reader->setPaused(false);
+    }
+}
+
+void IpcConnection::jsonrpc_answerTooLong()
+{
+    qWarning("IPC answer longer than %lld characters. disconnecting", qint64(JsonRPC::maximumAnswerLength));
+    abortLink();
+}
+
+void IpcConnection::abortLink()
+{
+    // What waits to be sent goes too: a socket that closes gracefully would keep it for a peer that never reads.
+    // The loss of the link is reported as a disconnection.
+    if (auto socket = qobject_cast<QAbstractSocket *>(m_device))
+        socket->abort();
+    else
+        m_device->close();
 }
 
 void IpcConnection::setState(State state)

@@ -42,6 +42,12 @@ public:
 
     // The most values one received text may hold (see Json::parse): a 10,000-domain list holds about 100,000.
     static constexpr qsizetype maximumJsonValues = 1000000;
+    // A peer that does not read its answers: past the first bound of unsent bytes, no more of its requests are read
+    // until it has read enough; past the second, the link is closed.
+    static constexpr qint64 unsentBytesPauseBound = 8 * 1024 * 1024;
+    static constexpr qint64 unsentBytesCloseBound = 64 * 1024 * 1024;
+    // The most a socket's own buffer holds of what has arrived and is not read yet.
+    static constexpr qint64 socketReadBufferBytes = 256 * 1024;
 
     IpcConnection(QIODevice *device, QObject *parent = nullptr);
     ~IpcConnection() override;
@@ -81,6 +87,8 @@ private Q_SLOTS:
     void jsonrpc_outgoingRequestReady();
     void jsonrpc_outgoingResponseReady(const QString &response);
     void reader_packetReady(const QByteArray &packet);
+    void device_bytesWritten();
+    void jsonrpc_answerTooLong();
 
 protected:
     State m_state;
@@ -94,6 +102,10 @@ private:
     Q_DISABLE_COPY(IpcConnection)
 
     class DeviceSignal;
+    // Pauses reading, or closes the link, by what waits to be sent.
+    void checkUnsentBytes();
+    void abortLink();
+
     // How many of the device's signals are being delivered to this connection right now.
     int m_deviceSignals;
 };

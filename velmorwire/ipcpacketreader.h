@@ -25,6 +25,15 @@ public:
     // Longer packets are refused before any buffer grows. The largest message of the link, 10,000 domains, is
     // about 0.6 MB; what one packet may cost the receiver grows with this length.
     static constexpr qint32 maximumPacketLength = 16 * 1024 * 1024;
+    // What the packets still being received may hold in all, over every reader of the process: many peers that
+    // each send most of a long packet and stop must not add up. A packet that would go over it is refused as an
+    // oversized one is.
+    static constexpr qint64 partialPacketBudget = 64 * 1024 * 1024;
+
+    // While paused, nothing more is read from the device: its data waits there, and in the peer's socket once the
+    // device's read buffer is full.
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
 
     explicit IpcPacketReader(QIODevice *device);
     ~IpcPacketReader() override;
@@ -42,7 +51,14 @@ private:
     Q_DISABLE_COPY(IpcPacketReader)
 
     QIODevice *m_device;
+    // Takes bytes more of the budget of partial packets, or gives them back when negative; false when it has not
+    // that much left.
+    bool takeBudget(qint64 bytes);
+
     QByteArray m_buffer;
+    // The part of the budget of partial packets this reader holds.
+    qint64 m_budget = 0;
+    bool m_paused = false;
     int m_received;
     int m_expected;
     bool m_invalid;

@@ -216,7 +216,7 @@ bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
     const QVariant value = Json::parse(jsonRpcText(data), valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
-        qDebug("Failed to parse json data: %s", data.constData());
+        qDebug("Failed to parse json data: %s", qPrintable(peerText(data)));
         return false;
     }
 

@@ -23,6 +23,9 @@ public:
 
     // A request text that is a batch of more items than this is answered with one -32600, none of it invoked.
     static constexpr int maximumBatchItems = 1000;
+    // The longest answer text, in characters, the engine composes for one request text. A batch of small calls can
+    // ask for answers of megabytes each: past this, answerTooLong() is emitted in place of the answer.
+    static constexpr qsizetype maximumAnswerLength = 16 * 1024 * 1024;
 
     explicit JsonRPC(QObject *parent = nullptr);
     ~JsonRPC() override;
@@ -59,6 +62,8 @@ public:
 Q_SIGNALS:
     void outgoingRequestReady();
     void outgoingResponseReady(const QString &response);
+    // The answers to one request text would be longer than maximumAnswerLength; none of them is sent.
+    void answerTooLong();
 
 private:
     Q_DISABLE_COPY(JsonRPC)

@@ -2,6 +2,7 @@
 #define VELMOR_JSONRPC_P_H
 
 #include "jsonrpc.h"
+#include "peertext.h"
 
 #include "jsonrpcerror.h"
 
@@ -83,6 +84,8 @@ public:
     bool grouping;
     quint16 errorCodeOffset;
     qsizetype valueBudget;
+    // What the peer's requests may make the log take.
+    PeerLogBudget requestLogBudget;
     quint32 lastId;
     QList<JsonRPCCall *> outgoing;
     QHash<Request *, QHash<quint32, JsonRPCCall *>> pending;

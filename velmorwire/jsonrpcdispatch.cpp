@@ -108,6 +108,7 @@ void JsonRPC::incomingRequest(const QByteArray &data)
     // The handler's methods run synchronously and may destroy the engine.
     QPointer<Private> self(d);
     QList<JsonRPCCallResponse *> answers;
+    qsizetype answerLength = 0;
     for (const QVariant &item : std::as_const(items)) {
         JsonRPCCallResponse *answer = d->answerItem(item, isList);
         if (answer)
@@ -115,6 +116,16 @@ void JsonRPC::incomingRequest(const QByteArray &data)
         if (!self) {
             qDeleteAll(answers);
             return;
+        }
+        // Measured as they come: each answer of a batch of small calls may hold megabytes, and all of them must not
+        // be held before the first is written.
+        if (answer && !answer->isDeferred()) {
+            answerLength += answer->stringify().size();
+            if (answerLength > maximumAnswerLength) {
+                qDeleteAll(answers);
+                Q_EMIT answerTooLong();
+                return;
+            }
         }
     }
     // What the answers do not hold of the request goes before their text is written.
@@ -181,7 +192,8 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
         valid = false;
     if (!valid) {
         if (isNotification && !batch) {
-            qDebug("Invalid JSON-RPC notification.");
+            if (requestLogBudget.take())
+                qDebug("Invalid JSON-RPC notification.%s", qPrintable(requestLogBudget.note()));
             return nullptr;
         }
         return errorAnswer(JsonRPCError::InvalidRequest, QVariant());
@@ -191,7 +203,8 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
     const auto entry = methods.constFind(key);
     if (!handler || entry == methods.cend()) {
         if (isNotification && !batch) {
-            qWarning("failed to find slot %s", qPrintable(method));
+            if (requestLogBudget.take())
+                qWarning("failed to find slot %s%s", qPrintable(peerText(method)), qPrintable(requestLogBudget.note()));
             return nullptr;
         }
         return errorAnswer(JsonRPCError::MethodNotFound, id);
@@ -201,7 +214,8 @@ JsonRPCCallResponse *JsonRPC::Private::answerItem(const QVariant &item, bool bat
     QVariant returned;
     if (!invoke(target, params, &returned)) {
         if (isNotification) {
-            qDebug("Failed to call slot %s", key.constData());
+            if (requestLogBudget.take())
+                qDebug("Failed to call slot %s%s", qPrintable(peerText(key)), qPrintable(requestLogBudget.note()));
             return nullptr;
         }
         return errorAnswer(JsonRPCError::InvalidParams, id);
@@ -272,6 +286,10 @@ void JsonRPC::Private::emitAnswers(const QList<JsonRPCCallResponse *> &responses
             text += QLatin1Char(',');
         answer->lowerErrorCode(errorCodeOffset);
         text += answer->stringify();
+        if (text.size() > maximumAnswerLength) {
+            Q_EMIT q->answerTooLong();
+            return;
+        }
         if (!batch)
             break;
     }

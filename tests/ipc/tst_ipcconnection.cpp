@@ -73,7 +73,7 @@ QStringList readPackets(QTcpSocket *socket, int count)
 {
     QStringList packets;
     QByteArray bytes;
-    QDeadlineTimer deadline(5000);
+    QDeadlineTimer deadline(60000);
     while (packets.size() < count && !deadline.hasExpired()) {
         if (!socket->bytesAvailable())
             QTest::qWait(5);

@@ -2,6 +2,7 @@
 
 #include "network/backend.h"
 #include "network/backendimpl.h"
+#include "network/dnscacheresetter.h"
 
 #include "platform/winerror.h"
 
@@ -70,6 +71,8 @@ private Q_SLOTS:
     void runVisitsEveryAdapter();
     void refusedProtectedWriteDoesNotFailTheRun();
     void modeSwitchesAndBack();
+    void unchangedValueIsNotWrittenAgain_data();
+    void unchangedValueIsNotWrittenAgain();
 };
 
 void tst_ProtectionApply::applyTable_data()
@@ -287,6 +290,41 @@ void tst_ProtectionApply::modeSwitchesAndBack()
     QCOMPARE(f.machine.value(id, QStringLiteral("NameServer")), QStringLiteral("10.1.1.1,10.1.1.2"));
     QCOMPARE(f.machine.interfaceSetting(id, QStringLiteral("originalDns")), QVariant("10.1.1.1 10.1.1.2"));
     QCOMPARE(signalText(f.emitted), QStringLiteral("true"));
+}
+
+void tst_ProtectionApply::unchangedValueIsNotWrittenAgain_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("dhcp");
+    QTest::newRow("token, DHCP gives the local proxy") << int(Token) << "127.0.0.1";
+    QTest::newRow("token, DHCP gives the resolver") << int(Token) << "198.51.100.53";
+    QTest::newRow("IP, DHCP gives the resolver") << int(ByIP) << "198.51.100.53";
+    QTest::newRow("paused, DHCP gives the local proxy") << int(Paused) << "127.0.0.1";
+    QTest::newRow("paused, DHCP gives the resolver") << int(Paused) << "198.51.100.53";
+}
+
+// An unprotected adapter on its DHCP servers, which name one of this service's addresses: there is nothing to give
+// back, and every run, whatever the mode, leaves it and the DNS client alone.
+void tst_ProtectionApply::unchangedValueIsNotWrittenAgain()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, dhcp);
+    Fixture f { Mode(mode) };
+    const QString id = adapterId(1);
+    f.machine.writeMachine({ Adapter { id, QStringLiteral("Ethernet"), 6, { QStringLiteral("192.168.1.20") } } });
+    f.machine.setValue(id, QStringLiteral("NameServer"), QString());
+    f.machine.setValue(id, QStringLiteral("DhcpNameServer"), dhcp);
+    f.save(id, 0, QString(), QVariant());
+
+    for (int run = 0; run < 5; ++run) {
+        f.impl.refresh(true);
+        f.server.identified = !f.server.identified;
+        f.impl.refresh(true);
+        f.server.identified = mode != Paused;
+    }
+    DNSCacheResetter::waitForDone();
+    QCOMPARE(f.machine.value(id, QStringLiteral("NameServer")), QString());
+    QCOMPARE(f.machine.dnsClientHistory(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_ProtectionApply)

@@ -9,6 +9,7 @@
 #include "velmorwire/deferred.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using WardenTest::IpcProbe;
@@ -96,6 +97,7 @@ private Q_SLOTS:
     void wholeReport_data();
     void wholeReport();
     void callsSideBySide();
+    void callsOfOnePacketShareOneReport();
 
 private:
     std::unique_ptr<VendorSiteFixture> m_site;
@@ -197,6 +199,30 @@ void tst_IPCSystemInfoRequest::callsSideBySide()
     QTRY_VERIFY(r.f.server->findChildren<Velmor::IPCSystemInfoRequest *>().isEmpty());
     QCoreApplication::processEvents();
     QCOMPARE(receiver.reports.size(), 2);
+}
+
+void tst_IPCSystemInfoRequest::callsOfOnePacketShareOneReport()
+{
+    QTemporaryDir folder;
+    const QString commandLog = folder.filePath(QStringLiteral("commands"));
+    qputenv("VELMOR_COMMAND_LOG", QFile::encodeName(commandLog));
+    Running r(true);
+    QVERIFY(r.probe);
+    // A call is allowed on a locked connection: a batch of them is what anyone can send.
+    QByteArray batch = "[";
+    for (int id = 1000; id < 1050; ++id)
+        batch += (id > 1000 ? "," : "") + QByteArray(R"({"jsonrpc":"2.0","method":"systemInfo","id":)")
+            + QByteArray::number(id) + "}";
+    r.probe->sendPacket(batch + "]");
+    const QString first = r.report(1000);
+    qunsetenv("VELMOR_COMMAND_LOG");
+    QVERIFY2(first.startsWith(QStringLiteral("Local DNS: 127.0.0.1:%1\n").arg(r.f.proxyPort)), qPrintable(first));
+    for (int id = 1001; id < 1050; ++id)
+        QCOMPARE(r.report(id), first);
+    QFile log(commandLog);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), QByteArray("uname\n"));
+    QTRY_VERIFY(r.f.server->findChildren<Velmor::IPCSystemInfoRequest *>().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_IPCSystemInfoRequest)

@@ -20,6 +20,8 @@ class tst_ServiceCommandLine : public QObject
 private Q_SLOTS:
     void help_data();
     void help();
+    void unknownOptionStartsNothing_data();
+    void unknownOptionStartsNothing();
     void version();
     void install_data();
     void install();
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void versionReportsAccessDenied();
 
 private:
+    static QByteArray usage();
     static QByteArray registrationFile(const Machine &machine)
     {
         QFile file(machine.path(QStringLiteral("services/velmor agent.service")));
@@ -47,6 +50,26 @@ void tst_ServiceCommandLine::help_data()
     QTest::addColumn<QString>("option");
     QTest::newRow("short") << "-h";
     QTest::newRow("long") << "-help";
+    QTest::newRow("GNU long") << "--help";
+}
+
+QByteArray tst_ServiceCommandLine::usage()
+{
+    return "\n" + WardenTest::program().toLocal8Bit()
+        + " -[i|u|e|t|p|r|c|v|h] [--pidfile=file]\n"
+          "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account and password\n"
+          "\t-d service\t: With -i, anywhere after it: the service depends on that service; may be repeated\n"
+          "\t-u(ninstall)\t: Uninstall the service.\n"
+          "\t-e(xec)\t\t: Run as a regular application. Useful for debugging.\n"
+          "\t-t(erminate)\t: Stop the service.\n"
+          "\t-p(ause)\t: Pause the service.\n"
+          "\t-r(esume)\t: Resume the service.\n"
+          "\t-c(ommand) num\t: Send command code num to the service.\n"
+          "\t-v(ersion)\t: Print version and status information.\n"
+          "\t-h(elp), --help\t: Show this help\n"
+          "\t--pidfile=file\t: Write the process id to file once the service has started (with -e or no switch)\n"
+          "\tNo arguments\t: Start the service.\n"
+          "Exit codes: 0 done; 2 unknown option; 252 the service could not start; 255 the switch failed.\n";
 }
 
 void tst_ServiceCommandLine::help()
@@ -54,25 +77,42 @@ void tst_ServiceCommandLine::help()
     QFETCH(QString, option);
     Machine machine;
     const WardenTest::Result result = run({ option });
-    const QByteArray expected = "\n" + WardenTest::program().toLocal8Bit()
-        + " -[i|u|e|s|v|h]\n"
-          "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account and password\n"
-          "\t-u(ninstall)\t: Uninstall the service.\n"
-          "\t-e(xec)\t\t: Run as a regular application. Useful for debugging.\n"
-          "\t-t(erminate)\t: Stop the service.\n"
-          "\t-c(ommand) num\t: Send command code num to the service.\n"
-          "\t-v(ersion)\t: Print version and status information.\n"
-          "\t-h(elp)   \t: Show this help\n"
-          "\tNo arguments\t: Start the service.\n";
-    QCOMPARE(result.out, expected);
+    QCOMPARE(result.out, usage());
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.exitCode, 0);
+}
+
+void tst_ServiceCommandLine::unknownOptionStartsNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown switch") << QStringList { "-x" };
+    QTest::newRow("unknown long option") << QStringList { "--version" };
+    QTest::newRow("a word") << QStringList { "start" };
+    QTest::newRow("pid file without its =") << QStringList { "--pidfile" };
+}
+
+void tst_ServiceCommandLine::unknownOptionStartsNothing()
+{
+    QFETCH(QStringList, arguments);
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    const QStringList logBefore = WardenTest::logOf(WardenTest::serviceName);
+
+    const WardenTest::Result result = run(arguments);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.err, usage());
+    QCOMPARE(result.exitCode, 2);
+    // Nothing ran: no lock was taken, nothing was logged.
+    QVERIFY(!QFile::exists(machine.path(QStringLiteral("services/velmor agent.lock"))));
+    QCOMPARE(WardenTest::logOf(WardenTest::serviceName), logBefore);
+    QCOMPARE(WardenTest::logOf(QStringLiteral("Service Control Manager")), QStringList());
 }
 
 void tst_ServiceCommandLine::version()
 {
     Machine machine;
-    const QByteArray head = "The service\n\tVelmor Agent\n\t" + WardenTest::program().toLocal8Bit() + "\n\n";
+    const QByteArray head = "The service\n\tVelmor Agent\n\t" + WardenTest::program().toLocal8Bit()
+        + "\n\tversion " VELMOR_VERSION "\n\n";
 
     WardenTest::Result result = run({ QStringLiteral("-v") });
     QCOMPARE(result.out, head + "is not installed and not running\n\n");
@@ -178,7 +218,9 @@ void tst_ServiceCommandLine::installFailure()
     blocker.close();
 
     const WardenTest::Result result = run({ QStringLiteral("-i") });
-    QCOMPARE(result.err, QByteArray("The service Velmor Agent could not be installed\n"));
+    QCOMPARE(QString::fromLocal8Bit(result.err),
+        QStringLiteral("The service Velmor Agent could not be installed: Access is denied. (%1)\n")
+            .arg(machine.path(QStringLiteral("services"))));
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.exitCode, 255);
 }
@@ -215,7 +257,10 @@ void tst_ServiceCommandLine::unreadableRegistrationCanBeUninstalled()
     QCOMPARE(result.err, QByteArray("The service Velmor Agent is already installed\n"));
     QCOMPARE(result.exitCode, 0);
     result = run({});
-    QCOMPARE(result.err, QByteArray("The service Velmor Agent could not start\n"));
+    QCOMPARE(QString::fromLocal8Bit(result.err),
+        QStringLiteral("The service Velmor Agent could not start: its registration in %1 cannot be read (The data is "
+                       "invalid.)\n")
+            .arg(machine.path(QStringLiteral("services"))));
     QCOMPARE(result.exitCode, 252);
     result = run({ QStringLiteral("-u") });
     QCOMPARE(result.out, QByteArray("The service Velmor Agent has been uninstalled.\n"));
@@ -229,7 +274,7 @@ void tst_ServiceCommandLine::startWithoutRegistration_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no arguments") << QStringList();
-    QTest::newRow("unknown switch") << QStringList { "-x" };
+    QTest::newRow("pid file") << QStringList { "--pidfile=warden.pid" };
 }
 
 void tst_ServiceCommandLine::startWithoutRegistration()
@@ -237,9 +282,13 @@ void tst_ServiceCommandLine::startWithoutRegistration()
     QFETCH(QStringList, arguments);
     Machine machine;
     const WardenTest::Result result = run(arguments);
-    QCOMPARE(result.err, QByteArray("The service Velmor Agent could not start\n"));
+    const QString cause = QStringLiteral("it is not installed in ") + machine.path(QStringLiteral("services"));
+    QCOMPARE(QString::fromLocal8Bit(result.err),
+        QStringLiteral("The service Velmor Agent could not start: ") + cause + "\n");
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.exitCode, 252); // -4
+    QCOMPARE(WardenTest::logOf(WardenTest::serviceName),
+        QStringList(QStringLiteral("Error: The service Velmor Agent could not start: ") + cause));
 }
 
 void tst_ServiceCommandLine::controlsWithoutRunningService_data()
@@ -310,7 +359,8 @@ void tst_ServiceCommandLine::versionReportsAccessDenied()
     QFile stdOut(out + QStringLiteral("/stdout"));
     QFile stdErr(out + QStringLiteral("/stderr"));
     QVERIFY(stdOut.open(QIODevice::ReadOnly) && stdErr.open(QIODevice::ReadOnly));
-    const QByteArray head = "The service\n\tVelmor Agent\n\t" + program.toLocal8Bit() + "\n\n";
+    const QByteArray head
+        = "The service\n\tVelmor Agent\n\t" + program.toLocal8Bit() + "\n\tversion " VELMOR_VERSION "\n\n";
     QCOMPARE(stdOut.readAll(), head + "is installed and its state cannot be queried\n\n");
     QCOMPARE(stdErr.readAll(),
         QByteArray("The state of the service Velmor Agent cannot be queried (5:Access is denied.)\n"));

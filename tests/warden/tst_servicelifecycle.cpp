@@ -1,3 +1,4 @@
+#include "ipcprobe.h"
 #include "wardentest.h"
 
 #include "core/servicecontroller.h"
@@ -37,6 +38,10 @@ private Q_SLOTS:
     void startRepairsWhatAKillLeft_data();
     void startRepairsWhatAKillLeft();
     void killedFirstRunsLoseNothing();
+    void startFailureSaysWhy_data();
+    void startFailureSaysWhy();
+    void lockHeldByAnotherUser_data();
+    void lockHeldByAnotherUser();
 
 private:
     static QByteArray readFile(const QString &path)
@@ -82,6 +87,25 @@ private:
                 found.append(QLatin1String("missing ") + QLatin1String(file));
         }
         return found;
+    }
+    // Runs tests/fixtures/hold_lock.py, as the user nobody when the test can play another user, until it holds its
+    // lock on path.
+    static bool holdLock(QProcess *holder, const QString &kind, const QString &path)
+    {
+        const QString script
+            = qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/hold_lock.py");
+        QStringList command { QStringLiteral("/usr/bin/python3"), script, kind, path };
+        if (WardenTest::isRoot())
+            command = QStringList { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                QStringLiteral("--clear-groups"), QStringLiteral("--") }
+                + command;
+        holder->start(WardenTest::isRoot() ? QStringLiteral("setpriv") : command.takeFirst(), command);
+        while (holder->waitForReadyRead(30000)) {
+            if (holder->canReadLine())
+                return holder->readLine() == "held\n";
+        }
+        qWarning("%s", holder->readAllStandardError().constData());
+        return false;
     }
     static QStringList managerLog() { return WardenTest::logOf(QStringLiteral("Service Control Manager")); }
 };
@@ -135,7 +159,9 @@ void tst_ServiceLifecycle::secondInstanceCannotStart()
     QCOMPARE(first->state(), QProcess::Running);
 
     const WardenTest::Result second = run({});
-    QCOMPARE(second.err, QByteArray("The service Velmor Agent could not start\n"));
+    QCOMPARE(QString::fromLocal8Bit(second.err),
+        QStringLiteral("The service Velmor Agent could not start: another instance runs (it holds %1)\n")
+            .arg(machine.path(QStringLiteral("services/velmor agent.lock"))));
     QCOMPARE(second.exitCode, 252);
     Velmor::ServiceController controller(QStringLiteral("Velmor Agent"));
     QVERIFY(!controller.start());
@@ -354,10 +380,10 @@ void tst_ServiceLifecycle::bindFailureIsExplained()
     QDir(socket).removeRecursively();
     QCOMPARE(result.exitCode, 252);
     const QList<QByteArray> lines = result.err.split('\n');
-    QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines.at(0).startsWith("The control socket " + QFile::encodeName(socket) + " cannot be made: "),
-        lines.at(0).constData());
-    QCOMPARE(lines.at(1), QByteArray("The service Velmor Agent could not start"));
+    QCOMPARE(lines.size(), 2);
+    const QByteArray head = "The service Velmor Agent could not start: The control socket " + QFile::encodeName(socket)
+        + " cannot be made: ";
+    QVERIFY2(lines.at(0).startsWith(head), lines.at(0).constData());
     QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")),
         QStringList(QStringLiteral("Error: ") + QString::fromLocal8Bit(lines.at(0))));
 }
@@ -439,3 +465,90 @@ void tst_ServiceLifecycle::killedFirstRunsLoseNothing()
 
 QTEST_GUILESS_MAIN(tst_ServiceLifecycle)
 #include "tst_servicelifecycle.moc"
+
+void tst_ServiceLifecycle::lockHeldByAnotherUser_data()
+{
+    QTest::addColumn<QString>("lockFile");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("event log") << QStringLiteral("eventlog/.lock") << QStringLiteral("flock");
+    QTest::newRow("service") << QStringLiteral("services/velmor agent.lock") << QStringLiteral("ofd-read");
+}
+
+void tst_ServiceLifecycle::lockHeldByAnotherUser()
+{
+    QFETCH(QString, lockFile);
+    QFETCH(QString, kind);
+    Machine machine;
+    QVERIFY(!openToOthers(machine).isEmpty());
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    // Readable by every user, as the lock files were once made.
+    const QString path = machine.path(lockFile);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    writeFile(path, QByteArray(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QProcess holder;
+    QVERIFY(holdLock(&holder, kind, path));
+
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+    QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and running\n\n"));
+    // A notification of a method that does not exist is logged; the service answers the next desktop all the same.
+    WardenTest::IpcProbe first(quint16(qEnvironmentVariableIntValue("VELMOR_IPC_PORT")));
+    QVERIFY(first.isConnected());
+    first.notify(QStringLiteral("noSuchMethod"));
+    WardenTest::IpcProbe second(quint16(qEnvironmentVariableIntValue("VELMOR_IPC_PORT")));
+    QTRY_VERIFY2_WITH_TIMEOUT(second.methods().contains(QStringLiteral("setSettings")),
+        "the service's first notification to a new connection", 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(first.methods().contains(QStringLiteral("setSettings")), 30000);
+    QVERIFY(second.settle());
+    QCOMPARE(modeOf(path) & 07777, mode_t(0600));
+
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(service->exitCode(), 0);
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
+}
+
+void tst_ServiceLifecycle::startFailureSaysWhy_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("root is a file") << "root is a file" << QStringList();
+    QTest::newRow("root is a file, -e") << "root is a file" << QStringList { "-e" };
+    QTest::newRow("equal proxy addresses") << "equal proxy addresses" << QStringList();
+    QTest::newRow("equal proxy addresses, -e") << "equal proxy addresses" << QStringList { "-e" };
+}
+
+void tst_ServiceLifecycle::startFailureSaysWhy()
+{
+    QFETCH(QString, failure);
+    QFETCH(QStringList, arguments);
+    Machine machine;
+    QString cause;
+    if (failure == QLatin1String("root is a file")) {
+        const QString root = machine.path(QStringLiteral("file"));
+        writeFile(root, "x", QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("VELMOR_ROOT", QFile::encodeName(root));
+        cause = QStringLiteral("the machine root %1 (VELMOR_ROOT) is not a folder this user can write to (Not a "
+                               "directory)")
+                    .arg(root);
+    } else {
+        QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+        const QString store = machine.path(QStringLiteral("settings/Velmor/Service.ini"));
+        QVERIFY(QDir().mkpath(QFileInfo(store).path()));
+        writeFile(store, "[General]\nvyrproxy-addr=127.0.0.1:53\nlocalproxy-addr=127.0.0.1:53\n",
+            QFile::ReadOwner | QFile::WriteOwner);
+        cause = QStringLiteral("1: wrong proxy addresses in config (settings %1)").arg(store);
+    }
+
+    const WardenTest::Result result = run(arguments);
+    QCOMPARE(result.exitCode, 252);
+    QCOMPARE(QString::fromLocal8Bit(result.err),
+        QStringLiteral("The service Velmor Agent could not start: ") + cause + "\n");
+    QCOMPARE(result.out, QByteArray());
+    if (failure != QLatin1String("root is a file")) {
+        const QStringList errors
+            = WardenTest::logOf(QStringLiteral("Velmor Agent")).filter(QRegularExpression("^Error: "));
+        QCOMPARE(errors, QStringList(QStringLiteral("Error: The service Velmor Agent could not start: ") + cause));
+    }
+}

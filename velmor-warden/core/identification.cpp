@@ -37,6 +37,8 @@ Identification::Identification(ServerPrivate *server)
     , m_activationFailed(false)
 {
     m_ipTimer.setInterval(ipInterval);
+    m_blockPageRetry.setSingleShot(true);
+    connect(&m_blockPageRetry, &QTimer::timeout, this, &Identification::blockPageRetry_timeout);
     Cabinet *cabinet = server->cabinet;
     connect(&m_ipTimer, &QTimer::timeout, cabinet, &Cabinet::updateIP);
     connect(cabinet, &Cabinet::error, this, &Identification::cabinet_error);
@@ -262,20 +264,14 @@ void Identification::clearError()
 bool Identification::activate()
 {
     if (m_type == TokenType) {
-        QString failure;
-        bool started = m_httpServer->start();
-        if (!started) {
-            failure = m_httpServer->errorString();
-        } else if (!m_dnsProxy->start()) {
-            started = false;
-            failure = m_dnsProxy->errorString();
-            m_httpServer->close();
-        }
-        if (!started) {
-            setError(Error(Error::GeneralFailure, failure));
+        // The proxy is what keeps DNS filtered: it runs whatever happens to the block page, whose port another
+        // program may hold for a while.
+        if (!m_dnsProxy->start()) {
+            setError(Error(Error::GeneralFailure, m_dnsProxy->errorString()));
             m_activationFailed = true;
             return false;
         }
+        startBlockPage();
     }
     m_activationFailed = false;
     if (m_state != Running) {
@@ -300,8 +296,27 @@ void Identification::deactivate()
     Q_EMIT stateChanged();
 }
 
+void Identification::startBlockPage()
+{
+    if (m_httpServer->start()) {
+        m_blockPageRetryMs = firstBlockPageRetryMs;
+        return;
+    }
+    // Tried again less and less often, so a port held for good costs the log a few lines a day.
+    m_blockPageRetry.start(m_blockPageRetryMs);
+    m_blockPageRetryMs = qMin(m_blockPageRetryMs * 2, lastBlockPageRetryMs);
+}
+
+void Identification::blockPageRetry_timeout()
+{
+    if (m_state == Running && m_type == TokenType && m_dnsProxy->isListening())
+        startBlockPage();
+}
+
 void Identification::endActivity()
 {
+    m_blockPageRetry.stop();
+    m_blockPageRetryMs = firstBlockPageRetryMs;
     m_ipTimer.stop();
     m_httpServer->close();
     m_dnsProxy->stop();

@@ -26,6 +26,9 @@ public:
     enum State { Stopped = 0, NotReady = 1, ChangePending = 2, Running = 3 };
 
     static constexpr int ipInterval = 300000;
+    // A block page that cannot listen is tried again after these, doubling from the first to the last.
+    static constexpr int firstBlockPageRetryMs = 5000;
+    static constexpr int lastBlockPageRetryMs = 3600000;
 
     explicit Identification(Velmor::ServerPrivate *server);
     ~Identification() override;
@@ -64,6 +67,7 @@ private Q_SLOTS:
     void cabinet_userInfoChanged();
     void cabinet_credentialsUpdated();
     void localDnsProxyAddressChanged();
+    void blockPageRetry_timeout();
 
 private:
     Q_DISABLE_COPY(Identification)
@@ -73,9 +77,10 @@ private:
     void clearError();
     bool activate();
     void deactivate();
-    // Closes the redirector, stops the proxy and the five-minute timer: nothing of a mode left behind.
+    // Closes the redirector, stops the proxy and the timers: nothing of a mode left behind.
     void endActivity();
     void requestIp();
+    void startBlockPage();
 
     int m_type;
     int m_pendingType;
@@ -85,6 +90,8 @@ private:
     Velmor::DNSProxy *m_dnsProxy;
     Velmor::HttpServer *m_httpServer;
     QTimer m_ipTimer;
+    QTimer m_blockPageRetry;
+    int m_blockPageRetryMs = firstBlockPageRetryMs;
     QString m_lastPlanCode;
     // The last activation failed (the proxy or the redirector could not listen): a new proxy address retries it.
     bool m_activationFailed;

@@ -13,6 +13,7 @@
 
 #include "velmorwire/ipaddress.h"
 #include "velmorwire/ipcconnection.h"
+#include "velmorwire/peertext.h"
 
 #include <QSettings>
 
@@ -87,7 +88,7 @@ Error IPCRequestHandler::setSetting(const QString &key, const QString &value)
     if (key.split(QLatin1Char('/'), Qt::SkipEmptyParts).isEmpty())
         return Error(Error::GeneralFailure, QStringLiteral("Invalid setting key"));
     if (isProtectedKey(key)) {
-        qWarning("setSetting: the setting \"%s\" is not changed over IPC", qPrintable(key));
+        qWarning("setSetting: the setting \"%s\" is not changed over IPC", qPrintable(peerText(key)));
         return Error(Error::GeneralFailure, QStringLiteral("The setting %1 cannot be changed").arg(key));
     }
     if (key.toUtf8().size() > longestSettingText || value.toUtf8().size() > longestSettingText) {

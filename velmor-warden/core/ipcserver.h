@@ -4,25 +4,39 @@
 #include "velmorwire/error.h"
 #include "velmorwire/ipcconnection.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
+#include <QTimer>
 
-class QTcpServer;
+class QSocketNotifier;
 
 namespace Velmor {
 
 // The listener of the desktop programs' links, on 127.0.0.1 only, at the IPC port. Every accepted socket becomes
-// a connection it owns until the peer goes.
+// a connection it owns until the peer goes. Another program may hold the port, or flood it with connections:
+// neither may end the service or starve what else it serves.
 class IpcServer : public QObject
 {
     Q_OBJECT
 
 public:
+    // The most connections at once, in all and of one local user (the owner of the peer's socket): one user's
+    // flood leaves room for the others' desktops, and descriptors for the DNS proxy.
+    static constexpr int maximumConnections = 64;
+    static constexpr int maximumConnectionsPerUser = 8;
+    // A port that cannot be listened on is tried again this often.
+    static constexpr int listenRetryMs = 5000;
+    // Accepting waits this long after an error such as running out of descriptors, instead of failing again at once.
+    static constexpr int acceptPauseMs = 500;
+
     explicit IpcServer(QObject *parent = nullptr);
     ~IpcServer() override;
 
-    // False with lastError() set (code 1, the listener's text) when the port cannot be listened on.
+    // Listens, or, when the port cannot be listened on, says so once as an error and tries again every
+    // listenRetryMs until it can or stop() is called; lastError() then holds the failure. True in both cases.
     bool start();
     // Closes the listener; connections already open go on.
     bool stop();
@@ -37,16 +51,27 @@ Q_SIGNALS:
     void newConnection(Velmor::IpcConnection *connection);
 
 private Q_SLOTS:
-    void impl_newConnection();
+    void listener_activated();
     void connectionDisconnected();
 
 private:
     Q_DISABLE_COPY(IpcServer)
 
-    QTcpServer *m_server;
+    bool listen();
+    void closeListener();
+    void accept(int descriptor);
+
+    int m_listener = -1;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer m_retryTimer;
+    QTimer m_acceptPause;
+    bool m_acceptFailing = false;
     Velmor::Error m_lastError;
     // Guarded: a connection deleted by someone else leaves the list as well.
     QList<QPointer<Velmor::IpcConnection>> m_connections;
+    // The owner of each live connection's peer, and the users whose connections are being refused right now.
+    QHash<Velmor::IpcConnection *, qint64> m_owners;
+    QSet<qint64> m_refusing;
 };
 
 } // namespace Velmor

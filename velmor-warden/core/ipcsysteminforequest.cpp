@@ -11,11 +11,23 @@ namespace Velmor {
 
 IPCSystemInfoRequest::IPCSystemInfoRequest(const Deferred &deferred, Server *server)
     : QObject(server)
-    , deferred(deferred)
     , server(server)
     , runningChecks(0)
     , delivered(false)
 {
+    // One report at a time, however many calls arrive: each report starts commands and threads of its own, and
+    // the calls of one packet would otherwise start them all at once.
+    const QList<IPCSystemInfoRequest *> others
+        = server->findChildren<IPCSystemInfoRequest *>(Qt::FindDirectChildrenOnly);
+    for (IPCSystemInfoRequest *other : others) {
+        if (other != this && !other->delivered && !other->deferreds.isEmpty()) {
+            other->deferreds.append(deferred);
+            delivered = true;
+            deleteLater();
+            return;
+        }
+    }
+    deferreds.append(deferred);
     connect(&commands, &ReportCommands::done, this, &IPCSystemInfoRequest::composeReport);
     commands.start();
 
@@ -71,7 +83,9 @@ void IPCSystemInfoRequest::composeReport()
     inputs.profileToken = server->profileToken();
     inputs.account = reportAccount(server->cabinet());
     inputs.commandsOutput = commands.output();
-    deferred.callback(QVariant(composeServiceReport(inputs)));
+    const QVariant report(composeServiceReport(inputs));
+    for (Deferred &waiting : deferreds)
+        waiting.callback(report);
     deleteLater();
 }
 

@@ -17,11 +17,11 @@ namespace Velmor {
 
 class Server;
 
-// One answer to the desktop's "systemInfo" call: it starts the report's commands and its five checks at once,
+// The answer to the desktop's "systemInfo" calls: it starts the report's commands and its five checks at once,
 // waits for all of them while the main thread goes on serving (the identification check queries the service's own
-// DNS proxy), composes the service's half of the report, fires the Deferred with it exactly once and deletes
-// itself. The server is its parent; what the report says of the service and the account is read from it when the
-// report is composed.
+// DNS proxy), composes the service's half of the report, fires each of its Deferreds with it exactly once and
+// deletes itself. A request made while another one runs adds its Deferred to that one's and goes. The server is
+// its parent; what the report says of the service and the account is read from it when the report is composed.
 class IPCSystemInfoRequest : public QObject
 {
     Q_OBJECT
@@ -40,7 +40,7 @@ private:
 
     void startCheck(base_test *check);
 
-    Velmor::Deferred deferred;
+    QList<Velmor::Deferred> deferreds;
     Velmor::Server *server;
     ReportCommands commands;
     TestResult adaptersResult;

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <cerrno>
 #include <cstdlib>
@@ -49,6 +50,7 @@ Service::Service(int &argc, char **argv)
     setStartupType(AutoStartup);
     QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
     QCoreApplication::setApplicationName(QStringLiteral("Service"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMOR_VERSION));
     Velmor::Platform::useRootSettings();
     qInstallMessageHandler(eventLogMessageHandler);
 }
@@ -64,16 +66,20 @@ Service::~Service()
 
 void Service::start()
 {
-    Velmor::prepareServiceSettings(QCoreApplication::applicationDirPath());
+    QString failure;
+    if (!Velmor::prepareServiceSettings(QCoreApplication::applicationDirPath(), &failure)) {
+        failStart(failure);
+        return;
+    }
     Velmor::Platform::installTrustedRoots();
     if (!m_server)
         m_server = new Velmor::Server;
     if (!m_server->start()) {
-        const Velmor::Error failure = m_server->lastError();
-        const QString message = failure.message().isEmpty() ? QStringLiteral("<no message>") : failure.message();
-        const QString text = QStringLiteral("%1: %2").arg(failure.code()).arg(message);
-        logMessage(text);
-        qFatal("%s", text.toLocal8Bit().constData());
+        // The server reads only the settings store at start: its path tells where to look.
+        const Velmor::Error error = m_server->lastError();
+        const QString message = error.message().isEmpty() ? QStringLiteral("<no message>") : error.message();
+        failStart(QStringLiteral("%1: %2 (settings %3)").arg(error.code()).arg(message, QSettings().fileName()));
+        return;
     }
     writePidFile();
 }

@@ -10,9 +10,13 @@
 #include "platform/winerror.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace Velmor {
 
@@ -22,16 +26,43 @@ namespace {
 
 ServiceHost *hostInstance = nullptr;
 
-const char helpText[] = "\n%s -[i|u|e|s|v|h]\n"
-                        "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account "
-                        "and password\n"
-                        "\t-u(ninstall)\t: Uninstall the service.\n"
-                        "\t-e(xec)\t\t: Run as a regular application. Useful for debugging.\n"
-                        "\t-t(erminate)\t: Stop the service.\n"
-                        "\t-c(ommand) num\t: Send command code num to the service.\n"
-                        "\t-v(ersion)\t: Print version and status information.\n"
-                        "\t-h(elp)   \t: Show this help\n"
-                        "\tNo arguments\t: Start the service.\n";
+const char helpText[]
+    = "\n%s -[i|u|e|t|p|r|c|v|h] [--pidfile=file]\n"
+      "\t-i(nstall) [account] [password]\t: Install the service, optionally using given account and password\n"
+      "\t-d service\t: With -i, anywhere after it: the service depends on that service; may be repeated\n"
+      "\t-u(ninstall)\t: Uninstall the service.\n"
+      "\t-e(xec)\t\t: Run as a regular application. Useful for debugging.\n"
+      "\t-t(erminate)\t: Stop the service.\n"
+      "\t-p(ause)\t: Pause the service.\n"
+      "\t-r(esume)\t: Resume the service.\n"
+      "\t-c(ommand) num\t: Send command code num to the service.\n"
+      "\t-v(ersion)\t: Print version and status information.\n"
+      "\t-h(elp), --help\t: Show this help\n"
+      "\t--pidfile=file\t: Write the process id to file once the service has started (with -e or no switch)\n"
+      "\tNo arguments\t: Start the service.\n"
+      "Exit codes: 0 done; 2 unknown option; 252 the service could not start; 255 the switch failed.\n";
+
+// The switches, and the argument that may stand in the switch's place when the service starts.
+bool isKnownOption(const QString &option)
+{
+    static const char *const switches[] = { "-i", "-install", "-u", "-uninstall", "-e", "-exec", "-t", "-terminate",
+        "-p", "-pause", "-r", "-resume", "-c", "-command", "-v", "-version", "-h", "-help", "--help" };
+    for (const char *known : switches) {
+        if (option == QLatin1String(known))
+            return true;
+    }
+    return option.startsWith(QLatin1String("--pidfile="));
+}
+
+// Why the machine's root cannot hold the service's files; empty when it can.
+QString rootProblem()
+{
+    const QString root = rootPath();
+    if (ensureDir(root, PublicFolderMode) && ::access(QFile::encodeName(root).constData(), W_OK | X_OK) == 0)
+        return QString();
+    return QStringLiteral("the machine root %1 (VELMOR_ROOT) is not a folder this user can write to (%2)")
+        .arg(root, qt_error_string(errno));
+}
 
 } // namespace
 
@@ -42,10 +73,13 @@ public:
         : q(host)
     { }
 
-    bool install(const QString &account, const QString &password, const QStringList &dependencies) const;
+    WinError install(const QString &account, const QString &password, const QStringList &dependencies) const;
     int installSwitch(const QStringList &arguments) const;
     int runAsService();
     int runAsApplication();
+    QString endpointFailure(const ServiceControlEndpoint &control) const;
+    // Runs the subclass's start; a start that failed is logged and ends the event loop.
+    void startAndReport(ServiceControlEndpoint *control);
     void handleControl(quint32 control);
 
     ServiceHost *q;
@@ -55,9 +89,12 @@ public:
     ServiceHost::ServiceFlags flags = ServiceHost::Default;
     ServiceHost::StartupType startupType = ServiceHost::ManualStartup;
     ServiceControlEndpoint *endpoint = nullptr;
+    // Why the last start failed; empty while none did.
+    QString startFailure;
 };
 
-bool ServiceHostPrivate::install(const QString &account, const QString &password, const QStringList &dependencies) const
+WinError ServiceHostPrivate::install(
+    const QString &account, const QString &password, const QStringList &dependencies) const
 {
     ServiceRegistration registration;
     registration.name = name;
@@ -79,7 +116,7 @@ bool ServiceHostPrivate::install(const QString &account, const QString &password
         registration.account = user;
         registration.password = password;
     }
-    return ServiceManager::createService(registration) == ErrorSuccess;
+    return ServiceManager::createService(registration);
 }
 
 int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
@@ -89,6 +126,12 @@ int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
     if (controller.isInstalled()) {
         fprintf(stderr, "The service %s is already installed\n", serviceName.constData());
         return ServiceHost::ExitSuccess;
+    }
+    const QString problem = rootProblem();
+    if (!problem.isEmpty()) {
+        fprintf(stderr, "The service %s could not be installed: %s\n", serviceName.constData(),
+            problem.toLocal8Bit().constData());
+        return ServiceHost::ExitFailure;
     }
     // "-d <service>" pairs may stand anywhere; what remains are the program, the switch, account and password.
     QStringList dependencies;
@@ -101,8 +144,10 @@ int ServiceHostPrivate::installSwitch(const QStringList &arguments) const
         }
         remaining.append(arguments.at(i));
     }
-    if (!install(remaining.value(2), remaining.value(3), dependencies)) {
-        fprintf(stderr, "The service %s could not be installed\n", serviceName.constData());
+    const WinError installed = install(remaining.value(2), remaining.value(3), dependencies);
+    if (installed != ErrorSuccess) {
+        fprintf(stderr, "The service %s could not be installed: %s (%s)\n", serviceName.constData(),
+            qPrintable(winErrorText(installed)), qPrintable(QFileInfo(ServiceManager::lockFilePath(name)).path()));
         return ServiceHost::ExitFailure;
     }
     fprintf(stdout, "The service %s has been installed under: %s\n", serviceName.constData(),
@@ -133,18 +178,50 @@ void ServiceHostPrivate::handleControl(quint32 control)
     }
 }
 
+QString ServiceHostPrivate::endpointFailure(const ServiceControlEndpoint &control) const
+{
+    if (!control.errorString().isEmpty())
+        return control.errorString();
+    const QString lockFile = ServiceManager::lockFilePath(name);
+    if (control.error() == ErrorServiceAlreadyRunning)
+        return QStringLiteral("another instance runs (it holds %1)").arg(lockFile);
+    return QStringLiteral("the lock file %1 cannot be opened (%2)").arg(lockFile, qt_error_string(errno));
+}
+
+void ServiceHostPrivate::startAndReport(ServiceControlEndpoint *control)
+{
+    startFailure.clear();
+    q->start();
+    if (startFailure.isEmpty()) {
+        if (control)
+            control->setState(ServiceState::Running);
+        return;
+    }
+    q->logMessage(QStringLiteral("The service %1 could not start: %2").arg(name, startFailure), ServiceHost::Error);
+    if (control)
+        control->setState(ServiceState::Stopped);
+    QCoreApplication::exit(ServiceHost::ExitStartFailure);
+}
+
 int ServiceHostPrivate::runAsService()
 {
-    ServiceRegistration registration;
-    if (ServiceManager::queryConfig(name, &registration) != ErrorSuccess)
+    startFailure = rootProblem();
+    if (!startFailure.isEmpty())
         return ServiceHost::ExitStartFailure;
+    ServiceRegistration registration;
+    const WinError registered = ServiceManager::queryConfig(name, &registration);
+    if (registered != ErrorSuccess) {
+        const QString folder = QFileInfo(ServiceManager::lockFilePath(name)).path();
+        startFailure = registered == ErrorServiceDoesNotExist
+            ? QStringLiteral("it is not installed in %1").arg(folder)
+            : QStringLiteral("its registration in %1 cannot be read (%2)").arg(folder, winErrorText(registered));
+        q->logMessage(QStringLiteral("The service %1 could not start: %2").arg(name, startFailure), ServiceHost::Error);
+        return ServiceHost::ExitStartFailure;
+    }
     ServiceControlEndpoint control(name);
     if (!control.listen()) {
-        // Another instance that runs needs no word; a socket that cannot be made does.
-        if (!control.errorString().isEmpty()) {
-            fprintf(stderr, "%s\n", control.errorString().toLocal8Bit().constData());
-            q->logMessage(control.errorString(), ServiceHost::Error);
-        }
+        startFailure = endpointFailure(control);
+        q->logMessage(QStringLiteral("The service %1 could not start: %2").arg(name, startFailure), ServiceHost::Error);
         return ServiceHost::ExitStartFailure;
     }
     removeStaleTemporaryFiles();
@@ -162,10 +239,7 @@ int ServiceHostPrivate::runAsService()
         if (control.state() != ServiceState::StopPending && control.state() != ServiceState::Stopped)
             handleControl(ControlStop);
     });
-    QTimer::singleShot(0, &control, [this, &control] {
-        q->start();
-        control.setState(ServiceState::Running);
-    });
+    QTimer::singleShot(0, &control, [this, &control] { startAndReport(&control); });
     const int code = QCoreApplication::exec();
     endpoint = nullptr;
     return code;
@@ -173,6 +247,9 @@ int ServiceHostPrivate::runAsService()
 
 int ServiceHostPrivate::runAsApplication()
 {
+    startFailure = rootProblem();
+    if (!startFailure.isEmpty())
+        return ServiceHost::ExitStartFailure;
     removeStaleTemporaryFiles();
     bool stopped = false;
     TerminationSignals terminationSignals;
@@ -183,7 +260,7 @@ int ServiceHostPrivate::runAsApplication()
         q->stop();
         QCoreApplication::quit();
     });
-    QTimer::singleShot(0, &terminationSignals, [this] { q->start(); });
+    QTimer::singleShot(0, &terminationSignals, [this] { startAndReport(nullptr); });
     return QCoreApplication::exec();
 }
 
@@ -261,6 +338,11 @@ void ServiceHost::logMessage(const QString &message, MessageType type, int id) c
     EventLog::report(d->name, logType, id, message);
 }
 
+void ServiceHost::failStart(const QString &cause)
+{
+    d->startFailure = cause;
+}
+
 void ServiceHost::stop() { }
 
 void ServiceHost::pause() { }
@@ -295,13 +377,18 @@ int ServiceHost::exec()
         return ExitSuccess;
     }
 
+    if (!option.isEmpty() && !isKnownOption(option)) {
+        fprintf(stderr, helpText, arguments.at(0).toLocal8Bit().constData());
+        return ExitUsage;
+    }
+
     if (option == QLatin1String("-v") || option == QLatin1String("-version")) {
         const bool installed = controller.isInstalled();
         const bool running = installed && controller.isRunning();
         // A caller who may not see the service is told so, not that it does not run.
         const bool known = !installed || running || controller.error() == ErrorSuccess;
-        fprintf(
-            stdout, "The service\n\t%s\n\t%s\n\n", serviceName.constData(), arguments.at(0).toLocal8Bit().constData());
+        fprintf(stdout, "The service\n\t%s\n\t%s\n\tversion %s\n\n", serviceName.constData(),
+            arguments.at(0).toLocal8Bit().constData(), qPrintable(QCoreApplication::applicationVersion()));
         fprintf(stdout, "is %s", installed ? "installed" : "not installed");
         fprintf(stdout, " and %s\n\n", !known ? "its state cannot be queried" : running ? "running" : "not running");
         fflush(stdout);
@@ -316,6 +403,9 @@ int ServiceHost::exec()
         const int code = d->runAsApplication();
         if (code == ExitFailure)
             qWarning("The service could not be executed.");
+        if (code == ExitStartFailure)
+            fprintf(stderr, "The service %s could not start: %s\n", serviceName.constData(),
+                d->startFailure.toLocal8Bit().constData());
         return code;
     }
 
@@ -339,13 +429,14 @@ int ServiceHost::exec()
         return ExitSuccess;
     }
 
-    if (option == QLatin1String("-h") || option == QLatin1String("-help")) {
+    if (option == QLatin1String("-h") || option == QLatin1String("-help") || option == QLatin1String("--help")) {
         fprintf(stdout, helpText, arguments.at(0).toLocal8Bit().constData());
         return ExitSuccess;
     }
 
     if (d->runAsService() == ExitStartFailure) {
-        fprintf(stderr, "The service %s could not start\n", serviceName.constData());
+        fprintf(stderr, "The service %s could not start: %s\n", serviceName.constData(),
+            d->startFailure.toLocal8Bit().constData());
         return ExitStartFailure;
     }
     return ExitSuccess;

@@ -24,9 +24,9 @@ public:
     Q_DECLARE_FLAGS(ServiceFlags, ServiceFlag)
     enum StartupType { AutoStartup, ManualStartup };
     enum MessageType { Success, Error, Warning, Information };
-    // Exit codes of exec(): a switch that failed, and a start as the service that failed. "-e" exits with the code
-    // of its run.
-    enum ExitCode { ExitSuccess = 0, ExitFailure = -1, ExitStartFailure = -4 };
+    // Exit codes of exec(): an unknown option, a switch that failed, and a start that failed. "-e" exits with the
+    // code of its run.
+    enum ExitCode { ExitSuccess = 0, ExitUsage = 2, ExitFailure = -1, ExitStartFailure = -4 };
 
     // Creates the application object unless one exists; argc must outlive the host.
     ServiceHost(int &argc, char **argv, const QString &name);
@@ -50,7 +50,10 @@ public:
     void logMessage(const QString &message, MessageType type = Success, int id = 0) const;
 
 protected:
+    // A start that calls failStart() has failed: the cause goes to standard error and the event log, and the
+    // process ends with ExitStartFailure.
     virtual void start() = 0;
+    void failStart(const QString &cause);
     virtual void stop();
     virtual void pause();
     virtual void resume();

@@ -81,16 +81,19 @@ QList<Default> defaults()
 
 } // namespace
 
-void prepareServiceSettings(const QString &directory)
+bool prepareServiceSettings(const QString &directory, QString *error)
 {
     QSettings settings;
     // Whatever QSettings writes replaces the whole file: over a store it could not read, that would lose the keys it
     // did not get to.
     if (settings.status() != QSettings::NoError) {
-        qCritical("the settings store %s cannot be read (%s); its values are kept as they are",
-            qPrintable(settings.fileName()),
-            settings.status() == QSettings::AccessError ? "access error" : "format error");
-        return;
+        if (error) {
+            *error = QStringLiteral("the settings store %1 cannot be read (%2); its values are kept as they are")
+                         .arg(settings.fileName(),
+                             settings.status() == QSettings::AccessError ? QLatin1String("access error")
+                                                                         : QLatin1String("format error"));
+        }
+        return false;
     }
     const QString overridePath = directory + QLatin1String("/service.ini");
     if (QFile::exists(overridePath)) {
@@ -107,6 +110,7 @@ void prepareServiceSettings(const QString &directory)
             settings.setValue(key, entry.value);
     }
     settings.sync();
+    return true;
 }
 
 } // namespace Velmor

@@ -14,8 +14,8 @@ namespace Velmor {
 
 // Readies the service's settings store at start: the "global" section of <directory>/service.ini wins over the
 // stored values, every missing key gets its default, and the store is flushed. A store that cannot be read
-// cleanly is reported as an error and left as it is.
-void prepareServiceSettings(const QString &directory);
+// cleanly is left as it is, and the result is false with the reason in error.
+bool prepareServiceSettings(const QString &directory, QString *error = nullptr);
 
 } // namespace Velmor
 

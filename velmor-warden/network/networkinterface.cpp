@@ -169,6 +169,12 @@ bool NetworkInterface::setNameServers(const HostList &servers)
         return false;
     }
     const QString text = formatServerList(servers, QLatin1Char(','));
+    // A value that is already there is not written again: each write restarts the DNS client, and an adapter
+    // given back to DHCP servers that are ours would be given back again at every run.
+    Platform::Registry::Value current;
+    if (Platform::Registry::queryValue(m_key, QStringLiteral("NameServer"), &current) == Platform::ErrorSuccess
+        && current.type == Platform::Registry::String && current.text == text)
+        return true;
     qCDebug(lcNetworkWrites, "registry %s NameServer = \"%s\"", qUtf8Printable(m_id), qUtf8Printable(text));
     const quint32 status = Platform::Registry::setString(m_key, QStringLiteral("NameServer"), text);
     if (status == Platform::ErrorSuccess) {
