@@ -138,13 +138,14 @@ def port_listens(port):
         return probe.connect_ex(("127.0.0.1", port)) == 0
 
 
-def test(args, workdir):
+def test(args, workdir, given_root=None):
+    """One run from start to Ctrl-C; with given_root as VELMOR_ROOT, which must then stay."""
     env = {key: value for key, value in os.environ.items()
            if key not in ("DISPLAY", "WAYLAND_DISPLAY", "VELMOR_ROOT", "VELMOR_IPC_PORT", "BUILD_DIR")}
-    env["TMPDIR"] = workdir
-    command = [os.path.join(args.source, "scripts", "run"), "--bin", args.bin]
+    settings = ["TMPDIR=" + workdir] + (["VELMOR_ROOT=" + given_root] if given_root else [])
+    command = ["env"] + settings + [os.path.join(args.source, "scripts", "run"), "--bin", args.bin]
     if args.user:
-        command = ["runuser", "-u", args.user, "--", "env", "TMPDIR=" + workdir] + command
+        command = ["runuser", "-u", args.user, "--"] + command
     run = Run(command, env)
     try:
         fields, commands = read_banner(run)
@@ -152,7 +153,10 @@ def test(args, workdir):
         for name in ("machine root", "event log", "IPC link", "DNS proxy", "block page", "account"):
             check(name in fields, "the banner has no %r:\n%s" % (name, run.text()))
         root = fields["machine root"].split(" (")[0]
-        check(root.startswith(workdir + "/"), "the machine root %r is not a new folder under TMPDIR" % root)
+        if given_root:
+            check(root == given_root, "the machine root %r is not VELMOR_ROOT %r" % (root, given_root))
+        else:
+            check(root.startswith(workdir + "/"), "the machine root %r is not a new folder under TMPDIR" % root)
         check(os.path.isdir(root), "the machine root %s does not exist" % root)
         proxy = re.match(r"^127\.0\.0\.1:(\d+)$", fields["DNS proxy"])
         check(proxy and int(proxy.group(1)) >= 1024, "the DNS proxy is not on a free unprivileged port: %r"
@@ -184,7 +188,11 @@ def test(args, workdir):
         check(status == 0, "scripts/run exited with %d after Ctrl-C:\n%s" % (status, run.text()))
         left = session_processes(run.sid)
         check(not left, "processes left after Ctrl-C: %s" % describe(left))
-        check(not os.path.exists(root), "the machine root %s is left" % root)
+        if given_root:
+            check(os.path.isfile(os.path.join(root, "eventlog", "Application.log")),
+                  "the machine root %s given by VELMOR_ROOT is not kept" % root)
+        else:
+            check(not os.path.exists(root), "the machine root %s is left" % root)
         check("velmor-warden exited with status 0" in run.text(), "no word on the service's end:\n" + run.text())
         for port in (ipc_port, page_port, int(proxy.group(1))):
             check(not port_listens(port), "port %d still listens" % port)
@@ -203,6 +211,10 @@ def main():
         shutil.chown(workdir, user=args.user)
     try:
         test(args, workdir)
+        # A root named by VELMOR_ROOT is kept, and serves a second run as well as it served the first.
+        given_root = os.path.join(workdir, "given-root")
+        test(args, workdir, given_root)
+        test(args, workdir, given_root)
     except (Failure, subprocess.TimeoutExpired) as failure:
         print("FAIL: %s" % failure, file=sys.stderr)
         sys.exit(1)
