@@ -26,6 +26,8 @@ import time
 STARTUP_SECONDS = 180
 COMMAND_SECONDS = 30
 STOP_SECONDS = 60
+# Below ctest's timeout, so that the run's session is always killed by this driver rather than left behind.
+TOTAL_SECONDS = 330
 
 
 class Failure(Exception):
@@ -94,6 +96,7 @@ class Run:
         return "\n".join(self.output)
 
     def kill_session(self):
+        signal.alarm(0)
         for pid in session_processes(self.sid):
             try:
                 os.kill(pid, signal.SIGKILL)
@@ -206,6 +209,10 @@ def main():
     parser.add_argument("--bin", required=True)
     parser.add_argument("--user")
     args = parser.parse_args()
+    def too_long(*_):
+        raise Failure("the runs took longer than %d s" % TOTAL_SECONDS)
+    signal.signal(signal.SIGALRM, too_long)
+    signal.alarm(TOTAL_SECONDS)
     workdir = tempfile.mkdtemp(prefix="tst_run.")
     if args.user:
         shutil.chown(workdir, user=args.user)
