@@ -3,9 +3,11 @@
 prints pasted into a shell one by one, each giving what the banner says, then Ctrl-C, after which no process it
 started is left and its machine root is gone.
 
-    tst_run.py --source DIR --bin DIR [--user NAME]
+    tst_run.py --source DIR [--bin DIR] [--user NAME]
 
---user runs scripts/run as that user (through runuser; the test must run as root then). Exits 0 when every check
+--bin gives the programs to run (scripts/run --bin); without it scripts/run builds them as the README has it, and
+the deadlines grow by the time a first build may take. --user runs scripts/run as that user (through runuser; the
+test must run as root then). Exits 0 when every check
 passes, else prints "FAIL: ..." and exits 1. Bounded: every wait has a deadline, and whatever is left of the run's
 session is killed at the end.
 """
@@ -28,6 +30,7 @@ COMMAND_SECONDS = 30
 STOP_SECONDS = 60
 # Below ctest's timeout, so that the run's session is always killed by this driver rather than left behind.
 TOTAL_SECONDS = 330
+BUILD_SECONDS = 1800
 
 
 class Failure(Exception):
@@ -108,11 +111,11 @@ class Run:
             pass
 
 
-def read_banner(run):
+def read_banner(run, seconds):
     """The banner's fields and the three lines to paste, read until the event log begins."""
     fields = {}
     commands = []
-    deadline = time.monotonic() + STARTUP_SECONDS
+    deadline = time.monotonic() + seconds
     while True:
         line = run.next_line(deadline)
         check(line is not None, "scripts/run ended or stalled before its three lines:\n" + run.text())
@@ -146,12 +149,14 @@ def test(args, workdir, given_root=None):
     env = {key: value for key, value in os.environ.items()
            if key not in ("DISPLAY", "WAYLAND_DISPLAY", "VELMOR_ROOT", "VELMOR_IPC_PORT", "BUILD_DIR")}
     settings = ["TMPDIR=" + workdir] + (["VELMOR_ROOT=" + given_root] if given_root else [])
-    command = ["env"] + settings + [os.path.join(args.source, "scripts", "run"), "--bin", args.bin]
+    command = ["env"] + settings + [os.path.join(args.source, "scripts", "run")]
+    if args.bin:
+        command += ["--bin", args.bin]
     if args.user:
         command = ["runuser", "-u", args.user, "--"] + command
     run = Run(command, env)
     try:
-        fields, commands = read_banner(run)
+        fields, commands = read_banner(run, STARTUP_SECONDS + (0 if args.bin else BUILD_SECONDS))
         check(len(commands) == 3, "three lines to paste, got %r in:\n%s" % (commands, run.text()))
         for name in ("machine root", "event log", "IPC link", "DNS proxy", "block page", "account"):
             check(name in fields, "the banner has no %r:\n%s" % (name, run.text()))
@@ -206,13 +211,14 @@ def test(args, workdir, given_root=None):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--source", required=True)
-    parser.add_argument("--bin", required=True)
+    parser.add_argument("--bin")
     parser.add_argument("--user")
     args = parser.parse_args()
     def too_long(*_):
-        raise Failure("the runs took longer than %d s" % TOTAL_SECONDS)
+        raise Failure("the runs took longer than %d s" % total)
+    total = TOTAL_SECONDS + (0 if args.bin else BUILD_SECONDS)
     signal.signal(signal.SIGALRM, too_long)
-    signal.alarm(TOTAL_SECONDS)
+    signal.alarm(total)
     workdir = tempfile.mkdtemp(prefix="tst_run.")
     if args.user:
         shutil.chown(workdir, user=args.user)
