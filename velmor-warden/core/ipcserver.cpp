@@ -1,7 +1,6 @@
 #include "ipcserver.h"
 
-#include "peeruser.h"
-
+#include "platform/socketowner.h"
 #include "velmorwire/ipcport.h"
 #include "velmorwire/localsocketipcconnection.h"
 
@@ -150,8 +149,8 @@ void IpcServer::accept(int descriptor)
         delete socket;
         return;
     }
-    const qint64 owner
-        = loopbackPeerUser(socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
+    const qint64 owner = Platform::tcpSocketOwner(
+        socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
     int ownerConnections = 0;
     for (auto it = m_owners.cbegin(); it != m_owners.cend(); ++it)
         ownerConnections += it.value() == owner ? 1 : 0;

@@ -3,10 +3,10 @@
 #include "blockpagerequest.h"
 #include "dnsclock.h"
 #include "httpserverrequest.h"
-#include "socketowner.h"
 
 #include "core/serverstate.h"
 #include "platform/settingsstore.h"
+#include "platform/socketowner.h"
 
 #include <QDateTime>
 #include <QNetworkProxy>
@@ -77,7 +77,7 @@ void HttpServer::socket_newConnection()
     while (QTcpSocket *socket = m_tcpServer->nextPendingConnection()) {
         const qint64 owner = m_connections >= MaxConnections
             ? -1
-            : DNS::tcpSocketOwner(
+            : Platform::tcpSocketOwner(
                 socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
         if (m_connections >= MaxConnections || halfOpenRequests(owner) >= MaxHalfOpenPerUser) {
             socket->abort();

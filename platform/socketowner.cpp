@@ -6,7 +6,7 @@
 #include <cstring>
 
 namespace Velmor {
-namespace DNS {
+namespace Platform {
 
 namespace {
 
@@ -48,5 +48,5 @@ qint64 tcpSocketOwner(const QHostAddress &address, quint16 port, const QHostAddr
     return -1;
 }
 
-} // namespace DNS
+} // namespace Platform
 } // namespace Velmor
