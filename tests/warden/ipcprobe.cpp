@@ -97,9 +97,10 @@ void IpcProbe::clear()
 bool IpcProbe::settle()
 {
     // Each round trip takes the service through its event loop at least once, and a notification travels on a
-    // zero-timer or two.
+    // zero-timer or two. The bound is generous: before the first ping the service may still be reading megabytes
+    // that came ahead of it, on a busy machine.
     for (int i = 0; i < 3; ++i) {
-        if (!waitForAnswer(call(QStringLiteral("ping"))))
+        if (!waitForAnswer(call(QStringLiteral("ping")), 60000))
             return false;
     }
     return true;
