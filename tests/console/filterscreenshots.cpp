@@ -62,14 +62,17 @@ void editSchedule(FilterDlg *dialog)
 
 } // namespace
 
-QStringList filterPictures()
+QStringList filterPictures(int scale)
 {
     QStringList names;
-    for (const QString &shot : shots) {
-        names.append(shot + QLatin1String("@1x.png"));
-        names.append(shot + QLatin1String("@2x.png"));
-    }
+    for (const QString &shot : shots)
+        names.append(shot + QStringLiteral("@%1x.png").arg(scale));
     return names;
+}
+
+QStringList filterPictures()
+{
+    return filterPictures(1) + filterPictures(2);
 }
 
 int saveFilterPictures(const QString &folder)
@@ -87,19 +90,19 @@ int saveFilterPictures(const QString &folder)
             return saved;
         auto *tabs = dialog->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         tabs->setCurrentWidget(page(dialog, "tabCats"));
-        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-categories"));
+        saved += saveAtOwnScale(dialog, folder, QStringLiteral("filter-categories"));
         tabs->setCurrentWidget(page(dialog, "tabDomains"));
-        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-lists"));
+        saved += saveAtOwnScale(dialog, folder, QStringLiteral("filter-lists"));
         tabs->setCurrentWidget(page(dialog, "tabSchedule"));
         editSchedule(dialog);
-        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-schedule"));
+        saved += saveAtOwnScale(dialog, folder, QStringLiteral("filter-schedule"));
         tabs->setCurrentWidget(page(dialog, "tabAdvanced"));
-        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-advanced"));
+        saved += saveAtOwnScale(dialog, folder, QStringLiteral("filter-advanced"));
 
         dialog->findChild<QToolButton *>(QStringLiteral("btnProfilesSettings"))->click();
         auto *editor = dialog->findChild<QDialog *>(QStringLiteral("dlgProfileEdit"));
         if (editor && waitFor([editor] { return editor->isVisible(); })) {
-            saved += saveAtBothScales(editor, folder, QStringLiteral("filter-profiles-editor"));
+            saved += saveAtOwnScale(editor, folder, QStringLiteral("filter-profiles-editor"));
             editor->hide();
         }
 
@@ -110,7 +113,7 @@ int saveFilterPictures(const QString &folder)
             auto *form = qobject_cast<QFormLayout *>(alias->layout());
             qobject_cast<QLineEdit *>(form->itemAt(0, QFormLayout::FieldRole)->widget())->setText("192.0.2.80");
             qobject_cast<QLineEdit *>(form->itemAt(1, QFormLayout::FieldRole)->widget())->setText("intranet.example");
-            saved += saveAtBothScales(alias, folder, QStringLiteral("filter-alias-dialog"));
+            saved += saveAtOwnScale(alias, folder, QStringLiteral("filter-alias-dialog"));
             alias->reject();
         }
 
@@ -124,7 +127,7 @@ int saveFilterPictures(const QString &folder)
             aliases.append(entry);
         }
         account.cabinet()->setDomains(account.cabinet()->selectedProfileId(), 2, aliases);
-        saved += saveAtBothScales(dialog, folder, QStringLiteral("filter-aliases-long"));
+        saved += saveAtOwnScale(dialog, folder, QStringLiteral("filter-aliases-long"));
 
         // An account whose zone is an hour off this machine's.
         Velmor::CabinetUserInfo info = account.cabinet()->userInfo();
@@ -134,7 +137,7 @@ int saveFilterPictures(const QString &folder)
         tabs->setCurrentWidget(page(dialog, "tabSchedule"));
         if (waitFor([] { return messageBoxes().size() == 1; })) {
             QMessageBox *box = messageBoxes().constFirst();
-            saved += saveAtBothScales(box, folder, QStringLiteral("filter-timezone-box"));
+            saved += saveAtOwnScale(box, folder, QStringLiteral("filter-timezone-box"));
             box->accept();
         }
         delete dialog;
@@ -147,7 +150,7 @@ int saveFilterPictures(const QString &folder)
         QPointer<FilterDlg> dialog = open(account.cabinet());
         if (waitFor([] { return messageBoxes().size() == 1; })) {
             QMessageBox *box = messageBoxes().constFirst();
-            saved += saveAtBothScales(box, folder, QStringLiteral("filter-error-box"));
+            saved += saveAtOwnScale(box, folder, QStringLiteral("filter-error-box"));
         }
         delete dialog;
     }

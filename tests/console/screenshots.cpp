@@ -5,8 +5,8 @@
 // and the connections tab after it was cancelled), and the locked window shown again after each way of hiding it
 // from a settings page; the filter settings editor
 // (filterscreenshots.cpp); the update dialog and the system report (reportscreenshots.cpp). The window's pictures carry
-// the scale they were taken at: "@1x", or "@2x" under QT_SCALE_FACTOR=2; the tray's are taken at scale 1 only, the
-// filter editor and the report draw both of their own at scale 1. Run under a display (scripts/screenshots uses
+// the scale they were taken at: "@1x", or "@2x" under QT_SCALE_FACTOR=2; the filter editor's too; the tray's are taken
+// at scale 1 only, the report draws both of its own at scale 1. Run under a display (scripts/screenshots uses
 // xvfb-run):
 //   console_screenshots <folder>          writes the PNGs
 //   console_screenshots --check <folder>  exits 1 unless every PNG is there and shows more than one colour, and
@@ -388,11 +388,12 @@ int main(int argc, char **argv)
     int expected = int(windowPictures.size() + lockedPictures.size());
     int saved = 0;
     if (scale == 1) {
-        expected += int(trayPictures.size() + filterPictures().size() + reportPictures().size());
+        expected += int(trayPictures.size() + reportPictures().size());
         saved += trayShots(folder);
-        saved += saveFilterPictures(folder);
         saved += saveReportPictures(folder);
     }
+    expected += int(filterPictures(scale).size());
+    saved += saveFilterPictures(folder);
     WindowShots shots(folder, scale);
     shots.take();
     saveLockedPictures(shots);

@@ -21,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <algorithm>
+
 using MainWindowTest::child;
 
 // The help page as a person uses it: the "system info" link starts the report and the update icon the updater's
@@ -40,6 +42,8 @@ private Q_SLOTS:
     void eachClickChecksOnce();
     void checkBoxReachesTheUpdater();
     void rowsInOneColumn();
+    void evenRowSpacing_data();
+    void evenRowSpacing();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -210,6 +214,42 @@ void tst_MainWidgetHelp::eachClickChecksOnce()
     QVERIFY(finished.wait(20000));
     QCOMPARE(m_site->requests().size(), 3);
     QCOMPARE(shown.size(), 2);
+}
+
+void tst_MainWidgetHelp::evenRowSpacing_data()
+{
+    QTest::addColumn<bool>("phone");
+    QTest::newRow("phone row hidden") << false;
+    // As a build with a support number shows it.
+    QTest::newRow("phone row shown") << true;
+}
+
+// The help page's rows stand at even distances from each other, whether or not the phone row is there.
+void tst_MainWidgetHelp::evenRowSpacing()
+{
+    QFETCH(bool, phone);
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    if (phone) {
+        child<QLabel>(window(), "lblPhone")->setText(QStringLiteral("+1 555 0100"));
+        child<QLabel>(window(), "lblPhoneLabel")->show();
+        child<QLabel>(window(), "lblPhone")->show();
+    }
+    QList<QLabel *> rows { child<QLabel>(window(), "lblSiteLabel") };
+    if (phone)
+        rows.append(child<QLabel>(window(), "lblPhoneLabel"));
+    for (const char *name : { "lblUsersInstruction", "lblEmail", "lblHelpHint" })
+        rows.append(child<QLabel>(window(), name));
+    const auto gaps = [&rows] {
+        QList<int> list;
+        for (int i = 1; i < rows.size(); ++i)
+            list.append(rows.at(i)->y() - rows.at(i - 1)->geometry().bottom() - 1);
+        return list;
+    };
+    QTRY_VERIFY2(
+        std::all_of(rows.cbegin(), rows.cend(), [](QLabel *row) { return row->isVisible(); }), "every row shown");
+    QTRY_COMPARE(gaps(), QList<int>(rows.size() - 1, gaps().constFirst()));
+    QVERIFY2(gaps().constFirst() > 0, "the rows do not touch");
 }
 
 // The help page's rows start at one left edge, the report hint included.

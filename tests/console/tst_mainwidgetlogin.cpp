@@ -5,6 +5,7 @@
 #include "shell/agent.h"
 #include "shell/cabinet.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -33,6 +34,8 @@ private Q_SLOTS:
     void cancelAfterEditing();
     void errors_data();
     void errors();
+    void attemptInProgress_data();
+    void attemptInProgress();
     void heldTrayActions_data();
     void heldTrayActions();
     void hidingLocks_data();
@@ -355,6 +358,80 @@ void tst_MainWidgetLogin::errors()
     }
     QCOMPARE(!child<QLabel>(window(), "lblRegisterNew")->isHidden(), registerLink);
     QVERIFY(child<QLineEdit>(window(), "lePassword")->isEnabled());
+}
+
+void tst_MainWidgetLogin::attemptInProgress_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("firstPassword");
+    QTest::addColumn<QString>("firstError");
+    QTest::addColumn<QString>("shownDuringRetry"); // lblSignupError's text while the retry runs, empty when hidden
+
+    QTest::newRow("sign in after empty fields")
+        << "protected"
+        << "setCredentials" << QString() << "Please enter your login and password" << QString();
+    QTest::newRow("sign in after a wrong password") << "protected"
+                                                    << "setCredentials"
+                                                    << "wrong"
+                                                    << "Incorrect login or password" << QString();
+    QTest::newRow("unlock after a wrong password") << "locked"
+                                                   << "unlockSettings"
+                                                   << "wrong"
+                                                   << "Incorrect password"
+                                                   << "Enter your password to unlock settings";
+}
+
+namespace {
+
+// The field's text replaced the way a user does it: into the focused field, all selected, then typed over.
+void retype(QLineEdit *field, const QString &text)
+{
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QCOMPARE(field->text(), text);
+}
+
+} // namespace
+
+// While an attempt runs the window shows it is busy, and the red complaint about the attempt before is gone.
+void tst_MainWidgetLogin::attemptInProgress()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, method);
+    QFETCH(QString, firstPassword);
+    QFETCH(QString, firstError);
+    QFETCH(QString, shownDuringRetry);
+    const QVariantList answers { MainWindowTest::errorAnswer(30, QString()),
+        QVariantMap { { QStringLiteral("delay"), 200 }, { QStringLiteral("result"), QVariant() } } };
+    reach(MainWindowTest::withAnswer(ConsoleTest::script(script), method, answers));
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    openLoginPage();
+    auto label = child<QLabel>(window(), "lblSignupError");
+    auto button = child<QPushButton>(window(), "pbLogin");
+    auto password = child<QLineEdit>(window(), "lePassword");
+    retype(password, firstPassword);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE(service()->messages(method).size(), 1);
+    QTRY_VERIFY(button->isEnabled());
+    QVERIFY(!label->isHidden());
+    QCOMPARE(label->text(), firstError);
+    QCOMPARE(window()->cursor().shape(), Qt::ArrowCursor);
+
+    retype(password, QStringLiteral("right"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    // The answer comes later: no event is handled before these checks.
+    QVERIFY(!button->isEnabled());
+    QCOMPARE(window()->cursor().shape(), Qt::BusyCursor);
+    QCOMPARE(label->isHidden() ? QString() : label->text(), shownDuringRetry);
+    QTRY_COMPARE(service()->messages(method).size(), 2);
+    QTRY_VERIFY(button->isEnabled());
+    QCOMPARE(window()->cursor().shape(), Qt::ArrowCursor);
+    QTRY_COMPARE(page(window()),
+        method == QLatin1String("unlockSettings") ? QStringLiteral("settingsPage") : QStringLiteral("welcomePage"));
 }
 
 void tst_MainWidgetLogin::heldTrayActions_data()

@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTimer>
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void localProxyAddressSent_data();
     void localProxyAddressSent();
     void autostartQuestion();
+    void autostartQuestionOverWindow();
     void rememberedAutostartAnswer_data();
     void rememberedAutostartAnswer();
     void newVersionChecks();
@@ -421,6 +423,32 @@ void tst_MainWidgetSettings::autostartQuestion()
     buttons.last()->click();
     QVERIFY(!question->isVisible());
     QVERIFY(!QSettings().contains(QStringLiteral("vq-autostart-close")));
+}
+
+// The question opens over the window whose box was clicked, wherever the window stands, not at the screen's centre.
+void tst_MainWidgetSettings::autostartQuestionOverWindow()
+{
+    reach(ConsoleTest::script(QStringLiteral("protected")));
+    showTab("tabGeneralSettings");
+    window()->move(0, 0);
+    auto box = child<QCheckBox>(window(), "ckAutostart");
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QPoint indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center();
+    QTest::mouseClick(box, Qt::LeftButton, {}, indicator);
+    QTRY_VERIFY(box->isChecked());
+    QVERIFY(!openQuestion());
+    QTest::mouseClick(box, Qt::LeftButton, {}, indicator);
+    QTRY_VERIFY2(openQuestion(), "the question after unticking autostart");
+    MemoryMsgBox *question = openQuestion();
+    QVERIFY(QTest::qWaitForWindowExposed(question));
+    const QPoint offset = question->frameGeometry().center() - window()->frameGeometry().center();
+    QVERIFY2(offset.manhattanLength() <= 4,
+        qPrintable(QStringLiteral("question centred at %1,%2, window centred at %3,%4")
+                       .arg(question->frameGeometry().center().x())
+                       .arg(question->frameGeometry().center().y())
+                       .arg(window()->frameGeometry().center().x())
+                       .arg(window()->frameGeometry().center().y())));
 }
 
 void tst_MainWidgetSettings::rememberedAutostartAnswer_data()

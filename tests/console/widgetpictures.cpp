@@ -19,3 +19,11 @@ int saveAtBothScales(QWidget *widget, const QString &folder, const QString &name
     }
     return saved;
 }
+
+int saveAtOwnScale(QWidget *widget, const QString &folder, const QString &name)
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const int scale = qRound(widget->devicePixelRatioF());
+    return widget->grab().save(QDir(folder).filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale))) ? 1 : 0;
+}

@@ -15,6 +15,11 @@ namespace {
 const quint32 invalidLoginOrPassword = 30;
 const quint32 registrationRefused = 33;
 
+QString unlockPrompt()
+{
+    return MainWidget::tr("Enter your password to unlock settings");
+}
+
 } // namespace
 
 void MainWidget::setLoginMode(int mode)
@@ -32,7 +37,7 @@ void MainWidget::setLoginMode(int mode)
     if (mode == 1) {
         ui->lePassword->clear();
         ui->lePassword->setFocus();
-        ui->lblSignupError->setText(tr("Enter your password to unlock settings"));
+        ui->lblSignupError->setText(unlockPrompt());
         ui->lblSignupError->show();
     } else {
         ui->lblSignupError->hide();
@@ -49,6 +54,7 @@ void MainWidget::enableLoginControls()
     ui->lePassword->setEnabled(true);
     ui->leRepeatPassword->setEnabled(true);
     ui->pbLogin->setEnabled(true);
+    unsetCursor();
 }
 
 void MainWidget::takeCredentialsSnapshot()
@@ -88,6 +94,12 @@ void MainWidget::on_pbLogin_clicked()
     ui->lePassword->setEnabled(false);
     ui->leRepeatPassword->setEnabled(false);
     ui->pbLogin->setEnabled(false);
+    // An earlier attempt's complaint is not about this one; the unlock prompt stays, it tells what the page is for.
+    if (m_loginMode == 1)
+        ui->lblSignupError->setText(unlockPrompt());
+    else
+        ui->lblSignupError->hide();
+    setCursor(Qt::BusyCursor);
     connect(call, &Velmor::JsonRPCCall::finished, this, &MainWidget::cabinet_credentialsChanged);
 }
 

@@ -132,5 +132,5 @@ void MainWidget::on_ckAutostart_stateChanged(int state)
     MemoryMsgBox::askQuestion(QStringLiteral("autostart-close"),
         tr("Notice, it's not required for this interface to be started to make filtering working.\nAll hard work is "
            "performed by system service part.\n\nDo you wish to close this interface right now?"),
-        { close, keepWorking }, nullptr);
+        { close, keepWorking }, this);
 }
