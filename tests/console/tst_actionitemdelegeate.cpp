@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
@@ -276,6 +277,13 @@ void tst_ActionItemDelegeate::longAliasKeepsItsAddress()
     } else {
         QCOMPARE(shown, domain + QLatin1String(" (192.0.2.77)"));
     }
+
+    // The pointer resting on the row shows the alias whole.
+    const QPoint middle = row.rect.center();
+    QHelpEvent hover(QEvent::ToolTip, middle, list()->viewport()->mapToGlobal(middle));
+    QCoreApplication::sendEvent(list()->viewport(), &hover);
+    QTRY_COMPARE(QToolTip::text(), domain + QLatin1String(" (192.0.2.77)"));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(tst_ActionItemDelegeate)

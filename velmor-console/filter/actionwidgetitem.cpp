@@ -14,6 +14,9 @@ QVariant ActionWidgetItem::data(int role) const
         return m_deletable;
     case AddressRole:
         return m_address.isNull() ? QString() : m_address.toString();
+    case Qt::ToolTipRole:
+        // A narrow list elides the row's text; the pointer resting on it shows the whole of it.
+        return m_address.isNull() ? text() : QStringLiteral("%1 (%2)").arg(text(), m_address.toString());
     default:
         return QListWidgetItem::data(role);
     }
