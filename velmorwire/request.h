@@ -41,6 +41,7 @@ protected:
     Velmor::Error m_error;
 
     friend class RequestManagerPrivate;
+    friend class RequestManager;
 };
 
 } // namespace Velmor

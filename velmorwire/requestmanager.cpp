@@ -35,6 +35,15 @@ RequestManager::~RequestManager()
 {
     if (_instance == this)
         _instance = nullptr;
+    // A request that deletes itself when it finishes has no other owner than this registry: one still waiting when
+    // the registry goes (the application's end) goes with it. One that has a parent is its parent's to delete.
+    const QList<Request *> waiting = requests();
+    for (Request *request : waiting) {
+        d->forget(request);
+        disconnect(request, nullptr, d, nullptr);
+        if (request->m_autoDelete && !request->parent())
+            delete request;
+    }
 }
 
 void RequestManager::insert(Request *request, quint16 defaultTimeout)

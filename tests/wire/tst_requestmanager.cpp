@@ -45,6 +45,7 @@ private Q_SLOTS:
     void equalDeadlinesExpireLastRegisteredFirst();
     void deadlineEqualToNowIsNotYetExpired();
     void autoDelete();
+    void waitingRequestsGoWithTheManager();
     void secondFinishIsIgnored();
     void dropAndDestroy();
     void registeringTwiceKeepsOneDeadline();
@@ -223,6 +224,29 @@ void tst_RequestManager::autoDelete()
     TestRequest unregistered;
     unregistered.requestFinished(Error());
     QCOMPARE(unregistered.finishedFlag(), 0);
+}
+
+// At the application's end a call still waiting for its answer is deleted with the registry, not leaked; one that
+// does not delete itself, or that has a parent, stays its owner's.
+void tst_RequestManager::waitingRequestsGoWithTheManager()
+{
+    QObject owner;
+    QPointer<TestRequest> deleting = new TestRequest(0, true);
+    QPointer<TestRequest> keeping = new TestRequest(0, false);
+    QPointer<TestRequest> owned = new TestRequest(0, true);
+    owned->setParent(&owner);
+    manager->insert(deleting, 30);
+    manager->insert(keeping, 30);
+    manager->insert(owned, 30);
+
+    delete manager;
+    manager = nullptr;
+    QVERIFY(!deleting);
+    QVERIFY(keeping);
+    QVERIFY(owned);
+    QCOMPARE(keeping->finishedFlag(), 0);
+    delete keeping.data();
+    manager = new RequestManager;
 }
 
 void tst_RequestManager::secondFinishIsIgnored()

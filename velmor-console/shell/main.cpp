@@ -60,5 +60,7 @@ int main(int argc, char **argv)
             agent.requestUnlock(false, options.reason);
         code = app.exec();
     }
+    // Calls that the link's close ended on the way out asked to be deleted later, and the event loop is over.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return code;
 }
