@@ -32,10 +32,7 @@ qint64 fakeClock()
 
 Machine::Machine(const AccountService &service)
 {
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-    QCoreApplication::setApplicationName(QStringLiteral("Service"));
-    Velmor::Platform::useRootSettings();
+    m_root.useSettingsOf(QStringLiteral("Service"));
     setSetting(QStringLiteral("www"), service.baseUrl());
     setSetting(QStringLiteral("www-ignore-ssl-errors"), false);
     QDir().mkpath(path(QStringLiteral("trust")));
@@ -45,7 +42,7 @@ Machine::Machine(const AccountService &service)
 
 QString Machine::path(const QString &relative) const
 {
-    return relative.isEmpty() ? m_root.path() : m_root.filePath(relative);
+    return m_root.path(relative);
 }
 
 void Machine::setSetting(const QString &key, const QVariant &value)

@@ -5,7 +5,8 @@
 
 #include "cabinet/legacyhttpcabinet.h"
 
-#include <QTemporaryDir>
+#include "scratchroot.h"
+
 #include <QVariant>
 
 #include <memory>
@@ -29,7 +30,7 @@ public:
     void storeCredentials(const QString &user, const QString &password);
 
 private:
-    QTemporaryDir m_root;
+    TestSupport::ScratchRoot m_root;
 };
 
 // The request manager's deadlines run on a clock the test moves; expireRequests() runs the deadline check.

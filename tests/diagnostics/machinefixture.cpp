@@ -6,16 +6,7 @@
 
 using namespace Velmor::Platform;
 
-MachineFixture::MachineFixture()
-    : m_previousRoot(qgetenv("VELMOR_ROOT"))
-{
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));
-}
-
-MachineFixture::~MachineFixture()
-{
-    qputenv("VELMOR_ROOT", m_previousRoot);
-}
+MachineFixture::MachineFixture() = default;
 
 bool MachineFixture::setMachine(const QByteArray &json)
 {

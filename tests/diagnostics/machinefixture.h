@@ -1,10 +1,11 @@
 #ifndef VELMOR_TESTS_MACHINEFIXTURE_H
 #define VELMOR_TESTS_MACHINEFIXTURE_H
 
+#include "scratchroot.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 // A simulated machine of its own for one test: VELMOR_ROOT while it lives, its adapters and routes, and the
 // DNS servers and gateways of their interface keys.
@@ -12,7 +13,6 @@ class MachineFixture
 {
 public:
     MachineFixture();
-    ~MachineFixture();
     Q_DISABLE_COPY(MachineFixture)
 
     QString path() const { return m_root.path(); }
@@ -25,8 +25,7 @@ public:
     static bool setGateways(const QString &adapterId, const QStringList &gateways);
 
 private:
-    QTemporaryDir m_root;
-    QByteArray m_previousRoot;
+    TestSupport::ScratchRoot m_root;
 };
 
 #endif // VELMOR_TESTS_MACHINEFIXTURE_H

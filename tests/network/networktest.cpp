@@ -49,10 +49,7 @@ QList<Adapter> ethernetAdapters(int count)
 
 Machine::Machine()
 {
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-    QCoreApplication::setApplicationName(QStringLiteral("Service"));
-    useRootSettings();
+    m_root.useSettingsOf(QStringLiteral("Service"));
     m_settings.reset(new QSettings);
 }
 
@@ -64,7 +61,7 @@ Machine::~Machine()
 
 QString Machine::path(const QString &relative) const
 {
-    return relative.isEmpty() ? m_root.path() : m_root.filePath(relative);
+    return m_root.path(relative);
 }
 
 void Machine::writeMachine(const QList<Adapter> &adapters, const QList<Route> &routes, const QVariantMap &failures)

@@ -3,11 +3,12 @@
 
 #include "core/serverstate.h"
 
+#include "scratchroot.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QSettings>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -98,7 +99,7 @@ public:
     QStringList dnsClientHistory() const;
 
 private:
-    QTemporaryDir m_root;
+    TestSupport::ScratchRoot m_root;
     std::unique_ptr<QSettings> m_settings;
 };
 
