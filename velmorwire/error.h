@@ -13,7 +13,7 @@ namespace Velmor {
 class VELMORWIRE_EXPORT Error
 {
 public:
-    // The codes the library gives itself; every other code belongs to the part of the system that produces it.
+    // The codes that cross the link between the service and the desktop program; both sides name them from here.
     enum Code : quint32 {
         Success = 0,
         GeneralFailure = 1,
@@ -21,8 +21,24 @@ public:
         Timeout = 2,
         // The IPC link was not connected when calls were to be sent.
         NotConnected = 3,
+        // A connection without DNS servers of its own was to get back the ones DHCP gave it, and DHCP gave none.
+        NoDhcpServers = 4,
+        // Access denied, the adapter not found, or a write of its settings failed.
+        AccessDenied = 5,
+        // The list of the machine's adapters could not be read.
+        AdapterListUnavailable = 6,
+        // The operation is not supported here.
+        NotSupported = 8,
         // The peer's answer was missing or malformed, or a JSON-RPC error object with a negative code.
         InvalidResponse = 9,
+        // The account service refused the credentials.
+        AuthenticationFailed = 30,
+        // The account service could not be reached, or did not answer in time.
+        NetworkFailure = 31,
+        // The account service refused to make the account.
+        RegistrationRefused = 33,
+        // The account service's error 51: it refused the address that identifies the computer.
+        AddressRefused = 1051,
     };
 
     Error();

@@ -114,11 +114,6 @@ void JsonRPC::notifyText(const char *method, const QString &text)
         d->groupingTimer.start();
 }
 
-void JsonRPC::setGrouppingDelay(int msec)
-{
-    d->groupingTimer.setInterval(msec);
-}
-
 void JsonRPC::useGrouping(bool grouping)
 {
     d->grouping = grouping;

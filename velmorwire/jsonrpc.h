@@ -37,7 +37,6 @@ public:
     static QString notificationText(const char *method, const QVariantList &params);
     void notifyText(const char *method, const QString &text);
 
-    void setGrouppingDelay(int msec);
     void useGrouping(bool grouping);
     void setErrorCodeOffset(quint16 offset);
     // The most values one received text may hold (Json::parse); a text over it is unreadable.
