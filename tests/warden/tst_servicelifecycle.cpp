@@ -1,7 +1,7 @@
 #include "ipcprobe.h"
 #include "wardentest.h"
 
-#include "core/servicecontroller.h"
+#include "base/servicecontroller.h"
 #include "platform/servicemanager.h"
 
 #include <QFile>

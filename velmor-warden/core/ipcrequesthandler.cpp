@@ -1,14 +1,14 @@
 #include "ipcrequesthandler.h"
 
-#include "deferredserializer.h"
 #include "identification.h"
 #include "ipcnewcredentialsrequest.h"
+#include "ipcsysteminforequest.h"
 #include "ipcuserregisterrequest.h"
 #include "server_p.h"
-#include "settingslock.h"
 
+#include "base/deferredserializer.h"
+#include "base/settingslock.h"
 #include "cabinet/cabinet.h"
-#include "ipcsysteminforequest.h"
 #include "network/backend.h"
 
 #include "velmorwire/ipaddress.h"

@@ -1,7 +1,7 @@
 #ifndef VELMOR_SERVER_H
 #define VELMOR_SERVER_H
 
-#include "serverstate.h"
+#include "base/serverstate.h"
 
 #include "velmorwire/error.h"
 #include "velmorwire/ipcconnection.h"

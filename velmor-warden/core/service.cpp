@@ -1,7 +1,8 @@
 #include "service.h"
 
 #include "server.h"
-#include "servicesettings.h"
+
+#include "base/servicesettings.h"
 
 #include "platform/eventlog.h"
 #include "platform/root.h"

@@ -1,6 +1,6 @@
 #include "servicehost.h"
 
-#include "servicecontroller.h"
+#include "base/servicecontroller.h"
 
 #include "platform/eventlog.h"
 #include "platform/root.h"

@@ -4,7 +4,7 @@
 #include "dnsclock.h"
 #include "httpserverrequest.h"
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 #include "platform/settingsstore.h"
 #include "platform/socketowner.h"
 

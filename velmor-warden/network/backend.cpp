@@ -2,7 +2,7 @@
 
 #include "backendimpl.h"
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 
 #include <QSettings>
 

@@ -2,7 +2,7 @@
 
 #include "networklog.h"
 
-#include "core/servicecontroller.h"
+#include "base/servicecontroller.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -1,10 +1,11 @@
 #include "backendimpl.h"
 
 #include "backend.h"
-#include "hostlisttext.h"
 #include "networkinterface.h"
 
-#include "core/serverstate.h"
+#include "base/hostlisttext.h"
+#include "base/serverstate.h"
+
 #include "platform/settingsstore.h"
 
 #include <QSettings>

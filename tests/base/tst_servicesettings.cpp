@@ -1,6 +1,6 @@
 #include "wardentest.h"
 
-#include "core/servicesettings.h"
+#include "base/servicesettings.h"
 #include "platform/settingsstore.h"
 
 #include <QCoreApplication>
