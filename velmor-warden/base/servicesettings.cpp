@@ -1,7 +1,11 @@
 #include "servicesettings.h"
 
+#include "hostlisttext.h"
+
+#include "platform/settingsstore.h"
+#include "velmorwire/ipaddress.h"
+
 #include <QFile>
-#include <QSettings>
 #include <QVariant>
 
 namespace {
@@ -53,6 +57,22 @@ namespace Velmor {
 
 namespace {
 
+const QString upstreamKey = QStringLiteral("vyrproxy-addr");
+const QString localProxyKey = QStringLiteral("localproxy-addr");
+const QString httpdPortKey = QStringLiteral("httpd-port");
+const QString tokensKey = QStringLiteral("tokens-enabled");
+const QString protectedKey = QStringLiteral("settings-protected");
+const QString networksKey = QStringLiteral("protected-networks");
+const QString fallbackKey = QStringLiteral("fallback-dns");
+const QString wwwKey = QStringLiteral("www");
+const QString ignoreSslKey = QStringLiteral("www-ignore-ssl-errors");
+const QString agentNameKey = QStringLiteral("dd-hostname");
+const QString userKey = QStringLiteral("user");
+const QString passwordKey = QStringLiteral("password");
+const QString dnsCacheStoppedKey = QStringLiteral("dnscache-stopped");
+
+const QString defaultAgentName = QStringLiteral("VelmorAgent");
+
 struct Default
 {
     const char *key;
@@ -64,7 +84,7 @@ struct Default
 QList<Default> defaults()
 {
     return {
-        { "dd-hostname", QStringLiteral("VelmorAgent") },
+        { "dd-hostname", defaultAgentName },
         { "fallback-dns", QStringLiteral("8.8.8.8") },
         { "httpd-port", 13107 },
         { "localproxy-addr", QStringLiteral("127.0.0.1:53") },
@@ -111,6 +131,175 @@ bool prepareServiceSettings(const QString &directory, QString *error)
     }
     settings.sync();
     return true;
+}
+
+ServiceSettings::ServiceSettings() = default;
+
+ServiceSettings::ServiceSettings(const QString &fileName)
+    : m_settings(fileName, QSettings::IniFormat)
+{ }
+
+QString ServiceSettings::fileName() const
+{
+    return m_settings.fileName();
+}
+
+QSettings::Status ServiceSettings::status() const
+{
+    return m_settings.status();
+}
+
+bool ServiceSettings::sync()
+{
+    m_settings.sync();
+    return m_settings.status() == QSettings::NoError;
+}
+
+void ServiceSettings::upstreamAddress(QHostAddress *address, quint16 *port) const
+{
+    parseAddress(Platform::settingText(m_settings, upstreamKey), address, port);
+}
+
+QString ServiceSettings::localProxyAddressText() const
+{
+    return Platform::settingText(m_settings, localProxyKey);
+}
+
+void ServiceSettings::localProxyAddress(QHostAddress *address, quint16 *port) const
+{
+    parseAddress(localProxyAddressText(), address, port);
+}
+
+void ServiceSettings::setLocalProxyAddress(const QHostAddress &address, quint16 port)
+{
+    QString text = address.toString();
+    if (port != 53)
+        text += QLatin1Char(':') + QString::number(port);
+    m_settings.setValue(localProxyKey, text);
+}
+
+bool ServiceSettings::httpdPort(quint16 *port, QString *text) const
+{
+    const QString stored = Platform::settingText(m_settings, httpdPortKey, QStringLiteral("0")).trimmed();
+    if (text)
+        *text = stored;
+    bool ok = !stored.isEmpty() && stored.size() <= 5;
+    for (const QChar c : stored)
+        ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const uint value = ok ? stored.toUInt() : 0;
+    if (!ok || value > 65535)
+        return false;
+    *port = quint16(value);
+    return true;
+}
+
+bool ServiceSettings::tokensEnabled() const
+{
+    return m_settings.value(tokensKey, false).toBool();
+}
+
+void ServiceSettings::setTokensEnabled(bool on)
+{
+    m_settings.setValue(tokensKey, on);
+}
+
+bool ServiceSettings::settingsProtected() const
+{
+    return m_settings.value(protectedKey, true).toBool();
+}
+
+void ServiceSettings::setSettingsProtected(bool on)
+{
+    m_settings.setValue(protectedKey, on);
+}
+
+QStringList ServiceSettings::protectedNetworks() const
+{
+    return m_settings.value(networksKey).toStringList();
+}
+
+void ServiceSettings::setProtectedNetworks(const QStringList &ids)
+{
+    m_settings.setValue(networksKey, ids);
+}
+
+HostList ServiceSettings::fallbackDns() const
+{
+    return Private::parseServerList(Platform::settingText(m_settings, fallbackKey));
+}
+
+QString ServiceSettings::accountServiceBase() const
+{
+    return Platform::settingText(m_settings, wwwKey);
+}
+
+bool ServiceSettings::ignoreSslErrors() const
+{
+    return QVariant(Platform::settingText(m_settings, ignoreSslKey)).toBool();
+}
+
+QString ServiceSettings::agentName() const
+{
+    const QString name = Platform::settingText(m_settings, agentNameKey);
+    return name.isEmpty() ? defaultAgentName : name;
+}
+
+QByteArray ServiceSettings::storedUser() const
+{
+    return m_settings.value(userKey).toByteArray();
+}
+
+QByteArray ServiceSettings::storedPassword() const
+{
+    return m_settings.value(passwordKey).toByteArray();
+}
+
+void ServiceSettings::setStoredCredentials(const QByteArray &user, const QByteArray &password)
+{
+    m_settings.setValue(userKey, user);
+    m_settings.setValue(passwordKey, password);
+    m_settings.sync();
+}
+
+bool ServiceSettings::dnsCacheStopped() const
+{
+    return m_settings.value(dnsCacheStoppedKey).toBool();
+}
+
+void ServiceSettings::setDnsCacheStopped(bool stopped)
+{
+    if (stopped)
+        m_settings.setValue(dnsCacheStoppedKey, true);
+    else
+        m_settings.remove(dnsCacheStoppedKey);
+}
+
+void ServiceSettings::setText(const QString &key, const QString &value)
+{
+    m_settings.setValue(key, value);
+}
+
+void ServiceSettings::parseAddress(const QString &text, QHostAddress *address, quint16 *port)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    QHostAddress parsed;
+    if (!parseIPv4(parts.constFirst(), &parsed))
+        parsed = QHostAddress();
+    *address = parsed;
+    *port = 53;
+    if (parts.size() < 2)
+        return;
+    // Digits only: no sign, no blanks, nothing a looser number reader would let through.
+    const QString &number = parts.at(1);
+    if (number.isEmpty() || number.size() > 5)
+        return;
+    for (const QChar c : number) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return;
+    }
+    const uint value = number.toUInt();
+    if (value >= 1 && value <= 65535)
+        *port = quint16(value);
 }
 
 } // namespace Velmor

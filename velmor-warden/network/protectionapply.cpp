@@ -5,10 +5,7 @@
 
 #include "base/hostlisttext.h"
 #include "base/serverstate.h"
-
-#include "platform/settingsstore.h"
-
-#include <QSettings>
+#include "base/servicesettings.h"
 
 namespace Velmor {
 namespace Private {
@@ -19,9 +16,9 @@ bool BackendImpl::apply()
 {
     ServerState *server = backend ? backend->server() : nullptr;
     const QHostAddress active = server ? server->activeProxyAddress() : QHostAddress();
-    QSettings settings;
-    const QStringList protectedIds = settings.value(QStringLiteral("protected-networks")).toStringList();
-    const HostList fallback = parseServerList(Platform::settingText(settings, QStringLiteral("fallback-dns")));
+    const ServiceSettings settings;
+    const QStringList protectedIds = settings.protectedNetworks();
+    const HostList fallback = settings.fallbackDns();
 
     bool ok = true;
     auto fail = [this, &ok](const NetworkInterface *adapter) {
