@@ -288,11 +288,6 @@ QString ServiceHost::serviceName() const
     return d->name;
 }
 
-QString ServiceHost::serviceDescription() const
-{
-    return d->description;
-}
-
 void ServiceHost::setServiceDescription(const QString &description)
 {
     d->description = description;
