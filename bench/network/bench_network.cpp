@@ -5,7 +5,7 @@
 #include "network/backend.h"
 #include "network/dnscacheresetter.h"
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 #include "platform/iphelper.h"
 #include "platform/registry.h"
 #include "platform/root.h"

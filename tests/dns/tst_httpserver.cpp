@@ -2,14 +2,13 @@
 #include "dns/httpserver.h"
 #include "dns/httpserverrequest.h"
 #include "fakeupstream.h"
-#include "platform/settingsstore.h"
+#include "scratchroot.h"
 #include "staticserverstate.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -57,7 +56,7 @@ private:
     QProcess *holdConnections(int count, uint uid);
     int openRequests() const { return int(server->findChildren<HttpServerRequest *>().size()); }
 
-    QTemporaryDir root;
+    TestSupport::ScratchRoot root;
     StaticServerState *state = nullptr;
     HttpServer *server = nullptr;
     quint16 port = 0;
@@ -66,10 +65,7 @@ private:
 void tst_HttpServer::initTestCase()
 {
     QVERIFY(root.isValid());
-    qputenv("VELMOR_ROOT", root.path().toLocal8Bit());
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-    QCoreApplication::setApplicationName(QStringLiteral("Service"));
-    Platform::useRootSettings();
+    root.useSettingsOf(QStringLiteral("Service"));
     DNS::setClock(&FakeClock::read);
 }
 

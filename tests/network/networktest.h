@@ -1,7 +1,7 @@
 #ifndef VELMOR_TESTS_NETWORKTEST_H
 #define VELMOR_TESTS_NETWORKTEST_H
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 
 #include "scratchroot.h"
 

@@ -1,8 +1,9 @@
 #include "platform/dataprotection.h"
 #include "platform/winerror.h"
 
+#include "scratchroot.h"
+
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
@@ -47,16 +48,15 @@ private Q_SLOTS:
     void derivedKeysSeparateTheirParts();
 
 private:
-    QString keyPath() const { return m_root->filePath(QStringLiteral("keys/machine.key")); }
+    QString keyPath() const { return m_root->path(QStringLiteral("keys/machine.key")); }
 
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_DataProtection::init()
 {
-    m_root.reset(new QTemporaryDir);
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     QVERIFY(m_root->isValid());
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
 }
 
 void tst_DataProtection::cleanup()
@@ -153,8 +153,7 @@ void tst_DataProtection::damagedBlobs()
 void tst_DataProtection::anotherMachineCannotRead()
 {
     const QByteArray blob = protect("secret", QStringLiteral("Velmor password"));
-    QTemporaryDir other;
-    qputenv("VELMOR_ROOT", QFile::encodeName(other.path()));
+    const TestSupport::ScratchRoot other;
     QByteArray data;
     QVERIFY(!Platform::cryptUnprotectData(blob, nullptr, &data));
     QCOMPARE(Platform::lastError(), quint32(Platform::ErrorInvalidData));
@@ -170,7 +169,7 @@ void tst_DataProtection::machineKeyIsMadeOncePrivately()
     QVERIFY(made);
     QCOMPARE(first.size(), 32);
     QCOMPARE(modeOf(keyPath()), 0600);
-    QCOMPARE(modeOf(m_root->filePath(QStringLiteral("keys"))), 0700);
+    QCOMPARE(modeOf(m_root->path(QStringLiteral("keys"))), 0700);
     QByteArray second;
     QVERIFY(Platform::machineKey(&second));
     QCOMPARE(second, first);
@@ -178,7 +177,7 @@ void tst_DataProtection::machineKeyIsMadeOncePrivately()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), first);
     // Only the key itself is left in its folder.
-    QCOMPARE(QDir(m_root->filePath(QStringLiteral("keys"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    QCOMPARE(QDir(m_root->path(QStringLiteral("keys"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 void tst_DataProtection::badMachineKeyIsNeverReplaced_data()
@@ -195,8 +194,8 @@ void tst_DataProtection::badMachineKeyIsNeverReplaced()
 {
     QFETCH(QString, kind);
 
-    QVERIFY(QDir().mkpath(m_root->filePath(QStringLiteral("keys"))));
-    const QString target = m_root->filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(m_root->path(QStringLiteral("keys"))));
+    const QString target = m_root->path(QStringLiteral("elsewhere"));
     QFile file(kind == QLatin1String("symlink") ? target : keyPath());
     if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkpath(keyPath()));

@@ -1,11 +1,13 @@
 #include "platform/eventlog.h"
 #include "platform/eventlog_p.h"
 
+#include "scratchroot.h"
+
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtConcurrent>
 #include <QtTest>
 
+#include <memory>
 #include <sys/stat.h>
 
 using namespace Velmor::Platform;
@@ -27,13 +29,12 @@ private:
     static QString logPath() { return qEnvironmentVariable("VELMOR_ROOT") + "/eventlog/Application.log"; }
     static qint64 logSize() { return QFileInfo(logPath()).size(); }
 
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_EventLog::init()
 {
-    m_root.reset(new QTemporaryDir);
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
 }
 
 void tst_EventLog::cleanup()
@@ -107,12 +108,12 @@ void tst_EventLog::concurrentWritersKeepWholeEntries()
 
 void tst_EventLog::linkIsNotFollowed()
 {
-    const QString target = m_root->filePath("root-only");
+    const QString target = m_root->path("root-only");
     QFile file(target);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("secret\n");
     file.close();
-    QVERIFY(QDir().mkpath(m_root->filePath("eventlog")));
+    QVERIFY(QDir().mkpath(m_root->path("eventlog")));
     QVERIFY(QFile::link(target, logPath()));
 
     QVERIFY(!EventLog::report("Source", EventLog::Error, 1, "through the link"));

@@ -1,9 +1,10 @@
 #include "platform/appdata.h"
 #include "platform/privatefolder.h"
 
+#include "scratchroot.h"
+
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -39,14 +40,13 @@ private Q_SLOTS:
     void levelNamesStayInside();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_PrivateFolder::init()
 {
-    m_root.reset(new QTemporaryDir);
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     QVERIFY(m_root->isValid());
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
 }
 
 void tst_PrivateFolder::cleanup()
@@ -69,27 +69,27 @@ void tst_PrivateFolder::madePrivateWhateverTheUmask()
     const mode_t saved = ::umask(mode_t(mask));
     const QString path = Platform::localAppDataPath({ QStringLiteral("Velmor"), QStringLiteral("velmor-warden") });
     ::umask(saved);
-    QCOMPARE(path, m_root->filePath(QStringLiteral("appdata/Velmor/velmor-warden")));
+    QCOMPARE(path, m_root->path(QStringLiteral("appdata/Velmor/velmor-warden")));
     for (const char *level : { "appdata", "appdata/Velmor", "appdata/Velmor/velmor-warden" })
-        QCOMPARE(modeOf(m_root->filePath(QLatin1String(level))), 0700);
-    QCOMPARE(Platform::localAppDataPath(), m_root->filePath(QStringLiteral("appdata")));
+        QCOMPARE(modeOf(m_root->path(QLatin1String(level))), 0700);
+    QCOMPARE(Platform::localAppDataPath(), m_root->path(QStringLiteral("appdata")));
 }
 
 void tst_PrivateFolder::existingFoldersBecomePrivate()
 {
-    QVERIFY(QDir().mkpath(m_root->filePath(QStringLiteral("appdata/Velmor"))));
-    QVERIFY(::chmod(QFile::encodeName(m_root->filePath(QStringLiteral("appdata/Velmor"))).constData(), 0755) == 0);
+    QVERIFY(QDir().mkpath(m_root->path(QStringLiteral("appdata/Velmor"))));
+    QVERIFY(::chmod(QFile::encodeName(m_root->path(QStringLiteral("appdata/Velmor"))).constData(), 0755) == 0);
     QVERIFY(!Platform::localAppDataPath({ QStringLiteral("Velmor") }).isEmpty());
-    QCOMPARE(modeOf(m_root->filePath(QStringLiteral("appdata/Velmor"))), 0700);
+    QCOMPARE(modeOf(m_root->path(QStringLiteral("appdata/Velmor"))), 0700);
 }
 
 void tst_PrivateFolder::symlinkIsRefused()
 {
-    const QString elsewhere = m_root->filePath(QStringLiteral("elsewhere"));
+    const QString elsewhere = m_root->path(QStringLiteral("elsewhere"));
     QVERIFY(QDir().mkpath(elsewhere));
     QVERIFY(::chmod(QFile::encodeName(elsewhere).constData(), 0755) == 0);
-    QVERIFY(QDir().mkpath(m_root->filePath(QStringLiteral("appdata"))));
-    QVERIFY(QFile::link(elsewhere, m_root->filePath(QStringLiteral("appdata/Velmor"))));
+    QVERIFY(QDir().mkpath(m_root->path(QStringLiteral("appdata"))));
+    QVERIFY(QFile::link(elsewhere, m_root->path(QStringLiteral("appdata/Velmor"))));
     QVERIFY(Platform::localAppDataPath({ QStringLiteral("Velmor"), QStringLiteral("cabinet") }).isEmpty());
     QVERIFY(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     // Nothing reached the link's target, not even a change of its mode.
@@ -100,7 +100,7 @@ void tst_PrivateFolder::anotherUsersFolderIsRefused()
 {
     if (::geteuid() != 0)
         QSKIP("giving a folder to another user needs root");
-    const QString folder = m_root->filePath(QStringLiteral("appdata/Velmor"));
+    const QString folder = m_root->path(QStringLiteral("appdata/Velmor"));
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
     QVERIFY(Platform::localAppDataPath({ QStringLiteral("Velmor") }).isEmpty());

@@ -1,9 +1,12 @@
 #include "platform/registry.h"
 #include "platform/winerror.h"
 
-#include <QTemporaryDir>
+#include "scratchroot.h"
+
 #include <QThread>
 #include <QtTest>
+
+#include <memory>
 
 using namespace Velmor::Platform;
 
@@ -37,13 +40,12 @@ private Q_SLOTS:
     void concurrentWritersLoseNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_Registry::init()
 {
-    m_root.reset(new QTemporaryDir);
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     QCOMPARE(Registry::createKey(adapter), ErrorSuccess);
 }
 
@@ -237,7 +239,7 @@ void tst_Registry::corruptKeyFileIsReported()
 {
     QCOMPARE(Registry::createKey("HKEY_LOCAL_MACHINE\\Software"), ErrorSuccess);
     QCOMPARE(Registry::setString("HKEY_LOCAL_MACHINE\\Software", "x", "y"), ErrorSuccess);
-    QFile file(m_root->filePath("registry/hkey_local_machine/software.key"));
+    QFile file(m_root->path("registry/hkey_local_machine/software.key"));
     QVERIFY2(file.exists(), qPrintable(file.fileName()));
     QVERIFY(file.open(QIODevice::Append));
     file.write("number\tbroken\tnot a number\n");
@@ -255,8 +257,8 @@ void tst_Registry::corruptKeyHidesNoSibling()
     for (const char *name : { "First", "Broken", "Last" })
         QCOMPARE(Registry::createKey(interfaces + "\\" + name), ErrorSuccess);
     QCOMPARE(Registry::setString(interfaces + "\\Broken", "x", "y"), ErrorSuccess);
-    QFile file(m_root->filePath("registry/hkey_local_machine/system.d/currentcontrolset.d/services.d/tcpip.d/"
-                                "parameters.d/interfaces.d/broken.key"));
+    QFile file(m_root->path("registry/hkey_local_machine/system.d/currentcontrolset.d/services.d/tcpip.d/"
+                            "parameters.d/interfaces.d/broken.key"));
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.fileName()));
     file.write("\xff\xfe garbage\n");
     file.close();

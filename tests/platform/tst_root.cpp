@@ -1,13 +1,15 @@
 #include "platform/root.h"
 
+#include "scratchroot.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -51,14 +53,13 @@ private:
         QCOMPARE(file.write(bytes), bytes.size());
     }
 
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
     mode_t m_umask = 022;
 };
 
 void tst_Root::init()
 {
-    m_root.reset(new QTemporaryDir);
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     // The most careless caller: everything it makes would be open to every user.
     m_umask = ::umask(0);
 }
@@ -88,14 +89,14 @@ void tst_Root::writeSetsTheMode()
     QVERIFY(writeFileAtomically(path, "content", mode_t(mode)));
     QCOMPARE(readFile(path), QByteArray("content"));
     QCOMPARE(modeOf(path) & 07777, mode_t(mode));
-    QCOMPARE(modeOf(m_root->filePath("folder")) & 07777, PublicFolderMode);
+    QCOMPARE(modeOf(m_root->path("folder")) & 07777, PublicFolderMode);
     // Nothing is left beside it.
-    QCOMPARE(QDir(m_root->filePath("folder")).entryList(QDir::Files | QDir::Hidden), QStringList("file"));
+    QCOMPARE(QDir(m_root->path("folder")).entryList(QDir::Files | QDir::Hidden), QStringList("file"));
 }
 
 void tst_Root::writeReplacesALink()
 {
-    const QString target = m_root->filePath("target");
+    const QString target = m_root->path("target");
     writeFile(target, "target");
     const QString path = rootPath(QStringLiteral("file"));
     QVERIFY(QFile::link(target, path));
@@ -124,36 +125,36 @@ void tst_Root::foldersGetTheirModes()
     rootPath(QStringLiteral("keys/machine.key"));
     rootPath(QStringLiteral("appdata/Temp/file"));
     QCOMPARE(modeOf(m_root->path()) & 07777, PublicFolderMode);
-    QCOMPARE(modeOf(m_root->filePath("eventlog")) & 07777, PublicFolderMode);
-    QCOMPARE(modeOf(m_root->filePath("keys")) & 07777, PrivateFolderMode);
-    QCOMPARE(modeOf(m_root->filePath("appdata")) & 07777, PrivateFolderMode);
-    QCOMPARE(modeOf(m_root->filePath("appdata/Temp")) & 07777, PrivateFolderMode);
+    QCOMPARE(modeOf(m_root->path("eventlog")) & 07777, PublicFolderMode);
+    QCOMPARE(modeOf(m_root->path("keys")) & 07777, PrivateFolderMode);
+    QCOMPARE(modeOf(m_root->path("appdata")) & 07777, PrivateFolderMode);
+    QCOMPARE(modeOf(m_root->path("appdata/Temp")) & 07777, PrivateFolderMode);
 
     // A folder of this user that others could write to is closed again.
-    QVERIFY(::chmod(QFile::encodeName(m_root->filePath("eventlog")).constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(m_root->path("eventlog")).constData(), 0777) == 0);
     rootPath(QStringLiteral("eventlog/Application.log"));
-    QCOMPARE(modeOf(m_root->filePath("eventlog")) & 07777, PublicFolderMode);
-    QVERIFY(ensureDir(m_root->filePath("a/b/c"), PrivateFolderMode));
-    QCOMPARE(modeOf(m_root->filePath("a")) & 07777, PrivateFolderMode);
-    QCOMPARE(modeOf(m_root->filePath("a/b/c")) & 07777, PrivateFolderMode);
+    QCOMPARE(modeOf(m_root->path("eventlog")) & 07777, PublicFolderMode);
+    QVERIFY(ensureDir(m_root->path("a/b/c"), PrivateFolderMode));
+    QCOMPARE(modeOf(m_root->path("a")) & 07777, PrivateFolderMode);
+    QCOMPARE(modeOf(m_root->path("a/b/c")) & 07777, PrivateFolderMode);
 }
 
 void tst_Root::folderInPlaceOfALinkIsRefused()
 {
-    const QString elsewhere = m_root->filePath("elsewhere");
+    const QString elsewhere = m_root->path("elsewhere");
     QVERIFY(QDir().mkdir(elsewhere));
-    QVERIFY(QFile::link(elsewhere, m_root->filePath("eventlog")));
+    QVERIFY(QFile::link(elsewhere, m_root->path("eventlog")));
     errno = 0;
-    QVERIFY(!ensureDir(m_root->filePath("eventlog"), PublicFolderMode));
+    QVERIFY(!ensureDir(m_root->path("eventlog"), PublicFolderMode));
     QCOMPARE(errno, ELOOP);
-    writeFile(m_root->filePath("file"), "x");
-    QVERIFY(!ensureDir(m_root->filePath("file"), PublicFolderMode));
+    writeFile(m_root->path("file"), "x");
+    QVERIFY(!ensureDir(m_root->path("file"), PublicFolderMode));
     QCOMPARE(errno, ENOTDIR);
 }
 
 void tst_Root::openFileDoesNotFollowALink()
 {
-    const QString target = m_root->filePath("target");
+    const QString target = m_root->path("target");
     writeFile(target, "target");
     const QString log = rootPath(QStringLiteral("log"));
     QVERIFY(QFile::link(target, log));

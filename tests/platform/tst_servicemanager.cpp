@@ -3,13 +3,16 @@
 #include "platform/servicemanager.h"
 #include "platform/winerror.h"
 
+#include "scratchroot.h"
+
 #include <QDeadlineTimer>
 #include <QFutureWatcher>
 #include <QLocalSocket>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
 #include <QtTest>
+
+#include <memory>
 
 using namespace Velmor::Platform;
 
@@ -93,13 +96,12 @@ private:
         return watcher.isFinished() ? watcher.result() : QList<QByteArray>();
     }
 
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_ServiceManager::init()
 {
-    m_root.reset(new QTemporaryDir);
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
 }
 
 void tst_ServiceManager::cleanup()
@@ -134,7 +136,7 @@ void tst_ServiceManager::registrationRoundTrip()
     QCOMPARE(read.dependencies, registration.dependencies);
     QVERIFY(!read.standIn);
     // It may hold a password.
-    QCOMPARE(QFile(m_root->filePath("services/test service.service")).permissions() & 0x0077, 0);
+    QCOMPARE(QFile(m_root->path("services/test service.service")).permissions() & 0x0077, 0);
 
     QCOMPARE(ServiceManager::createService(registration), ErrorServiceExists);
     registration.name = QStringLiteral("test SERVICE");
@@ -171,7 +173,7 @@ void tst_ServiceManager::registrationErrors()
     registration.name = name;
     registration.program = program;
     QCOMPARE(ServiceManager::createService(registration), status);
-    QStringList registrations = QDir(m_root->filePath("services")).entryList({ "*.service" });
+    QStringList registrations = QDir(m_root->path("services")).entryList({ "*.service" });
     registrations.removeAll(QStringLiteral("dnscache.service"));
     QCOMPARE(registrations, QStringList());
 }

@@ -1,5 +1,7 @@
 #include "platform/settingsstore.h"
 
+#include "scratchroot.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -20,8 +22,7 @@ private Q_SLOTS:
 
 void tst_SettingsStore::defaultStoreIsUnderTheRoot()
 {
-    QTemporaryDir root;
-    qputenv("VELMOR_ROOT", QFile::encodeName(root.path()));
+    const TestSupport::ScratchRoot root;
     useRootSettings();
     for (const char *application : { "Service", "Agent" }) {
         QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
@@ -31,7 +32,7 @@ void tst_SettingsStore::defaultStoreIsUnderTheRoot()
         settings.setValue("key", application);
         settings.sync();
         QCOMPARE(settings.status(), QSettings::NoError);
-        QCOMPARE(settings.fileName(), root.filePath(QStringLiteral("settings/Velmor/%1.ini").arg(application)));
+        QCOMPARE(settings.fileName(), root.path(QStringLiteral("settings/Velmor/%1.ini").arg(application)));
         QVERIFY(QFile::exists(settings.fileName()));
     }
 }

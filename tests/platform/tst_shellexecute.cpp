@@ -1,8 +1,11 @@
 #include "platform/shellexecute.h"
 
+#include "scratchroot.h"
+
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace Velmor::Platform;
 
@@ -21,24 +24,23 @@ private Q_SLOTS:
 private:
     QString write(const QString &name, const QByteArray &content, QFileDevice::Permissions permissions);
 
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_ShellExecute::init()
 {
-    m_root = std::make_unique<QTemporaryDir>();
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
 }
 
 void tst_ShellExecute::cleanup()
 {
     qunsetenv("VELMOR_ELEVATE_COMMAND");
-    qunsetenv("VELMOR_ROOT");
+    m_root.reset();
 }
 
 QString tst_ShellExecute::write(const QString &name, const QByteArray &content, QFileDevice::Permissions permissions)
 {
-    QFile file(m_root->filePath(name));
+    QFile file(m_root->path(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         return QString();
     file.close();
@@ -73,7 +75,7 @@ void tst_ShellExecute::open()
     QFETCH(QString, verb);
     QFETCH(QString, kind);
     QFETCH(quint32, result);
-    const QString marker = m_root->filePath(QStringLiteral("marker"));
+    const QString marker = m_root->path(QStringLiteral("marker"));
     const QFileDevice::Permissions readWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     QString file;
     if (kind == QLatin1String("script")) {
@@ -85,9 +87,9 @@ void tst_ShellExecute::open()
     } else if (kind == QLatin1String("text")) {
         file = write(QStringLiteral("notes.txt"), "just words\n", readWrite);
     } else if (kind == QLatin1String("missing")) {
-        file = m_root->filePath(QStringLiteral("none.exe"));
+        file = m_root->path(QStringLiteral("none.exe"));
     } else {
-        file = m_root->filePath(QStringLiteral("none/setup.exe"));
+        file = m_root->path(QStringLiteral("none/setup.exe"));
     }
     QVERIFY(!file.isEmpty());
     QCOMPARE(shellExecute(verb, file, marker), result);
@@ -97,13 +99,13 @@ void tst_ShellExecute::open()
 
 void tst_ShellExecute::markedProgramNeedsElevation()
 {
-    const QString record = m_root->filePath(QStringLiteral("elevations"));
+    const QString record = m_root->path(QStringLiteral("elevations"));
     const QString elevate = write(QStringLiteral("elevate"),
         "#!/bin/sh\necho \"$@\" >> \"" + QFile::encodeName(record) + "\"\nexec \"$@\"\n",
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("VELMOR_ELEVATE_COMMAND", QFile::encodeName(elevate));
     QCOMPARE(elevationCommand(), elevate);
-    const QString marker = m_root->filePath(QStringLiteral("marker"));
+    const QString marker = m_root->path(QStringLiteral("marker"));
     const QString setup = write(QStringLiteral("setup.exe"), "#!/bin/sh\necho \"$@\" > \"$1\"\n",
         QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
@@ -123,7 +125,7 @@ void tst_ShellExecute::markedProgramNeedsElevation()
 
 void tst_ShellExecute::elevationCommandMissing()
 {
-    qputenv("VELMOR_ELEVATE_COMMAND", QFile::encodeName(m_root->filePath(QStringLiteral("no-such-elevator"))));
+    qputenv("VELMOR_ELEVATE_COMMAND", QFile::encodeName(m_root->path(QStringLiteral("no-such-elevator"))));
     const QString setup = write(QStringLiteral("setup.exe"), "#!/bin/sh\nexit 0\n", QFileDevice::ReadOwner);
     QCOMPARE(shellExecute(QStringLiteral("runas"), setup), quint32(SeErrFileNotFound));
 }

@@ -1,10 +1,11 @@
 #include "platform/trustedroots.h"
 
+#include "scratchroot.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSslConfiguration>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Velmor;
@@ -18,17 +19,16 @@ private Q_SLOTS:
     void rootsJoinTheSystemRoots();
 
 private:
-    QTemporaryDir m_root;
+    TestSupport::ScratchRoot m_root;
 };
 
 void tst_TrustedRoots::initTestCase()
 {
     QVERIFY(m_root.isValid());
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root.path()));
-    QVERIFY(QDir().mkpath(m_root.filePath(QStringLiteral("trust"))));
+    QVERIFY(QDir().mkpath(m_root.path(QStringLiteral("trust"))));
     for (const char *name : { "one", "two" }) {
         QProcess openssl;
-        openssl.setWorkingDirectory(m_root.filePath(QStringLiteral("trust")));
+        openssl.setWorkingDirectory(m_root.path(QStringLiteral("trust")));
         openssl.start(QStringLiteral("openssl"),
             { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
                 QStringLiteral("%1.key").arg(QLatin1String(name)), "-out",
@@ -38,8 +38,7 @@ void tst_TrustedRoots::initTestCase()
         QCOMPARE(openssl.exitCode(), 0);
     }
     // Not a .pem file: not a trusted root.
-    QVERIFY(QFile::copy(
-        m_root.filePath(QStringLiteral("trust/two.pem")), m_root.filePath(QStringLiteral("trust/three.crt"))));
+    QVERIFY(QFile::copy(m_root.path(QStringLiteral("trust/two.pem")), m_root.path(QStringLiteral("trust/three.crt"))));
 }
 
 void tst_TrustedRoots::rootsJoinTheSystemRoots()

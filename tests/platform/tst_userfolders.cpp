@@ -1,5 +1,7 @@
 #include "platform/userfolders.h"
 
+#include "scratchroot.h"
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,12 +30,11 @@ void tst_UserFolders::privateWhateverTheUmask_data()
 void tst_UserFolders::privateWhateverTheUmask()
 {
     QFETCH(bool, temp);
-    QTemporaryDir root;
-    qputenv("VELMOR_ROOT", QFile::encodeName(root.path()));
+    const TestSupport::ScratchRoot root;
     const mode_t previous = ::umask(0);
     const QString path = temp ? userTempPath() : roamingAppDataPath();
     ::umask(previous);
-    QCOMPARE(path, root.filePath(temp ? QStringLiteral("appdata/Temp") : QStringLiteral("roaming")));
+    QCOMPARE(path, root.path(temp ? QStringLiteral("appdata/Temp") : QStringLiteral("roaming")));
     struct stat info = {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
     QCOMPARE(info.st_mode & 07777, mode_t(0700));
@@ -41,10 +42,9 @@ void tst_UserFolders::privateWhateverTheUmask()
 
 void tst_UserFolders::plantedLinkIsRefused()
 {
-    QTemporaryDir root;
+    const TestSupport::ScratchRoot root;
     QTemporaryDir elsewhere;
-    qputenv("VELMOR_ROOT", QFile::encodeName(root.path()));
-    QVERIFY(QFile::link(elsewhere.path(), root.filePath(QStringLiteral("roaming"))));
+    QVERIFY(QFile::link(elsewhere.path(), root.path(QStringLiteral("roaming"))));
     QCOMPARE(roamingAppDataPath(), QString());
 }
 

@@ -2,11 +2,14 @@
 
 #include "platform/eventlog.h"
 
+#include "scratchroot.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringEncoder>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 namespace EventLog = Velmor::Platform::EventLog;
 
@@ -64,19 +67,17 @@ private Q_SLOTS:
     void refusesWhatItDoesNotKnow();
 
 private:
-    QScopedPointer<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_Wevtutil::init()
 {
-    m_root.reset(new QTemporaryDir);
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     QVERIFY(m_root->isValid());
-    qputenv("VELMOR_ROOT", m_root->path().toLocal8Bit());
 }
 
 void tst_Wevtutil::cleanup()
 {
-    qunsetenv("VELMOR_ROOT");
     m_root.reset();
 }
 

@@ -5,12 +5,16 @@
 
 #include "platform/eventlog.h"
 
+#include "scratchroot.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringEncoder>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using Velmor::SysInfo;
 namespace EventLog = Velmor::Platform::EventLog;
@@ -71,6 +75,7 @@ private:
 
     QByteArray m_path;
     QScopedPointer<QTemporaryDir> m_dir;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 void tst_SysInfo::init()
@@ -78,7 +83,7 @@ void tst_SysInfo::init()
     m_path = qgetenv("PATH");
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    qputenv("VELMOR_ROOT", m_dir->filePath(QStringLiteral("root")).toLocal8Bit());
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     // Nothing but what a test puts there: no system tool may answer for the stand-in.
     qputenv("PATH", m_dir->path().toLocal8Bit());
 }
@@ -86,7 +91,7 @@ void tst_SysInfo::init()
 void tst_SysInfo::cleanup()
 {
     qputenv("PATH", m_path);
-    qunsetenv("VELMOR_ROOT");
+    m_root.reset();
     m_dir.reset();
 }
 

@@ -3,8 +3,9 @@
 
 #include "platform/eventlog.h"
 
+#include "scratchroot.h"
+
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QTest>
 
 // This program's folder holds the query tool; the system path holds none.
@@ -18,9 +19,8 @@ private Q_SLOTS:
 
 void tst_SysInfoLookup::findsToolBesideTheProgram()
 {
-    QTemporaryDir root;
+    const TestSupport::ScratchRoot root;
     QVERIFY(root.isValid());
-    qputenv("VELMOR_ROOT", root.path().toLocal8Bit());
     qputenv("PATH", root.path().toLocal8Bit());
     QVERIFY(Velmor::Platform::EventLog::report(
         QStringLiteral("Velmor Agent"), Velmor::Platform::EventLog::Information, 0, QStringLiteral("Service started")));

@@ -1,6 +1,7 @@
 #include "livewarden.h"
 
 #include "../cabinet/accountservice.h"
+#include "scratchroot.h"
 
 #include "platform/iphelper.h"
 #include "platform/machinenetwork.h"
@@ -19,15 +20,6 @@ using namespace Velmor::Platform;
 
 namespace WardenTest {
 
-namespace {
-
-QString fixture(const QString &name)
-{
-    return qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/") + name;
-}
-
-} // namespace
-
 Resolver::~Resolver()
 {
     if (m_process.state() == QProcess::NotRunning)
@@ -41,8 +33,8 @@ Resolver::~Resolver()
 
 bool Resolver::start(const QString &logFile, const QStringList &records, const QStringList &options)
 {
-    QStringList arguments { fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"), QStringLiteral("--listen"),
-        QStringLiteral("127.0.0.2:0"), QStringLiteral("--log"), logFile };
+    QStringList arguments { TestSupport::fixture(QStringLiteral("resolver.py")), QStringLiteral("serve"),
+        QStringLiteral("--listen"), QStringLiteral("127.0.0.2:0"), QStringLiteral("--log"), logFile };
     for (const QString &record : records)
         arguments << QStringLiteral("--record") << record;
     arguments += options;

@@ -2,11 +2,13 @@
 
 #include "platform/eventlog.h"
 
-#include <QTemporaryDir>
+#include "scratchroot.h"
+
 #include <QThread>
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,7 +37,7 @@ private:
         return lines;
     }
 
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
     std::unique_ptr<Service> m_service;
     int m_argc = 1;
     char m_program[16] = "velmor-warden";
@@ -44,8 +46,7 @@ private:
 
 void tst_EventLogMessageHandler::init()
 {
-    m_root.reset(new QTemporaryDir);
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
     // Installs the handler; the test's own application object stays the process's.
     m_service.reset(new Service(m_argc, m_argv));
 }

@@ -1,4 +1,5 @@
 #include "ipcprobe.h"
+#include "scratchroot.h"
 #include "wardentest.h"
 
 #include <QDir>
@@ -22,10 +23,6 @@ private Q_SLOTS:
 
 private:
     static quint16 ipcPort() { return quint16(qEnvironmentVariableIntValue("VELMOR_IPC_PORT")); }
-    static QString fixture(const QString &name)
-    {
-        return qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/") + name;
-    }
     static int openDescriptors(qint64 pid)
     {
         return int(
@@ -92,8 +89,9 @@ void tst_IpcServer::floodOfOneUserLeavesRoom()
     QProcess flood;
     flood.start(QStringLiteral("setpriv"),
         { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
-            QStringLiteral("--"), QStringLiteral("/usr/bin/python3"), fixture(QStringLiteral("connection_flood.py")),
-            QString::number(ipcPort()), QStringLiteral("300") });
+            QStringLiteral("--"), QStringLiteral("/usr/bin/python3"),
+            TestSupport::fixture(QStringLiteral("connection_flood.py")), QString::number(ipcPort()),
+            QStringLiteral("300") });
     QVERIFY(flood.waitForReadyRead(60000));
     QVERIFY2(flood.readLine().startsWith("opened "), flood.readAllStandardError().constData());
 

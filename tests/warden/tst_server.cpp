@@ -33,8 +33,6 @@ private Q_SLOTS:
     void resumeTimerSwitchesFilteringOn();
     void filteringSwitchMovesAdapters();
     void stopAndStartKeepTheSwitch();
-    void parseHostAndPort_data();
-    void parseHostAndPort();
     void localAddressIgnored_data();
     void localAddressIgnored();
     void localAddressMovesTheRunningProxy();
@@ -234,59 +232,6 @@ void tst_Server::stopAndStartKeepTheSwitch()
     QVERIFY(!f.server->isGlobalFilteringEnabled());
     QVERIFY(f.d->resumeTimer.isActive());
     f.server->stop();
-}
-
-void tst_Server::parseHostAndPort_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("port");
-
-    QTest::newRow("address only") << "127.0.0.1"
-                                  << "127.0.0.1" << 53;
-    QTest::newRow("with port") << "127.0.0.2:5353"
-                               << "127.0.0.2" << 5353;
-    QTest::newRow("any-address") << "0.0.0.0:53"
-                                 << "0.0.0.0" << 53;
-    QTest::newRow("port 0") << "127.0.0.1:0"
-                            << "127.0.0.1" << 53;
-    QTest::newRow("port too large") << "127.0.0.1:65536"
-                                    << "127.0.0.1" << 53;
-    QTest::newRow("highest port") << "127.0.0.1:65535"
-                                  << "127.0.0.1" << 65535;
-    QTest::newRow("port not a number") << "127.0.0.1:dns"
-                                       << "127.0.0.1" << 53;
-    QTest::newRow("port with sign") << "127.0.0.1:+54"
-                                    << "127.0.0.1" << 53;
-    QTest::newRow("port with blank") << "127.0.0.1: 54"
-                                     << "127.0.0.1" << 53;
-    QTest::newRow("further parts") << "127.0.0.1:54:55"
-                                   << "127.0.0.1" << 54;
-    QTest::newRow("short form") << "127.1:54"
-                                << "" << 54;
-    QTest::newRow("leading zero") << "010.0.0.1"
-                                  << "" << 53;
-    QTest::newRow("leading blank") << " 127.0.0.1"
-                                   << "" << 53;
-    QTest::newRow("hex part") << "0x7f.0.0.1"
-                              << "" << 53;
-    QTest::newRow("IPv6") << "::1"
-                          << "" << 53;
-    QTest::newRow("empty") << ""
-                           << "" << 53;
-}
-
-void tst_Server::parseHostAndPort()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, address);
-    QFETCH(int, port);
-
-    QHostAddress parsed(QStringLiteral("1.1.1.1"));
-    quint16 parsedPort = 1;
-    Server::parseHostAndPort(text, &parsed, &parsedPort);
-    QCOMPARE(parsed, address.isEmpty() ? QHostAddress() : QHostAddress(address));
-    QCOMPARE(int(parsedPort), port);
 }
 
 void tst_Server::localAddressIgnored_data()

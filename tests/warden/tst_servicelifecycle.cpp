@@ -1,7 +1,8 @@
 #include "ipcprobe.h"
+#include "scratchroot.h"
 #include "wardentest.h"
 
-#include "core/servicecontroller.h"
+#include "base/servicecontroller.h"
 #include "platform/servicemanager.h"
 
 #include <QFile>
@@ -92,8 +93,7 @@ private:
     // lock on path.
     static bool holdLock(QProcess *holder, const QString &kind, const QString &path)
     {
-        const QString script
-            = qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/hold_lock.py");
+        const QString script = TestSupport::fixture(QStringLiteral("hold_lock.py"));
         QStringList command { QStringLiteral("/usr/bin/python3"), script, kind, path };
         if (WardenTest::isRoot())
             command = QStringList { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),

@@ -1,5 +1,6 @@
 #include "../cabinet/accountservice.h"
 #include "livewarden.h"
+#include "scratchroot.h"
 #include "servertest.h"
 #include "vendorsitefixture.h"
 
@@ -24,11 +25,6 @@ const QString adapter = NetworkTest::adapterId(1);
 const QString commandsOutput = QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
                                               "\n> uname -a\nLinux test 6.1.0\n\n"
                                               "\n> ip route\ndefault via 192.168.1.1\n\n");
-
-QString fixture(const QString &name)
-{
-    return qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/") + name;
-}
 
 QString nameServer()
 {
@@ -59,7 +55,7 @@ public:
     {
         QProcess python;
         python.start(QStringLiteral("/usr/bin/python3"),
-            QStringList { fixture(QStringLiteral("warden_client.py")), scenario, QStringLiteral("--port"),
+            QStringList { TestSupport::fixture(QStringLiteral("warden_client.py")), scenario, QStringLiteral("--port"),
                 QString::number(ipcPort), QStringLiteral("--user"), user, QStringLiteral("--password"), password,
                 QStringLiteral("--adapter"), adapter, QStringLiteral("--proxy-port"), QString::number(proxyPort) }
                 + extra);
@@ -320,7 +316,7 @@ void tst_WardenIpc::systemInfoReport()
     QVERIFY(QFile::copy(m_site->caPath(), warden.machine.path(QStringLiteral("trust/site.pem"))));
     const QByteArray path = qgetenv("PATH");
     // The report's commands as the service finds them first on its PATH.
-    qputenv("PATH", QFile::encodeName(fixture(QStringLiteral("report_commands"))) + ':' + path);
+    qputenv("PATH", QFile::encodeName(TestSupport::fixture(QStringLiteral("report_commands"))) + ':' + path);
     const bool started = warden.start();
     qputenv("PATH", path);
     QVERIFY(started);

@@ -1,5 +1,6 @@
 #include "../cabinet/accountservice.h"
 #include "livewarden.h"
+#include "scratchroot.h"
 #include "servertest.h"
 
 #include <QtTest>
@@ -66,9 +67,9 @@ void tst_WardenMemory::peerCannotGrowTheService()
 
     QProcess client;
     client.start(QStringLiteral("/usr/bin/python3"),
-        { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/warden_client.py"),
-            QStringLiteral("pressure"), QStringLiteral("--port"), QString::number(warden.ipcPort),
-            QStringLiteral("--user"), user, QStringLiteral("--password"), password });
+        { TestSupport::fixture(QStringLiteral("warden_client.py")), QStringLiteral("pressure"),
+            QStringLiteral("--port"), QString::number(warden.ipcPort), QStringLiteral("--user"), user,
+            QStringLiteral("--password"), password });
     QVERIFY(client.waitForStarted(10000));
     QMap<QString, qint64> peaks;
     QString out;

@@ -1,5 +1,6 @@
 #include "../cabinet/accountservice.h"
 #include "livewarden.h"
+#include "scratchroot.h"
 #include "servertest.h"
 
 #include <QTcpServer>
@@ -51,9 +52,8 @@ void tst_WardenPorts::blockPagePortTaken()
 
     QProcess client;
     client.start(QStringLiteral("/usr/bin/python3"),
-        { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/fixtures/warden_client.py"),
-            QStringLiteral("signin"), QStringLiteral("--port"), QString::number(warden.ipcPort),
-            QStringLiteral("--user"), user, QStringLiteral("--password"), password });
+        { TestSupport::fixture(QStringLiteral("warden_client.py")), QStringLiteral("signin"), QStringLiteral("--port"),
+            QString::number(warden.ipcPort), QStringLiteral("--user"), user, QStringLiteral("--password"), password });
     QVERIFY(client.waitForFinished(120000));
     QVERIFY2(client.exitCode() == 0, client.readAllStandardError().constData());
 

@@ -1,7 +1,7 @@
 #ifndef VELMOR_TOOLS_STATICSERVERSTATE_H
 #define VELMOR_TOOLS_STATICSERVERSTATE_H
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 
 #include <QHostAddress>
 

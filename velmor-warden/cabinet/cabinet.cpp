@@ -3,9 +3,7 @@
 #include "jsoncache.h"
 #include "protecteddata.h"
 
-#include "platform/settingsstore.h"
-
-#include <QSettings>
+#include "base/servicesettings.h"
 
 namespace Velmor {
 
@@ -25,11 +23,11 @@ Cabinet::Cabinet(QObject *parent)
 {
     m_reconnectTimer.setSingleShot(true);
 
-    QSettings settings;
-    const QByteArray storedUser = settings.value(QStringLiteral("user")).toByteArray();
+    const ServiceSettings settings;
+    const QByteArray storedUser = settings.storedUser();
     if (!storedUser.isEmpty()) {
         m_user = QString::fromUtf8(unprotectData(storedUser, false));
-        m_password = QString::fromUtf8(unprotectData(settings.value(QStringLiteral("password")).toByteArray(), false));
+        m_password = QString::fromUtf8(unprotectData(settings.storedPassword(), false));
     }
     m_store->setKey(m_user, m_password);
 
@@ -62,9 +60,7 @@ void Cabinet::init()
 
 QString Cabinet::agentName() const
 {
-    QSettings settings;
-    const QString name = Platform::settingText(settings, QStringLiteral("dd-hostname"));
-    return name.isEmpty() ? QStringLiteral("VelmorAgent") : name;
+    return ServiceSettings().agentName();
 }
 
 void Cabinet::invalidateSettings()
@@ -92,10 +88,8 @@ bool Cabinet::setCredentials(const QString &user, const QString &password)
     if (holdsCredentials(user, password))
         return false;
 
-    QSettings settings;
-    settings.setValue(QStringLiteral("user"), protectData(user.toUtf8(), QStringLiteral("Velmor user")));
-    settings.setValue(QStringLiteral("password"), protectData(password.toUtf8(), QStringLiteral("Velmor password")));
-    settings.sync();
+    ServiceSettings().setStoredCredentials(protectData(user.toUtf8(), QStringLiteral("Velmor user")),
+        protectData(password.toUtf8(), QStringLiteral("Velmor password")));
 
     for (ProfileData &record : m_profileData)
         record.dropRequests();

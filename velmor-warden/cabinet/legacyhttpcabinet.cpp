@@ -2,7 +2,8 @@
 
 #include "legacycabinethttprequest.h"
 
-#include "platform/settingsstore.h"
+#include "base/servicesettings.h"
+
 #include "velmorwire/json.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/jsonrpccall.h"
@@ -14,7 +15,6 @@
 #include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSettings>
 #include <QSslCertificate>
 #include <QUrlQuery>
 #include <QtDebug>
@@ -28,16 +28,9 @@ const quint16 postDeadline = 30;
 // How much of a reply that is no JSON-RPC text goes to the log.
 const int loggedBodySize = 256;
 
-bool ignoreSslErrors()
-{
-    QSettings settings;
-    return QVariant(Platform::settingText(settings, QStringLiteral("www-ignore-ssl-errors"))).toBool();
-}
-
 QUrl serviceUrl()
 {
-    QSettings settings;
-    return QUrl::fromUserInput(Platform::settingText(settings, QStringLiteral("www")) + QStringLiteral("/api/json"));
+    return QUrl::fromUserInput(ServiceSettings().accountServiceBase() + QStringLiteral("/api/json"));
 }
 
 // The engine logs a text it cannot read in full; a reply of many megabytes must not go to the log whole.
@@ -148,7 +141,7 @@ void LegacyHttpCabinet::jsonrpc_outgoingReady()
     http.setRawHeader("Connection", "close");
 
     QNetworkReply *reply = m_nam->post(http, body);
-    if (ignoreSslErrors())
+    if (ServiceSettings().ignoreSslErrors())
         connect(reply, &QNetworkReply::sslErrors, reply, qOverload<>(&QNetworkReply::ignoreSslErrors));
     request->setReply(reply);
 }
@@ -202,7 +195,7 @@ void LegacyHttpCabinet::nam_authenticationRequired(QNetworkReply *reply, QAuthen
 void LegacyHttpCabinet::nam_sslErrors(QNetworkReply *reply, const QList<QSslError> &errors)
 {
     Q_UNUSED(reply);
-    if (ignoreSslErrors())
+    if (ServiceSettings().ignoreSslErrors())
         return;
     qWarning("SSL Errors:");
     for (const QSslError &failure : errors) {

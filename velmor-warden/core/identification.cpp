@@ -2,11 +2,10 @@
 
 #include "server_p.h"
 
+#include "base/servicesettings.h"
 #include "cabinet/cabinet.h"
 #include "dns/dnsproxy.h"
 #include "dns/httpserver.h"
-
-#include <QSettings>
 
 namespace Velmor {
 
@@ -18,9 +17,7 @@ const unsigned int addressRefusedError = 1051;
 
 int storedType()
 {
-    QSettings settings;
-    return settings.value(QStringLiteral("tokens-enabled"), false).toBool() ? Identification::TokenType
-                                                                            : Identification::IpType;
+    return ServiceSettings().tokensEnabled() ? Identification::TokenType : Identification::IpType;
 }
 
 } // namespace
@@ -206,8 +203,7 @@ void Identification::cabinet_userInfoChanged()
         // A stopped server only remembers the choice; its next start brings the mode up.
         if (m_server->state == ServerPrivate::Running)
             setType(TokenType);
-        QSettings settings;
-        settings.setValue(QStringLiteral("tokens-enabled"), true);
+        ServiceSettings().setTokensEnabled(true);
     }
     if (!plan.isEmpty())
         m_lastPlanCode = plan;

@@ -1,21 +1,20 @@
 #include "ipcrequesthandler.h"
 
-#include "deferredserializer.h"
 #include "identification.h"
 #include "ipcnewcredentialsrequest.h"
+#include "ipcsysteminforequest.h"
 #include "ipcuserregisterrequest.h"
 #include "server_p.h"
-#include "settingslock.h"
 
+#include "base/deferredserializer.h"
+#include "base/servicesettings.h"
+#include "base/settingslock.h"
 #include "cabinet/cabinet.h"
-#include "ipcsysteminforequest.h"
 #include "network/backend.h"
 
 #include "velmorwire/ipaddress.h"
 #include "velmorwire/ipcconnection.h"
 #include "velmorwire/peertext.h"
-
-#include <QSettings>
 
 namespace Velmor {
 
@@ -96,8 +95,7 @@ Error IPCRequestHandler::setSetting(const QString &key, const QString &value)
         return Error(Error::GeneralFailure,
             QStringLiteral("A setting's key and value are at most %1 bytes long").arg(longestSettingText));
     }
-    QSettings settings;
-    settings.setValue(key, value);
+    ServiceSettings().setText(key, value);
     return Error();
 }
 
@@ -162,8 +160,7 @@ Deferred IPCRequestHandler::unlockSettings(const QString &user, const QString &p
 
 void IPCRequestHandler::checkPassword(const QString &user, const QString &password, Deferred answer)
 {
-    QSettings settings;
-    const bool isProtected = settings.value(QStringLiteral("settings-protected"), true).toBool();
+    const bool isProtected = ServiceSettings().settingsProtected();
     Cabinet *cabinet = m_server->cabinet;
     if (!isProtected || (user == cabinet->user() && password == cabinet->password())) {
         endUnlock(answer, Error());
@@ -203,11 +200,10 @@ Error IPCRequestHandler::setTokensEnabled(bool state)
 {
     if (refused("setTokensEnabled"))
         return SettingsLock::refusal();
-    QSettings settings;
-    settings.setValue(QStringLiteral("tokens-enabled"), state);
-    settings.sync();
+    ServiceSettings settings;
+    settings.setTokensEnabled(state);
     // A stopped server brings the stored mode up at its next start.
-    if (settings.status() == QSettings::NoError && m_server->state == ServerPrivate::Running)
+    if (settings.sync() && m_server->state == ServerPrivate::Running)
         m_server->identification->setType(state ? Identification::TokenType : Identification::IpType);
     return Error();
 }
@@ -216,10 +212,7 @@ Error IPCRequestHandler::setSettingsProtection(bool state)
 {
     if (!state && refused("setSettingsProtection"))
         return SettingsLock::refusal();
-    {
-        QSettings settings;
-        settings.setValue(QStringLiteral("settings-protected"), state);
-    }
+    ServiceSettings().setSettingsProtected(state);
     m_server->server->notifyAll("setSettingsLocked", { state }, { m_connection });
     return Error();
 }

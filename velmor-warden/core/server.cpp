@@ -4,17 +4,14 @@
 #include "identification.h"
 #include "ipcserver.h"
 
+#include "base/servicesettings.h"
 #include "cabinet/legacyhttpcabinet.h"
 #include "network/backend.h"
 
-#include "platform/settingsstore.h"
 #include "velmorwire/accountdatatypes.h"
 #include "velmorwire/cabinetprofile.h"
 #include "velmorwire/cabinetuserinfo.h"
 #include "velmorwire/deferred.h"
-#include "velmorwire/ipaddress.h"
-
-#include <QSettings>
 
 namespace Velmor {
 
@@ -80,11 +77,9 @@ bool Server::start()
 {
     d->state = ServerPrivate::Starting;
     {
-        QSettings settings;
-        parseHostAndPort(
-            Platform::settingText(settings, QStringLiteral("vyrproxy-addr")), &d->upstreamAddress, &d->upstreamPort);
-        parseHostAndPort(
-            Platform::settingText(settings, QStringLiteral("localproxy-addr")), &d->localAddress, &d->localPort);
+        const ServiceSettings settings;
+        settings.upstreamAddress(&d->upstreamAddress, &d->upstreamPort);
+        settings.localProxyAddress(&d->localAddress, &d->localPort);
     }
     if (d->upstreamAddress == d->localAddress && d->upstreamPort == d->localPort) {
         d->lastError = Error(Error::GeneralFailure, QStringLiteral("wrong proxy addresses in config"));
@@ -145,9 +140,7 @@ int Server::identificationType() const
 {
     if (isIdentified())
         return d->identification->type();
-    QSettings settings;
-    return settings.value(QStringLiteral("tokens-enabled"), false).toBool() ? Identification::TokenType
-                                                                            : Identification::IpType;
+    return ServiceSettings().tokensEnabled() ? Identification::TokenType : Identification::IpType;
 }
 
 quint32 Server::profileToken() const
@@ -190,29 +183,6 @@ QHostAddress Server::activeProxyAddress() const
 bool Server::useLocalDnsProxy() const
 {
     return isIdentified() && d->globalFiltering && d->identification->type() == Identification::TokenType;
-}
-
-void Server::parseHostAndPort(const QString &text, QHostAddress *address, quint16 *port)
-{
-    const QStringList parts = text.split(QLatin1Char(':'));
-    QHostAddress parsed;
-    if (!parseIPv4(parts.constFirst(), &parsed))
-        parsed = QHostAddress();
-    *address = parsed;
-    *port = 53;
-    if (parts.size() < 2)
-        return;
-    // Digits only: no sign, no blanks, nothing a looser number reader would let through.
-    const QString &number = parts.at(1);
-    if (number.isEmpty() || number.size() > 5)
-        return;
-    for (const QChar c : number) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return;
-    }
-    const uint value = number.toUInt();
-    if (value >= 1 && value <= 65535)
-        *port = quint16(value);
 }
 
 } // namespace Velmor

@@ -1,7 +1,7 @@
 #ifndef VELMOR_SERVER_H
 #define VELMOR_SERVER_H
 
-#include "serverstate.h"
+#include "base/serverstate.h"
 
 #include "velmorwire/error.h"
 #include "velmorwire/ipcconnection.h"
@@ -46,10 +46,6 @@ public:
     quint16 localDnsProxyPort() const override;
     QHostAddress activeProxyAddress() const override;
     bool useLocalDnsProxy() const override;
-
-    // "address[:port]": the address in strict dotted-quad form (else the null address), the port 53 unless the
-    // second part is a decimal number from 1 to 65535. Further parts are ignored.
-    static void parseHostAndPort(const QString &text, QHostAddress *address, quint16 *port);
 
     // A notification to every desktop connection but those left out, in the order they were accepted.
     void notifyAll(const char *method, const QVariantList &params, const QList<Velmor::IpcConnection *> &except = {});

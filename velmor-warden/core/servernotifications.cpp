@@ -5,15 +5,13 @@
 #include "ipcrequesthandler.h"
 #include "ipcserver.h"
 
+#include "base/servicesettings.h"
 #include "cabinet/cabinet.h"
 
-#include "platform/settingsstore.h"
 #include "velmorwire/cabinetprofile.h"
 #include "velmorwire/ipcconnection.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/network.h"
-
-#include <QSettings>
 
 namespace Velmor {
 
@@ -65,9 +63,9 @@ void ServerPrivate::pushInitialState(IpcConnection *connection)
     QString localProxy;
     bool locked = true;
     {
-        QSettings settings;
-        localProxy = Platform::settingText(settings, QStringLiteral("localproxy-addr"));
-        locked = settings.value(QStringLiteral("settings-protected"), true).toBool();
+        const ServiceSettings settings;
+        localProxy = settings.localProxyAddressText();
+        locked = settings.settingsProtected();
     }
     connection->notify("setSettings", { QVariantMap { { QStringLiteral("localproxy-addr"), text(localProxy) } } });
     NetworksInfo networks;

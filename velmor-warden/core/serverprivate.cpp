@@ -2,12 +2,11 @@
 
 #include "identification.h"
 
+#include "base/servicesettings.h"
 #include "cabinet/cabinet.h"
 #include "network/backend.h"
 
 #include "velmorwire/network.h"
-
-#include <QSettings>
 
 namespace Velmor {
 
@@ -59,13 +58,7 @@ bool ServerPrivate::setLocalDnsProxyAddress(const QHostAddress &address, quint16
         return false;
     if (address == localAddress && port == localPort)
         return true;
-    QString text = address.toString();
-    if (port != 53)
-        text += QLatin1Char(':') + QString::number(port);
-    {
-        QSettings settings;
-        settings.setValue(QStringLiteral("localproxy-addr"), text);
-    }
+    ServiceSettings().setLocalProxyAddress(address, port);
     localAddress = address;
     localPort = port;
     Q_EMIT server->localDnsProxyAddressChanged();
@@ -96,9 +89,7 @@ bool ServerPrivate::isLockedForNewConnection() const
 {
     // Not tied to identification: it can be late, fail for want of the account service, or be made to fail by
     // whoever holds the block page's port, and a connection opened meanwhile would stay unlocked for good.
-    QSettings settings;
-    return settings.value(QStringLiteral("settings-protected"), true).toBool() && !cabinet->user().isEmpty()
-        && !cabinet->password().isEmpty();
+    return ServiceSettings().settingsProtected() && !cabinet->user().isEmpty() && !cabinet->password().isEmpty();
 }
 
 } // namespace Velmor

@@ -1,7 +1,8 @@
 #include "service.h"
 
 #include "server.h"
-#include "servicesettings.h"
+
+#include "base/servicesettings.h"
 
 #include "platform/eventlog.h"
 #include "platform/root.h"
@@ -11,7 +12,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSettings>
 
 #include <cerrno>
 #include <cstdlib>
@@ -78,7 +78,9 @@ void Service::start()
         // The server reads only the settings store at start: its path tells where to look.
         const Velmor::Error error = m_server->lastError();
         const QString message = error.message().isEmpty() ? QStringLiteral("<no message>") : error.message();
-        failStart(QStringLiteral("%1: %2 (settings %3)").arg(error.code()).arg(message, QSettings().fileName()));
+        failStart(QStringLiteral("%1: %2 (settings %3)")
+                      .arg(error.code())
+                      .arg(message, Velmor::ServiceSettings().fileName()));
         return;
     }
     writePidFile();

@@ -1,6 +1,6 @@
 #include "servicehost.h"
 
-#include "servicecontroller.h"
+#include "base/servicecontroller.h"
 
 #include "platform/eventlog.h"
 #include "platform/root.h"
@@ -286,11 +286,6 @@ ServiceHost *ServiceHost::instance()
 QString ServiceHost::serviceName() const
 {
     return d->name;
-}
-
-QString ServiceHost::serviceDescription() const
-{
-    return d->description;
 }
 
 void ServiceHost::setServiceDescription(const QString &description)

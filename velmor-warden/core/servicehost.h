@@ -36,7 +36,6 @@ public:
     static ServiceHost *instance();
 
     QString serviceName() const;
-    QString serviceDescription() const;
     void setServiceDescription(const QString &description);
     ServiceFlags serviceFlags() const;
     void setServiceFlags(ServiceFlags flags);

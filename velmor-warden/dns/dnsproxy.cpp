@@ -9,7 +9,7 @@
 #include "udpsocketpool.h"
 #include "udptransport.h"
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 
 #include <QNetworkProxy>
 #include <QTcpServer>

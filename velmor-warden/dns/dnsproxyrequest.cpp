@@ -3,7 +3,7 @@
 #include "query.h"
 #include "transport.h"
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
 
 namespace Velmor {
 

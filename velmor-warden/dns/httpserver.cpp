@@ -4,13 +4,13 @@
 #include "dnsclock.h"
 #include "httpserverrequest.h"
 
-#include "core/serverstate.h"
+#include "base/serverstate.h"
+#include "base/servicesettings.h"
 #include "platform/settingsstore.h"
 #include "platform/socketowner.h"
 
 #include <QDateTime>
 #include <QNetworkProxy>
-#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -35,19 +35,15 @@ bool HttpServer::start()
 {
     if (m_tcpServer->isListening())
         return true;
-    const QString text
-        = Platform::settingText(QSettings(), QStringLiteral("httpd-port"), QStringLiteral("0")).trimmed();
-    bool ok = !text.isEmpty() && text.size() <= 5;
-    for (const QChar c : text)
-        ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    const uint port = ok ? text.toUInt() : 0;
-    if (!ok || port > 65535) {
+    QString text;
+    quint16 port = 0;
+    if (!ServiceSettings().httpdPort(&port, &text)) {
         m_errorString = QStringLiteral("Failed to start http server on 127.0.0.1:%1: %2")
                             .arg(text, QStringLiteral("the port is not a number from 0 to 65535"));
         qWarning("%s", qPrintable(m_errorString));
         return false;
     }
-    if (!m_tcpServer->listen(QHostAddress::LocalHost, quint16(port))) {
+    if (!m_tcpServer->listen(QHostAddress::LocalHost, port)) {
         m_errorString = QStringLiteral("Failed to start http server on 127.0.0.1:%1: %2")
                             .arg(port)
                             .arg(m_tcpServer->errorString());

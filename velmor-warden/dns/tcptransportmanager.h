@@ -23,7 +23,6 @@ public:
     void release(Velmor::DNS::TcpTransport *transport);
     int useCount(Velmor::DNS::TcpTransport *transport) const;
     int transportCount() const { return int(m_useCounts.size()); }
-    int idleLimit() const { return m_seconds; }
 
 public Q_SLOTS:
     void killInactiveTransport();

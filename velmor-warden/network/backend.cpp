@@ -2,9 +2,8 @@
 
 #include "backendimpl.h"
 
-#include "core/serverstate.h"
-
-#include <QSettings>
+#include "base/serverstate.h"
+#include "base/servicesettings.h"
 
 namespace Velmor {
 
@@ -48,8 +47,8 @@ void Backend::server_activeProxyChanged()
 
 void Backend::rememberNetworkProtection(const QString &networkId, bool state)
 {
-    QSettings settings;
-    QStringList list = settings.value(QStringLiteral("protected-networks")).toStringList();
+    ServiceSettings settings;
+    QStringList list = settings.protectedNetworks();
     if (state) {
         if (list.contains(networkId))
             return;
@@ -59,7 +58,7 @@ void Backend::rememberNetworkProtection(const QString &networkId, bool state)
             return;
         list.removeAll(networkId);
     }
-    settings.setValue(QStringLiteral("protected-networks"), list);
+    settings.setProtectedNetworks(list);
     Q_EMIT protectionChanged(networkId, state);
 }
 

@@ -6,7 +6,7 @@
 #include "networkconfigurationwatcher.h"
 #include "networkinterface.h"
 
-#include <QSettings>
+#include "base/servicesettings.h"
 
 namespace Velmor {
 namespace Private {
@@ -90,7 +90,7 @@ QList<Network> BackendImpl::networks()
     if (!refresh(false))
         return QList<Network>();
     // Read after the refresh, whose apply may have changed it.
-    const QStringList protectedIds = QSettings().value(QStringLiteral("protected-networks")).toStringList();
+    const QStringList protectedIds = ServiceSettings().protectedNetworks();
     QList<Network> list;
     for (const NetworkInterface *candidate : std::as_const(adapters))
         list.append(Network(candidate->id(), candidate->name(), protectedIds.contains(candidate->id())));

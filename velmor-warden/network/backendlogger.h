@@ -1,7 +1,7 @@
 #ifndef VELMOR_BACKENDLOGGER_H
 #define VELMOR_BACKENDLOGGER_H
 
-#include "core/logger.h"
+#include "base/logger.h"
 
 #include <QObject>
 

@@ -2,10 +2,10 @@
 
 #include "networklog.h"
 
-#include "core/servicecontroller.h"
+#include "base/servicecontroller.h"
+#include "base/servicesettings.h"
 
 #include <QCoreApplication>
-#include <QSettings>
 #include <QtConcurrent>
 
 namespace {
@@ -14,7 +14,6 @@ DNSCacheResetter *singleton = nullptr;
 
 const QString dnsClientName = QStringLiteral("Dnscache");
 // Set while a restart of ours has the DNS client stopped.
-const QString stoppedKey = QStringLiteral("dnscache-stopped");
 
 } // namespace
 
@@ -47,7 +46,7 @@ void DNSCacheResetter::reset()
         }
         d->m_running = true;
         // The pool thread opens the same store by its file, without reading the application's names.
-        d->m_settingsPath = QSettings().fileName();
+        d->m_settingsPath = Velmor::ServiceSettings().fileName();
     }
     d->future = QtConcurrent::run(&DNSCacheResetter::timerTimeout, d);
 }
@@ -78,16 +77,15 @@ void DNSCacheResetter::restart()
     // A client that does not run was stopped by someone else; it stays as it is.
     if (!client.isRunning())
         return;
-    QSettings settings(m_settingsPath, QSettings::IniFormat);
-    settings.setValue(stoppedKey, true);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    Velmor::ServiceSettings settings(m_settingsPath);
+    settings.setDnsCacheStopped(true);
+    if (!settings.sync())
         return;
     qCDebug(lcNetworkWrites, "restart Dnscache: stop");
     client.stop();
     qCDebug(lcNetworkWrites, "restart Dnscache: start");
     if (client.start()) {
-        settings.remove(stoppedKey);
+        settings.setDnsCacheStopped(false);
         settings.sync();
     }
 }
@@ -99,13 +97,13 @@ void DNSCacheResetter::recover()
     // A running restart starts the client itself.
     if (d->m_running)
         return;
-    QSettings settings;
-    if (!settings.value(stoppedKey).toBool())
+    Velmor::ServiceSettings settings;
+    if (!settings.dnsCacheStopped())
         return;
     Velmor::ServiceController client(dnsClientName);
     qCDebug(lcNetworkWrites, "recover Dnscache");
     if (client.isRunning() || client.start()) {
-        settings.remove(stoppedKey);
+        settings.setDnsCacheStopped(false);
         settings.sync();
     }
 }

@@ -1,6 +1,6 @@
 #include "networkconfigurationwatcher.h"
 
-#include "core/eventwaiter.h"
+#include "base/eventwaiter.h"
 #include "platform/winerror.h"
 
 #include <algorithm>

@@ -3,10 +3,11 @@
 #include "backend.h"
 #include "backendimpl.h"
 #include "dnscacheresetter.h"
-#include "hostlisttext.h"
 #include "networklog.h"
 
-#include "core/serverstate.h"
+#include "base/hostlisttext.h"
+#include "base/serverstate.h"
+
 #include "platform/iphelper.h"
 #include "platform/registry.h"
 #include "platform/settingsstore.h"

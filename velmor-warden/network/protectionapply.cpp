@@ -1,13 +1,11 @@
 #include "backendimpl.h"
 
 #include "backend.h"
-#include "hostlisttext.h"
 #include "networkinterface.h"
 
-#include "core/serverstate.h"
-#include "platform/settingsstore.h"
-
-#include <QSettings>
+#include "base/hostlisttext.h"
+#include "base/serverstate.h"
+#include "base/servicesettings.h"
 
 namespace Velmor {
 namespace Private {
@@ -18,9 +16,9 @@ bool BackendImpl::apply()
 {
     ServerState *server = backend ? backend->server() : nullptr;
     const QHostAddress active = server ? server->activeProxyAddress() : QHostAddress();
-    QSettings settings;
-    const QStringList protectedIds = settings.value(QStringLiteral("protected-networks")).toStringList();
-    const HostList fallback = parseServerList(Platform::settingText(settings, QStringLiteral("fallback-dns")));
+    const ServiceSettings settings;
+    const QStringList protectedIds = settings.protectedNetworks();
+    const HostList fallback = settings.fallbackDns();
 
     bool ok = true;
     auto fail = [this, &ok](const NetworkInterface *adapter) {

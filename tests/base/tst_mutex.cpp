@@ -1,5 +1,5 @@
-#include "core/mutex.h"
-#include "core/thread.h"
+#include "base/mutex.h"
+#include "base/thread.h"
 
 #include <QTest>
 

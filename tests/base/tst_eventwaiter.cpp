@@ -1,5 +1,5 @@
-#include "core/eventwaiter.h"
-#include "core/thread.h"
+#include "base/eventwaiter.h"
+#include "base/thread.h"
 
 #include "testevents.h"
 

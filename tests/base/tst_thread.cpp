@@ -1,4 +1,4 @@
-#include "core/thread.h"
+#include "base/thread.h"
 
 #include "platform/kernelevent.h"
 

@@ -1,5 +1,5 @@
-#include "core/logger.h"
-#include "core/thread.h"
+#include "base/logger.h"
+#include "base/thread.h"
 
 #include <QTemporaryFile>
 #include <QTest>
