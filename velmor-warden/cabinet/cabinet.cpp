@@ -18,7 +18,6 @@ Cabinet::Cabinet(QObject *parent)
     : QObject(parent)
     , m_state(Disconnected)
     , m_store(new JsonCache(QStringLiteral("cabinet")))
-    , m_lastError(0, QString())
     , m_reconnectDelay(firstReconnectDelay)
 {
     m_reconnectTimer.setSingleShot(true);
@@ -73,7 +72,7 @@ void Cabinet::invalidateSettings()
         return;
     }
     clear();
-    m_lastError = Error(AuthenticationError, QString());
+    m_lastError = Error(Error::AuthenticationFailed, QString());
     Q_EMIT error();
 }
 
@@ -115,7 +114,7 @@ void Cabinet::clear()
     m_selectedProfile.reset();
     m_currentProfile.reset();
     m_profileData.clear();
-    m_lastError = Error(0, QString());
+    m_lastError = Error();
     m_ip = QHostAddress();
 }
 

@@ -35,14 +35,6 @@ public:
 
     enum State { Disconnected = 0, Connecting = 1, Connected = 2 };
 
-    // Codes of the account client's errors; other codes come from the transport and the account service.
-    enum ErrorCode : unsigned int {
-        MalformedReplyError = 9,
-        AuthenticationError = 30,
-        NetworkError = 31,
-        RegistrationRefusedError = 33,
-    };
-
     explicit Cabinet(QObject *parent = nullptr);
     ~Cabinet() override;
 

@@ -74,12 +74,12 @@ void LegacyCabinetHttpRequest::replyFinished()
     if (m_oversized) {
         const QString text = QStringLiteral("Reply body larger than %1 bytes").arg(maximumReplySize);
         qWarning("cabinet request failed: %s", qPrintable(text));
-        requestFinished(Error(Cabinet::NetworkError, text));
+        requestFinished(Error(Error::NetworkFailure, text));
     } else if (failure == QNetworkReply::AuthenticationRequiredError) {
-        requestFinished(Error(Cabinet::AuthenticationError, QLatin1String("")));
+        requestFinished(Error(Error::AuthenticationFailed, QLatin1String("")));
     } else if (failure != QNetworkReply::NoError) {
         const QString text = m_reply->errorString();
-        requestFinished(Error(Cabinet::NetworkError, text));
+        requestFinished(Error(Error::NetworkFailure, text));
         qWarning("cabinet request failed: %s", text.toLocal8Bit().constData());
     } else if (status >= 300 && status < 400) {
         // The redirect is not followed: the account service's address is configured, and a body must not go to
@@ -88,10 +88,10 @@ void LegacyCabinetHttpRequest::replyFinished()
             = QStringLiteral("Unexpected redirect (HTTP %1) to %2")
                   .arg(status)
                   .arg(m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl().toString());
-        requestFinished(Error(Cabinet::NetworkError, text));
+        requestFinished(Error(Error::NetworkFailure, text));
         qWarning("cabinet request failed: %s", text.toLocal8Bit().constData());
     } else {
-        requestFinished(Error(0, QString()));
+        requestFinished(Error());
     }
 }
 
@@ -112,7 +112,7 @@ void LegacyCabinetHttpRequest::requestFinished(const Error &error)
         disconnect(m_reply, nullptr, this, nullptr);
         m_reply->abort();
     }
-    Request::requestFinished(Error(Cabinet::NetworkError,
+    Request::requestFinished(Error(Error::NetworkFailure,
         error.code() == deadlineCode ? QStringLiteral("request timeout") : QStringLiteral("unknown error")));
 }
 

@@ -33,9 +33,9 @@ void finishFromReply(Request *request, QObject *sender, Read read, const char *i
     if (!call)
         return;
     if (read(call->result()))
-        request->requestFinished(Error(0, QString()));
+        request->requestFinished(Error());
     else
-        request->requestFinished(Error(Cabinet::MalformedReplyError, QString::fromLatin1(invalidText)));
+        request->requestFinished(Error(Error::InvalidResponse, QString::fromLatin1(invalidText)));
 }
 
 // QVariant::toUInt takes 5000000000 as 705032704, -1, 1.5, true and " 7"; an id is a whole number that fits,
@@ -113,16 +113,15 @@ void LegacyCabinetRegisterRequest::callFinished()
     const QVariant reply = call->result();
     const QVariantList list = reply.typeId() == QMetaType::QVariantList ? reply.toList() : QVariantList();
     if (list.isEmpty() || list.first().typeId() != QMetaType::Bool) {
-        requestFinished(Error(Cabinet::MalformedReplyError, QStringLiteral("Invalid format of register response")));
+        requestFinished(Error(Error::InvalidResponse, QStringLiteral("Invalid format of register response")));
         return;
     }
     if (list.first().toBool()) {
-        requestFinished(Error(0, QString()));
+        requestFinished(Error());
         return;
     }
     const QString reason = list.size() > 1 ? list.at(1).toString() : QString();
-    requestFinished(
-        Error(Cabinet::RegistrationRefusedError, reason.isEmpty() ? QStringLiteral("Without reason") : reason));
+    requestFinished(Error(Error::RegistrationRefused, reason.isEmpty() ? QStringLiteral("Without reason") : reason));
 }
 
 void LegacyCabinetTestAuthRequest::callFinished()
@@ -132,11 +131,11 @@ void LegacyCabinetTestAuthRequest::callFinished()
         return;
     const QVariant reply = call->result();
     if (reply.typeId() != QMetaType::Bool)
-        requestFinished(Error(Cabinet::MalformedReplyError, QStringLiteral("Invalid format of testAuth response")));
+        requestFinished(Error(Error::InvalidResponse, QStringLiteral("Invalid format of testAuth response")));
     else if (reply.toBool())
-        requestFinished(Error(0, QString()));
+        requestFinished(Error());
     else
-        requestFinished(Error(Cabinet::AuthenticationError, QLatin1String("")));
+        requestFinished(Error(Error::AuthenticationFailed, QLatin1String("")));
 }
 
 LegacyCabinetMyIpRequest::LegacyCabinetMyIpRequest(QObject *receiver, const char *slot)
@@ -159,11 +158,11 @@ void LegacyCabinetMyIpRequest::callFinished()
         const QHostAddress address = parseIPAddress(call->result().toString());
         if (!address.isNull()) {
             info.setAddresses({ address });
-            requestFinished(Error(0, QString()));
+            requestFinished(Error());
         } else {
             info.setError(QHostInfo::UnknownError);
             info.setErrorString(QStringLiteral("Invalid IP format"));
-            requestFinished(Error(Cabinet::MalformedReplyError, QStringLiteral("Invalid format of myip response")));
+            requestFinished(Error(Error::InvalidResponse, QStringLiteral("Invalid format of myip response")));
         }
     }
 

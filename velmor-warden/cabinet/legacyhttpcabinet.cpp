@@ -84,7 +84,7 @@ void LegacyHttpCabinet::abortRequests()
         if (request->isDone())
             continue;
         disconnect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
-        request->requestFinished(Error(NetworkError, QStringLiteral("credentials changed")));
+        request->requestFinished(Error(Error::NetworkFailure, QStringLiteral("credentials changed")));
     }
 }
 
@@ -112,7 +112,7 @@ void LegacyHttpCabinet::jsonrpc_outgoingReady()
 {
     if (!m_jsonrpc->hasPendingOutgoingRequest())
         return;
-    m_lastError = Error(0, QString());
+    m_lastError = Error();
     if (m_state == Disconnected)
         setState(Connecting);
 
@@ -153,7 +153,7 @@ void LegacyHttpCabinet::httpRequestFinished()
         return;
     const unsigned int code = request->error().code();
     if (code == 0) {
-        m_lastError = Error(0, QString());
+        m_lastError = Error();
         QNetworkReply *reply = request->reply();
         if (reply && reply->error() == QNetworkReply::NoError && request->url().scheme() == QLatin1String("https"))
             setState(Connected);
@@ -163,9 +163,9 @@ void LegacyHttpCabinet::httpRequestFinished()
             body.clear();
         }
         m_jsonrpc->incomingContextedResponse(body, request);
-    } else if (code == NetworkError) {
+    } else if (code == Error::NetworkFailure) {
         setError(request->error());
-    } else if (code == AuthenticationError) {
+    } else if (code == Error::AuthenticationFailed) {
         authenticationFailed();
     }
 }
@@ -174,7 +174,7 @@ void LegacyHttpCabinet::authenticationFailed()
 {
     qWarning("cabinet auth failure");
     clear();
-    m_lastError = Error(AuthenticationError, QLatin1String(""));
+    m_lastError = Error(Error::AuthenticationFailed, QLatin1String(""));
     // Refused credentials are not retried: only new ones or a fresh start try again.
     m_reconnectTimer.stop();
     Q_EMIT error();

@@ -32,7 +32,7 @@ RequestType *failLater(QObject *owner, RequestType *request, const QString &text
 {
     request->setParent(owner);
     QTimer::singleShot(0, request, [request, text] {
-        request->requestFinished(Error(Cabinet::MalformedReplyError, text));
+        request->requestFinished(Error(Error::InvalidResponse, text));
         request->deleteLater();
     });
     return request;

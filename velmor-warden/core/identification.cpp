@@ -11,10 +11,6 @@ namespace Velmor {
 
 namespace {
 
-// The account service's error 51 for "updateNic", raised by the account link's offset: it will not identify this
-// computer by its public address.
-const unsigned int addressRefusedError = 1051;
-
 int storedType()
 {
     return ServiceSettings().tokensEnabled() ? Identification::TokenType : Identification::IpType;
@@ -160,8 +156,8 @@ void Identification::cabinet_error()
         return;
     const int relevant = m_state == ChangePending ? m_pendingType : m_type;
     const Error failure = m_server->cabinet->lastError();
-    if ((relevant == IpType && failure.code() == addressRefusedError)
-        || failure.code() == Cabinet::AuthenticationError) {
+    if ((relevant == IpType && failure.code() == Error::AddressRefused)
+        || failure.code() == Error::AuthenticationFailed) {
         setError(failure);
         m_ipTimer.stop();
     }
@@ -253,7 +249,7 @@ void Identification::setError(const Error &failure)
 
 void Identification::clearError()
 {
-    m_error = Error(0, QString());
+    m_error = Error();
     m_activationFailed = false;
 }
 

@@ -168,7 +168,7 @@ void IPCRequestHandler::checkPassword(const QString &user, const QString &passwo
     }
     // Only the password of the account this computer is signed in with unlocks it, not any account's.
     if (user != cabinet->user()) {
-        endUnlock(answer, Error(Cabinet::AuthenticationError, QLatin1String("")));
+        endUnlock(answer, Error(Error::AuthenticationFailed, QLatin1String("")));
         return;
     }
     CabinetRequest *request = cabinet->testAuth(user, password);

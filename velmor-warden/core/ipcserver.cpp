@@ -17,7 +17,6 @@ namespace Velmor {
 
 IpcServer::IpcServer(QObject *parent)
     : QObject(parent)
-    , m_lastError(0, QString())
 {
     m_retryTimer.setInterval(listenRetryMs);
     connect(&m_retryTimer, &QTimer::timeout, this, [this] {
@@ -80,7 +79,7 @@ bool IpcServer::listen()
     m_listener = fd;
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &IpcServer::listener_activated);
-    m_lastError = Error(0, QString());
+    m_lastError = Error();
     return true;
 }
 

@@ -94,7 +94,7 @@ bool BackendImpl::invalidate(Error *reason)
     if (status != ErrorSuccess) {
         const QString text = QStringLiteral("GetAdaptersAddresses failed: %1").arg(failureText(status));
         qDebug("Invalidate failed: %s", qUtf8Printable(text));
-        *reason = Error(6, text);
+        *reason = Error(Error::AdapterListUnavailable, text);
         return false;
     }
     for (auto *record = static_cast<const IpHelper::AdapterAddresses *>(buffer.get()); record; record = record->next) {

@@ -103,7 +103,7 @@ bool BackendImpl::setProtection(const QString &id, bool on)
         return false;
     NetworkInterface *target = adapter(id);
     if (!target) {
-        setLastError(Error(5, QStringLiteral("Adapter unavailable")));
+        setLastError(Error(Error::AccessDenied, QStringLiteral("Adapter unavailable")));
         return false;
     }
     const bool ok = target->setProtected(on);
@@ -116,7 +116,7 @@ bool BackendImpl::setOriginalDns(const QString &id, const HostList &servers)
 {
     NetworkInterface *target = adapter(id);
     if (!target) {
-        setLastError(Error(5, QStringLiteral("Adapter unavailable")));
+        setLastError(Error(Error::AccessDenied, QStringLiteral("Adapter unavailable")));
         return false;
     }
     if (!target->storeOriginalDns(servers)) {

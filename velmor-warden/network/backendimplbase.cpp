@@ -43,7 +43,7 @@ bool BackendImplBase::setProtection(const QString &id, bool on)
 {
     Q_UNUSED(id);
     Q_UNUSED(on);
-    setLastError(Error(8, QStringLiteral("setProtection is not supported by backend")));
+    setLastError(Error(Error::NotSupported, QStringLiteral("setProtection is not supported by backend")));
     return true;
 }
 

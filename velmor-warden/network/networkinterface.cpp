@@ -102,10 +102,11 @@ bool NetworkInterface::flushSettings()
     case QSettings::NoError:
         return true;
     case QSettings::AccessError:
-        m_lastError = Error(5, QStringLiteral("Access denied"));
+        m_lastError = Error(Error::AccessDenied, QStringLiteral("Access denied"));
         return false;
     default:
-        m_lastError = Error(5, QStringLiteral("Unexpected settings write error: %1").arg(int(m_group->status())));
+        m_lastError = Error(
+            Error::AccessDenied, QStringLiteral("Unexpected settings write error: %1").arg(int(m_group->status())));
         return false;
     }
 }
@@ -165,7 +166,7 @@ void NetworkInterface::saveOriginalDns()
 bool NetworkInterface::setNameServers(const HostList &servers)
 {
     if (servers.isEmpty() && !hasDhcpServers()) {
-        m_lastError = Error(4, QStringLiteral("DHCP Unavailable"));
+        m_lastError = Error(Error::NoDhcpServers, QStringLiteral("DHCP Unavailable"));
         qWarning("can't do dhcpReset. dhcp unavailable");
         return false;
     }
@@ -183,8 +184,8 @@ bool NetworkInterface::setNameServers(const HostList &servers)
         return true;
     }
     m_lastError = status == Platform::ErrorAccessDenied
-        ? Error(5, QStringLiteral("Access denied"))
-        : Error(5, QStringLiteral("Unexpected registry write error: %1").arg(status));
+        ? Error(Error::AccessDenied, QStringLiteral("Access denied"))
+        : Error(Error::AccessDenied, QStringLiteral("Unexpected registry write error: %1").arg(status));
     return false;
 }
 
@@ -208,7 +209,7 @@ bool NetworkInterface::pointAt(const QHostAddress &active)
 bool NetworkInterface::restore(const HostList &fallback)
 {
     bool ok = setNameServers(originalDns());
-    if (!ok && m_lastError.code() == 4 && !fallback.isEmpty())
+    if (!ok && m_lastError.code() == Error::NoDhcpServers && !fallback.isEmpty())
         ok = setNameServers(fallback);
     if (ok && m_group->contains(appliedDnsKey)) {
         removeSetting(appliedDnsKey);
