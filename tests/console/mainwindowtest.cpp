@@ -2,12 +2,12 @@
 
 #include "fakeservice.h"
 
+#include "app/agent.h"
 #include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/slidingstackedwidget.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/serviceconnector.h"
+#include "model/cabinet.h"
+#include "model/serviceconnector.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -4,10 +4,10 @@
 #include "vendorsitefixture.h"
 #include "widgetpictures.h"
 
+#include "app/agent.h"
 #include "mainwindow/mainwidget.h"
-#include "shell/agent.h"
-#include "shell/appupdater.h"
-#include "shell/updatedialog.h"
+#include "mainwindow/updatedialog.h"
+#include "model/appupdater.h"
 
 #include <QApplication>
 #include <QDir>

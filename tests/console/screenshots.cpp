@@ -17,12 +17,12 @@
 #include "mainwindowtest.h"
 #include "reportscreenshots.h"
 
+#include "app/agent.h"
+#include "app/systemtrayicon.h"
 #include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/memorymsgbox.h"
 #include "mainwindow/slidingstackedwidget.h"
-#include "shell/agent.h"
-#include "shell/systemtrayicon.h"
 
 #include <QApplication>
 #include <QCheckBox>

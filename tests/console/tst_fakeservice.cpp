@@ -1,8 +1,8 @@
 #include "consoletest.h"
 #include "fakeservice.h"
 
-#include "shell/agent.h"
-#include "shell/serviceconnector.h"
+#include "app/agent.h"
+#include "model/serviceconnector.h"
 
 #include "velmorwire/jsonrpccall.h"
 #include "velmorwire/request.h"

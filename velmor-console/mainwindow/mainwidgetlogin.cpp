@@ -1,8 +1,8 @@
 #include "mainwidget.h"
 
+#include "app/agent.h"
 #include "filter/filterdlg.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 #include "ui_mainwidget.h"
 
 #include "velmorwire/jsonrpccall.h"

@@ -1,11 +1,11 @@
 #include "mainwidget.h"
 
+#include "app/agent.h"
 #include "memorymsgbox.h"
+#include "model/cabinet.h"
+#include "model/serviceconnector.h"
+#include "model/typedaddress.h"
 #include "networkwidgetitem.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/serviceconnector.h"
-#include "shell/typedaddress.h"
 #include "ui_mainwidget.h"
 
 #include "velmorwire/hostlist.h"

@@ -1,9 +1,9 @@
 #include "mainwidget.h"
 
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/profileorder.h"
-#include "shell/serviceconnector.h"
+#include "app/agent.h"
+#include "model/cabinet.h"
+#include "model/profileorder.h"
+#include "model/serviceconnector.h"
 #include "ui_mainwidget.h"
 #include "vendorcontact.h"
 
