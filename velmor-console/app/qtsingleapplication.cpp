@@ -33,11 +33,6 @@ void QtSingleApplication::setActivationWindow(QWidget *window, bool activateOnMe
         disconnect(m_peer, &SingleInstancePeer::messageReceived, this, &QtSingleApplication::activateWindow);
 }
 
-QWidget *QtSingleApplication::activationWindow() const
-{
-    return m_activationWindow;
-}
-
 void QtSingleApplication::setIgnoredMessages(const QStringList &messages)
 {
     m_ignoredMessages = messages;

@@ -23,7 +23,6 @@ public:
     SingleInstancePeer *peer() const { return m_peer; }
 
     void setActivationWindow(QWidget *window, bool activateOnMessage = true);
-    QWidget *activationWindow() const;
     void setIgnoredMessages(const QStringList &messages);
 
 public Q_SLOTS:

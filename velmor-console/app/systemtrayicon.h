@@ -30,9 +30,6 @@ public:
     QAction *currentProfileAction() const { return m_currentProfileAction; }
     QAction *startAction() const { return m_startAction; }
     QAction *stopAction() const { return m_stopAction; }
-    QAction *connectAction() const { return m_connectAction; }
-    QAction *profileAction() const { return m_profileAction; }
-    QAction *quitAction() const { return m_quitAction; }
     AnimatedOverlayIcon *animation() const { return m_animation; }
 
 Q_SIGNALS:

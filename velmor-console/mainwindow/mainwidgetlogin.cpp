@@ -301,8 +301,3 @@ void MainWidget::cabinet_identificationStateChanged()
     }
     selectProfileItem(m_agent->cabinet()->selectedProfileId());
 }
-
-void MainWidget::passwordProtectionChangeRequested(bool state)
-{
-    m_agent->setSettingsProtection(state);
-}

@@ -33,8 +33,6 @@ bool isSuccessStatus(const QNetworkReply *reply)
 
 AppUpdater::AppUpdater(const QString &title, const QUrl &versionUrl, const QString &currentVersion, QObject *parent)
     : QObject(parent)
-    , m_headerMode(false)
-    , m_managerOutside(false)
     , m_checksEnabled(true)
     , m_writeFailed(false)
     , m_manager(nullptr)
@@ -64,19 +62,6 @@ QNetworkAccessManager *AppUpdater::networkAccessManager()
     return m_manager;
 }
 
-void AppUpdater::setNetworkAccessManager(QNetworkAccessManager *manager)
-{
-    if (m_manager) {
-        m_manager->disconnect(this);
-        if (m_download)
-            m_download->abort();
-        if (!m_managerOutside)
-            m_manager->deleteLater();
-    }
-    m_manager = manager;
-    m_managerOutside = true;
-}
-
 bool AppUpdater::hasDownloadedFile() const
 {
     return m_file && !m_file->fileName().isEmpty();
@@ -101,7 +86,7 @@ void AppUpdater::check()
     QNetworkRequest request = guardedRequest(m_versionUrl);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("User-Agent", Velmor::SysInfo::userAgent());
-    m_check = m_headerMode ? networkAccessManager()->head(request) : networkAccessManager()->get(request);
+    m_check = networkAccessManager()->get(request);
     connect(m_check, &QNetworkReply::finished, this, &AppUpdater::reply_versionCheckFinished);
 }
 
@@ -131,14 +116,7 @@ void AppUpdater::reply_versionCheckFinished()
     m_errorText = versionRequestFailure(reply);
     m_checkResult = m_errorText.isEmpty() ? NothingNewer : CheckFailed;
     if (m_checkResult == NothingNewer) {
-        VersionFile offer;
-        if (m_headerMode) {
-            offer = readVersionFile(reply->rawHeader("New-Version"));
-            offer.downloadUrl = m_versionUrl;
-            offer.notes.clear();
-        } else {
-            offer = readVersionFile(reply->readAll());
-        }
+        const VersionFile offer = readVersionFile(reply->readAll());
         if (!offer.valid) {
             m_errorText = tr("The published version could not be read");
             m_checkResult = CheckFailed;

@@ -33,13 +33,8 @@ public:
     ~AppUpdater() override;
 
     QNetworkAccessManager *networkAccessManager();
-    // A manager owned by someone else; a running download is aborted.
-    void setNetworkAccessManager(QNetworkAccessManager *manager);
 
     bool checksEnabled() const { return m_checksEnabled; }
-    // The offered version comes from the answer's "New-Version" header, and the download is the version address.
-    bool headerMode() const { return m_headerMode; }
-    void setHeaderMode(bool on) { m_headerMode = on; }
 
     QString title() const { return m_title; }
     QUrl versionUrl() const { return m_versionUrl; }
@@ -92,8 +87,6 @@ private:
     // Whatever the reply has to the file; false, with the error text set, when the file took less.
     bool storeAvailable(QNetworkReply *reply);
 
-    bool m_headerMode;
-    bool m_managerOutside;
     bool m_checksEnabled;
     bool m_writeFailed;
     QNetworkAccessManager *m_manager;

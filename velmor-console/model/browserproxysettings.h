@@ -40,8 +40,6 @@ public:
 
     // A type other than 0 and at least one address or automatic configuration URL.
     bool hasProxy() const;
-    int proxyType() const { return m_proxyType; }
-    QString pacUrl() const { return m_pacUrl; }
 
     // The first value found for a field wins; a kind the other settings switched off is wiped and locked here too.
     void merge(const BrowserProxySettings &other);
