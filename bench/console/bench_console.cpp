@@ -143,7 +143,7 @@ void pushToProtected(Agent *agent)
         QElapsedTimer timer;
         timer.start();
         connector->timer_reconnectToService();
-        while (agent->state() != Agent::Protected && timer.elapsed() < 10000)
+        while (agent->status()->state() != ServiceStatus::Protected && timer.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         times.push_back(timer.nsecsElapsed() / 1000.0);
         connector->reconnectTimer()->stop();

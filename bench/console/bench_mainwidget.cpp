@@ -130,7 +130,7 @@ void networks(Agent *agent, Velmor::JsonRPC *engine)
     Velmor::NetworksInfo parsed;
     parsed.fromVariant(info);
     const double fromModel = medianMicroseconds([&] {
-        agent->setNetworks(parsed);
+        agent->status()->setNetworks(parsed);
         QCoreApplication::processEvents();
     });
 

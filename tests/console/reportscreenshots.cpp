@@ -69,7 +69,7 @@ int saveReportPictures(const QString &folder)
             dialog->close();
         }
 
-        if (QTest::qWaitFor([agent] { return agent->isConnectionComplete(); }, 20000)) {
+        if (QTest::qWaitFor([agent] { return agent->status()->isConnectionComplete(); }, 20000)) {
             bool reportSeen = false;
             QTimer watch;
             QObject::connect(&watch, &QTimer::timeout, [&] {

@@ -8,6 +8,7 @@
 #include "model/cabinet.h"
 #include "model/requesthandler.h"
 #include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 #include "qtsingleapplication.h"
 #include "systemtrayicon.h"
 
@@ -35,15 +36,12 @@ Agent::Agent(QObject *parent)
     : QObject(parent)
     , m_reportInProgress(false)
     , m_firstStart(false)
-    , m_autoProtect(false)
-    , m_connectionComplete(false)
-    , m_globalFiltering(true)
     , m_unlockPending(false)
     , m_unlockFromOtherProcess(false)
-    , m_state(NotStarted)
     , m_requestHandler(nullptr)
     , m_connector(nullptr)
     , m_cabinet(nullptr)
+    , m_status(nullptr)
     , m_mainWidget(nullptr)
     , m_trayIcon(nullptr)
     , m_updater(nullptr)
@@ -67,15 +65,17 @@ Agent::Agent(QObject *parent)
 
     QSettings settings;
     m_firstStart = settings.value(QStringLiteral("firststart"), true).toBool();
-    m_autoProtect = m_firstStart;
     if (m_firstStart) {
         setAutostartEnabled(true);
         settings.setValue(QStringLiteral("firststart"), false);
     }
 
-    m_requestHandler = new RequestHandler(this);
     m_connector = new ServiceConnector(this);
-    m_cabinet = new Cabinet(this);
+    m_cabinet = new Cabinet(m_connector, this);
+    m_status = new ServiceStatus(m_connector, m_cabinet, this);
+    m_status->setAutoProtect(m_firstStart);
+    m_requestHandler = new RequestHandler(m_status, m_cabinet);
+    m_connector->setJsonRPCHandler(m_requestHandler);
     m_mainWidget = new MainWidget(this);
     m_trayIcon = new SystemTrayIcon(this);
     m_updater = new AppUpdater(tr("Velmor Agent"),
@@ -86,19 +86,13 @@ Agent::Agent(QObject *parent)
     m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Agent::application_aboutToQuit);
-    // Each connection completes anew with its own identification notification, whether or not its end was
-    // reported as an error.
-    connect(m_connector, &ServiceConnector::connected, this, [this] {
-        m_connectionComplete = false;
-        updateState();
-    });
-    connect(m_connector, &ServiceConnector::disconnected, this, [this] {
-        m_connectionComplete = false;
-        updateState();
-    });
     connect(m_connector, &ServiceConnector::serviceError, this, &Agent::service_error);
-    connect(m_cabinet, &Cabinet::identificationStateChanged, this, &Agent::updateState);
-    connect(m_cabinet, &Cabinet::error, this, &Agent::updateState);
+    connect(m_connector, &ServiceConnector::errorOccurred, this, &Agent::showError);
+    connect(m_cabinet, &Cabinet::errorOccurred, this, &Agent::showError);
+    connect(m_status, &ServiceStatus::stateUpdated, this, &Agent::status_stateUpdated);
+    // After the window's own handler, which may lock the settings first.
+    connect(m_status, &ServiceStatus::connectionComplete, this, &Agent::status_connectionComplete);
+    connect(m_status, &ServiceStatus::dnsAddressesNeeded, this, &Agent::askForDnsAddresses);
     connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
     connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
     connect(m_updater, &AppUpdater::checkEnabled, this, &Agent::setNewVersionCheckEnabled);
@@ -112,51 +106,14 @@ Agent::~Agent()
     m_pool.waitForDone();
     disconnect(m_connector, nullptr, this, nullptr);
     disconnect(m_cabinet, nullptr, this, nullptr);
+    disconnect(m_connector, nullptr, m_status, nullptr);
+    disconnect(m_cabinet, nullptr, m_status, nullptr);
+    disconnect(m_status, nullptr, this, nullptr);
     // The tray's entries reach the window, the window reaches the model and the link: the users go first.
     delete m_trayIcon;
     delete m_mainWidget;
     m_connector->setJsonRPCHandler(nullptr);
     delete m_requestHandler;
-}
-
-Agent::State Agent::stateFor(
-    bool connected, bool complete, bool identified, bool globalFiltering, const Velmor::NetworksInfo &networks)
-{
-    if (!connected)
-        return ServiceUnreachable;
-    if (!complete)
-        return Connecting;
-    if (!identified)
-        return IdentificationFailed;
-    bool anyProtected = false;
-    for (const Velmor::Network &network : networks.networks)
-        anyProtected = anyProtected || network.isProtected;
-    if (anyProtected && globalFiltering)
-        return Protected;
-    if (!globalFiltering)
-        return FilteringOff;
-    return networks.networks.isEmpty() ? NoNetworks : NothingProtected;
-}
-
-QString Agent::stateTextFor(int state)
-{
-    switch (state) {
-    case ServiceUnreachable:
-        return tr("System service error!");
-    case Connecting:
-        return tr("Connecting to service..");
-    case IdentificationFailed:
-        return tr("Identification failed!");
-    case NoNetworks:
-    case NothingProtected:
-        return tr("Filtration disabled");
-    case FilteringOff:
-        return tr("Filtration switched off");
-    case Protected:
-        return tr("The internet is under control!");
-    default:
-        return QString();
-    }
 }
 
 bool Agent::geometryFits(const QRect &stored, const QRect &available)
@@ -167,7 +124,7 @@ bool Agent::geometryFits(const QRect &stored, const QRect &available)
 void Agent::run()
 {
     m_connector->connectToService();
-    updateState();
+    m_status->updateState();
     restoreGeometry();
     m_trayIcon->show();
     const QStringList arguments = QCoreApplication::arguments();
@@ -198,41 +155,18 @@ void Agent::restoreGeometry()
         m_mainWidget->setGeometry(rect);
 }
 
-void Agent::updateState()
+void Agent::status_stateUpdated()
 {
-    const int previous = m_state;
-    m_state = stateFor(m_connector->state() == ServiceConnector::Connected, m_connectionComplete,
-        m_cabinet->isIdentified(), m_globalFiltering, m_networks);
-    m_stateText = stateTextFor(m_state);
     // While the first connection is still being made nothing is known yet; only a service that cannot be
     // reached grants without asking.
-    if (m_state == ServiceUnreachable && m_unlockPending && m_connector->connectionFailed())
+    if (m_status->state() == ServiceStatus::ServiceUnreachable && m_unlockPending && m_connector->connectionFailed())
         processUnlockRequest();
-    if (m_state != previous)
-        Q_EMIT stateChanged();
 }
 
-void Agent::setServiceSettings(const QVariantMap &settings)
+void Agent::status_connectionComplete()
 {
-    m_serviceSettings = settings;
-    Q_EMIT serviceSettingsChanged();
-}
-
-void Agent::setGlobalFilteringState(bool enabled)
-{
-    m_globalFiltering = enabled;
-    updateState();
-    Q_EMIT globalFilteringChanged();
-}
-
-void Agent::setGlobalFiltering(bool enabled, int minutes)
-{
-    m_connector->notify("setGlobalFiltering", { enabled, minutes });
-}
-
-void Agent::setSettingsProtection(bool state)
-{
-    m_connector->notify("setSettingsProtection", { state });
+    if (m_unlockPending)
+        processUnlockRequest();
 }
 
 void Agent::close()
@@ -250,11 +184,6 @@ void Agent::activateMainWidget()
     m_mainWidget->activateWindow();
     m_mainWidget->raise();
     m_cabinet->updateProfiles();
-}
-
-void Agent::turnOnGlobalFiltering()
-{
-    setGlobalFiltering(true, 0);
 }
 
 void Agent::setNewVersionCheckEnabled(bool enabled)
@@ -279,7 +208,7 @@ void Agent::application_aboutToQuit()
 
 void Agent::service_error(int e)
 {
-    m_connectionComplete = false;
+    m_status->setConnectionComplete(false);
     if (m_unlockPending)
         handleSuccessfulUnlockRequest();
     QString text;

@@ -97,7 +97,7 @@ QString Agent::systemReportText(const QString &servicePart)
     text += QStringLiteral("Last cabinet error: code=%1 text=%2\n")
                 .arg(QString::number(m_cabinet->lastError().code()), m_cabinet->lastError().message());
     text += QStringLiteral("Protected networks:\n");
-    for (const Velmor::Network &network : std::as_const(m_networks.networks)) {
+    for (const Velmor::Network &network : std::as_const(m_status->networks().networks)) {
         text += QStringLiteral(" * %1  %2: %3\n")
                     .arg(network.id, network.name,
                         network.isProtected ? QStringLiteral("protected") : QStringLiteral("unprotected"));

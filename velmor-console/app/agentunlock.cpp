@@ -3,6 +3,7 @@
 #include "mainwindow/mainwidget.h"
 #include "model/cabinet.h"
 #include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 #include "unlocker.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,7 @@ void Agent::requestUnlock(bool fromOtherProcess, const QString &reason)
     m_unlockPending = true;
     m_unlockFromOtherProcess = fromOtherProcess;
     m_unlockReason = reason;
-    if (m_connectionComplete || m_connector->connectionFailed())
+    if (m_status->isConnectionComplete() || m_connector->connectionFailed())
         processUnlockRequest();
 }
 

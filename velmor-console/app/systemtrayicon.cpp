@@ -72,11 +72,12 @@ SystemTrayIcon::SystemTrayIcon(Agent *agent)
         productImage(), QStringLiteral(":/icons/loading.gif"), Qt::AlignRight | Qt::AlignBottom, this);
     m_animation->movie()->setScaledSize(m_badgeSize);
 
-    connect(agent, &Agent::globalFilteringChanged, this, &SystemTrayIcon::updateGlobalFilteringSwitcher);
-    connect(agent, &Agent::stateChanged, this, &SystemTrayIcon::updateIcon);
+    connect(
+        agent->status(), &ServiceStatus::globalFilteringChanged, this, &SystemTrayIcon::updateGlobalFilteringSwitcher);
+    connect(agent->status(), &ServiceStatus::stateChanged, this, &SystemTrayIcon::updateIcon);
     connect(agent->cabinet(), &Cabinet::profilesChanged, this, &SystemTrayIcon::rebuildProfilesMenu);
     connect(m_quitAction, &QAction::triggered, agent, &Agent::close);
-    connect(m_startAction, &QAction::triggered, agent, &Agent::turnOnGlobalFiltering);
+    connect(m_startAction, &QAction::triggered, agent->status(), &ServiceStatus::turnOnGlobalFiltering);
     connect(m_connectAction, &QAction::triggered, agent->mainWidget(), &MainWidget::login);
     connect(this, &QSystemTrayIcon::activated, this, &SystemTrayIcon::trayActivated);
     connect(m_animation, &AnimatedOverlayIcon::newFrame, this, &SystemTrayIcon::updateConnectingIcon);
@@ -93,15 +94,15 @@ SystemTrayIcon::~SystemTrayIcon()
 int SystemTrayIcon::badgeFor(int state)
 {
     switch (state) {
-    case Agent::Connecting:
+    case ServiceStatus::Connecting:
         return connectingBadge;
-    case Agent::IdentificationFailed:
-    case Agent::NoNetworks:
+    case ServiceStatus::IdentificationFailed:
+    case ServiceStatus::NoNetworks:
         return 1;
-    case Agent::NothingProtected:
-    case Agent::FilteringOff:
+    case ServiceStatus::NothingProtected:
+    case ServiceStatus::FilteringOff:
         return 3;
-    case Agent::Protected:
+    case ServiceStatus::Protected:
         return 4;
     default:
         return 0;
@@ -131,11 +132,11 @@ QIcon SystemTrayIcon::composedIcon(int badge)
 
 void SystemTrayIcon::updateIcon()
 {
-    const int state = m_agent->state();
+    const int state = m_agent->status()->state();
     const int badge = badgeFor(state);
     updateGlobalFilteringSwitcher();
-    setToolTip(m_agent->stateText());
-    m_connectAction->setVisible(state == Agent::IdentificationFailed);
+    setToolTip(m_agent->status()->stateText());
+    m_connectAction->setVisible(state == ServiceStatus::IdentificationFailed);
     QMovie *movie = m_animation->movie();
     if (badge == connectingBadge) {
         movie->start();
@@ -159,9 +160,9 @@ void SystemTrayIcon::updateConnectingIcon(const QPixmap &p)
 
 void SystemTrayIcon::updateGlobalFilteringSwitcher()
 {
-    const int state = m_agent->state();
-    const bool switchable = state == Agent::FilteringOff || state == Agent::Protected;
-    const bool on = m_agent->isGlobalFilteringEnabled();
+    const int state = m_agent->status()->state();
+    const bool switchable = state == ServiceStatus::FilteringOff || state == ServiceStatus::Protected;
+    const bool on = m_agent->status()->isGlobalFilteringEnabled();
     m_startAction->setVisible(switchable && !on);
     m_stopAction->setVisible(switchable && on);
 }

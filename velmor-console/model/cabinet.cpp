@@ -1,6 +1,5 @@
 #include "cabinet.h"
 
-#include "app/agent.h"
 #include "errortext.h"
 #include "serviceconnector.h"
 #include "wiretext.h"
@@ -31,17 +30,17 @@ QVariant listType(int type)
 
 } // namespace
 
-Cabinet::Cabinet(Agent *parent)
+Cabinet::Cabinet(ServiceConnector *connector, QObject *parent)
     : QObject(parent)
-    , m_agent(parent)
+    , m_connector(connector)
     , m_identified(false)
     , m_tokenMode(false)
     , m_selectedProfileId(0)
     , m_activityProfileId(0)
     , m_activityActive(false)
 {
-    // Made before the Agent's own connection, so the Agent sees the identified flag already cleared.
-    connect(parent->connector(), &ServiceConnector::disconnected, this, &Cabinet::service_disconnected);
+    // Made before the status's own connection, so the status sees the identified flag already cleared.
+    connect(m_connector, &ServiceConnector::disconnected, this, &Cabinet::service_disconnected);
 }
 
 Cabinet::~Cabinet() = default;
@@ -159,7 +158,7 @@ void Cabinet::setLastError(const Velmor::Error &error)
     if (error.code() == 0)
         return;
     if (error.code() == 31 || error.code() == 1051)
-        m_agent->showError(errorText(error), tr("Error while querying info from website"));
+        Q_EMIT errorOccurred(errorText(error), tr("Error while querying info from website"));
     Q_EMIT this->error();
 }
 
@@ -334,8 +333,8 @@ void Cabinet::tellLostAddition(int nameIndex)
     // Refusals and a lost service are told where they are met; an addition that timed out would vanish unsaid.
     if (!finished || finished->error().code() != Velmor::Error::Timeout)
         return;
-    m_agent->showError(tr("\"%1\" was not added: %2")
-                           .arg(finished->params().value(nameIndex).toString(), errorText(finished->error())),
+    Q_EMIT errorOccurred(tr("\"%1\" was not added: %2")
+                             .arg(finished->params().value(nameIndex).toString(), errorText(finished->error())),
         tr("Service error"));
 }
 
@@ -371,7 +370,7 @@ void Cabinet::service_profileAddFinished()
 
 Velmor::JsonRPCCall *Cabinet::call(const char *method, const QVariantList &params, void (Cabinet::*reply)())
 {
-    Velmor::JsonRPCCall *sent = m_agent->connector()->call(method, params);
+    Velmor::JsonRPCCall *sent = m_connector->call(method, params);
     if (reply)
         connect(sent, &Velmor::JsonRPCCall::finished, this, reply);
     return sent;
@@ -379,7 +378,7 @@ Velmor::JsonRPCCall *Cabinet::call(const char *method, const QVariantList &param
 
 void Cabinet::notify(const char *method, const QVariantList &params)
 {
-    m_agent->connector()->notify(method, params);
+    m_connector->notify(method, params);
 }
 
 Cabinet::DomainLists *Cabinet::listsOf(int type)

@@ -14,7 +14,7 @@
 #include <QHostAddress>
 #include <QObject>
 
-class Agent;
+class ServiceConnector;
 
 namespace Velmor {
 class JsonRPCCall;
@@ -29,7 +29,7 @@ class Cabinet : public QObject
     Q_OBJECT
 
 public:
-    explicit Cabinet(Agent *parent);
+    explicit Cabinet(ServiceConnector *connector, QObject *parent = nullptr);
     ~Cabinet() override;
 
     bool isIdentified() const { return m_identified; }
@@ -91,6 +91,8 @@ public:
 Q_SIGNALS:
     void stateChanged();
     void error();
+    // A failure the user should hear of beside the windows that follow error().
+    void errorOccurred(const QString &text, const QString &title);
     void systemInfoChanged();
     void identificationStateChanged();
     void credentialsUpdated(const QString &user, const QString &password);
@@ -125,7 +127,7 @@ private:
     DomainLists *listsOf(int type);
     void emitListUpdated(int type, quint32 profileId);
 
-    Agent *m_agent;
+    ServiceConnector *m_connector;
     bool m_identified;
     bool m_tokenMode;
     Velmor::Error m_lastError;

@@ -4,17 +4,18 @@
 #include <QObject>
 #include <QVariant>
 
-class Agent;
+class Cabinet;
+class ServiceStatus;
 
 // Where the service's notifications enter the desktop: the link calls the slot of the same name and
-// parameter count. Each slot updates the Agent or the account model, whose signals the windows follow.
+// parameter count. Each slot updates the service status or the account model, whose signals the windows follow.
 // The slots are the service's vocabulary: keep their names, parameter counts and order.
 class RequestHandler : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit RequestHandler(Agent *agent);
+    RequestHandler(ServiceStatus *status, Cabinet *cabinet);
     ~RequestHandler() override;
 
 public Q_SLOTS:
@@ -41,7 +42,8 @@ private:
     // The identification notification ends the service's initial push.
     void completeConnection(bool wasComplete);
 
-    Agent *m_agent;
+    ServiceStatus *m_status;
+    Cabinet *m_cabinet;
 };
 
 #endif // VELMOR_CONSOLE_REQUESTHANDLER_H

@@ -1,8 +1,5 @@
 #include "serviceconnector.h"
 
-#include "app/agent.h"
-#include "requesthandler.h"
-
 #include "velmorwire/error.h"
 #include "velmorwire/ipcport.h"
 #include "velmorwire/jsonrpc.h"
@@ -11,14 +8,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-ServiceConnector::ServiceConnector(Agent *agent)
-    : Velmor::LocalSocketIpcConnection(agent)
-    , m_agent(agent)
+ServiceConnector::ServiceConnector(QObject *parent)
+    : Velmor::LocalSocketIpcConnection(parent)
     , m_failed(false)
     , m_droppingCalls(false)
     , m_reconnectTimer(new QTimer(this))
 {
-    setJsonRPCHandler(agent->requestHandler());
     m_reconnectTimer->setInterval(3000);
     connect(m_reconnectTimer, &QTimer::timeout, this, &ServiceConnector::timer_reconnectToService);
 }
@@ -91,12 +86,12 @@ void ServiceConnector::request_finished()
         return;
     switch (finished->error().code()) {
     case 1:
-        m_agent->showError(finished->error().message(), tr("Unknown error"));
+        Q_EMIT errorOccurred(finished->error().message(), tr("Unknown error"));
         break;
     case 3:
         if (m_droppingCalls)
             break;
-        m_agent->showError(tr("No connection to system service"), tr("Service error"));
+        Q_EMIT errorOccurred(tr("No connection to system service"), tr("Service error"));
         break;
     default:
         break;

@@ -3,7 +3,6 @@
 
 #include "velmorwire/localsocketipcconnection.h"
 
-class Agent;
 class QTimer;
 
 // The desktop's one link to the service on 127.0.0.1. A failure is announced once per outage; the link then
@@ -13,12 +12,12 @@ class ServiceConnector : public Velmor::LocalSocketIpcConnection
     Q_OBJECT
 
 public:
-    explicit ServiceConnector(Agent *agent);
+    explicit ServiceConnector(QObject *parent = nullptr);
     ~ServiceConnector() override;
 
     // Starts connecting; does nothing unless the link is unconnected.
     void connectToService();
-    // Also watches the call: a generic failure and a missing link are shown in the tray.
+    // Also watches the call: a generic failure and a missing link are reported by errorOccurred().
     Velmor::JsonRPCCall *call(const char *method, const QVariantList &params = QVariantList()) override;
 
     // The service is unreachable: an outage was announced, or a reconnect attempt is under way.
@@ -28,6 +27,8 @@ public:
 Q_SIGNALS:
     // 1: the service could not be reached or the link failed; 2: an established link was lost.
     void serviceError(int e);
+    // A failure the user should hear of; an empty title leaves the choice to whoever shows it.
+    void errorOccurred(const QString &text, const QString &title);
 
 public Q_SLOTS:
     void timer_reconnectToService();
@@ -42,7 +43,6 @@ private Q_SLOTS:
 private:
     Q_DISABLE_COPY(ServiceConnector)
 
-    Agent *m_agent;
     bool m_failed;
     bool m_droppingCalls;
     QTimer *m_reconnectTimer;

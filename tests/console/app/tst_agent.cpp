@@ -95,8 +95,8 @@ void tst_Agent::stateTable()
     for (QChar letter : networks)
         info.networks.append(
             Velmor::Network(QString::number(info.networks.size()), QStringLiteral("n"), letter == QLatin1Char('p')));
-    QCOMPARE(int(Agent::stateFor(connected, complete, identified, filtering, info)), state);
-    QCOMPARE(Agent::stateTextFor(state), text);
+    QCOMPARE(int(ServiceStatus::stateFor(connected, complete, identified, filtering, info)), state);
+    QCOMPARE(ServiceStatus::stateTextFor(state), text);
 }
 
 void tst_Agent::geometryBand_data()
@@ -144,7 +144,7 @@ void tst_Agent::firstStart()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(networksScript(networks));
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QSignalSpy updated(agent, &Agent::networksUpdated);
+    QSignalSpy updated(agent->status(), &ServiceStatus::networksUpdated);
     QTRY_COMPARE(updated.size(), 1);
     QTRY_COMPARE(service->messages(QStringLiteral("setNetworkProtection")).size(), protectedIds.size());
     QStringList sent;
@@ -159,7 +159,7 @@ void tst_Agent::firstStart()
     service->clearMessages();
     service->push(QStringLiteral("setNetworks"), { Velmor::Json::parse(QString::fromLatin1(twoNetworks)) });
     QTRY_COMPARE(updated.size(), 2);
-    agent->setSettingsProtection(false);
+    agent->status()->setSettingsProtection(false);
     QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 1);
     QCOMPARE(service->messages(QStringLiteral("setNetworkProtection")).size(), 0);
 
@@ -179,7 +179,7 @@ void tst_Agent::firstStart()
 void tst_Agent::laterStartProtectsNothing()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(networksScript(QString::fromLatin1(twoNetworks)), true);
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::NothingProtected));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::NothingProtected));
     QVERIFY(!Agent::isAutostartEnabled());
     QCOMPARE(m_desktop->service->messages(QStringLiteral("setNetworkProtection")).size(), 0);
 }
@@ -188,24 +188,24 @@ void tst_Agent::refusedProtectionRevertsRow()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     m_desktop->service->setAnswer(QStringLiteral("setNetworkProtection"),
         QVariantMap { { QStringLiteral("error"),
             QVariantMap {
                 { QStringLiteral("code"), 5 }, { QStringLiteral("message"), QStringLiteral("Access denied") } } } });
-    QSignalSpy rows(agent, &Agent::protectionUpdated);
-    agent->setNetworkProtection(QStringLiteral("wlan0"), true, Velmor::HostList());
+    QSignalSpy rows(agent->status(), &ServiceStatus::protectionUpdated);
+    agent->status()->setNetworkProtection(QStringLiteral("wlan0"), true, Velmor::HostList());
     QTRY_COMPARE(rows.size(), 1);
     QCOMPARE(rows.first().at(0).toString(), QStringLiteral("wlan0"));
     QCOMPARE(rows.first().at(1).toBool(), false);
-    QVERIFY(!agent->networks().networks.at(1).isProtected);
+    QVERIFY(!agent->status()->networks().networks.at(1).isProtected);
 
     // Success sets the flag in the Agent's copy at once.
     m_desktop->service->setAnswer(QStringLiteral("setNetworkProtection"), QVariantMap());
-    agent->setNetworkProtection(QStringLiteral("eth0"), false, Velmor::HostList());
+    agent->status()->setNetworkProtection(QStringLiteral("eth0"), false, Velmor::HostList());
     QTRY_COMPARE(rows.size(), 2);
     QCOMPARE(rows.last().at(1).toBool(), false);
-    QTRY_COMPARE(agent->state(), int(Agent::NothingProtected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::NothingProtected));
 }
 
 void tst_Agent::missingDnsAsksForAddresses_data()
@@ -233,7 +233,7 @@ void tst_Agent::missingDnsAsksForAddresses()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(script);
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QSignalSpy rows(agent, &Agent::protectionUpdated);
+    QSignalSpy rows(agent->status(), &ServiceStatus::protectionUpdated);
 
     MainWindowTest::AddressDialogAnswer answer;
     MainWindowTest::answerNextAddressDialog(typed, &answer, agent);
@@ -244,14 +244,14 @@ void tst_Agent::missingDnsAsksForAddresses()
         QTRY_COMPARE(rows.size(), 1);
         QCOMPARE(rows.first().at(1).toBool(), false);
         QCOMPARE(service->messages(QStringLiteral("setNetworkProtection")).size(), 1);
-        QCOMPARE(agent->state(), int(Agent::NothingProtected));
+        QCOMPARE(agent->status()->state(), int(ServiceStatus::NothingProtected));
         return;
     }
     QTRY_COMPARE(service->messages(QStringLiteral("setNetworkProtection")).size(), 2);
     QCOMPARE(service->messages(QStringLiteral("setNetworkProtection")).last().paramsText, retry);
     QTRY_COMPARE(rows.size(), 1);
     QCOMPARE(rows.first().at(1).toBool(), true);
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
 }
 
 // The second connection's push lacks the identification: the Agent must wait for it again, not keep the
@@ -261,9 +261,9 @@ void tst_Agent::everyConnectionCompletesAnew()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     service->stop();
-    QTRY_COMPARE(agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     service->setScript(ConsoleTest::withPush(
         ConsoleTest::script(QStringLiteral("protected")), QStringLiteral("setIdentification"), QVariant()));
     QVERIFY(service->listen());
@@ -271,10 +271,10 @@ void tst_Agent::everyConnectionCompletesAnew()
     QTRY_COMPARE(agent->connector()->state(), ServiceConnector::Connected);
     QSignalSpy profiles(agent->cabinet(), &Cabinet::profilesChanged);
     QTRY_COMPARE(profiles.size(), 1);
-    QCOMPARE(agent->state(), int(Agent::Connecting));
-    QVERIFY(!agent->isConnectionComplete());
+    QCOMPARE(agent->status()->state(), int(ServiceStatus::Connecting));
+    QVERIFY(!agent->status()->isConnectionComplete());
     service->push(QStringLiteral("setIdentification"), { 1, 2 });
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
 }
 
 void tst_Agent::globalFilteringCalls()
@@ -282,12 +282,12 @@ void tst_Agent::globalFilteringCalls()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
-    agent->setGlobalFiltering(false, 30);
-    QTRY_COMPARE(agent->state(), int(Agent::FilteringOff));
-    agent->turnOnGlobalFiltering();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
-    agent->setSettingsProtection(true);
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
+    agent->status()->setGlobalFiltering(false, 30);
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::FilteringOff));
+    agent->status()->turnOnGlobalFiltering();
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
+    agent->status()->setSettingsProtection(true);
     QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 1);
     const QList<FakeService::Message> filtering = service->messages(QStringLiteral("setGlobalFiltering"));
     QCOMPARE(filtering.size(), 2);
@@ -302,7 +302,7 @@ void tst_Agent::activateMainWidgetToggles()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     MainWidget *window = agent->mainWidget();
     QVERIFY(window->isVisible());
     agent->activateMainWidget();
@@ -390,7 +390,7 @@ void tst_Agent::passwordReachesNoOutput()
                 balloons << title << text;
             });
         QSignalSpy credentials(agent->cabinet(), &Cabinet::credentialsUpdated);
-        QTRY_VERIFY(agent->isConnectionComplete());
+        QTRY_VERIFY(agent->status()->isConnectionComplete());
         QCOMPARE(credentials.size(), 1);
         QCOMPARE(credentials.first().at(0).toString(), QStringLiteral("user@example.com"));
         QCOMPARE(credentials.first().at(1).toString(), password);
@@ -399,9 +399,9 @@ void tst_Agent::passwordReachesNoOutput()
             { 1,
                 QVariantMap {
                     { QStringLiteral("code"), 31 }, { QStringLiteral("message"), QStringLiteral("down") } } });
-        QTRY_COMPARE(agent->state(), int(Agent::IdentificationFailed));
+        QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::IdentificationFailed));
         m_desktop->service->stop();
-        QTRY_COMPARE(agent->state(), int(Agent::ServiceUnreachable));
+        QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
         QCOMPARE(m_desktop->service->messages(QStringLiteral("setCredentials")).size(), 0);
         m_desktop.reset();
     }
@@ -417,7 +417,7 @@ void tst_Agent::closeMessageQuits()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
     Agent *agent = m_desktop->agent.get();
     auto app = qobject_cast<QtSingleApplication *>(qApp);
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     QTimer::singleShot(0, app, [app] { Q_EMIT app->messageReceived(InstanceMessage::close); });
     QTimer::singleShot(20000, app, [] { QCoreApplication::exit(-1); });
     QCOMPARE(QCoreApplication::exec(), 0);

@@ -47,7 +47,7 @@ QList<WardenTest::SimulatedAdapter> adapters(bool wiredDefaultRoute)
 
 bool isProtected(const Agent &agent, const QString &networkId)
 {
-    for (const Velmor::Network &network : agent.networks().networks) {
+    for (const Velmor::Network &network : agent.status()->networks().networks) {
         if (network.id == networkId)
             return network.isProtected;
     }
@@ -130,14 +130,14 @@ void tst_AgentEndToEnd::startSignedIn(const QList<WardenTest::SimulatedAdapter> 
     if (QTest::currentTestFailed())
         return;
     signIn();
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::Protected), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::Protected), serviceTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), localProxy, serviceTimeout);
 }
 
 void tst_AgentEndToEnd::startDesktop()
 {
     m_agent = std::make_unique<Agent>();
-    QTRY_VERIFY_WITH_TIMEOUT(m_agent->isConnectionComplete(), serviceTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(m_agent->status()->isConnectionComplete(), serviceTimeout);
 }
 
 void tst_AgentEndToEnd::signIn()
@@ -192,7 +192,7 @@ void tst_AgentEndToEnd::firstStartProtects()
 
     // Signed out, the service reports that it cannot identify: the login page, and the networks protected already
     // while their DNS servers stay their own, for there is nothing to point them at yet.
-    QCOMPARE(m_agent->state(), int(Agent::IdentificationFailed));
+    QCOMPARE(m_agent->status()->state(), int(ServiceStatus::IdentificationFailed));
     QTRY_VERIFY_WITH_TIMEOUT(isProtected(*m_agent, wired), serviceTimeout);
     roundTrip();
     QCOMPARE(isProtected(*m_agent, wireless), wirelessProtected);
@@ -200,8 +200,8 @@ void tst_AgentEndToEnd::firstStartProtects()
     QCOMPARE(WardenTest::nameServer(wireless), wirelessDns);
 
     signIn();
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::Protected), serviceTimeout);
-    QCOMPARE(m_agent->stateText(), QStringLiteral("The internet is under control!"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::Protected), serviceTimeout);
+    QCOMPARE(m_agent->status()->stateText(), QStringLiteral("The internet is under control!"));
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), localProxy, serviceTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(
         WardenTest::nameServer(wireless), wirelessProtected ? localProxy : wirelessDns, serviceTimeout);
@@ -232,15 +232,15 @@ void tst_AgentEndToEnd::trayPauseAndResume()
 
     // A pause from the tray goes to the service at once: the adapters get their own servers back.
     trayPause(5);
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::FilteringOff), serviceTimeout);
-    QCOMPARE(m_agent->stateText(), QStringLiteral("Filtration switched off"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::FilteringOff), serviceTimeout);
+    QCOMPARE(m_agent->status()->stateText(), QStringLiteral("Filtration switched off"));
     QVERIFY(!window()->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), wiredDns, serviceTimeout);
     QVERIFY(m_agent->trayIcon()->startAction()->isVisible());
     QVERIFY(!m_agent->trayIcon()->stopAction()->isVisible());
 
     m_agent->trayIcon()->startAction()->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::Protected), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::Protected), serviceTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), localProxy, serviceTimeout);
     QCOMPARE(WardenTest::nameServer(wireless), wirelessDns);
     QVERIFY(m_agent->trayIcon()->stopAction()->isVisible());
@@ -260,7 +260,7 @@ void tst_AgentEndToEnd::lockedPauseWaitsForThePassword()
     // The desktop starts again on the signed-in service with the settings password on: the service locks the new
     // connection and withholds the password, the window locks itself.
     startDesktop();
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::Protected), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::Protected), serviceTimeout);
     QCOMPARE(child<QLineEdit>(window(), "leUser")->text(), user);
     QVERIFY(child<QLineEdit>(window(), "lePassword")->text().isEmpty());
     QVERIFY(child<QCheckBox>(window(), "ckPasswordSettings")->isChecked());
@@ -271,14 +271,14 @@ void tst_AgentEndToEnd::lockedPauseWaitsForThePassword()
     QTRY_VERIFY(window()->isVisible());
     QTRY_COMPARE(page(window()), QStringLiteral("loginPage"));
     roundTrip();
-    QCOMPARE(m_agent->state(), int(Agent::Protected));
+    QCOMPARE(m_agent->status()->state(), int(ServiceStatus::Protected));
     QCOMPARE(WardenTest::nameServer(wired), localProxy);
     QCOMPARE(complaints(), QStringList());
     // A pause sent past the window would not do either: the service holds the connection locked.
-    m_agent->setGlobalFiltering(false, 30);
+    m_agent->status()->setGlobalFiltering(false, 30);
     roundTrip();
     QCOMPARE(complaints(), QStringList { "Warning: Settings are locked: setGlobalFiltering refused" });
-    QCOMPARE(m_agent->state(), int(Agent::Protected));
+    QCOMPARE(m_agent->status()->state(), int(ServiceStatus::Protected));
     QCOMPARE(WardenTest::nameServer(wired), localProxy);
 
     // The password unlocks the connection at the service before the pause is sent, so the service takes it.
@@ -286,11 +286,11 @@ void tst_AgentEndToEnd::lockedPauseWaitsForThePassword()
     QVERIFY(field->isEnabled());
     QTest::keyClicks(field, password);
     child<QPushButton>(window(), "pbLogin")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::FilteringOff), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::FilteringOff), serviceTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), wiredDns, serviceTimeout);
 
     m_agent->trayIcon()->startAction()->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_agent->state(), int(Agent::Protected), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(m_agent->status()->state(), int(ServiceStatus::Protected), serviceTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), localProxy, serviceTimeout);
 
     ConsoleTest::closeAgent(m_agent, [this] { return !m_warden->isRunning(); });
@@ -312,12 +312,12 @@ void tst_AgentEndToEnd::unprotectingAsksForServers()
     // carries them to the adapter.
     MainWindowTest::AddressDialogAnswer answer;
     MainWindowTest::answerNextAddressDialog({ QStringLiteral("192.0.2.53") }, &answer, m_agent.get());
-    m_agent->setNetworkProtection(wireless, false, Velmor::HostList());
+    m_agent->status()->setNetworkProtection(wireless, false, Velmor::HostList());
     QTRY_VERIFY_WITH_TIMEOUT(answer.seen, serviceTimeout);
     QTRY_VERIFY_WITH_TIMEOUT(!isProtected(*m_agent, wireless), serviceTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wireless), QStringLiteral("192.0.2.53"), serviceTimeout);
     QCOMPARE(WardenTest::nameServer(wired), localProxy);
-    QCOMPARE(m_agent->state(), int(Agent::Protected));
+    QCOMPARE(m_agent->status()->state(), int(ServiceStatus::Protected));
 
     ConsoleTest::closeAgent(m_agent, [this] { return !m_warden->isRunning(); });
     VERIFY_STOPS_CLEANLY(*m_warden);

@@ -238,7 +238,7 @@ void tst_AgentReport::connectedReport()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(
         scriptWith(result(QStringLiteral("Local DNS: 127.0.0.1:53\n")), networks), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     const QString text = reportFrom([agent] { agent->generateSystemReport(); });
     QCOMPARE(text,
         QString::fromLatin1(header)
@@ -252,9 +252,9 @@ void tst_AgentReport::notConnectedReport()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("never asked"))), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     m_desktop->service->stop();
-    QTRY_COMPARE(agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     // The service's entries of the machine's event log, read by the query tool beside the programs, with the line
     // that named the credentials cut.
     using namespace Velmor::Platform;
@@ -284,7 +284,7 @@ void tst_AgentReport::silentServiceTimesOut()
         scriptWith(QVariantMap { { QStringLiteral("delay"), 3600000 }, { QStringLiteral("result"), QString() } }),
         true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     const QString text = reportFrom([&] {
         agent->generateSystemReport();
         QTRY_COMPARE(m_desktop->service->messages(QStringLiteral("systemInfo")).size(), 1);
@@ -308,7 +308,7 @@ void tst_AgentReport::secondRequestMakesNoSecondCall()
                                                            { QStringLiteral("result"), QStringLiteral("part\n") } }),
         true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     int waitBoxes = 0;
     const QString text = reportFrom([&] {
         agent->generateSystemReport();
@@ -330,7 +330,7 @@ void tst_AgentReport::browserChecksNeverOverlap()
                                                            { QStringLiteral("result"), QStringLiteral("part\n") } }),
         true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     using namespace Velmor::Platform;
     const QString program = QStringLiteral(
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mozilla Firefox");
@@ -373,7 +373,7 @@ void tst_AgentReport::saveTwiceWritesTheSameText()
     m_desktop
         = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("caf\u00e9 service part\n"))), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     QTemporaryDir folder;
     m_files
         = QStringList { folder.filePath(QStringLiteral("first.txt")), folder.filePath(QStringLiteral("second.txt")) };
@@ -392,7 +392,7 @@ void tst_AgentReport::unwritablePathIsReported()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     // A folder that is a file cannot be written into by anyone, root included. (Not a system folder: the file
     // dialog reads the folder it was last in, and some files there block their readers.)
     QTemporaryDir folder;
@@ -408,7 +408,7 @@ void tst_AgentReport::saveProposesADatedName()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     QTemporaryDir folder;
     m_files = QStringList { folder.filePath(QStringLiteral("kept.txt")) };
     const QDate before = QDate::currentDate();
@@ -428,14 +428,14 @@ void tst_AgentReport::linkStaysReadWhileReportIsOpen()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
-    QVERIFY(agent->isGlobalFilteringEnabled());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
+    QVERIFY(agent->status()->isGlobalFilteringEnabled());
     bool pushSeen = false;
     bool callAnswered = false;
     const QString text = reportFrom([agent] { agent->generateSystemReport(); },
         [&](QDialog *) {
             m_desktop->service->push(QStringLiteral("setGlobalFiltering"), { false });
-            pushSeen = QTest::qWaitFor([agent] { return !agent->isGlobalFilteringEnabled(); }, 10000);
+            pushSeen = QTest::qWaitFor([agent] { return !agent->status()->isGlobalFilteringEnabled(); }, 10000);
             int code = -1;
             Velmor::JsonRPCCall *call = agent->cabinet()->setProfile(1);
             connect(call, &Velmor::Request::finished, this, [call, &code] { code = int(call->error().code()); });
@@ -453,7 +453,7 @@ void tst_AgentReport::serviceLostDuringReport()
     m_desktop
         = std::make_unique<ConsoleTest::Desktop>(scriptWith(QVariantMap { { QStringLiteral("drop"), true } }), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     QSignalSpy messages(agent, &Agent::messageShown);
     int waitBoxesShown = 0;
     const QString text = reportFrom(
@@ -506,7 +506,7 @@ void tst_AgentReport::clearedErrorIsNotReported()
     script.insert(QStringLiteral("push"), pushes);
     m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     QTRY_COMPARE(agent->cabinet()->isIdentified(), errorFirst);
     const QString text = reportFrom([agent] { agent->generateSystemReport(); });
     QVERIFY2(text.contains(QLatin1String("Identification type: token\n") + lines), qPrintable(text));
@@ -516,7 +516,7 @@ void tst_AgentReport::reportOpensOverTheWindow()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("part\n"))), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_VERIFY(agent->isConnectionComplete());
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
     QWidget *parent = nullptr;
     bool window = false;
     reportFrom([agent] { agent->generateSystemReport(); },

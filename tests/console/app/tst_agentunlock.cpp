@@ -97,7 +97,7 @@ void tst_AgentUnlock::grantedWithoutAsking()
     if (situation == QLatin1String("unreachable"))
         QTRY_VERIFY(agent->connector()->connectionFailed());
     else
-        QTRY_VERIFY(agent->isConnectionComplete());
+        QTRY_VERIFY(agent->status()->isConnectionComplete());
 
     UnlockFlag flag;
     QVERIFY(flag.create());
@@ -138,7 +138,7 @@ void tst_AgentUnlock::lockedSettingsAskTheUser()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     QCOMPARE(agent->mainWidget()->loginMode(), 1);
     agent->mainWidget()->hide();
 

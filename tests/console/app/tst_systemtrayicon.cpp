@@ -71,9 +71,9 @@ void tst_SystemTrayIcon::reach(int state)
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     ConsoleTest::pushTowards(service, state);
-    QTRY_COMPARE(agent->state(), state);
+    QTRY_COMPARE(agent->status()->state(), state);
 }
 
 void tst_SystemTrayIcon::badgePerState_data()
@@ -97,7 +97,7 @@ void tst_SystemTrayIcon::badgePerState()
     // State 1 comes from a service that stopped after the link was up.
     QCOMPARE(tray->toolTip(),
         state == 1 ? QStringLiteral("The connection to system service was interrupted!")
-                   : m_desktop->agent->stateText());
+                   : m_desktop->agent->status()->stateText());
     QVERIFY(tray->animation()->movie()->state() != QMovie::Running);
     const QImage icon = tray->icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(icon.size(), QSize(22, 22));
@@ -120,7 +120,7 @@ void tst_SystemTrayIcon::connectingAnimates()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
     Agent *agent = m_desktop->agent.get();
     SystemTrayIcon *tray = agent->trayIcon();
-    QTRY_COMPARE(agent->state(), int(Agent::Connecting));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Connecting));
     QCOMPARE(tray->animation()->movie()->state(), QMovie::Running);
     QTRY_VERIFY(tray->animation()->composedFrames() >= 2);
     QCOMPARE(tray->animation()->movie()->scaledSize(), QSize(12, 12));
@@ -129,13 +129,13 @@ void tst_SystemTrayIcon::connectingAnimates()
     // The cache fills once: a loop later, no frame is composed again.
     QTRY_VERIFY(tray->animation()->composedFrames() == tray->animation()->movie()->frameCount());
     m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     QVERIFY(tray->animation()->movie()->state() != QMovie::Running);
 }
 
 void tst_SystemTrayIcon::oneCompositionPerBadge()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     Agent *agent = m_desktop->agent.get();
     SystemTrayIcon *tray = agent->trayIcon();
     QSet<qint64> icons;
@@ -143,16 +143,16 @@ void tst_SystemTrayIcon::oneCompositionPerBadge()
     for (int change = 0; change < 1000; ++change) {
         switch (change % 4) {
         case 0:
-            agent->setGlobalFilteringState(false); // 6
+            agent->status()->setGlobalFilteringState(false); // 6
             break;
         case 1:
-            agent->applyNetworkProtection(QStringLiteral("eth0"), false); // still 6
+            agent->status()->applyNetworkProtection(QStringLiteral("eth0"), false); // still 6
             break;
         case 2:
-            agent->setGlobalFilteringState(true); // 5
+            agent->status()->setGlobalFilteringState(true); // 5
             break;
         default:
-            agent->applyNetworkProtection(QStringLiteral("eth0"), true); // 7
+            agent->status()->applyNetworkProtection(QStringLiteral("eth0"), true); // 7
             break;
         }
         icons.insert(tray->icon().cacheKey());
@@ -197,7 +197,7 @@ void tst_SystemTrayIcon::activation()
 {
     QFETCH(int, reason);
     QFETCH(bool, toggles);
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     Agent *agent = m_desktop->agent.get();
     const bool visible = agent->mainWidget()->isVisible();
     Q_EMIT agent->trayIcon()->activated(QSystemTrayIcon::ActivationReason(reason));
@@ -224,7 +224,7 @@ void tst_SystemTrayIcon::pauseEntries()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(script), true);
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     SystemTrayIcon *tray = agent->trayIcon();
     const QList<QAction *> durations = tray->stopAction()->menu()->actions();
     QCOMPARE(durations.size(), 4);
@@ -236,16 +236,16 @@ void tst_SystemTrayIcon::pauseEntries()
     if (sent.isEmpty()) {
         QTRY_VERIFY(agent->mainWidget()->findChild<QWidget *>(QStringLiteral("loginPage"))->isVisible());
         // The window told the service once already, when the service's lock checked its box.
-        agent->setSettingsProtection(true);
+        agent->status()->setSettingsProtection(true);
         QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 2);
         QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).size(), 0);
         return;
     }
-    QTRY_COMPARE(agent->state(), int(Agent::FilteringOff));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::FilteringOff));
     QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).first().paramsText, sent);
     QCOMPARE(visibleEntries(tray).first(), QStringLiteral("&Start filtering"));
     tray->startAction()->trigger();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).last().paramsText, QStringLiteral("[true,0]"));
 }
 
@@ -264,7 +264,7 @@ void tst_SystemTrayIcon::profileChoice()
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(script), true);
     Agent *agent = m_desktop->agent.get();
     FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     SystemTrayIcon *tray = agent->trayIcon();
     const QList<QAction *> entries = tray->profilesMenu()->actions();
     QSet<QString> names;
@@ -290,14 +290,14 @@ void tst_SystemTrayIcon::profileChoice()
         return;
     }
     QTRY_VERIFY(agent->mainWidget()->findChild<QWidget *>(QStringLiteral("loginPage"))->isVisible());
-    agent->setSettingsProtection(true);
+    agent->status()->setSettingsProtection(true);
     QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 2);
     QCOMPARE(service->messages(QStringLiteral("setProfile")).size(), 0);
 }
 
 void tst_SystemTrayIcon::noSelectedProfileNoMark()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     Cabinet *cabinet = m_desktop->agent->cabinet();
     cabinet->setSelectedProfile(99);
     SystemTrayIcon *tray = m_desktop->agent->trayIcon();
@@ -310,7 +310,7 @@ void tst_SystemTrayIcon::noSelectedProfileNoMark()
 
 void tst_SystemTrayIcon::rebuildsLeaveNothingBehind()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     Cabinet *cabinet = m_desktop->agent->cabinet();
     SystemTrayIcon *tray = m_desktop->agent->trayIcon();
     const Velmor::CabinetProfiles profiles = cabinet->profiles();

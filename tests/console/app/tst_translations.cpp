@@ -114,7 +114,9 @@ void tst_Translations::lupdateFindsTheContexts_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("contexts");
     QTest::newRow("app") << "app" << QStringList { "Agent", "SystemTrayIcon" };
-    QTest::newRow("model") << "model" << QStringList { "AppUpdater", "Cabinet", "QObject", "ServiceConnector" };
+    // The status texts keep the context they had in the program's top.
+    QTest::newRow("model") << "model"
+                           << QStringList { "Agent", "AppUpdater", "Cabinet", "QObject", "ServiceConnector" };
     // A form's texts are found under the form's own name.
     QTest::newRow("main window") << "mainwindow"
                                  << QStringList { "MainWidget", "MemoryMsgBox", "SystemReportDlg", "UpdateDialog",

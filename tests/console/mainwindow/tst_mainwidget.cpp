@@ -77,13 +77,13 @@ void tst_MainWidget::cleanup()
 
 void tst_MainWidget::reach(const QString &script, bool connected)
 {
-    m_desktop = MainWindowTest::desktopIn(Agent::Protected, ConsoleTest::script(script));
-    QCOMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    m_desktop = MainWindowTest::desktopIn(ServiceStatus::Protected, ConsoleTest::script(script));
+    QCOMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
     window()->show();
     if (connected)
         return;
     m_desktop->service->stop();
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
 }
 
 void tst_MainWidget::setCurrent(const QString &name)
@@ -351,8 +351,8 @@ void tst_MainWidget::links()
 void tst_MainWidget::cabinetErrorLink()
 {
     reach(QStringLiteral("protected"), true);
-    ConsoleTest::pushTowards(m_desktop->service.get(), Agent::IdentificationFailed);
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::IdentificationFailed));
+    ConsoleTest::pushTowards(m_desktop->service.get(), ServiceStatus::IdentificationFailed);
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::IdentificationFailed));
     const QString status = child<QLabel>(window(), "lblAgentStatus")->text();
     QVERIFY(status.contains(QLatin1String("<a href=\"agent:showcabineterror\">Error details</a>")));
     QString shown;
@@ -399,12 +399,12 @@ void tst_MainWidget::reconnectKeepsSettingsLocked()
     service->setScript(ConsoleTest::withPush(
         ConsoleTest::script(QStringLiteral("locked")), QStringLiteral("setIdentification"), QVariant()));
     service->stop();
-    QTRY_COMPARE(agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     QVERIFY(service->listen());
     // The last push of the new connection; the identification that would complete it is held back.
     QSignalSpy lastPush(agent->cabinet(), &Cabinet::identificationStateChanged);
     agent->connector()->timer_reconnectToService();
-    QTRY_COMPARE(agent->state(), int(Agent::Connecting));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Connecting));
     QTRY_COMPARE(lastPush.size(), 1);
 
     QCOMPARE(window()->loginMode(), 0);

@@ -211,7 +211,7 @@ void tst_MainWidgetEndToEnd::signInProtectAndPickProfile()
     MainWidget *copy = m_copy->agent->mainWidget();
     QTRY_VERIFY(copy->isVisible());
     copy->move(QGuiApplication::primaryScreen()->geometry().width() / 2, 0);
-    QTRY_VERIFY(m_copy->agent->isConnectionComplete());
+    QTRY_VERIFY(m_copy->agent->status()->isConnectionComplete());
     QTRY_COMPARE(MainWindowTest::page(copy), QStringLiteral("loginPage"));
     QTRY_VERIFY(!MainWindowTest::stack(copy)->isSliding());
     QVERIFY(sameView(QStringLiteral("1-signed-out")));
@@ -228,7 +228,7 @@ void tst_MainWidgetEndToEnd::signInProtectAndPickProfile()
     QTest::keyClicks(child<QLineEdit>(copy, "lePassword"), password);
     QTest::keyClick(child<QLineEdit>(copy, "lePassword"), Qt::Key_Return);
     QTRY_COMPARE(sent(QStringLiteral("setCredentials")), QStringList { "[\"user@example.com\",\"Pa55-word!\"]" });
-    QTRY_COMPARE(m_copy->agent->state(), int(Agent::NothingProtected));
+    QTRY_COMPARE(m_copy->agent->status()->state(), int(ServiceStatus::NothingProtected));
     QTRY_COMPARE(MainWindowTest::page(copy), QStringLiteral("welcomePage"));
     QTRY_VERIFY(!MainWindowTest::stack(copy)->isSliding());
     QVERIFY(sameView(QStringLiteral("2-signed-in")));
@@ -271,7 +271,7 @@ void tst_MainWidgetEndToEnd::signInProtectAndPickProfile()
     QTRY_COMPARE(sent(QStringLiteral("setProfile")), QStringList { "[2]" });
     xdotool({ QStringLiteral("mousemove"), QStringLiteral("1270"), QStringLiteral("1010") });
     profiles->setCurrentIndex(1);
-    QTRY_COMPARE(m_copy->agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(m_copy->agent->status()->state(), int(ServiceStatus::Protected));
     QVERIFY(sameView(QStringLiteral("8-profile")));
 
     // The password went to the service once, as typed, and nowhere into the program's own output.

@@ -220,7 +220,7 @@ void tst_MainWidgetForm::constructionState()
     QCOMPARE(window->loginMode(), 0);
     QCOMPARE(child<QPushButton>(window, "pbLogin")->text(), QStringLiteral("Sign In"));
 
-    QTRY_VERIFY(m_desktop->agent->isConnectionComplete());
+    QTRY_VERIFY(m_desktop->agent->status()->isConnectionComplete());
     for (const char *page : { "settingsPage", "loginPage", "advancedSettingsPage" })
         QVERIFY2(child<QWidget>(window, page)->isEnabled(), page);
 }

@@ -72,8 +72,8 @@ void tst_MainWidgetHelp::showHelpPage(const QVariantMap &script)
     m_site->setConfig(QJsonObject {
         { "routes", QJsonObject { { "/downloads/agent.version", QJsonObject { { "body", "2.3.63.4\n" } } } } } });
     m_site->clearLog();
-    m_desktop = MainWindowTest::desktopIn(Agent::Protected, script);
-    QCOMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    m_desktop = MainWindowTest::desktopIn(ServiceStatus::Protected, script);
+    QCOMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
     QTRY_COMPARE(m_site->requests().size(), 1);
     AppUpdater *updater = m_desktop->agent->updater();
     // The start-up check has ended once its reply is gone.

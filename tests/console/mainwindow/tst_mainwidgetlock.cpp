@@ -80,10 +80,10 @@ void tst_MainWidgetLock::unlockOnce()
                 { QStringLiteral("name"), QStringLiteral("Free") } } },
         { QStringLiteral("tz"), 2 }
     };
-    m_desktop = MainWindowTest::desktopIn(Agent::Protected,
+    m_desktop = MainWindowTest::desktopIn(ServiceStatus::Protected,
         ConsoleTest::withPush(
             ConsoleTest::script(QStringLiteral("locked")), QStringLiteral("setUserInfo"), QVariantList { userInfo }));
-    QCOMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    QCOMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
     window()->show();
     QVERIFY(QTest::qWaitForWindowExposed(window()));
     QCOMPARE(window()->loginMode(), 1);

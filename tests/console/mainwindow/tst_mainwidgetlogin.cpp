@@ -71,8 +71,8 @@ void tst_MainWidgetLogin::cleanup()
 
 void tst_MainWidgetLogin::reach(const QVariantMap &script)
 {
-    m_desktop = MainWindowTest::desktopIn(Agent::Protected, script);
-    QCOMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    m_desktop = MainWindowTest::desktopIn(ServiceStatus::Protected, script);
+    QCOMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
     window()->show();
 }
 

@@ -98,8 +98,8 @@ void tst_MainWidgetSettings::cleanup()
 
 void tst_MainWidgetSettings::reach(const QVariantMap &script)
 {
-    m_desktop = MainWindowTest::desktopIn(Agent::Protected, script);
-    QCOMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    m_desktop = MainWindowTest::desktopIn(ServiceStatus::Protected, script);
+    QCOMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
 }
 
 void tst_MainWidgetSettings::showTab(const char *tab)
@@ -214,7 +214,7 @@ void tst_MainWidgetSettings::rebuildDropsPendingRow()
     showTab("tabConnectionSettings");
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, checkIndicator(list()->item(1)));
     QCOMPARE(list()->item(1)->background().color(), QColor(QStringLiteral("#FFFF00")));
-    QSignalSpy rebuilt(m_desktop->agent.get(), &Agent::networksUpdated);
+    QSignalSpy rebuilt(m_desktop->agent->status(), &ServiceStatus::networksUpdated);
     service()->push(QStringLiteral("setNetworks"),
         { QVariantMap { { QStringLiteral("defaultRouteId"), QStringLiteral("eth0") },
             { QStringLiteral("networks"),
@@ -391,7 +391,7 @@ void tst_MainWidgetSettings::localProxyAddressSent()
         QVERIFY(!port->isModified());
     }
     // A round trip through the service: nothing else is on its way.
-    m_desktop->agent->setSettingsProtection(false);
+    m_desktop->agent->status()->setSettingsProtection(false);
     QTRY_COMPARE(service()->messages(QStringLiteral("setSettingsProtection")).size(), 1);
     QCOMPARE(service()->messages(QStringLiteral("setLocalDnsAddress")).size(), sent.isEmpty() ? 0 : 1);
 }

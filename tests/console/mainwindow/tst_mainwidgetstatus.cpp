@@ -70,7 +70,7 @@ private:
     // Whether the status block's headline, which never wraps, fits the label as laid out now.
     bool headlineFits() const
     {
-        return headlineFits(child<QLabel>(window(), "lblAgentStatus"), m_desktop->agent->stateText());
+        return headlineFits(child<QLabel>(window(), "lblAgentStatus"), m_desktop->agent->status()->stateText());
     }
     static bool headlineFits(QLabel *label, const QString &headline);
 
@@ -89,7 +89,7 @@ void tst_MainWidgetStatus::cleanup()
 
 void tst_MainWidgetStatus::reach(int state, const QString &script)
 {
-    if (state == Agent::Connecting) {
+    if (state == ServiceStatus::Connecting) {
         m_desktop = std::make_unique<ConsoleTest::Desktop>(
             ConsoleTest::withPush(ConsoleTest::script(script), QStringLiteral("setIdentification"), QVariant()), true);
         MainWindowTest::slideAtOnce(window());
@@ -99,7 +99,7 @@ void tst_MainWidgetStatus::reach(int state, const QString &script)
     } else {
         m_desktop = MainWindowTest::desktopIn(state, ConsoleTest::script(script));
     }
-    QTRY_COMPARE(m_desktop->agent->state(), state);
+    QTRY_COMPARE(m_desktop->agent->status()->state(), state);
 }
 
 void tst_MainWidgetStatus::setFeatures(const QVariantMap &features, const QString &planCode)
@@ -142,7 +142,7 @@ bool tst_MainWidgetStatus::headlineFits(QLabel *label, const QString &headline)
 // The status block for state 7 on the free plan, character for character.
 void tst_MainWidgetStatus::goldenStatusText()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     QCOMPARE(status(),
         QStringLiteral(
             R"(<table><tbody><tr><td width="100" valign="top"><img style="margin-top:35px; margin-left: 15px;" )"
@@ -199,7 +199,7 @@ void tst_MainWidgetStatus::states()
     reach(state);
     const QString text = status();
     QVERIFY(text.contains(QLatin1String("src=\":/icons/") + picture + QLatin1String("\"")));
-    QVERIFY(text.contains(Agent::stateTextFor(state) + QLatin1String("</span>")));
+    QVERIFY(text.contains(ServiceStatus::stateTextFor(state) + QLatin1String("</span>")));
     QVERIFY2(text.contains(explanation), qPrintable(text));
     QVERIFY(text.endsWith(QLatin1String("Buy Premium plan</a></p></td></tr></tbody></table>")));
     auto filtering = child<QPushButton>(window(), "btnGlobalFiltering");
@@ -210,10 +210,10 @@ void tst_MainWidgetStatus::states()
 
 void tst_MainWidgetStatus::switchIconStaysOutsideStates6And7()
 {
-    reach(Agent::FilteringOff);
+    reach(ServiceStatus::FilteringOff);
     auto filtering = child<QPushButton>(window(), "btnGlobalFiltering");
     m_desktop->service->stop();
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     QVERIFY(filtering->isHidden());
     QCOMPARE(image(filtering->icon()), image(QIcon(QStringLiteral(":/icons/agent_off"))));
 }
@@ -264,7 +264,7 @@ void tst_MainWidgetStatus::planBox()
 {
     QFETCH(QString, code);
     QFETCH(bool, free);
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     setFeatures(QVariantMap(), code);
     QCOMPARE(!child<QWidget>(window(), "planWidget")->isHidden(), free);
     QCOMPARE(child<QLabel>(window(), "lblPlanName")->text(), code.toLower());
@@ -298,7 +298,7 @@ void tst_MainWidgetStatus::ipModeFeature()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, on);
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     QVariantMap features { { QStringLiteral("max_profiles"), 5 } };
     if (value.isValid())
         features.insert(QStringLiteral("agent_ip_mode"), value);
@@ -317,7 +317,7 @@ void tst_MainWidgetStatus::ipModeFeature()
 // it, twice without harm.
 void tst_MainWidgetStatus::oneAdvancedTab()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     auto tabs = child<QTabWidget>(window(), "settingsTabWidget");
     QCOMPARE(tabs->count(), 2);
     for (int push = 0; push < 2; ++push) {
@@ -339,7 +339,7 @@ void tst_MainWidgetStatus::oneAdvancedTab()
 
 void tst_MainWidgetStatus::profileOrder()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     Velmor::CabinetProfiles profiles;
     const QList<QPair<quint32, QString>> given = { { 4, "b" }, { 5, "A" }, { 6, "a" }, { 9, "Z" } };
     for (const auto &[id, name] : given)
@@ -368,7 +368,7 @@ void tst_MainWidgetStatus::profileOrder()
 // in line.
 void tst_MainWidgetStatus::userChoosesProfile()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     auto box = child<QComboBox>(window(), "cmbProfile");
     QCOMPARE(box->currentText(), QStringLiteral("Kids"));
     box->setCurrentIndex(box->findText(QStringLiteral("Home")));
@@ -413,7 +413,7 @@ void tst_MainWidgetStatus::identificationLine()
     QFETCH(QString, title);
     QFETCH(QString, value);
     QFETCH(bool, tokens);
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     FakeService *service = m_desktop->service.get();
     if (how.startsWith(QLatin1String("token"))) {
         service->push(QStringLiteral("setIdentification"), { 1, how.mid(6).toUInt() });
@@ -424,7 +424,7 @@ void tst_MainWidgetStatus::identificationLine()
             { 0, QVariantMap { { QStringLiteral("code"), 31 }, { QStringLiteral("message"), QString() } } });
     } else {
         service->stop();
-        QTRY_COMPARE(m_desktop->agent->state(), int(Agent::ServiceUnreachable));
+        QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
         cabinet()->setLastError(Velmor::Error(31, QString()));
     }
     QTRY_COMPARE(child<QLabel>(window(), "lbl_identityTitle")->text(), title);
@@ -436,14 +436,14 @@ void tst_MainWidgetStatus::identificationLine()
 // The service goes away after the header showed the profile and the plan: neither is known any more.
 void tst_MainWidgetStatus::headerFollowsDisconnect()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     setFeatures(QVariantMap());
     m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
     QTRY_COMPARE(child<QLabel>(window(), "lbl_identityStatus")->text(), QStringLiteral("Kids"));
     QCOMPARE(child<QLabel>(window(), "lbl_identityTitle")->text(), QStringLiteral("Current profile:"));
     QVERIFY(!child<QWidget>(window(), "planWidget")->isHidden());
     m_desktop->service->stop();
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     QTRY_COMPARE(child<QLabel>(window(), "lbl_identityTitle")->text(), QStringLiteral("Identification"));
     QCOMPARE(child<QLabel>(window(), "lbl_identityStatus")->text(), QStringLiteral("Unavailable"));
     QVERIFY(child<QWidget>(window(), "planWidget")->isHidden());
@@ -463,7 +463,7 @@ void tst_MainWidgetStatus::headlineWholeAfterEachChange_data()
 void tst_MainWidgetStatus::headlineWholeAfterEachChange()
 {
     QFETCH(QList<int>, states);
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     showWindow();
     QVERIFY(headlineFits());
     // The measure tells a headline that does not fit.
@@ -471,13 +471,13 @@ void tst_MainWidgetStatus::headlineWholeAfterEachChange()
     narrow.setWordWrap(true);
     narrow.setText(child<QLabel>(window(), "lblAgentStatus")->text());
     narrow.setFixedWidth(250);
-    QVERIFY(!headlineFits(&narrow, m_desktop->agent->stateText()));
+    QVERIFY(!headlineFits(&narrow, m_desktop->agent->status()->stateText()));
     for (int state : std::as_const(states)) {
-        const int before = m_desktop->agent->state();
-        if ((state == Agent::FilteringOff && before == Agent::Protected)
-            || (state == Agent::Protected && before == Agent::FilteringOff)) {
+        const int before = m_desktop->agent->status()->state();
+        if ((state == ServiceStatus::FilteringOff && before == ServiceStatus::Protected)
+            || (state == ServiceStatus::Protected && before == ServiceStatus::FilteringOff)) {
             QTest::mouseClick(child<QPushButton>(window(), "btnGlobalFiltering"), Qt::LeftButton);
-        } else if (state == Agent::Protected) {
+        } else if (state == ServiceStatus::Protected) {
             m_desktop->service->push(QStringLiteral("setNetworks"),
                 { QVariantMap { { QStringLiteral("defaultRouteId"), QStringLiteral("eth0") },
                     { QStringLiteral("networks"),
@@ -487,7 +487,7 @@ void tst_MainWidgetStatus::headlineWholeAfterEachChange()
         } else {
             ConsoleTest::pushTowards(m_desktop->service.get(), state);
         }
-        QTRY_COMPARE(m_desktop->agent->state(), state);
+        QTRY_COMPARE(m_desktop->agent->status()->state(), state);
         QVERIFY2(headlineFits(), qPrintable(QStringLiteral("state %1").arg(state)));
     }
 }
@@ -511,7 +511,7 @@ void tst_MainWidgetStatus::windowKeepsItsSizeOnOtherPages()
     QFETCH(QString, link);
     QFETCH(QString, button);
     QFETCH(QStringList, back);
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     showWindow();
     auto label = child<QLabel>(window(), "lblAgentStatus");
     const QPoint at = MainWindowTest::linkPoint(label, link);
@@ -526,7 +526,7 @@ void tst_MainWidgetStatus::windowKeepsItsSizeOnOtherPages()
 
     // The tray's pause.
     QVERIFY(window()->turnOffFiltering(0));
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::FilteringOff));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::FilteringOff));
     QCOMPARE(window()->size(), before);
     for (const QString &name : std::as_const(back))
         QTest::mouseClick(child<QPushButton>(window(), qPrintable(name)), Qt::LeftButton);
@@ -561,12 +561,12 @@ void tst_MainWidgetStatus::okCentred()
 // The button shows the state it is in and its tooltip names what a click does, as the tray's entries do.
 void tst_MainWidgetStatus::filteringButtonNamesItsAction()
 {
-    reach(Agent::Protected);
+    reach(ServiceStatus::Protected);
     showWindow();
     auto filtering = child<QPushButton>(window(), "btnGlobalFiltering");
     QCOMPARE(filtering->toolTip(), QStringLiteral("Stop filtering"));
     QTest::mouseClick(filtering, Qt::LeftButton);
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::FilteringOff));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::FilteringOff));
     QCOMPARE(filtering->toolTip(), QStringLiteral("Start filtering"));
     QCOMPARE(image(filtering->icon()), image(QIcon(QStringLiteral(":/icons/agent_off"))));
     QVERIFY(image(QIcon(QStringLiteral(":/icons/agent_on"))) != image(QIcon(QStringLiteral(":/icons/agent_off"))));
@@ -575,7 +575,7 @@ void tst_MainWidgetStatus::filteringButtonNamesItsAction()
 // Without the service the settings cannot open; pressing their link says so on the status page.
 void tst_MainWidgetStatus::settingsLinkWithoutService()
 {
-    reach(Agent::ServiceUnreachable);
+    reach(ServiceStatus::ServiceUnreachable);
     showWindow();
     auto note = child<QLabel>(window(), "lblStatusNote");
     QVERIFY(note->isHidden());

@@ -54,7 +54,7 @@ private:
 void tst_DesktopCabinet::init()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
     service()->clearMessages();
 }
 
@@ -416,7 +416,7 @@ void tst_DesktopCabinet::lostConnectionKeepsData()
     QVERIFY(cabinet()->isIdentified());
     QSignalSpy identification(cabinet(), &Cabinet::identificationStateChanged);
     service()->stop();
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     QVERIFY(!cabinet()->isIdentified());
     QCOMPARE(identification.size(), 0);
     QCOMPARE(cabinet()->profiles().size(), 2);

@@ -34,7 +34,7 @@ private:
 void tst_RequestHandler::init()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
-    QTRY_COMPARE(m_desktop->agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
 }
 
 void tst_RequestHandler::cleanup()
@@ -44,7 +44,7 @@ void tst_RequestHandler::cleanup()
 
 void tst_RequestHandler::pushAndSettle(const QString &method, const QVariantList &params)
 {
-    QSignalSpy marker(m_desktop->agent.get(), &Agent::serviceSettingsChanged);
+    QSignalSpy marker(m_desktop->agent->status(), &ServiceStatus::serviceSettingsChanged);
     m_desktop->service->push(method, params);
     m_desktop->service->push(QStringLiteral("setSettings"), { QVariantMap { { QStringLiteral("marker"), true } } });
     QTRY_VERIFY(!marker.isEmpty());
@@ -128,26 +128,26 @@ void tst_RequestHandler::notifications_data()
         << "cabinet" << QByteArray(SIGNAL(identificationStateChanged())) << 1 << "activity";
     QTest::newRow("setNetworks") << "setNetworks"
                                  << "[{\"defaultRouteId\":\"\",\"networks\":[]}]"
-                                 << "agent" << QByteArray(SIGNAL(networksUpdated())) << 1 << "noNetworks";
+                                 << "status" << QByteArray(SIGNAL(networksUpdated())) << 1 << "noNetworks";
     QTest::newRow("setSettingsLocked") << "setSettingsLocked"
                                        << "[true]"
-                                       << "agent" << QByteArray(SIGNAL(settingsLockUpdated(bool))) << 1 << QString();
+                                       << "status" << QByteArray(SIGNAL(settingsLockUpdated(bool))) << 1 << QString();
     QTest::newRow("setGlobalFiltering repeated")
         << "setGlobalFiltering"
         << "[true]"
-        << "agent" << QByteArray(SIGNAL(globalFilteringChanged())) << 1 << "noStateChange";
+        << "status" << QByteArray(SIGNAL(globalFilteringChanged())) << 1 << "noStateChange";
     QTest::newRow("setGlobalFiltering off")
         << "setGlobalFiltering"
         << "[false]"
-        << "agent" << QByteArray(SIGNAL(globalFilteringChanged())) << 1 << "filteringOff";
+        << "status" << QByteArray(SIGNAL(globalFilteringChanged())) << 1 << "filteringOff";
     QTest::newRow("setNetworkProtection")
         << "setNetworkProtection"
         << "[\"wlan0\",true]"
-        << "agent" << QByteArray(SIGNAL(protectionUpdated(QString, bool))) << 1 << "wlanProtected";
+        << "status" << QByteArray(SIGNAL(protectionUpdated(QString, bool))) << 1 << "wlanProtected";
     QTest::newRow("setNetworkProtection unknown")
         << "setNetworkProtection"
         << "[\"nope\",true]"
-        << "agent" << QByteArray(SIGNAL(protectionUpdated(QString, bool))) << 0 << QString();
+        << "status" << QByteArray(SIGNAL(protectionUpdated(QString, bool))) << 0 << QString();
     QTest::newRow("setUserFilter") << "setUserFilter"
                                    << "[2,[3,4]]"
                                    << "cabinet" << QByteArray(SIGNAL(userFilterUpdated(quint32))) << 1 << "userFilter";
@@ -183,9 +183,9 @@ void tst_RequestHandler::notifications()
 
     Agent *agent = m_desktop->agent.get();
     Cabinet *cabinet = agent->cabinet();
-    QObject *target = receiver == QLatin1String("agent") ? static_cast<QObject *>(agent) : cabinet;
+    QObject *target = receiver == QLatin1String("status") ? static_cast<QObject *>(agent->status()) : cabinet;
     QSignalSpy spy(target, signal.constData());
-    QSignalSpy states(agent, &Agent::stateChanged);
+    QSignalSpy states(agent->status(), &ServiceStatus::stateChanged);
     pushAndSettle(method, Velmor::Json::parse(params).toList());
     QCOMPARE(int(spy.size()), count);
 
@@ -203,7 +203,7 @@ void tst_RequestHandler::notifications()
     } else if (check == QLatin1String("identificationError")) {
         QVERIFY(!cabinet->isIdentified());
         QCOMPARE(cabinet->lastError().code(), 31u);
-        QCOMPARE(agent->state(), int(Agent::IdentificationFailed));
+        QCOMPARE(agent->status()->state(), int(ServiceStatus::IdentificationFailed));
     } else if (check == QLatin1String("credentials")) {
         QCOMPARE(spy.first().at(0).toString(), QStringLiteral("someone"));
         QCOMPARE(spy.first().at(1).toString(), QStringLiteral("pw"));
@@ -217,14 +217,14 @@ void tst_RequestHandler::notifications()
     } else if (check == QLatin1String("activity")) {
         QCOMPARE(cabinet->currentProfileName(), QStringLiteral("Home"));
     } else if (check == QLatin1String("noNetworks")) {
-        QCOMPARE(agent->state(), int(Agent::NoNetworks));
+        QCOMPARE(agent->status()->state(), int(ServiceStatus::NoNetworks));
     } else if (check == QLatin1String("noStateChange")) {
         QCOMPARE(states.size(), 0);
     } else if (check == QLatin1String("filteringOff")) {
-        QCOMPARE(agent->state(), int(Agent::FilteringOff));
-        QVERIFY(!agent->isGlobalFilteringEnabled());
+        QCOMPARE(agent->status()->state(), int(ServiceStatus::FilteringOff));
+        QVERIFY(!agent->status()->isGlobalFilteringEnabled());
     } else if (check == QLatin1String("wlanProtected")) {
-        QVERIFY(agent->networks().networks.at(1).isProtected);
+        QVERIFY(agent->status()->networks().networks.at(1).isProtected);
         QCOMPARE(spy.first().at(0).toString(), QStringLiteral("wlan0"));
     } else if (check == QLatin1String("userFilter")) {
         QVERIFY(cabinet->cachedUserFilter(2).contains(4));
@@ -236,7 +236,7 @@ void tst_RequestHandler::notifications()
 void tst_RequestHandler::identificationCompletesOnce()
 {
     Agent *agent = m_desktop->agent.get();
-    QSignalSpy completed(agent, &Agent::connectionComplete);
+    QSignalSpy completed(agent->status(), &ServiceStatus::connectionComplete);
     QSignalSpy identification(agent->cabinet(), &Cabinet::identificationStateChanged);
     pushAndSettle(QStringLiteral("setIdentification"), { 0, QStringLiteral("192.0.2.1") });
     QCOMPARE(identification.size(), 1);
@@ -256,10 +256,10 @@ void tst_RequestHandler::unreadableIdentificationErrorLeavesConnecting()
     script.insert(QStringLiteral("push"), push);
     m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
     Agent *agent = m_desktop->agent.get();
-    QSignalSpy completed(agent, &Agent::connectionComplete);
+    QSignalSpy completed(agent->status(), &ServiceStatus::connectionComplete);
     QTRY_COMPARE(completed.size(), 1);
-    QCOMPARE(agent->state(), int(Agent::IdentificationFailed));
-    QCOMPARE(agent->stateText(), QStringLiteral("Identification failed!"));
+    QCOMPARE(agent->status()->state(), int(ServiceStatus::IdentificationFailed));
+    QCOMPARE(agent->status()->stateText(), QStringLiteral("Identification failed!"));
 }
 
 CONSOLE_TEST_MAIN(tst_RequestHandler)

@@ -48,7 +48,7 @@ void tst_ServiceConnector::noServiceGivesOneErrorThenRetries()
     QVERIFY(connector->connectionFailed());
     QVERIFY(connector->reconnectTimer()->isActive());
     QCOMPARE(connector->reconnectTimer()->interval(), 3000);
-    QCOMPARE(agent->state(), int(Agent::ServiceUnreachable));
+    QCOMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().at(1).toString(), QStringLiteral("Service error"));
     QCOMPARE(shown.first().at(2).toString(), QStringLiteral("Failed to connect to system service!"));
@@ -65,7 +65,7 @@ void tst_ServiceConnector::noServiceGivesOneErrorThenRetries()
 
     QVERIFY(service->listen());
     connector->timer_reconnectToService();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     QVERIFY(!connector->reconnectTimer()->isActive());
     QVERIFY(!connector->connectionFailed());
     QCOMPARE(errors.size(), 1);
@@ -77,13 +77,13 @@ void tst_ServiceConnector::lostServiceGivesOneErrorAndFullPushOnReturn()
     FakeService *service = m_desktop->service.get();
     Agent *agent = m_desktop->agent.get();
     ServiceConnector *connector = agent->connector();
-    QSignalSpy completed(agent, &Agent::connectionComplete);
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QSignalSpy completed(agent->status(), &ServiceStatus::connectionComplete);
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     QCOMPARE(completed.size(), 1);
 
     QSignalSpy disconnected(connector, &ServiceConnector::disconnected);
     QSignalSpy errors(connector, &ServiceConnector::serviceError);
-    QSignalSpy states(agent, &Agent::stateChanged);
+    QSignalSpy states(agent->status(), &ServiceStatus::stateChanged);
     QSignalSpy shown(agent, &Agent::messageShown);
     service->stop();
     QTRY_COMPARE(disconnected.size(), 1);
@@ -93,8 +93,8 @@ void tst_ServiceConnector::lostServiceGivesOneErrorAndFullPushOnReturn()
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().at(2).toString(), QStringLiteral("The connection to system service was interrupted!"));
     QCOMPARE(agent->trayIcon()->toolTip(), QStringLiteral("The connection to system service was interrupted!"));
-    QCOMPARE(agent->state(), int(Agent::ServiceUnreachable));
-    QVERIFY(!agent->isConnectionComplete());
+    QCOMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QVERIFY(!agent->status()->isConnectionComplete());
     QVERIFY(connector->reconnectTimer()->isActive());
 
     // The service comes back with another state; the first tick reaches it and the whole push arrives again.
@@ -102,7 +102,7 @@ void tst_ServiceConnector::lostServiceGivesOneErrorAndFullPushOnReturn()
         QStringLiteral("setGlobalFiltering"), QVariantList { false }));
     QVERIFY(service->listen());
     connector->timer_reconnectToService();
-    QTRY_COMPARE(agent->state(), int(Agent::FilteringOff));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::FilteringOff));
     QCOMPARE(completed.size(), 2);
     QCOMPARE(service->connectionsAccepted(), 2);
     QCOMPARE(errors.size(), 1);
@@ -113,11 +113,11 @@ void tst_ServiceConnector::connectWhileConnectedDoesNothing()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     agent->connector()->connectToService();
     QCOMPARE(agent->connector()->state(), ServiceConnector::Connected);
     // A later message still travels on the first link.
-    agent->setSettingsProtection(true);
+    agent->status()->setSettingsProtection(true);
     QTRY_COMPARE(m_desktop->service->messages(QStringLiteral("setSettingsProtection")).size(), 1);
     QCOMPARE(m_desktop->service->connectionsAccepted(), 1);
 }
@@ -142,7 +142,7 @@ void tst_ServiceConnector::callErrorsInTray()
     QFETCH(QString, text);
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
     Agent *agent = m_desktop->agent.get();
-    QTRY_COMPARE(agent->state(), int(Agent::Protected));
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
     m_desktop->service->setAnswer(QStringLiteral("probe"),
         QVariantMap { { QStringLiteral("error"),
             QVariantMap { { QStringLiteral("code"), code },
