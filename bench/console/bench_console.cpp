@@ -5,12 +5,12 @@
 //  3. a new Agent to its first shown window, beside a bare QWidget with the application style sheet.
 #include "benchdesktop.h"
 
+#include "app/agent.h"
+#include "app/appearance.h"
 #include "mainwindow/mainwidget.h"
-#include "shell/agent.h"
-#include "shell/appearance.h"
-#include "shell/cabinet.h"
-#include "shell/requesthandler.h"
-#include "shell/serviceconnector.h"
+#include "model/cabinet.h"
+#include "model/requesthandler.h"
+#include "model/serviceconnector.h"
 
 #include "velmorwire/ipcpacketreader.h"
 #include "velmorwire/json.h"
@@ -143,7 +143,7 @@ void pushToProtected(Agent *agent)
         QElapsedTimer timer;
         timer.start();
         connector->timer_reconnectToService();
-        while (agent->state() != Agent::Protected && timer.elapsed() < 10000)
+        while (agent->status()->state() != ServiceStatus::Protected && timer.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         times.push_back(timer.nsecsElapsed() / 1000.0);
         connector->reconnectTimer()->stop();

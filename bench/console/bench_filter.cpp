@@ -3,10 +3,10 @@
 //     QListWidget::addItems of the same texts painted once (aim: within 1.5 times);
 //  2. one rebuild of a 250-category grid, from the model's setter to the grid painted once, beside the same grid
 //     of plain check boxes.
+#include "app/agent.h"
 #include "filter/easylistedit.h"
 #include "filter/filterdlg.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -8,11 +8,11 @@
 // menu; a third figure leaves that out.
 #include "benchdesktop.h"
 
+#include "app/agent.h"
+#include "app/systemtrayicon.h"
 #include "mainwindow/mainwidget.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/requesthandler.h"
-#include "shell/systemtrayicon.h"
+#include "model/cabinet.h"
+#include "model/requesthandler.h"
 
 #include "velmorwire/cabinetprofile.h"
 #include "velmorwire/json.h"
@@ -130,7 +130,7 @@ void networks(Agent *agent, Velmor::JsonRPC *engine)
     Velmor::NetworksInfo parsed;
     parsed.fromVariant(info);
     const double fromModel = medianMicroseconds([&] {
-        agent->setNetworks(parsed);
+        agent->status()->setNetworks(parsed);
         QCoreApplication::processEvents();
     });
 

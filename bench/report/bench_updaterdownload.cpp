@@ -1,7 +1,7 @@
 // The updater's download of a 200 MB installer from the vendor's test site over https, beside curl fetching the same
 // address in the same run: the ratio of the two rates, and how far the download raises the process's peak resident
 // set (aim: under 32 MB).
-#include "shell/appupdater.h"
+#include "model/appupdater.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

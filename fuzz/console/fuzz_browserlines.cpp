@@ -2,7 +2,7 @@
 // when there is a proxy, ending with a line break.
 #include "fuzzsupport.h"
 
-#include "shell/browserproxysettings.h"
+#include "model/browserproxysettings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

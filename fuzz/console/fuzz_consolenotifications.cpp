@@ -2,10 +2,10 @@
 // handler, account model and controller (with their main window and tray): nothing may crash, leak or
 // read a value of another type than a slot declares. The first input byte chooses the name, the rest is the
 // parameter text.
+#include "app/agent.h"
+#include "app/systemtrayicon.h"
 #include "mainwindow/mainwidget.h"
-#include "shell/agent.h"
-#include "shell/requesthandler.h"
-#include "shell/systemtrayicon.h"
+#include "model/requesthandler.h"
 
 #include "velmorwire/jsonrpc.h"
 

@@ -1,5 +1,5 @@
 // The file name of a "Content-Disposition" header: no crash, and never a folder in what is shown.
-#include "shell/versionfile.h"
+#include "model/versionfile.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 // The running copy's receive path for messages of later copies: the bytes arrive in chunks of any size
 // (the input's first bytes choose them), the reader must never buffer past one message, never take a length
 // over its limit, and a complete message goes on to the unlock-reason parsing.
-#include "shell/commandline.h"
-#include "shell/peermessagereader.h"
+#include "app/commandline.h"
+#include "app/peermessagereader.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // to four numbers, and never newer both ways.
 #include "fuzzsupport.h"
 
-#include "shell/versionfile.h"
+#include "model/versionfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

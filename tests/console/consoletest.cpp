@@ -2,7 +2,7 @@
 
 #include "fakeservice.h"
 
-#include "shell/agent.h"
+#include "app/agent.h"
 #include "velmorwire/json.h"
 #include "velmorwire/request.h"
 #include "velmorwire/requestmanager.h"

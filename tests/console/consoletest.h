@@ -1,8 +1,8 @@
 #ifndef VELMOR_TESTS_CONSOLETEST_H
 #define VELMOR_TESTS_CONSOLETEST_H
 
-#include "shell/commandline.h"
-#include "shell/qtsingleapplication.h"
+#include "app/commandline.h"
+#include "app/qtsingleapplication.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

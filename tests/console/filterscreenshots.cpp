@@ -3,12 +3,12 @@
 #include "filtertest.h"
 #include "widgetpictures.h"
 
+#include "app/agent.h"
 #include "filter/adddialog.h"
 #include "filter/easylistedit.h"
 #include "filter/filterdlg.h"
+#include "model/cabinet.h"
 #include "platform/timezone.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
 
 #include <QApplication>
 #include <QCheckBox>

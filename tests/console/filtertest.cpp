@@ -1,10 +1,10 @@
 #include "filtertest.h"
 
+#include "app/agent.h"
 #include "filter/easylistedit.h"
 #include "filter/filterdlg.h"
 #include "filter/schedulewidget.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,12 +2,12 @@
 
 #include "fakeservice.h"
 
+#include "app/agent.h"
 #include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/slidingstackedwidget.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/serviceconnector.h"
+#include "model/cabinet.h"
+#include "model/serviceconnector.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,11 +45,11 @@ std::unique_ptr<ConsoleTest::Desktop> desktopIn(int state, const QVariantMap &sc
     auto desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
     slideAtOnce(desktop->agent->mainWidget());
     Agent *agent = desktop->agent.get();
-    if (!QTest::qWaitFor([agent] { return agent->state() == Agent::Protected; }, 10000))
+    if (!QTest::qWaitFor([agent] { return agent->status()->state() == ServiceStatus::Protected; }, 10000))
         return desktop;
-    if (state != Agent::Protected) {
+    if (state != ServiceStatus::Protected) {
         ConsoleTest::pushTowards(desktop->service.get(), state);
-        (void)QTest::qWaitFor([agent, state] { return agent->state() == state; }, 10000);
+        (void)QTest::qWaitFor([agent, state] { return agent->status()->state() == state; }, 10000);
     }
     settle(desktop.get());
     return desktop;

@@ -4,10 +4,10 @@
 #include "vendorsitefixture.h"
 #include "widgetpictures.h"
 
+#include "app/agent.h"
 #include "mainwindow/mainwidget.h"
-#include "shell/agent.h"
-#include "shell/appupdater.h"
-#include "shell/updatedialog.h"
+#include "mainwindow/updatedialog.h"
+#include "model/appupdater.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,7 +69,7 @@ int saveReportPictures(const QString &folder)
             dialog->close();
         }
 
-        if (QTest::qWaitFor([agent] { return agent->isConnectionComplete(); }, 20000)) {
+        if (QTest::qWaitFor([agent] { return agent->status()->isConnectionComplete(); }, 20000)) {
             bool reportSeen = false;
             QTimer watch;
             QObject::connect(&watch, &QTimer::timeout, [&] {

@@ -17,12 +17,12 @@
 #include "mainwindowtest.h"
 #include "reportscreenshots.h"
 
+#include "app/agent.h"
+#include "app/systemtrayicon.h"
 #include "mainwindow/ipdlg.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/memorymsgbox.h"
 #include "mainwindow/slidingstackedwidget.h"
-#include "shell/agent.h"
-#include "shell/systemtrayicon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -132,25 +132,27 @@ bool saveMenu(SystemTrayIcon *tray, const QString &path)
 int trayShots(const QString &folder)
 {
     int saved = 0;
-    for (int state = Agent::ServiceUnreachable; state <= Agent::Protected; ++state) {
+    for (int state = ServiceStatus::ServiceUnreachable; state <= ServiceStatus::Protected; ++state) {
         QVariantMap script = ConsoleTest::script(QStringLiteral("protected"));
-        if (state == Agent::Connecting)
+        if (state == ServiceStatus::Connecting)
             script = ConsoleTest::withPush(script, QStringLiteral("setIdentification"), QVariant());
         ConsoleTest::Desktop desktop(script, true);
         Agent *agent = desktop.agent.get();
         FakeService *service = desktop.service.get();
-        if (!waitFor(
-                [agent, state] { return agent->state() == (state == Agent::Connecting ? state : Agent::Protected); }))
+        if (!waitFor([agent, state] {
+                return agent->status()->state()
+                    == (state == ServiceStatus::Connecting ? state : ServiceStatus::Protected);
+            }))
             break;
-        if (state != Agent::Connecting)
+        if (state != ServiceStatus::Connecting)
             ConsoleTest::pushTowards(service, state);
-        if (!waitFor([agent, state] { return agent->state() == state; }))
+        if (!waitFor([agent, state] { return agent->status()->state() == state; }))
             break;
         SystemTrayIcon *tray = agent->trayIcon();
-        if (state == Agent::Connecting)
+        if (state == ServiceStatus::Connecting)
             waitFor([tray] { return !tray->icon().isNull(); });
         saved += saveIcon(tray, QDir(folder).filePath(QStringLiteral("tray-state-%1.png").arg(state)));
-        if (state == Agent::FilteringOff || state == Agent::Protected)
+        if (state == ServiceStatus::FilteringOff || state == ServiceStatus::Protected)
             saved += saveMenu(tray, QDir(folder).filePath(QStringLiteral("menu-state-%1.png").arg(state)));
     }
     return saved;
@@ -185,9 +187,10 @@ public:
         auto desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
         Agent *agent = desktop->agent.get();
         MainWindowTest::slideAtOnce(agent->mainWidget());
-        if (waitFor([agent] { return agent->state() == Agent::Protected; }) && state != Agent::Protected) {
+        if (waitFor([agent] { return agent->status()->state() == ServiceStatus::Protected; })
+            && state != ServiceStatus::Protected) {
             ConsoleTest::pushTowards(desktop->service.get(), state);
-            waitFor([agent, state] { return agent->state() == state; });
+            waitFor([agent, state] { return agent->status()->state() == state; });
         }
         agent->mainWidget()->show();
         waitFor([agent] { return agent->mainWidget()->isVisible(); });
@@ -202,13 +205,13 @@ public:
 
     void take()
     {
-        for (int state :
-            { Agent::ServiceUnreachable, Agent::IdentificationFailed, Agent::FilteringOff, Agent::Protected }) {
+        for (int state : { ServiceStatus::ServiceUnreachable, ServiceStatus::IdentificationFailed,
+                 ServiceStatus::FilteringOff, ServiceStatus::Protected }) {
             auto shown = desktop(QStringLiteral("protected"), state);
             save(shown->agent->mainWidget(), QStringLiteral("status-%1").arg(state));
         }
 
-        auto shown = desktop(QStringLiteral("protected"), Agent::Protected);
+        auto shown = desktop(QStringLiteral("protected"), ServiceStatus::Protected);
         MainWidget *window = shown->agent->mainWidget();
         SlidingStackedWidget *stack = MainWindowTest::stack(window);
         const QStringList pages = { "page-welcome", "page-settings", "page-common-settings", "page-advanced-settings",
@@ -252,7 +255,7 @@ public:
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-        auto locked = desktop(QStringLiteral("locked"), Agent::Protected);
+        auto locked = desktop(QStringLiteral("locked"), ServiceStatus::Protected);
         MainWindowTest::stack(locked->agent->mainWidget())
             ->setCurrentWidget(MainWindowTest::child<QWidget>(locked->agent->mainWidget(), "loginPage"));
         save(locked->agent->mainWidget(), QStringLiteral("login-unlock"));
@@ -265,24 +268,24 @@ public:
     {
         {
             // Paused with the round button, then resumed with it.
-            auto shown = desktop(QStringLiteral("protected"), Agent::Protected);
+            auto shown = desktop(QStringLiteral("protected"), ServiceStatus::Protected);
             Agent *agent = shown->agent.get();
             auto button = MainWindowTest::child<QWidget>(agent->mainWidget(), "btnGlobalFiltering");
             QTest::mouseClick(button, Qt::LeftButton);
-            waitFor([agent] { return agent->state() == Agent::FilteringOff; });
+            waitFor([agent] { return agent->status()->state() == ServiceStatus::FilteringOff; });
             QTest::mouseClick(button, Qt::LeftButton);
-            waitFor([agent] { return agent->state() == Agent::Protected; });
+            waitFor([agent] { return agent->status()->state() == ServiceStatus::Protected; });
             save(agent->mainWidget(), QStringLiteral("status-resumed"));
         }
         {
             // The service goes away while the header shows the profile in use.
-            auto shown = desktop(QStringLiteral("protected"), Agent::Protected);
+            auto shown = desktop(QStringLiteral("protected"), ServiceStatus::Protected);
             Agent *agent = shown->agent.get();
             shown->service->push(QStringLiteral("setIdentification"), { 1, 2 });
             auto identity = MainWindowTest::child<QLabel>(agent->mainWidget(), "lbl_identityStatus");
             waitFor([identity] { return identity->text() == QLatin1String("Kids"); });
             shown->service->stop();
-            waitFor([agent] { return agent->state() == Agent::ServiceUnreachable; });
+            waitFor([agent] { return agent->status()->state() == ServiceStatus::ServiceUnreachable; });
             save(agent->mainWidget(), QStringLiteral("status-service-lost"));
         }
         {
@@ -292,7 +295,7 @@ public:
                                      QStringLiteral("setNetworkProtection"),
                                      QVariantList { MainWindowTest::errorAnswer(4, QStringLiteral("DHCP Unavailable")),
                                          QVariantMap { { QStringLiteral("result"), QVariant() } } }),
-                Agent::Protected);
+                ServiceStatus::Protected);
             MainWidget *window = shown->agent->mainWidget();
             MainWindowTest::stack(window)->setCurrentWidget(
                 MainWindowTest::child<QWidget>(window, "commonSettingsPage"));
@@ -330,7 +333,7 @@ private:
 void saveLockedPictures(WindowShots &shots)
 {
     for (const QString &name : lockedPictures) {
-        auto shown = shots.desktop(QStringLiteral("locked"), Agent::Protected);
+        auto shown = shots.desktop(QStringLiteral("locked"), ServiceStatus::Protected);
         Agent *agent = shown->agent.get();
         MainWidget *window = agent->mainWidget();
         SlidingStackedWidget *stack = MainWindowTest::stack(window);

@@ -1,8 +1,8 @@
 #include "consoletest.h"
 #include "fakeservice.h"
 
-#include "shell/agent.h"
-#include "shell/serviceconnector.h"
+#include "app/agent.h"
+#include "model/serviceconnector.h"
 
 #include "velmorwire/jsonrpccall.h"
 #include "velmorwire/request.h"
@@ -58,7 +58,7 @@ void tst_FakeService::scriptedAnswers()
         qputenv("VELMOR_IPC_PORT", QByteArray::number(inProcess.port()));
     }
     Agent agent;
-    QTRY_COMPARE(agent.state(), int(Agent::Protected));
+    QTRY_COMPARE(agent.status()->state(), int(ServiceStatus::Protected));
 
     Velmor::JsonRPCCall *slow = agent.connector()->call("probe", { false });
     Velmor::JsonRPCCall *fast = agent.connector()->call("probe", { false });
@@ -83,7 +83,7 @@ void tst_FakeService::scriptedAnswers()
     QCOMPARE(slowResult.toInt(), 1);
     QCOMPARE(fastResult.toString(), QStringLiteral("fast"));
     // The push after the answer carried the request's first parameter.
-    QTRY_COMPARE(agent.state(), int(Agent::FilteringOff));
+    QTRY_COMPARE(agent.status()->state(), int(ServiceStatus::FilteringOff));
 
     Velmor::JsonRPCCall *refused = agent.connector()->call("probe", { true });
     QSignalSpy refusedDone(refused, &Velmor::JsonRPCCall::finished);
@@ -99,7 +99,7 @@ void tst_FakeService::scriptedAnswers()
     QSignalSpy lost(agent.connector(), &ServiceConnector::disconnected);
     agent.connector()->call("probe", { true });
     QTRY_COMPARE(lost.size(), 1);
-    QTRY_COMPARE(agent.state(), int(Agent::ServiceUnreachable));
+    QTRY_COMPARE(agent.status()->state(), int(ServiceStatus::ServiceUnreachable));
     // The dropped call fails with code 3 at the next send, not at its deadline after the test.
     agent.connector()->notify("probe");
     QTRY_VERIFY(Velmor::RequestManager::instance()->requests().isEmpty());

@@ -3,7 +3,7 @@
 #include "domainpattern.h"
 #include "easylistedit.h"
 
-#include "shell/typedaddress.h"
+#include "model/typedaddress.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

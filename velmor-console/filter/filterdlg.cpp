@@ -3,7 +3,7 @@
 #include "easylistedit.h"
 #include "ui_filterdlg.h"
 
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include <QHBoxLayout>
 #include <QMessageBox>

@@ -4,7 +4,7 @@
 #include "catswitcher.h"
 #include "ui_filterdlg.h"
 
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include <QGridLayout>
 #include <QLabel>

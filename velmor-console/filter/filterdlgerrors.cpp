@@ -1,7 +1,7 @@
 // The error boxes: the one box of a failed load, and the box of a refused addition.
 #include "filterdlg.h"
 
-#include "shell/errortext.h"
+#include "model/errortext.h"
 
 #include "velmorwire/jsonrpccall.h"
 

@@ -3,7 +3,7 @@
 
 #include "easylistedit.h"
 
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include "velmorwire/jsonrpccall.h"
 

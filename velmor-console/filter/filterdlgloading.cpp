@@ -4,7 +4,7 @@
 #include "easylistedit.h"
 #include "ui_filterdlg.h"
 
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include "velmorwire/jsonrpccall.h"
 

@@ -4,8 +4,8 @@
 #include "easylistedit.h"
 #include "ui_filterdlg.h"
 
-#include "shell/cabinet.h"
-#include "shell/profileorder.h"
+#include "model/cabinet.h"
+#include "model/profileorder.h"
 
 #include <QSignalBlocker>
 #include <QTimer>

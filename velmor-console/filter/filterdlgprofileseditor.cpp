@@ -3,8 +3,8 @@
 
 #include "easylistedit.h"
 
-#include "shell/cabinet.h"
-#include "shell/profileorder.h"
+#include "model/cabinet.h"
+#include "model/profileorder.h"
 
 #include "velmorwire/jsonrpccall.h"
 

@@ -7,7 +7,7 @@
 #include "timeruler.h"
 #include "ui_filterdlg.h"
 
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 #include "platform/timezone.h"
 

@@ -3,7 +3,7 @@
 
 #include "ui_filterdlg.h"
 
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 
 namespace {
 

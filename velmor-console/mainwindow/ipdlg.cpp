@@ -1,7 +1,7 @@
 #include "ipdlg.h"
 
 #include "ipvalidator.h"
-#include "shell/typedaddress.h"
+#include "model/typedaddress.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

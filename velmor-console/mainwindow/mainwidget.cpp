@@ -1,13 +1,13 @@
 #include "mainwidget.h"
 
+#include "app/agent.h"
 #include "filter/filterdlg.h"
+#include "model/appupdater.h"
+#include "model/brand.h"
+#include "model/cabinet.h"
+#include "model/errortext.h"
+#include "model/serviceconnector.h"
 #include "programversion.h"
-#include "shell/agent.h"
-#include "shell/appupdater.h"
-#include "shell/brand.h"
-#include "shell/cabinet.h"
-#include "shell/errortext.h"
-#include "shell/serviceconnector.h"
 #include "ui_mainwidget.h"
 #include "vendorcontact.h"
 
@@ -122,12 +122,12 @@ void MainWidget::setUpConnections()
     Cabinet *cabinet = m_agent->cabinet();
     connect(connector, &ServiceConnector::connected, this, &MainWidget::service_stateChanged);
     connect(connector, &ServiceConnector::disconnected, this, &MainWidget::service_stateChanged);
-    connect(m_agent, &Agent::networksUpdated, this, &MainWidget::agent_networksUpdated);
-    connect(m_agent, &Agent::protectionUpdated, this, &MainWidget::agent_protectionUpdated);
-    connect(m_agent, &Agent::settingsLockUpdated, this, &MainWidget::agent_settingsLockUpdated);
-    connect(m_agent, &Agent::stateChanged, this, &MainWidget::agent_stateChanged);
-    connect(m_agent, &Agent::connectionComplete, this, &MainWidget::agent_connectionComplete);
-    connect(m_agent, &Agent::serviceSettingsChanged, this, &MainWidget::agent_serviceSettingsChanged);
+    connect(m_agent->status(), &ServiceStatus::networksUpdated, this, &MainWidget::agent_networksUpdated);
+    connect(m_agent->status(), &ServiceStatus::protectionUpdated, this, &MainWidget::agent_protectionUpdated);
+    connect(m_agent->status(), &ServiceStatus::settingsLockUpdated, this, &MainWidget::agent_settingsLockUpdated);
+    connect(m_agent->status(), &ServiceStatus::stateChanged, this, &MainWidget::agent_stateChanged);
+    connect(m_agent->status(), &ServiceStatus::connectionComplete, this, &MainWidget::agent_connectionComplete);
+    connect(m_agent->status(), &ServiceStatus::serviceSettingsChanged, this, &MainWidget::agent_serviceSettingsChanged);
     connect(cabinet, &Cabinet::error, this, &MainWidget::cabinet_error);
     connect(cabinet, &Cabinet::identificationStateChanged, this, &MainWidget::cabinet_identificationStateChanged);
     connect(cabinet, &Cabinet::credentialsUpdated, this, &MainWidget::setCredentials);
@@ -138,7 +138,7 @@ void MainWidget::setUpConnections()
     connect(ui->lblUpdateAppIcon, &QLabel::linkActivated, this, &MainWidget::checkNewVersion);
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, m_agent, &Agent::setNewVersionCheckEnabled);
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, this, &MainWidget::newVersionCheckEnabled);
-    connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent, &Agent::setSettingsProtection);
+    connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent->status(), &ServiceStatus::setSettingsProtection);
     connect(ui->stackedWidget, &SlidingStackedWidget::animationFinished, this,
         &MainWidget::stackedWidget_animationFinished);
     connect(ui->stackedWidget, &QStackedWidget::currentChanged, this, &MainWidget::stackedWidget_currentChanged);

@@ -83,7 +83,6 @@ private Q_SLOTS:
     void stackedWidget_currentChanged();
     void checkNewVersion();
     void newVersionCheckFinished();
-    void passwordProtectionChangeRequested(bool state);
 
 private:
     Q_DISABLE_COPY(MainWidget)

@@ -1,8 +1,8 @@
 #include "mainwidget.h"
 
+#include "app/agent.h"
 #include "filter/filterdlg.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
+#include "model/cabinet.h"
 #include "ui_mainwidget.h"
 
 #include "velmorwire/jsonrpccall.h"
@@ -116,7 +116,7 @@ void MainWidget::cabinet_credentialsChanged()
         target = m_pageAfterUnlock ? m_pageAfterUnlock : ui->settingsPage;
         m_pageAfterUnlock = nullptr;
         if (m_pendingFilteringMinutes != -1) {
-            m_agent->setGlobalFiltering(false, m_pendingFilteringMinutes);
+            m_agent->status()->setGlobalFiltering(false, m_pendingFilteringMinutes);
             m_pendingFilteringMinutes = -1;
         }
         applyPendingProfile();
@@ -201,8 +201,8 @@ void MainWidget::login()
 
 void MainWidget::tryLockSettings()
 {
-    if (!ui->ckPasswordSettings->isChecked() || ui->leUser->text().isEmpty() || !m_agent->isConnectionComplete()
-        || !m_agent->cabinet()->isIdentified())
+    if (!ui->ckPasswordSettings->isChecked() || ui->leUser->text().isEmpty()
+        || !m_agent->status()->isConnectionComplete() || !m_agent->cabinet()->isIdentified())
         return;
     setLoginMode(1);
     // The filter editor changes settings too, and it is a window of its own.
@@ -248,7 +248,7 @@ bool MainWidget::selectProfile(quint32 profileId)
 bool MainWidget::turnOffFiltering(int minutes)
 {
     if (m_loginMode != 1) {
-        m_agent->setGlobalFiltering(false, minutes);
+        m_agent->status()->setGlobalFiltering(false, minutes);
         return true;
     }
     show();
@@ -300,9 +300,4 @@ void MainWidget::cabinet_identificationStateChanged()
         }
     }
     selectProfileItem(m_agent->cabinet()->selectedProfileId());
-}
-
-void MainWidget::passwordProtectionChangeRequested(bool state)
-{
-    m_agent->setSettingsProtection(state);
 }

@@ -1,11 +1,11 @@
 #include "mainwidget.h"
 
+#include "app/agent.h"
 #include "memorymsgbox.h"
+#include "model/cabinet.h"
+#include "model/serviceconnector.h"
+#include "model/typedaddress.h"
 #include "networkwidgetitem.h"
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/serviceconnector.h"
-#include "shell/typedaddress.h"
 #include "ui_mainwidget.h"
 
 #include "velmorwire/hostlist.h"
@@ -19,7 +19,7 @@ void MainWidget::agent_networksUpdated()
 void MainWidget::rebuildNetworkList()
 {
     ui->lstNetworks->clear();
-    const Velmor::NetworksInfo &info = m_agent->networks();
+    const Velmor::NetworksInfo &info = m_agent->status()->networks();
     for (const Velmor::Network &network : info.networks) {
         auto row = new NetworkWidgetItem(network.id, network.name);
         row->setCheckState(network.isProtected ? Qt::Checked : Qt::Unchecked);
@@ -53,7 +53,7 @@ bool MainWidget::requestProtectionChange(QListWidgetItem *item)
     const bool wanted = row->checkState() != Qt::Checked;
     m_requestedProtection.insert(row->id, wanted);
     ui->lblNetworkNote->hide();
-    Velmor::JsonRPCCall *call = m_agent->setNetworkProtection(row->id, wanted, Velmor::HostList());
+    Velmor::JsonRPCCall *call = m_agent->status()->setNetworkProtection(row->id, wanted, Velmor::HostList());
     connect(call, &Velmor::JsonRPCCall::finished, row, &NetworkWidgetItem::stopSyncing);
     row->setSyncing(true);
     return true;
@@ -84,7 +84,7 @@ void MainWidget::agent_protectionUpdated(const QString &id, bool state)
 
 void MainWidget::agent_serviceSettingsChanged()
 {
-    const QString text = m_agent->serviceSettings().value(QStringLiteral("localproxy-addr")).toString();
+    const QString text = m_agent->status()->serviceSettings().value(QStringLiteral("localproxy-addr")).toString();
     const QStringList parts = text.split(QLatin1Char(':'));
     ui->leLocalDnsAddress->setText(parts.value(0));
     ui->leLocalDnsPort->setText(parts.size() >= 2 ? parts.at(1) : QStringLiteral("53"));

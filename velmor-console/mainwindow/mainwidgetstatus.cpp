@@ -1,9 +1,9 @@
 #include "mainwidget.h"
 
-#include "shell/agent.h"
-#include "shell/cabinet.h"
-#include "shell/profileorder.h"
-#include "shell/serviceconnector.h"
+#include "app/agent.h"
+#include "model/cabinet.h"
+#include "model/profileorder.h"
+#include "model/serviceconnector.h"
 #include "ui_mainwidget.h"
 #include "vendorcontact.h"
 
@@ -71,38 +71,38 @@ int headlineWidth(const QLabel *label, const QString &headline)
 
 void MainWidget::agent_stateChanged()
 {
-    const int state = m_agent->state();
+    const int state = m_agent->status()->state();
     QString picture;
     QString explanation;
     switch (state) {
-    case Agent::Connecting:
+    case ServiceStatus::Connecting:
         picture = QStringLiteral(":/icons/status-info");
         explanation = tr("The system service is successfully connected and now awaiting for finish of "
                          "initialization steps.");
         break;
-    case Agent::IdentificationFailed:
+    case ServiceStatus::IdentificationFailed:
         picture = QStringLiteral(":/icons/status-warning");
         explanation = tr("Failed to setup identification of this computer on service. Filtering settings will not "
                          "work. Please check your <a href=\"agent:showsettings\">settings</a> or contact technical "
                          "support.\n<a href=\"agent:showcabineterror\">Error details</a>.");
         break;
-    case Agent::NoNetworks:
+    case ServiceStatus::NoNetworks:
         picture = QStringLiteral(":/icons/status-warning");
         explanation = tr("%1 was unable to retrieve the information about internet connections on this computer. "
                          "Probably the computer is disconnected from internet or type of connection is not "
                          "supported yet by agent.")
                           .arg(tr("Velmor Agent"));
         break;
-    case Agent::NothingProtected:
+    case ServiceStatus::NothingProtected:
         picture = QStringLiteral(":/icons/status-info");
         explanation = tr("The filtration was not activated on any of internet connections. To activate it click "
                          "on settings link.");
         break;
-    case Agent::FilteringOff:
+    case ServiceStatus::FilteringOff:
         picture = QStringLiteral(":/icons/status-info");
         explanation = tr("The filtration was disabled. You may enable it back with button at bottom left.");
         break;
-    case Agent::Protected:
+    case ServiceStatus::Protected:
         picture = QStringLiteral(":/icons/status-ok");
         explanation = tr("This computer is successfully connected to service and now it's performing filtering "
                          "according to your account settings.");
@@ -127,7 +127,7 @@ void MainWidget::agent_stateChanged()
         + QLatin1String("\"></td><td><span style=\"margin-left: 5px; margin-right: 25px; margin-top: 25px; "
                         "text-align: left; font-family: Tahoma; font-size: 18pt; font-weight: bold; color: "
                         "#333;white-space:nowrap\">")
-        + m_agent->stateText()
+        + m_agent->status()->stateText()
         + QLatin1String("</span><p style=\"margin-left: 5px; margin-right: 25px; margin-top: 15px; text-align: "
                         "left; font-family: Tahoma; font-size: 11pt; font-weight: normal; color: #333;\">")
         + explanation
@@ -136,9 +136,9 @@ void MainWidget::agent_stateChanged()
                         "href=\"agent:showsettings\">")
         + tr("Settings") + QLatin1String("</a> | <a href=\"agent:showhelp\">") + tr("Need help?")
         + QLatin1String("</a>") + premium + QLatin1String("</p></td></tr></tbody></table>"));
-    ui->lblAgentStatus->setMinimumWidth(headlineWidth(ui->lblAgentStatus, m_agent->stateText()));
+    ui->lblAgentStatus->setMinimumWidth(headlineWidth(ui->lblAgentStatus, m_agent->status()->stateText()));
 
-    const bool switchable = state == Agent::FilteringOff || state == Agent::Protected;
+    const bool switchable = state == ServiceStatus::FilteringOff || state == ServiceStatus::Protected;
     ui->btnGlobalFiltering->setVisible(switchable);
     // The space on the right balances the button and its spacing on the left (a spacer takes no spacing), so
     // that OK stays centred with or without the button.
@@ -146,10 +146,10 @@ void MainWidget::agent_stateChanged()
     ui->horizontalSpacer_hideAgentBalance->changeSize(
         switchable ? balance : 0, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
     ui->horizontalLayout_hideAgent->invalidate();
-    if (state == Agent::Protected) {
+    if (state == ServiceStatus::Protected) {
         ui->btnGlobalFiltering->setIcon(QIcon(QStringLiteral(":/icons/agent_on")));
         ui->btnGlobalFiltering->setToolTip(tr("Stop filtering"));
-    } else if (state == Agent::FilteringOff) {
+    } else if (state == ServiceStatus::FilteringOff) {
         ui->btnGlobalFiltering->setIcon(QIcon(QStringLiteral(":/icons/agent_off")));
         ui->btnGlobalFiltering->setToolTip(tr("Start filtering"));
     }
@@ -170,10 +170,10 @@ void MainWidget::fitToStatusPage()
 void MainWidget::on_btnGlobalFiltering_clicked()
 {
     // Switching off waits for the password of locked settings; switching on never does.
-    if (m_agent->state() == Agent::Protected)
+    if (m_agent->status()->state() == ServiceStatus::Protected)
         turnOffFiltering(0);
     else
-        m_agent->setGlobalFiltering(true, 0);
+        m_agent->status()->setGlobalFiltering(true, 0);
 }
 
 void MainWidget::updateIdentityLabels()

@@ -1,0 +1,249 @@
+#include "agent.h"
+
+#include "appearance.h"
+#include "commandline.h"
+#include "mainwindow/mainwidget.h"
+#include "mainwindow/programversion.h"
+#include "model/appupdater.h"
+#include "model/cabinet.h"
+#include "model/requesthandler.h"
+#include "model/serviceconnector.h"
+#include "model/servicestatus.h"
+#include "qtsingleapplication.h"
+#include "systemtrayicon.h"
+
+#include "platform/settingsstore.h"
+#include "velmorwire/accountdatatypes.h"
+#include "velmorwire/deferred.h"
+#include "velmorwire/error.h"
+#include "velmorwire/vendorsite.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
+#include <QUrl>
+
+// Outside any namespace, as the resource macro requires.
+static void initConsoleResources()
+{
+    Q_INIT_RESOURCE(console);
+}
+
+Agent::Agent(QObject *parent)
+    : QObject(parent)
+    , m_reportInProgress(false)
+    , m_firstStart(false)
+    , m_unlockPending(false)
+    , m_unlockFromOtherProcess(false)
+    , m_requestHandler(nullptr)
+    , m_connector(nullptr)
+    , m_cabinet(nullptr)
+    , m_status(nullptr)
+    , m_mainWidget(nullptr)
+    , m_trayIcon(nullptr)
+    , m_updater(nullptr)
+{
+    m_pool.setMaxThreadCount(1);
+    Velmor::registerErrorMetaType();
+    Velmor::registerDeferredMetaType();
+    Velmor::registerAccountDataTypes();
+    initConsoleResources();
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Agent"));
+    Velmor::Platform::useRootSettings();
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (auto app = qobject_cast<QtSingleApplication *>(qApp))
+        connect(app, &QtSingleApplication::messageReceived, this, &Agent::handleApplicationMessage);
+
+    installTranslators();
+    applyPalette();
+    applyStyle();
+
+    QSettings settings;
+    m_firstStart = settings.value(QStringLiteral("firststart"), true).toBool();
+    if (m_firstStart) {
+        setAutostartEnabled(true);
+        settings.setValue(QStringLiteral("firststart"), false);
+    }
+
+    m_connector = new ServiceConnector(this);
+    m_cabinet = new Cabinet(m_connector, this);
+    m_status = new ServiceStatus(m_connector, m_cabinet, this);
+    m_status->setAutoProtect(m_firstStart);
+    m_requestHandler = new RequestHandler(m_status, m_cabinet);
+    m_connector->setJsonRPCHandler(m_requestHandler);
+    m_mainWidget = new MainWidget(this);
+    m_trayIcon = new SystemTrayIcon(this);
+    m_updater = new AppUpdater(tr("Velmor Agent"),
+        Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
+        QLatin1String(programVersion), m_mainWidget);
+    m_updater->setDownloadUrl(
+        Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
+    m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
+
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &Agent::application_aboutToQuit);
+    connect(m_connector, &ServiceConnector::serviceError, this, &Agent::service_error);
+    connect(m_connector, &ServiceConnector::errorOccurred, this, &Agent::showError);
+    connect(m_cabinet, &Cabinet::errorOccurred, this, &Agent::showError);
+    connect(m_status, &ServiceStatus::stateUpdated, this, &Agent::status_stateUpdated);
+    // After the window's own handler, which may lock the settings first.
+    connect(m_status, &ServiceStatus::connectionComplete, this, &Agent::status_connectionComplete);
+    connect(m_status, &ServiceStatus::dnsAddressesNeeded, this, &Agent::askForDnsAddresses);
+    connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
+    connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
+    connect(m_updater, &AppUpdater::checkEnabled, this, &Agent::setNewVersionCheckEnabled);
+    connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, m_updater, &AppUpdater::setChecksEnabled);
+
+    QTimer::singleShot(0, this, &Agent::run);
+}
+
+Agent::~Agent()
+{
+    m_pool.waitForDone();
+    disconnect(m_connector, nullptr, this, nullptr);
+    disconnect(m_cabinet, nullptr, this, nullptr);
+    disconnect(m_connector, nullptr, m_status, nullptr);
+    disconnect(m_cabinet, nullptr, m_status, nullptr);
+    disconnect(m_status, nullptr, this, nullptr);
+    // The tray's entries reach the window, the window reaches the model and the link: the users go first.
+    delete m_trayIcon;
+    delete m_mainWidget;
+    m_connector->setJsonRPCHandler(nullptr);
+    delete m_requestHandler;
+}
+
+bool Agent::geometryFits(const QRect &stored, const QRect &available)
+{
+    return stored.isValid() && available.adjusted(5, 20, -5, -20).contains(stored);
+}
+
+void Agent::run()
+{
+    m_connector->connectToService();
+    m_status->updateState();
+    restoreGeometry();
+    m_trayIcon->show();
+    const QStringList arguments = QCoreApplication::arguments();
+    if (!arguments.contains(QLatin1String("-h")) && !m_unlockPending) {
+        m_mainWidget->show();
+        if (arguments.contains(QLatin1String("-a"))) {
+            m_mainWidget->activateWindow();
+            m_mainWidget->raise();
+        }
+    }
+    // An installer left from an earlier update has done its work or never will.
+    const QString leftover = installerPath();
+    if (!leftover.isEmpty() && QFile::exists(leftover))
+        QFile::remove(leftover);
+    if (m_updater->checksEnabled())
+        m_updater->check();
+}
+
+void Agent::restoreGeometry()
+{
+    const QSettings settings;
+    const QVariant stored = settings.value(QStringLiteral("mainwidget-geometry"));
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!stored.isValid() || !screen)
+        return;
+    const QRect rect = stored.toRect();
+    if (geometryFits(rect, screen->availableGeometry()))
+        m_mainWidget->setGeometry(rect);
+}
+
+void Agent::status_stateUpdated()
+{
+    // While the first connection is still being made nothing is known yet; only a service that cannot be
+    // reached grants without asking.
+    if (m_status->state() == ServiceStatus::ServiceUnreachable && m_unlockPending && m_connector->connectionFailed())
+        processUnlockRequest();
+}
+
+void Agent::status_connectionComplete()
+{
+    if (m_unlockPending)
+        processUnlockRequest();
+}
+
+void Agent::close()
+{
+    QCoreApplication::quit();
+}
+
+void Agent::activateMainWidget()
+{
+    if (m_mainWidget->isVisible()) {
+        m_mainWidget->hide();
+        return;
+    }
+    m_mainWidget->show();
+    m_mainWidget->activateWindow();
+    m_mainWidget->raise();
+    m_cabinet->updateProfiles();
+}
+
+void Agent::setNewVersionCheckEnabled(bool enabled)
+{
+    QSettings().setValue(QStringLiteral("new-version-checks"), enabled);
+}
+
+void Agent::handleApplicationMessage(const QString &message)
+{
+    if (message == InstanceMessage::close) {
+        QCoreApplication::quit();
+        return;
+    }
+    if (InstanceMessage::isUnlock(message))
+        requestUnlock(true, InstanceMessage::unlockReason(message));
+}
+
+void Agent::application_aboutToQuit()
+{
+    QSettings().setValue(QStringLiteral("mainwidget-geometry"), m_mainWidget->geometry());
+}
+
+void Agent::service_error(int e)
+{
+    m_status->setConnectionComplete(false);
+    if (m_unlockPending)
+        handleSuccessfulUnlockRequest();
+    QString text;
+    if (e == 1)
+        text = tr("Failed to connect to system service!");
+    else if (e == 2)
+        text = tr("The connection to system service was interrupted!");
+    else
+        return;
+    m_trayIcon->setToolTip(text);
+    showError(text, tr("Service error"));
+}
+
+void Agent::showInformation(const QString &text, const QString &title)
+{
+    showMessage(QSystemTrayIcon::Information, text, title.isEmpty() ? tr("Velmor Agent") : title);
+}
+
+void Agent::showError(const QString &text, const QString &title)
+{
+    showMessage(QSystemTrayIcon::Critical, text, title.isEmpty() ? tr("Error!") : title);
+}
+
+void Agent::showWarning(const QString &text, const QString &title)
+{
+    showMessage(QSystemTrayIcon::Warning, text, title.isEmpty() ? tr("Warning!") : title);
+}
+
+void Agent::showMessage(QSystemTrayIcon::MessageIcon icon, const QString &text, const QString &title)
+{
+    m_trayIcon->showMessage(title, text, icon, 10000);
+    Q_EMIT messageShown(icon, title, text);
+}
+
+void Agent::openUrl(const QString &url)
+{
+    QDesktopServices::openUrl(QUrl(QUrl::fromPercentEncoding(url.toUtf8())));
+}
