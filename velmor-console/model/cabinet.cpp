@@ -157,7 +157,7 @@ void Cabinet::setLastError(const Velmor::Error &error)
     m_lastError = error;
     if (error.code() == 0)
         return;
-    if (error.code() == 31 || error.code() == 1051)
+    if (error.code() == Velmor::Error::NetworkFailure || error.code() == Velmor::Error::AddressRefused)
         Q_EMIT errorOccurred(errorText(error), tr("Error while querying info from website"));
     Q_EMIT this->error();
 }

@@ -8,31 +8,31 @@ QString errorCodeText(quint32 code)
 {
     const char *text = nullptr;
     switch (code) {
-    case 1:
+    case Velmor::Error::GeneralFailure:
         text = QT_TRANSLATE_NOOP("QObject", "Generic error");
         break;
-    case 2:
+    case Velmor::Error::Timeout:
         text = QT_TRANSLATE_NOOP("QObject", "Network timeout");
         break;
-    case 3:
+    case Velmor::Error::NotConnected:
         text = QT_TRANSLATE_NOOP("QObject", "System service disconnected");
         break;
-    case 4:
+    case Velmor::Error::NoDhcpServers:
         text = QT_TRANSLATE_NOOP("QObject", "No original DNS addresses");
         break;
-    case 5:
+    case Velmor::Error::AccessDenied:
         text = QT_TRANSLATE_NOOP("QObject", "Failed to set DNS server addresses");
         break;
-    case 6:
+    case Velmor::Error::AdapterListUnavailable:
         text = QT_TRANSLATE_NOOP("QObject", "Failed to update connections info");
         break;
-    case 30:
+    case Velmor::Error::AuthenticationFailed:
         text = QT_TRANSLATE_NOOP("QObject", "Invalid login or password");
         break;
-    case 31:
+    case Velmor::Error::NetworkFailure:
         text = QT_TRANSLATE_NOOP("QObject", "Failed to connect to cabinet");
         break;
-    case 1051:
+    case Velmor::Error::AddressRefused:
         text = QT_TRANSLATE_NOOP("QObject", "IP address is inaccessible");
         break;
     default:

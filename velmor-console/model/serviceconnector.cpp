@@ -85,10 +85,10 @@ void ServiceConnector::request_finished()
     if (!finished)
         return;
     switch (finished->error().code()) {
-    case 1:
+    case Velmor::Error::GeneralFailure:
         Q_EMIT errorOccurred(finished->error().message(), tr("Unknown error"));
         break;
-    case 3:
+    case Velmor::Error::NotConnected:
         if (m_droppingCalls)
             break;
         Q_EMIT errorOccurred(tr("No connection to system service"), tr("Service error"));
