@@ -7,7 +7,6 @@
 #include "app/agent.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/updatedialog.h"
-#include "model/appupdater.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,9 +59,8 @@ int saveReportPictures(const QString &folder)
         ConsoleTest::Desktop desktop(reportScript(), true);
         Agent *agent = desktop.agent.get();
 
-        AppUpdater *updater = agent->updater();
-        if (QTest::qWaitFor([updater] { return updater->dialog() && updater->dialog()->isVisible(); }, 20000)) {
-            UpdateDialog *dialog = updater->dialog();
+        if (QTest::qWaitFor([agent] { return agent->updateDialog() && agent->updateDialog()->isVisible(); }, 20000)) {
+            UpdateDialog *dialog = agent->updateDialog();
             saved += saveAtBothScales(dialog, folder, shots.at(0));
             dialog->findChild<QPushButton *>(QStringLiteral("details"))->click();
             saved += saveAtBothScales(dialog, folder, shots.at(1));

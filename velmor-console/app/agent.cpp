@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/programversion.h"
+#include "mainwindow/updateprompt.h"
 #include "model/appupdater.h"
 #include "model/cabinet.h"
 #include "model/requesthandler.h"
@@ -45,6 +46,7 @@ Agent::Agent(QObject *parent)
     , m_mainWidget(nullptr)
     , m_trayIcon(nullptr)
     , m_updater(nullptr)
+    , m_updatePrompt(nullptr)
 {
     m_pool.setMaxThreadCount(1);
     Velmor::registerErrorMetaType();
@@ -81,6 +83,7 @@ Agent::Agent(QObject *parent)
     m_updater = new AppUpdater(tr("Velmor Agent"),
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
         QLatin1String(programVersion), m_mainWidget);
+    m_updatePrompt = new UpdatePrompt(m_updater, m_mainWidget);
     m_updater->setDownloadUrl(
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
     m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
@@ -114,6 +117,11 @@ Agent::~Agent()
     delete m_mainWidget;
     m_connector->setJsonRPCHandler(nullptr);
     delete m_requestHandler;
+}
+
+UpdateDialog *Agent::updateDialog() const
+{
+    return m_updatePrompt->dialog();
 }
 
 bool Agent::geometryFits(const QRect &stored, const QRect &available)

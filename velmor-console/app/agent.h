@@ -19,6 +19,8 @@ class RequestHandler;
 class ServiceConnector;
 class ServiceStatus;
 class SystemTrayIcon;
+class UpdateDialog;
+class UpdatePrompt;
 
 namespace Velmor {
 class JsonRPCCall;
@@ -43,6 +45,7 @@ public:
     SystemTrayIcon *trayIcon() const { return m_trayIcon; }
     RequestHandler *requestHandler() const { return m_requestHandler; }
     AppUpdater *updater() const { return m_updater; }
+    UpdateDialog *updateDialog() const;
 
     // Whether a stored window rectangle fits the available screen area less bands of 5 px at the sides and
     // 20 px at the top and bottom.
@@ -117,6 +120,7 @@ private:
     MainWidget *m_mainWidget;
     SystemTrayIcon *m_trayIcon;
     AppUpdater *m_updater;
+    UpdatePrompt *m_updatePrompt;
 };
 
 #endif // VELMOR_CONSOLE_AGENT_H

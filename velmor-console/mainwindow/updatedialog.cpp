@@ -76,6 +76,7 @@ UpdateDialog::UpdateDialog(AppUpdater *updater, QWidget *parent)
     connect(updater, &AppUpdater::finished, this, &UpdateDialog::showDownloadError);
     connect(updater, &AppUpdater::downloadStarted, this, &UpdateDialog::downloadStarted);
     connect(updater, &AppUpdater::detailsChanged, this, &UpdateDialog::updateDetails);
+    connect(updater, &AppUpdater::checksEnabledChanged, this, [this](bool enabled) { setDontCheck(!enabled); });
     connect(m_install, &QPushButton::clicked, this, &UpdateDialog::download);
     connect(m_hide, &QPushButton::clicked, this, &QWidget::close);
     connect(m_dontCheck, &QCheckBox::stateChanged, this, &UpdateDialog::dontCheckChanged);

@@ -1,6 +1,5 @@
 #include "appupdater.h"
 
-#include "mainwindow/updatedialog.h"
 #include "versionfile.h"
 
 #include "platform/userfolders.h"
@@ -9,7 +8,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTemporaryFile>
-#include <QWidget>
 
 namespace {
 
@@ -52,7 +50,6 @@ AppUpdater::~AppUpdater()
         m_download->disconnect(this);
         m_download->abort();
     }
-    delete m_dialog;
 }
 
 QNetworkAccessManager *AppUpdater::networkAccessManager()
@@ -75,8 +72,7 @@ QList<uint> AppUpdater::versionNumbers(const QString &version)
 void AppUpdater::setChecksEnabled(bool enabled)
 {
     m_checksEnabled = enabled;
-    if (m_dialog)
-        m_dialog->setDontCheck(!enabled);
+    Q_EMIT checksEnabledChanged(enabled);
 }
 
 void AppUpdater::check()
@@ -121,16 +117,10 @@ void AppUpdater::reply_versionCheckFinished()
             m_errorText = tr("The published version could not be read");
             m_checkResult = CheckFailed;
         } else if (m_download) {
-            // The dialog belongs to the running download: it keeps its offer, its buttons and its progress.
+            // The offer belongs to the running download.
             if (isNewerVersion(offer.version, m_currentVersion))
                 m_checkResult = NewerOffered;
-            if (m_dialog) {
-                m_dialog->show();
-            } else {
-                // Hidden during the download: a dialog of the running download comes back.
-                showDialog();
-                m_dialog->followDownload(m_download);
-            }
+            Q_EMIT offerFound(m_download);
         } else if (isNewerVersion(offer.version, m_currentVersion)) {
             m_notes = offer.notes;
             // A "dl:" line that is no https address leaves the address as it was.
@@ -140,7 +130,7 @@ void AppUpdater::reply_versionCheckFinished()
                 m_offeredVersion = offer.version;
                 m_fileName = m_downloadUrl.path().section(QLatin1Char('/'), -1);
                 m_checkResult = NewerOffered;
-                showDialog();
+                Q_EMIT offerFound(nullptr);
             } else {
                 m_errorText = tr("Invalid download url");
                 m_checkResult = CheckFailed;
@@ -148,15 +138,6 @@ void AppUpdater::reply_versionCheckFinished()
         }
     }
     Q_EMIT checkFinished();
-}
-
-void AppUpdater::showDialog()
-{
-    delete m_dialog;
-    m_dialog = new UpdateDialog(this, qobject_cast<QWidget *>(parent()));
-    connect(m_dialog, &UpdateDialog::downloadAccepted, this, &AppUpdater::download);
-    connect(m_dialog, &UpdateDialog::cancelDownload, this, &AppUpdater::cancelDownload);
-    m_dialog->show();
 }
 
 void AppUpdater::dropDownloadedFile()

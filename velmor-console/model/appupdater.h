@@ -1,8 +1,6 @@
 #ifndef VELMOR_CONSOLE_APPUPDATER_H
 #define VELMOR_CONSOLE_APPUPDATER_H
 
-#include "mainwindow/updatedialog.h"
-
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -12,7 +10,7 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QTemporaryFile;
 
-// Finds out whether a newer version is published, offers it in an UpdateDialog and downloads the installer into a
+// Finds out whether a newer version is published, says so for the offer to be shown, and downloads the installer into a
 // file of the user's temporary folder. TLS is verified for both requests and redirects never leave https; a
 // download counts only when it is complete (a 2xx answer, every announced byte, every byte written), otherwise
 // its file is deleted. finished() hands a complete file to whoever takes it.
@@ -45,7 +43,6 @@ public:
     QString fileName() const { return m_fileName; }
     QString errorText() const { return m_errorText; }
     QString notes() const { return m_notes; }
-    UpdateDialog *dialog() const { return m_dialog; }
     bool hasDownloadedFile() const;
     bool isDownloading() const { return m_download != nullptr; }
     bool isChecking() const { return !m_check.isNull(); }
@@ -63,16 +60,19 @@ Q_SIGNALS:
     void finished();
     void checkEnabled(bool enabled);
     void detailsChanged();
+    // A newer version is to be offered; runningDownload is the download of it already under way, or null.
+    void offerFound(QNetworkReply *runningDownload);
+    void checksEnabledChanged(bool enabled);
 
 public Q_SLOTS:
     void setChecksEnabled(bool enabled);
     // Asks for the published version; while a check runs, another one starts nothing and ends with it.
     void check();
     void cancelDownload();
+    void download();
 
 private Q_SLOTS:
     void reply_versionCheckFinished();
-    void download();
     void reply_metaDataCahnged();
     void reply_downloadProgress();
     void reply_downloadFinished();
@@ -80,7 +80,6 @@ private Q_SLOTS:
 private:
     Q_DISABLE_COPY(AppUpdater)
 
-    void showDialog();
     void dropDownloadedFile();
     // The reason a finished version request offers nothing, or empty when it was read.
     static QString versionRequestFailure(QNetworkReply *reply);
@@ -95,7 +94,6 @@ private:
     CheckResult m_checkResult;
     QTemporaryFile *m_file;
     qint64 m_written;
-    QPointer<UpdateDialog> m_dialog;
     QString m_title;
     QUrl m_versionUrl;
     QUrl m_downloadUrl;

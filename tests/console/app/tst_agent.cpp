@@ -21,8 +21,6 @@ class tst_Agent : public QObject
 private Q_SLOTS:
     void cleanup();
 
-    void stateTable_data();
-    void stateTable();
     void geometryBand_data();
     void geometryBand();
     void firstStart_data();
@@ -60,43 +58,6 @@ const char twoNetworks[] = "{\"defaultRouteId\":\"eth0\",\"networks\":[{\"id\":\
 void tst_Agent::cleanup()
 {
     m_desktop.reset();
-}
-
-void tst_Agent::stateTable_data()
-{
-    QTest::addColumn<bool>("connected");
-    QTest::addColumn<bool>("complete");
-    QTest::addColumn<bool>("identified");
-    QTest::addColumn<bool>("filtering");
-    QTest::addColumn<QString>("networks"); // one letter per network: p protected, u not
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("1 not connected") << false << true << true << true << "p" << 1 << "System service error!";
-    QTest::newRow("2 not complete") << true << false << true << true << "p" << 2 << "Connecting to service..";
-    QTest::newRow("3 not identified") << true << true << false << false << "p" << 3 << "Identification failed!";
-    QTest::newRow("7 protected") << true << true << true << true << "up" << 7 << "The internet is under control!";
-    QTest::newRow("6 off with protection") << true << true << true << false << "p" << 6 << "Filtration switched off";
-    QTest::newRow("6 off, none protected") << true << true << true << false << "u" << 6 << "Filtration switched off";
-    QTest::newRow("6 off, no networks") << true << true << true << false << "" << 6 << "Filtration switched off";
-    QTest::newRow("5 none protected") << true << true << true << true << "uu" << 5 << "Filtration disabled";
-    QTest::newRow("4 no networks") << true << true << true << true << "" << 4 << "Filtration disabled";
-}
-
-void tst_Agent::stateTable()
-{
-    QFETCH(bool, connected);
-    QFETCH(bool, complete);
-    QFETCH(bool, identified);
-    QFETCH(bool, filtering);
-    QFETCH(QString, networks);
-    QFETCH(int, state);
-    QFETCH(QString, text);
-    Velmor::NetworksInfo info;
-    for (QChar letter : networks)
-        info.networks.append(
-            Velmor::Network(QString::number(info.networks.size()), QStringLiteral("n"), letter == QLatin1Char('p')));
-    QCOMPARE(int(ServiceStatus::stateFor(connected, complete, identified, filtering, info)), state);
-    QCOMPARE(ServiceStatus::stateTextFor(state), text);
 }
 
 void tst_Agent::geometryBand_data()

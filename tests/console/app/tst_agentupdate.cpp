@@ -76,13 +76,13 @@ void tst_AgentUpdate::installerStarts()
     AppUpdater *updater = agent->updater();
     QVERIFY(updater);
     QCOMPARE(updater->parent(), agent->mainWidget());
-    QTRY_VERIFY_WITH_TIMEOUT(updater->dialog(), 20000);
-    QCOMPARE(updater->dialog()->parentWidget(), agent->mainWidget());
+    QTRY_VERIFY_WITH_TIMEOUT(agent->updateDialog(), 20000);
+    QCOMPARE(agent->updateDialog()->parentWidget(), agent->mainWidget());
     if (runAsAdministrator)
         QVERIFY(Velmor::Platform::setRunAsAdministrator(Agent::installerPath(), true));
 
     QSignalSpy finished(updater, &AppUpdater::finished);
-    updater->dialog()->findChild<QPushButton *>(QStringLiteral("install"))->click();
+    agent->updateDialog()->findChild<QPushButton *>(QStringLiteral("install"))->click();
     QVERIFY(finished.wait(20000));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 20000);
     QVERIFY(QFile::exists(Agent::installerPath()));
@@ -107,7 +107,7 @@ void tst_AgentUpdate::leftoverInstallerIsDeleted()
     leftover.close();
     QTRY_VERIFY(!QFile::exists(Agent::installerPath()));
     QTRY_COMPARE(m_site->requests().size(), 1);
-    QVERIFY(!m_desktop->agent->updater()->dialog());
+    QVERIFY(!m_desktop->agent->updateDialog());
 }
 
 CONSOLE_TEST_MAIN(tst_AgentUpdate)

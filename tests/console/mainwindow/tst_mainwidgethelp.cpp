@@ -160,11 +160,11 @@ void tst_MainWidgetHelp::updateIcon()
     QCOMPARE(m_site->requests().constFirst().value(QLatin1String("path")).toString(),
         QStringLiteral("/downloads/agent.version"));
     if (offered) {
-        QVERIFY(updater->dialog());
-        QTRY_VERIFY(updater->dialog()->isVisible());
+        QVERIFY(m_desktop->agent->updateDialog());
+        QTRY_VERIFY(m_desktop->agent->updateDialog()->isVisible());
         QCOMPARE(shown.size(), 0);
     } else {
-        QVERIFY(!updater->dialog());
+        QVERIFY(!m_desktop->agent->updateDialog());
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.constFirst().at(0).toInt(), icon);
         QCOMPARE(shown.constFirst().at(2).toString(), text);
@@ -182,7 +182,7 @@ void tst_MainWidgetHelp::failedCheckAfterDeclinedOffer()
     QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
     clickLink("lblUpdateAppIcon", QStringLiteral("#"));
     QVERIFY(finished.wait(20000));
-    QPointer<UpdateDialog> dialog = updater->dialog();
+    QPointer<UpdateDialog> dialog = m_desktop->agent->updateDialog();
     QVERIFY(dialog);
     QTRY_VERIFY(dialog->isVisible());
     dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();

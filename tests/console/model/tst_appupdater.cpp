@@ -1,6 +1,7 @@
 #include "vendorsitefixture.h"
 
 #include "mainwindow/updatedialog.h"
+#include "mainwindow/updateprompt.h"
 #include "model/appupdater.h"
 
 #include "platform/userfolders.h"
@@ -69,6 +70,17 @@ private:
 
 namespace {
 
+// The dialog the program's prompt opened for the updater's offer, if any.
+UpdateDialog *dialogOf(const AppUpdater &updater)
+{
+    const auto *prompt = updater.findChild<UpdatePrompt *>();
+    return prompt ? prompt->dialog() : nullptr;
+}
+
+} // namespace
+
+namespace {
+
 const QString versionPath = QStringLiteral("/downloads/agent.version");
 const QString installerPath = QStringLiteral("/downloads/velmor-agent-setup.exe");
 
@@ -104,6 +116,7 @@ std::unique_ptr<AppUpdater> tst_AppUpdater::checkedUpdater(bool withDefaultDownl
 {
     auto updater = std::make_unique<AppUpdater>(
         QStringLiteral("Velmor Agent"), QUrl(m_site->url("https", versionPath)), QStringLiteral("2.3.63.4"));
+    new UpdatePrompt(updater.get());
     if (withDefaultDownload)
         updater->setDownloadUrl(QUrl(m_site->url("https", installerPath)));
     QSignalSpy checked(updater.get(), &AppUpdater::checkFinished);
@@ -116,13 +129,13 @@ std::unique_ptr<AppUpdater> tst_AppUpdater::checkedUpdater(bool withDefaultDownl
 std::unique_ptr<AppUpdater> tst_AppUpdater::offeringUpdater()
 {
     auto updater = checkedUpdater();
-    return updater && updater->dialog() ? std::move(updater) : nullptr;
+    return updater && dialogOf(*updater) ? std::move(updater) : nullptr;
 }
 
 bool tst_AppUpdater::runDownload(AppUpdater *updater)
 {
     QSignalSpy finished(updater, &AppUpdater::finished);
-    auto *install = updater->dialog()->findChild<QPushButton *>(QStringLiteral("install"));
+    auto *install = dialogOf(*updater)->findChild<QPushButton *>(QStringLiteral("install"));
     if (!install)
         return false;
     install->click();
@@ -154,13 +167,13 @@ void tst_AppUpdater::offers()
     const auto checked = checkedUpdater();
     QVERIFY(checked);
     AppUpdater &updater = *checked;
-    QCOMPARE(updater.dialog() != nullptr, offered);
+    QCOMPARE(dialogOf(updater) != nullptr, offered);
     QCOMPARE(updater.offeredVersion(),
         offered ? QString::fromLatin1(versionFile.left(versionFile.indexOf('\n'))) : QStringLiteral("2.3.63.4"));
     if (offered) {
-        QVERIFY(updater.dialog()->isVisible());
-        QVERIFY(!(updater.dialog()->windowFlags() & Qt::WindowContextHelpButtonHint));
-        QCOMPARE(updater.dialog()->findChild<QPushButton *>(QStringLiteral("details"))->isVisibleTo(updater.dialog()),
+        QVERIFY(dialogOf(updater)->isVisible());
+        QVERIFY(!(dialogOf(updater)->windowFlags() & Qt::WindowContextHelpButtonHint));
+        QCOMPARE(dialogOf(updater)->findChild<QPushButton *>(QStringLiteral("details"))->isVisibleTo(dialogOf(updater)),
             !updater.notes().isEmpty());
     }
 }
@@ -195,7 +208,7 @@ void tst_AppUpdater::downloadAddress()
     QVERIFY(checked);
     AppUpdater &updater = *checked;
     QCOMPARE(updater.errorText(), error);
-    QCOMPARE(updater.dialog() != nullptr, error.isEmpty());
+    QCOMPARE(dialogOf(updater) != nullptr, error.isEmpty());
     if (error.isEmpty()) {
         QCOMPARE(updater.downloadUrl().toString(), url == QLatin1String("default") ? defaultUrl.toString() : url);
         QCOMPARE(updater.fileName(), updater.downloadUrl().path().section(QLatin1Char('/'), -1));
@@ -224,7 +237,7 @@ void tst_AppUpdater::untrustedVersionFileOffersNothing()
     const auto checked = checkedUpdater();
     QVERIFY(checked);
     AppUpdater &updater = *checked;
-    QVERIFY(!updater.dialog());
+    QVERIFY(!dialogOf(updater));
     QCOMPARE(updater.offeredVersion(), QStringLiteral("2.3.63.4"));
 }
 
@@ -275,7 +288,7 @@ void tst_AppUpdater::download()
         QVERIFY2(!updater->errorText().isEmpty(), "a failed download says why");
         QVERIFY2(updater->errorText().contains(error), qPrintable(updater->errorText()));
         QCOMPARE(tempFiles(), QStringList());
-        QTRY_VERIFY(updater->dialog()->messageLabel()->text().contains(QLatin1String("color:red")));
+        QTRY_VERIFY(dialogOf(*updater)->messageLabel()->text().contains(QLatin1String("color:red")));
         return;
     }
     const QString file = updater->takeDownloadedFile();
@@ -302,10 +315,10 @@ void tst_AppUpdater::cancelledDownload()
     auto updater = offeringUpdater();
     QVERIFY(updater);
     QSignalSpy finished(updater.get(), &AppUpdater::finished);
-    updater->dialog()->findChild<QPushButton *>(QStringLiteral("install"))->click();
+    dialogOf(*updater)->findChild<QPushButton *>(QStringLiteral("install"))->click();
     QTRY_VERIFY(updater->isDownloading());
     // Escape rejects the dialog, which aborts the download.
-    QTest::keyClick(updater->dialog(), Qt::Key_Escape);
+    QTest::keyClick(dialogOf(*updater), Qt::Key_Escape);
     QTRY_COMPARE(finished.size(), 1);
     QVERIFY(!updater->hasDownloadedFile());
     QCOMPARE(tempFiles(), QStringList());
@@ -316,7 +329,7 @@ void tst_AppUpdater::hiddenDialogKeepsTheDownload()
     m_site->setConfig(routes(QJsonObject { { "size", 500000 } }));
     auto updater = offeringUpdater();
     QVERIFY(updater);
-    QPointer<UpdateDialog> dialog = updater->dialog();
+    QPointer<UpdateDialog> dialog = dialogOf(*updater);
     QSignalSpy finished(updater.get(), &AppUpdater::finished);
     dialog->findChild<QPushButton *>(QStringLiteral("install"))->click();
     auto *hide = dialog->findChild<QPushButton *>(QStringLiteral("hide"));
@@ -379,7 +392,7 @@ void tst_AppUpdater::emptyDownloadHidesTheDialog()
     m_site->setConfig(routes(QJsonObject { { "body", "" } }));
     auto updater = offeringUpdater();
     QVERIFY(updater);
-    UpdateDialog *dialog = updater->dialog();
+    UpdateDialog *dialog = dialogOf(*updater);
     QVERIFY(runDownload(updater.get()));
     QTRY_COMPARE(dialog->progressBar()->value(), 100);
     QVERIFY(dialog->isHidden());
@@ -391,7 +404,7 @@ void tst_AppUpdater::checkBoxGuard()
     m_site->setConfig(routes(QJsonObject()));
     auto updater = offeringUpdater();
     QVERIFY(updater);
-    auto *box = updater->dialog()->findChild<QCheckBox *>(QStringLiteral("dontCheck"));
+    auto *box = dialogOf(*updater)->findChild<QCheckBox *>(QStringLiteral("dontCheck"));
     QVERIFY(box && !box->isChecked());
     QSignalSpy reported(updater.get(), &AppUpdater::checkEnabled);
     updater->setChecksEnabled(false);
@@ -436,7 +449,7 @@ void tst_AppUpdater::checkDuringDownloadKeepsItsDialog()
     m_site->setConfig(routes(QJsonObject { { "silent", true } }));
     auto updater = offeringUpdater();
     QVERIFY(updater);
-    QPointer<UpdateDialog> dialog = updater->dialog();
+    QPointer<UpdateDialog> dialog = dialogOf(*updater);
     dialog->findChild<QPushButton *>(QStringLiteral("install"))->click();
     QVERIFY(updater->isDownloading());
     QTRY_VERIFY(!m_site->requests().isEmpty()
@@ -450,7 +463,7 @@ void tst_AppUpdater::checkDuringDownloadKeepsItsDialog()
     QVERIFY(checked.wait(20000));
     QVERIFY(updater->isDownloading());
     QCOMPARE(updater->checkResult(), AppUpdater::NewerOffered);
-    UpdateDialog *now = updater->dialog();
+    UpdateDialog *now = dialogOf(*updater);
     QVERIFY(now);
     if (!hidden)
         QCOMPARE(now, dialog.data());
