@@ -59,6 +59,26 @@ QProcessEnvironment Machine::environment(quint16 servicePort) const
     return environment;
 }
 
+Model::Model(const QVariantMap &script)
+    : service(std::make_unique<FakeService>())
+    , cabinet(&connector)
+    , status(&connector, &cabinet)
+    , handler(&status, &cabinet)
+{
+    service->setScript(script);
+    if (!service->listen())
+        qFatal("the fake service cannot listen");
+    qputenv("VELMOR_IPC_PORT", QByteArray::number(service->port()));
+    connector.setJsonRPCHandler(&handler);
+    connector.connectToService();
+}
+
+Model::~Model()
+{
+    connector.setJsonRPCHandler(nullptr);
+    qunsetenv("VELMOR_IPC_PORT");
+}
+
 Desktop::Desktop(const QVariantMap &script, bool laterStart)
     : service(std::make_unique<FakeService>())
 {

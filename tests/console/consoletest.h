@@ -3,6 +3,10 @@
 
 #include "app/commandline.h"
 #include "app/qtsingleapplication.h"
+#include "model/cabinet.h"
+#include "model/requesthandler.h"
+#include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -86,6 +90,23 @@ public:
     Machine machine;
     std::unique_ptr<FakeService> service;
     std::unique_ptr<Agent> agent;
+};
+
+// The desktop's model on its own, with no Agent, window or tray: the link, the account model, the status and the
+// notification handler on the in-process fake service listening with the script (it connects once the event loop
+// runs).
+struct Model
+{
+    explicit Model(const QVariantMap &script);
+    ~Model();
+    Q_DISABLE_COPY(Model)
+
+    Machine machine;
+    std::unique_ptr<FakeService> service;
+    ServiceConnector connector;
+    Cabinet cabinet;
+    ServiceStatus status;
+    RequestHandler handler;
 };
 
 // Ends a desktop program of the test process: the calls on their way are answered first, unless the service is gone

@@ -6,10 +6,12 @@
 #include "mainwindow/programversion.h"
 #include "mainwindow/updateprompt.h"
 #include "model/appupdater.h"
+#include "model/autostart.h"
 #include "model/cabinet.h"
 #include "model/requesthandler.h"
 #include "model/serviceconnector.h"
 #include "model/servicestatus.h"
+#include "model/settingsunlock.h"
 #include "qtsingleapplication.h"
 #include "systemtrayicon.h"
 
@@ -20,12 +22,10 @@
 #include "velmorwire/vendorsite.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
-#include <QUrl>
 
 // Outside any namespace, as the resource macro requires.
 static void initConsoleResources()
@@ -37,12 +37,12 @@ Agent::Agent(QObject *parent)
     : QObject(parent)
     , m_reportInProgress(false)
     , m_firstStart(false)
-    , m_unlockPending(false)
     , m_unlockFromOtherProcess(false)
     , m_requestHandler(nullptr)
     , m_connector(nullptr)
     , m_cabinet(nullptr)
     , m_status(nullptr)
+    , m_settingsUnlock(nullptr)
     , m_mainWidget(nullptr)
     , m_trayIcon(nullptr)
     , m_updater(nullptr)
@@ -78,11 +78,14 @@ Agent::Agent(QObject *parent)
     m_status->setAutoProtect(m_firstStart);
     m_requestHandler = new RequestHandler(m_status, m_cabinet);
     m_connector->setJsonRPCHandler(m_requestHandler);
-    m_mainWidget = new MainWidget(this);
-    m_trayIcon = new SystemTrayIcon(this);
+    m_settingsUnlock = new SettingsUnlock(m_status, m_cabinet, this);
+    // The updater goes with the window, which needs it first.
     m_updater = new AppUpdater(tr("Velmor Agent"),
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/agent.version")),
-        QLatin1String(programVersion), m_mainWidget);
+        QLatin1String(programVersion));
+    m_mainWidget = new MainWidget(m_connector, m_status, m_cabinet, m_updater, m_settingsUnlock);
+    m_updater->setParent(m_mainWidget);
+    m_trayIcon = new SystemTrayIcon(this);
     m_updatePrompt = new UpdatePrompt(m_updater, m_mainWidget);
     m_updater->setDownloadUrl(
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
@@ -97,9 +100,15 @@ Agent::Agent(QObject *parent)
     connect(m_status, &ServiceStatus::connectionComplete, this, &Agent::status_connectionComplete);
     connect(m_status, &ServiceStatus::dnsAddressesNeeded, this, &Agent::askForDnsAddresses);
     connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
+    connect(m_trayIcon, &SystemTrayIcon::signInRequested, m_mainWidget, &MainWidget::login);
     connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
     connect(m_updater, &AppUpdater::checkEnabled, this, &Agent::setNewVersionCheckEnabled);
+    connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, this, &Agent::setNewVersionCheckEnabled);
     connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, m_updater, &AppUpdater::setChecksEnabled);
+    connect(m_mainWidget, &MainWidget::informationToShow, this, [this](const QString &text) { showInformation(text); });
+    connect(m_mainWidget, &MainWidget::warningToShow, this, [this](const QString &text) { showWarning(text); });
+    connect(m_mainWidget, &MainWidget::systemReportRequested, this, &Agent::generateSystemReport);
+    connect(m_mainWidget, &MainWidget::quitRequested, this, &Agent::close);
 
     QTimer::singleShot(0, this, &Agent::run);
 }
@@ -136,7 +145,7 @@ void Agent::run()
     restoreGeometry();
     m_trayIcon->show();
     const QStringList arguments = QCoreApplication::arguments();
-    if (!arguments.contains(QLatin1String("-h")) && !m_unlockPending) {
+    if (!arguments.contains(QLatin1String("-h")) && !isUnlockPending()) {
         m_mainWidget->show();
         if (arguments.contains(QLatin1String("-a"))) {
             m_mainWidget->activateWindow();
@@ -167,13 +176,13 @@ void Agent::status_stateUpdated()
 {
     // While the first connection is still being made nothing is known yet; only a service that cannot be
     // reached grants without asking.
-    if (m_status->state() == ServiceStatus::ServiceUnreachable && m_unlockPending && m_connector->connectionFailed())
+    if (m_status->state() == ServiceStatus::ServiceUnreachable && isUnlockPending() && m_connector->connectionFailed())
         processUnlockRequest();
 }
 
 void Agent::status_connectionComplete()
 {
-    if (m_unlockPending)
+    if (isUnlockPending())
         processUnlockRequest();
 }
 
@@ -217,7 +226,7 @@ void Agent::application_aboutToQuit()
 void Agent::service_error(int e)
 {
     m_status->setConnectionComplete(false);
-    if (m_unlockPending)
+    if (isUnlockPending())
         handleSuccessfulUnlockRequest();
     QString text;
     if (e == 1)
@@ -249,9 +258,4 @@ void Agent::showMessage(QSystemTrayIcon::MessageIcon icon, const QString &text, 
 {
     m_trayIcon->showMessage(title, text, icon, 10000);
     Q_EMIT messageShown(icon, title, text);
-}
-
-void Agent::openUrl(const QString &url)
-{
-    QDesktopServices::openUrl(QUrl(QUrl::fromPercentEncoding(url.toUtf8())));
 }

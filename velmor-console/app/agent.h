@@ -18,6 +18,7 @@ class MainWidget;
 class RequestHandler;
 class ServiceConnector;
 class ServiceStatus;
+class SettingsUnlock;
 class SystemTrayIcon;
 class UpdateDialog;
 class UpdatePrompt;
@@ -37,8 +38,9 @@ public:
     explicit Agent(QObject *parent = nullptr);
     ~Agent() override;
 
-    bool isUnlockPending() const { return m_unlockPending; }
+    bool isUnlockPending() const;
     ServiceStatus *status() const { return m_status; }
+    SettingsUnlock *settingsUnlock() const { return m_settingsUnlock; }
     ServiceConnector *connector() const { return m_connector; }
     Cabinet *cabinet() const { return m_cabinet; }
     MainWidget *mainWidget() const { return m_mainWidget; }
@@ -59,10 +61,6 @@ public:
     void showInformation(const QString &text, const QString &title = QString());
     void showError(const QString &text, const QString &title = QString());
     void showWarning(const QString &text, const QString &title = QString());
-
-    static void openUrl(const QString &url);
-    static bool isAutostartEnabled();
-    static void setAutostartEnabled(bool enabled);
 
     // Where a downloaded installer is started from: the user's temporary folder; empty when it is not available.
     static QString installerPath();
@@ -110,13 +108,13 @@ private:
     QString m_reportText;
     QPointer<QDialog> m_reportDialog;
     bool m_firstStart;
-    bool m_unlockPending;
     bool m_unlockFromOtherProcess;
     QString m_unlockReason;
     RequestHandler *m_requestHandler;
     ServiceConnector *m_connector;
     Cabinet *m_cabinet;
     ServiceStatus *m_status;
+    SettingsUnlock *m_settingsUnlock;
     MainWidget *m_mainWidget;
     SystemTrayIcon *m_trayIcon;
     AppUpdater *m_updater;

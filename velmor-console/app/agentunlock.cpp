@@ -4,13 +4,19 @@
 #include "model/cabinet.h"
 #include "model/serviceconnector.h"
 #include "model/servicestatus.h"
+#include "model/settingsunlock.h"
 #include "unlocker.h"
 
 #include <QCoreApplication>
 
+bool Agent::isUnlockPending() const
+{
+    return m_settingsUnlock->isRequestPending();
+}
+
 void Agent::requestUnlock(bool fromOtherProcess, const QString &reason)
 {
-    m_unlockPending = true;
+    m_settingsUnlock->setRequestPending(true);
     m_unlockFromOtherProcess = fromOtherProcess;
     m_unlockReason = reason;
     if (m_status->isConnectionComplete() || m_connector->connectionFailed())
@@ -21,11 +27,11 @@ void Agent::processUnlockRequest()
 {
     // The password is asked only where the settings are locked and the service can check it. The request
     // stays pending, so a later grant (a service error, an update in state 1) answers it again.
-    if (!m_cabinet->isIdentified() || m_mainWidget->loginMode() != 1) {
+    if (!m_cabinet->isIdentified() || !m_settingsUnlock->isLocked()) {
         handleSuccessfulUnlockRequest();
         return;
     }
-    m_unlockPending = false;
+    m_settingsUnlock->setRequestPending(false);
     const QString prompt
         = m_unlockReason == QLatin1String("uninstall") ? tr("Enter your password to uninstall") : QString();
     connect(

@@ -2,8 +2,9 @@
 
 #include "agent.h"
 #include "animatedoverlayicon.h"
-#include "mainwindow/mainwidget.h"
 #include "model/cabinet.h"
+#include "model/servicestatus.h"
+#include "model/settingsunlock.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -78,7 +79,7 @@ SystemTrayIcon::SystemTrayIcon(Agent *agent)
     connect(agent->cabinet(), &Cabinet::profilesChanged, this, &SystemTrayIcon::rebuildProfilesMenu);
     connect(m_quitAction, &QAction::triggered, agent, &Agent::close);
     connect(m_startAction, &QAction::triggered, agent->status(), &ServiceStatus::turnOnGlobalFiltering);
-    connect(m_connectAction, &QAction::triggered, agent->mainWidget(), &MainWidget::login);
+    connect(m_connectAction, &QAction::triggered, this, &SystemTrayIcon::signInRequested);
     connect(this, &QSystemTrayIcon::activated, this, &SystemTrayIcon::trayActivated);
     connect(m_animation, &AnimatedOverlayIcon::newFrame, this, &SystemTrayIcon::updateConnectingIcon);
 }
@@ -171,12 +172,12 @@ void SystemTrayIcon::turnOffGlobalFiltering()
 {
     auto entry = qobject_cast<QAction *>(sender());
     if (entry)
-        m_agent->mainWidget()->turnOffFiltering(entry->data().toInt());
+        m_agent->settingsUnlock()->turnOffFiltering(entry->data().toInt());
 }
 
 void SystemTrayIcon::profileSelected(quint32 profileId)
 {
-    m_agent->mainWidget()->selectProfile(profileId);
+    m_agent->settingsUnlock()->selectProfile(profileId);
     // While the settings are locked the choice waits for the password: the mark stays where the model has it.
     if (m_currentProfileAction)
         m_currentProfileAction->setChecked(true);

@@ -34,6 +34,8 @@ public:
 
 Q_SIGNALS:
     void showMain();
+    // The sign-in entry, shown while the service did not identify the account.
+    void signInRequested();
 
 private Q_SLOTS:
     void updateIcon();

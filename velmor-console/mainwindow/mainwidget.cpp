@@ -1,18 +1,20 @@
 #include "mainwidget.h"
 
-#include "app/agent.h"
 #include "filter/filterdlg.h"
 #include "model/appupdater.h"
+#include "model/autostart.h"
 #include "model/brand.h"
 #include "model/cabinet.h"
 #include "model/errortext.h"
 #include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 #include "programversion.h"
 #include "ui_mainwidget.h"
 #include "vendorcontact.h"
 
 #include "velmorwire/vendor.h"
 
+#include <QDesktopServices>
 #include <QIntValidator>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -20,15 +22,16 @@
 #include <QSettings>
 #include <QTranslator>
 
-MainWidget::MainWidget(Agent *agent, QWidget *parent)
+MainWidget::MainWidget(ServiceConnector *connector, ServiceStatus *status, Cabinet *cabinet, AppUpdater *updater,
+    SettingsUnlock *unlock, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui_MainWidget)
-    , m_agent(agent)
-    , m_loginMode(0)
+    , m_connector(connector)
+    , m_status(status)
+    , m_cabinet(cabinet)
+    , m_updater(updater)
+    , m_unlock(unlock)
     , m_passwordWithheld(false)
-    , m_pageAfterUnlock(nullptr)
-    , m_pendingFilteringMinutes(-1)
-    , m_pendingProfileId(0)
 {
     ui->setupUi(this);
     setUpTexts();
@@ -42,7 +45,7 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
     ui->welcomePage->installEventFilter(this);
 
     // Through the by-name slot this writes an existing entry again, with the program's current path.
-    if (Agent::isAutostartEnabled())
+    if (isAutostartEnabled())
         ui->ckAutostart->setChecked(true);
 
     ui->lblHelpHint->setText(
@@ -62,7 +65,7 @@ MainWidget::MainWidget(Agent *agent, QWidget *parent)
     ui->lblUser->setMinimumWidth(ui->lblRepeatPassword->sizeHint().width());
     ui->lblRegisterHint->setContentsMargins(0, 0, 0, 8);
 
-    setLoginMode(0);
+    setLoginMode(SettingsUnlock::SignIn);
 
     // Before its connections exist, so the stored value sends nothing.
     ui->ckCheckUpdates->setChecked(QSettings().value(QStringLiteral("new-version-checks"), true).toBool());
@@ -118,16 +121,16 @@ void MainWidget::setUpTexts()
 
 void MainWidget::setUpConnections()
 {
-    ServiceConnector *connector = m_agent->connector();
-    Cabinet *cabinet = m_agent->cabinet();
+    ServiceConnector *connector = m_connector;
+    Cabinet *cabinet = m_cabinet;
     connect(connector, &ServiceConnector::connected, this, &MainWidget::service_stateChanged);
     connect(connector, &ServiceConnector::disconnected, this, &MainWidget::service_stateChanged);
-    connect(m_agent->status(), &ServiceStatus::networksUpdated, this, &MainWidget::agent_networksUpdated);
-    connect(m_agent->status(), &ServiceStatus::protectionUpdated, this, &MainWidget::agent_protectionUpdated);
-    connect(m_agent->status(), &ServiceStatus::settingsLockUpdated, this, &MainWidget::agent_settingsLockUpdated);
-    connect(m_agent->status(), &ServiceStatus::stateChanged, this, &MainWidget::agent_stateChanged);
-    connect(m_agent->status(), &ServiceStatus::connectionComplete, this, &MainWidget::agent_connectionComplete);
-    connect(m_agent->status(), &ServiceStatus::serviceSettingsChanged, this, &MainWidget::agent_serviceSettingsChanged);
+    connect(m_status, &ServiceStatus::networksUpdated, this, &MainWidget::agent_networksUpdated);
+    connect(m_status, &ServiceStatus::protectionUpdated, this, &MainWidget::agent_protectionUpdated);
+    connect(m_status, &ServiceStatus::settingsLockUpdated, this, &MainWidget::agent_settingsLockUpdated);
+    connect(m_status, &ServiceStatus::stateChanged, this, &MainWidget::agent_stateChanged);
+    connect(m_status, &ServiceStatus::connectionComplete, this, &MainWidget::agent_connectionComplete);
+    connect(m_status, &ServiceStatus::serviceSettingsChanged, this, &MainWidget::agent_serviceSettingsChanged);
     connect(cabinet, &Cabinet::error, this, &MainWidget::cabinet_error);
     connect(cabinet, &Cabinet::identificationStateChanged, this, &MainWidget::cabinet_identificationStateChanged);
     connect(cabinet, &Cabinet::credentialsUpdated, this, &MainWidget::setCredentials);
@@ -136,12 +139,13 @@ void MainWidget::setUpConnections()
     connect(ui->lblHelpHint, &QLabel::linkActivated, this, &MainWidget::on_lblAgentStatus_linkActivated);
     connect(ui->lblRegisterNew, &QLabel::linkActivated, this, &MainWidget::on_lblAgentStatus_linkActivated);
     connect(ui->lblUpdateAppIcon, &QLabel::linkActivated, this, &MainWidget::checkNewVersion);
-    connect(ui->ckCheckUpdates, &QCheckBox::toggled, m_agent, &Agent::setNewVersionCheckEnabled);
     connect(ui->ckCheckUpdates, &QCheckBox::toggled, this, &MainWidget::newVersionCheckEnabled);
-    connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_agent->status(), &ServiceStatus::setSettingsProtection);
+    connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_status, &ServiceStatus::setSettingsProtection);
     connect(ui->stackedWidget, &SlidingStackedWidget::animationFinished, this,
         &MainWidget::stackedWidget_animationFinished);
     connect(ui->stackedWidget, &QStackedWidget::currentChanged, this, &MainWidget::stackedWidget_currentChanged);
+    connect(m_unlock, &SettingsUnlock::unlockNeeded, this, &MainWidget::askForUnlock);
+    connect(m_unlock, &SettingsUnlock::profileTaken, this, &MainWidget::selectProfileItem);
 }
 
 bool MainWidget::isServicePage(const QWidget *page) const
@@ -166,9 +170,9 @@ void MainWidget::showPage(QWidget *page)
 {
     QWidget *current = ui->stackedWidget->currentWidget();
     QWidget *target = page ? page : current;
-    if (m_agent->connector()->state() != ServiceConnector::Connected && isServicePage(target))
+    if (m_connector->state() != ServiceConnector::Connected && isServicePage(target))
         target = isServicePage(current) ? ui->welcomePage : current;
-    if (m_loginMode == 1 && (isLockablePage(target) || isLockablePage(current)))
+    if (m_unlock->isLocked() && (isLockablePage(target) || isLockablePage(current)))
         target = ui->loginPage;
     if (target != current)
         ui->stackedWidget->slideInIdx(ui->stackedWidget->indexOf(target), SlidingStackedWidget::SlideAuto);
@@ -176,7 +180,7 @@ void MainWidget::showPage(QWidget *page)
 
 bool MainWidget::leaveLockedPage()
 {
-    if (m_loginMode != 1 || !isLockablePage(ui->stackedWidget->currentWidget()) || ui->stackedWidget->isSliding())
+    if (!m_unlock->isLocked() || !isLockablePage(ui->stackedWidget->currentWidget()) || ui->stackedWidget->isSliding())
         return false;
     // No slide: a window shown again must not offer the settings page for the length of one.
     ui->stackedWidget->setCurrentWidget(ui->loginPage);
@@ -234,12 +238,12 @@ void MainWidget::hideEvent(QHideEvent *event)
 void MainWidget::on_lblAgentStatus_linkActivated(const QString &link)
 {
     if (!link.startsWith(QLatin1String("agent:"))) {
-        Agent::openUrl(link);
+        QDesktopServices::openUrl(QUrl(QUrl::fromPercentEncoding(link.toUtf8())));
         return;
     }
     const QString command = link.mid(6);
     if (command == QLatin1String("showsettings")) {
-        if (m_agent->connector()->state() != ServiceConnector::Connected) {
+        if (m_connector->state() != ServiceConnector::Connected) {
             // The link stays where the design puts it; the page it leads to needs the service.
             ui->lblStatusNote->setText(
                 tr("The settings are not available while the system service is not running. They open once "
@@ -251,11 +255,11 @@ void MainWidget::on_lblAgentStatus_linkActivated(const QString &link)
     } else if (command == QLatin1String("showhelp")) {
         showPage(ui->helpPage);
     } else if (command == QLatin1String("showcabineterror")) {
-        QMessageBox::critical(this, tr("Identification error"), errorText(m_agent->cabinet()->lastError()));
+        QMessageBox::critical(this, tr("Identification error"), errorText(m_cabinet->lastError()));
     } else if (command == QLatin1String("systeminforeport")) {
-        m_agent->generateSystemReport();
+        Q_EMIT systemReportRequested();
     } else if (command == QLatin1String("showregisterform")) {
-        setLoginMode(2);
+        setLoginMode(SettingsUnlock::SignUp);
     }
 }
 
@@ -291,14 +295,14 @@ void MainWidget::on_clbFilter_clicked()
         m_filterDialog->activateWindow();
         return;
     }
-    m_filterDialog = new FilterDlg(m_agent->cabinet(), this);
+    m_filterDialog = new FilterDlg(m_cabinet, this);
     m_filterDialog->setAttribute(Qt::WA_DeleteOnClose);
     m_filterDialog->show();
 }
 
 void MainWidget::checkNewVersion()
 {
-    AppUpdater *updater = m_agent->updater();
+    AppUpdater *updater = m_updater;
     // A click during a running check starts nothing: that check's end answers the click.
     connect(updater, &AppUpdater::checkFinished, this, &MainWidget::newVersionCheckFinished, Qt::UniqueConnection);
     updater->check();
@@ -307,27 +311,27 @@ void MainWidget::checkNewVersion()
 void MainWidget::newVersionCheckFinished()
 {
     // Once per click: each click connects anew.
-    AppUpdater *updater = m_agent->updater();
+    AppUpdater *updater = m_updater;
     disconnect(updater, nullptr, this, nullptr);
     // A newer version shows the updater's own dialog.
     if (updater->checkResult() == AppUpdater::NothingNewer)
-        m_agent->showInformation(tr("No new versions available"));
+        Q_EMIT informationToShow(tr("No new versions available"));
     else if (updater->checkResult() == AppUpdater::CheckFailed)
-        m_agent->showWarning(tr("Could not check for new versions: %1").arg(updater->errorText()));
+        Q_EMIT warningToShow(tr("Could not check for new versions: %1").arg(updater->errorText()));
 }
 
 void MainWidget::service_stateChanged()
 {
-    const ServiceConnector::State state = m_agent->connector()->state();
+    const ServiceConnector::State state = m_connector->state();
     showPage(ui->welcomePage);
     // Every connection completes anew: until its identification arrives the protected pages stay closed, or a
     // reconnect would open locked settings without the password.
     setServicePagesEnabled(false);
     if (state != ServiceConnector::Unconnected)
-        setLoginMode(0);
+        setLoginMode(SettingsUnlock::SignIn);
     if (m_filterDialog)
         m_filterDialog->close();
-    ui->clbFilter->setEnabled(!m_agent->cabinet()->profiles().isEmpty());
+    ui->clbFilter->setEnabled(!m_cabinet->profiles().isEmpty());
     if (state == ServiceConnector::Connected)
         ui->lblStatusNote->hide();
     // What the header shows belongs to the connection: without it the account's profile and plan are unknown.
@@ -344,7 +348,7 @@ void MainWidget::agent_connectionComplete()
 {
     setServicePagesEnabled(true);
     tryLockSettings();
-    if (m_loginMode == 1 && m_agent->isUnlockPending()) {
+    if (m_unlock->isLocked() && m_unlock->isRequestPending()) {
         showPage(ui->loginPage);
         raise();
         activateWindow();

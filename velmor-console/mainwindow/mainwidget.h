@@ -1,43 +1,53 @@
 #ifndef VELMOR_CONSOLE_MAINWIDGET_H
 #define VELMOR_CONSOLE_MAINWIDGET_H
 
+#include "model/settingsunlock.h"
+
 #include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
-class Agent;
+class AppUpdater;
+class Cabinet;
 class FilterDlg;
 class NetworkWidgetItem;
 class QListWidgetItem;
+class ServiceConnector;
+class ServiceStatus;
 class Ui_MainWidget;
 
 // The program's one window: the filtering status, the settings, the sign-in page and the help page, on six
 // pages that slide. It checks no password itself: sign-in, sign-up and unlock go to the service through the
-// account model, and the window follows what the service answers. While the settings are locked (login mode 1)
-// the settings pages give way to the login page and the tray's profile choice and filtering pause wait for the
-// password.
+// account model, and the window follows what the service answers. While the settings are locked the settings
+// pages give way to the login page, and the unlock gate holds the profile choice and the filtering pause until
+// the password is accepted.
 class MainWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit MainWidget(Agent *agent, QWidget *parent = nullptr);
+    MainWidget(ServiceConnector *connector, ServiceStatus *status, Cabinet *cabinet, AppUpdater *updater,
+        SettingsUnlock *unlock, QWidget *parent = nullptr);
     ~MainWidget() override;
 
-    // 0 sign in, 1 unlock (the settings are locked), 2 sign up.
-    int loginMode() const { return m_loginMode; }
+    SettingsUnlock::LoginMode loginMode() const { return m_unlock->mode(); }
     // Shows the window on the login page; a non-empty prompt replaces the page's own.
     void showUnlockPage(const QString &prompt);
     // True when applied at once; false when held until the settings are unlocked.
-    bool selectProfile(quint32 profileId);
-    bool turnOffFiltering(int minutes);
+    bool selectProfile(quint32 profileId) { return m_unlock->selectProfile(profileId); }
+    bool turnOffFiltering(int minutes) { return m_unlock->turnOffFiltering(minutes); }
 
 Q_SIGNALS:
     void settingsProtectionChanged(bool locked);
     void newVersionCheckEnabled(bool enabled);
     void settingsUnlocked();
     void settingsUnlockCanceled();
+    // What the window leaves to the program: the tray's balloons, the system report, the end.
+    void informationToShow(const QString &text);
+    void warningToShow(const QString &text);
+    void systemReportRequested();
+    void quitRequested();
 
 public Q_SLOTS:
     // Signs in with the fields' values, or shows the sign-in page when one is empty.
@@ -58,6 +68,7 @@ private Q_SLOTS:
     void agent_connectionComplete();
     void agent_serviceSettingsChanged();
     void tryLockSettings();
+    void askForUnlock();
     void stackedWidget_animationFinished();
     void cabinet_credentialsChanged();
     void cabinet_error();
@@ -101,9 +112,8 @@ private:
     bool leaveLockedPage();
 
     // Sign-in and unlock (mainwidgetlogin.cpp).
-    void setLoginMode(int mode);
+    void setLoginMode(SettingsUnlock::LoginMode mode);
     void enableLoginControls();
-    void applyPendingProfile();
     // The fields as the service has just accepted them, or as they stand before the user edits them.
     void takeCredentialsSnapshot();
 
@@ -122,17 +132,17 @@ private:
     void sendLocalDnsAddress();
 
     Ui_MainWidget *ui;
-    Agent *m_agent;
-    int m_loginMode;
+    ServiceConnector *m_connector;
+    ServiceStatus *m_status;
+    Cabinet *m_cabinet;
+    AppUpdater *m_updater;
+    SettingsUnlock *m_unlock;
     QString m_previousUser;
     QString m_previousPassword;
     // The service withholds the password of locked settings: it sent the user name with an empty password. The
     // snapshot then holds no password that could be sent back.
     bool m_passwordWithheld;
-    QWidget *m_pageAfterUnlock;
     QPointer<FilterDlg> m_filterDialog;
-    int m_pendingFilteringMinutes;
-    quint32 m_pendingProfileId;
     // The protection each network row asked the service for, until the service reports the outcome.
     QHash<QString, bool> m_requestedProtection;
 };

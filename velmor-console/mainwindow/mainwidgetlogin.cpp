@@ -1,8 +1,8 @@
 #include "mainwidget.h"
 
-#include "app/agent.h"
 #include "filter/filterdlg.h"
 #include "model/cabinet.h"
+#include "model/servicestatus.h"
 #include "ui_mainwidget.h"
 
 #include "velmorwire/jsonrpccall.h"
@@ -11,10 +11,6 @@
 
 namespace {
 
-// The account service's answers that the login page reacts to.
-const quint32 invalidLoginOrPassword = 30;
-const quint32 registrationRefused = 33;
-
 QString unlockPrompt()
 {
     return MainWidget::tr("Enter your password to unlock settings");
@@ -22,19 +18,21 @@ QString unlockPrompt()
 
 } // namespace
 
-void MainWidget::setLoginMode(int mode)
+void MainWidget::setLoginMode(SettingsUnlock::LoginMode mode)
 {
-    const int previous = m_loginMode;
-    m_loginMode = mode;
-    ui->pbLogin->setText(mode == 1 ? tr("Unlock") : mode == 2 ? tr("Sign Up") : tr("Sign In"));
+    const bool wasLocked = m_unlock->isLocked();
+    m_unlock->setMode(mode);
+    ui->pbLogin->setText(mode == SettingsUnlock::Unlock ? tr("Unlock")
+            : mode == SettingsUnlock::SignUp            ? tr("Sign Up")
+                                                        : tr("Sign In"));
     // In unlock mode the hidden user field still holds the account's login, which the unlock call sends.
-    ui->formLayout->setRowVisible(0, mode != 1);
+    ui->formLayout->setRowVisible(0, mode != SettingsUnlock::Unlock);
     ui->formLayout->setRowVisible(1, true);
-    ui->formLayout->setRowVisible(2, mode == 2);
-    ui->lblForgotPassword->setVisible(mode != 2);
-    ui->lblRegisterHint->setVisible(mode == 2);
-    ui->lblRegisterNew->setVisible(mode == 0 && !m_agent->cabinet()->isIdentified());
-    if (mode == 1) {
+    ui->formLayout->setRowVisible(2, mode == SettingsUnlock::SignUp);
+    ui->lblForgotPassword->setVisible(mode != SettingsUnlock::SignUp);
+    ui->lblRegisterHint->setVisible(mode == SettingsUnlock::SignUp);
+    ui->lblRegisterNew->setVisible(mode == SettingsUnlock::SignIn && !m_cabinet->isIdentified());
+    if (mode == SettingsUnlock::Unlock) {
         ui->lePassword->clear();
         ui->lePassword->setFocus();
         ui->lblSignupError->setText(unlockPrompt());
@@ -42,10 +40,8 @@ void MainWidget::setLoginMode(int mode)
     } else {
         ui->lblSignupError->hide();
     }
-    if (previous != 1 && mode == 1)
-        Q_EMIT settingsProtectionChanged(true);
-    else if (previous == 1 && mode != 1)
-        Q_EMIT settingsProtectionChanged(false);
+    if (wasLocked != m_unlock->isLocked())
+        Q_EMIT settingsProtectionChanged(m_unlock->isLocked());
 }
 
 void MainWidget::enableLoginControls()
@@ -69,15 +65,15 @@ void MainWidget::takeCredentialsSnapshot()
 
 void MainWidget::on_pbLogin_clicked()
 {
-    Cabinet *cabinet = m_agent->cabinet();
+    Cabinet *cabinet = m_cabinet;
     const QString user = ui->leUser->text();
     const QString password = ui->lePassword->text();
     Velmor::JsonRPCCall *call = nullptr;
-    if (m_loginMode == 1) {
+    if (m_unlock->mode() == SettingsUnlock::Unlock) {
         if (password.isEmpty())
             return;
         call = cabinet->unlockSettings(user, password);
-    } else if (m_loginMode == 2) {
+    } else if (m_unlock->mode() == SettingsUnlock::SignUp) {
         if (password.isEmpty() || user.isEmpty()) {
             QMessageBox::warning(this, tr("Registration"), tr("Both E-mail and password fields must be filled"));
             return;
@@ -95,7 +91,7 @@ void MainWidget::on_pbLogin_clicked()
     ui->leRepeatPassword->setEnabled(false);
     ui->pbLogin->setEnabled(false);
     // An earlier attempt's complaint is not about this one; the unlock prompt stays, it tells what the page is for.
-    if (m_loginMode == 1)
+    if (m_unlock->isLocked())
         ui->lblSignupError->setText(unlockPrompt());
     else
         ui->lblSignupError->hide();
@@ -112,41 +108,25 @@ void MainWidget::cabinet_credentialsChanged()
         return;
     takeCredentialsSnapshot();
     QWidget *target = ui->welcomePage;
-    if (m_loginMode == 1) {
-        target = m_pageAfterUnlock ? m_pageAfterUnlock : ui->settingsPage;
-        m_pageAfterUnlock = nullptr;
-        if (m_pendingFilteringMinutes != -1) {
-            m_agent->status()->setGlobalFiltering(false, m_pendingFilteringMinutes);
-            m_pendingFilteringMinutes = -1;
-        }
-        applyPendingProfile();
+    if (m_unlock->isLocked()) {
+        target = m_unlock->unlocked() == SettingsUnlock::ToStatus ? ui->welcomePage : ui->settingsPage;
         Q_EMIT settingsUnlocked();
     } else {
-        m_pageAfterUnlock = nullptr;
+        m_unlock->forgetReturn();
     }
-    if (m_loginMode != 0)
-        setLoginMode(0);
+    if (m_unlock->mode() != SettingsUnlock::SignIn)
+        setLoginMode(SettingsUnlock::SignIn);
     showPage(target);
-}
-
-void MainWidget::applyPendingProfile()
-{
-    if (m_pendingProfileId == 0)
-        return;
-    selectProfileItem(m_pendingProfileId);
-    m_agent->cabinet()->setProfile(m_pendingProfileId);
-    m_pendingProfileId = 0;
 }
 
 void MainWidget::on_pbCancelLogin_clicked()
 {
-    if (m_loginMode == 2) {
-        setLoginMode(0);
+    if (m_unlock->mode() == SettingsUnlock::SignUp) {
+        setLoginMode(SettingsUnlock::SignIn);
         return;
     }
-    if (m_loginMode == 1) {
-        m_pendingFilteringMinutes = -1;
-        m_pendingProfileId = 0;
+    if (m_unlock->isLocked()) {
+        m_unlock->cancel();
         Q_EMIT settingsUnlockCanceled();
         showPage(ui->welcomePage);
         return;
@@ -190,7 +170,7 @@ void MainWidget::setCredentials(const QString &user, const QString &password)
 
 void MainWidget::login()
 {
-    if (m_loginMode != 0)
+    if (m_unlock->mode() != SettingsUnlock::SignIn)
         return;
     if (ui->leUser->text().isEmpty() || ui->lePassword->text().isEmpty()) {
         showUnlockPage(QString());
@@ -201,10 +181,10 @@ void MainWidget::login()
 
 void MainWidget::tryLockSettings()
 {
-    if (!ui->ckPasswordSettings->isChecked() || ui->leUser->text().isEmpty()
-        || !m_agent->status()->isConnectionComplete() || !m_agent->cabinet()->isIdentified())
+    if (!ui->ckPasswordSettings->isChecked() || ui->leUser->text().isEmpty() || !m_status->isConnectionComplete()
+        || !m_cabinet->isIdentified())
         return;
-    setLoginMode(1);
+    setLoginMode(SettingsUnlock::Unlock);
     // The filter editor changes settings too, and it is a window of its own.
     if (m_filterDialog)
         m_filterDialog->close();
@@ -230,55 +210,33 @@ void MainWidget::showUnlockPage(const QString &prompt)
     }
 }
 
-bool MainWidget::selectProfile(quint32 profileId)
+void MainWidget::askForUnlock()
 {
-    m_pendingProfileId = profileId;
-    if (m_loginMode != 1) {
-        applyPendingProfile();
-        return true;
-    }
     show();
     raise();
     activateWindow();
-    m_pageAfterUnlock = ui->welcomePage;
     showPage(ui->loginPage);
-    return false;
-}
-
-bool MainWidget::turnOffFiltering(int minutes)
-{
-    if (m_loginMode != 1) {
-        m_agent->status()->setGlobalFiltering(false, minutes);
-        return true;
-    }
-    show();
-    raise();
-    activateWindow();
-    m_pageAfterUnlock = ui->welcomePage;
-    m_pendingFilteringMinutes = minutes;
-    showPage(ui->loginPage);
-    return false;
 }
 
 void MainWidget::cabinet_error()
 {
     enableLoginControls();
     updateIdentityLabels();
-    const Velmor::Error &error = m_agent->cabinet()->lastError();
-    if (error.code() == invalidLoginOrPassword) {
-        if (m_loginMode == 2)
-            setLoginMode(0);
+    const Velmor::Error &error = m_cabinet->lastError();
+    if (error.code() == Velmor::Error::AuthenticationFailed) {
+        if (m_unlock->mode() == SettingsUnlock::SignUp)
+            setLoginMode(SettingsUnlock::SignIn);
         showPage(ui->loginPage);
         if (ui->leUser->text().isEmpty() || ui->lePassword->text().isEmpty())
             ui->lblSignupError->setText(tr("Please enter your login and password"));
-        else if (m_loginMode == 1)
+        else if (m_unlock->isLocked())
             ui->lblSignupError->setText(tr("Incorrect password"));
         else
             ui->lblSignupError->setText(tr("Incorrect login or password"));
         ui->lblSignupError->show();
-        if (m_loginMode != 1)
+        if (!m_unlock->isLocked())
             ui->lblRegisterNew->show();
-    } else if (error.code() == registrationRefused) {
+    } else if (error.code() == Velmor::Error::RegistrationRefused) {
         ui->lblSignupError->setText(QStringLiteral("%1: %2").arg(tr("Failed"), error.message()));
         ui->lblSignupError->show();
     } else {
@@ -289,15 +247,15 @@ void MainWidget::cabinet_error()
 void MainWidget::cabinet_identificationStateChanged()
 {
     updateIdentityLabels();
-    if (m_agent->cabinet()->isIdentified()) {
-        if (m_loginMode != 1)
+    if (m_cabinet->isIdentified()) {
+        if (!m_unlock->isLocked())
             ui->lblSignupError->hide();
         ui->lblRegisterNew->hide();
-        if (ui->stackedWidget->currentWidget() == ui->loginPage && m_loginMode == 0) {
+        if (ui->stackedWidget->currentWidget() == ui->loginPage && m_unlock->mode() == SettingsUnlock::SignIn) {
             enableLoginControls();
             showPage(ui->welcomePage);
             takeCredentialsSnapshot();
         }
     }
-    selectProfileItem(m_agent->cabinet()->selectedProfileId());
+    selectProfileItem(m_cabinet->selectedProfileId());
 }

@@ -1,9 +1,10 @@
 #include "mainwidget.h"
 
-#include "app/agent.h"
 #include "memorymsgbox.h"
+#include "model/autostart.h"
 #include "model/cabinet.h"
 #include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 #include "model/typedaddress.h"
 #include "networkwidgetitem.h"
 #include "ui_mainwidget.h"
@@ -19,7 +20,7 @@ void MainWidget::agent_networksUpdated()
 void MainWidget::rebuildNetworkList()
 {
     ui->lstNetworks->clear();
-    const Velmor::NetworksInfo &info = m_agent->status()->networks();
+    const Velmor::NetworksInfo &info = m_status->networks();
     for (const Velmor::Network &network : info.networks) {
         auto row = new NetworkWidgetItem(network.id, network.name);
         row->setCheckState(network.isProtected ? Qt::Checked : Qt::Unchecked);
@@ -53,7 +54,7 @@ bool MainWidget::requestProtectionChange(QListWidgetItem *item)
     const bool wanted = row->checkState() != Qt::Checked;
     m_requestedProtection.insert(row->id, wanted);
     ui->lblNetworkNote->hide();
-    Velmor::JsonRPCCall *call = m_agent->status()->setNetworkProtection(row->id, wanted, Velmor::HostList());
+    Velmor::JsonRPCCall *call = m_status->setNetworkProtection(row->id, wanted, Velmor::HostList());
     connect(call, &Velmor::JsonRPCCall::finished, row, &NetworkWidgetItem::stopSyncing);
     row->setSyncing(true);
     return true;
@@ -84,7 +85,7 @@ void MainWidget::agent_protectionUpdated(const QString &id, bool state)
 
 void MainWidget::agent_serviceSettingsChanged()
 {
-    const QString text = m_agent->status()->serviceSettings().value(QStringLiteral("localproxy-addr")).toString();
+    const QString text = m_status->serviceSettings().value(QStringLiteral("localproxy-addr")).toString();
     const QStringList parts = text.split(QLatin1Char(':'));
     ui->leLocalDnsAddress->setText(parts.value(0));
     ui->leLocalDnsPort->setText(parts.size() >= 2 ? parts.at(1) : QStringLiteral("53"));
@@ -111,23 +112,23 @@ void MainWidget::sendLocalDnsAddress()
         return;
     bool ok = false;
     const quint16 port = ui->leLocalDnsPort->text().toUShort(&ok, 10);
-    m_agent->connector()->notify("setLocalDnsAddress", { address.toString(), int(ok && port != 0 ? port : 53) });
+    m_connector->notify("setLocalDnsAddress", { address.toString(), int(ok && port != 0 ? port : 53) });
     ui->leLocalDnsAddress->setModified(false);
     ui->leLocalDnsPort->setModified(false);
 }
 
 void MainWidget::on_ckUseTokens_toggled(bool state)
 {
-    m_agent->cabinet()->setTokensEnabled(state);
+    m_cabinet->setTokensEnabled(state);
 }
 
 void MainWidget::on_ckAutostart_stateChanged(int state)
 {
-    Agent::setAutostartEnabled(state == Qt::Checked);
+    setAutostartEnabled(state == Qt::Checked);
     if (state != Qt::Unchecked)
         return;
     auto close = new MMButton(tr("&Close"), 1);
-    connect(close, &MMButton::clicked, m_agent, &Agent::close);
+    connect(close, &MMButton::clicked, this, &MainWidget::quitRequested);
     auto keepWorking = new MMButton(tr("Continue &working"), 0);
     MemoryMsgBox::askQuestion(QStringLiteral("autostart-close"),
         tr("Notice, it's not required for this interface to be started to make filtering working.\nAll hard work is "

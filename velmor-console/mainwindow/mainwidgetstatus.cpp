@@ -1,9 +1,9 @@
 #include "mainwidget.h"
 
-#include "app/agent.h"
 #include "model/cabinet.h"
 #include "model/profileorder.h"
 #include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 #include "ui_mainwidget.h"
 #include "vendorcontact.h"
 
@@ -71,7 +71,7 @@ int headlineWidth(const QLabel *label, const QString &headline)
 
 void MainWidget::agent_stateChanged()
 {
-    const int state = m_agent->status()->state();
+    const int state = m_status->state();
     QString picture;
     QString explanation;
     switch (state) {
@@ -116,7 +116,7 @@ void MainWidget::agent_stateChanged()
         break;
     }
     QString premium;
-    if (m_agent->cabinet()->userInfo().planCode == freePlan)
+    if (m_cabinet->userInfo().planCode == freePlan)
         premium
             = QLatin1String(" | ") + vendorLink(QStringLiteral("/billing/order?plan=PREMIUM"), tr("Buy Premium plan"));
 
@@ -127,7 +127,7 @@ void MainWidget::agent_stateChanged()
         + QLatin1String("\"></td><td><span style=\"margin-left: 5px; margin-right: 25px; margin-top: 25px; "
                         "text-align: left; font-family: Tahoma; font-size: 18pt; font-weight: bold; color: "
                         "#333;white-space:nowrap\">")
-        + m_agent->status()->stateText()
+        + m_status->stateText()
         + QLatin1String("</span><p style=\"margin-left: 5px; margin-right: 25px; margin-top: 15px; text-align: "
                         "left; font-family: Tahoma; font-size: 11pt; font-weight: normal; color: #333;\">")
         + explanation
@@ -136,7 +136,7 @@ void MainWidget::agent_stateChanged()
                         "href=\"agent:showsettings\">")
         + tr("Settings") + QLatin1String("</a> | <a href=\"agent:showhelp\">") + tr("Need help?")
         + QLatin1String("</a>") + premium + QLatin1String("</p></td></tr></tbody></table>"));
-    ui->lblAgentStatus->setMinimumWidth(headlineWidth(ui->lblAgentStatus, m_agent->status()->stateText()));
+    ui->lblAgentStatus->setMinimumWidth(headlineWidth(ui->lblAgentStatus, m_status->stateText()));
 
     const bool switchable = state == ServiceStatus::FilteringOff || state == ServiceStatus::Protected;
     ui->btnGlobalFiltering->setVisible(switchable);
@@ -170,22 +170,22 @@ void MainWidget::fitToStatusPage()
 void MainWidget::on_btnGlobalFiltering_clicked()
 {
     // Switching off waits for the password of locked settings; switching on never does.
-    if (m_agent->status()->state() == ServiceStatus::Protected)
+    if (m_status->state() == ServiceStatus::Protected)
         turnOffFiltering(0);
     else
-        m_agent->status()->setGlobalFiltering(true, 0);
+        m_status->setGlobalFiltering(true, 0);
 }
 
 void MainWidget::updateIdentityLabels()
 {
-    Cabinet *cabinet = m_agent->cabinet();
+    Cabinet *cabinet = m_cabinet;
     QString title = tr("Identification");
     QString value = tr("Unavailable");
     {
         const QSignalBlocker blocker(ui->ckUseTokens);
         ui->ckUseTokens->setChecked(cabinet->isTokenMode());
     }
-    if (m_agent->connector()->state() == ServiceConnector::Connected) {
+    if (m_connector->state() == ServiceConnector::Connected) {
         if (cabinet->isTokenMode()) {
             title = tr("Current profile:");
             const QString name = cabinet->currentProfileName();
@@ -203,13 +203,13 @@ void MainWidget::updateIdentityLabels()
 
 void MainWidget::updatePlanBox()
 {
-    ui->planWidget->setVisible(m_agent->connector()->state() == ServiceConnector::Connected
-        && m_agent->cabinet()->userInfo().planCode == freePlan);
+    ui->planWidget->setVisible(
+        m_connector->state() == ServiceConnector::Connected && m_cabinet->userInfo().planCode == freePlan);
 }
 
 void MainWidget::cabinet_userInfoChanged()
 {
-    const Velmor::CabinetUserInfo &info = m_agent->cabinet()->userInfo();
+    const Velmor::CabinetUserInfo &info = m_cabinet->userInfo();
     updatePlanBox();
     const QString feature = QStringLiteral("agent_ip_mode");
     const bool ipMode = info.features.contains(feature) && isFeatureOn(info.features.value(feature));
@@ -232,7 +232,7 @@ void MainWidget::cabinet_userInfoChanged()
 
 void MainWidget::cabinet_profilesChanged()
 {
-    Cabinet *cabinet = m_agent->cabinet();
+    Cabinet *cabinet = m_cabinet;
     const quint32 selected = cabinet->selectedProfileId();
     const QSignalBlocker blocker(ui->cmbProfile);
     ui->cmbProfile->clear();
@@ -260,5 +260,5 @@ void MainWidget::on_cmbProfile_currentIndexChanged(int index)
 {
     if (index < 0)
         return;
-    m_agent->cabinet()->setProfile(ui->cmbProfile->itemData(index).toUInt());
+    m_cabinet->setProfile(ui->cmbProfile->itemData(index).toUInt());
 }

@@ -4,6 +4,7 @@
 
 #include "app/agent.h"
 #include "mainwindow/mainwidget.h"
+#include "model/autostart.h"
 #include "model/cabinet.h"
 #include "model/serviceconnector.h"
 
@@ -132,16 +133,16 @@ void tst_Agent::firstStart()
                  QStringLiteral("Velmor Agent"), &value),
         0u);
     QCOMPARE(value.text, QLatin1Char('"') + QCoreApplication::applicationFilePath() + QLatin1String("\" -h"));
-    QVERIFY(Agent::isAutostartEnabled());
-    Agent::setAutostartEnabled(false);
-    QVERIFY(!Agent::isAutostartEnabled());
+    QVERIFY(isAutostartEnabled());
+    setAutostartEnabled(false);
+    QVERIFY(!isAutostartEnabled());
 }
 
 void tst_Agent::laterStartProtectsNothing()
 {
     m_desktop = std::make_unique<ConsoleTest::Desktop>(networksScript(QString::fromLatin1(twoNetworks)), true);
     QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::NothingProtected));
-    QVERIFY(!Agent::isAutostartEnabled());
+    QVERIFY(!isAutostartEnabled());
     QCOMPARE(m_desktop->service->messages(QStringLiteral("setNetworkProtection")).size(), 0);
 }
 

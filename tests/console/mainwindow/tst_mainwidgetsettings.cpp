@@ -4,6 +4,7 @@
 #include "app/agent.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/memorymsgbox.h"
+#include "model/autostart.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -402,12 +403,12 @@ void tst_MainWidgetSettings::autostartQuestion()
     reach(ConsoleTest::script(QStringLiteral("protected")));
     auto box = child<QCheckBox>(window(), "ckAutostart");
     QVERIFY(!box->isChecked());
-    QVERIFY(!Agent::isAutostartEnabled());
+    QVERIFY(!isAutostartEnabled());
     box->setChecked(true);
-    QVERIFY(Agent::isAutostartEnabled());
+    QVERIFY(isAutostartEnabled());
     QVERIFY(!openQuestion());
     box->setChecked(false);
-    QVERIFY(!Agent::isAutostartEnabled());
+    QVERIFY(!isAutostartEnabled());
     MemoryMsgBox *question = openQuestion();
     QVERIFY(question);
     QCOMPARE(question->findChild<QLabel *>(QStringLiteral("lblQuestion"))->text(),
@@ -482,7 +483,7 @@ void tst_MainWidgetSettings::rememberedAutostartAnswer()
     qApp->removeEventFilter(&watcher);
     QVERIFY(!questionShown);
     QCOMPARE(watcher.seen, quits);
-    QVERIFY(!Agent::isAutostartEnabled());
+    QVERIFY(!isAutostartEnabled());
 }
 
 void tst_MainWidgetSettings::newVersionChecks()

@@ -35,20 +35,7 @@ private Q_SLOTS:
     void missingDnsIsAskedFor();
 
 private:
-    struct Model
-    {
-        explicit Model(const QVariantMap &script);
-        ~Model();
-
-        ConsoleTest::Machine machine;
-        FakeService service;
-        ServiceConnector connector;
-        Cabinet cabinet;
-        ServiceStatus status;
-        RequestHandler handler;
-    };
-
-    std::unique_ptr<Model> m_model;
+    std::unique_ptr<ConsoleTest::Model> m_model;
 };
 
 namespace {
@@ -60,25 +47,6 @@ QVariantMap errorAnswer(quint32 code, const QString &message)
 }
 
 } // namespace
-
-tst_ServiceStatus::Model::Model(const QVariantMap &script)
-    : cabinet(&connector)
-    , status(&connector, &cabinet)
-    , handler(&status, &cabinet)
-{
-    service.setScript(script);
-    if (!service.listen())
-        qFatal("the fake service cannot listen");
-    qputenv("VELMOR_IPC_PORT", QByteArray::number(service.port()));
-    connector.setJsonRPCHandler(&handler);
-    connector.connectToService();
-}
-
-tst_ServiceStatus::Model::~Model()
-{
-    connector.setJsonRPCHandler(nullptr);
-    qunsetenv("VELMOR_IPC_PORT");
-}
 
 void tst_ServiceStatus::initTestCase()
 {
@@ -144,13 +112,13 @@ void tst_ServiceStatus::followsTheService()
 {
     QFETCH(int, state);
     QFETCH(QString, text);
-    m_model = std::make_unique<Model>(ConsoleTest::script(QStringLiteral("protected")));
+    m_model = std::make_unique<ConsoleTest::Model>(ConsoleTest::script(QStringLiteral("protected")));
     ServiceStatus &status = m_model->status;
     QTRY_COMPARE(status.state(), int(ServiceStatus::Protected));
     QVERIFY(status.isConnectionComplete());
     QCOMPARE(status.stateText(), QStringLiteral("The internet is under control!"));
     QSignalSpy changed(&status, &ServiceStatus::stateChanged);
-    ConsoleTest::pushTowards(&m_model->service, state);
+    ConsoleTest::pushTowards(m_model->service.get(), state);
     QTRY_COMPARE(status.state(), state);
     QCOMPARE(status.stateText(), text);
     QCOMPARE(changed.size(), 1);
@@ -181,7 +149,7 @@ void tst_ServiceStatus::commandsReachTheService()
     QFETCH(QString, command);
     QFETCH(QString, method);
     QFETCH(QString, params);
-    m_model = std::make_unique<Model>(ConsoleTest::script(QStringLiteral("protected")));
+    m_model = std::make_unique<ConsoleTest::Model>(ConsoleTest::script(QStringLiteral("protected")));
     ServiceStatus &status = m_model->status;
     QTRY_COMPARE(status.state(), int(ServiceStatus::Protected));
     if (command == QLatin1String("pause"))
@@ -192,8 +160,8 @@ void tst_ServiceStatus::commandsReachTheService()
         status.setSettingsProtection(true);
     else
         status.setNetworkProtection(QStringLiteral("eth0"), false, Velmor::HostList());
-    QTRY_COMPARE(m_model->service.messages(method).size(), 1);
-    QCOMPARE(m_model->service.messages(method).first().paramsText, params);
+    QTRY_COMPARE(m_model->service->messages(method).size(), 1);
+    QCOMPARE(m_model->service->messages(method).first().paramsText, params);
 }
 
 void tst_ServiceStatus::errorsLeaveAsSignals_data()
@@ -214,18 +182,18 @@ void tst_ServiceStatus::errorsLeaveAsSignals()
     QFETCH(QString, source);
     QFETCH(QString, title);
     QFETCH(QString, text);
-    m_model = std::make_unique<Model>(ConsoleTest::script(QStringLiteral("protected")));
+    m_model = std::make_unique<ConsoleTest::Model>(ConsoleTest::script(QStringLiteral("protected")));
     QTRY_COMPARE(m_model->status.state(), int(ServiceStatus::Protected));
     QSignalSpy fromLink(&m_model->connector, &ServiceConnector::errorOccurred);
     QSignalSpy fromAccount(&m_model->cabinet, &Cabinet::errorOccurred);
     QSignalSpy *expected = &fromAccount;
     if (source == QLatin1String("link")) {
         expected = &fromLink;
-        m_model->service.setAnswer(QStringLiteral("probe"), errorAnswer(1, QStringLiteral("No such profile")));
+        m_model->service->setAnswer(QStringLiteral("probe"), errorAnswer(1, QStringLiteral("No such profile")));
         QSignalSpy finished(m_model->connector.call("probe"), &Velmor::JsonRPCCall::finished);
         QTRY_COMPARE(finished.size(), 1);
     } else {
-        ConsoleTest::pushTowards(&m_model->service, ServiceStatus::IdentificationFailed);
+        ConsoleTest::pushTowards(m_model->service.get(), ServiceStatus::IdentificationFailed);
         QTRY_COMPARE(m_model->status.state(), int(ServiceStatus::IdentificationFailed));
     }
     QCOMPARE(fromLink.size() + fromAccount.size(), 1);
@@ -236,10 +204,10 @@ void tst_ServiceStatus::errorsLeaveAsSignals()
 
 void tst_ServiceStatus::missingDnsIsAskedFor()
 {
-    m_model = std::make_unique<Model>(ConsoleTest::script(QStringLiteral("protected")));
+    m_model = std::make_unique<ConsoleTest::Model>(ConsoleTest::script(QStringLiteral("protected")));
     ServiceStatus &status = m_model->status;
     QTRY_COMPARE(status.state(), int(ServiceStatus::Protected));
-    m_model->service.setAnswer(
+    m_model->service->setAnswer(
         QStringLiteral("setNetworkProtection"), errorAnswer(4, QStringLiteral("DHCP Unavailable")));
     QSignalSpy asked(&status, &ServiceStatus::dnsAddressesNeeded);
     QSignalSpy rows(&status, &ServiceStatus::protectionUpdated);

@@ -1,4 +1,4 @@
-#include "agent.h"
+#include "autostart.h"
 
 #include "platform/registry.h"
 
@@ -12,13 +12,13 @@ const QString valueName = QStringLiteral("Velmor Agent");
 
 } // namespace
 
-bool Agent::isAutostartEnabled()
+bool isAutostartEnabled()
 {
     Velmor::Platform::Registry::Value value;
     return Velmor::Platform::Registry::queryValue(runKey, valueName, &value) == 0;
 }
 
-void Agent::setAutostartEnabled(bool enabled)
+void setAutostartEnabled(bool enabled)
 {
     using namespace Velmor::Platform;
     if (!enabled) {
