@@ -289,6 +289,13 @@ void tst_Agent::balloonTitles_data()
     QTest::newRow("warning, default") << 2 << QString() << "Warning!" << int(QSystemTrayIcon::Warning);
     QTest::newRow("error, own title") << 1 << "Mine"
                                       << "Mine" << int(QSystemTrayIcon::Critical);
+    // What the model and the window report reaches the tray the same way.
+    QTest::newRow("account model's error") << 3 << "Mine"
+                                           << "Mine" << int(QSystemTrayIcon::Critical);
+    QTest::newRow("link's error") << 4 << "Mine"
+                                  << "Mine" << int(QSystemTrayIcon::Critical);
+    QTest::newRow("window's information") << 5 << QString() << "Velmor Agent" << int(QSystemTrayIcon::Information);
+    QTest::newRow("window's warning") << 6 << QString() << "Warning!" << int(QSystemTrayIcon::Warning);
 }
 
 void tst_Agent::balloonTitles()
@@ -305,8 +312,16 @@ void tst_Agent::balloonTitles()
         agent->showInformation(text, title);
     else if (kind == 1)
         agent->showError(text, title);
-    else
+    else if (kind == 2)
         agent->showWarning(text, title);
+    else if (kind == 3)
+        Q_EMIT agent->cabinet()->errorOccurred(text, title);
+    else if (kind == 4)
+        Q_EMIT agent->connector()->errorOccurred(text, title);
+    else if (kind == 5)
+        Q_EMIT agent->mainWidget()->informationToShow(text);
+    else
+        Q_EMIT agent->mainWidget()->warningToShow(text);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(int(shown.first().at(0).value<QSystemTrayIcon::MessageIcon>()), icon);
     QCOMPARE(shown.first().at(1).toString(), shownTitle);

@@ -1,9 +1,9 @@
 #include "consoletest.h"
 #include "fakeservice.h"
 
-#include "app/agent.h"
 #include "model/cabinet.h"
 #include "model/serviceconnector.h"
+#include "model/servicestatus.h"
 
 #include "velmorwire/cabinetdomain.h"
 #include "velmorwire/jsonrpccall.h"
@@ -45,22 +45,22 @@ private Q_SLOTS:
     void additionTimesOut();
 
 private:
-    Cabinet *cabinet() const { return m_desktop->agent->cabinet(); }
-    FakeService *service() const { return m_desktop->service.get(); }
+    Cabinet *cabinet() const { return &m_model->cabinet; }
+    FakeService *service() const { return m_model->service.get(); }
 
-    std::unique_ptr<ConsoleTest::Desktop> m_desktop;
+    std::unique_ptr<ConsoleTest::Model> m_model;
 };
 
 void tst_DesktopCabinet::init()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
-    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
+    m_model = std::make_unique<ConsoleTest::Model>(ConsoleTest::script(QStringLiteral("protected")));
+    QTRY_COMPARE(m_model->status.state(), int(ServiceStatus::Protected));
     service()->clearMessages();
 }
 
 void tst_DesktopCabinet::cleanup()
 {
-    m_desktop.reset();
+    m_model.reset();
 }
 
 void tst_DesktopCabinet::operations_data()
@@ -264,7 +264,7 @@ void tst_DesktopCabinet::failedCall()
             QVariantMap {
                 { QStringLiteral("code"), code }, { QStringLiteral("message"), QStringLiteral("down") } } } });
     QSignalSpy errors(cabinet(), &Cabinet::error);
-    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+    QSignalSpy shown(cabinet(), &Cabinet::errorOccurred);
     QSignalSpy updated(cabinet(), &Cabinet::whiteListUpdated);
     cabinet()->domains(1, 0);
     QTRY_COMPARE(errors.size(), 1);
@@ -295,16 +295,14 @@ void tst_DesktopCabinet::setLastError()
     QFETCH(int, balloons);
     cabinet()->setLastError(Velmor::Error(5, QStringLiteral("earlier")));
     QSignalSpy errorSpy(cabinet(), &Cabinet::error);
-    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+    QSignalSpy shown(cabinet(), &Cabinet::errorOccurred);
     cabinet()->setLastError(Velmor::Error(code, QStringLiteral("now")));
     QCOMPARE(cabinet()->lastError().code(), code);
     QCOMPARE(cabinet()->lastError().message(), QStringLiteral("now"));
     QCOMPARE(errorSpy.size(), errors);
     QCOMPARE(shown.size(), balloons);
-    if (balloons) {
-        QCOMPARE(shown.first().at(0).value<QSystemTrayIcon::MessageIcon>(), QSystemTrayIcon::Critical);
-        QVERIFY(shown.first().at(2).toString().endsWith(QLatin1String(": now")));
-    }
+    if (balloons)
+        QVERIFY(shown.first().at(0).toString().endsWith(QLatin1String(": now")));
 }
 
 void tst_DesktopCabinet::setDomainsOfUnknownType()
@@ -416,7 +414,7 @@ void tst_DesktopCabinet::lostConnectionKeepsData()
     QVERIFY(cabinet()->isIdentified());
     QSignalSpy identification(cabinet(), &Cabinet::identificationStateChanged);
     service()->stop();
-    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QTRY_COMPARE(m_model->status.state(), int(ServiceStatus::ServiceUnreachable));
     QVERIFY(!cabinet()->isIdentified());
     QCOMPARE(identification.size(), 0);
     QCOMPARE(cabinet()->profiles().size(), 2);
@@ -461,15 +459,14 @@ void tst_DesktopCabinet::additionTimesOut()
     manager->clock = &fakeClock;
     const auto restore = qScopeGuard([manager] { manager->clock = &Velmor::monotonicTime; });
     service()->setAnswer(method, QVariantMap { { QStringLiteral("delay"), 3600000 } });
-    QSignalSpy shown(m_desktop->agent.get(), &Agent::messageShown);
+    QSignalSpy shown(cabinet(), &Cabinet::errorOccurred);
     operation(cabinet());
     QTRY_COMPARE(service()->messages(method).size(), 1);
     fakeNow += 31000;
     QMetaObject::invokeMethod(manager, "timer_timeout", Qt::DirectConnection);
     QTRY_COMPARE(shown.size(), 1);
-    QCOMPARE(shown.constFirst().at(0).toInt(), int(QSystemTrayIcon::Critical));
     QCOMPARE(shown.constFirst().at(1).toString(), QStringLiteral("Service error"));
-    QCOMPARE(shown.constFirst().at(2).toString(), told);
+    QCOMPARE(shown.constFirst().at(0).toString(), told);
     QCOMPARE(cabinet()->lastError().code(), quint32(Velmor::Error::Timeout));
 }
 

@@ -1,9 +1,9 @@
 #include "consoletest.h"
 #include "fakeservice.h"
 
-#include "app/agent.h"
 #include "model/cabinet.h"
 #include "model/requesthandler.h"
+#include "model/servicestatus.h"
 
 #include "velmorwire/json.h"
 
@@ -28,25 +28,25 @@ private:
     // one caused has happened by then.
     void pushAndSettle(const QString &method, const QVariantList &params);
 
-    std::unique_ptr<ConsoleTest::Desktop> m_desktop;
+    std::unique_ptr<ConsoleTest::Model> m_model;
 };
 
 void tst_RequestHandler::init()
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
-    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
+    m_model = std::make_unique<ConsoleTest::Model>(ConsoleTest::script(QStringLiteral("protected")));
+    QTRY_COMPARE(m_model->status.state(), int(ServiceStatus::Protected));
 }
 
 void tst_RequestHandler::cleanup()
 {
-    m_desktop.reset();
+    m_model.reset();
 }
 
 void tst_RequestHandler::pushAndSettle(const QString &method, const QVariantList &params)
 {
-    QSignalSpy marker(m_desktop->agent->status(), &ServiceStatus::serviceSettingsChanged);
-    m_desktop->service->push(method, params);
-    m_desktop->service->push(QStringLiteral("setSettings"), { QVariantMap { { QStringLiteral("marker"), true } } });
+    QSignalSpy marker(&m_model->status, &ServiceStatus::serviceSettingsChanged);
+    m_model->service->push(method, params);
+    m_model->service->push(QStringLiteral("setSettings"), { QVariantMap { { QStringLiteral("marker"), true } } });
     QTRY_VERIFY(!marker.isEmpty());
 }
 
@@ -181,11 +181,10 @@ void tst_RequestHandler::notifications()
     QFETCH(int, count);
     QFETCH(QString, check);
 
-    Agent *agent = m_desktop->agent.get();
-    Cabinet *cabinet = agent->cabinet();
-    QObject *target = receiver == QLatin1String("status") ? static_cast<QObject *>(agent->status()) : cabinet;
+    Cabinet *cabinet = &m_model->cabinet;
+    QObject *target = receiver == QLatin1String("status") ? static_cast<QObject *>(&m_model->status) : cabinet;
     QSignalSpy spy(target, signal.constData());
-    QSignalSpy states(agent->status(), &ServiceStatus::stateChanged);
+    QSignalSpy states(&m_model->status, &ServiceStatus::stateChanged);
     pushAndSettle(method, Velmor::Json::parse(params).toList());
     QCOMPARE(int(spy.size()), count);
 
@@ -203,7 +202,7 @@ void tst_RequestHandler::notifications()
     } else if (check == QLatin1String("identificationError")) {
         QVERIFY(!cabinet->isIdentified());
         QCOMPARE(cabinet->lastError().code(), 31u);
-        QCOMPARE(agent->status()->state(), int(ServiceStatus::IdentificationFailed));
+        QCOMPARE(m_model->status.state(), int(ServiceStatus::IdentificationFailed));
     } else if (check == QLatin1String("credentials")) {
         QCOMPARE(spy.first().at(0).toString(), QStringLiteral("someone"));
         QCOMPARE(spy.first().at(1).toString(), QStringLiteral("pw"));
@@ -217,14 +216,14 @@ void tst_RequestHandler::notifications()
     } else if (check == QLatin1String("activity")) {
         QCOMPARE(cabinet->currentProfileName(), QStringLiteral("Home"));
     } else if (check == QLatin1String("noNetworks")) {
-        QCOMPARE(agent->status()->state(), int(ServiceStatus::NoNetworks));
+        QCOMPARE(m_model->status.state(), int(ServiceStatus::NoNetworks));
     } else if (check == QLatin1String("noStateChange")) {
         QCOMPARE(states.size(), 0);
     } else if (check == QLatin1String("filteringOff")) {
-        QCOMPARE(agent->status()->state(), int(ServiceStatus::FilteringOff));
-        QVERIFY(!agent->status()->isGlobalFilteringEnabled());
+        QCOMPARE(m_model->status.state(), int(ServiceStatus::FilteringOff));
+        QVERIFY(!m_model->status.isGlobalFilteringEnabled());
     } else if (check == QLatin1String("wlanProtected")) {
-        QVERIFY(agent->status()->networks().networks.at(1).isProtected);
+        QVERIFY(m_model->status.networks().networks.at(1).isProtected);
         QCOMPARE(spy.first().at(0).toString(), QStringLiteral("wlan0"));
     } else if (check == QLatin1String("userFilter")) {
         QVERIFY(cabinet->cachedUserFilter(2).contains(4));
@@ -235,9 +234,8 @@ void tst_RequestHandler::notifications()
 
 void tst_RequestHandler::identificationCompletesOnce()
 {
-    Agent *agent = m_desktop->agent.get();
-    QSignalSpy completed(agent->status(), &ServiceStatus::connectionComplete);
-    QSignalSpy identification(agent->cabinet(), &Cabinet::identificationStateChanged);
+    QSignalSpy completed(&m_model->status, &ServiceStatus::connectionComplete);
+    QSignalSpy identification(&m_model->cabinet, &Cabinet::identificationStateChanged);
     pushAndSettle(QStringLiteral("setIdentification"), { 0, QStringLiteral("192.0.2.1") });
     QCOMPARE(identification.size(), 1);
     QCOMPARE(completed.size(), 0);
@@ -247,19 +245,18 @@ void tst_RequestHandler::identificationCompletesOnce()
 // leaves "Connecting to service..".
 void tst_RequestHandler::unreadableIdentificationErrorLeavesConnecting()
 {
-    m_desktop.reset();
+    m_model.reset();
     QVariantMap script = ConsoleTest::withPush(
         ConsoleTest::script(QStringLiteral("protected")), QStringLiteral("setIdentification"), QVariant());
     QVariantList push = script.value(QStringLiteral("push")).toList();
     push.append(QVariant(
         QVariantList { QStringLiteral("setIdentificationError"), QVariantList { 1, QStringLiteral("garbage") } }));
     script.insert(QStringLiteral("push"), push);
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
-    Agent *agent = m_desktop->agent.get();
-    QSignalSpy completed(agent->status(), &ServiceStatus::connectionComplete);
+    m_model = std::make_unique<ConsoleTest::Model>(script);
+    QSignalSpy completed(&m_model->status, &ServiceStatus::connectionComplete);
     QTRY_COMPARE(completed.size(), 1);
-    QCOMPARE(agent->status()->state(), int(ServiceStatus::IdentificationFailed));
-    QCOMPARE(agent->status()->stateText(), QStringLiteral("Identification failed!"));
+    QCOMPARE(m_model->status.state(), int(ServiceStatus::IdentificationFailed));
+    QCOMPARE(m_model->status.stateText(), QStringLiteral("Identification failed!"));
 }
 
 CONSOLE_TEST_MAIN(tst_RequestHandler)
