@@ -81,7 +81,7 @@ void ScriptedCabinet::fail(unsigned int code, const QString &message)
 
 void ScriptedCabinet::clearError()
 {
-    m_lastError = Error(0, QString());
+    m_lastError = Error();
 }
 
 void ScriptedCabinet::moveToState(int state)

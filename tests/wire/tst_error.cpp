@@ -17,6 +17,8 @@ private Q_SLOTS:
     void fromVariant_data();
     void fromVariant();
     void metaType();
+    void codesKeepTheirNumbers_data();
+    void codesKeepTheirNumbers();
 
     void rpcFromError_data();
     void rpcFromError();
@@ -107,6 +109,33 @@ void tst_Error::metaType()
 
     const QVariant carried = QVariant::fromValue(Error(30, "auth"));
     QCOMPARE(carried.value<Error>().code(), 30u);
+}
+
+// The named codes travel as numbers between programs of different versions: a name may change, its number not.
+void tst_Error::codesKeepTheirNumbers_data()
+{
+    QTest::addColumn<quint32>("code");
+    QTest::addColumn<quint32>("number");
+    QTest::newRow("success") << quint32(Error::Success) << 0u;
+    QTest::newRow("general failure") << quint32(Error::GeneralFailure) << 1u;
+    QTest::newRow("timeout") << quint32(Error::Timeout) << 2u;
+    QTest::newRow("not connected") << quint32(Error::NotConnected) << 3u;
+    QTest::newRow("no DHCP servers") << quint32(Error::NoDhcpServers) << 4u;
+    QTest::newRow("access denied") << quint32(Error::AccessDenied) << 5u;
+    QTest::newRow("adapter list unavailable") << quint32(Error::AdapterListUnavailable) << 6u;
+    QTest::newRow("not supported") << quint32(Error::NotSupported) << 8u;
+    QTest::newRow("invalid response") << quint32(Error::InvalidResponse) << 9u;
+    QTest::newRow("authentication failed") << quint32(Error::AuthenticationFailed) << 30u;
+    QTest::newRow("network failure") << quint32(Error::NetworkFailure) << 31u;
+    QTest::newRow("registration refused") << quint32(Error::RegistrationRefused) << 33u;
+    QTest::newRow("address refused") << quint32(Error::AddressRefused) << 1051u;
+}
+
+void tst_Error::codesKeepTheirNumbers()
+{
+    QFETCH(quint32, code);
+    QFETCH(quint32, number);
+    QCOMPARE(code, number);
 }
 
 void tst_Error::rpcFromError_data()
