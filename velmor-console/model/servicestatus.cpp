@@ -4,16 +4,10 @@
 #include "serviceconnector.h"
 #include "wiretext.h"
 
+#include "velmorwire/error.h"
 #include "velmorwire/jsonrpccall.h"
 
 #include <QCoreApplication>
-
-namespace {
-
-// The service's answer when it holds no earlier DNS servers for the network and the network has no DHCP ones.
-const quint32 noOriginalDns = 4;
-
-} // namespace
 
 ServiceStatus::ServiceStatus(ServiceConnector *connector, Cabinet *cabinet, QObject *parent)
     : QObject(parent)
@@ -179,7 +173,8 @@ void ServiceStatus::service_protectionUpdated()
         updateState();
         return;
     }
-    if (code == noOriginalDns) {
+    // The service holds no earlier DNS servers for the network, and the network has no DHCP ones.
+    if (code == Velmor::Error::NoDhcpServers) {
         // Whoever asks the user must not do it inside the link's read signal, which would hold back every
         // notification of the service until the user answers.
         QMetaObject::invokeMethod(

@@ -73,9 +73,25 @@ const QString dnsCacheStoppedKey = QStringLiteral("dnscache-stopped");
 
 const QString defaultAgentName = QStringLiteral("VelmorAgent");
 
+// A port as text: one to five decimal digits, no sign and no blanks, nothing a looser number reader would let
+// through; -1 for anything else.
+int portDigits(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return -1;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+    }
+    const uint value = text.toUInt();
+    return value <= 65535 ? int(value) : -1;
+}
+
+const QString profileKey = QStringLiteral("profile");
+
 struct Default
 {
-    const char *key;
+    QString key;
     QVariant value;
 };
 
@@ -84,18 +100,18 @@ struct Default
 QList<Default> defaults()
 {
     return {
-        { "dd-hostname", defaultAgentName },
-        { "fallback-dns", QStringLiteral("8.8.8.8") },
-        { "httpd-port", 13107 },
-        { "localproxy-addr", QStringLiteral("127.0.0.1:53") },
-        { "password", QStringLiteral("") },
-        { "profile", 0 },
-        { "settings-protected", true },
-        { "tokens-enabled", true },
-        { "user", QStringLiteral("") },
-        { "vyrproxy-addr", QStringLiteral("198.51.100.53") },
-        { "www", QStringLiteral("https://my.velmor.example") },
-        { "www-ignore-ssl-errors", false },
+        { agentNameKey, defaultAgentName },
+        { fallbackKey, QStringLiteral("8.8.8.8") },
+        { httpdPortKey, 13107 },
+        { localProxyKey, QStringLiteral("127.0.0.1:53") },
+        { passwordKey, QStringLiteral("") },
+        { profileKey, 0 },
+        { protectedKey, true },
+        { tokensKey, true },
+        { userKey, QStringLiteral("") },
+        { upstreamKey, QStringLiteral("198.51.100.53") },
+        { wwwKey, QStringLiteral("https://my.velmor.example") },
+        { ignoreSslKey, false },
     };
 }
 
@@ -125,9 +141,8 @@ bool prepareServiceSettings(const QString &directory, QString *error)
     }
     const QList<Default> table = defaults();
     for (const Default &entry : table) {
-        const QString key = QLatin1String(entry.key);
-        if (!settings.contains(key))
-            settings.setValue(key, entry.value);
+        if (!settings.contains(entry.key))
+            settings.setValue(entry.key, entry.value);
     }
     settings.sync();
     return true;
@@ -183,11 +198,8 @@ bool ServiceSettings::httpdPort(quint16 *port, QString *text) const
     const QString stored = Platform::settingText(m_settings, httpdPortKey, QStringLiteral("0")).trimmed();
     if (text)
         *text = stored;
-    bool ok = !stored.isEmpty() && stored.size() <= 5;
-    for (const QChar c : stored)
-        ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    const uint value = ok ? stored.toUInt() : 0;
-    if (!ok || value > 65535)
+    const int value = portDigits(stored);
+    if (value < 0)
         return false;
     *port = quint16(value);
     return true;
@@ -289,16 +301,8 @@ void ServiceSettings::parseAddress(const QString &text, QHostAddress *address, q
     *port = 53;
     if (parts.size() < 2)
         return;
-    // Digits only: no sign, no blanks, nothing a looser number reader would let through.
-    const QString &number = parts.at(1);
-    if (number.isEmpty() || number.size() > 5)
-        return;
-    for (const QChar c : number) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return;
-    }
-    const uint value = number.toUInt();
-    if (value >= 1 && value <= 65535)
+    const int value = portDigits(parts.at(1));
+    if (value >= 1)
         *port = quint16(value);
 }
 
