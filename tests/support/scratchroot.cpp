@@ -3,9 +3,7 @@
 #include "platform/settingsstore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 namespace TestSupport {
 
@@ -34,27 +32,11 @@ QString ScratchRoot::path(const QString &relative) const
     return relative.isEmpty() ? m_root.path() : m_root.filePath(relative);
 }
 
-bool ScratchRoot::writeFile(const QString &relative, const QByteArray &content) const
-{
-    const QString fileName = path(relative);
-    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
-        return false;
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
 void ScratchRoot::useSettingsOf(const QString &application) const
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
     QCoreApplication::setApplicationName(application);
     Velmor::Platform::useRootSettings();
-}
-
-QProcessEnvironment ScratchRoot::environment() const
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("VELMOR_ROOT"), m_root.path());
-    return environment;
 }
 
 } // namespace TestSupport

@@ -2,7 +2,6 @@
 #define VELMOR_TESTS_SCRATCHROOT_H
 
 #include <QByteArray>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -24,14 +23,10 @@ public:
     bool isValid() const { return m_root.isValid(); }
     // The root, or a path under it.
     QString path(const QString &relative = QString()) const;
-    // Writes a file under the root, making its folders; false when it cannot.
-    bool writeFile(const QString &relative, const QByteArray &content) const;
     // Points the process's QSettings at this root and names the application as the program does, so that
     // QSettings() opens <root>/settings/Velmor/<application>.ini: "Service" for the service, "Agent" for the
     // desktop program.
     void useSettingsOf(const QString &application) const;
-    // The test's environment with VELMOR_ROOT set to this root, for a program the test starts.
-    QProcessEnvironment environment() const;
 
 private:
     QTemporaryDir m_root;

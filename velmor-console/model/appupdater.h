@@ -58,10 +58,12 @@ Q_SIGNALS:
     void downloadStarted(QNetworkReply *reply);
     void checkFinished();
     void finished();
+    // The user switched the checks in the update dialog: the program stores the choice.
     void checkEnabled(bool enabled);
     void detailsChanged();
     // A newer version is to be offered; runningDownload is the download of it already under way, or null.
     void offerFound(QNetworkReply *runningDownload);
+    // The checks were switched, by whoever: an open dialog shows it.
     void checksEnabledChanged(bool enabled);
 
 public Q_SLOTS:
