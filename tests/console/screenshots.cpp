@@ -305,6 +305,11 @@ public:
             (void)QTest::qWaitForWindowActive(window);
             bool answered = false;
             MainWindowTest::whenNextModalOpens(window, [this, &answered](QDialog *dialog) {
+                // The display gives the question the focus a little after it shows, on a busy machine later.
+                waitFor([dialog] {
+                    QWidget *focused = QApplication::focusWidget();
+                    return focused && dialog->isAncestorOf(focused);
+                });
                 QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("192.0.2.53"));
                 save(dialog, QStringLiteral("ipdlg-typed"));
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
