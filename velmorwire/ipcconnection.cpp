@@ -42,6 +42,7 @@ IpcConnection::IpcConnection(QIODevice *device, QObject *parent)
     , m_jsonrpc(new JsonRPC(this))
     , m_error(NoLinkError)
     , m_deviceSignals(0)
+    , m_peerOwner(IpcPacketReader::noOwner)
 {
     m_jsonrpc->useGrouping(false);
     m_jsonrpc->setValueBudget(maximumJsonValues);
@@ -80,6 +81,7 @@ void IpcConnection::initSocket()
     m_device->setParent(this);
     m_state = m_device->isOpen() ? Connected : Unconnected;
     m_reader = new IpcPacketReader(m_device);
+    m_reader->setBudgetOwner(m_peerOwner);
     if (auto socket = qobject_cast<QAbstractSocket *>(m_device)) {
         // The packet reader holds what a packet needs; the socket need not hold more than a piece of it too.
         socket->setReadBufferSize(socketReadBufferBytes);
@@ -131,6 +133,13 @@ void IpcConnection::writeJsonPacket(const QString &json, bool response)
     // A packet written to a device that is not open is lost; the peer's deadline covers it.
     m_device->write(packet);
     checkUnsentBytes();
+}
+
+void IpcConnection::setPeerOwner(qint64 owner)
+{
+    m_peerOwner = owner;
+    if (m_reader)
+        m_reader->setBudgetOwner(owner);
 }
 
 void IpcConnection::checkUnsentBytes()

@@ -64,6 +64,9 @@ public:
     // The handler's own methods answer the peer's requests; it must outlive the connection.
     void setJsonRPCHandler(QObject *handler);
     void writeJsonPacket(const QString &json, bool response);
+    // The local user at the other end, whose part of the budget of partial packets this link's are charged to
+    // (IpcPacketReader); set before the first packet arrives.
+    void setPeerOwner(qint64 owner);
 
     State state() const { return m_state; }
     LinkError error() const { return m_error; }
@@ -108,6 +111,7 @@ private:
 
     // How many of the device's signals are being delivered to this connection right now.
     int m_deviceSignals;
+    qint64 m_peerOwner;
 };
 
 } // namespace Velmor

@@ -1,16 +1,38 @@
 #include "ipcpacketreader.h"
 
+#include <QHash>
 #include <QIODevice>
+#include <QMutex>
 #include <QPointer>
 #include <QtEndian>
-
-#include <atomic>
 
 namespace Velmor {
 
 namespace {
 
-std::atomic<qint64> partialPacketBytes { 0 };
+// The budget of partial packets of the process: readers may live on several threads.
+struct BudgetPool
+{
+    struct Waiting
+    {
+        IpcPacketReader *reader;
+        qint64 owner;
+    };
+
+    QMutex mutex;
+    qint64 used = 0;
+    QHash<qint64, qint64> usedBy;
+    // Readers stopped for want of budget; at most one entry each.
+    QList<Waiting> waiting;
+    // Whether one of them stopped because the whole was used up: any return may let it go on.
+    bool waitingForWhole = false;
+};
+
+BudgetPool &budgetPool()
+{
+    static BudgetPool pool;
+    return pool;
+}
 
 } // namespace
 
@@ -30,17 +52,68 @@ IpcPacketReader::IpcPacketReader(QIODevice *device)
 IpcPacketReader::~IpcPacketReader()
 {
     takeBudget(-m_budget);
+    BudgetPool &pool = budgetPool();
+    const QMutexLocker lock(&pool.mutex);
+    pool.waiting.removeIf([this](const BudgetPool::Waiting &waiting) { return waiting.reader == this; });
 }
 
 bool IpcPacketReader::takeBudget(qint64 bytes)
 {
-    qint64 used = partialPacketBytes.load();
-    do {
-        if (bytes > 0 && used + bytes > partialPacketBudget)
+    if (bytes == 0)
+        return true;
+    BudgetPool &pool = budgetPool();
+    const QMutexLocker lock(&pool.mutex);
+    qint64 &mine = pool.usedBy[m_owner];
+    if (bytes > 0) {
+        const bool wholeFull = pool.used + bytes > partialPacketBudget;
+        if (wholeFull || mine + bytes > partialPacketBudgetPerOwner) {
+            if (mine == 0)
+                pool.usedBy.remove(m_owner);
+            pool.waiting.append({ this, m_owner });
+            pool.waitingForWhole = pool.waitingForWhole || wholeFull;
+            m_budgetWait = true;
             return false;
-    } while (!partialPacketBytes.compare_exchange_weak(used, used + bytes));
+        }
+    }
+    pool.used += bytes;
+    mine += bytes;
     m_budget += bytes;
+    if (mine == 0)
+        pool.usedBy.remove(m_owner);
+    if (bytes < 0 && !pool.waiting.isEmpty()) {
+        // Queued, so a reader never runs inside another's read, nor on a thread not its own; a reader deleted
+        // before the call runs takes it with it.
+        const bool all = pool.waitingForWhole;
+        pool.waitingForWhole = false;
+        pool.waiting.removeIf([this, all](const BudgetPool::Waiting &waiting) {
+            if (!all && waiting.owner != m_owner)
+                return false;
+            QMetaObject::invokeMethod(waiting.reader, "budgetFreed", Qt::QueuedConnection);
+            return true;
+        });
+    }
     return true;
+}
+
+void IpcPacketReader::setBudgetOwner(qint64 owner)
+{
+    if (owner == m_owner)
+        return;
+    // What it holds goes with it; normally it holds nothing yet.
+    const qint64 held = m_budget;
+    takeBudget(-held);
+    m_owner = owner;
+    BudgetPool &pool = budgetPool();
+    const QMutexLocker lock(&pool.mutex);
+    pool.used += held;
+    pool.usedBy[m_owner] += held;
+    m_budget = held;
+}
+
+void IpcPacketReader::budgetFreed()
+{
+    m_budgetWait = false;
+    device_readyRead();
 }
 
 void IpcPacketReader::setPaused(bool paused)
@@ -55,7 +128,7 @@ void IpcPacketReader::setPaused(bool paused)
 
 void IpcPacketReader::device_readyRead()
 {
-    if (m_invalid || m_paused)
+    if (m_invalid || m_paused || m_budgetWait)
         return;
     qint64 avail = m_device->bytesAvailable();
     // Whoever receives a packet may close or delete the device, and this reader with it.
@@ -88,13 +161,9 @@ void IpcPacketReader::device_readyRead()
         if (m_received + avail < m_expected && avail < 4)
             return;
         const int n = int(qMin<qint64>(m_expected - m_received, avail));
-        if (m_received + n < m_expected && m_received + n > m_budget && !takeBudget(m_received + n - m_budget)) {
-            m_invalid = true;
-            m_buffer.clear();
-            takeBudget(-m_budget);
-            Q_EMIT packetReady(QByteArray());
+        // Without room the piece waits where it is, and the peer's sending with it.
+        if (m_received + n < m_expected && m_received + n > m_budget && !takeBudget(m_received + n - m_budget))
             return;
-        }
         m_buffer.resize(m_received + n);
         if (m_device->read(m_buffer.data() + m_received, n) != n) {
             m_buffer.resize(m_received);

@@ -2,10 +2,14 @@
 #include "scratchroot.h"
 #include "wardentest.h"
 
+#include "core/ipcserver.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <csignal>
 
 using WardenTest::Machine;
 using WardenTest::run;
@@ -19,9 +23,28 @@ class tst_IpcServer : public QObject
 private Q_SLOTS:
     void portTakenIsRetried();
     void floodOfOneUserLeavesRoom();
+    void closedPeersStopCountingAtOnce();
+    void unfinishedPacketsOfOneUserLeaveOthersRoom();
     void peerTextsCannotWipeTheLog();
 
 private:
+    // tests/fixtures/local_attacker.py as the user nobody.
+    static void startAttacker(QProcess &attacker, const QStringList &arguments)
+    {
+        attacker.start(QStringLiteral("setpriv"),
+            QStringList { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                QStringLiteral("--clear-groups"), QStringLiteral("--"), QStringLiteral("/usr/bin/python3"),
+                TestSupport::fixture(QStringLiteral("local_attacker.py")) }
+                + arguments);
+        attacker.waitForStarted(30000);
+    }
+    static QByteArray lineOf(QProcess &process, int timeout = 60000)
+    {
+        QDeadlineTimer deadline(timeout);
+        while (!process.canReadLine() && !deadline.hasExpired() && process.state() != QProcess::NotRunning)
+            process.waitForReadyRead(100);
+        return process.canReadLine() ? process.readLine().trimmed() : process.readAllStandardError();
+    }
     static quint16 ipcPort() { return quint16(qEnvironmentVariableIntValue("VELMOR_IPC_PORT")); }
     static int openDescriptors(qint64 pid)
     {
@@ -109,6 +132,83 @@ void tst_IpcServer::floodOfOneUserLeavesRoom()
 
     flood.closeWriteChannel();
     QVERIFY(flood.waitForFinished(30000));
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(service->exitCode(), 0);
+}
+
+void tst_IpcServer::closedPeersStopCountingAtOnce()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+    WardenTest::IpcProbe root(ipcPort());
+    QTRY_VERIFY_WITH_TIMEOUT(root.methods().contains(QStringLiteral("setSettings")), 30000);
+
+    // Stopped, the service finds every connection of the flood waiting at once when it goes on, the closed ones'
+    // ends not read yet: as a service busy for a moment does.
+    const qint64 pid = service->processId();
+    QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
+    QProcess attacker;
+    startAttacker(attacker, { QStringLiteral("closers"), QString::number(ipcPort()), QStringLiteral("30") });
+    const QByteArray ready = lineOf(attacker);
+    WardenTest::IpcProbe rootAgain(ipcPort());
+    QCOMPARE(::kill(pid_t(pid), SIGCONT), 0);
+    QCOMPARE(ready, QByteArray("ready"));
+
+    // The attacker's fresh link and root's are served; closed peers are charged to no one, root least of all.
+    QCOMPARE(lineOf(attacker), QByteArray("served"));
+    QTRY_VERIFY_WITH_TIMEOUT(rootAgain.methods().contains(QStringLiteral("setSettings")), 30000);
+    QVERIFY(!rootAgain.isClosed());
+    QVERIFY(root.settle());
+    const QStringList refusals = WardenTest::hostLogOf(WardenTest::serviceName)
+                                     .filter(QStringLiteral("the desktop programs' link refuses connections of user"));
+    QVERIFY2(refusals.isEmpty(), qPrintable(refusals.join(QLatin1Char('\n'))));
+
+    QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(30000));
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(service->exitCode(), 0);
+}
+
+void tst_IpcServer::unfinishedPacketsOfOneUserLeaveOthersRoom()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+
+    // Every connection the attacker may hold starts a long packet and stops half way: 64 MiB, were all read.
+    QProcess attacker;
+    startAttacker(attacker,
+        { QStringLiteral("partial"), QString::number(ipcPort()),
+            QString::number(Velmor::IpcServer::maximumConnectionsPerUser) });
+    QCOMPARE(lineOf(attacker), QByteArray("holding"));
+
+    // Another user's packets that arrive in two pieces are still taken.
+    WardenTest::IpcProbe desktop(ipcPort());
+    QTRY_VERIFY_WITH_TIMEOUT(desktop.methods().contains(QStringLiteral("setSettings")), 30000);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray call
+            = WardenTest::packet(R"({"jsonrpc":"2.0","method":"categories","id":)" + QByteArray::number(100 + i) + "}");
+        desktop.sendRaw(call.left(call.size() / 2));
+        // Apart long enough to be read apart.
+        QTest::qWait(200);
+        desktop.sendRaw(call.mid(call.size() / 2));
+        QVERIFY2(desktop.waitForAnswer(100 + i, 30000), desktop.isClosed() ? "the link was closed" : "no answer");
+    }
+    // The attacker's connections are not read on, and none is closed.
+    attacker.write("\n");
+    QCOMPARE(lineOf(attacker), QByteArray("open ") + QByteArray::number(Velmor::IpcServer::maximumConnectionsPerUser));
+    QVERIFY(!desktop.isClosed());
+
+    attacker.closeWriteChannel();
+    QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(30000));
     QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
     QVERIFY(service->waitForFinished(30000));
     QCOMPARE(service->exitCode(), 0);

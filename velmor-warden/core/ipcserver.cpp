@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -148,19 +149,28 @@ void IpcServer::accept(int descriptor)
         delete socket;
         return;
     }
-    const qint64 owner = Platform::tcpSocketOwner(
+    qint64 owner = Platform::tcpSocketOwner(
         socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
-    int ownerConnections = 0;
-    for (auto it = m_owners.cbegin(); it != m_owners.cend(); ++it)
-        ownerConnections += it.value() == owner ? 1 : 0;
-    const bool full = m_owners.size() >= maximumConnections;
-    if (full || ownerConnections >= maximumConnectionsPerUser) {
+    if (owner < 0)
+        owner = unknownOwner;
+    const int share = owner == unknownOwner ? maximumUnknownConnections : maximumConnectionsPerUser;
+    // Connections accepted in one go may include some whose peer has gone since: they make room first.
+    if (m_ownerConnections.value(owner) >= share)
+        dropGone(owner, false);
+    if (m_peers.size() >= maximumConnections)
+        dropGone(owner, true);
+    const bool full = m_peers.size() >= maximumConnections;
+    if (full || m_ownerConnections.value(owner) >= share) {
         // The newest goes: a flood cannot push out the links already there. Said once until this user is let in
         // again.
         if (!m_refusing.contains(owner)) {
             m_refusing.insert(owner);
-            qWarning("the desktop programs' link refuses connections of user %lld: %s", owner,
-                full ? "the service has the most connections it takes" : "that user has the most connections it may");
+            const char *why
+                = full ? "the service has the most connections it takes" : "that user has the most connections it may";
+            if (owner == unknownOwner)
+                qWarning("the desktop programs' link refuses connections whose peer is gone: %s", why);
+            else
+                qWarning("the desktop programs' link refuses connections of user %lld: %s", owner, why);
         }
         socket->abort();
         delete socket;
@@ -168,11 +178,46 @@ void IpcServer::accept(int descriptor)
     }
     m_refusing.remove(owner);
     auto *connection = new LocalSocketIpcConnection(socket, this);
+    connection->setPeerOwner(owner);
     m_connections.append(connection);
-    m_owners.insert(connection, owner);
+    m_peers.insert(connection, { owner, socket });
+    ++m_ownerConnections[owner];
     connect(connection, &IpcConnection::disconnected, this, &IpcServer::connectionDisconnected);
-    connect(connection, &QObject::destroyed, this, [this, connection] { m_owners.remove(connection); });
+    connect(connection, &QObject::destroyed, this, [this, connection] { forget(connection); });
     Q_EMIT newConnection(connection);
+}
+
+qint64 IpcServer::owner(const IpcConnection *connection) const
+{
+    return m_peers.value(connection, { unknownOwner, nullptr }).owner;
+}
+
+void IpcServer::dropGone(qint64 owner, bool allOwners)
+{
+    QList<QPointer<QTcpSocket>> gone;
+    for (auto it = m_peers.cbegin(); it != m_peers.cend(); ++it) {
+        if ((!allOwners && it.value().owner != owner) || !it.value().socket)
+            continue;
+        pollfd peer = { int(it.value().socket->socketDescriptor()), POLLRDHUP, 0 };
+        if (peer.fd >= 0 && ::poll(&peer, 1, 0) == 1 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0)
+            gone.append(it.value().socket);
+    }
+    // Each abort reports the link lost, which takes the connection out of the tables at once.
+    for (const QPointer<QTcpSocket> &socket : std::as_const(gone)) {
+        if (socket)
+            socket->abort();
+    }
+}
+
+void IpcServer::forget(IpcConnection *connection)
+{
+    const auto peer = m_peers.constFind(connection);
+    if (peer == m_peers.cend())
+        return;
+    auto count = m_ownerConnections.find(peer.value().owner);
+    if (--count.value() <= 0)
+        m_ownerConnections.erase(count);
+    m_peers.erase(peer);
 }
 
 void IpcServer::connectionDisconnected()
@@ -180,7 +225,7 @@ void IpcServer::connectionDisconnected()
     auto *connection = qobject_cast<IpcConnection *>(sender());
     if (!connection || !m_connections.removeOne(connection))
         return;
-    m_owners.remove(connection);
+    forget(connection);
     connection->deleteLater();
     m_connections.removeAll(nullptr);
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 class QSocketNotifier;
+class QTcpSocket;
 
 namespace Velmor {
 
@@ -27,6 +28,10 @@ public:
     // flood leaves room for the others' desktops, and descriptors for the DNS proxy.
     static constexpr int maximumConnections = 64;
     static constexpr int maximumConnectionsPerUser = 8;
+    // A peer whose socket the kernel no longer shows connected has gone already, and belongs to no user that may be
+    // charged for it: such connections share this small room of their own.
+    static constexpr int maximumUnknownConnections = 2;
+    static constexpr qint64 unknownOwner = -1;
     // A port that cannot be listened on is tried again this often.
     static constexpr int listenRetryMs = 5000;
     // Accepting waits this long after an error such as running out of descriptors, instead of failing again at once.
@@ -46,6 +51,8 @@ public:
 
     // The live connections, in the order they were accepted.
     QList<Velmor::IpcConnection *> connections() const;
+    // The local user that owns the connection's peer, unknownOwner when it was not found.
+    qint64 owner(const Velmor::IpcConnection *connection) const;
 
 Q_SIGNALS:
     void newConnection(Velmor::IpcConnection *connection);
@@ -60,6 +67,10 @@ private:
     bool listen();
     void closeListener();
     void accept(int descriptor);
+    // Closes the connections of that owner, or of everyone with allOwners, whose peer has closed its end: the event
+    // loop may not have read their end yet when a flood of connections is accepted in one go.
+    void dropGone(qint64 owner, bool allOwners);
+    void forget(Velmor::IpcConnection *connection);
 
     int m_listener = -1;
     QSocketNotifier *m_notifier = nullptr;
@@ -69,8 +80,15 @@ private:
     Velmor::Error m_lastError;
     // Guarded: a connection deleted by someone else leaves the list as well.
     QList<QPointer<Velmor::IpcConnection>> m_connections;
-    // The owner of each live connection's peer, and the users whose connections are being refused right now.
-    QHash<Velmor::IpcConnection *, qint64> m_owners;
+    struct Peer
+    {
+        qint64 owner;
+        QPointer<QTcpSocket> socket;
+    };
+    // The owner of each live connection's peer with its socket, how many each owner holds, and the users whose
+    // connections are being refused right now.
+    QHash<const Velmor::IpcConnection *, Peer> m_peers;
+    QHash<qint64, int> m_ownerConnections;
     QSet<qint64> m_refusing;
 };
 
