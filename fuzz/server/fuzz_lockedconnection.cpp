@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Whatever an earlier unlocked input changed is put back.
     s->d->setGlobalFiltering(true, 0);
     // An earlier input's refused password must not hold this one's attempts for a minute.
-    s->d->unlockThrottle.accepted();
+    s->d->unlockThrottle.accepted(0);
     s->cabinet->setHeldCredentials(user, password);
     s->cabinet->selectProfile(1);
     s->d->backend->setOriginalDns(s->adapter, s->adapterServers);
@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Effects before = effects(s);
     {
         LocalSocketIpcConnection connection;
-        auto *handler = new IPCRequestHandler(s->d, &connection, true);
+        auto *handler = new IPCRequestHandler(s->d, &connection, true, 0);
         JsonRPC engine;
         engine.setRequestHandler(handler);
         engine.incomingRequest(text);

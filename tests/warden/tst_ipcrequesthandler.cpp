@@ -14,6 +14,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace Velmor;
 using WardenTest::IpcProbe;
 using WardenTest::ServerFixture;
@@ -307,6 +309,8 @@ void tst_IPCRequestHandler::unlockAttemptsArePaced()
     Running r;
     QVERIFY2(r.probe, qPrintable(r.failure));
     UnlockThrottle &throttle = r.f.d->unlockThrottle;
+    // The probes are this process's sockets: their owner is its user.
+    const qint64 me = qint64(geteuid());
     const QPointer<IPCRequestHandler> guessing = r.handler();
     throttle.clock = &fakeClock;
     fakeNow = 1000000;
@@ -315,50 +319,49 @@ void tst_IPCRequestHandler::unlockAttemptsArePaced()
 
     const int first = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-1") });
     QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
+    // A second attempt of the same connection while the first is checked is refused.
+    QTest::ignoreMessage(QtWarningMsg, "unlockSettings: refused while an attempt of the same connection is checked");
+    const int meanwhile = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-2") });
+    QVERIFY(r.probe->waitForAnswer(meanwhile, 30000));
+    QCOMPARE(r.probe->error(meanwhile),
+        (QVariantMap { { "code", 1 }, { "message", "An unlock attempt is already in progress" } }));
     QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
     QVERIFY(r.probe->waitForAnswer(first, 30000));
     QCOMPARE(code(*r.probe, first), 30);
-    QCOMPARE(throttle.heldUntil(), fakeNow + 1000);
+    QCOMPARE(throttle.heldUntil(me), fakeNow + 1000);
 
-    // The next guess waits for the pause; a third one of the same connection is refused meanwhile.
+    // During the pause every attempt of this user is answered at once with the time left, even the right password
+    // on another connection; nothing is checked.
     r.f.cabinet->calls.clear();
-    const int second = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-2") });
-    QTest::ignoreMessage(QtWarningMsg, "unlockSettings: refused while an attempt of the same connection is checked");
-    const int third = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
-    QVERIFY(r.probe->waitForAnswer(third, 30000));
-    QCOMPARE(r.probe->error(third),
-        (QVariantMap { { "code", 1 }, { "message", "An unlock attempt is already in progress" } }));
-    QCOMPARE(throttle.waiting(), 1);
-
-    // Another connection waits behind it, even with the right password.
     IpcProbe other(r.f.ipcPort);
     QTRY_COMPARE_WITH_TIMEOUT(r.f.d->ipcServer->connections().size(), 2, 30000);
-    const int right = other.call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
-    QTRY_COMPARE_WITH_TIMEOUT(throttle.waiting(), 2, 30000);
-    fakeNow += 999;
-    throttle.release();
-    QCOMPARE(throttle.waiting(), 2);
-    QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("testAuth")));
-
-    // The pause is over: one attempt is checked, the other waits for its answer.
-    fakeNow += 1;
-    throttle.release();
-    QCOMPARE(throttle.waiting(), 1);
-    QCOMPARE(r.f.cabinet->calls, QStringList { "testAuth" });
-    QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
+    const QVariantMap paused { { "code", 1 }, { "message", "Try again in 1 s" } };
+    const int second = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-2") });
     QVERIFY(r.probe->waitForAnswer(second, 30000));
-    QCOMPARE(code(*r.probe, second), 30);
-    // Twice as long after the second refusal.
-    QCOMPARE(throttle.heldUntil(), fakeNow + 2000);
-    QVERIFY(!other.hasAnswer(right));
+    QCOMPARE(r.probe->error(second), paused);
+    fakeNow += 999;
+    const int early = other.call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
+    QVERIFY(other.waitForAnswer(early, 30000));
+    QCOMPARE(other.error(early), paused);
+    QVERIFY(r.f.cabinet->calls.isEmpty());
+
+    // The pause is over: a refusal doubles it, a success ends it.
+    fakeNow += 1;
+    const int third = r.probe->call(QStringLiteral("unlockSettings"), { user, QStringLiteral("guess-3") });
+    QTRY_VERIFY(r.f.cabinet->pending(QStringLiteral("testAuth")));
+    QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"), Error(30, QString())));
+    QVERIFY(r.probe->waitForAnswer(third, 30000));
+    QCOMPARE(code(*r.probe, third), 30);
+    QCOMPARE(throttle.heldUntil(me), fakeNow + 2000);
+    const int fourth = other.call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
+    QVERIFY(other.waitForAnswer(fourth, 30000));
+    QCOMPARE(other.error(fourth), (QVariantMap { { "code", 1 }, { "message", "Try again in 2 s" } }));
     fakeNow += 2000;
-    throttle.release();
+    const int right = other.call(QStringLiteral("unlockSettings"), { user, QStringLiteral("secret-password") });
     QVERIFY(other.waitForAnswer(right, 30000));
     QCOMPARE(code(other, right), 0);
     QCOMPARE(other.result(right), QVariant());
-    // A success ends the pause.
-    QCOMPARE(throttle.nextDelay(), UnlockThrottle::firstDelay);
-    QCOMPARE(throttle.waiting(), 0);
+    QCOMPARE(throttle.nextDelay(me), UnlockThrottle::firstDelay);
     QVERIFY(guessing && guessing->isLocked());
     QVERIFY(!r.handler()->isLocked());
 }

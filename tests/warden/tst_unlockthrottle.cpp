@@ -14,9 +14,12 @@ qint64 fakeClock()
     return fakeNow;
 }
 
+const qint64 guesser = 65534;
+const qint64 owner = 1000;
+
 } // namespace
 
-// The pause between settings passwords, on a clock the test moves.
+// The pause between settings passwords, per local user, on a clock the test moves.
 class tst_UnlockThrottle : public QObject
 {
     Q_OBJECT
@@ -24,8 +27,8 @@ class tst_UnlockThrottle : public QObject
 private Q_SLOTS:
     void init();
     void delayDoublesToAMinute();
-    void attemptsRunInOrderOneAtATime();
-    void attemptOfAGoneContextIsDropped();
+    void pausedAttemptIsToldTheTimeLeft();
+    void oneUsersGuessesLeaveAnotherAlone();
     void goneCheckLetsTheNextRun();
 
 private:
@@ -43,72 +46,66 @@ void tst_UnlockThrottle::delayDoublesToAMinute()
 {
     QList<qint64> delays;
     for (int i = 0; i < 9; ++i) {
-        m_throttle->whenAllowed(this, [] {});
-        QVERIFY(m_throttle->isChecking());
-        m_throttle->refused();
-        delays.append(m_throttle->heldUntil() - fakeNow);
-        fakeNow = m_throttle->heldUntil();
+        QCOMPARE(m_throttle->begin(guesser, this), qint64(0));
+        QVERIFY(m_throttle->isChecking(guesser));
+        m_throttle->refused(guesser);
+        delays.append(m_throttle->heldUntil(guesser) - fakeNow);
+        fakeNow = m_throttle->heldUntil(guesser);
     }
     QCOMPARE(delays, (QList<qint64> { 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000 }));
-    bool ran = false;
-    m_throttle->whenAllowed(this, [&ran] { ran = true; });
-    QVERIFY(ran);
-    m_throttle->accepted();
-    QCOMPARE(m_throttle->nextDelay(), UnlockThrottle::firstDelay);
-    QCOMPARE(m_throttle->heldUntil(), qint64(0));
+    QCOMPARE(m_throttle->begin(guesser, this), qint64(0));
+    m_throttle->accepted(guesser);
+    QCOMPARE(m_throttle->nextDelay(guesser), UnlockThrottle::firstDelay);
+    QCOMPARE(m_throttle->heldUntil(guesser), qint64(0));
 }
 
-void tst_UnlockThrottle::attemptsRunInOrderOneAtATime()
+void tst_UnlockThrottle::pausedAttemptIsToldTheTimeLeft()
 {
-    QStringList ran;
-    QObject a;
-    QObject b;
-    m_throttle->whenAllowed(&a, [&] { ran.append(QStringLiteral("a1")); });
-    m_throttle->whenAllowed(&b, [&] { ran.append(QStringLiteral("b1")); });
-    m_throttle->whenAllowed(&a, [&] { ran.append(QStringLiteral("a2")); });
-    QCOMPARE(ran, QStringList { "a1" });
-    QCOMPARE(m_throttle->waiting(), 2);
-    m_throttle->refused();
-    m_throttle->release();
-    QCOMPARE(ran, QStringList { "a1" });
-    fakeNow += 1000;
-    m_throttle->release();
-    QCOMPARE(ran, (QStringList { "a1", "b1" }));
-    // An accepted password lets the next one run at once.
-    m_throttle->accepted();
-    m_throttle->release();
-    QCOMPARE(ran, (QStringList { "a1", "b1", "a2" }));
-    QCOMPARE(m_throttle->waiting(), 0);
-}
-
-void tst_UnlockThrottle::attemptOfAGoneContextIsDropped()
-{
-    QStringList ran;
     QObject first;
-    m_throttle->whenAllowed(&first, [&] { ran.append(QStringLiteral("first")); });
-    {
-        QObject gone;
-        m_throttle->whenAllowed(&gone, [&] { ran.append(QStringLiteral("gone")); });
+    QObject second;
+    QCOMPARE(m_throttle->begin(guesser, &first), qint64(0));
+    // One attempt of a user at a time, whichever connection it comes from.
+    QCOMPARE(m_throttle->begin(guesser, &second), UnlockThrottle::checkInProgress);
+    m_throttle->refused(guesser);
+    m_throttle->begin(guesser, &first);
+    m_throttle->refused(guesser);
+    QCOMPARE(m_throttle->begin(guesser, &second), qint64(2000));
+    fakeNow += 1999;
+    QCOMPARE(m_throttle->begin(guesser, &second), qint64(1));
+    QVERIFY(!m_throttle->isChecking(guesser));
+    fakeNow += 1;
+    QCOMPARE(m_throttle->begin(guesser, &second), qint64(0));
+    QVERIFY(m_throttle->isChecking(guesser));
+}
+
+void tst_UnlockThrottle::oneUsersGuessesLeaveAnotherAlone()
+{
+    QObject guessing;
+    QObject desktop;
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(m_throttle->begin(guesser, &guessing), qint64(0));
+        m_throttle->refused(guesser);
+        fakeNow = m_throttle->heldUntil(guesser);
     }
-    QObject last;
-    m_throttle->whenAllowed(&last, [&] { ran.append(QStringLiteral("last")); });
-    m_throttle->accepted();
-    m_throttle->release();
-    QCOMPARE(ran, (QStringList { "first", "last" }));
+    QCOMPARE(m_throttle->begin(guesser, &guessing), qint64(0));
+    QCOMPARE(m_throttle->begin(owner, &desktop), qint64(0));
+    m_throttle->refused(owner);
+    QCOMPARE(m_throttle->heldUntil(owner), fakeNow + UnlockThrottle::firstDelay);
+    m_throttle->accepted(owner);
+    QVERIFY(m_throttle->isChecking(guesser));
+    QCOMPARE(m_throttle->nextDelay(guesser), qint64(32000));
 }
 
 void tst_UnlockThrottle::goneCheckLetsTheNextRun()
 {
-    bool ran = false;
-    QObject waiting;
     {
         QObject checking;
-        m_throttle->whenAllowed(&checking, [] {});
-        m_throttle->whenAllowed(&waiting, [&ran] { ran = true; });
-        QVERIFY(m_throttle->isChecking());
+        QCOMPARE(m_throttle->begin(guesser, &checking), qint64(0));
+        QVERIFY(m_throttle->isChecking(guesser));
     }
-    // Its answer never comes: the next attempt runs on the next turn instead of waiting for ever.
-    QTRY_VERIFY(ran);
+    // Its answer never comes: the next attempt runs instead of being turned away for ever.
+    QObject next;
+    QCOMPARE(m_throttle->begin(guesser, &next), qint64(0));
 }
 
 QTEST_GUILESS_MAIN(tst_UnlockThrottle)

@@ -1,4 +1,5 @@
 #include "../cabinet/accountservice.h"
+#include "ipcprobe.h"
 #include "livewarden.h"
 #include "scratchroot.h"
 #include "servertest.h"
@@ -106,6 +107,7 @@ private Q_SLOTS:
     void tokenEndToEnd();
     void failedResumeIsLogged();
     void systemInfoReport();
+    void unlockPauseIsPerUser();
 
 private:
     bool signIn(Warden &warden);
@@ -337,6 +339,50 @@ void tst_WardenIpc::systemInfoReport()
     qputenv("PATH", path);
     QVERIFY2(log.contains(QLatin1String("Velmor Agent")), qPrintable(log));
     QVERIFY2(!log.contains(password), qPrintable(log));
+}
+
+void tst_WardenIpc::unlockPauseIsPerUser()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Warden warden(m_account, m_resolverPort, true);
+    QVERIFY(warden.start());
+    QVERIFY(signIn(warden));
+
+    // Another local user guesses the settings password on and on.
+    QProcess attacker;
+    attacker.start(QStringLiteral("setpriv"),
+        { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
+            QStringLiteral("--"), QStringLiteral("/usr/bin/python3"),
+            TestSupport::fixture(QStringLiteral("local_attacker.py")), QStringLiteral("guesses"),
+            QString::number(warden.ipcPort), user, QStringLiteral("6") });
+    QVERIFY(attacker.waitForStarted(30000));
+    QByteArray out;
+    QDeadlineTimer deadline(60000);
+    while (!out.contains("answered 4 ") && !deadline.hasExpired() && attacker.state() != QProcess::NotRunning) {
+        attacker.waitForReadyRead(100);
+        out += attacker.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("answered 4 "), out + attacker.readAllStandardError());
+
+    // Meanwhile this user's desktop unlocks with the right password at once.
+    WardenTest::IpcProbe desktop(warden.ipcPort);
+    QTRY_VERIFY_WITH_TIMEOUT(desktop.methods().contains(QStringLiteral("setSettingsLocked")), 30000);
+    QElapsedTimer answered;
+    answered.start();
+    const int id = desktop.call(QStringLiteral("unlockSettings"), { user, password });
+    QVERIFY(desktop.waitForAnswer(id, 60000));
+    const qint64 waited = answered.elapsed();
+    QCOMPARE(desktop.error(id), QVariantMap());
+    QVERIFY2(waited < 3000, qPrintable(QStringLiteral("the right password waited %1 ms").arg(waited)));
+
+    // The guesser's own attempts are answered at once too, with the time he has to wait.
+    QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(60000));
+    out += attacker.readAllStandardOutput();
+    const QByteArray slowest = out.mid(out.indexOf("slowest ") + 8).trimmed();
+    QVERIFY2(out.contains("slowest ") && slowest.toDouble() < 3, out + attacker.readAllStandardError());
+    QVERIFY2(out.contains("answered 4 code 1 Try again in "), out.constData());
+    VERIFY_STOPS_CLEANLY(warden);
 }
 
 QTEST_GUILESS_MAIN(tst_WardenIpc)

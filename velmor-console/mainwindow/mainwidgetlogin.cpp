@@ -239,6 +239,12 @@ void MainWidget::cabinet_error()
     } else if (error.code() == Velmor::Error::RegistrationRefused) {
         ui->lblSignupError->setText(QStringLiteral("%1: %2").arg(tr("Failed"), error.message()));
         ui->lblSignupError->show();
+    } else if (m_unlock->isLocked() && ui->stackedWidget->currentWidget() == ui->loginPage
+        && error.code() == Velmor::Error::GeneralFailure && !error.message().isEmpty()) {
+        // The service turns an attempt away at once while a refused password's pause lasts, saying how long is
+        // left ("Try again in 40 s"): the page stays for the next try.
+        ui->lblSignupError->setText(error.message());
+        ui->lblSignupError->show();
     } else {
         showPage(ui->welcomePage);
     }

@@ -49,11 +49,12 @@ Deferred failedDeferred(const Error &error)
 
 } // namespace
 
-IPCRequestHandler::IPCRequestHandler(ServerPrivate *server, IpcConnection *connection, bool locked)
+IPCRequestHandler::IPCRequestHandler(ServerPrivate *server, IpcConnection *connection, bool locked, qint64 owner)
     : QObject(connection)
     , m_server(server)
     , m_connection(connection)
     , m_lock(new SettingsLock(locked, this))
+    , m_owner(owner)
     , m_unlocking(false)
 { }
 
@@ -150,11 +151,18 @@ Deferred IPCRequestHandler::unlockSettings(const QString &user, const QString &p
         qWarning("unlockSettings: refused while an attempt of the same connection is checked");
         return failedDeferred(Error(Error::GeneralFailure, QStringLiteral("An unlock attempt is already in progress")));
     }
+    // Answered at once rather than held: a held call would outlast the desktop's deadline, and the user can be told
+    // how long to wait.
+    const qint64 wait = m_server->unlockThrottle.begin(m_owner, this);
+    if (wait == UnlockThrottle::checkInProgress)
+        return failedDeferred(Error(Error::GeneralFailure, QStringLiteral("An unlock attempt is already in progress")));
+    if (wait > 0)
+        return failedDeferred(
+            Error(Error::GeneralFailure, QStringLiteral("Try again in %1 s").arg((wait + 999) / 1000)));
     m_unlocking = true;
     Deferred answer;
     unlockingOnSuccess(answer);
-    m_server->unlockThrottle.whenAllowed(
-        this, [this, user, password, answer] { checkPassword(user, password, answer); });
+    checkPassword(user, password, answer);
     return answer;
 }
 
@@ -180,10 +188,10 @@ void IPCRequestHandler::endUnlock(Deferred answer, const Error &error)
     m_unlocking = false;
     // Any failure holds the next attempt: a guess answered by the account service being away is still a guess.
     if (error.code() == 0) {
-        m_server->unlockThrottle.accepted();
+        m_server->unlockThrottle.accepted(m_owner);
         answer.callback(QVariant());
     } else {
-        m_server->unlockThrottle.refused();
+        m_server->unlockThrottle.refused(m_owner);
         answer.errback(error);
     }
 }

@@ -21,15 +21,15 @@ class SettingsLock;
 // read, unlock, and switch filtering, the lock or a network's protection on (with servers only for an adapter
 // that has none); every other method is refused with code 1, "Settings are locked". The keys that send the
 // credentials or the queries elsewhere are never written over the link, and no value is longer than 4 KiB.
-// A connection checks one settings password at a time, and every connection waits out the pause a refused one
-// starts (UnlockThrottle).
+// A connection checks one settings password at a time, and each local user's attempts keep the pause his refused
+// ones start (UnlockThrottle).
 class IPCRequestHandler : public QObject
 {
     Q_OBJECT
 
 public:
-    // A child of the connection, so it goes with it.
-    IPCRequestHandler(Velmor::ServerPrivate *server, Velmor::IpcConnection *connection, bool locked);
+    // A child of the connection, so it goes with it. The owner is the local user of the connection's peer.
+    IPCRequestHandler(Velmor::ServerPrivate *server, Velmor::IpcConnection *connection, bool locked, qint64 owner);
     ~IPCRequestHandler() override;
 
     bool isLocked() const;
@@ -73,13 +73,14 @@ private:
     bool acceptsServersWhileLocked(const QString &id) const;
     // The deferred unlocks this connection when it fires with success.
     Velmor::Deferred unlockingOnSuccess(Velmor::Deferred deferred);
-    // The settings password once the shared pause lets it be checked, and the end of that check.
+    // The settings password once the user's pause lets it be checked, and the end of that check.
     void checkPassword(const QString &user, const QString &password, Velmor::Deferred answer);
     void endUnlock(Velmor::Deferred answer, const Velmor::Error &error);
 
     Velmor::ServerPrivate *m_server;
     Velmor::IpcConnection *m_connection;
     Velmor::SettingsLock *m_lock;
+    qint64 m_owner;
     // One unlock attempt at a time per connection.
     bool m_unlocking;
 };

@@ -146,7 +146,8 @@ void Server::sendIdentificationTimeout()
 
 void Server::ipc_newConnection(IpcConnection *connection)
 {
-    auto *handler = new IPCRequestHandler(d, connection, d->isLockedForNewConnection());
+    auto *handler
+        = new IPCRequestHandler(d, connection, d->isLockedForNewConnection(), d->ipcServer->owner(connection));
     connection->setJsonRPCHandler(handler);
     d->pushInitialState(connection);
 }

@@ -4,78 +4,52 @@
 
 namespace Velmor {
 
-UnlockThrottle::UnlockThrottle(QObject *parent)
-    : QObject(parent)
-    , clock(&monotonicTime)
-    , m_nextDelay(firstDelay)
-    , m_heldUntil(0)
+UnlockThrottle::UnlockThrottle()
+    : clock(&monotonicTime)
+{ }
+
+qint64 UnlockThrottle::begin(qint64 user, QObject *context)
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &UnlockThrottle::release);
+    User &state = m_users[user];
+    // An attempt whose connection went never answers: it holds nothing any more.
+    if (!state.checking.isNull())
+        return checkInProgress;
+    const qint64 left = state.heldUntil - clock();
+    if (left > 0)
+        return left;
+    state.checking = context;
+    return 0;
 }
 
-UnlockThrottle::~UnlockThrottle() = default;
-
-void UnlockThrottle::whenAllowed(QObject *context, std::function<void()> attempt)
+void UnlockThrottle::refused(qint64 user)
 {
-    // Behind those that already wait, so no connection overtakes another.
-    if (m_waiting.isEmpty() && !isChecking() && clock() >= m_heldUntil) {
-        run(context, attempt);
-        return;
-    }
-    m_waiting.append({ QPointer<QObject>(context), std::move(attempt) });
-    connect(context, &QObject::destroyed, this, &UnlockThrottle::contextDestroyed, Qt::UniqueConnection);
-    arm();
+    User &state = m_users[user];
+    state.checking.clear();
+    state.heldUntil = clock() + state.nextDelay;
+    state.nextDelay = qMin(state.nextDelay * 2, longestDelay);
 }
 
-void UnlockThrottle::refused()
+void UnlockThrottle::accepted(qint64 user)
 {
-    m_checking.clear();
-    m_heldUntil = clock() + m_nextDelay;
-    m_nextDelay = qMin(m_nextDelay * 2, longestDelay);
-    arm();
+    m_users.remove(user);
 }
 
-void UnlockThrottle::accepted()
+bool UnlockThrottle::isChecking(qint64 user) const
 {
-    m_checking.clear();
-    m_nextDelay = firstDelay;
-    m_heldUntil = 0;
-    arm();
+    const auto state = m_users.constFind(user);
+    return state != m_users.cend() && !state->checking.isNull();
 }
 
-void UnlockThrottle::release()
+qint64 UnlockThrottle::nextDelay(qint64 user) const
 {
-    while (!m_waiting.isEmpty() && !isChecking() && clock() >= m_heldUntil) {
-        const Waiting next = m_waiting.takeFirst();
-        if (next.context)
-            run(next.context, next.attempt);
-    }
-    arm();
+    const auto state = m_users.constFind(user);
+    return state == m_users.cend() ? firstDelay : state->nextDelay;
 }
 
-void UnlockThrottle::contextDestroyed()
+qint64 UnlockThrottle::heldUntil(qint64 user) const
 {
-    // The attempt being checked may be the one gone: the next one must not wait for its answer.
-    m_timer.start(0);
-}
-
-void UnlockThrottle::run(const QPointer<QObject> &context, const std::function<void()> &attempt)
-{
-    m_checking = context;
-    connect(context, &QObject::destroyed, this, &UnlockThrottle::contextDestroyed, Qt::UniqueConnection);
-    attempt();
-}
-
-void UnlockThrottle::arm()
-{
-    if (m_waiting.isEmpty() || isChecking()) {
-        m_timer.stop();
-        return;
-    }
-    const qint64 left = m_heldUntil - clock();
-    m_timer.start(int(qBound<qint64>(0, left, longestDelay)));
+    const auto state = m_users.constFind(user);
+    return state == m_users.cend() ? 0 : state->heldUntil;
 }
 
 } // namespace Velmor

@@ -1,70 +1,55 @@
 #ifndef VELMOR_UNLOCKTHROTTLE_H
 #define VELMOR_UNLOCKTHROTTLE_H
 
-#include <QList>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
-
-#include <functional>
 
 namespace Velmor {
 
-// The pause between settings passwords, shared by every connection, so that the password cannot be guessed at the
-// speed of the link: one attempt is checked at a time, and after each refused one the next waits 1 s, then 2,
-// 4 ... up to 60 s; an accepted one ends the pause. Main thread only.
-class UnlockThrottle : public QObject
+// The pause between settings passwords, kept per local user (the owner of the connection's peer), so that the
+// password cannot be guessed at the speed of the link and one user's guesses never hold another user's attempt: a
+// user has one attempt checked at a time, and after each refused one his next may start 1 s later, then 2, 4 ... up
+// to 60 s; an accepted one ends his pause. An attempt is never held: one made during the pause is turned away at
+// once with the time left, which the desktop shows. Main thread only.
+class UnlockThrottle
 {
-    Q_OBJECT
-
 public:
     using Clock = qint64 (*)();
 
     static constexpr qint64 firstDelay = 1000;
     static constexpr qint64 longestDelay = 60000;
+    // What begin() says while another attempt of the same user is being checked.
+    static constexpr qint64 checkInProgress = -1;
 
-    explicit UnlockThrottle(QObject *parent = nullptr);
-    ~UnlockThrottle() override;
+    UnlockThrottle();
 
-    // Runs the attempt now when nothing holds it, else after those before it and the pause; never once its
-    // context is gone. The attempt ends with refused() or accepted(), or with its context.
-    void whenAllowed(QObject *context, std::function<void()> attempt);
-    void refused();
-    void accepted();
-    bool isChecking() const { return !m_checking.isNull(); }
+    // 0 when the user's attempt may be checked now: it is then the one being checked until refused() or accepted(),
+    // or until its context goes. Else the milliseconds the user has still to wait, or checkInProgress.
+    qint64 begin(qint64 user, QObject *context);
+    void refused(qint64 user);
+    void accepted(qint64 user);
+    bool isChecking(qint64 user) const;
 
-    // The pause the next refusal starts, and the moment on the clock before which no attempt runs.
-    qint64 nextDelay() const { return m_nextDelay; }
-    qint64 heldUntil() const { return m_heldUntil; }
-    int waiting() const { return int(m_waiting.size()); }
+    // The pause the user's next refusal starts, and the moment on the clock before which no attempt of his starts.
+    qint64 nextDelay(qint64 user) const;
+    qint64 heldUntil(qint64 user) const;
 
     // The time source; replaceable so a test can move it instead of waiting.
     Clock clock;
 
-public Q_SLOTS:
-    // Runs the attempts that waited, in order, when the pause is over; else waits for its end again.
-    void release();
-
-private Q_SLOTS:
-    void contextDestroyed();
-
 private:
     Q_DISABLE_COPY(UnlockThrottle)
 
-    struct Waiting
+    struct User
     {
-        QPointer<QObject> context;
-        std::function<void()> attempt;
+        qint64 nextDelay = firstDelay;
+        qint64 heldUntil = 0;
+        QPointer<QObject> checking;
     };
 
-    void arm();
-    void run(const QPointer<QObject> &context, const std::function<void()> &attempt);
-
-    qint64 m_nextDelay;
-    qint64 m_heldUntil;
-    QList<Waiting> m_waiting;
-    QPointer<QObject> m_checking;
-    QTimer m_timer;
+    // Users with no pause and nothing checked hold no entry.
+    QHash<qint64, User> m_users;
 };
 
 } // namespace Velmor

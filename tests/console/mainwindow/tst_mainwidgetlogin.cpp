@@ -319,6 +319,10 @@ void tst_MainWidgetLogin::errors_data()
     QTest::newRow("33 signing up: the reason") << "protected"
                                                << "sign up"
                                                << "pw" << 33 << "loginPage" << 2 << "Failed: E-mail is taken" << false;
+    QTest::newRow("1 unlocking during the pause: the time left")
+        << "locked"
+        << "unlock"
+        << "guess" << 1 << "loginPage" << 1 << "Try again in 40 s" << false;
     QTest::newRow("2 timeout: welcome page") << "protected"
                                              << "sign in"
                                              << "pw" << 2 << "welcomePage" << 0 << QString() << false;
@@ -337,7 +341,9 @@ void tst_MainWidgetLogin::errors()
     const QString method = how == QLatin1String("unlock") ? QStringLiteral("unlockSettings")
         : how == QLatin1String("sign up")                 ? QStringLiteral("registerUser")
                                                           : QStringLiteral("setCredentials");
-    const QString reason = code == 33 ? QStringLiteral("E-mail is taken") : QString();
+    const QString reason = code == 33 ? QStringLiteral("E-mail is taken")
+        : code == 1                   ? QStringLiteral("Try again in 40 s")
+                                      : QString();
     reach(MainWindowTest::withAnswer(ConsoleTest::script(script), method, MainWindowTest::errorAnswer(code, reason)));
     openLoginPage();
     if (how == QLatin1String("sign up")) {
