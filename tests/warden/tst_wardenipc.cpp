@@ -108,6 +108,7 @@ private Q_SLOTS:
     void failedResumeIsLogged();
     void systemInfoReport();
     void unlockPauseIsPerUser();
+    void reportsOfALoopAreShared();
 
 private:
     bool signIn(Warden &warden);
@@ -382,6 +383,55 @@ void tst_WardenIpc::unlockPauseIsPerUser()
     const QByteArray slowest = out.mid(out.indexOf("slowest ") + 8).trimmed();
     QVERIFY2(out.contains("slowest ") && slowest.toDouble() < 3, out + attacker.readAllStandardError());
     QVERIFY2(out.contains("answered 4 code 1 Try again in "), out.constData());
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::reportsOfALoopAreShared()
+{
+    if (!WardenTest::isRoot())
+        QSKIP("another user can be played only by root");
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(QFile::copy(m_site->caPath(), warden.machine.path(QStringLiteral("trust/site.pem"))));
+    // The report's commands log each report they make.
+    const QString commandLog = m_logs.filePath(QStringLiteral("commands"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(TestSupport::fixture(QStringLiteral("report_commands"))) + ':' + path);
+    qputenv("VELMOR_COMMAND_LOG", QFile::encodeName(commandLog));
+    const bool started = warden.start();
+    qputenv("PATH", path);
+    qunsetenv("VELMOR_COMMAND_LOG");
+    QVERIFY(started);
+
+    // Another local user asks for reports on every connection he may hold, as fast as they come, for 4 s.
+    QProcess attacker;
+    attacker.start(QStringLiteral("setpriv"),
+        { QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
+            QStringLiteral("--"), QStringLiteral("/usr/bin/python3"),
+            TestSupport::fixture(QStringLiteral("local_attacker.py")), QStringLiteral("reports"),
+            QString::number(warden.ipcPort), QStringLiteral("8"), QStringLiteral("4") });
+    QVERIFY(attacker.waitForStarted(30000));
+    // Meanwhile this user's desktop is answered.
+    WardenTest::IpcProbe desktop(warden.ipcPort);
+    QTRY_VERIFY_WITH_TIMEOUT(desktop.methods().contains(QStringLiteral("setSettings")), 30000);
+    while (attacker.state() != QProcess::NotRunning && !attacker.canReadLine()) {
+        QElapsedTimer answered;
+        answered.start();
+        const int id = desktop.call(QStringLiteral("categories"));
+        QVERIFY(desktop.waitForAnswer(id, 30000));
+        QVERIFY2(answered.elapsed() < 2000, qPrintable(QString::number(answered.elapsed())));
+        attacker.waitForReadyRead(200);
+    }
+    const QByteArray line = attacker.readLine().trimmed();
+    QVERIFY2(line.startsWith("reports "), line + attacker.readAllStandardError());
+    QVERIFY2(line.mid(8).toInt() >= 8, line.constData());
+
+    // Each report made was shared with the calls of the next few seconds.
+    QFile log(commandLog);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const int made = int(log.readAll().count("uname\n"));
+    QVERIFY2(made >= 1 && made <= 2, qPrintable(QStringLiteral("%1 reports made for %2").arg(made).arg(line)));
+    attacker.closeWriteChannel();
+    QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(30000));
     VERIFY_STOPS_CLEANLY(warden);
 }
 

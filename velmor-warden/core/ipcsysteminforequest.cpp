@@ -17,6 +17,12 @@ IPCSystemInfoRequest::IPCSystemInfoRequest(const Deferred &deferred, Server *ser
 {
     // One report at a time, however many calls arrive: each report starts commands and threads of its own, and
     // the calls of one packet would otherwise start them all at once.
+    if (auto *recent = server->findChild<IPCSystemInfoRecentReport *>(QString(), Qt::FindDirectChildrenOnly)) {
+        Deferred(deferred).callback(recent->report);
+        delivered = true;
+        deleteLater();
+        return;
+    }
     const QList<IPCSystemInfoRequest *> others
         = server->findChildren<IPCSystemInfoRequest *>(Qt::FindDirectChildrenOnly);
     for (IPCSystemInfoRequest *other : others) {
@@ -84,9 +90,26 @@ void IPCSystemInfoRequest::composeReport()
     inputs.account = reportAccount(server->cabinet());
     inputs.commandsOutput = commands.output();
     const QVariant report(composeServiceReport(inputs));
+    new IPCSystemInfoRecentReport(report, server);
     for (Deferred &waiting : deferreds)
         waiting.callback(report);
     deleteLater();
+}
+
+IPCSystemInfoRecentReport::IPCSystemInfoRecentReport(const QVariant &report, Server *server)
+    : QObject(server)
+    , report(report)
+{
+    // Only the newest is kept.
+    const QList<IPCSystemInfoRecentReport *> older
+        = server->findChildren<IPCSystemInfoRecentReport *>(Qt::FindDirectChildrenOnly);
+    for (IPCSystemInfoRecentReport *other : older) {
+        if (other != this)
+            delete other;
+    }
+    m_expiry.setSingleShot(true);
+    connect(&m_expiry, &QTimer::timeout, this, &QObject::deleteLater);
+    m_expiry.start(IPCSystemInfoRequest::reportSharedMs);
 }
 
 } // namespace Velmor
