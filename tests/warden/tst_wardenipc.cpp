@@ -86,6 +86,19 @@ public:
     }
 };
 
+// The answer of the local proxy to first.test, over UDP or TCP, as dig prints it short.
+QByteArray digFirst(quint16 proxyPort, bool tcp)
+{
+    QProcess dig;
+    dig.start(QStringLiteral("dig"),
+        { QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(proxyPort), QStringLiteral("first.test"),
+            QStringLiteral("A"), QStringLiteral("+short"), QStringLiteral("+tries=1"), QStringLiteral("+time=5"),
+            tcp ? QStringLiteral("+tcp") : QStringLiteral("+notcp") });
+    if (!dig.waitForFinished(30000))
+        return "<dig did not end>";
+    return dig.readAllStandardOutput();
+}
+
 #define VERIFY_CLIENT(result) QVERIFY2((result).exitCode == 0, qPrintable((result).err + (result).out))
 
 } // namespace
@@ -376,6 +389,8 @@ void tst_WardenIpc::unlockPauseIsPerUser()
     const qint64 waited = answered.elapsed();
     QCOMPARE(desktop.error(id), QVariantMap());
     QVERIFY2(waited < 3000, qPrintable(QStringLiteral("the right password waited %1 ms").arg(waited)));
+    QCOMPARE(digFirst(warden.proxyPort, false), QByteArray("10.0.0.1\n"));
+    QCOMPARE(digFirst(warden.proxyPort, true), QByteArray("10.0.0.1\n"));
 
     // The guesser's own attempts are answered at once too, with the time he has to wait.
     QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(60000));
@@ -401,6 +416,7 @@ void tst_WardenIpc::reportsOfALoopAreShared()
     qputenv("PATH", path);
     qunsetenv("VELMOR_COMMAND_LOG");
     QVERIFY(started);
+    QVERIFY(signIn(warden));
 
     // Another local user asks for reports on every connection he may hold, as fast as they come, for 4 s.
     QProcess attacker;
@@ -410,15 +426,18 @@ void tst_WardenIpc::reportsOfALoopAreShared()
             TestSupport::fixture(QStringLiteral("local_attacker.py")), QStringLiteral("reports"),
             QString::number(warden.ipcPort), QStringLiteral("8"), QStringLiteral("4") });
     QVERIFY(attacker.waitForStarted(30000));
-    // Meanwhile this user's desktop is answered.
+    // Meanwhile this user's desktop and DNS are answered.
     WardenTest::IpcProbe desktop(warden.ipcPort);
     QTRY_VERIFY_WITH_TIMEOUT(desktop.methods().contains(QStringLiteral("setSettings")), 30000);
+    bool tcp = false;
     while (attacker.state() != QProcess::NotRunning && !attacker.canReadLine()) {
         QElapsedTimer answered;
         answered.start();
         const int id = desktop.call(QStringLiteral("categories"));
         QVERIFY(desktop.waitForAnswer(id, 30000));
         QVERIFY2(answered.elapsed() < 2000, qPrintable(QString::number(answered.elapsed())));
+        QCOMPARE(digFirst(warden.proxyPort, tcp), QByteArray("10.0.0.1\n"));
+        tcp = !tcp;
         attacker.waitForReadyRead(200);
     }
     const QByteArray line = attacker.readLine().trimmed();
