@@ -148,12 +148,17 @@ void tst_IpcServer::closedPeersStopCountingAtOnce()
     WardenTest::IpcProbe root(ipcPort());
     QTRY_VERIFY_WITH_TIMEOUT(root.methods().contains(QStringLiteral("setSettings")), 30000);
 
-    // Stopped, the service finds every connection of the flood waiting at once when it goes on, the closed ones'
-    // ends not read yet: as a service busy for a moment does.
+    // The attacker holds all the connections he may, then closes them and 22 more while the service is stopped, and
+    // opens a fresh link: the service finds it waiting beside the closed ones whose end it has not read, as a service
+    // busy for a moment does.
+    QProcess attacker;
+    startAttacker(attacker,
+        { QStringLiteral("closers"), QString::number(ipcPort()),
+            QString::number(Velmor::IpcServer::maximumConnectionsPerUser), QStringLiteral("30") });
+    QCOMPARE(lineOf(attacker), QByteArray("opened"));
     const qint64 pid = service->processId();
     QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
-    QProcess attacker;
-    startAttacker(attacker, { QStringLiteral("closers"), QString::number(ipcPort()), QStringLiteral("30") });
+    attacker.write("go\n");
     const QByteArray ready = lineOf(attacker);
     WardenTest::IpcProbe rootAgain(ipcPort());
     QCOMPARE(::kill(pid_t(pid), SIGCONT), 0);
