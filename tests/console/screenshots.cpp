@@ -381,6 +381,10 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: %s <folder> | --check <folder>\n", argv[0]);
         return 2;
     }
+    // The pictures are of the display that xvfb-run gives, with its screen's size. A platform named by the caller,
+    // as the offscreen one that headless suites use, brings a screen of its own (800x600 for that one), which at
+    // scale 2 is 400 pixels wide: message boxes and dialogs are then laid out, rightly, for that narrow screen.
+    qputenv("QT_QPA_PLATFORM", "xcb");
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     qputenv("XDG_SESSION_ID", "screenshots");

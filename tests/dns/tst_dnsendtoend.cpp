@@ -47,6 +47,8 @@ private Q_SLOTS:
     void blockPage();
     void blockPageHeadThenGet();
     void blockPageWithAnotherUsersHeldConnections();
+    void commandLine_data();
+    void commandLine();
 
 private:
     QProcess *startProcess(const QString &program, const QStringList &arguments, const QByteArray &readyPrefix,
@@ -591,4 +593,48 @@ void tst_DnsEndToEnd::blockPageWithAnotherUsersHeldConnections()
 }
 
 QTEST_GUILESS_MAIN(tst_DnsEndToEnd)
+// A command line the host cannot serve is refused before anything listens: exit 2 and the usage on standard
+// error, as the service and the desktop program answer; "--help" prints the usage and exits 0.
+void tst_DnsEndToEnd::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("problem");
+    const QString endpoint = QStringLiteral("127.0.0.1:%1").arg(freePort(QHostAddress::LocalHost));
+    QTest::newRow("unknown option") << QStringList { "--listne", endpoint, "--upstream", "127.0.0.2:53" } << 2
+                                    << QByteArray("velmor-dnshost: Unknown option 'listne'.");
+    QTest::newRow("option without its value")
+        << QStringList { "--upstream" } << 2 << QByteArray("velmor-dnshost: Missing value after '--upstream'.");
+    QTest::newRow("stray argument") << QStringList { "--listen", endpoint, "--upstream", "127.0.0.2:53", "stray" } << 2
+                                    << QByteArray("velmor-dnshost: unexpected argument stray");
+    QTest::newRow("no endpoints") << QStringList() << 2
+                                  << QByteArray("velmor-dnshost: --listen and --upstream take ADDRESS:PORT");
+    QTest::newRow("help") << QStringList { "--help" } << 0 << QByteArray();
+}
+
+void tst_DnsEndToEnd::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, problem);
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VELMOR_ROOT"), root.filePath(QStringLiteral("commandline")));
+    host.setProcessEnvironment(environment);
+    host.start(qEnvironmentVariable("VELMOR_BINARY_DIR") + QStringLiteral("/bin/velmor-dnshost"), arguments);
+    QVERIFY(host.waitForStarted(10000));
+    // A host that took the line would run until its input ends.
+    host.closeWriteChannel();
+    QVERIFY(host.waitForFinished(30000));
+    const QByteArray output = host.readAllStandardOutput();
+    const QByteArray errors = host.readAllStandardError();
+    QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(host.exitCode(), exitCode);
+    const QByteArray usage = exitCode == 0 ? output : errors;
+    QVERIFY2(
+        usage.contains("--listen <address:port>") && usage.contains("--upstream <address:port>"), usage.constData());
+    QVERIFY2(errors.startsWith(problem), errors.constData());
+    QVERIFY2(!output.contains("ready"), output.constData());
+}
+
 #include "tst_dnsendtoend.moc"

@@ -146,8 +146,10 @@ def port_listens(port):
 
 def test(args, workdir, given_root=None):
     """One run from start to Ctrl-C; with given_root as VELMOR_ROOT, which must then stay."""
-    env = {key: value for key, value in os.environ.items()
-           if key not in ("DISPLAY", "WAYLAND_DISPLAY", "VELMOR_ROOT", "VELMOR_IPC_PORT", "BUILD_DIR")}
+    # The runtime folder of this user is not the other user's: run as another user, the programs find their own.
+    dropped = ("DISPLAY", "WAYLAND_DISPLAY", "VELMOR_ROOT", "VELMOR_IPC_PORT", "BUILD_DIR") + \
+        (("XDG_RUNTIME_DIR",) if args.user else ())
+    env = {key: value for key, value in os.environ.items() if key not in dropped}
     settings = ["TMPDIR=" + workdir] + (["VELMOR_ROOT=" + given_root] if given_root else [])
     command = ["env"] + settings + [os.path.join(args.source, "scripts", "run")]
     if args.bin:

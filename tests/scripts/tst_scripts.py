@@ -30,10 +30,37 @@ ROWS = [
     ("run: an unknown option", ["scripts/run", "--wwww", "x"], 2, ["unknown option: --wwww", "usage: scripts/run"]),
     ("run: an option without its value", ["scripts/run", "--resolver"], 2, ["--resolver needs a value"]),
     ("run: help", ["scripts/run", "--help"], 0, ["usage: scripts/run", "--keep", "--bin DIR"]),
+    # Help is told, not done: nothing is installed, checked, configured or built.
+    ("build: help", ["scripts/build", "--help"], 0, ["usage: scripts/build", "--target NAME"]),
+    ("build: an unknown option", ["scripts/build", "--tagret", "velmor-warden"], 2,
+     ["unknown option: --tagret", "usage: scripts/build"]),
+    ("build: a target without its name", ["scripts/build", "--target"], 2, ["--target needs a name"]),
+    ("test: help", ["scripts/test", "--help"], 0, ["usage: scripts/test", "--release", "--tsan"]),
+    ("test: an unknown option", ["scripts/test", "--tasn"], 2, ["unknown option: --tasn", "usage: scripts/test"]),
+    ("test: a ctest option without its value", ["scripts/test", "-R"], 2, ["-R needs a value"]),
+    ("install-deps: help", ["scripts/install-deps", "--help"], 0, ["usage: scripts/install-deps"]),
+    ("install-deps: an unknown option", ["scripts/install-deps", "--yes"], 2,
+     ["unknown option: --yes", "usage: scripts/install-deps"]),
     ("account service: help lists operations and faults",
      ["python3", "tests/fixtures/account_service.py", "--help"], 0,
      ['"op": "refuse"', "oversized", "duplicateIds", "--account"]),
 ]
+
+
+def without_root_or_sudo(stubs):
+    """The row of a user who is not root, on a machine without sudo, where a package is missing: a PATH of the few
+    tools the script needs and a package query that finds nothing installed."""
+    for tool in ("bash", "awk", "grep", "id"):
+        os.symlink(shutil.which(tool), os.path.join(stubs, tool))
+    with open(os.path.join(stubs, "dpkg-query"), "w") as query:
+        query.write("#!/bin/sh\nexit 0\n")
+    os.chmod(os.path.join(stubs, "dpkg-query"), 0o755)
+    command = ["env", "PATH=" + stubs, "scripts/install-deps"]
+    if os.geteuid() == 0:
+        command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
+    return ("install-deps: no root and no sudo", command, 1,
+            ["these packages are missing: build-essential cmake", "as root, run:",
+             "apt-get install -y --no-install-recommends build-essential cmake"])
 
 
 def scratch_copy(source, folder):
@@ -82,11 +109,17 @@ def main():
     parser.add_argument("--source", required=True)
     args = parser.parse_args()
     folder = tempfile.mkdtemp(prefix="tst_scripts.")
+    stubs = tempfile.mkdtemp(prefix="tst_scripts.bin.")
     try:
         scratch_copy(args.source, folder)
-        failures = [f for f in (row(folder, *r) for r in ROWS) if f]
+        # Another user runs a script of the copy too.
+        for path in (folder, stubs):
+            os.chmod(path, 0o755)
+        rows = ROWS + [without_root_or_sudo(stubs)]
+        failures = [f for f in (row(folder, *r) for r in rows) if f]
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(stubs, ignore_errors=True)
     for failure in failures:
         print("FAIL: " + failure, file=sys.stderr)
     if failures:

@@ -2,7 +2,8 @@
 //   velmor-dnshost --listen ADDRESS:PORT --upstream ADDRESS:PORT
 // The block page listens at "httpd-port" of the service settings under $VELMOR_ROOT. Each line on standard input
 // is a profile token (decimal, 0 for none) for the requests that follow; the end of input stops the program.
-// Once both listen it prints "ready"; a failed start prints the reason and exits with 1.
+// Once both listen it prints "ready"; a failed start prints the reason and exits with 1, a wrong command line its
+// usage with 2.
 
 #include "staticserverstate.h"
 
@@ -73,21 +74,32 @@ int main(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Runs the DNS proxy and the block page."));
-    parser.addHelpOption();
     const QCommandLineOption listen(
         QStringLiteral("listen"), QStringLiteral("The proxy's address and port."), QStringLiteral("address:port"));
     const QCommandLineOption upstream(
         QStringLiteral("upstream"), QStringLiteral("The filtering resolver."), QStringLiteral("address:port"));
+    const QCommandLineOption help = parser.addHelpOption();
     parser.addOption(listen);
     parser.addOption(upstream);
-    parser.process(app);
+    // As the service and the desktop program do: a mistyped option is refused with 2 and the usage, not the 1 of a
+    // failed start.
+    const auto refuse = [&parser](const QString &problem) {
+        std::fprintf(stderr, "velmor-dnshost: %s\n%s", qPrintable(problem), qPrintable(parser.helpText()));
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return refuse(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()));
 
     Velmor::StaticServerState state;
     if (!Velmor::parseEndpoint(parser.value(listen), &state.localAddress, &state.localPort)
-        || !Velmor::parseEndpoint(parser.value(upstream), &state.upstreamAddress, &state.upstreamPort)) {
-        std::fprintf(stderr, "--listen and --upstream take ADDRESS:PORT\n");
-        return 2;
-    }
+        || !Velmor::parseEndpoint(parser.value(upstream), &state.upstreamAddress, &state.upstreamPort))
+        return refuse(QStringLiteral("--listen and --upstream take ADDRESS:PORT"));
 
     // As identification starts them: the block page first, then the proxy.
     auto *httpServer = new Velmor::HttpServer(&state);
