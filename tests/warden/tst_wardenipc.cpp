@@ -20,6 +20,10 @@ namespace {
 
 const QString user = QStringLiteral("owner@example.com");
 const QString password = QStringLiteral("Pa55-7f3c-unique-secret");
+// Another account, whose one profile has an id (and so a token) of its own.
+const QString secondUser = QStringLiteral("second@example.com");
+const QString secondPassword = QStringLiteral("second-9c1e-secret");
+const quint32 secondProfile = 301;
 const QString adapter = NetworkTest::adapterId(1);
 // What the report's commands of tests/fixtures/report_commands print, as the report ends with it.
 const QString commandsOutput = QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
@@ -106,6 +110,8 @@ private Q_SLOTS:
     void tokenEndToEnd();
     void failedResumeIsLogged();
     void systemInfoReport();
+    void signInAgain_data();
+    void signInAgain();
 
 private:
     bool signIn(Warden &warden);
@@ -124,6 +130,13 @@ void tst_WardenIpc::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Service"));
     QVERIFY(m_account.start());
     m_account.addAccount(user, password, 2, 3);
+    m_account.addAccount(secondUser, secondPassword, 1, 1);
+    m_account.patch(secondUser,
+        { { QStringLiteral("profiles"),
+            QVariantMap { { QStringLiteral("101"), QVariant() },
+                { QString::number(secondProfile),
+                    QVariantMap { { QStringLiteral("name"), QStringLiteral("Second home") },
+                        { QStringLiteral("default"), true } } } } } });
     // Every suite's report asks the vendor's test site, not the world.
     m_site = std::make_unique<VendorSiteFixture>();
     QVERIFY(m_site->isRunning());
@@ -337,6 +350,73 @@ void tst_WardenIpc::systemInfoReport()
     qputenv("PATH", path);
     QVERIFY2(log.contains(QLatin1String("Velmor Agent")), qPrintable(log));
     QVERIFY2(!log.contains(password), qPrintable(log));
+}
+
+void tst_WardenIpc::signInAgain_data()
+{
+    QTest::addColumn<QString>("newUser");
+    QTest::addColumn<QString>("newPassword");
+    QTest::addColumn<bool>("outage");
+    // 0: the sign-in succeeds.
+    QTest::addColumn<int>("expectedCode");
+
+    QTest::newRow("wrong password") << user << QStringLiteral("typo") << false << 30;
+    QTest::newRow("another account, wrong password") << secondUser << QStringLiteral("typo") << false << 30;
+    QTest::newRow("empty password") << user << QString() << false << 30;
+    QTest::newRow("outage, another account") << secondUser << secondPassword << true << 31;
+    QTest::newRow("outage, the same pair") << user << password << true << 31;
+    QTest::newRow("another account") << secondUser << secondPassword << false << 0;
+}
+
+// Signed in and filtering on a profile chosen for this computer, the parent gives other credentials: a refusal or
+// an outage leaves the filtering, the profile and the stored credentials as they were, also after a restart; the
+// right pair of another account switches over.
+void tst_WardenIpc::signInAgain()
+{
+    QFETCH(QString, newUser);
+    QFETCH(QString, newPassword);
+    QFETCH(bool, outage);
+    QFETCH(int, expectedCode);
+
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    QStringList arguments { QStringLiteral("--resolver-log"), m_resolverLog, QStringLiteral("--new-user"), newUser,
+        QStringLiteral("--new-password"), newPassword, QStringLiteral("--expect"), QString::number(expectedCode) };
+    if (outage)
+        arguments << QStringLiteral("--outage");
+    const Warden::Client result = warden.client(QStringLiteral("resignin"), arguments, [&](const QString &name) {
+        if (name == QLatin1String("refuse")) {
+            m_account.setRefusing(true);
+            return true;
+        }
+        if (name == QLatin1String("kept")) {
+            m_account.setRefusing(false);
+            return nameServer() == QLatin1String("127.0.0.1");
+        }
+        return false;
+    });
+    m_account.setRefusing(false);
+    if (result.exitCode != 0)
+        qWarning() << WardenTest::logOf(WardenTest::serviceName);
+    VERIFY_CLIENT(result);
+    QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
+    QString profile;
+    for (const QString &line : result.out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("profile ")))
+            profile = line.mid(8).trimmed();
+    }
+    VERIFY_STOPS_CLEANLY(warden);
+
+    QVERIFY(warden.start());
+    const QString signedIn = expectedCode == 0 ? newUser : user;
+    if (expectedCode == 0)
+        QCOMPARE(profile.toUInt(), secondProfile);
+    const Warden::Client resumed = warden.client(QStringLiteral("resumed"),
+        { QStringLiteral("--resolver-log"), m_resolverLog, QStringLiteral("--user"), signedIn,
+            QStringLiteral("--expect"), profile });
+    VERIFY_CLIENT(resumed);
+    QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
+    VERIFY_STOPS_CLEANLY(warden);
 }
 
 QTEST_GUILESS_MAIN(tst_WardenIpc)

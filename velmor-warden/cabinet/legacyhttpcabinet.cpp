@@ -173,6 +173,7 @@ void LegacyHttpCabinet::httpRequestFinished()
 void LegacyHttpCabinet::authenticationFailed()
 {
     qWarning("cabinet auth failure");
+    m_credentialsAccepted = false;
     clear();
     m_lastError = Error(Error::AuthenticationFailed, QLatin1String(""));
     // Refused credentials are not retried: only new ones or a fresh start try again.
