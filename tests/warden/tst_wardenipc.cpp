@@ -9,6 +9,9 @@
 #include "velmorwire/sysinfo.h"
 
 #include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QtTest>
 
@@ -112,6 +115,8 @@ private Q_SLOTS:
     void systemInfoReport();
     void signInAgain_data();
     void signInAgain();
+    void changeDuringOutage_data();
+    void changeDuringOutage();
 
 private:
     bool signIn(Warden &warden);
@@ -416,6 +421,121 @@ void tst_WardenIpc::signInAgain()
             QStringLiteral("--expect"), profile });
     VERIFY_CLIENT(resumed);
     QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::changeDuringOutage_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("params");
+    // What the account service must receive once it is back: the method with parameters that begin with these;
+    // none for an addition, which is refused at once.
+    QTest::addColumn<QString>("received");
+
+    // The account's generated lists number their entries from 1001: profile 102's black list holds 1013 to 1015,
+    // its alias list 1016 to 1018.
+    QTest::newRow("category") << "setFilterCat"
+                              << "[102, 1, true]"
+                              << "[102, 1, true]";
+    QTest::newRow("list entry removed") << "removeDomain"
+                                        << "[102, \"black\", 1013]"
+                                        << "[102, \"black\", 1013]";
+    QTest::newRow("list cleared") << "clearDomains"
+                                  << "[102, \"white\"]"
+                                  << "[102, \"white\"]";
+    QTest::newRow("alias removed") << "removeDomain"
+                                   << "[102, \"alias\", 1016]"
+                                   << "[102, \"alias\", 1016]";
+    QTest::newRow("schedule") << "setSchedule"
+                              << "[102, [{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": false, \"time_from\": \"00:00\", \"time_to\": \"24:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}]]"
+                              << "[102]";
+    QTest::newRow("schedule switched on") << "setScheduleEnabled"
+                                          << "[102, true]"
+                                          << "[102, true]";
+    QTest::newRow("safe search") << "setSafeSearchEnabled"
+                                 << "[102, true]"
+                                 << "[102, true]";
+    QTest::newRow("white list only") << "setWhiteListOnly"
+                                     << "[102, true]"
+                                     << "[102, true]";
+    QTest::newRow("profile removed") << "removeProfile"
+                                     << "[102]"
+                                     << "[102]";
+    QTest::newRow("list entry added") << "addDomain"
+                                      << "[102, \"black\", \"new.example\", \"\"]" << QString();
+    QTest::newRow("profile added") << "addProfile"
+                                   << "[\"Weekend\"]" << QString();
+}
+
+// A change made while the account service refuses connections is kept by the service and reaches the account once
+// the service is back, also when the window's link closed and opened again meanwhile; an addition, which the
+// account service must number, is refused at once with the outage's code.
+void tst_WardenIpc::changeDuringOutage()
+{
+    QFETCH(QString, method);
+    QFETCH(QString, params);
+    QFETCH(QString, received);
+
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    int backAt = -1;
+    const Warden::Client result = warden.client(QStringLiteral("offline"),
+        { QStringLiteral("--change"), method, QStringLiteral("--change-params"), params }, [&](const QString &name) {
+            if (name == QLatin1String("refuse"))
+                m_account.setRefusing(true);
+            else if (name == QLatin1String("back")) {
+                backAt = int(m_account.log().size());
+                m_account.setRefusing(false);
+            }
+            return true;
+        });
+    m_account.setRefusing(false);
+    VERIFY_CLIENT(result);
+    QVERIFY(backAt >= 0);
+
+    // The calls and notifications the account service received once it was back.
+    const auto receivedSinceBack = [&] {
+        QList<QJsonObject> items;
+        const QVariantList log = m_account.log();
+        for (qsizetype i = backAt; i < log.size(); ++i) {
+            const QJsonDocument body
+                = QJsonDocument::fromJson(log.at(i).toMap().value(QStringLiteral("body")).toString().toUtf8());
+            const QJsonArray batch = body.isArray() ? body.array() : QJsonArray { body.object() };
+            for (const QJsonValue &item : batch)
+                items.append(item.toObject());
+        }
+        return items;
+    };
+    const QJsonArray expected = QJsonDocument::fromJson(received.toUtf8()).array();
+    const auto taken = [&] {
+        for (const QJsonObject &item : receivedSinceBack()) {
+            const QJsonArray sent = item.value(QStringLiteral("params")).toArray();
+            if (item.value(QStringLiteral("method")).toString() != method || sent.size() < expected.size())
+                continue;
+            if (std::equal(expected.begin(), expected.end(), sent.begin()))
+                return true;
+        }
+        return false;
+    };
+    if (received.isEmpty()) {
+        // The window's refresh after the outage went through, and no addition with it.
+        QTRY_VERIFY_WITH_TIMEOUT(!receivedSinceBack().isEmpty(), 30000);
+        for (const QJsonObject &item : receivedSinceBack())
+            QVERIFY(item.value(QStringLiteral("method")).toString() != method);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(taken(), 30000);
+    }
+    if (method == QLatin1String("setFilterCat")) {
+        const QVariantList filter
+            = m_account.account(user).value(QStringLiteral("filters")).toMap().value(QStringLiteral("102")).toList();
+        QVERIFY2(filter.contains(QVariant(1)), qPrintable(QVariant(filter).toString()));
+    }
     VERIFY_STOPS_CLEANLY(warden);
 }
 

@@ -19,6 +19,9 @@
 #include <QUrlQuery>
 #include <QtDebug>
 
+#include <algorithm>
+#include <utility>
+
 namespace Velmor {
 
 namespace {
@@ -86,6 +89,10 @@ void LegacyHttpCabinet::abortRequests()
         disconnect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
         request->requestFinished(Error(Error::NetworkFailure, QStringLiteral("credentials changed")));
     }
+    // What those POSTs carried was not seen taken: it goes again, unless another account takes over.
+    for (auto it = m_postedChanges.cbegin(); it != m_postedChanges.cend(); ++it)
+        keepUnsent(it.value());
+    m_postedChanges.clear();
 }
 
 bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &password)
@@ -96,7 +103,20 @@ bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &passw
     // The old account's POSTs end here: their calls fail, and nothing of them reaches the new account's state.
     abortRequests();
     createNetworkManager();
+    // The changes belong to the account they were made on.
+    if (user != m_user) {
+        m_unsentChanges.clear();
+        m_queuedChanges.clear();
+    }
     return Cabinet::setCredentials(user, password);
+}
+
+void LegacyHttpCabinet::keepUnsent(const QList<Change> &changes)
+{
+    // POSTs end in any order; the account service must still see the changes in the order they were made.
+    m_unsentChanges += changes;
+    std::stable_sort(m_unsentChanges.begin(), m_unsentChanges.end(),
+        [](const Change &a, const Change &b) { return a.serial < b.serial; });
 }
 
 void LegacyHttpCabinet::connectToServer()
@@ -123,6 +143,8 @@ void LegacyHttpCabinet::jsonrpc_outgoingReady()
     // that the body left unanswered.
     connect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
     const QByteArray body = m_jsonrpc->serializeOutgoingRequest(request).toUtf8();
+    if (!m_queuedChanges.isEmpty())
+        m_postedChanges.insert(request, std::exchange(m_queuedChanges, {}));
     RequestManager::instance()->insert(request, postDeadline);
 
     QUrlQuery query;
@@ -152,6 +174,7 @@ void LegacyHttpCabinet::httpRequestFinished()
     if (!request)
         return;
     const unsigned int code = request->error().code();
+    const QList<Change> carried = m_postedChanges.take(request);
     if (code == 0) {
         m_lastError = Error();
         QNetworkReply *reply = request->reply();
@@ -161,11 +184,16 @@ void LegacyHttpCabinet::httpRequestFinished()
         if (!body.isEmpty() && !isJsonRpcReply(body)) {
             qWarning("cabinet reply is no JSON-RPC response: %s", body.left(loggedBodySize).constData());
             body.clear();
+            // A page that something on the way answered in the service's place: nothing it carried was taken.
+            keepUnsent(carried);
         }
         m_jsonrpc->incomingContextedResponse(body, request);
     } else if (code == Error::NetworkFailure) {
+        keepUnsent(carried);
         setError(request->error());
     } else if (code == Error::AuthenticationFailed) {
+        // Kept for the same account's next sign-in; another account's drops them.
+        keepUnsent(carried);
         authenticationFailed();
     }
 }

@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace Velmor {
 
 namespace {
@@ -44,6 +46,7 @@ template<typename RequestType>
 RequestType *LegacyHttpCabinet::send(
     const char *method, const QVariantList &params, RequestType *request, void (Cabinet::*finished)())
 {
+    resendChanges();
     JsonRPCCall *call = m_jsonrpc->call(method, params);
     // A call never answered goes with the cabinet; an answered one right after its request's receivers ran.
     call->setParent(this);
@@ -57,7 +60,18 @@ RequestType *LegacyHttpCabinet::send(
 
 void LegacyHttpCabinet::notify(const char *method, const QVariantList &params)
 {
+    resendChanges();
+    m_queuedChanges.append({ ++m_changeSerial, QByteArray(method), params });
     m_jsonrpc->notify(method, params);
+}
+
+void LegacyHttpCabinet::resendChanges()
+{
+    const QList<Change> unsent = std::exchange(m_unsentChanges, {});
+    for (const Change &change : unsent) {
+        m_queuedChanges.append(change);
+        m_jsonrpc->notify(change.method.constData(), change.params);
+    }
 }
 
 void LegacyHttpCabinet::systemInfo()
