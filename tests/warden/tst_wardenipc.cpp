@@ -431,21 +431,23 @@ void tst_WardenIpc::changeDuringOutage_data()
     // What the account service must receive once it is back: the method with parameters that begin with these;
     // none for an addition, which is refused at once.
     QTest::addColumn<QString>("received");
+    // The service is restarted while the account service is still out of reach.
+    QTest::addColumn<bool>("restart");
 
     // The account's generated lists number their entries from 1001: profile 102's black list holds 1013 to 1015,
     // its alias list 1016 to 1018.
     QTest::newRow("category") << "setFilterCat"
                               << "[102, 1, true]"
-                              << "[102, 1, true]";
+                              << "[102, 1, true]" << false;
     QTest::newRow("list entry removed") << "removeDomain"
                                         << "[102, \"black\", 1013]"
-                                        << "[102, \"black\", 1013]";
+                                        << "[102, \"black\", 1013]" << false;
     QTest::newRow("list cleared") << "clearDomains"
                                   << "[102, \"white\"]"
-                                  << "[102, \"white\"]";
+                                  << "[102, \"white\"]" << false;
     QTest::newRow("alias removed") << "removeDomain"
                                    << "[102, \"alias\", 1016]"
-                                   << "[102, \"alias\", 1016]";
+                                   << "[102, \"alias\", 1016]" << false;
     QTest::newRow("schedule") << "setSchedule"
                               << "[102, [{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
                                  "{\"is_profile_on\": false, \"time_from\": \"00:00\", \"time_to\": \"24:00\"}, "
@@ -454,33 +456,37 @@ void tst_WardenIpc::changeDuringOutage_data()
                                  "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
                                  "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
                                  "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}]]"
-                              << "[102]";
+                              << "[102]" << false;
     QTest::newRow("schedule switched on") << "setScheduleEnabled"
                                           << "[102, true]"
-                                          << "[102, true]";
+                                          << "[102, true]" << false;
     QTest::newRow("safe search") << "setSafeSearchEnabled"
                                  << "[102, true]"
-                                 << "[102, true]";
+                                 << "[102, true]" << false;
     QTest::newRow("white list only") << "setWhiteListOnly"
                                      << "[102, true]"
-                                     << "[102, true]";
+                                     << "[102, true]" << false;
     QTest::newRow("profile removed") << "removeProfile"
                                      << "[102]"
-                                     << "[102]";
+                                     << "[102]" << false;
     QTest::newRow("list entry added") << "addDomain"
-                                      << "[102, \"black\", \"new.example\", \"\"]" << QString();
+                                      << "[102, \"black\", \"new.example\", \"\"]" << QString() << false;
     QTest::newRow("profile added") << "addProfile"
-                                   << "[\"Weekend\"]" << QString();
+                                   << "[\"Weekend\"]" << QString() << false;
+    QTest::newRow("category, service restarted") << "setFilterCat"
+                                                 << "[102, 1, true]"
+                                                 << "[102, 1, true]" << true;
 }
 
 // A change made while the account service refuses connections is kept by the service and reaches the account once
-// the service is back, also when the window's link closed and opened again meanwhile; an addition, which the
-// account service must number, is refused at once with the outage's code.
+// the service is back, also when the window's link closed and opened again, or the service restarted, meanwhile; an
+// addition, which the account service must number, is refused at once with the outage's code.
 void tst_WardenIpc::changeDuringOutage()
 {
     QFETCH(QString, method);
     QFETCH(QString, params);
     QFETCH(QString, received);
+    QFETCH(bool, restart);
 
     Warden warden(m_account, m_resolverPort, false);
     QVERIFY(warden.start());
@@ -490,6 +496,8 @@ void tst_WardenIpc::changeDuringOutage()
             if (name == QLatin1String("refuse"))
                 m_account.setRefusing(true);
             else if (name == QLatin1String("back")) {
+                if (restart && (!warden.stopCleanly().isEmpty() || !warden.start()))
+                    return false;
                 backAt = int(m_account.log().size());
                 m_account.setRefusing(false);
             }

@@ -19,7 +19,6 @@
 #include <QUrlQuery>
 #include <QtDebug>
 
-#include <algorithm>
 #include <utility>
 
 namespace Velmor {
@@ -56,6 +55,7 @@ LegacyHttpCabinet::LegacyHttpCabinet(QObject *parent)
     m_jsonrpc->setErrorCodeOffset(errorCodeOffset);
     connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &LegacyHttpCabinet::jsonrpc_outgoingReady);
     createNetworkManager();
+    loadChanges();
 }
 
 LegacyHttpCabinet::~LegacyHttpCabinet()
@@ -108,15 +108,10 @@ bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &passw
         m_unsentChanges.clear();
         m_queuedChanges.clear();
     }
-    return Cabinet::setCredentials(user, password);
-}
-
-void LegacyHttpCabinet::keepUnsent(const QList<Change> &changes)
-{
-    // POSTs end in any order; the account service must still see the changes in the order they were made.
-    m_unsentChanges += changes;
-    std::stable_sort(m_unsentChanges.begin(), m_unsentChanges.end(),
-        [](const Change &a, const Change &b) { return a.serial < b.serial; });
+    const bool changed = Cabinet::setCredentials(user, password);
+    // The store was emptied or keyed anew.
+    saveChanges();
+    return changed;
 }
 
 void LegacyHttpCabinet::connectToServer()
@@ -186,6 +181,8 @@ void LegacyHttpCabinet::httpRequestFinished()
             body.clear();
             // A page that something on the way answered in the service's place: nothing it carried was taken.
             keepUnsent(carried);
+        } else if (!carried.isEmpty()) {
+            saveChanges();
         }
         m_jsonrpc->incomingContextedResponse(body, request);
     } else if (code == Error::NetworkFailure) {
@@ -203,6 +200,8 @@ void LegacyHttpCabinet::authenticationFailed()
     qWarning("cabinet auth failure");
     m_credentialsAccepted = false;
     clear();
+    // The same account's next sign-in still sends the changes that were not taken.
+    saveChanges();
     m_lastError = Error(Error::AuthenticationFailed, QLatin1String(""));
     // Refused credentials are not retried: only new ones or a fresh start try again.
     m_reconnectTimer.stop();

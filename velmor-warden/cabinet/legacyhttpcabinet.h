@@ -97,7 +97,11 @@ private:
         QByteArray method;
         QVariantList params;
     };
+    // Takes back the changes of POSTs that were not answered.
     void keepUnsent(const QList<Change> &changes);
+    // Every change not seen taken, kept in the store, so a restart during an outage loses none of them.
+    void saveChanges();
+    void loadChanges();
 
     // Changes the account service has not taken yet: kept, and sent again with the next POST, until one carrying
     // them is answered. Those queued for the next POST, and those of each POST under way.

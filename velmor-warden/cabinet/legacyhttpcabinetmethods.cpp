@@ -7,8 +7,6 @@
 
 #include <QTimer>
 
-#include <utility>
-
 namespace Velmor {
 
 namespace {
@@ -56,22 +54,6 @@ RequestType *LegacyHttpCabinet::send(
     if (finished)
         connect(request, &Velmor::Request::finished, this, finished);
     return request;
-}
-
-void LegacyHttpCabinet::notify(const char *method, const QVariantList &params)
-{
-    resendChanges();
-    m_queuedChanges.append({ ++m_changeSerial, QByteArray(method), params });
-    m_jsonrpc->notify(method, params);
-}
-
-void LegacyHttpCabinet::resendChanges()
-{
-    const QList<Change> unsent = std::exchange(m_unsentChanges, {});
-    for (const Change &change : unsent) {
-        m_queuedChanges.append(change);
-        m_jsonrpc->notify(change.method.constData(), change.params);
-    }
 }
 
 void LegacyHttpCabinet::systemInfo()
