@@ -801,6 +801,8 @@ void tst_IPCRequestHandler::setCredentials()
     if (check > 0) {
         QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
         QCOMPARE(r.f.cabinet->user(), QStringLiteral("user@example.com"));
+        // A refused check is a wrong guess: the next password waits for the pause, as after an unlock attempt.
+        QVERIFY(r.f.d->unlockThrottle.heldUntil() > r.f.d->unlockThrottle.clock());
     }
     QTRY_VERIFY(r.f.d->findChildren<IPCNewCredentialsRequest *>().isEmpty());
 }

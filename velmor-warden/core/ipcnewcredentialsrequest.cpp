@@ -33,8 +33,11 @@ void IPCNewCredentialsRequest::proceed()
         deleteLater();
         return;
     }
-    CabinetRequest *check = cabinet->testAuth(m_user, m_password);
-    connect(check, &Request::finished, this, &IPCNewCredentialsRequest::check_finished);
+    // A check is a guess at a password like an unlock attempt, and waits in the same line.
+    m_server->unlockThrottle.whenAllowed(this, [this] {
+        CabinetRequest *check = m_server->cabinet->testAuth(m_user, m_password);
+        connect(check, &Request::finished, this, &IPCNewCredentialsRequest::check_finished);
+    });
 }
 
 void IPCNewCredentialsRequest::check_finished()
@@ -42,10 +45,12 @@ void IPCNewCredentialsRequest::check_finished()
     const auto *check = qobject_cast<const Request *>(sender());
     const Error failure = check ? check->error() : Error(Error::GeneralFailure, QString());
     if (failure.code() != 0) {
+        m_server->unlockThrottle.refused();
         m_deferred.errback(failure);
         deleteLater();
         return;
     }
+    m_server->unlockThrottle.accepted();
     switchOver();
 }
 
