@@ -8,6 +8,7 @@
 
 #include <QSet>
 #include <QVariantMap>
+#include <QtDebug>
 
 #include <algorithm>
 #include <utility>
@@ -26,10 +27,33 @@ bool isChangeMethod(const QByteArray &method)
     return methods.contains(method);
 }
 
+// A setting's change replaces an earlier one of the same setting; removals and clearings are kept once.
+QVariantList settingOf(const QByteArray &method, const QVariantList &params)
+{
+    if (method == "setFilterCat")
+        return params.mid(0, 2);
+    if (method.startsWith("set"))
+        return params.mid(0, 1);
+    return params;
+}
+
+// However many changes arrive while the account service is away, the kept ones stay within this.
+const qsizetype mostUnsentChanges = 4096;
+
 } // namespace
 
 void LegacyHttpCabinet::notify(const char *method, const QVariantList &params)
 {
+    const QByteArray name(method);
+    const QVariantList setting = settingOf(name, params);
+    m_unsentChanges.removeIf([&name, &setting](const Change &change) {
+        return change.method == name && settingOf(change.method, change.params) == setting;
+    });
+    if (m_unsentChanges.size() >= mostUnsentChanges) {
+        qWarning("cabinet: %d changes are waiting for the account service; the oldest is dropped",
+            int(m_unsentChanges.size()));
+        m_unsentChanges.removeFirst();
+    }
     resendChanges();
     m_queuedChanges.append({ ++m_changeSerial, QByteArray(method), params });
     m_jsonrpc->notify(method, params);
