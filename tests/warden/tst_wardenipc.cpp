@@ -117,6 +117,7 @@ private Q_SLOTS:
     void signInAgain();
     void changeDuringOutage_data();
     void changeDuringOutage();
+    void passwordChangedElsewhere();
 
 private:
     bool signIn(Warden &warden);
@@ -544,6 +545,34 @@ void tst_WardenIpc::changeDuringOutage()
             = m_account.account(user).value(QStringLiteral("filters")).toMap().value(QStringLiteral("102")).toList();
         QVERIFY2(filter.contains(QVariant(1)), qPrintable(QVariant(filter).toString()));
     }
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+// The account's password changed elsewhere: the account service refuses the stored pair and the service stops
+// filtering; the new password signs the same account in again on the profile chosen for this computer.
+void tst_WardenIpc::passwordChangedElsewhere()
+{
+    const QString newPassword = QStringLiteral("changed-4b7d-secret");
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    const Warden::Client result = warden.client(QStringLiteral("passwordchanged"),
+        { QStringLiteral("--resolver-log"), m_resolverLog, QStringLiteral("--new-password"), newPassword },
+        [&](const QString &name) {
+            if (name == QLatin1String("refused")) {
+                return QTest::qWaitFor(
+                    [] {
+                        return WardenTest::logOf(WardenTest::serviceName)
+                            .contains(QStringLiteral("Warning: cabinet auth failure"));
+                    },
+                    30000);
+            }
+            // The same account, profiles and lists under another password.
+            m_account.addAccount(user, newPassword, 2, 3);
+            return name == QLatin1String("changed");
+        });
+    m_account.addAccount(user, password, 2, 3);
+    VERIFY_CLIENT(result);
+    QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
     VERIFY_STOPS_CLEANLY(warden);
 }
 
