@@ -488,6 +488,8 @@ void tst_WardenIpc::changeDuringOutage()
     QFETCH(QString, params);
     QFETCH(QString, received);
     QFETCH(bool, restart);
+    // The account as the other tests know it, whatever the change did to it.
+    const auto restore = qScopeGuard([this] { m_account.addAccount(user, password, 2, 3); });
 
     Warden warden(m_account, m_resolverPort, false);
     QVERIFY(warden.start());
@@ -553,6 +555,7 @@ void tst_WardenIpc::changeDuringOutage()
 void tst_WardenIpc::passwordChangedElsewhere()
 {
     const QString newPassword = QStringLiteral("changed-4b7d-secret");
+    const auto restore = qScopeGuard([this] { m_account.addAccount(user, password, 2, 3); });
     Warden warden(m_account, m_resolverPort, false);
     QVERIFY(warden.start());
     const Warden::Client result = warden.client(QStringLiteral("passwordchanged"),
@@ -570,7 +573,6 @@ void tst_WardenIpc::passwordChangedElsewhere()
             m_account.addAccount(user, newPassword, 2, 3);
             return name == QLatin1String("changed");
         });
-    m_account.addAccount(user, password, 2, 3);
     VERIFY_CLIENT(result);
     QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
     VERIFY_STOPS_CLEANLY(warden);
