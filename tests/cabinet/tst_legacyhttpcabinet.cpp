@@ -8,10 +8,14 @@
 #include "velmorwire/sysinfo.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace Velmor;
@@ -42,6 +46,7 @@ private Q_SLOTS:
     void heldCredentialsLeavePostsInFlight();
     void passwordChecksTravelAlone();
     void httpSchemeNeverConnects();
+    void changesWaitForTheAccountService();
 
 private:
     // A cabinet of the account "ann" that has fetched everything.
@@ -537,6 +542,55 @@ void tst_LegacyHttpCabinet::httpSchemeNeverConnects()
     QCOMPARE(systemInfo.count(), 1);
     QVERIFY(CabinetTest::waitIdle(&cabinet));
     QCOMPARE(cabinet.state(), int(Cabinet::Connecting));
+}
+
+// Changes made while the account service is away reach it with the next exchange, in the order they were made; a
+// later change of the same setting replaces the waiting one instead of being sent behind it.
+void tst_LegacyHttpCabinet::changesWaitForTheAccountService()
+{
+    auto cabinet = syncedCabinet();
+    QVERIFY(cabinet);
+    m_service.setRefusing(true);
+    QSignalSpy errors(cabinet.get(), &Cabinet::error);
+    // Each change in a POST of its own, which fails.
+    const auto failed = [&](const std::function<void()> &change) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^cabinet request failed: ")));
+        const qsizetype before = errors.size();
+        change();
+        return QTest::qWaitFor([&] { return errors.size() > before; }, 10000);
+    };
+    QVERIFY(failed([&] { cabinet->setFilterCat(102, 1, true); }));
+    QVERIFY(failed([&] { cabinet->removeDomain(102, CabinetDomain::Black, 1013); }));
+    QVERIFY(failed([&] { cabinet->setFilterCat(102, 1, false); }));
+    QVERIFY(failed([&] { cabinet->setFilterCat(102, 7, false); }));
+
+    m_service.control({ { QStringLiteral("op"), QStringLiteral("clearLog") } });
+    m_service.setRefusing(false);
+    cabinet->connectToServer();
+    QTRY_COMPARE_WITH_TIMEOUT(cabinet->state(), int(Cabinet::Connected), 10000);
+    QVERIFY(CabinetTest::waitIdle(cabinet.get()));
+    QStringList changes;
+    const QVariantList log = m_service.log();
+    for (const QVariant &post : log) {
+        // A POST the challenge turned back is seen again with the credentials.
+        if (post.toMap().value(QStringLiteral("authorization")).isNull())
+            continue;
+        const QJsonDocument document
+            = QJsonDocument::fromJson(post.toMap().value(QStringLiteral("body")).toString().toUtf8());
+        const QJsonArray items = document.isArray() ? document.array() : QJsonArray { document.object() };
+        for (const QJsonValue &item : items) {
+            const QJsonObject call = item.toObject();
+            if (!call.contains(QStringLiteral("id")))
+                changes.append(call.value(QStringLiteral("method")).toString() + QLatin1Char(' ')
+                    + QString::fromUtf8(
+                        QJsonDocument(call.value(QStringLiteral("params")).toArray()).toJson(QJsonDocument::Compact)));
+        }
+    }
+    QCOMPARE(changes,
+        QStringList(
+            { "removeDomain [102,\"black\",1013]", "setFilterCat [102,1,false]", "setFilterCat [102,7,false]" }));
+    QCOMPARE(m_service.account(QStringLiteral("ann")).value(QStringLiteral("filters")).toMap().value("102").toList(),
+        QVariantList { 2 });
 }
 
 QTEST_GUILESS_MAIN(tst_LegacyHttpCabinet)

@@ -4,7 +4,8 @@
 // sequence (resumed after a pause, the service lost after it was connected, the DNS question with a typed address
 // and the connections tab after it was cancelled), and the locked window shown again after each way of hiding it
 // from a settings page; the filter settings editor
-// (filterscreenshots.cpp); the update dialog and the system report (reportscreenshots.cpp). The window's pictures carry
+// (filterscreenshots.cpp); the update dialog and the system report (reportscreenshots.cpp); a refused sign-in and an
+// addition that was not saved (signinscreenshots.cpp). The window's pictures carry
 // the scale they were taken at: "@1x", or "@2x" under QT_SCALE_FACTOR=2; the filter editor's too; the tray's are taken
 // at scale 1 only, the report draws both of its own at scale 1. Run under a display (scripts/screenshots uses
 // xvfb-run):
@@ -16,6 +17,7 @@
 #include "filterscreenshots.h"
 #include "mainwindowtest.h"
 #include "reportscreenshots.h"
+#include "signinscreenshots.h"
 
 #include "app/agent.h"
 #include "app/systemtrayicon.h"
@@ -87,7 +89,7 @@ bool isBlank(const QImage &image)
 
 int check(const QString &folder)
 {
-    QStringList names = trayPictures + filterPictures() + reportPictures();
+    QStringList names = trayPictures + filterPictures() + reportPictures() + refusalPictures(1) + refusalPictures(2);
     for (const QString &name : windowPictures + lockedPictures)
         names << scaled(name, 1) << scaled(name, 2);
     int failures = 0;
@@ -406,6 +408,8 @@ int main(int argc, char **argv)
     }
     expected += int(filterPictures(scale).size());
     saved += saveFilterPictures(folder);
+    expected += int(refusalPictures(scale).size());
+    saved += saveRefusalPictures(folder);
     WindowShots shots(folder, scale);
     shots.take();
     saveLockedPictures(shots);

@@ -750,22 +750,31 @@ void tst_IPCRequestHandler::setCredentials_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("check"); // -1: none; 0: the account service takes the pair; otherwise its error
     QTest::addColumn<int>("outcome"); // -1: nothing asked; 0: connects; otherwise the account client's error
     QTest::addColumn<QVariantMap>("answer");
 
     QTest::newRow("the ones in use") << "user@example.com"
-                                     << "secret-password" << -1 << QVariantMap { { "result", true } };
+                                     << "secret-password" << -1 << -1 << QVariantMap { { "result", true } };
     QTest::newRow("new ones, connected") << "other@example.com"
-                                         << "pw" << 0 << QVariantMap { { "result", true } };
+                                         << "pw" << 0 << 0 << QVariantMap { { "result", true } };
     QTest::newRow("new ones, refused") << "other@example.com"
-                                       << "wrong" << 30
+                                       << "wrong" << 30 << -1
                                        << QVariantMap { { "code", 30 }, { "message", "Invalid login" } };
+    QTest::newRow("new ones, account service out of reach")
+        << "other@example.com"
+        << "pw" << 31 << -1 << QVariantMap { { "code", 31 }, { "message", "Invalid login" } };
+    QTest::newRow("checked, then refused")
+        << "other@example.com"
+        << "pw" << 0 << 30 << QVariantMap { { "code", 30 }, { "message", "Invalid login" } };
 }
 
+// Signed in, other credentials are checked first: only a pair the account service takes reaches the account client.
 void tst_IPCRequestHandler::setCredentials()
 {
     QFETCH(QString, user);
     QFETCH(QString, password);
+    QFETCH(int, check);
     QFETCH(int, outcome);
     QFETCH(QVariantMap, answer);
 
@@ -774,7 +783,14 @@ void tst_IPCRequestHandler::setCredentials()
     r.f.cabinet->moveToState(Cabinet::Connected);
     r.f.cabinet->calls.clear();
     const int id = r.probe->call(QStringLiteral("setCredentials"), { user, password });
-    QTRY_VERIFY(r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
+    if (check >= 0) {
+        QTRY_VERIFY(r.f.cabinet->calls.contains(QStringLiteral("testAuth")));
+        QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
+        QVERIFY(r.f.cabinet->finish(QStringLiteral("testAuth"),
+            check == 0 ? Velmor::Error() : Velmor::Error(uint(check), QStringLiteral("Invalid login"))));
+    }
+    if (check <= 0)
+        QTRY_VERIFY(r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
     if (outcome == 0) {
         r.f.cabinet->moveToState(Cabinet::Connecting);
         r.f.cabinet->moveToState(Cabinet::Connected);
@@ -785,6 +801,12 @@ void tst_IPCRequestHandler::setCredentials()
         ? r.probe->error(id)
         : QVariantMap { { QStringLiteral("result"), r.probe->result(id) } };
     QCOMPARE(received, answer);
+    if (check > 0) {
+        QVERIFY(!r.f.cabinet->calls.contains(QStringLiteral("setCredentials")));
+        QCOMPARE(r.f.cabinet->user(), QStringLiteral("user@example.com"));
+        // A refused check is a wrong guess: the next password waits for the pause, as after an unlock attempt.
+        QVERIFY(r.f.d->unlockThrottle.heldUntil() > r.f.d->unlockThrottle.clock());
+    }
     QTRY_VERIFY(r.f.d->findChildren<IPCNewCredentialsRequest *>().isEmpty());
 }
 

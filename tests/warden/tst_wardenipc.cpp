@@ -10,6 +10,9 @@
 #include "velmorwire/sysinfo.h"
 
 #include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QtTest>
 
@@ -21,6 +24,10 @@ namespace {
 
 const QString user = QStringLiteral("owner@example.com");
 const QString password = QStringLiteral("Pa55-7f3c-unique-secret");
+// Another account, whose one profile has an id (and so a token) of its own.
+const QString secondUser = QStringLiteral("second@example.com");
+const QString secondPassword = QStringLiteral("second-9c1e-secret");
+const quint32 secondProfile = 301;
 const QString adapter = NetworkTest::adapterId(1);
 // What the report's commands of tests/fixtures/report_commands print, as the report ends with it.
 const QString commandsOutput = QStringLiteral("\n> ip address\ninet 192.168.1.20/24\n\n"
@@ -122,6 +129,11 @@ private Q_SLOTS:
     void systemInfoReport();
     void unlockPauseIsPerUser();
     void reportsOfALoopAreShared();
+    void signInAgain_data();
+    void signInAgain();
+    void changeDuringOutage_data();
+    void changeDuringOutage();
+    void passwordChangedElsewhere();
 
 private:
     bool signIn(Warden &warden);
@@ -140,6 +152,13 @@ void tst_WardenIpc::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Service"));
     QVERIFY(m_account.start());
     m_account.addAccount(user, password, 2, 3);
+    m_account.addAccount(secondUser, secondPassword, 1, 1);
+    m_account.patch(secondUser,
+        { { QStringLiteral("profiles"),
+            QVariantMap { { QStringLiteral("101"), QVariant() },
+                { QString::number(secondProfile),
+                    QVariantMap { { QStringLiteral("name"), QStringLiteral("Second home") },
+                        { QStringLiteral("default"), true } } } } } });
     // Every suite's report asks the vendor's test site, not the world.
     m_site = std::make_unique<VendorSiteFixture>();
     QVERIFY(m_site->isRunning());
@@ -451,6 +470,223 @@ void tst_WardenIpc::reportsOfALoopAreShared()
     QVERIFY2(made >= 1 && made <= 2, qPrintable(QStringLiteral("%1 reports made for %2").arg(made).arg(line)));
     attacker.closeWriteChannel();
     QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(30000));
+void tst_WardenIpc::signInAgain_data()
+{
+    QTest::addColumn<QString>("newUser");
+    QTest::addColumn<QString>("newPassword");
+    QTest::addColumn<bool>("outage");
+    // 0: the sign-in succeeds.
+    QTest::addColumn<int>("expectedCode");
+
+    QTest::newRow("wrong password") << user << QStringLiteral("typo") << false << 30;
+    QTest::newRow("another account, wrong password") << secondUser << QStringLiteral("typo") << false << 30;
+    QTest::newRow("empty password") << user << QString() << false << 30;
+    QTest::newRow("outage, another account") << secondUser << secondPassword << true << 31;
+    QTest::newRow("outage, the same pair") << user << password << true << 31;
+    QTest::newRow("another account") << secondUser << secondPassword << false << 0;
+}
+
+// Signed in and filtering on a profile chosen for this computer, the parent gives other credentials: a refusal or
+// an outage leaves the filtering, the profile and the stored credentials as they were, also after a restart; the
+// right pair of another account switches over.
+void tst_WardenIpc::signInAgain()
+{
+    QFETCH(QString, newUser);
+    QFETCH(QString, newPassword);
+    QFETCH(bool, outage);
+    QFETCH(int, expectedCode);
+
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    QStringList arguments { QStringLiteral("--resolver-log"), m_resolverLog, QStringLiteral("--new-user"), newUser,
+        QStringLiteral("--new-password"), newPassword, QStringLiteral("--expect"), QString::number(expectedCode) };
+    if (outage)
+        arguments << QStringLiteral("--outage");
+    const Warden::Client result = warden.client(QStringLiteral("resignin"), arguments, [&](const QString &name) {
+        if (name == QLatin1String("refuse")) {
+            m_account.setRefusing(true);
+            return true;
+        }
+        if (name == QLatin1String("kept")) {
+            m_account.setRefusing(false);
+            return nameServer() == QLatin1String("127.0.0.1");
+        }
+        return false;
+    });
+    m_account.setRefusing(false);
+    if (result.exitCode != 0)
+        qWarning() << WardenTest::logOf(WardenTest::serviceName);
+    VERIFY_CLIENT(result);
+    QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
+    QString profile;
+    for (const QString &line : result.out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("profile ")))
+            profile = line.mid(8).trimmed();
+    }
+    VERIFY_STOPS_CLEANLY(warden);
+
+    QVERIFY(warden.start());
+    const QString signedIn = expectedCode == 0 ? newUser : user;
+    if (expectedCode == 0)
+        QCOMPARE(profile.toUInt(), secondProfile);
+    const Warden::Client resumed = warden.client(QStringLiteral("resumed"),
+        { QStringLiteral("--resolver-log"), m_resolverLog, QStringLiteral("--user"), signedIn,
+            QStringLiteral("--expect"), profile });
+    VERIFY_CLIENT(resumed);
+    QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+void tst_WardenIpc::changeDuringOutage_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("params");
+    // What the account service must receive once it is back: the method with parameters that begin with these;
+    // none for an addition, which is refused at once.
+    QTest::addColumn<QString>("received");
+    // The service is restarted while the account service is still out of reach.
+    QTest::addColumn<bool>("restart");
+
+    // The account's generated lists number their entries from 1001: profile 102's black list holds 1013 to 1015,
+    // its alias list 1016 to 1018.
+    QTest::newRow("category") << "setFilterCat"
+                              << "[102, 1, true]"
+                              << "[102, 1, true]" << false;
+    QTest::newRow("list entry removed") << "removeDomain"
+                                        << "[102, \"black\", 1013]"
+                                        << "[102, \"black\", 1013]" << false;
+    QTest::newRow("list cleared") << "clearDomains"
+                                  << "[102, \"white\"]"
+                                  << "[102, \"white\"]" << false;
+    QTest::newRow("alias removed") << "removeDomain"
+                                   << "[102, \"alias\", 1016]"
+                                   << "[102, \"alias\", 1016]" << false;
+    QTest::newRow("schedule") << "setSchedule"
+                              << "[102, [{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": false, \"time_from\": \"00:00\", \"time_to\": \"24:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}, "
+                                 "{\"is_profile_on\": true, \"time_from\": \"08:00\", \"time_to\": \"20:00\"}]]"
+                              << "[102]" << false;
+    QTest::newRow("schedule switched on") << "setScheduleEnabled"
+                                          << "[102, true]"
+                                          << "[102, true]" << false;
+    QTest::newRow("safe search") << "setSafeSearchEnabled"
+                                 << "[102, true]"
+                                 << "[102, true]" << false;
+    QTest::newRow("white list only") << "setWhiteListOnly"
+                                     << "[102, true]"
+                                     << "[102, true]" << false;
+    QTest::newRow("profile removed") << "removeProfile"
+                                     << "[102]"
+                                     << "[102]" << false;
+    QTest::newRow("list entry added") << "addDomain"
+                                      << "[102, \"black\", \"new.example\", \"\"]" << QString() << false;
+    QTest::newRow("profile added") << "addProfile"
+                                   << "[\"Weekend\"]" << QString() << false;
+    QTest::newRow("category, service restarted") << "setFilterCat"
+                                                 << "[102, 1, true]"
+                                                 << "[102, 1, true]" << true;
+}
+
+// A change made while the account service refuses connections is kept by the service and reaches the account once
+// the service is back, also when the window's link closed and opened again, or the service restarted, meanwhile; an
+// addition, which the account service must number, is refused at once with the outage's code.
+void tst_WardenIpc::changeDuringOutage()
+{
+    QFETCH(QString, method);
+    QFETCH(QString, params);
+    QFETCH(QString, received);
+    QFETCH(bool, restart);
+    // The account as the other tests know it, whatever the change did to it.
+    const auto restore = qScopeGuard([this] { m_account.addAccount(user, password, 2, 3); });
+
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    int backAt = -1;
+    const Warden::Client result = warden.client(QStringLiteral("offline"),
+        { QStringLiteral("--change"), method, QStringLiteral("--change-params"), params }, [&](const QString &name) {
+            if (name == QLatin1String("refuse"))
+                m_account.setRefusing(true);
+            else if (name == QLatin1String("back")) {
+                if (restart && (!warden.stopCleanly().isEmpty() || !warden.start()))
+                    return false;
+                backAt = int(m_account.log().size());
+                m_account.setRefusing(false);
+            }
+            return true;
+        });
+    m_account.setRefusing(false);
+    VERIFY_CLIENT(result);
+    QVERIFY(backAt >= 0);
+
+    // The calls and notifications the account service received once it was back.
+    const auto receivedSinceBack = [&] {
+        QList<QJsonObject> items;
+        const QVariantList log = m_account.log();
+        for (qsizetype i = backAt; i < log.size(); ++i) {
+            const QJsonDocument body
+                = QJsonDocument::fromJson(log.at(i).toMap().value(QStringLiteral("body")).toString().toUtf8());
+            const QJsonArray batch = body.isArray() ? body.array() : QJsonArray { body.object() };
+            for (const QJsonValue &item : batch)
+                items.append(item.toObject());
+        }
+        return items;
+    };
+    const QJsonArray expected = QJsonDocument::fromJson(received.toUtf8()).array();
+    const auto taken = [&] {
+        for (const QJsonObject &item : receivedSinceBack()) {
+            const QJsonArray sent = item.value(QStringLiteral("params")).toArray();
+            if (item.value(QStringLiteral("method")).toString() != method || sent.size() < expected.size())
+                continue;
+            if (std::equal(expected.begin(), expected.end(), sent.begin()))
+                return true;
+        }
+        return false;
+    };
+    if (received.isEmpty()) {
+        // The window's refresh after the outage went through, and no addition with it.
+        QTRY_VERIFY_WITH_TIMEOUT(!receivedSinceBack().isEmpty(), 30000);
+        for (const QJsonObject &item : receivedSinceBack())
+            QVERIFY(item.value(QStringLiteral("method")).toString() != method);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(taken(), 30000);
+    }
+    if (method == QLatin1String("setFilterCat")) {
+        const QVariantList filter
+            = m_account.account(user).value(QStringLiteral("filters")).toMap().value(QStringLiteral("102")).toList();
+        QVERIFY2(filter.contains(QVariant(1)), qPrintable(QVariant(filter).toString()));
+    }
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
+// The account's password changed elsewhere: the account service refuses the stored pair and the service stops
+// filtering; the new password signs the same account in again on the profile chosen for this computer.
+void tst_WardenIpc::passwordChangedElsewhere()
+{
+    const QString newPassword = QStringLiteral("changed-4b7d-secret");
+    const auto restore = qScopeGuard([this] { m_account.addAccount(user, password, 2, 3); });
+    Warden warden(m_account, m_resolverPort, false);
+    QVERIFY(warden.start());
+    const Warden::Client result = warden.client(QStringLiteral("passwordchanged"),
+        { QStringLiteral("--resolver-log"), m_resolverLog, QStringLiteral("--new-password"), newPassword },
+        [&](const QString &name) {
+            if (name == QLatin1String("refused")) {
+                return QTest::qWaitFor(
+                    [] {
+                        return WardenTest::logOf(WardenTest::serviceName)
+                            .contains(QStringLiteral("Warning: cabinet auth failure"));
+                    },
+                    30000);
+            }
+            // The same account, profiles and lists under another password.
+            m_account.addAccount(user, newPassword, 2, 3);
+            return name == QLatin1String("changed");
+        });
+    VERIFY_CLIENT(result);
+    QCOMPARE(nameServer(), QStringLiteral("127.0.0.1"));
     VERIFY_STOPS_CLEANLY(warden);
 }
 

@@ -38,7 +38,12 @@ void FilterDlg::showRequestError(const Velmor::Error &error)
 void FilterDlg::checkRpcError()
 {
     auto *call = qobject_cast<Velmor::JsonRPCCall *>(sender());
-    if (!call || call->error().code() <= lastTransportCode)
+    if (!call)
+        return;
+    // The service keeps every other change until the account service takes it; an addition needs the account
+    // service's answer (the new entry's number), so without it nothing was added, and the box says why.
+    const bool unreachable = call->error().code() == Velmor::Error::NetworkFailure;
+    if (call->error().code() <= lastTransportCode && !unreachable)
         return;
     // A profile's refusal belongs over the profiles editor; with the editor gone the box stands alone.
     QWidget *parent = this;
@@ -49,7 +54,12 @@ void FilterDlg::checkRpcError()
     box->setStandardButtons(QMessageBox::Ok);
     box->setIcon(QMessageBox::Warning);
     box->setTextFormat(Qt::RichText);
-    box->setText(call->error().message());
+    if (unreachable) {
+        const QString name = call->params().value(call->method() == QLatin1String("addProfile") ? 0 : 2).toString();
+        box->setText(tr("\"%1\" was not saved: %2").arg(name, errorText(call->error())).toHtmlEscaped());
+    } else {
+        box->setText(call->error().message());
+    }
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Not exec(): the main window may close this dialog while the box is up, taking the box with it; a nested
     // loop would return into a deleted dialog.

@@ -181,8 +181,9 @@ void MainWidget::login()
 
 void MainWidget::tryLockSettings()
 {
-    if (!ui->ckPasswordSettings->isChecked() || ui->leUser->text().isEmpty() || !m_status->isConnectionComplete()
-        || !m_cabinet->isIdentified())
+    // The service's own rule, identification left out: an account that is not identified now (the account service
+    // out of reach, a refused sign-in) still holds the settings, and the service refuses their changes meanwhile.
+    if (!ui->ckPasswordSettings->isChecked() || ui->leUser->text().isEmpty() || !m_status->isConnectionComplete())
         return;
     setLoginMode(SettingsUnlock::Unlock);
     // The filter editor changes settings too, and it is a window of its own.

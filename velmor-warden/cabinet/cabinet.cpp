@@ -19,6 +19,8 @@ Cabinet::Cabinet(QObject *parent)
     , m_state(Disconnected)
     , m_store(new JsonCache(QStringLiteral("cabinet")))
     , m_reconnectDelay(firstReconnectDelay)
+    , m_credentialsAccepted(false)
+    , m_chosenProfileId(0)
 {
     m_reconnectTimer.setSingleShot(true);
 
@@ -29,6 +31,8 @@ Cabinet::Cabinet(QObject *parent)
         m_password = QString::fromUtf8(unprotectData(settings.storedPassword(), false));
     }
     m_store->setKey(m_user, m_password);
+    // Stored credentials were the ones filtering ran on: until the account service refuses them they stay.
+    m_credentialsAccepted = !m_user.isEmpty();
 
     // What the cache holds is shown until the account service answers; a rejected document is simply not used.
     m_profiles.fromVariant(m_store->get("profiles"));
@@ -90,10 +94,29 @@ bool Cabinet::setCredentials(const QString &user, const QString &password)
     ServiceSettings().setStoredCredentials(protectData(user.toUtf8(), QStringLiteral("Velmor user")),
         protectData(password.toUtf8(), QStringLiteral("Velmor password")));
 
+    // The account already held signs in again: what is known of it, and the filtering that runs on it, stays
+    // while the account service is asked again.
+    if (m_credentialsAccepted && user == m_user && !password.isEmpty()) {
+        if (password != m_password) {
+            m_password = password;
+            m_store->setKey(user, password);
+            saveAll();
+        }
+        // The outcome to wait for is this attempt's, not the failure that came before it.
+        m_lastError = Error();
+        connectToServer();
+        Q_EMIT credentialsUpdated();
+        return true;
+    }
+    const bool sameAccount = user == m_user;
+    m_credentialsAccepted = false;
+
     for (ProfileData &record : m_profileData)
         record.dropRequests();
     const bool hadCurrentProfile = !m_currentProfile.isNull();
     clear();
+    if (!sameAccount)
+        m_chosenProfileId = 0;
     m_user = user;
     m_password = password;
     m_store->setKey(user, password);
@@ -108,6 +131,8 @@ bool Cabinet::setCredentials(const QString &user, const QString &password)
 
 void Cabinet::clear()
 {
+    if (m_selectedProfile)
+        m_chosenProfileId = m_selectedProfile->id;
     m_store->clear();
     m_userInfo = CabinetUserInfo();
     m_profiles.clear();
@@ -118,12 +143,22 @@ void Cabinet::clear()
     m_ip = QHostAddress();
 }
 
+void Cabinet::saveAll()
+{
+    m_store->clear();
+    saveProfiles();
+    m_store->put("userinfo", m_userInfo.toVariant());
+    for (const ProfileData &record : std::as_const(m_profileData))
+        record.save();
+}
+
 void Cabinet::setState(int state)
 {
     if (state == m_state)
         return;
     m_state = state;
     if (state == Connected) {
+        m_credentialsAccepted = true;
         m_reconnectTimer.stop();
         m_reconnectDelay = firstReconnectDelay;
     }

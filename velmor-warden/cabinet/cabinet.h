@@ -38,8 +38,9 @@ public:
     explicit Cabinet(QObject *parent = nullptr);
     ~Cabinet() override;
 
-    // New credentials: stored protected, the old account's data dropped and the link started afresh. False, with
-    // nothing changed but the activity timer stopped, when they are the held ones and the link is up.
+    // New credentials: stored protected, the old account's data dropped and the link started afresh; the account
+    // already held keeps its data and its chosen profile, and only reconnects. False, with nothing changed but the
+    // activity timer stopped, when they are the held ones and the link is up.
     virtual bool setCredentials(const QString &user, const QString &password);
     virtual void systemInfo() = 0;
     virtual Velmor::CabinetFunction<Velmor::CabinetUserInfo> *userInfo() = 0;
@@ -66,6 +67,9 @@ public:
     virtual Velmor::CabinetProfileActivityRequest *profileScheduleActivity(quint32 profileId) = 0;
 
     int state() const { return m_state; }
+    // Credentials are held that the account service has not refused: kept from an earlier run, or taken by it in
+    // this one. Other credentials must then pass a check before they replace these.
+    bool isSignedIn() const { return m_credentialsAccepted && !m_user.isEmpty() && !m_password.isEmpty(); }
     const Velmor::Error &lastError() const { return m_lastError; }
     QString user() const { return m_user; }
     QString password() const { return m_password; }
@@ -129,8 +133,10 @@ protected:
     bool holdsCredentials(const QString &user, const QString &password) const;
     // Holds the error, reports it and retries later with back-off.
     void setError(const Velmor::Error &error);
-    // Forgets everything that belongs to the account; emits nothing.
+    // Forgets everything that belongs to the account but the profile chosen for this computer; emits nothing.
     void clear();
+    // Writes everything held again, under the store's current key.
+    void saveAll();
     void saveProfiles();
     void setUserInfo(const Velmor::CabinetUserInfo &info);
     void updateCurrentProfile();
@@ -173,6 +179,10 @@ protected:
     QTimer m_activityTimer;
     quint16 m_reconnectDelay;
     QTimer m_reconnectTimer;
+    bool m_credentialsAccepted;
+    // The profile chosen for this computer when the account's data went with a refusal: the same account signing
+    // in again gets it back.
+    quint32 m_chosenProfileId;
 
 private:
     Q_DISABLE_COPY(Cabinet)

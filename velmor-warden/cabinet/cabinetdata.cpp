@@ -286,7 +286,7 @@ void Cabinet::request_profilesFinished()
     // Profiles read from a reply are new objects, so any non-empty list counts as a change.
     if (request->result != m_profiles) {
         m_profiles = request->result;
-        selectProfile(m_selectedProfile ? m_selectedProfile->id : 0);
+        selectProfile(m_selectedProfile ? m_selectedProfile->id : m_chosenProfileId);
         saveProfiles();
         Q_EMIT profilesChanged();
     }

@@ -110,6 +110,23 @@ void CabinetProfileData::load()
     }
 }
 
+void CabinetProfileData::save() const
+{
+    if (profileId == 0 || !store)
+        return;
+    saveVersions();
+    if (validLists & UserFilterValid)
+        store->put(documentName("filter-", profileId), userFilter.toVariant());
+    if (validLists & WhiteListValid)
+        saveDomains(CabinetDomain::White);
+    if (validLists & BlackListValid)
+        saveDomains(CabinetDomain::Black);
+    if (validLists & AliasListValid)
+        saveDomains(CabinetDomain::Alias);
+    if (validLists & ScheduleValid)
+        store->put(documentName("schedule-", profileId), schedule.toVariant());
+}
+
 void CabinetProfileData::saveVersions() const
 {
     if (profileId == 0 || !store)

@@ -42,6 +42,8 @@ public:
 
     // Reads the profile's documents from the store; a part that is missing or rejected stays invalid.
     void load();
+    // Writes every part held, as after a change of the store's key.
+    void save() const;
     void saveVersions() const;
     // Writes the list of that type: the record's own, or the one given.
     void saveDomains(Velmor::CabinetDomain::Type type) const;

@@ -19,6 +19,8 @@
 #include <QUrlQuery>
 #include <QtDebug>
 
+#include <utility>
+
 namespace Velmor {
 
 namespace {
@@ -53,6 +55,7 @@ LegacyHttpCabinet::LegacyHttpCabinet(QObject *parent)
     m_jsonrpc->setErrorCodeOffset(errorCodeOffset);
     connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &LegacyHttpCabinet::jsonrpc_outgoingReady);
     createNetworkManager();
+    loadChanges();
 }
 
 LegacyHttpCabinet::~LegacyHttpCabinet()
@@ -86,6 +89,10 @@ void LegacyHttpCabinet::abortRequests()
         disconnect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
         request->requestFinished(Error(Error::NetworkFailure, QStringLiteral("credentials changed")));
     }
+    // What those POSTs carried was not seen taken: it goes again, unless another account takes over.
+    for (auto it = m_postedChanges.cbegin(); it != m_postedChanges.cend(); ++it)
+        keepUnsent(it.value());
+    m_postedChanges.clear();
 }
 
 bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &password)
@@ -96,7 +103,15 @@ bool LegacyHttpCabinet::setCredentials(const QString &user, const QString &passw
     // The old account's POSTs end here: their calls fail, and nothing of them reaches the new account's state.
     abortRequests();
     createNetworkManager();
-    return Cabinet::setCredentials(user, password);
+    // The changes belong to the account they were made on.
+    if (user != m_user) {
+        m_unsentChanges.clear();
+        m_queuedChanges.clear();
+    }
+    const bool changed = Cabinet::setCredentials(user, password);
+    // The store was emptied or keyed anew.
+    saveChanges();
+    return changed;
 }
 
 void LegacyHttpCabinet::connectToServer()
@@ -123,6 +138,8 @@ void LegacyHttpCabinet::jsonrpc_outgoingReady()
     // that the body left unanswered.
     connect(request, &Request::finished, this, &LegacyHttpCabinet::httpRequestFinished);
     const QByteArray body = m_jsonrpc->serializeOutgoingRequest(request).toUtf8();
+    if (!m_queuedChanges.isEmpty())
+        m_postedChanges.insert(request, std::exchange(m_queuedChanges, {}));
     RequestManager::instance()->insert(request, postDeadline);
 
     QUrlQuery query;
@@ -152,6 +169,7 @@ void LegacyHttpCabinet::httpRequestFinished()
     if (!request)
         return;
     const unsigned int code = request->error().code();
+    const QList<Change> carried = m_postedChanges.take(request);
     if (code == 0) {
         m_lastError = Error();
         QNetworkReply *reply = request->reply();
@@ -161,11 +179,18 @@ void LegacyHttpCabinet::httpRequestFinished()
         if (!body.isEmpty() && !isJsonRpcReply(body)) {
             qWarning("cabinet reply is no JSON-RPC response: %s", body.left(loggedBodySize).constData());
             body.clear();
+            // A page that something on the way answered in the service's place: nothing it carried was taken.
+            keepUnsent(carried);
+        } else if (!carried.isEmpty()) {
+            saveChanges();
         }
         m_jsonrpc->incomingContextedResponse(body, request);
     } else if (code == Error::NetworkFailure) {
+        keepUnsent(carried);
         setError(request->error());
     } else if (code == Error::AuthenticationFailed) {
+        // Kept for the same account's next sign-in; another account's drops them.
+        keepUnsent(carried);
         authenticationFailed();
     }
 }
@@ -173,7 +198,10 @@ void LegacyHttpCabinet::httpRequestFinished()
 void LegacyHttpCabinet::authenticationFailed()
 {
     qWarning("cabinet auth failure");
+    m_credentialsAccepted = false;
     clear();
+    // The same account's next sign-in still sends the changes that were not taken.
+    saveChanges();
     m_lastError = Error(Error::AuthenticationFailed, QLatin1String(""));
     // Refused credentials are not retried: only new ones or a fresh start try again.
     m_reconnectTimer.stop();

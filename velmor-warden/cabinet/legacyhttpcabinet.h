@@ -3,6 +3,7 @@
 
 #include "cabinet.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QSslError>
@@ -78,6 +79,9 @@ private:
     RequestType *send(
         const char *method, const QVariantList &params, RequestType *request, void (Cabinet::*finished)());
     void notify(const char *method, const QVariantList &params);
+    // Queues again every change the account service has not taken, ahead of anything newer, so that it sees them
+    // in the order they were made.
+    void resendChanges();
 
     struct PasswordCheck
     {
@@ -86,6 +90,25 @@ private:
         QPointer<Velmor::LegacyCabinetTestAuthRequest> request;
     };
 
+    // A change of the account's settings (a notification: nothing answers it) as it was sent.
+    struct Change
+    {
+        quint64 serial;
+        QByteArray method;
+        QVariantList params;
+    };
+    // Takes back the changes of POSTs that were not answered.
+    void keepUnsent(const QList<Change> &changes);
+    // Every change not seen taken, kept in the store, so a restart during an outage loses none of them.
+    void saveChanges();
+    void loadChanges();
+
+    // Changes the account service has not taken yet: kept, and sent again with the next POST, until one carrying
+    // them is answered. Those queued for the next POST, and those of each POST under way.
+    QList<Change> m_unsentChanges;
+    QList<Change> m_queuedChanges;
+    QHash<QObject *, QList<Change>> m_postedChanges;
+    quint64 m_changeSerial = 0;
     bool m_firstChallenge;
     QList<PasswordCheck> m_passwordChecks;
     QPointer<Velmor::LegacyCabinetTestAuthRequest> m_passwordCheckInFlight;

@@ -44,6 +44,7 @@ template<typename RequestType>
 RequestType *LegacyHttpCabinet::send(
     const char *method, const QVariantList &params, RequestType *request, void (Cabinet::*finished)())
 {
+    resendChanges();
     JsonRPCCall *call = m_jsonrpc->call(method, params);
     // A call never answered goes with the cabinet; an answered one right after its request's receivers ran.
     call->setParent(this);
@@ -53,11 +54,6 @@ RequestType *LegacyHttpCabinet::send(
     if (finished)
         connect(request, &Velmor::Request::finished, this, finished);
     return request;
-}
-
-void LegacyHttpCabinet::notify(const char *method, const QVariantList &params)
-{
-    m_jsonrpc->notify(method, params);
 }
 
 void LegacyHttpCabinet::systemInfo()

@@ -22,6 +22,41 @@ IPCNewCredentialsRequest::~IPCNewCredentialsRequest() = default;
 void IPCNewCredentialsRequest::proceed()
 {
     Cabinet *cabinet = m_server->cabinet;
+    const bool others = m_user != cabinet->user() || m_password != cabinet->password();
+    if (!cabinet->isSignedIn() || !others) {
+        switchOver();
+        return;
+    }
+    // An empty field cannot be right; the account service is not asked.
+    if (m_user.isEmpty() || m_password.isEmpty()) {
+        m_deferred.errback(Error(Error::AuthenticationFailed, QString()));
+        deleteLater();
+        return;
+    }
+    // A check is a guess at a password like an unlock attempt, and waits in the same line.
+    m_server->unlockThrottle.whenAllowed(this, [this] {
+        CabinetRequest *check = m_server->cabinet->testAuth(m_user, m_password);
+        connect(check, &Request::finished, this, &IPCNewCredentialsRequest::check_finished);
+    });
+}
+
+void IPCNewCredentialsRequest::check_finished()
+{
+    const auto *check = qobject_cast<const Request *>(sender());
+    const Error failure = check ? check->error() : Error(Error::GeneralFailure, QString());
+    if (failure.code() != 0) {
+        m_server->unlockThrottle.refused();
+        m_deferred.errback(failure);
+        deleteLater();
+        return;
+    }
+    m_server->unlockThrottle.accepted();
+    switchOver();
+}
+
+void IPCNewCredentialsRequest::switchOver()
+{
+    Cabinet *cabinet = m_server->cabinet;
     if (!cabinet->setCredentials(m_user, m_password)) {
         m_deferred.callback(true);
         finish();

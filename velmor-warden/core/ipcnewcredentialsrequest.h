@@ -11,7 +11,9 @@ namespace Velmor {
 class ServerPrivate;
 
 // The answer of "setCredentials": true once the account client is connected with the new credentials (or at once
-// when they are the ones in use), else the account client's first error. Goes as soon as it has answered.
+// when they are the ones in use), else the account client's first error. While the service is signed in, other
+// credentials are first checked with the account service: a refusal or a network failure answers with its error
+// and replaces nothing, so one typo or an outage never takes the filtering down. Goes as soon as it has answered.
 class IPCNewCredentialsRequest : public QObject
 {
     Q_OBJECT
@@ -25,12 +27,14 @@ public:
 
 private Q_SLOTS:
     void proceed();
+    void check_finished();
     void cabinet_error();
     void cabinet_stateChanged();
 
 private:
     Q_DISABLE_COPY(IPCNewCredentialsRequest)
 
+    void switchOver();
     void finish();
 
     Velmor::ServerPrivate *m_server;

@@ -15,7 +15,9 @@
 #include "velmorwire/jsonrpccall.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -80,6 +82,7 @@ private Q_SLOTS:
     void trayPauseAndResume();
     void lockedPauseWaitsForThePassword();
     void unprotectingAsksForServers();
+    void wrongPasswordKeepsFiltering();
 
 private:
     // The service with the settings password on, and the desktop program's first start on its machine root.
@@ -323,6 +326,45 @@ void tst_AgentEndToEnd::unprotectingAsksForServers()
     VERIFY_STOPS_CLEANLY(*m_warden);
     QCOMPARE(complaints(), QStringList { "Warning: can't do dhcpReset. dhcp unavailable" });
     QCOMPARE(WardenTest::nameServer(wireless), QStringLiteral("192.0.2.53"));
+}
+
+// Signed in and filtering, the parent retypes the password in the account's settings and gets it wrong: the window
+// says so, and the service goes on filtering on the account it had.
+void tst_AgentEndToEnd::wrongPasswordKeepsFiltering()
+{
+    startSignedIn();
+    if (QTest::currentTestFailed())
+        return;
+    MainWindowTest::slideAtOnce(window());
+    window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    roundTrip();
+    QTRY_COMPARE(page(window()), QStringLiteral("welcomePage"));
+    Q_EMIT child<QLabel>(window(), "lblAgentStatus")->linkActivated(QStringLiteral("agent:showsettings"));
+    QTRY_COMPARE(page(window()), QStringLiteral("settingsPage"));
+    child<QPushButton>(window(), "clbChangeUser")->click();
+    QTRY_COMPARE(page(window()), QStringLiteral("loginPage"));
+    auto field = child<QLineEdit>(window(), "lePassword");
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Pa55-typo"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    auto told = child<QLabel>(window(), "lblSignupError");
+    QTRY_VERIFY_WITH_TIMEOUT(
+        told->isVisible() && told->text() == QLatin1String("Incorrect login or password"), serviceTimeout);
+    roundTrip();
+    QVERIFY(m_agent->cabinet()->isIdentified());
+    QCOMPARE(m_agent->status()->state(), int(ServiceStatus::Protected));
+    QCOMPARE(WardenTest::nameServer(wired), localProxy);
+
+    // The service still holds the working pair: after a restart it signs in with it by itself.
+    ConsoleTest::closeAgent(m_agent, [this] { return !m_warden->isRunning(); });
+    VERIFY_STOPS_CLEANLY(*m_warden);
+    QVERIFY(m_warden->start());
+    startDesktop();
+    QTRY_VERIFY_WITH_TIMEOUT(m_agent->cabinet()->isIdentified(), serviceTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(wired), localProxy, serviceTimeout);
 }
 
 CONSOLE_TEST_MAIN(tst_AgentEndToEnd)

@@ -318,17 +318,24 @@ void tst_FilterDlg::failedAddition_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("text");
 
-    QTest::newRow("100: the link's own") << 100 << false;
-    QTest::newRow("101: the service's") << 101 << true;
-    QTest::newRow("3: no connection") << 3 << false;
-    QTest::newRow("1051") << 1051 << true;
+    const QString refusal = QStringLiteral("<b>Refused</b> by the account service");
+    QTest::newRow("100: the link's own") << 100 << false << QString();
+    QTest::newRow("101: the service's") << 101 << true << refusal;
+    QTest::newRow("3: no connection") << 3 << false << QString();
+    QTest::newRow("1051") << 1051 << true << refusal;
+    QTest::newRow("31: the account service out of reach")
+        << 31 << true
+        << "&quot;refused.example&quot; was not saved: Failed to connect to cabinet: &lt;b&gt;Refused&lt;/b&gt; by "
+           "the account service";
 }
 
 void tst_FilterDlg::failedAddition()
 {
     QFETCH(int, code);
     QFETCH(bool, shown);
+    QFETCH(QString, text);
 
     QVERIFY(start(FilterTest::script(), false));
     QVERIFY(waitLoaded(m_dialog));
@@ -349,7 +356,7 @@ void tst_FilterDlg::failedAddition()
     QCOMPARE(box->parent(), m_dialog.data());
     QCOMPARE(box->windowTitle(), QStringLiteral("Error"));
     QCOMPARE(box->textFormat(), Qt::RichText);
-    QCOMPARE(box->text(), QStringLiteral("<b>Refused</b> by the account service"));
+    QCOMPARE(box->text(), text);
     QCOMPARE(box->standardButtons(), QMessageBox::Ok);
     QVERIFY(box->isModal());
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);

@@ -40,6 +40,7 @@ private Q_SLOTS:
     void hiddenDuringSlide();
     void filterDialogClosesWithTheLock_data();
     void filterDialogClosesWithTheLock();
+    void lockedWhileNotIdentified();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -268,6 +269,32 @@ void tst_MainWidgetLock::filterDialogClosesWithTheLock()
     showFromTray();
     QCOMPARE(page(window()), QStringLiteral("loginPage"));
     QVERIFY(window()->findChildren<FilterDlg *>().isEmpty());
+}
+
+// The account service out of reach when the window connects: the settings are the account's all the same, and the
+// window asks for the password before it shows any of them.
+void tst_MainWidgetLock::lockedWhileNotIdentified()
+{
+    QVariantMap script = ConsoleTest::withPush(
+        ConsoleTest::script(QStringLiteral("locked")), QStringLiteral("setIdentification"), QVariant());
+    QVariantList push = script.value(QStringLiteral("push")).toList();
+    push.append(QVariant(QVariantList { QStringLiteral("setIdentificationError"),
+        QVariantList { 1,
+            QVariantMap { { QStringLiteral("code"), 31 },
+                { QStringLiteral("message"), QStringLiteral("Connection refused") } } } }));
+    script.insert(QStringLiteral("push"), push);
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
+    MainWindowTest::slideAtOnce(window());
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::IdentificationFailed));
+    MainWindowTest::settle(m_desktop.get());
+    window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    QCOMPARE(window()->loginMode(), 1);
+    Q_EMIT child<QLabel>(window(), "lblAgentStatus")->linkActivated(QStringLiteral("agent:showsettings"));
+    QCOMPARE(page(window()), QStringLiteral("loginPage"));
+    QVERIFY(!child<QPushButton>(window(), "clbFilter")->isVisible());
+    QVERIFY(!child<QPushButton>(window(), "clbCommonSettings")->isVisible());
+    QCOMPARE(sentSinceSettle().join(QLatin1Char('\n')), QString());
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetLock)

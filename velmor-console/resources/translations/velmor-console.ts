@@ -231,6 +231,10 @@ Current profile will be activated on marked periods. All remaining time «%1» p
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>&quot;%1&quot; was not saved: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Error</source>
         <translation type="unfinished"></translation>
     </message>
