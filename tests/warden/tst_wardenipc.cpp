@@ -470,6 +470,9 @@ void tst_WardenIpc::reportsOfALoopAreShared()
     QVERIFY2(made >= 1 && made <= 2, qPrintable(QStringLiteral("%1 reports made for %2").arg(made).arg(line)));
     attacker.closeWriteChannel();
     QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(30000));
+    VERIFY_STOPS_CLEANLY(warden);
+}
+
 void tst_WardenIpc::signInAgain_data()
 {
     QTest::addColumn<QString>("newUser");

@@ -8,9 +8,11 @@
 
 namespace Velmor {
 
-IPCNewCredentialsRequest::IPCNewCredentialsRequest(ServerPrivate *server, const QString &user, const QString &password)
+IPCNewCredentialsRequest::IPCNewCredentialsRequest(
+    ServerPrivate *server, qint64 owner, const QString &user, const QString &password)
     : QObject(server)
     , m_server(server)
+    , m_owner(owner)
     , m_user(user)
     , m_password(password)
 {
@@ -33,11 +35,17 @@ void IPCNewCredentialsRequest::proceed()
         deleteLater();
         return;
     }
-    // A check is a guess at a password like an unlock attempt, and waits in the same line.
-    m_server->unlockThrottle.whenAllowed(this, [this] {
-        CabinetRequest *check = m_server->cabinet->testAuth(m_user, m_password);
-        connect(check, &Request::finished, this, &IPCNewCredentialsRequest::check_finished);
-    });
+    // A check is a guess at a password like an unlock attempt, and keeps the same pause of the same user.
+    const qint64 wait = m_server->unlockThrottle.begin(m_owner, this);
+    if (wait != 0) {
+        m_deferred.errback(Error(Error::GeneralFailure,
+            wait == UnlockThrottle::checkInProgress ? QStringLiteral("An unlock attempt is already in progress")
+                                                    : QStringLiteral("Try again in %1 s").arg((wait + 999) / 1000)));
+        deleteLater();
+        return;
+    }
+    CabinetRequest *check = m_server->cabinet->testAuth(m_user, m_password);
+    connect(check, &Request::finished, this, &IPCNewCredentialsRequest::check_finished);
 }
 
 void IPCNewCredentialsRequest::check_finished()
@@ -45,12 +53,15 @@ void IPCNewCredentialsRequest::check_finished()
     const auto *check = qobject_cast<const Request *>(sender());
     const Error failure = check ? check->error() : Error(Error::GeneralFailure, QString());
     if (failure.code() != 0) {
-        m_server->unlockThrottle.refused();
+        // Only a refusal is a wrong guess; an account service out of reach says nothing of the password, and the
+        // check ends when this request goes.
+        if (failure.code() == Error::AuthenticationFailed)
+            m_server->unlockThrottle.refused(m_owner);
         m_deferred.errback(failure);
         deleteLater();
         return;
     }
-    m_server->unlockThrottle.accepted();
+    m_server->unlockThrottle.accepted(m_owner);
     switchOver();
 }
 

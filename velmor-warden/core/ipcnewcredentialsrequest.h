@@ -20,7 +20,9 @@ class IPCNewCredentialsRequest : public QObject
 
 public:
     // Starts on the next turn of the event loop, so the caller has its deferred before anything can fire it.
-    IPCNewCredentialsRequest(Velmor::ServerPrivate *server, const QString &user, const QString &password);
+    // The owner is the local user of the asking connection's peer, whose password pause the check keeps.
+    IPCNewCredentialsRequest(
+        Velmor::ServerPrivate *server, qint64 owner, const QString &user, const QString &password);
     ~IPCNewCredentialsRequest() override;
 
     Velmor::Deferred deferred() const { return m_deferred; }
@@ -38,6 +40,7 @@ private:
     void finish();
 
     Velmor::ServerPrivate *m_server;
+    qint64 m_owner;
     QString m_user;
     QString m_password;
     Velmor::Deferred m_deferred;

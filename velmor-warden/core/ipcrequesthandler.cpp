@@ -200,7 +200,7 @@ Deferred IPCRequestHandler::setCredentials(const QString &user, const QString &p
 {
     if (refused("setCredentials"))
         return failedDeferred(SettingsLock::refusal());
-    auto *request = new IPCNewCredentialsRequest(m_server, user, password);
+    auto *request = new IPCNewCredentialsRequest(m_server, m_owner, user, password);
     return unlockingOnSuccess(request->deferred());
 }
 
