@@ -9,6 +9,9 @@
 #include "wirevalue_p.h"
 
 #include <QDebug>
+#include <QPointer>
+
+#include <utility>
 
 namespace Velmor {
 
@@ -208,18 +211,21 @@ bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context
 
 bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
 {
-    const QVariant value = Json::parse(jsonRpcText(data), valueBudget);
+    QVariant value = Json::parse(jsonRpcText(data), valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
         qDebug("Failed to parse json data: %s", qPrintable(peerText(data)));
         return false;
     }
 
-    const QVariantList items = isList ? value.toList() : QVariantList { value };
+    QVariantList items = isList ? value.toList() : QVariantList { value };
+    value.clear();
     // A call's finished() handler may destroy the engine while the items are read.
     QPointer<Private> self(this);
     bool matched = false;
-    for (const QVariant &item : items) {
+    for (QVariant &held : items) {
+        // Each item is let go once read, so a call that drops its result frees its part of a large answer.
+        const QVariant item = std::exchange(held, QVariant());
         if (readResponseItem(item, context))
             matched = true;
         else if (self)

@@ -34,8 +34,8 @@ const int loggedBodySize = 256;
 // A reply this large leaves megabytes of parsed answer freed, which the allocator would otherwise keep: the lists
 // of a whole account come in one reply.
 const qsizetype largeReplySize = 1024 * 1024;
-// Long enough for the calls answered by the reply to be released, and for the replies of one sync to end.
-const int trimDelay = 500;
+// Long enough for the calls the reply answered to be released and for the lists it brought to reach the desktops.
+const int trimDelay = 1000;
 
 QUrl serviceUrl()
 {
@@ -185,9 +185,10 @@ void LegacyHttpCabinet::httpRequestFinished()
             qWarning("cabinet reply is no JSON-RPC response: %s", body.left(loggedBodySize).constData());
             body.clear();
         }
+        m_jsonrpc->incomingContextedResponse(body, request);
+        // From the end of the answer's handling: what it sent on to the desktops goes out meanwhile.
         if (body.size() >= largeReplySize)
             m_trimTimer.start();
-        m_jsonrpc->incomingContextedResponse(body, request);
     } else if (code == Error::NetworkFailure) {
         setError(request->error());
     } else if (code == Error::AuthenticationFailed) {
