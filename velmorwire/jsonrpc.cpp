@@ -191,7 +191,7 @@ bool JsonRPC::incomingResponse(const QByteArray &data)
     return d->readResponses(data, nullptr);
 }
 
-bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context)
+bool JsonRPC::incomingContextedResponse(QByteArray data, Request *context)
 {
     const bool expected = d->pending.contains(context);
     if (data.isEmpty()) {
@@ -203,20 +203,25 @@ bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context
         return false;
     }
     QPointer<JsonRPC> self(this);
-    const bool matched = d->readResponses(data, context);
+    const bool matched = d->readResponses(std::move(data), context);
     if (self)
         dropOutgoing(context, Error(Error::InvalidResponse, QStringLiteral("No valid JSON-RPC response received")));
     return matched;
 }
 
-bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
+bool JsonRPC::Private::readResponses(QByteArray data, Request *context)
 {
-    QVariant value = Json::parse(jsonRpcText(data), valueBudget);
+    QString text = jsonRpcText(data);
+    // Where this was the bytes' last holder, a large answer is not kept as UTF-8 beside its text and the values
+    // read from it; the text goes as soon as it is read.
+    data = QByteArray();
+    QVariant value = Json::parse(text, valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
-        qDebug("Failed to parse json data: %s", qPrintable(peerText(data)));
+        qDebug("Failed to parse json data: %s", qPrintable(peerText(text)));
         return false;
     }
+    text = QString();
 
     QVariantList items = isList ? value.toList() : QVariantList { value };
     value.clear();

@@ -19,6 +19,8 @@
 #include <QUrlQuery>
 #include <QtDebug>
 
+#include <utility>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -185,9 +187,10 @@ void LegacyHttpCabinet::httpRequestFinished()
             qWarning("cabinet reply is no JSON-RPC response: %s", body.left(loggedBodySize).constData());
             body.clear();
         }
-        m_jsonrpc->incomingContextedResponse(body, request);
+        const bool large = body.size() >= largeReplySize;
+        m_jsonrpc->incomingContextedResponse(std::move(body), request);
         // From the end of the answer's handling: what it sent on to the desktops goes out meanwhile.
-        if (body.size() >= largeReplySize)
+        if (large)
             m_trimTimer.start();
     } else if (code == Error::NetworkFailure) {
         setError(request->error());
