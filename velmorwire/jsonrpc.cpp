@@ -213,12 +213,13 @@ bool JsonRPC::Private::readResponses(QByteArray data, Request *context)
 {
     QString text = jsonRpcText(data);
     // Where this was the bytes' last holder, a large answer is not kept as UTF-8 beside its text and the values
-    // read from it; the text goes as soon as it is read.
+    // read from it, only the short quote of the bytes a failure logs; the text goes as soon as it is read.
+    const QString quoted = peerText(data);
     data = QByteArray();
     QVariant value = Json::parse(text, valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
-        qDebug("Failed to parse json data: %s", qPrintable(peerText(text)));
+        qDebug("Failed to parse json data: %s", qPrintable(quoted));
         return false;
     }
     text = QString();
