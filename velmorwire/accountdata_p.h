@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <utility>
+
 namespace Velmor {
 namespace Internal {
 
@@ -25,7 +27,7 @@ bool readList(const QVariant &value, List *list, ReadElement readElement)
             list->clear();
             return false;
         }
-        list->append(item);
+        list->append(std::move(item));
     }
     return true;
 }

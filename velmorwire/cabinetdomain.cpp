@@ -12,6 +12,19 @@ namespace {
 const char *const listTypeNames[] = { "white", "black", "alias" };
 }
 
+CabinetDomainAddress &CabinetDomainAddress::operator=(const CabinetDomainAddress &other)
+{
+    if (this != &other)
+        m_address.reset(other.m_address ? new QHostAddress(*other.m_address) : nullptr);
+    return *this;
+}
+
+CabinetDomainAddress &CabinetDomainAddress::operator=(const QHostAddress &address)
+{
+    m_address.reset(address.isNull() ? nullptr : new QHostAddress(address));
+    return *this;
+}
+
 CabinetDomain::Type CabinetDomain::listTypeFromString(const QString &name)
 {
     for (int i = 0; i < 3; ++i) {
@@ -33,8 +46,16 @@ bool CabinetDomain::fromVariant(const QVariant &value, Type type)
         return false;
     const QVariantMap map = value.toMap();
     id = Internal::toUInt32(map.value(QStringLiteral("id")));
-    domain = map.value(QStringLiteral("domain")).toString();
-    ip = parseIPAddress(map.value(QStringLiteral("ip")).toString());
+    // A copy of its own, made while the parsed answer is still whole: the text parsed from a reply sits among the
+    // answer's other pieces, and shared it would keep their pages from going back to the system once freed.
+    const QString name = map.value(QStringLiteral("domain")).toString();
+    domain = QString(name.constData(), name.size());
+    // Parsed only where there is text: a null QHostAddress costs an allocation too.
+    const QString address = map.value(QStringLiteral("ip")).toString();
+    if (address.isEmpty())
+        ip.clear();
+    else
+        ip = parseIPAddress(address);
     return id != 0 && !domain.isEmpty() && (type != Alias || !ip.isNull());
 }
 

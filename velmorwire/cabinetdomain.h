@@ -9,7 +9,42 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
+
 namespace Velmor {
+
+// The address of a list entry. Most entries have none, and an account holds tens of thousands of them: an empty
+// one owns no QHostAddress (whose private part is allocated even when null), and a null address is held as none.
+class VELMORWIRE_EXPORT CabinetDomainAddress
+{
+public:
+    CabinetDomainAddress() = default;
+    explicit CabinetDomainAddress(const QHostAddress &address) { *this = address; }
+    CabinetDomainAddress(const CabinetDomainAddress &other) { *this = other; }
+    CabinetDomainAddress(CabinetDomainAddress &&other) noexcept = default;
+    CabinetDomainAddress &operator=(const CabinetDomainAddress &other);
+    CabinetDomainAddress &operator=(CabinetDomainAddress &&other) noexcept = default;
+    CabinetDomainAddress &operator=(const QHostAddress &address);
+
+    operator QHostAddress() const { return m_address ? *m_address : QHostAddress(); }
+    bool isNull() const { return !m_address; }
+    QString toString() const { return m_address ? m_address->toString() : QString(); }
+    void clear() { m_address.reset(); }
+
+    friend bool operator==(const CabinetDomainAddress &a, const CabinetDomainAddress &b)
+    {
+        return a.m_address && b.m_address ? *a.m_address == *b.m_address : a.m_address == b.m_address;
+    }
+    friend bool operator!=(const CabinetDomainAddress &a, const CabinetDomainAddress &b) { return !(a == b); }
+    friend bool operator==(const CabinetDomainAddress &a, const QHostAddress &b)
+    {
+        return a == CabinetDomainAddress(b);
+    }
+    friend bool operator!=(const CabinetDomainAddress &a, const QHostAddress &b) { return !(a == b); }
+
+private:
+    std::unique_ptr<QHostAddress> m_address;
+};
 
 // One entry of a profile's white, black or alias list. The list it belongs to travels beside it.
 class VELMORWIRE_EXPORT CabinetDomain
@@ -29,7 +64,7 @@ public:
 
     quint32 id = 0;
     QString domain;
-    QHostAddress ip;
+    CabinetDomainAddress ip;
 };
 
 class VELMORWIRE_EXPORT CabinetDomains : public QList<CabinetDomain>

@@ -9,6 +9,9 @@
 #include "wirevalue_p.h"
 
 #include <QDebug>
+#include <QPointer>
+
+#include <utility>
 
 namespace Velmor {
 
@@ -188,7 +191,7 @@ bool JsonRPC::incomingResponse(const QByteArray &data)
     return d->readResponses(data, nullptr);
 }
 
-bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context)
+bool JsonRPC::incomingContextedResponse(QByteArray data, Request *context)
 {
     const bool expected = d->pending.contains(context);
     if (data.isEmpty()) {
@@ -200,26 +203,35 @@ bool JsonRPC::incomingContextedResponse(const QByteArray &data, Request *context
         return false;
     }
     QPointer<JsonRPC> self(this);
-    const bool matched = d->readResponses(data, context);
+    const bool matched = d->readResponses(std::move(data), context);
     if (self)
         dropOutgoing(context, Error(Error::InvalidResponse, QStringLiteral("No valid JSON-RPC response received")));
     return matched;
 }
 
-bool JsonRPC::Private::readResponses(const QByteArray &data, Request *context)
+bool JsonRPC::Private::readResponses(QByteArray data, Request *context)
 {
-    const QVariant value = Json::parse(jsonRpcText(data), valueBudget);
+    QString text = jsonRpcText(data);
+    // Where this was the bytes' last holder, a large answer is not kept as UTF-8 beside its text and the values
+    // read from it, only the short quote of the bytes a failure logs; the text goes as soon as it is read.
+    const QString quoted = peerText(data);
+    data = QByteArray();
+    QVariant value = Json::parse(text, valueBudget);
     const bool isList = value.typeId() == QMetaType::QVariantList;
     if ((!isList && value.typeId() != QMetaType::QVariantMap) || (isList && value.toList().isEmpty())) {
-        qDebug("Failed to parse json data: %s", qPrintable(peerText(data)));
+        qDebug("Failed to parse json data: %s", qPrintable(quoted));
         return false;
     }
+    text = QString();
 
-    const QVariantList items = isList ? value.toList() : QVariantList { value };
+    QVariantList items = isList ? value.toList() : QVariantList { value };
+    value.clear();
     // A call's finished() handler may destroy the engine while the items are read.
     QPointer<Private> self(this);
     bool matched = false;
-    for (const QVariant &item : items) {
+    for (QVariant &held : items) {
+        // Each item is let go once read, so a call that drops its result frees its part of a large answer.
+        const QVariant item = std::exchange(held, QVariant());
         if (readResponseItem(item, context))
             matched = true;
         else if (self)

@@ -48,8 +48,9 @@ public:
     QString serializeOutgoingRequest(Velmor::Request *context);
 
     bool incomingResponse(const QByteArray &data);
-    // Every call of the context that the text does not answer fails with code 9.
-    bool incomingContextedResponse(const QByteArray &data, Velmor::Request *context);
+    // Every call of the context that the text does not answer fails with code 9. Handed over (moved), the bytes
+    // are freed before the text is parsed.
+    bool incomingContextedResponse(QByteArray data, Velmor::Request *context);
     void dropOutgoing(Velmor::Request *context, const Velmor::Error &error);
     // Fails every written call still waiting; queued messages stay queued.
     void dropAllOutgoing(const Velmor::Error &error);

@@ -70,7 +70,7 @@ public:
     };
 
     QString takeOutgoingText(Request *context);
-    bool readResponses(const QByteArray &data, Request *context);
+    bool readResponses(QByteArray data, Request *context);
     bool readResponseItem(const QVariant &item, Request *context);
     void abortCalls(const QList<JsonRPCCall *> &calls, const Error &error);
 

@@ -37,6 +37,9 @@ public:
 
     const Velmor::JsonRPCError &rpcError() const { return m_rpcError; }
     const QVariant &result() const { return m_result; }
+    // Forgets the result, for an owner whose receivers have read it: a large answer need not wait for the call's
+    // deletion.
+    void releaseResult() { m_result.clear(); }
     // What the call was made with, as sent: a reply handler reads its own parameters back.
     const QString &method() const { return m_method; }
     const QVariantList &params() const { return m_params; }

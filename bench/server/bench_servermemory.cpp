@@ -1,7 +1,9 @@
 // The resident memory of the real velmor-warden, run on a machine root of its own against the fake account service:
-// idle and signed out (the floor, measured in the same run), idle with an account of 50 profiles and 10,000 list
+// idle and signed out (the floor, measured in the same run), idle with an account of 50 profiles and 10,050 list
 // entries all held, and again after 10,000 IPC calls on one link. Each figure is given whole and as the service's
-// own part, without the library pages it shares with every other Qt program.
+// own part, without the library pages it shares with every other Qt program. A second service, signed in to an
+// account ten times as large, gives what one list entry costs as it grows, and how high the sync drove the
+// resident set above what stays once it settled.
 #include "velmorwire/json.h"
 
 #include <QCoreApplication>
@@ -9,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSettings>
 #include <QTcpServer>
@@ -53,6 +56,27 @@ Resident resident(qint64 pid)
     }
     figure.own = own;
     return figure;
+}
+
+// The highest resident set since the last reset, in KiB.
+qint64 peakResident(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Makes the process's peak resident set start again from what it holds now.
+void resetPeak(qint64 pid)
+{
+    QFile refs(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
 }
 
 // The desktop's end, blocking: the service is another process.
@@ -161,20 +185,20 @@ struct AccountService
     }
 };
 
-} // namespace
-
-int main(int argc, char **argv)
+// One service on a machine root of its own, signed out and then signed in to an account whose lists all come.
+struct Figures
 {
-    QCoreApplication app(argc, argv);
-    const QString user = QStringLiteral("owner@example.com");
-    const QString password = QStringLiteral("bench-password");
-    AccountService account;
-    // 50 profiles with 67 entries in each of their three lists: 10,050 entries.
-    if (!account.start() || !account.addAccount(user, password, 50, 67)) {
-        std::fprintf(stderr, "the fake account service did not start\n");
-        return 1;
-    }
+    int entries = 0;
+    Resident signedOut;
+    Resident held;
+    qint64 peak = -1;
+    Resident afterCalls;
+};
 
+bool measure(AccountService &account, const QString &user, const QString &password, int profiles, int perList,
+    int calls, Figures *figures)
+{
+    figures->entries = profiles * perList * 3;
     QTemporaryDir root;
     const quint16 ipcPort = freePort();
     QDir().mkpath(root.filePath(QStringLiteral("trust")));
@@ -201,8 +225,13 @@ int main(int argc, char **argv)
     warden.setProcessEnvironment(environment);
     warden.start(QStringLiteral(WARDEN_PROGRAM), { QStringLiteral("-e") });
     if (!warden.waitForStarted())
-        return 1;
+        return false;
     const qint64 pid = warden.processId();
+    const auto stop = qScopeGuard([&warden] {
+        warden.terminate();
+        if (!warden.waitForFinished(30000))
+            warden.kill();
+    });
 
     Link link;
     QElapsedTimer wait;
@@ -210,7 +239,8 @@ int main(int argc, char **argv)
     while (!link.open(ipcPort) && !wait.hasExpired(30000))
         QThread::msleep(50);
     QThread::sleep(2);
-    const Resident signedOut = resident(pid);
+    figures->signedOut = resident(pid);
+    resetPeak(pid);
 
     // Sign in; the whole account is held once its lists have come.
     const int signIn = link.call(QStringLiteral("setCredentials"), { user, password });
@@ -218,45 +248,90 @@ int main(int argc, char **argv)
             return item.value("method") == "setIdentification" && item.value("params").toList().value(0) == 1;
         })) {
         std::fprintf(stderr, "the sign-in did not complete\n");
-        return 1;
+        return false;
     }
     // After the sign-in the account client fetches every profile's data; each list arrives as a "setDomains".
     QSet<QPair<int, int>> lists;
+    const int listCount = profiles * 3;
     if (!link.readUntil(
-            [&lists](const QVariantMap &item) {
+            [&lists, listCount](const QVariantMap &item) {
                 const QVariantList params = item.value("params").toList();
                 if (item.value("method") == "setDomains")
                     lists.insert({ params.value(0).toInt(), params.value(1).toInt() });
-                return lists.size() == 150;
+                return lists.size() == listCount;
             },
-            120000)) {
-        std::fprintf(stderr, "%d lists of 150 came\n", int(lists.size()));
-        return 1;
+            300000)) {
+        std::fprintf(stderr, "%d lists of %d came\n", int(lists.size()), listCount);
+        return false;
     }
     QThread::sleep(2);
-    const Resident held = resident(pid);
+    figures->held = resident(pid);
+    figures->peak = peakResident(pid);
 
-    // 10,000 calls that the service answers itself, in four kinds.
-    const QList<QPair<QString, QVariantList>> calls { { "unlockSettings", { user, password } },
+    // Calls that the service answers itself, in four kinds.
+    const QList<QPair<QString, QVariantList>> kinds { { "unlockSettings", { user, password } },
         { "setProfile", { 101 } }, { "setGlobalFiltering", { true, 0 } },
         { "setSetting", { "dd-hostname", "Bench" } } };
-    for (int i = 0; i < 10000; ++i) {
-        const int id = link.call(calls.at(i % calls.size()).first, calls.at(i % calls.size()).second);
+    for (int i = 0; i < calls; ++i) {
+        const int id = link.call(kinds.at(i % kinds.size()).first, kinds.at(i % kinds.size()).second);
         if (!link.answer(id)) {
             std::fprintf(stderr, "call %d was not answered\n", i);
-            return 1;
+            return false;
         }
     }
-    QThread::sleep(2);
-    const Resident after = resident(pid);
+    if (calls > 0) {
+        QThread::sleep(2);
+        figures->afterCalls = resident(pid);
+    }
+    return true;
+}
 
-    warden.terminate();
-    warden.waitForFinished(30000);
+// What each entry adds to the service's own memory, and the sync's peak resident set beside the one it settles at,
+// whole and above the floor.
+void printGrowth(const Figures &figures)
+{
+    const qint64 settled = figures.held.all - figures.signedOut.all;
+    const qint64 peak = figures.peak - figures.signedOut.all;
+    std::printf("  %d entries: %.0f bytes per entry of its own memory (aim at 100,000: at most 250); the sync's peak "
+                "resident set %.1f MB, %.2f times the %.1f MB it settles at (aim: at most 2); above signed out the "
+                "peak is %.1f MB, %.2f times the %.1f MB that stays\n",
+        figures.entries, (figures.held.own - figures.signedOut.own) * 1024.0 / figures.entries, figures.peak / 1024.0,
+        double(figures.peak) / figures.held.all, figures.held.all / 1024.0, peak / 1024.0, double(peak) / settled,
+        settled / 1024.0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString user = QStringLiteral("owner@example.com");
+    const QString password = QStringLiteral("bench-password");
+    const QString largeUser = QStringLiteral("large@example.com");
+    AccountService account;
+    // 50 profiles with 67 entries in each of their three lists: 10,050 entries; the large account 100,050.
+    if (!account.start() || !account.addAccount(user, password, 50, 67)
+        || !account.addAccount(largeUser, password, 50, 667)) {
+        std::fprintf(stderr, "the fake account service did not start\n");
+        return 1;
+    }
+
+    Figures small;
+    Figures large;
+    if (!measure(account, user, password, 50, 67, 10000, &small)
+        || !measure(account, largeUser, password, 50, 667, 0, &large))
+        return 1;
+    const Resident &signedOut = small.signedOut;
+    const Resident &held = small.held;
+    const Resident &after = small.afterCalls;
     std::printf("velmor-warden resident memory (all / its own): signed out %.1f / %.1f MB; idle with 50 profiles "
                 "and 10,050 entries held %.1f / %.1f MB (aim: at most 20 MB), %.2f / %.2f times signed out; after "
                 "10,000 IPC calls %.1f / %.1f MB, %.3f / %.3f times before\n",
         signedOut.all / 1024.0, signedOut.own / 1024.0, held.all / 1024.0, held.own / 1024.0,
         double(held.all) / signedOut.all, double(held.own) / signedOut.own, after.all / 1024.0, after.own / 1024.0,
         double(after.all) / held.all, double(after.own) / held.own);
+    std::printf("memory per list entry, and the sync's peak:\n");
+    printGrowth(small);
+    printGrowth(large);
     return 0;
 }

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void errorObjects_data();
     void errorObjects();
     void batchAnswerMatchesByIdPastInvalidItems();
+    void batchAnswerFreesEachReleasedResult();
     void responseBeforeAnyCall();
     void contextAnswerFailsTheUnanswered();
     void contextFailureFailsItsCalls();
@@ -153,6 +154,39 @@ void tst_JsonRPCCalls::groupingOnSendsOneBatch()
     QVERIFY(engine.incomingResponse(R"([{"id":2,"jsonrpc":"2.0","result":2},{"id":1,"jsonrpc":"2.0","result":1}])"));
     QCOMPARE(first.result, QVariant(1));
     QCOMPARE(second.result, QVariant(2));
+}
+
+// The answer to a batch can hold a whole account: the bytes handed over are freed once they are read, and the part
+// a call has read and released is freed before the next call's turn, not kept until the batch is done.
+void tst_JsonRPCCalls::batchAnswerFreesEachReleasedResult()
+{
+    JsonRPC engine;
+    Carrier carrier;
+    JsonRPCCall *first = engine.call("a");
+    JsonRPCCall *second = engine.call("b");
+    engine.serializeOutgoingRequest(&carrier);
+    QByteArray answer(
+        R"([{"id":1,"jsonrpc":"2.0","result":["first.example"]},{"id":2,"jsonrpc":"2.0","result":["second.example"]}])");
+    const QByteArray watched = answer;
+    QString firstText;
+    bool bytesFreed = false;
+    bool firstFreed = false;
+    connect(first, &Request::finished, first, [&] {
+        bytesFreed = watched.isDetached();
+        firstText = first->result().toList().value(0).toString();
+    });
+    connect(first, &Request::finished, first, &JsonRPCCall::releaseResult);
+    connect(second, &Request::finished, second, [&] { firstFreed = firstText.isDetached(); });
+
+    QVERIFY(engine.incomingContextedResponse(std::move(answer), &carrier));
+    QVERIFY(bytesFreed);
+    QCOMPARE(firstText, QStringLiteral("first.example"));
+    QVERIFY(firstFreed);
+    QVERIFY(first->result().isNull());
+    QCOMPARE(second->result().toList().value(0).toString(), QStringLiteral("second.example"));
+    carrier.requestFinished(Error());
+    delete first;
+    delete second;
 }
 
 void tst_JsonRPCCalls::preparedNotificationJoinsTheBatch()

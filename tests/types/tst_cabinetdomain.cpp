@@ -2,7 +2,42 @@
 
 #include <QTest>
 
+#include <atomic>
+#include <cstdlib>
+#include <malloc.h>
+#include <new>
+
 using namespace Velmor;
+
+namespace {
+
+// What the objects made with new hold now, in usable bytes: an account's lists hold tens of thousands of entries,
+// and whatever each entry allocates for itself is multiplied by as many.
+std::atomic<qint64> objectBytes { 0 };
+
+} // namespace
+
+void *operator new(std::size_t size)
+{
+    void *block = std::malloc(size ? size : 1);
+    if (!block)
+        throw std::bad_alloc();
+    objectBytes += qint64(malloc_usable_size(block));
+    return block;
+}
+
+void operator delete(void *block) noexcept
+{
+    if (!block)
+        return;
+    objectBytes -= qint64(malloc_usable_size(block));
+    std::free(block);
+}
+
+void operator delete(void *block, std::size_t) noexcept
+{
+    operator delete(block);
+}
 
 class tst_CabinetDomain : public QObject
 {
@@ -19,6 +54,8 @@ private Q_SLOTS:
     void writeEntry();
     void readList_data();
     void readList();
+    void heldListOwnsNothingOfTheAnswer_data();
+    void heldListOwnsNothingOfTheAnswer();
     void listEquality_data();
     void listEquality();
     void removeDomain();
@@ -201,6 +238,39 @@ void tst_CabinetDomain::readList()
     QCOMPARE(read, ids);
     if (accepted)
         QCOMPARE(list.toVariant(), value);
+}
+
+void tst_CabinetDomain::heldListOwnsNothingOfTheAnswer_data()
+{
+    QTest::addColumn<QVariant>("ip");
+    QTest::newRow("no address") << QVariant();
+    QTest::newRow("empty address") << QVariant(QString());
+    QTest::newRow("unreadable address") << QVariant(QStringLiteral("not-an-address"));
+}
+
+// Entries without an address hold no address object, and no entry keeps the parsed answer's text alive.
+void tst_CabinetDomain::heldListOwnsNothingOfTheAnswer()
+{
+    QFETCH(QVariant, ip);
+    const int count = 2000;
+    QVariantList answer;
+    for (int i = 1; i <= count; ++i) {
+        QVariantMap entry { { "id", i }, { "domain", QStringLiteral("site-%1.example").arg(i) } };
+        if (ip.isValid())
+            entry.insert("ip", ip);
+        answer.append(entry);
+    }
+    const QVariant value(answer);
+    const qint64 before = objectBytes;
+    CabinetDomains list;
+    QVERIFY(list.fromVariant(value, CabinetDomain::White));
+    QCOMPARE(list.size(), count);
+    QVERIFY(list.last().ip.isNull());
+    // Less than a byte per entry: a null QHostAddress alone allocates its private part.
+    QVERIFY2(objectBytes - before < count, qPrintable(QString::number(objectBytes - before)));
+    const QString parsed = answer.last().toMap().value("domain").toString();
+    QCOMPARE(list.last().domain, parsed);
+    QVERIFY(list.last().domain.constData() != parsed.constData());
 }
 
 void tst_CabinetDomain::listEquality_data()

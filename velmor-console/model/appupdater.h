@@ -96,6 +96,7 @@ private:
     CheckResult m_checkResult;
     QTemporaryFile *m_file;
     qint64 m_written;
+    QByteArray m_chunk;
     QString m_title;
     QUrl m_versionUrl;
     QUrl m_downloadUrl;

@@ -21,6 +21,10 @@
 
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace Velmor {
 
 namespace {
@@ -29,18 +33,34 @@ const quint16 errorCodeOffset = 1000;
 const quint16 postDeadline = 30;
 // How much of a reply that is no JSON-RPC text goes to the log.
 const int loggedBodySize = 256;
+// A reply this large leaves megabytes of parsed answer freed, which the allocator would otherwise keep: the lists
+// of a whole account come in one reply.
+const qsizetype largeReplySize = 1024 * 1024;
+// Long enough for the calls the reply answered to be released and for the lists it brought to reach the desktops.
+const int trimDelay = 1000;
 
 QUrl serviceUrl()
 {
     return QUrl::fromUserInput(ServiceSettings().accountServiceBase() + QStringLiteral("/api/json"));
 }
 
-// The engine logs a text it cannot read in full; a reply of many megabytes must not go to the log whole.
+// The engine logs a text it cannot read in full; a reply of many megabytes must not go to the log whole. Only
+// outlined, not parsed: the engine builds the answer once, and a large one costs tens of megabytes.
 bool isJsonRpcReply(const QByteArray &body)
 {
-    const QVariant value = Json::parse(QString::fromUtf8(body));
-    return value.typeId() == QMetaType::QVariantMap
-        || (value.typeId() == QMetaType::QVariantList && !value.toList().isEmpty());
+    const QString text = QString::fromUtf8(body);
+    const Json::Outline outline = Json::outline(text);
+    if (!outline.wellFormed || outline.values > Json::DefaultValueBudget)
+        return false;
+    const QStringView document = QStringView(text).trimmed();
+    return document.startsWith(QLatin1Char('{')) || outline.arrayItems > 0;
+}
+
+void giveBackFreedHeap()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 } // namespace
@@ -54,6 +74,9 @@ LegacyHttpCabinet::LegacyHttpCabinet(QObject *parent)
     qRegisterMetaType<QHostInfo>("QHostInfo");
     m_jsonrpc->setErrorCodeOffset(errorCodeOffset);
     connect(m_jsonrpc, &JsonRPC::outgoingRequestReady, this, &LegacyHttpCabinet::jsonrpc_outgoingReady);
+    m_trimTimer.setSingleShot(true);
+    m_trimTimer.setInterval(trimDelay);
+    connect(&m_trimTimer, &QTimer::timeout, this, giveBackFreedHeap);
     createNetworkManager();
     loadChanges();
 }
@@ -184,7 +207,11 @@ void LegacyHttpCabinet::httpRequestFinished()
         } else if (!carried.isEmpty()) {
             saveChanges();
         }
-        m_jsonrpc->incomingContextedResponse(body, request);
+        const bool large = body.size() >= largeReplySize;
+        m_jsonrpc->incomingContextedResponse(std::move(body), request);
+        // From the end of the answer's handling: what it sent on to the desktops goes out meanwhile.
+        if (large)
+            m_trimTimer.start();
     } else if (code == Error::NetworkFailure) {
         keepUnsent(carried);
         setError(request->error());

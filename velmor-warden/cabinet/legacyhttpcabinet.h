@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointer>
 #include <QSslError>
+#include <QTimer>
 
 class QAuthenticator;
 class QNetworkAccessManager;
@@ -114,6 +115,8 @@ private:
     QPointer<Velmor::LegacyCabinetTestAuthRequest> m_passwordCheckInFlight;
     QNetworkAccessManager *m_nam;
     Velmor::JsonRPC *m_jsonrpc;
+    // Gives the heap that a large reply's parsing freed back to the system once the replies have quietened.
+    QTimer m_trimTimer;
 };
 
 } // namespace Velmor

@@ -50,6 +50,9 @@ RequestType *LegacyHttpCabinet::send(
     call->setParent(this);
     request->setParent(call);
     connect(call, &JsonRPCCall::finished, request, &RequestType::callFinished);
+    // The request has read the answer: a whole account's lists come in one reply, and each list's part of it is
+    // freed as soon as it is held, not with the last call of the reply.
+    connect(call, &JsonRPCCall::finished, call, &JsonRPCCall::releaseResult);
     connect(call, &JsonRPCCall::finished, call, &QObject::deleteLater);
     if (finished)
         connect(request, &Velmor::Request::finished, this, finished);
