@@ -75,6 +75,8 @@ public:
 
     WinError install(const QString &account, const QString &password, const QStringList &dependencies) const;
     int installSwitch(const QStringList &arguments) const;
+    // The exit code of a control switch; a failure is said in one line naming the controller's status.
+    int controlSwitch(const QByteArray &failed, bool succeeded, const ServiceController &controller) const;
     int runAsService();
     int runAsApplication();
     QString endpointFailure(const ServiceControlEndpoint &control) const;
@@ -176,6 +178,16 @@ void ServiceHostPrivate::handleControl(quint32 control)
         q->processCommand(int(control - FirstUserControl));
         break;
     }
+}
+
+int ServiceHostPrivate::controlSwitch(
+    const QByteArray &failed, bool succeeded, const ServiceController &controller) const
+{
+    if (succeeded)
+        return ServiceHost::ExitSuccess;
+    fprintf(stderr, "The service %s %s: %s\n", name.toLocal8Bit().constData(), failed.constData(),
+        qPrintable(winErrorText(controller.error())));
+    return ServiceHost::ExitFailure;
 }
 
 QString ServiceHostPrivate::endpointFailure(const ServiceControlEndpoint &control) const
@@ -404,24 +416,24 @@ int ServiceHost::exec()
         return code;
     }
 
-    if (option == QLatin1String("-t") || option == QLatin1String("-terminate")) {
-        if (!controller.stop())
-            qWarning("The service could not be stopped. (%s)", qPrintable(winErrorText(controller.error())));
-        return ExitSuccess;
-    }
-
-    // Failures of these three are not reported, as the switches never did.
-    if (option == QLatin1String("-p") || option == QLatin1String("-pause")) {
-        controller.pause();
-        return ExitSuccess;
-    }
-    if (option == QLatin1String("-r") || option == QLatin1String("-resume")) {
-        controller.resume();
-        return ExitSuccess;
-    }
+    if (option == QLatin1String("-t") || option == QLatin1String("-terminate"))
+        return d->controlSwitch("could not be stopped", controller.stop(), controller);
+    if (option == QLatin1String("-p") || option == QLatin1String("-pause"))
+        return d->controlSwitch("could not be paused", controller.pause(), controller);
+    if (option == QLatin1String("-r") || option == QLatin1String("-resume"))
+        return d->controlSwitch("could not be resumed", controller.resume(), controller);
     if (option == QLatin1String("-c") || option == QLatin1String("-command")) {
-        controller.sendCommand(arguments.value(2).toInt());
-        return ExitSuccess;
+        const QString number = arguments.value(2);
+        bool isNumber = false;
+        const int code = number.toInt(&isNumber);
+        // Checked here, not by the controller, so that the line names what was typed.
+        if (!isNumber || code < 0 || code > int(LastUserControl - FirstUserControl)) {
+            fprintf(stderr, "The command \"%s\" was not sent to the service %s: a command is a number from 0 to %d\n",
+                number.toLocal8Bit().constData(), serviceName.constData(), int(LastUserControl - FirstUserControl));
+            return ExitFailure;
+        }
+        return d->controlSwitch(QStringLiteral("did not take the command %1").arg(code).toLatin1(),
+            controller.sendCommand(code), controller);
     }
 
     if (option == QLatin1String("-h") || option == QLatin1String("-help") || option == QLatin1String("--help")) {
