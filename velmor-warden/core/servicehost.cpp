@@ -10,6 +10,8 @@
 #include "platform/winerror.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -54,14 +56,64 @@ bool isKnownOption(const QString &option)
     return option.startsWith(QLatin1String("--pidfile="));
 }
 
+// Why a folder of the tree at path, path included, cannot be trusted; empty when none is in doubt. Each is mended
+// to mode where it is this user's.
+QString treeProblem(const QString &path, mode_t mode)
+{
+    const QString problem = folderProblem(path, mode);
+    if (!problem.isEmpty())
+        return problem;
+    QDirIterator it(
+        path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString inner = folderProblem(it.next(), mode);
+        if (!inner.isEmpty())
+            return inner;
+    }
+    return QString();
+}
+
 // Why the machine's root cannot hold the service's files; empty when it can.
 QString rootProblem()
 {
     const QString root = rootPath();
-    if (ensureDir(root, PublicFolderMode) && ::access(QFile::encodeName(root).constData(), W_OK | X_OK) == 0)
-        return QString();
-    return QStringLiteral("the machine root %1 (VELMOR_ROOT) is not a folder this user can write to (%2)")
-        .arg(root, qt_error_string(errno));
+    if (!ensureDir(root, PublicFolderMode) || ::access(QFile::encodeName(root).constData(), W_OK | X_OK) != 0) {
+        return QStringLiteral("the machine root %1 (VELMOR_ROOT) is not a folder this user can write to (%2)")
+            .arg(root, qt_error_string(errno));
+    }
+    return QString();
+}
+
+// Why the folders that hold the service's files cannot be trusted; empty when they can. Its own are mended first.
+QString folderTrustProblem()
+{
+    const QString root = rootPath();
+    // Whoever may replace a folder on the way to the settings, the registry or the keys chooses what the service
+    // reads there: its account service, its resolver, its token.
+    const QString absoluteRoot = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    for (QString parent = QFileInfo(absoluteRoot).path();; parent = QFileInfo(parent).path()) {
+        const QString problem = folderProblem(parent);
+        if (!problem.isEmpty())
+            return problem;
+        if (parent == QLatin1String("/") || parent == QLatin1String("."))
+            break;
+    }
+    static const struct
+    {
+        const char *relative;
+        mode_t mode;
+        bool tree;
+    } folders[] = { { "", PublicFolderMode, false }, { "settings", PublicFolderMode, true },
+        { "registry", PublicFolderMode, true }, { "services", PublicFolderMode, false },
+        { "eventlog", PublicFolderMode, false }, { "trust", PublicFolderMode, false },
+        { "keys", PrivateFolderMode, true } };
+    for (const auto &folder : folders) {
+        const QString path = QDir::cleanPath(absoluteRoot + QLatin1Char('/') + QLatin1String(folder.relative));
+        const QString problem = folder.tree ? treeProblem(path, folder.mode) : folderProblem(path, folder.mode);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return QString();
 }
 
 } // namespace
@@ -218,6 +270,8 @@ void ServiceHostPrivate::startAndReport(ServiceControlEndpoint *control)
 int ServiceHostPrivate::runAsService()
 {
     startFailure = rootProblem();
+    if (startFailure.isEmpty())
+        startFailure = folderTrustProblem();
     if (!startFailure.isEmpty())
         return ServiceHost::ExitStartFailure;
     ServiceRegistration registration;
@@ -260,6 +314,8 @@ int ServiceHostPrivate::runAsService()
 int ServiceHostPrivate::runAsApplication()
 {
     startFailure = rootProblem();
+    if (startFailure.isEmpty())
+        startFailure = folderTrustProblem();
     if (!startFailure.isEmpty())
         return ServiceHost::ExitStartFailure;
     removeStaleTemporaryFiles();
