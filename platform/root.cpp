@@ -215,11 +215,17 @@ QString folderProblem(const QString &path, mode_t mode)
 
 int openFile(const QString &path, int flags, mode_t mode)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+    // Without O_NONBLOCK, opening a FIFO waits for its other end, as long as whoever put it there likes.
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0)
         return -1;
     struct stat info = {};
-    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 07777) != mode)
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = ENXIO;
+        return -1;
+    }
+    if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != mode)
         ::fchmod(fd, mode);
     return fd;
 }

@@ -1,5 +1,6 @@
 #include "servicehost.h"
 
+#include "base/logwriter.h"
 #include "base/servicecontroller.h"
 
 #include "platform/eventlog.h"
@@ -145,6 +146,7 @@ public:
     ServiceControlEndpoint *endpoint = nullptr;
     // Why the last start failed; empty while none did.
     QString startFailure;
+    std::unique_ptr<LogWriter> log;
 };
 
 WinError ServiceHostPrivate::install(
@@ -338,6 +340,7 @@ ServiceHost::ServiceHost(int &argc, char **argv, const QString &name)
     if (!QCoreApplication::instance())
         d->ownApplication.reset(new QCoreApplication(argc, argv));
     d->name = name;
+    d->log = std::make_unique<LogWriter>(name);
     hostInstance = this;
 }
 
@@ -381,24 +384,44 @@ void ServiceHost::setStartupType(StartupType type)
     d->startupType = type;
 }
 
-void ServiceHost::logMessage(const QString &message, MessageType type, int id) const
+namespace {
+
+EventLog::Type eventType(ServiceHost::MessageType type)
 {
     EventLog::Type logType = EventLog::Success;
     switch (type) {
-    case Success:
+    case ServiceHost::Success:
         logType = EventLog::Success;
         break;
-    case Error:
+    case ServiceHost::Error:
         logType = EventLog::Error;
         break;
-    case Warning:
+    case ServiceHost::Warning:
         logType = EventLog::Warning;
         break;
-    case Information:
+    case ServiceHost::Information:
         logType = EventLog::Information;
         break;
     }
-    EventLog::report(d->name, logType, id, message);
+    return logType;
+}
+
+} // namespace
+
+void ServiceHost::logMessage(const QString &message, MessageType type, int id) const
+{
+    d->log->post(eventType(type), message, id);
+}
+
+void ServiceHost::logDiagnostic(const QString &message, MessageType type) const
+{
+    d->log->postRepeatable(eventType(type), message);
+}
+
+void ServiceHost::logFatal(const QString &message) const
+{
+    d->log->flush(2000);
+    EventLog::report(d->name, EventLog::Error, 0, message);
 }
 
 void ServiceHost::failStart(const QString &cause)
