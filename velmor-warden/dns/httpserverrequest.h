@@ -14,6 +14,9 @@ class HttpServerRequest : public QObject
     Q_OBJECT
 
 public:
+    // How long an answered connection still reads what the client sends before it closes.
+    static constexpr int LingerMs = 2000;
+
     HttpServerRequest(QTcpSocket *socket, QObject *parent = nullptr);
     ~HttpServerRequest() override;
 
