@@ -16,6 +16,7 @@ LogWriter::~LogWriter()
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_stopping = true;
+        m_drainDeadline = now() + stopDrainMs;
     }
     m_wake.notify_one();
     m_thread.join();
@@ -103,11 +104,16 @@ void LogWriter::run()
         if (!m_queue.empty() || m_dropped > 0) {
             std::deque<Entry> batch;
             batch.swap(m_queue);
-            const qint64 dropped = m_dropped;
+            qint64 dropped = m_dropped;
             m_dropped = 0;
             guard.unlock();
-            for (const Entry &entry : batch)
-                Platform::EventLog::report(m_source, entry.type, entry.id, entry.text, entry.time);
+            for (const Entry &entry : batch) {
+                const qint64 deadline = m_drainDeadline;
+                if (deadline != 0 && now() > deadline)
+                    ++dropped;
+                else
+                    Platform::EventLog::report(m_source, entry.type, entry.id, entry.text, entry.time);
+            }
             if (dropped > 0) {
                 Platform::EventLog::report(m_source, Platform::EventLog::Warning, 0,
                     QStringLiteral("%1 log entries were dropped: the log could not keep up").arg(dropped));

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -25,9 +26,11 @@ public:
     static constexpr int repeatWindowMs = 60000;
     // Distinct repeatable texts followed per minute; past them, lines are only counted all together.
     static constexpr int repeatableTextLimit = 200;
+    // How long the end of the service waits for what is still queued, whoever holds the log's lock meanwhile.
+    static constexpr int stopDrainMs = 5000;
 
     explicit LogWriter(const QString &source);
-    // Writes what waits, the counts of repeated lines included, then ends the thread.
+    // Writes what waits, the counts of repeated lines included, for stopDrainMs at most, then ends the thread.
     ~LogWriter();
 
     // Callable from any thread; neither waits for the log.
@@ -73,6 +76,7 @@ private:
     quint64 m_posted = 0;
     quint64 m_done = 0;
     bool m_stopping = false;
+    std::atomic<qint64> m_drainDeadline { 0 };
     std::thread m_thread;
 };
 
