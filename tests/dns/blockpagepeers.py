@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Peers of the block page that no test here could be without, from Python's standard library.
 
-  blockpagepeers.py hold --port PORT --count N [--uid UID]
-      As user UID (when given), opens N connections to 127.0.0.1:PORT and sends nothing on them. Prints "held N"
-      once all are made; at the end of its input prints "open K", the number the server still keeps open, and exits.
+  blockpagepeers.py hold --port PORT --count N [--uid UID] [--answered]
+      As user UID (when given), opens N connections to 127.0.0.1:PORT and sends nothing on them (with --answered:
+      sends a whole request on each and reads its answer, but never closes). Prints "held N" once all are made; at
+      the end of its input prints "open K", the number the server still keeps open, and exits.
   blockpagepeers.py request --port PORT [--body BYTES] METHOD:TARGET...
       Sends the requests in order through one http.client connection, as a program would that reuses it whenever
       the server lets it, each with a body of BYTES bytes when given. Prints "STATUS LOCATION LENGTH" for each
@@ -27,6 +28,12 @@ def hold(args):
         os.setgid(args.uid)
         os.setuid(args.uid)
     sockets = [socket.create_connection(("127.0.0.1", args.port), timeout=30) for _ in range(args.count)]
+    if args.answered:
+        for sock in sockets:
+            sock.sendall(b"GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\n\r\n")
+            answer = b""
+            while not answer.endswith(b"\r\n\r\n"):
+                answer += sock.recv(4096)
     print("held %d" % len(sockets), flush=True)
     sys.stdin.read()
     still_open = 0
@@ -96,6 +103,7 @@ def main():
     holder.add_argument("--port", type=int, required=True)
     holder.add_argument("--count", type=int, required=True)
     holder.add_argument("--uid", type=int)
+    holder.add_argument("--answered", action="store_true")
     requester = commands.add_parser("request")
     requester.add_argument("--port", type=int, required=True)
     requester.add_argument("--body", type=int, default=0)

@@ -49,6 +49,7 @@ private Q_SLOTS:
     void closeKeepsAcceptedConnections();
     void answeredClientMaySendMore_data();
     void answeredClientMaySendMore();
+    void lingeringConnectionsCountForTheirUser();
 
 private:
     QProcess *curl(const QStringList &arguments);
@@ -363,6 +364,31 @@ void tst_HttpServer::answeredClientMaySendMore()
     QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QProcess::NotRunning, 30000);
     QCOMPARE(peer.readAllStandardOutput(), output);
     QTRY_COMPARE_WITH_TIMEOUT(openRequests(), 0, 10000);
+}
+
+void tst_HttpServer::lingeringConnectionsCountForTheirUser()
+{
+    // Answered connections whose client never closes linger: they hold their user's share meanwhile, not the slots
+    // of every other user.
+    QProcess holder;
+    holder.start(QStringLiteral("/usr/bin/python3"),
+        { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/dns/blockpagepeers.py"),
+            QStringLiteral("hold"), QStringLiteral("--port"), QString::number(port), QStringLiteral("--count"),
+            QString::number(HttpServer::MaxHalfOpenPerUser), QStringLiteral("--answered") });
+    QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine(), 30000);
+    QCOMPARE(holder.readLine(), "held " + QByteArray::number(HttpServer::MaxHalfOpenPerUser) + '\n');
+    QCOMPARE(openRequests(), HttpServer::MaxHalfOpenPerUser);
+    QTcpSocket *refused = rawClient();
+    QTRY_COMPARE(refused->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(refused->readAll(), QByteArray());
+    // Past the linger, they close and the user's share is free again.
+    QTRY_COMPARE_WITH_TIMEOUT(openRequests(), 0, HttpServerRequest::LingerMs + 10000);
+    QTcpSocket *next = rawClient();
+    next->write("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE(next->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(next->readAll().startsWith("HTTP/1.1 303 See Other\r\n"));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpServer)

@@ -66,6 +66,7 @@ void HttpServerRequest::socket_bytesWritten(qint64 size)
         // answer with it. The answer ends with our half of the connection; what the client still sends (a body, a
         // next request) is read and dropped until it closes its half, for a moment at most.
         ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+        m_lingering = true;
         QTimer::singleShot(LingerMs, this, &HttpServerRequest::finished);
     }
 }
