@@ -84,11 +84,16 @@ QString typeName(Type type)
 
 bool report(const QString &source, Type type, int id, const QString &text)
 {
+    return report(source, type, id, text, QDateTime::currentDateTimeUtc());
+}
+
+bool report(const QString &source, Type type, int id, const QString &text, const QDateTime &time)
+{
     // The system takes the text as a zero-terminated string. Kept whole, a zero would reach the query tool's
     // output, whose readers stop there and lose every later entry.
-    const QString line = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + QLatin1Char('\t')
-        + escapeField(source) + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t') + QString::number(id)
-        + QLatin1Char('\t') + escapeField(text.left(text.indexOf(QChar(0)))) + QLatin1Char('\n');
+    const QString line = time.toUTC().toString(Qt::ISODateWithMs) + QLatin1Char('\t') + escapeField(source)
+        + QLatin1Char('\t') + QString::number(int(type)) + QLatin1Char('\t') + QString::number(id) + QLatin1Char('\t')
+        + escapeField(text.left(text.indexOf(QChar(0)))) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const QString path = logPath();
     // Appenders share the lock, the trimmer takes it alone: an entry written to the file that the trimmer is about

@@ -28,6 +28,8 @@ struct Entry
 // text ends at its first zero character, as the system's own call reads it. The log is kept under a size limit
 // of 20 MB: past it, the oldest entries are dropped until it is down to three quarters of that.
 bool report(const QString &source, Type type, int id, const QString &text);
+// The same with the time of the entry given, for entries written some time after they were made.
+bool report(const QString &source, Type type, int id, const QString &text, const QDateTime &time);
 
 // Every readable entry, oldest first; lines that are not entries are skipped.
 QList<Entry> entries();

@@ -188,13 +188,44 @@ bool ensureDir(const QString &path, mode_t mode)
     return adoptFolder(target, mode);
 }
 
+QString folderProblem(const QString &path, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info = {};
+    if (::lstat(name.constData(), &info) != 0)
+        return errno == ENOENT ? QString()
+                               : QStringLiteral("the folder %1 cannot be seen (%2)").arg(path, qt_error_string(errno));
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is not a folder but %2")
+            .arg(path, S_ISLNK(info.st_mode) ? QStringLiteral("a link") : QStringLiteral("a file"));
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        return QStringLiteral("the folder %1 belongs to another user (uid %2)").arg(path).arg(info.st_uid);
+    if (mode != 0 && info.st_uid == ::geteuid() && (info.st_mode & 07777) != mode) {
+        if (::chmod(name.constData(), mode) != 0)
+            return QStringLiteral("the folder %1 cannot get mode %2 (%3)")
+                .arg(path, QString::number(mode, 8), qt_error_string(errno));
+        return QString();
+    }
+    // Another user could rename what it holds and put his own in its place; a sticky folder lets him only add.
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
+        return QStringLiteral("the folder %1 can be written by other users (mode %2)")
+            .arg(path, QString::number(info.st_mode & 07777, 8));
+    return QString();
+}
+
 int openFile(const QString &path, int flags, mode_t mode)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+    // Without O_NONBLOCK, opening a FIFO waits for its other end, as long as whoever put it there likes.
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0)
         return -1;
     struct stat info = {};
-    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 07777) != mode)
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = ENXIO;
+        return -1;
+    }
+    if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != mode)
         ::fchmod(fd, mode);
     return fd;
 }

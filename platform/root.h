@@ -29,8 +29,14 @@ QString rootPath(const QString &relative);
 // otherwise.
 bool ensureDir(const QString &path, mode_t mode);
 
-// open(2) that never follows a link at path; a file of this user gets mode, whatever the umask made of it. For the
-// files that grow by appends (the event log, histories) and lock files. A descriptor, or -1 with errno set.
+// Why the folder at path cannot be trusted with the programs' files; empty when nothing is there or when it is a
+// real folder of this user or of root that no other user may write to (a sticky folder, as /tmp is, aside). A
+// folder of this user gets mode first, unless mode is 0: a folder made under a careless umask is mended.
+QString folderProblem(const QString &path, mode_t mode = 0);
+
+// open(2) that never follows a link at path and never waits: anything but a regular file there (a FIFO another
+// program holds, a device) is refused with ENXIO. A file of this user gets mode, whatever the umask made of it. For
+// the files that grow by appends (the event log, histories) and lock files. A descriptor, or -1 with errno set.
 int openFile(const QString &path, int flags, mode_t mode);
 
 // Writes data through a temporary file in the same folder, made with mode, flushed to disk and renamed over path:

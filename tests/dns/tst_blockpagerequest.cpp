@@ -50,8 +50,8 @@ void tst_BlockPageRequest::requestLine_data()
                                     << "HTTP/1.0";
     QTest::newRow("ends at LF") << QByteArray("GET / HTTP/1.1\nX: y\n\n") << true << "/"
                                 << "HTTP/1.1";
-    QTest::newRow("fourth piece ignored") << QByteArray("GET / HTTP/1.1 x\r\n\r\n") << true << "/"
-                                          << "HTTP/1.1";
+    QTest::newRow("fourth piece refused") << QByteArray("GET / HTTP/1.1 x\r\n\r\n") << false << ""
+                                          << "";
     QTest::newRow("two pieces") << QByteArray("GET /\r\n\r\n") << false << ""
                                 << "";
     QTest::newRow("double space") << QByteArray("GET  / HTTP/1.1\r\n\r\n") << false << ""

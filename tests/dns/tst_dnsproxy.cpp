@@ -39,6 +39,8 @@ private Q_SLOTS:
     void forwards();
     void largeUdpRequestStaysUdp();
     void responseFromClientIsRefused();
+    void answerForAnotherNameIsNotRelayed_data();
+    void answerForAnotherNameIsNotRelayed();
     void upstreamIsTheProxyItself();
     void refusedUpstreamConnectionGivesServfail();
     void requestThatCannotCarryTheRecord();
@@ -243,6 +245,51 @@ void tst_DNSProxy::responseFromClientIsRefused()
     expected[3] = char((expected.at(3) & 0xF0) | 5);
     QCOMPARE(answer.toHex(' '), expected.toHex(' '));
     QCOMPARE(upstream->received.size(), 0);
+}
+
+void tst_DNSProxy::answerForAnotherNameIsNotRelayed_data()
+{
+    // The client asks for "c\\.d.test": two labels, the first holding a dot. Each row is the first answer's question
+    // name (wire labels, same length), which must not be taken for the client's; the right answer follows it.
+    QTest::addColumn<QByteArray>("otherName");
+    QTest::newRow("three labels that read as the same text") << QByteArray("\x01"
+                                                                           "c"
+                                                                           "\x01"
+                                                                           "d"
+                                                                           "\x04"
+                                                                           "test");
+    QTest::newRow("another letter") << QByteArray("\x03"
+                                                  "c.e"
+                                                  "\x04"
+                                                  "test");
+}
+
+void tst_DNSProxy::answerForAnotherNameIsNotRelayed()
+{
+    QFETCH(QByteArray, otherName);
+    const QByteArray name = QByteArray("\x03"
+                                       "c.d"
+                                       "\x04"
+                                       "test");
+    const QByteArray request = hex("5555 0100 0001 0000 0000 0000") + name + hex("00 0001 0001");
+    client->writeDatagram(request, QHostAddress::LocalHost, state->localPort);
+    QTRY_COMPARE(upstream->received.size(), 1);
+    const QByteArray forwarded = upstream->received.at(0).message.toByteArray();
+    QCOMPARE(forwarded.mid(12, name.size()), name);
+
+    QByteArray other = forwarded;
+    other.replace(12, name.size(), otherName);
+    QByteArray shouted = forwarded;
+    shouted.replace(12, name.size(), name.toUpper());
+    upstream->reply(upstream->received.at(0), FakeUpstream::answerTo(Packet(other), 0x0a000002));
+    // The same name in other letters is the client's answer.
+    upstream->reply(upstream->received.at(0), FakeUpstream::answerTo(Packet(shouted), 0x0a000001));
+
+    QTRY_VERIFY(client->hasPendingDatagrams());
+    const QByteArray answer = client->receiveDatagram().data();
+    QCOMPARE(answer.mid(12, name.size()), name.toUpper());
+    QCOMPARE(answer.right(4), hex("0a000001"));
+    QTRY_COMPARE(openRequests(), 0);
 }
 
 void tst_DNSProxy::upstreamIsTheProxyItself()

@@ -47,6 +47,9 @@ private Q_SLOTS:
     void startFailures_data();
     void startFailures();
     void closeKeepsAcceptedConnections();
+    void answeredClientMaySendMore_data();
+    void answeredClientMaySendMore();
+    void lingeringConnectionsCountForTheirUser();
 
 private:
     QProcess *curl(const QStringList &arguments);
@@ -128,6 +131,9 @@ void tst_HttpServer::curlTable_data()
                                   << QByteArray();
     QTest::newRow("short line") << QStringList() << QByteArray("GET /\r\n\r\n")
                                 << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray();
+    QTest::newRow("a fourth word") << QStringList()
+                                   << QByteArray("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1 extra\r\n\r\n")
+                                   << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray();
     QTest::newRow("bare LF injection")
         << QStringList() << QByteArray("GET /?blockpage=10.0.0.1&hostname=a\nLocation: http://evil/ HTTP/1.1\r\n\r\n")
         << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray();
@@ -242,9 +248,11 @@ void tst_HttpServer::halfOpenLimitPerUser()
     QTcpSocket *waiting = sockets.first();
     waiting->write("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\n\r\n");
     QTRY_COMPARE(waiting->state(), QAbstractSocket::UnconnectedState);
+    // Answered, it goes once the client has closed its end.
+    QTRY_COMPARE(openRequests(), HttpServer::MaxHalfOpenPerUser - 1);
     QTcpSocket *next = rawClient();
     QTRY_COMPARE(openRequests(), HttpServer::MaxHalfOpenPerUser);
-    QCOMPARE(next->state(), QAbstractSocket::ConnectedState);
+    QTRY_COMPARE(next->state(), QAbstractSocket::ConnectedState);
     qDeleteAll(sockets);
     delete next;
     QTRY_COMPARE(openRequests(), 0);
@@ -328,6 +336,59 @@ void tst_HttpServer::closeKeepsAcceptedConnections()
     client->write("\r\n");
     QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(client->readAll().startsWith("HTTP/1.1 303 See Other\r\n"));
+}
+
+void tst_HttpServer::answeredClientMaySendMore_data()
+{
+    // What the client sends beyond the head the block page reads is read and dropped after the answer, never
+    // answered with a reset that could cost the client the answer.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("output");
+    QTest::newRow("http.client: a POST with an 8 MiB body")
+        << QStringList { "request", "--body", QString::number(8 << 20), "POST:/?blockpage=10.0.0.1&hostname=a" }
+        << QByteArray("303 http://10.0.0.1/blocked?hostname=a&token=7&url= 0\n");
+    QTest::newRow("raw socket: 8 MiB after the head")
+        << QStringList { "trailing", "--bytes", "8388608" } << QByteArray("whole answer, then end\n");
+}
+
+void tst_HttpServer::answeredClientMaySendMore()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, output);
+    QProcess peer;
+    arguments.insert(1, QStringLiteral("--port"));
+    arguments.insert(2, QString::number(port));
+    peer.start(QStringLiteral("/usr/bin/python3"),
+        QStringList { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/dns/blockpagepeers.py") }
+            + arguments);
+    QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QProcess::NotRunning, 30000);
+    QCOMPARE(peer.readAllStandardOutput(), output);
+    QTRY_COMPARE_WITH_TIMEOUT(openRequests(), 0, 10000);
+}
+
+void tst_HttpServer::lingeringConnectionsCountForTheirUser()
+{
+    // Answered connections whose client never closes linger: they hold their user's share meanwhile, not the slots
+    // of every other user.
+    QProcess holder;
+    holder.start(QStringLiteral("/usr/bin/python3"),
+        { qEnvironmentVariable("VELMOR_SOURCE_DIR") + QStringLiteral("/tests/dns/blockpagepeers.py"),
+            QStringLiteral("hold"), QStringLiteral("--port"), QString::number(port), QStringLiteral("--count"),
+            QString::number(HttpServer::MaxHalfOpenPerUser), QStringLiteral("--answered") });
+    QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine(), 30000);
+    QCOMPARE(holder.readLine(), "held " + QByteArray::number(HttpServer::MaxHalfOpenPerUser) + '\n');
+    QCOMPARE(openRequests(), HttpServer::MaxHalfOpenPerUser);
+    QTcpSocket *refused = rawClient();
+    QTRY_COMPARE(refused->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(refused->readAll(), QByteArray());
+    // Past the linger, they close and the user's share is free again.
+    QTRY_COMPARE_WITH_TIMEOUT(openRequests(), 0, HttpServerRequest::LingerMs + 10000);
+    QTcpSocket *next = rawClient();
+    next->write("GET /?blockpage=10.0.0.1&hostname=a HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE(next->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(next->readAll().startsWith("HTTP/1.1 303 See Other\r\n"));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpServer)

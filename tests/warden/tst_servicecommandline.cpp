@@ -33,6 +33,8 @@ private Q_SLOTS:
     void startWithoutRegistration();
     void controlsWithoutRunningService_data();
     void controlsWithoutRunningService();
+    void commandThatIsNoCommand_data();
+    void commandThatIsNoCommand();
     void versionSeesABusyService();
     void versionReportsAccessDenied();
 
@@ -294,7 +296,7 @@ void tst_ServiceCommandLine::startWithoutRegistration()
 void tst_ServiceCommandLine::controlsWithoutRunningService_data()
 {
     QTest::addColumn<bool>("installed");
-    QTest::addColumn<QString>("stopFailure");
+    QTest::addColumn<QString>("status");
     QTest::newRow("not installed") << false << "The specified service does not exist as an installed service.";
     QTest::newRow("installed, stopped") << true << "The service has not been started.";
 }
@@ -302,23 +304,57 @@ void tst_ServiceCommandLine::controlsWithoutRunningService_data()
 void tst_ServiceCommandLine::controlsWithoutRunningService()
 {
     QFETCH(bool, installed);
-    QFETCH(QString, stopFailure);
+    QFETCH(QString, status);
     Machine machine;
     if (installed)
         QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
 
-    // Only a failed stop is reported, and it goes to the event log, not to the console.
-    const QList<QStringList> switches { { "-t" }, { "-terminate" }, { "-p" }, { "-pause" }, { "-r" }, { "-resume" },
-        { "-c", "3" }, { "-command" } };
-    for (const QStringList &arguments : switches) {
+    const QList<QPair<QStringList, QString>> switches { { { "-t" }, "could not be stopped" },
+        { { "-terminate" }, "could not be stopped" }, { { "-p" }, "could not be paused" },
+        { { "-pause" }, "could not be paused" }, { { "-r" }, "could not be resumed" },
+        { { "-resume" }, "could not be resumed" }, { { "-c", "3" }, "did not take the command 3" },
+        { { "-command", "127" }, "did not take the command 127" } };
+    for (const auto &[arguments, failure] : switches) {
         const WardenTest::Result result = run(arguments);
-        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.exitCode, 255);
         QCOMPARE(result.out, QByteArray());
-        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(QString::fromLocal8Bit(result.err),
+            QStringLiteral("The service Velmor Agent %1: %2\n").arg(failure, status));
     }
-    const QString warning = QStringLiteral("Warning: The service could not be stopped. (%1)").arg(stopFailure);
-    QCOMPARE(WardenTest::logOf(QStringLiteral("Velmor Agent")), QStringList({ warning, warning }));
     QCOMPARE(WardenTest::logOf(QStringLiteral("Service Control Manager")), QStringList());
+}
+
+void tst_ServiceCommandLine::commandThatIsNoCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("missing") << QStringList { "-c" } << "";
+    QTest::newRow("a word") << QStringList { "-command", "abc" } << "abc";
+    QTest::newRow("past 32 bits") << QStringList { "-c", "99999999999" } << "99999999999";
+    QTest::newRow("past the last user command") << QStringList { "-c", "128" } << "128";
+    QTest::newRow("negative") << QStringList { "-c", "-1" } << "-1";
+}
+
+void tst_ServiceCommandLine::commandThatIsNoCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, typed);
+    Machine machine;
+    QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+    QProcess *service = machine.startForeground({});
+    QCOMPARE(service->state(), QProcess::Running);
+
+    // Sent to a running service, so only the number itself can be at fault.
+    const WardenTest::Result result = run(arguments);
+    QCOMPARE(result.exitCode, 255);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(QString::fromLocal8Bit(result.err),
+        QStringLiteral("The command \"%1\" was not sent to the service Velmor Agent: a command is a number from 0 to "
+                       "127\n")
+            .arg(typed));
+    QCOMPARE(run({ QStringLiteral("-c"), QStringLiteral("5") }).exitCode, 0);
+    QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+    QVERIFY(service->waitForFinished(30000));
 }
 
 void tst_ServiceCommandLine::versionSeesABusyService()

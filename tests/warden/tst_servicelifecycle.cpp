@@ -43,6 +43,8 @@ private Q_SLOTS:
     void startFailureSaysWhy();
     void lockHeldByAnotherUser_data();
     void lockHeldByAnotherUser();
+    void folderOthersCanWrite_data();
+    void folderOthersCanWrite();
 
 private:
     static QByteArray readFile(const QString &path)
@@ -123,7 +125,8 @@ void tst_ServiceLifecycle::controlsReachTheService()
     QCOMPARE(run({ QStringLiteral("-p") }).exitCode, 0);
     QCOMPARE(readFile(pidFile), QByteArray::number(service->processId()));
     QVERIFY(run({ QStringLiteral("-v") }).out.endsWith("is installed and running\n\n"));
-    QCOMPARE(run({ QStringLiteral("-c"), QStringLiteral("not a number") }).exitCode, 0);
+    // A command that is no number reaches nothing.
+    QCOMPARE(run({ QStringLiteral("-c"), QStringLiteral("not a number") }).exitCode, 255);
     QCOMPARE(run({ QStringLiteral("-command"), QStringLiteral("42") }).exitCode, 0);
     QCOMPARE(run({ QStringLiteral("-r") }).exitCode, 0);
 
@@ -141,7 +144,6 @@ void tst_ServiceLifecycle::controlsReachTheService()
         QStringList({ "Information: The Velmor Agent service entered the running state.",
             "Information: The Velmor Agent service was successfully sent a pause control.",
             "Information: The Velmor Agent service entered the paused state.",
-            "Information: The Velmor Agent service was successfully sent the user command 0.",
             "Information: The Velmor Agent service was successfully sent the user command 42.",
             "Information: The Velmor Agent service was successfully sent a continue control.",
             "Information: The Velmor Agent service entered the running state.",
@@ -507,6 +509,60 @@ void tst_ServiceLifecycle::lockHeldByAnotherUser()
     QCOMPARE(service->exitCode(), 0);
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(30000));
+}
+
+void tst_ServiceLifecycle::folderOthersCanWrite_data()
+{
+    QTest::addColumn<QString>("attack");
+    QTest::newRow("settings replaced by another user") << "swap";
+    QTest::newRow("a parent of the root open to all") << "parent";
+    QTest::newRow("settings made under umask 000") << "umask";
+}
+
+void tst_ServiceLifecycle::folderOthersCanWrite()
+{
+    QFETCH(QString, attack);
+    if (!WardenTest::isRoot())
+        QSKIP("another user's folder needs root to switch users");
+    Machine machine;
+    QVERIFY(!openToOthers(machine).isEmpty());
+    QString cause;
+    if (attack == QLatin1String("parent")) {
+        const QString open = machine.path(QStringLiteral("open"));
+        QVERIFY(QDir().mkpath(open));
+        QVERIFY(::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+        qputenv("VELMOR_ROOT", QFile::encodeName(open + QStringLiteral("/root")));
+        cause = QStringLiteral("the folder %1 can be written by other users (mode 777)").arg(open);
+    } else {
+        QCOMPARE(run({ QStringLiteral("-i") }).exitCode, 0);
+        const QString settings = machine.path(QStringLiteral("settings"));
+        QVERIFY(QFile::exists(settings + QStringLiteral("/Velmor/Service.ini")));
+        QVERIFY(::chmod(QFile::encodeName(settings).constData(), 0777) == 0);
+        if (attack == QLatin1String("swap")) {
+            // The account would go to the "www" he names.
+            QCOMPARE(WardenTest::runAsNobody(QStringLiteral("cd '%1' && mv Velmor Old && mkdir Velmor && printf "
+                                                            "'[General]\\nwww=http://127.0.0.1:9/\\n' > "
+                                                            "Velmor/Service.ini")
+                                                 .arg(settings)),
+                0);
+            cause = QStringLiteral("the folder %1/Velmor belongs to another user (uid 65534)").arg(settings);
+        }
+    }
+
+    QProcess *service = machine.startForeground({}, false);
+    if (cause.isEmpty()) {
+        // A folder of the service's own user is mended, and the service runs.
+        QTRY_VERIFY_WITH_TIMEOUT(run({ QStringLiteral("-v") }).out.endsWith("is installed and running\n\n"), 30000);
+        QCOMPARE(modeOf(machine.path(QStringLiteral("settings"))) & 07777, mode_t(0755));
+        QCOMPARE(run({ QStringLiteral("-t") }).exitCode, 0);
+        QVERIFY(service->waitForFinished(30000));
+        QCOMPARE(service->exitCode(), 0);
+        return;
+    }
+    QVERIFY(service->waitForFinished(30000));
+    QCOMPARE(service->exitCode(), 252);
+    QCOMPARE(QString::fromLocal8Bit(service->readAllStandardError()),
+        QStringLiteral("The service Velmor Agent could not start: ") + cause + "\n");
 }
 
 void tst_ServiceLifecycle::startFailureSaysWhy_data()

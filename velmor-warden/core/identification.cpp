@@ -218,17 +218,23 @@ void Identification::localDnsProxyAddressChanged()
     if (m_server->state != ServerPrivate::Running || m_type != TokenType)
         return;
     if (m_state == Stopped) {
-        if (m_activationFailed && isTypeReady(m_type))
-            activate();
+        retryActivation();
         return;
     }
     if (m_state == NotReady || !m_dnsProxy->isListening())
         return;
     m_dnsProxy->stop();
     if (!m_dnsProxy->start()) {
-        setError(Error(Error::GeneralFailure, m_dnsProxy->errorString()));
+        // Known before the state changes, so whoever reacts to it sees why.
         m_activationFailed = true;
+        setError(Error(Error::GeneralFailure, m_dnsProxy->errorString()));
     }
+}
+
+void Identification::retryActivation()
+{
+    if (m_server->state == ServerPrivate::Running && m_state == Stopped && m_activationFailed && isTypeReady(m_type))
+        activate();
 }
 
 void Identification::setError(const Error &failure)
@@ -259,8 +265,8 @@ bool Identification::activate()
         // The proxy is what keeps DNS filtered: it runs whatever happens to the block page, whose port another
         // program may hold for a while.
         if (!m_dnsProxy->start()) {
-            setError(Error(Error::GeneralFailure, m_dnsProxy->errorString()));
             m_activationFailed = true;
+            setError(Error(Error::GeneralFailure, m_dnsProxy->errorString()));
             return false;
         }
         startBlockPage();

@@ -43,6 +43,10 @@ public:
     // Asks for a mode: at once when it is ready, else once it is.
     void setType(int type);
     bool isTypeReady(int type) const;
+    // Token mode is ready but stopped because the proxy could not listen on its address.
+    bool isWaitingForProxy() const { return m_state == Stopped && m_activationFailed && m_type == TokenType; }
+    // Brings up the mode that waits for its proxy, where the server runs; the same failure again otherwise.
+    void retryActivation();
 
     Velmor::DNSProxy *dnsProxy() const { return m_dnsProxy; }
     Velmor::HttpServer *httpServer() const { return m_httpServer; }

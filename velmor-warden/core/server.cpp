@@ -47,6 +47,9 @@ Server::Server(Cabinet *cabinet, QObject *parent)
     connect(&d->identificationTimer, &QTimer::timeout, this, &Server::sendIdentificationTimeout);
     connect(d->identification, &Identification::typeChanged, this, &Server::identification_typeChanged);
     connect(d->identification, &Identification::stateChanged, this, &Server::identification_stateChanged);
+    connect(d->identification, &Identification::error, this, &Server::identification_error);
+    d->proxyRetry.setInterval(ServerPrivate::proxyRetryMs);
+    connect(&d->proxyRetry, &QTimer::timeout, this, &Server::proxyRetry_timeout);
     connect(cabinet, &Cabinet::userInfoChanged, this, &Server::cabinet_userInfoChanged);
     connect(cabinet, &Cabinet::profilesChanged, this, &Server::cabinet_profilesChanged);
     connect(cabinet, &Cabinet::profileActivityChanged, this, &Server::cabinet_profileActivityChanged);
@@ -107,6 +110,7 @@ bool Server::start()
 bool Server::stop()
 {
     d->state = ServerPrivate::Stopping;
+    d->proxyRetry.stop();
     d->identification->stop();
     d->identificationTimer.stop();
     d->ipcServer->stop();
@@ -173,7 +177,13 @@ quint16 Server::localDnsProxyPort() const
 
 QHostAddress Server::activeProxyAddress() const
 {
-    if (!isIdentified() || !d->globalFiltering)
+    if (!d->globalFiltering)
+        return QHostAddress();
+    // Another program may hold the proxy's address: the networks stay filtered, by the resolver itself as in IP
+    // mode, never handed back to the servers they had before.
+    if (d->identification->isWaitingForProxy())
+        return d->upstreamAddress;
+    if (!isIdentified())
         return QHostAddress();
     if (d->identification->type() == Identification::TokenType)
         return localDnsProxyAddress(false);

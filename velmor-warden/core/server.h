@@ -60,6 +60,8 @@ private Q_SLOTS:
     void backend_protectionChanged(const QString &id, bool state);
     void identification_typeChanged();
     void identification_stateChanged();
+    void identification_error();
+    void proxyRetry_timeout();
     void cabinet_systemInfoChanged();
     void cabinet_categoriesChanged();
     void cabinet_userInfoChanged();

@@ -33,6 +33,8 @@ public:
 
     // The longest pause the resume timer can hold: its interval is a signed 32-bit count of milliseconds.
     static constexpr int longestPauseMinutes = 35791;
+    // A proxy that cannot listen on its address is tried again this often, as the IPC port is.
+    static constexpr int proxyRetryMs = 5000;
 
     explicit ServerPrivate(Server *server);
     ~ServerPrivate() override;
@@ -71,6 +73,8 @@ public:
     QTimer resumeTimer;
     QList<QPointer<Velmor::IpcConnection>> identificationQueue;
     QTimer identificationTimer;
+    // Runs while token identification waits for its proxy's address to be free.
+    QTimer proxyRetry;
     Velmor::UnlockThrottle unlockThrottle;
     bool sendToAll;
     bool globalFiltering;

@@ -129,6 +129,13 @@ void Server::sendIdentificationTimeout()
             params = { type, text(d->cabinet->ip().isNull() ? QString() : d->cabinet->ip().toString()) };
     } else {
         Error failure = identification->lastError();
+        if (identification->isWaitingForProxy()) {
+            failure = Error(failure.code(),
+                failure.message()
+                    + QStringLiteral("; DNS goes to the filtering resolver without the profile's token, and the proxy "
+                                     "is tried again every %1 s")
+                          .arg(ServerPrivate::proxyRetryMs / 1000));
+        }
         if (failure.code() == 0)
             failure = d->cabinet->lastError();
         if (failure.code() != 0) {
@@ -179,6 +186,26 @@ void Server::identification_stateChanged()
         return;
     d->queueIdentification();
     Q_EMIT activeProxyChanged();
+}
+
+void Server::identification_error()
+{
+    if (!d->identification->isWaitingForProxy())
+        return;
+    // A retry that fails again changes nothing the desktops or the networks were told.
+    if (d->proxyRetry.isActive())
+        return;
+    d->proxyRetry.start();
+    d->queueIdentification();
+    Q_EMIT activeProxyChanged();
+}
+
+void Server::proxyRetry_timeout()
+{
+    if (d->identification->isWaitingForProxy())
+        d->identification->retryActivation();
+    if (!d->identification->isWaitingForProxy())
+        d->proxyRetry.stop();
 }
 
 void Server::cabinet_systemInfoChanged()

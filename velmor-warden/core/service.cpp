@@ -22,18 +22,19 @@ void eventLogMessageHandler(QtMsgType type, const QMessageLogContext &context, c
     Velmor::ServiceHost *host = Velmor::ServiceHost::instance();
     if (!host)
         return;
+    // Peers reach many of these lines: one that comes again within a minute is counted, not written again.
     switch (type) {
     case QtDebugMsg:
-        host->logMessage(message, Velmor::ServiceHost::Information);
+        host->logDiagnostic(message, Velmor::ServiceHost::Information);
         break;
     case QtWarningMsg:
-        host->logMessage(message, Velmor::ServiceHost::Warning);
+        host->logDiagnostic(message, Velmor::ServiceHost::Warning);
         break;
     case QtCriticalMsg:
-        host->logMessage(message, Velmor::ServiceHost::Error);
+        host->logDiagnostic(message, Velmor::ServiceHost::Error);
         break;
     case QtFatalMsg:
-        host->logMessage(message, Velmor::ServiceHost::Error);
+        host->logFatal(message);
         std::abort();
     default:
         break;

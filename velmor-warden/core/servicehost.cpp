@@ -1,5 +1,6 @@
 #include "servicehost.h"
 
+#include "base/logwriter.h"
 #include "base/servicecontroller.h"
 
 #include "platform/eventlog.h"
@@ -10,6 +11,8 @@
 #include "platform/winerror.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -54,14 +57,64 @@ bool isKnownOption(const QString &option)
     return option.startsWith(QLatin1String("--pidfile="));
 }
 
+// Why a folder of the tree at path, path included, cannot be trusted; empty when none is in doubt. Each is mended
+// to mode where it is this user's.
+QString treeProblem(const QString &path, mode_t mode)
+{
+    const QString problem = folderProblem(path, mode);
+    if (!problem.isEmpty())
+        return problem;
+    QDirIterator it(
+        path, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString inner = folderProblem(it.next(), mode);
+        if (!inner.isEmpty())
+            return inner;
+    }
+    return QString();
+}
+
 // Why the machine's root cannot hold the service's files; empty when it can.
 QString rootProblem()
 {
     const QString root = rootPath();
-    if (ensureDir(root, PublicFolderMode) && ::access(QFile::encodeName(root).constData(), W_OK | X_OK) == 0)
-        return QString();
-    return QStringLiteral("the machine root %1 (VELMOR_ROOT) is not a folder this user can write to (%2)")
-        .arg(root, qt_error_string(errno));
+    if (!ensureDir(root, PublicFolderMode) || ::access(QFile::encodeName(root).constData(), W_OK | X_OK) != 0) {
+        return QStringLiteral("the machine root %1 (VELMOR_ROOT) is not a folder this user can write to (%2)")
+            .arg(root, qt_error_string(errno));
+    }
+    return QString();
+}
+
+// Why the folders that hold the service's files cannot be trusted; empty when they can. Its own are mended first.
+QString folderTrustProblem()
+{
+    const QString root = rootPath();
+    // Whoever may replace a folder on the way to the settings, the registry or the keys chooses what the service
+    // reads there: its account service, its resolver, its token.
+    const QString absoluteRoot = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    for (QString parent = QFileInfo(absoluteRoot).path();; parent = QFileInfo(parent).path()) {
+        const QString problem = folderProblem(parent);
+        if (!problem.isEmpty())
+            return problem;
+        if (parent == QLatin1String("/") || parent == QLatin1String("."))
+            break;
+    }
+    static const struct
+    {
+        const char *relative;
+        mode_t mode;
+        bool tree;
+    } folders[] = { { "", PublicFolderMode, false }, { "settings", PublicFolderMode, true },
+        { "registry", PublicFolderMode, true }, { "services", PublicFolderMode, false },
+        { "eventlog", PublicFolderMode, false }, { "trust", PublicFolderMode, false },
+        { "keys", PrivateFolderMode, true } };
+    for (const auto &folder : folders) {
+        const QString path = QDir::cleanPath(absoluteRoot + QLatin1Char('/') + QLatin1String(folder.relative));
+        const QString problem = folder.tree ? treeProblem(path, folder.mode) : folderProblem(path, folder.mode);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return QString();
 }
 
 } // namespace
@@ -75,6 +128,8 @@ public:
 
     WinError install(const QString &account, const QString &password, const QStringList &dependencies) const;
     int installSwitch(const QStringList &arguments) const;
+    // The exit code of a control switch; a failure is said in one line naming the controller's status.
+    int controlSwitch(const QByteArray &failed, bool succeeded, const ServiceController &controller) const;
     int runAsService();
     int runAsApplication();
     QString endpointFailure(const ServiceControlEndpoint &control) const;
@@ -91,6 +146,7 @@ public:
     ServiceControlEndpoint *endpoint = nullptr;
     // Why the last start failed; empty while none did.
     QString startFailure;
+    std::unique_ptr<LogWriter> log;
 };
 
 WinError ServiceHostPrivate::install(
@@ -178,6 +234,16 @@ void ServiceHostPrivate::handleControl(quint32 control)
     }
 }
 
+int ServiceHostPrivate::controlSwitch(
+    const QByteArray &failed, bool succeeded, const ServiceController &controller) const
+{
+    if (succeeded)
+        return ServiceHost::ExitSuccess;
+    fprintf(stderr, "The service %s %s: %s\n", name.toLocal8Bit().constData(), failed.constData(),
+        qPrintable(winErrorText(controller.error())));
+    return ServiceHost::ExitFailure;
+}
+
 QString ServiceHostPrivate::endpointFailure(const ServiceControlEndpoint &control) const
 {
     if (!control.errorString().isEmpty())
@@ -206,6 +272,8 @@ void ServiceHostPrivate::startAndReport(ServiceControlEndpoint *control)
 int ServiceHostPrivate::runAsService()
 {
     startFailure = rootProblem();
+    if (startFailure.isEmpty())
+        startFailure = folderTrustProblem();
     if (!startFailure.isEmpty())
         return ServiceHost::ExitStartFailure;
     ServiceRegistration registration;
@@ -248,6 +316,8 @@ int ServiceHostPrivate::runAsService()
 int ServiceHostPrivate::runAsApplication()
 {
     startFailure = rootProblem();
+    if (startFailure.isEmpty())
+        startFailure = folderTrustProblem();
     if (!startFailure.isEmpty())
         return ServiceHost::ExitStartFailure;
     removeStaleTemporaryFiles();
@@ -270,6 +340,7 @@ ServiceHost::ServiceHost(int &argc, char **argv, const QString &name)
     if (!QCoreApplication::instance())
         d->ownApplication.reset(new QCoreApplication(argc, argv));
     d->name = name;
+    d->log = std::make_unique<LogWriter>(name);
     hostInstance = this;
 }
 
@@ -313,24 +384,44 @@ void ServiceHost::setStartupType(StartupType type)
     d->startupType = type;
 }
 
-void ServiceHost::logMessage(const QString &message, MessageType type, int id) const
+namespace {
+
+EventLog::Type eventType(ServiceHost::MessageType type)
 {
     EventLog::Type logType = EventLog::Success;
     switch (type) {
-    case Success:
+    case ServiceHost::Success:
         logType = EventLog::Success;
         break;
-    case Error:
+    case ServiceHost::Error:
         logType = EventLog::Error;
         break;
-    case Warning:
+    case ServiceHost::Warning:
         logType = EventLog::Warning;
         break;
-    case Information:
+    case ServiceHost::Information:
         logType = EventLog::Information;
         break;
     }
-    EventLog::report(d->name, logType, id, message);
+    return logType;
+}
+
+} // namespace
+
+void ServiceHost::logMessage(const QString &message, MessageType type, int id) const
+{
+    d->log->post(eventType(type), message, id);
+}
+
+void ServiceHost::logDiagnostic(const QString &message, MessageType type) const
+{
+    d->log->postRepeatable(eventType(type), message);
+}
+
+void ServiceHost::logFatal(const QString &message) const
+{
+    d->log->flush(2000);
+    EventLog::report(d->name, EventLog::Error, 0, message);
 }
 
 void ServiceHost::failStart(const QString &cause)
@@ -404,24 +495,24 @@ int ServiceHost::exec()
         return code;
     }
 
-    if (option == QLatin1String("-t") || option == QLatin1String("-terminate")) {
-        if (!controller.stop())
-            qWarning("The service could not be stopped. (%s)", qPrintable(winErrorText(controller.error())));
-        return ExitSuccess;
-    }
-
-    // Failures of these three are not reported, as the switches never did.
-    if (option == QLatin1String("-p") || option == QLatin1String("-pause")) {
-        controller.pause();
-        return ExitSuccess;
-    }
-    if (option == QLatin1String("-r") || option == QLatin1String("-resume")) {
-        controller.resume();
-        return ExitSuccess;
-    }
+    if (option == QLatin1String("-t") || option == QLatin1String("-terminate"))
+        return d->controlSwitch("could not be stopped", controller.stop(), controller);
+    if (option == QLatin1String("-p") || option == QLatin1String("-pause"))
+        return d->controlSwitch("could not be paused", controller.pause(), controller);
+    if (option == QLatin1String("-r") || option == QLatin1String("-resume"))
+        return d->controlSwitch("could not be resumed", controller.resume(), controller);
     if (option == QLatin1String("-c") || option == QLatin1String("-command")) {
-        controller.sendCommand(arguments.value(2).toInt());
-        return ExitSuccess;
+        const QString number = arguments.value(2);
+        bool isNumber = false;
+        const int code = number.toInt(&isNumber);
+        // Checked here, not by the controller, so that the line names what was typed.
+        if (!isNumber || code < 0 || code > int(LastUserControl - FirstUserControl)) {
+            fprintf(stderr, "The command \"%s\" was not sent to the service %s: a command is a number from 0 to %d\n",
+                number.toLocal8Bit().constData(), serviceName.constData(), int(LastUserControl - FirstUserControl));
+            return ExitFailure;
+        }
+        return d->controlSwitch(QStringLiteral("did not take the command %1").arg(code).toLatin1(),
+            controller.sendCommand(code), controller);
     }
 
     if (option == QLatin1String("-h") || option == QLatin1String("-help") || option == QLatin1String("--help")) {

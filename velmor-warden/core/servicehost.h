@@ -45,8 +45,14 @@ public:
     // The process's exit code.
     int exec();
 
-    // An Application event log entry under the service's name; safe on any thread.
+    // An Application event log entry under the service's name, written on the log's own thread; safe on any thread
+    // and never waits for the log.
     void logMessage(const QString &message, MessageType type = Success, int id = 0) const;
+    // The same for a diagnostic that a peer may cause again and again: repeats within a minute are only counted.
+    void logDiagnostic(const QString &message, MessageType type) const;
+    // Writes what waits (for a few seconds at most), then this error entry on the calling thread: the process is
+    // about to end.
+    void logFatal(const QString &message) const;
 
 protected:
     // A start that calls failStart() has failed: the cause goes to standard error and the event log, and the

@@ -67,7 +67,8 @@ bool parseRequestLine(const QByteArray &header, QString *path, QString *version,
             return false;
     }
     const QList<QByteArray> pieces = line.split(' ');
-    if (pieces.size() < 3 || (pieces.at(2) != "HTTP/1.0" && pieces.at(2) != "HTTP/1.1"))
+    // Three words exactly: a fourth, like a double space, is a line no client of the block page sends.
+    if (pieces.size() != 3 || (pieces.at(2) != "HTTP/1.0" && pieces.at(2) != "HTTP/1.1"))
         return false;
     *path = QString::fromLatin1(pieces.at(1));
     *version = QString::fromLatin1(pieces.at(2));

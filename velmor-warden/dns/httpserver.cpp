@@ -95,8 +95,9 @@ int HttpServer::halfOpenRequests(qint64 owner) const
 {
     const QList<HttpServerRequest *> requests
         = findChildren<HttpServerRequest *>(QString(), Qt::FindDirectChildrenOnly);
-    return int(std::count_if(requests.cbegin(), requests.cend(),
-        [owner](const HttpServerRequest *request) { return !request->isReady() && request->owner() == owner; }));
+    return int(std::count_if(requests.cbegin(), requests.cend(), [owner](const HttpServerRequest *request) {
+        return (!request->isReady() || request->isLingering()) && request->owner() == owner;
+    }));
 }
 
 void HttpServer::requestReady()

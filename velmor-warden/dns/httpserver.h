@@ -19,8 +19,8 @@ class HttpServer : public QObject
 
 public:
     static constexpr int MaxConnections = 64;
-    // Connections of one local user that may wait for their request header at once: beyond it the newest is
-    // refused, so one user holding connections open cannot keep the others' requests out.
+    // Connections of one local user that may wait for their request header, or linger after their answer, at once:
+    // beyond it the newest is refused, so one user holding connections open cannot keep the others' requests out.
     static constexpr int MaxHalfOpenPerUser = 8;
     // Seconds a connection has to send its whole request header.
     static constexpr int HeaderTimeout = 5;

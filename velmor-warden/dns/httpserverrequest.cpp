@@ -4,6 +4,9 @@
 #include "dnsclock.h"
 
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <sys/socket.h>
 
 namespace Velmor {
 
@@ -59,8 +62,12 @@ void HttpServerRequest::socket_bytesWritten(qint64 size)
     m_bytesWritten += size;
     if (m_bytesToWrite > 0 && m_bytesWritten >= m_bytesToWrite) {
         m_bytesToWrite = 0;
-        m_socket->disconnectFromHost();
-        Q_EMIT finished();
+        // A lingering close: a socket closed with unread bytes resets the connection, and the client may lose the
+        // answer with it. The answer ends with our half of the connection; what the client still sends (a body, a
+        // next request) is read and dropped until it closes its half, for a moment at most.
+        ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+        m_lingering = true;
+        QTimer::singleShot(LingerMs, this, &HttpServerRequest::finished);
     }
 }
 

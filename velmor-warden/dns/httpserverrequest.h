@@ -14,6 +14,9 @@ class HttpServerRequest : public QObject
     Q_OBJECT
 
 public:
+    // How long an answered connection still reads what the client sends before it closes.
+    static constexpr int LingerMs = 2000;
+
     HttpServerRequest(QTcpSocket *socket, QObject *parent = nullptr);
     ~HttpServerRequest() override;
 
@@ -31,6 +34,8 @@ public:
     // When the connection was accepted, on the DNS clock.
     qint64 acceptedAt() const { return m_acceptedAt; }
     bool isAnswered() const { return m_answered; }
+    // Answered, and reading what the client still sends before it closes.
+    bool isLingering() const { return m_lingering; }
 
     // Writes the one answer of this connection, if the client is still there.
     void writeAnswer(const QByteArray &answer);
@@ -56,6 +61,7 @@ private:
     int m_status = 0;
     bool m_ready = false;
     bool m_answered = false;
+    bool m_lingering = false;
 };
 
 } // namespace Velmor

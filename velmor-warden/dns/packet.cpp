@@ -93,7 +93,8 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
 
-// Names compare without regard to ASCII case: some resolvers answer with the letters of the question changed.
+// Names compare label by label (their wire labels) and without regard to ASCII case: some resolvers answer with the
+// letters of the question changed. Length bytes are below 64, so folding never touches them.
 bool sameName(const NameText &x, const NameText &y)
 {
     if (x.size != y.size)
@@ -336,14 +337,14 @@ bool Packet::isResponseTo(const Packet &request) const
         return true;
     if (questionCount() != count || !request.d->readable(Questions))
         return false;
-    // Both question sections are known readable: compare them name by name as read, then TYPE and CLASS.
+    // Both question sections are known readable: compare them name by name, then TYPE and CLASS.
     const QByteArray &ours = d->raw;
     qsizetype a = HeaderSize;
     qsizetype b = HeaderSize;
     NameText x;
     NameText y;
     for (quint16 i = 0; i < count; ++i) {
-        if (!readName(ours, a, x) || !readName(theirs, b, y) || !sameName(x, y)
+        if (!readNameLabels(ours, a, x) || !readNameLabels(theirs, b, y) || !sameName(x, y)
             || std::memcmp(ours.constData() + a, theirs.constData() + b, 4) != 0)
             return false;
         a += 4;

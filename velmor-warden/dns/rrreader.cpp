@@ -121,6 +121,16 @@ bool readName(const QByteArray &message, qsizetype &offset, NameText &name)
     });
 }
 
+bool readNameLabels(const QByteArray &message, qsizetype &offset, NameText &labels)
+{
+    labels.size = 0;
+    return walkName(message, offset, [&labels](const char *label, int size) {
+        labels.bytes[labels.size++] = char(size);
+        std::memcpy(labels.bytes + labels.size, label, size_t(size));
+        labels.size += size;
+    });
+}
+
 bool readName(const QByteArray &message, qsizetype &offset, QByteArray &name)
 {
     NameText text;

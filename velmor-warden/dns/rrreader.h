@@ -21,6 +21,10 @@ struct NameText
     int size = 0;
 };
 bool readName(const QByteArray &message, qsizetype &offset, NameText &name);
+// The name as it goes on the wire with compression undone: each label after its length byte, without the final
+// zero. Two names are the same when these bytes are, ASCII case aside; the dotted form cannot tell a dot inside a
+// label from the dot between two.
+bool readNameLabels(const QByteArray &message, qsizetype &offset, NameText &labels);
 // Checks the name, question or record as readName, readQuestion or readRecord would read it (with the same
 // warnings), without making anything of it.
 bool skipName(const QByteArray &message, qsizetype &offset);
