@@ -109,10 +109,16 @@ void MainWidget::agent_stateChanged()
         break;
     default:
         picture = QStringLiteral(":/icons/status-error");
-        explanation = tr("The service part of %1 doesn't work. Probably the service is still starting. If it will "
-                         "not start in a minute try to start it manually. Notice, %1 will not work without this "
-                         "service.")
-                          .arg(tr("Velmor Agent"));
+        // Only a service that never answered may still be starting; one that answered and went away stopped.
+        if (m_connector->wasEverConnected())
+            explanation = tr("The service part of %1 doesn't work. The service was running and has stopped. Try "
+                             "to start it manually. Notice, %1 will not work without this service.")
+                              .arg(tr("Velmor Agent"));
+        else
+            explanation = tr("The service part of %1 doesn't work. Probably the service is still starting. If it "
+                             "will not start in a minute try to start it manually. Notice, %1 will not work "
+                             "without this service.")
+                              .arg(tr("Velmor Agent"));
         break;
     }
     QString premium;

@@ -58,6 +58,9 @@ private Q_SLOTS:
     void okCentred();
     void filteringButtonNamesItsAction();
     void settingsLinkWithoutService();
+    void serviceDownExplained_data();
+    void serviceDownExplained();
+    void accountTextsArePlain();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -587,6 +590,68 @@ void tst_MainWidgetStatus::settingsLinkWithoutService()
     QVERIFY2(note->text().contains(QLatin1String("system service is not running")), qPrintable(note->text()));
     QCOMPARE(page(window()), QStringLiteral("welcomePage"));
     QVERIFY(note->geometry().bottom() <= child<QWidget>(window(), "frameHideAgent")->geometry().top());
+}
+
+void tst_MainWidgetStatus::serviceDownExplained_data()
+{
+    QTest::addColumn<bool>("wasUp");
+    QTest::newRow("never reached") << false;
+    QTest::newRow("stopped after running") << true;
+}
+
+// Only a service that never answered may still be starting; one that ran and stopped did not start late.
+void tst_MainWidgetStatus::serviceDownExplained()
+{
+    QFETCH(bool, wasUp);
+    const QString starting = QStringLiteral("Probably the service is still starting");
+    if (wasUp) {
+        reach(ServiceStatus::Protected);
+        m_desktop->service->stop();
+    } else {
+        m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
+        // Before the event loop runs, so the program's first attempt finds nobody.
+        m_desktop->service->stop();
+    }
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QVERIFY2(status().contains(QLatin1String("The service part of Velmor Agent doesn't work.")), qPrintable(status()));
+    QCOMPARE(status().contains(starting), !wasUp);
+    if (wasUp)
+        QVERIFY2(status().contains(QLatin1String("The service was running and has stopped.")), qPrintable(status()));
+    // A service that comes back and stops again was still up once.
+    m_desktop->service->listen();
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
+    m_desktop->service->stop();
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QVERIFY2(!status().contains(starting), qPrintable(status()));
+}
+
+// Names from the account are shown as typed: markup in them is text, not formatting, links or pictures.
+void tst_MainWidgetStatus::accountTextsArePlain()
+{
+    const QString profile = QStringLiteral("<i>Kid</i> & <a href=x>Co</a>");
+    const QString plan = QStringLiteral("<b>Gold</b> & more");
+    reach(ServiceStatus::Protected);
+    showWindow();
+    Velmor::CabinetProfiles profiles = cabinet()->profiles();
+    profiles.value(2)->name = profile;
+    cabinet()->setProfiles(profiles, 2);
+    Velmor::CabinetUserInfo info = cabinet()->userInfo();
+    info.planName = plan;
+    cabinet()->setUserInfo(info);
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    const QList<QPair<QLabel *, QString>> labels { { child<QLabel>(window(), "lbl_identityStatus"), profile },
+        { child<QLabel>(window(), "lblPlanName"), plan } };
+    for (const auto &shown : labels) {
+        QLabel *label = shown.first;
+        QTRY_COMPARE(label->text(), shown.second);
+        // Laid out as plain text the label needs room for every character typed, the markup's too.
+        const int needed = label->fontMetrics().horizontalAdvance(shown.second);
+        QVERIFY2(label->sizeHint().width() >= needed,
+            qPrintable(QStringLiteral("%1: %2 pixels wide for %3 of text")
+                           .arg(label->objectName())
+                           .arg(label->sizeHint().width())
+                           .arg(needed)));
+    }
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetStatus)
