@@ -67,6 +67,7 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     connect(m_clearAction, &QAction::triggered, this, &EasyListEdit::clearTriggered);
     connect(m_clearAction, &QAction::triggered, this, &EasyListEdit::cleared);
     updateCounter();
+    updateAddButton();
 }
 
 EasyListEdit::~EasyListEdit()
@@ -93,8 +94,7 @@ void EasyListEdit::addAliasItem(quint32 id, const QString &domain, const QHostAd
 void EasyListEdit::appendItem(ActionWidgetItem *item)
 {
     ui->lstDomains->addItem(item);
-    if (isFull())
-        ui->btnAdd->setEnabled(false);
+    updateAddButton();
     updateCounter();
 }
 
@@ -117,8 +117,7 @@ void EasyListEdit::stopLoading()
 void EasyListEdit::updateCounter()
 {
     const int rows = ui->lstDomains->count();
-    // An account that gives no limit for the list leaves 0: "1/0" would read as a list over its limit.
-    ui->lblCounter->setText(m_limit <= 0 ? QString::number(rows) : QStringLiteral("%1/%2").arg(rows).arg(m_limit));
+    ui->lblCounter->setText(m_limit < 0 ? QString::number(rows) : QStringLiteral("%1/%2").arg(rows).arg(m_limit));
 }
 
 void EasyListEdit::clear(bool onlyDeletable)
@@ -127,7 +126,6 @@ void EasyListEdit::clear(bool onlyDeletable)
     if (ActionWidgetItem *typed = typedRow()) {
         stopWatchingEditor();
         delete typed;
-        ui->btnAdd->setEnabled(true);
     }
     int row = 0;
     while (row < ui->lstDomains->count()) {
@@ -137,8 +135,7 @@ void EasyListEdit::clear(bool onlyDeletable)
         else
             delete item;
     }
-    if (m_limit > 0)
-        ui->btnAdd->setEnabled(ui->lstDomains->count() < m_limit);
+    updateAddButton();
     updateCounter();
 }
 
@@ -168,7 +165,7 @@ void EasyListEdit::itemClicked(QListWidgetItem *item)
     Q_EMIT itemRemoved(id);
     if (!guard)
         return;
-    ui->btnAdd->setEnabled(!isFull());
+    updateAddButton();
     updateCounter();
 }
 
@@ -209,8 +206,8 @@ void EasyListEdit::editor_commitData(QWidget *w)
 {
     Q_UNUSED(w)
     // The typed row, taken or empty, goes when its editor does (typingEnded): the view still holds the editor
-    // for that row until it has closed it.
-    ui->btnAdd->setEnabled(true);
+    // for that row until it has closed it. It counts no more against the limit.
+    ui->btnAdd->setEnabled(m_limit < 0 || ui->lstDomains->count() - 1 < m_limit);
 }
 
 void EasyListEdit::itemChanged(QListWidgetItem *item)
@@ -239,6 +236,13 @@ bool EasyListEdit::isFull() const
     return m_limit >= 0 && ui->lstDomains->count() >= m_limit;
 }
 
+void EasyListEdit::updateAddButton()
+{
+    const bool full = isFull();
+    ui->btnAdd->setEnabled(!full && !typedRow());
+    ui->btnAdd->setToolTip(full ? tr("The plan allows %n entries in this list.", nullptr, m_limit) : QString());
+}
+
 void EasyListEdit::watchEditor(QWidget *editor)
 {
     stopWatchingEditor();
@@ -257,5 +261,5 @@ void EasyListEdit::typingEnded()
 {
     m_editor = nullptr;
     delete typedRow();
-    ui->btnAdd->setEnabled(true);
+    updateAddButton();
 }

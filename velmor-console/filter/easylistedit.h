@@ -70,6 +70,8 @@ private:
     // The row the user is typing (id 0), or null.
     ActionWidgetItem *typedRow() const;
     bool isFull() const;
+    // Add is offered while the list has room and no row is being typed; a full list says why not.
+    void updateAddButton();
     void watchEditor(QWidget *editor);
     void stopWatchingEditor();
     // However the in-place edit ended, a row left behind was not taken.

@@ -100,6 +100,8 @@ private:
     // The edited profile, or null when the model does not hold it.
     QSharedPointer<Velmor::CabinetProfile> editedProfile() const;
     int feature(const char *name) const;
+    // The plan's most entries of a list; -1 (no limit) when the account names none.
+    int listLimit(const char *name) const;
     void refillList(EasyListEdit *editor, int type, bool *loaded);
     void setEditedProfile(quint32 id);
     void buildScheduleGrid();

@@ -99,9 +99,9 @@ void tst_EasyListEdit::titleAndCounter_data()
                                        << "2/20";
     QTest::newRow("no colour, no limit") << QColor() << -1 << "#A1A1FF"
                                          << "2";
-    // No limit given by the account: the bare count, as with no limit at all.
+    // A plan that allows no entries: the counter shows that limit.
     QTest::newRow("limit 0") << QColor(QStringLiteral("#FFA1A1")) << 0 << "#ffa1a1"
-                             << "2";
+                             << "2/0";
 }
 
 void tst_EasyListEdit::titleAndCounter()
@@ -116,7 +116,7 @@ void tst_EasyListEdit::titleAndCounter()
     QCOMPARE(title->text(), QStringLiteral("White List"));
     QVERIFY2(
         title->styleSheet().contains(QStringLiteral("stop: 0 %1,").arg(gradientTop)), qPrintable(title->styleSheet()));
-    QCOMPARE(this->counter(), limit <= 0 ? QStringLiteral("0") : QStringLiteral("0/%1").arg(limit));
+    QCOMPARE(this->counter(), limit < 0 ? QStringLiteral("0") : QStringLiteral("0/%1").arg(limit));
     m_editor->addItem(1, QStringLiteral("a.example"), true);
     m_editor->addItem(2, QStringLiteral("b.example"), true);
     QCOMPARE(this->counter(), counter);
@@ -140,11 +140,10 @@ void tst_EasyListEdit::addButtonRule_data()
     QTest::newRow("3: removal from the limit") << 3 << 3 << false << RemoveByIcon << true << "2/3";
     QTest::newRow("3: clear from the limit") << 3 << 3 << false << ClearList << true << "0/3";
     QTest::newRow("3: typing") << 2 << 3 << true << TypeAndCommit << true << "2/3";
-    // Limit 0 (the account gives none): full from the first row on, and nothing but a removal or an edit enables
-    // Add again; the counter has no limit to show.
-    QTest::newRow("0: append") << 0 << 0 << true << Append << false << "1";
-    QTest::newRow("0: removal") << 1 << 0 << false << RemoveByIcon << false << "0";
-    QTest::newRow("0: clear") << 1 << 0 << false << ClearList << false << "0";
+    // Limit 0 (a plan that allows no entries): full from the start, whatever happens.
+    QTest::newRow("0: append") << 0 << 0 << false << Append << false << "1/0";
+    QTest::newRow("0: removal") << 1 << 0 << false << RemoveByIcon << false << "0/0";
+    QTest::newRow("0: clear") << 1 << 0 << false << ClearList << false << "0/0";
     // No limit.
     QTest::newRow("-1: append") << 5 << -1 << true << Append << true << "6";
     QTest::newRow("-1: removal") << 5 << -1 << true << RemoveByIcon << true << "4";

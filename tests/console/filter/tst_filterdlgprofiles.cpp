@@ -228,8 +228,8 @@ void tst_FilterDlgProfiles::limitFromTheAccount_data()
 
     QTest::newRow("5") << QVariant(5) << "3/5" << true;
     QTest::newRow("3") << QVariant(3) << "3/3" << false;
-    // No limit given: the bare count; Add follows the limit 0 all the same.
-    QTest::newRow("absent") << QVariant() << "3" << false;
+    // No limit given: the bare count, and Add stays.
+    QTest::newRow("absent") << QVariant() << "3" << true;
 }
 
 void tst_FilterDlgProfiles::limitFromTheAccount()
