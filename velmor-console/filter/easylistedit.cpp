@@ -27,14 +27,6 @@ QPixmap removeIcon()
     return icon;
 }
 
-bool isDomain(const QString &text)
-{
-    QString copy = text;
-    int pos = 0;
-    QScopedPointer<QValidator> validator(newDomainValidator(nullptr));
-    return validator->validate(copy, pos) == QValidator::Acceptable;
-}
-
 } // namespace
 
 EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour, int limit, QWidget *parent)
@@ -44,6 +36,7 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     , m_limit(limit)
     , m_loading(new QMovie(QStringLiteral(":/icons/loading.gif"), QByteArray(), this))
     , m_clearAction(new QAction(QIcon(QStringLiteral(":/icons/status-error")), tr("Clear list"), this))
+    , m_hint(new QLabel(this))
     , m_delegate(new ActionItemDelegeate(kind, removeIcon()))
 {
     ui->setupUi(this);
@@ -51,6 +44,12 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     m_delegate->setParent(this);
     ui->lblLoading->hide();
     ui->lblLoading->setMovie(m_loading);
+    m_hint->setObjectName(QStringLiteral("lblHint"));
+    m_hint->setTextFormat(Qt::PlainText);
+    m_hint->setWordWrap(true);
+    m_hint->setStyleSheet(QStringLiteral("color:#c00;"));
+    m_hint->hide();
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->lstDomains) + 1, m_hint);
     ui->lblTitle->setText(title);
     ui->lblTitle->setStyleSheet(
         QString::fromLatin1(titleStyle).arg(colour.isValid() ? colour.name() : QStringLiteral("#A1A1FF")));
@@ -176,6 +175,7 @@ void EasyListEdit::itemDoubleClicked(QListWidgetItem *item)
 
 void EasyListEdit::on_btnAdd_clicked()
 {
+    m_hint->hide();
     if (m_kind == AliasList) {
         // Not exec(): the owner may close under the dialog, which then goes with this editor, and nothing runs
         // after it.
@@ -216,9 +216,22 @@ void EasyListEdit::itemChanged(QListWidgetItem *item)
     if (row != typedRow())
         return;
     const QString text = row->text();
-    // A view commits its editor unchecked when the current row changes: a half-typed domain is not sent.
-    if (m_kind != DomainList || isDomain(text))
+    if (m_kind != DomainList) {
         Q_EMIT newItem(text);
+        return;
+    }
+    // A view commits its editor unchecked when the current row changes: a half-typed domain is not sent. Nor is a
+    // name DNS cannot hold, which could never match; the rest goes in its ASCII form.
+    QString problem;
+    const QString name = asciiDomain(text, &problem);
+    if (name.isEmpty()) {
+        if (!text.isEmpty()) {
+            m_hint->setText(problem);
+            m_hint->show();
+        }
+        return;
+    }
+    Q_EMIT newItem(name);
 }
 
 ActionWidgetItem *EasyListEdit::typedRow() const

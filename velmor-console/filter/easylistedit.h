@@ -9,6 +9,7 @@
 class ActionItemDelegeate;
 class ActionWidgetItem;
 class QAction;
+class QLabel;
 class QListWidgetItem;
 class QMovie;
 
@@ -82,6 +83,8 @@ private:
     int m_limit;
     QMovie *m_loading;
     QAction *m_clearAction;
+    // Why a typed entry was not taken; hidden until one is refused.
+    QLabel *m_hint;
     ActionItemDelegeate *m_delegate;
     // The in-place editor being watched for its end, whichever way the edit ends.
     QPointer<QWidget> m_editor;

@@ -31,6 +31,7 @@ private Q_SLOTS:
     void clearListWithoutDeletableRows();
     void typedRowCommits();
     void typedRowCommitsInOtherScripts();
+    void nameDnsCannotHoldIsRefused();
     void domainRowRefusesCharacters_data();
     void domainRowRefusesCharacters();
     void emptyCommitDropsRow();
@@ -288,7 +289,31 @@ void tst_EasyListEdit::typedRowCommitsInOtherScripts()
     QVERIFY(editor->hasAcceptableInput());
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE(added.count(), 1);
-    QCOMPARE(added.at(0).at(0).toString(), QStringLiteral("пример.рф"));
+    // Sent in the ASCII form DNS asks for.
+    QCOMPARE(added.at(0).at(0).toString(), QStringLiteral("xn--e1afmkfd.xn--p1ai"));
+}
+
+void tst_EasyListEdit::nameDnsCannotHoldIsRefused()
+{
+    make(1, -1);
+    QSignalSpy added(m_editor.get(), &EasyListEdit::newItem);
+    QLineEdit *editor = startTyping();
+    QVERIFY(editor);
+    // Five labels of about 50 letters and a top-level domain: every label fits, the whole does not.
+    const QString name = QString(51, QLatin1Char('c')) + QLatin1Char('.')
+        + QStringList(4, QString(50, QLatin1Char('c'))).join(QLatin1Char('.')) + QLatin1String(".example");
+    QCOMPARE(name.size(), 263);
+    QTest::keyClicks(editor, name);
+    QCOMPARE(editor->text(), name);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(addButton()->isEnabled());
+    QCOMPARE(added.count(), 0);
+    auto *hint = m_editor->findChild<QLabel *>(QStringLiteral("lblHint"));
+    QVERIFY(hint && hint->isVisible());
+    QCOMPARE(hint->text(), QStringLiteral("A domain name has at most 253 characters; this one has 263."));
+    // The next Add starts afresh.
+    QVERIFY(startTyping());
+    QVERIFY(hint->isHidden());
 }
 
 void tst_EasyListEdit::domainRowRefusesCharacters_data()
