@@ -204,7 +204,10 @@ void MainWidget::updateIdentityLabels()
         }
     }
     ui->lbl_identityTitle->setText(title);
-    ui->lbl_identityStatus->setText(value);
+    // A long profile name would widen the window without end.
+    const QString shown = shownProfileName(value, ui->lbl_identityStatus->fontMetrics(), 32);
+    ui->lbl_identityStatus->setText(shown);
+    ui->lbl_identityStatus->setToolTip(shown == value ? QString() : value);
 }
 
 void MainWidget::updatePlanBox()
@@ -244,7 +247,9 @@ void MainWidget::cabinet_profilesChanged()
     ui->cmbProfile->clear();
     const auto profiles = sortedProfiles(cabinet->profiles());
     for (const auto &profile : profiles) {
-        ui->cmbProfile->addItem(profile->name, QVariant::fromValue<uint>(profile->id));
+        ui->cmbProfile->addItem(
+            shownProfileName(profile->name, ui->cmbProfile->fontMetrics()), QVariant::fromValue<uint>(profile->id));
+        ui->cmbProfile->setItemData(ui->cmbProfile->count() - 1, profile->name, Qt::ToolTipRole);
         if (profile->id == selected) {
             ui->cmbProfile->setCurrentIndex(ui->cmbProfile->count() - 1);
             updateIdentityLabels();

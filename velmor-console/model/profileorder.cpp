@@ -2,6 +2,9 @@
 
 #include "velmorwire/cabinetprofile.h"
 
+#include <QFontMetrics>
+#include <QString>
+
 #include <algorithm>
 
 QList<QSharedPointer<Velmor::CabinetProfile>> sortedProfiles(const Velmor::CabinetProfiles &profiles)
@@ -15,4 +18,9 @@ QList<QSharedPointer<Velmor::CabinetProfile>> sortedProfiles(const Velmor::Cabin
             return !a->isDefault && a->name < b->name;
         });
     return list;
+}
+
+QString shownProfileName(const QString &name, const QFontMetrics &metrics, int characters)
+{
+    return metrics.elidedText(name, Qt::ElideRight, metrics.averageCharWidth() * characters);
 }

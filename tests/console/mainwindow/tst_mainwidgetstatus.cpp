@@ -61,6 +61,7 @@ private Q_SLOTS:
     void serviceDownExplained_data();
     void serviceDownExplained();
     void accountTextsArePlain();
+    void longProfileNameKeepsTheWindowsWidth();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -628,7 +629,7 @@ void tst_MainWidgetStatus::serviceDownExplained()
 // Names from the account are shown as typed: markup in them is text, not formatting, links or pictures.
 void tst_MainWidgetStatus::accountTextsArePlain()
 {
-    const QString profile = QStringLiteral("<i>Kid</i> & <a href=x>Co</a>");
+    const QString profile = QStringLiteral("<i>Kid</i> & <b>Co</b>");
     const QString plan = QStringLiteral("<b>Gold</b> & more");
     reach(ServiceStatus::Protected);
     showWindow();
@@ -652,6 +653,36 @@ void tst_MainWidgetStatus::accountTextsArePlain()
                            .arg(label->sizeHint().width())
                            .arg(needed)));
     }
+}
+
+// A profile named at length: the window keeps its width, the header and the profile box end the name in "…" and
+// tell it whole in a tooltip.
+void tst_MainWidgetStatus::longProfileNameKeepsTheWindowsWidth()
+{
+    const QString name = QStringLiteral("The children's profile for school days and the holidays at granny");
+    QCOMPARE(name.size(), 65);
+    reach(ServiceStatus::Protected);
+    showWindow();
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    auto header = child<QLabel>(window(), "lbl_identityStatus");
+    QTRY_COMPARE(header->text(), QStringLiteral("Kids"));
+    const int width = window()->width();
+    Velmor::CabinetProfiles profiles = cabinet()->profiles();
+    profiles.value(2)->name = name;
+    cabinet()->setProfiles(profiles, 2);
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    QTRY_VERIFY(header->text() != QLatin1String("Kids"));
+    QCoreApplication::processEvents();
+    QCOMPARE(window()->width(), width);
+    QVERIFY(header->text().endsWith(QChar(0x2026)));
+    QVERIFY(name.startsWith(header->text().chopped(1)));
+    QCOMPARE(header->toolTip(), name);
+
+    auto box = child<QComboBox>(window(), "cmbProfile");
+    const int kids = box->findData(2u);
+    QVERIFY(kids >= 0);
+    QVERIFY(box->itemText(kids).endsWith(QChar(0x2026)));
+    QCOMPARE(box->itemData(kids, Qt::ToolTipRole).toString(), name);
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetStatus)
