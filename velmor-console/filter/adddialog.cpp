@@ -77,6 +77,10 @@ void AddDialog::refuse(QLineEdit *field, const QString &why)
 {
     m_hint->setText(why);
     m_hint->show();
+    // The dialog grows to show the whole reason.
+    layout()->activate();
+    const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    resize(width(), qMax(this->height(), height));
     field->setFocus();
     field->selectAll();
 }

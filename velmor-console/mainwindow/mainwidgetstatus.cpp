@@ -205,7 +205,8 @@ void MainWidget::updateIdentityLabels()
     }
     ui->lbl_identityTitle->setText(title);
     // A long profile name would widen the window without end.
-    const QString shown = shownProfileName(value, ui->lbl_identityStatus->fontMetrics(), 32);
+    // The header keeps the room it has beside the logo, about 16 characters of its large font.
+    const QString shown = shownProfileName(value, ui->lbl_identityStatus->fontMetrics(), 16);
     ui->lbl_identityStatus->setText(shown);
     ui->lbl_identityStatus->setToolTip(shown == value ? QString() : value);
 }

@@ -644,9 +644,15 @@ void tst_MainWidgetStatus::accountTextsArePlain()
         { child<QLabel>(window(), "lblPlanName"), plan } };
     for (const auto &shown : labels) {
         QLabel *label = shown.first;
-        QTRY_COMPARE(label->text(), shown.second);
-        // Laid out as plain text the label needs room for every character typed, the markup's too.
-        const int needed = label->fontMetrics().horizontalAdvance(shown.second);
+        const QString full = shown.second;
+        // Whole, or its beginning when the header has not the room.
+        QTRY_VERIFY2(label->text() == full
+                || (label->text().endsWith(QChar(0x2026)) && full.startsWith(label->text().chopped(1))
+                    && label->toolTip() == full),
+            qPrintable(label->text()));
+        QVERIFY(label->text().startsWith(QLatin1String("<")));
+        // Laid out as plain text the label needs room for every character shown, the markup's too.
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
         QVERIFY2(label->sizeHint().width() >= needed,
             qPrintable(QStringLiteral("%1: %2 pixels wide for %3 of text")
                            .arg(label->objectName())
