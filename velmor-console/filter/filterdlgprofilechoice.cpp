@@ -20,9 +20,9 @@ void FilterDlg::cabinet_profilesChanged()
         const QList<QSharedPointer<Velmor::CabinetProfile>> profiles = sortedProfiles(m_cabinet->profiles());
         for (const QSharedPointer<Velmor::CabinetProfile> &profile : profiles) {
             // A long name gives up its end, never the mark of the profile in use.
-            QString text = QLatin1Char(' ') + shownProfileName(profile->name, ui->cmbProfile->fontMetrics());
-            if (profile->id == m_cabinet->selectedProfileId())
-                text += QStringLiteral(" (%1)").arg(tr("used"));
+            const QString used
+                = profile->id == m_cabinet->selectedProfileId() ? QStringLiteral(" (%1)").arg(tr("used")) : QString();
+            const QString text = shownProfileName(QLatin1Char(' ') + profile->name, ui->cmbProfile, used);
             ui->cmbProfile->addItem(QIcon(), text, profile->id);
             ui->cmbProfile->setItemData(ui->cmbProfile->count() - 1, profile->name, Qt::ToolTipRole);
             if (profile->id == m_profileId) {

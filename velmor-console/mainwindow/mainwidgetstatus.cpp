@@ -249,7 +249,7 @@ void MainWidget::cabinet_profilesChanged()
     const auto profiles = sortedProfiles(cabinet->profiles());
     for (const auto &profile : profiles) {
         ui->cmbProfile->addItem(
-            shownProfileName(profile->name, ui->cmbProfile->fontMetrics()), QVariant::fromValue<uint>(profile->id));
+            shownProfileName(profile->name, ui->cmbProfile), QVariant::fromValue<uint>(profile->id));
         ui->cmbProfile->setItemData(ui->cmbProfile->count() - 1, profile->name, Qt::ToolTipRole);
         if (profile->id == selected) {
             ui->cmbProfile->setCurrentIndex(ui->cmbProfile->count() - 1);

@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -689,6 +691,18 @@ void tst_MainWidgetStatus::longProfileNameKeepsTheWindowsWidth()
     QVERIFY(kids >= 0);
     QVERIFY(box->itemText(kids).endsWith(QChar(0x2026)));
     QCOMPARE(box->itemData(kids, Qt::ToolTipRole).toString(), name);
+    // The shortened name fits the box on the settings page: no letter is cut.
+    Q_EMIT child<QLabel>(window(), "lblAgentStatus")->linkActivated(QStringLiteral("agent:showsettings"));
+    QTRY_COMPARE(page(window()), QStringLiteral("settingsPage"));
+    box->setCurrentIndex(kids);
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = false;
+    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    QVERIFY2(box->fontMetrics().horizontalAdvance(box->currentText()) <= field.width(),
+        qPrintable(QStringLiteral("%1 pixels of text in a field of %2")
+                       .arg(box->fontMetrics().horizontalAdvance(box->currentText()))
+                       .arg(field.width())));
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetStatus)
