@@ -1,7 +1,6 @@
 #include "actionitemdelegeate.h"
 
 #include "actionwidgetitem.h"
-#include "domainpattern.h"
 #include "easylistedit.h"
 
 #include <QLineEdit>
@@ -46,8 +45,7 @@ QWidget *ActionItemDelegeate::createEditor(
     auto *editor = new QLineEdit(parent);
     editor->setMinimumSize(option.rect.width(), QFontMetrics(option.font).height() + 5);
     editor->setStyleSheet(QStringLiteral("background-color: #ffc; border:0px"));
-    if (m_kind == EasyListEdit::DomainList)
-        editor->setValidator(newDomainValidator(editor));
+    // No validator drops keys: what is typed stays, and the list refuses a name it cannot send, saying why.
     m_editor = editor;
     return editor;
 }

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QUrl>
 
 namespace {
@@ -31,14 +30,6 @@ QString lengthProblem(const QString &name)
 }
 
 } // namespace
-
-QValidator *newDomainValidator(QObject *parent)
-{
-    // Without Unicode properties \w is ASCII only, and every name in another script would be refused.
-    static const QRegularExpression pattern(
-        QStringLiteral("[\\w\\d\\-]{1,63}(?:\\.[\\w\\d\\-]{1,63})*"), QRegularExpression::UseUnicodePropertiesOption);
-    return new QRegularExpressionValidator(pattern, parent);
-}
 
 QString asciiDomain(const QString &typed, QString *problem)
 {

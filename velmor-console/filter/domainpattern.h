@@ -1,13 +1,6 @@
 #ifndef VELMOR_CONSOLE_DOMAINPATTERN_H
 #define VELMOR_CONSOLE_DOMAINPATTERN_H
 
-class QObject;
-class QValidator;
-
-// Accepts a domain name as typed into the lists: dot-separated labels of 1 to 63 letters, digits, underscores
-// or hyphens, letters of any script ("пример.рф" as well as "example.com").
-QValidator *newDomainValidator(QObject *parent);
-
 class QString;
 
 // The name as the service and DNS take it: an internationalised name in its ASCII form (IDNA), "пример.рф" as
