@@ -29,7 +29,8 @@ using namespace FilterTest;
 namespace {
 
 const QStringList shots = { "filter-categories", "filter-lists", "filter-schedule", "filter-advanced",
-    "filter-profiles-editor", "filter-alias-dialog", "filter-error-box", "filter-timezone-box", "filter-aliases-long" };
+    "filter-profiles-editor", "filter-alias-dialog", "filter-error-box", "filter-timezone-box", "filter-aliases-long",
+    "filter-alias-refused" };
 
 bool waitFor(const std::function<bool()> &condition)
 {
@@ -114,6 +115,10 @@ int saveFilterPictures(const QString &folder)
             qobject_cast<QLineEdit *>(form->itemAt(0, QFormLayout::FieldRole)->widget())->setText("192.0.2.80");
             qobject_cast<QLineEdit *>(form->itemAt(1, QFormLayout::FieldRole)->widget())->setText("intranet.example");
             saved += saveAtOwnScale(alias, folder, QStringLiteral("filter-alias-dialog"));
+            // An address no network has: Ok refuses it and says why.
+            qobject_cast<QLineEdit *>(form->itemAt(0, QFormLayout::FieldRole)->widget())->setText("999.1.1.1");
+            alias->accept();
+            saved += saveAtOwnScale(alias, folder, QStringLiteral("filter-alias-refused"));
             alias->reject();
         }
 

@@ -52,7 +52,7 @@ const QStringList trayPictures = { "tray-state-1.png", "tray-state-2.png", "tray
 const QStringList windowPictures = { "page-welcome", "page-settings", "page-common-settings", "page-advanced-settings",
     "page-login", "page-help", "tab-general", "tab-connections", "tab-advanced", "login-sign-in", "login-unlock",
     "login-sign-up", "status-1", "status-3", "status-6", "status-7", "ipdlg", "question-autostart", "status-resumed",
-    "status-service-lost", "ipdlg-typed", "tab-connections-unprotected" };
+    "status-service-lost", "ipdlg-typed", "tab-connections-unprotected", "status-marked-up-name", "login-refused" };
 
 // The locked window, shown again after it was hidden on a page that changes settings or during a slide.
 const QStringList lockedPictures = { "locked-from-settings-menu", "locked-from-general-tab",
@@ -326,6 +326,34 @@ public:
             auto note = MainWindowTest::child<QLabel>(window, "lblNetworkNote");
             waitFor([note] { return note->isVisible(); });
             save(window, QStringLiteral("tab-connections-unprotected"));
+        }
+        {
+            // A profile whose name looks like markup, in the header.
+            auto shown = desktop(QStringLiteral("protected"), ServiceStatus::Protected);
+            Agent *agent = shown->agent.get();
+            Velmor::CabinetProfiles profiles = agent->cabinet()->profiles();
+            profiles.value(2)->name = QStringLiteral("<i>Kid</i> & <a href=x>Co</a>");
+            agent->cabinet()->setProfiles(profiles, 2);
+            shown->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+            auto identity = MainWindowTest::child<QLabel>(agent->mainWidget(), "lbl_identityStatus");
+            waitFor([identity] { return identity->text().startsWith(QLatin1String("<i>")); });
+            save(agent->mainWidget(), QStringLiteral("status-marked-up-name"));
+        }
+        {
+            // A wrong password typed on the sign-in page: the complaint, and the password ready to be typed over.
+            auto shown = desktop(MainWindowTest::withAnswer(ConsoleTest::script(QStringLiteral("protected")),
+                                     QStringLiteral("setCredentials"), MainWindowTest::errorAnswer(30)),
+                ServiceStatus::Protected);
+            MainWidget *window = shown->agent->mainWidget();
+            Q_EMIT MainWindowTest::child<QLabel>(window, "lblAgentStatus")
+                ->linkActivated(QStringLiteral("agent:showsettings"));
+            MainWindowTest::child<QPushButton>(window, "clbChangeUser")->click();
+            MainWindowTest::child<QLineEdit>(window, "lePassword")->setText(QStringLiteral("wrong"));
+            MainWindowTest::child<QPushButton>(window, "pbLogin")->click();
+            auto complaint = MainWindowTest::child<QLabel>(window, "lblSignupError");
+            waitFor(
+                [complaint] { return complaint->isVisible() && complaint->text().startsWith(QLatin1String("Inc")); });
+            save(window, QStringLiteral("login-refused"));
         }
     }
 

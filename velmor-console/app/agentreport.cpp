@@ -81,7 +81,13 @@ QString Agent::systemReportText(const QString &servicePart)
                        .arg(QLatin1String(programVersion), QStringLiteral("velmor"), QString(),
                            QString::number(connected ? 1 : 0));
     if (!connected) {
-        text += QStringLiteral("System log:\n") + Velmor::SysInfo::systemLog();
+        // The library marks a log its query tool did not deliver; the report says so in words.
+        const QString log = Velmor::SysInfo::systemLog();
+        if (log == QLatin1String("<unimplemented>"))
+            text += QStringLiteral("System log: the event log could not be read (the query tool wevtutil did not "
+                                   "answer).\n");
+        else
+            text += QStringLiteral("System log:\n") + log;
         // A service lost while it made its half: the report says why that half is missing.
         if (!servicePart.isEmpty())
             text += (text.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n")) + servicePart;

@@ -66,6 +66,9 @@ SystemTrayIcon::SystemTrayIcon(Agent *agent)
     m_contextMenu->addSeparator();
     m_contextMenu->addAction(m_quitAction);
     m_connectAction->setVisible(false);
+    // Offered once there is something to choose: a submenu shown while empty never maps again on X, even
+    // after it is filled.
+    m_profileAction->setVisible(false);
     updateGlobalFilteringSwitcher();
     setContextMenu(m_contextMenu);
 
@@ -181,6 +184,7 @@ void SystemTrayIcon::profileSelected(quint32 profileId)
     // While the settings are locked the choice waits for the password: the mark stays where the model has it.
     if (m_currentProfileAction)
         m_currentProfileAction->setChecked(true);
+    m_profileAction->setVisible(!m_profileActions.isEmpty());
 }
 
 void SystemTrayIcon::rebuildProfilesMenu()
@@ -198,7 +202,8 @@ void SystemTrayIcon::rebuildProfilesMenu()
     const Velmor::CabinetProfiles &profiles = cabinet->profiles();
     for (auto it = profiles.cbegin(); it != profiles.cend(); ++it) {
         const quint32 profileId = it.key();
-        auto entry = new QAction(it.value()->name, this);
+        // A menu takes "&" for the mark of an entry's key; the name shows as the account has it.
+        auto entry = new QAction(QString(it.value()->name).replace(QLatin1Char('&'), QLatin1String("&&")), this);
         entry->setCheckable(true);
         connect(entry, &QAction::triggered, this, [this, profileId] { profileSelected(profileId); });
         if (profileId == cabinet->selectedProfileId())
@@ -209,4 +214,5 @@ void SystemTrayIcon::rebuildProfilesMenu()
     }
     if (m_currentProfileAction)
         m_currentProfileAction->setChecked(true);
+    m_profileAction->setVisible(!m_profileActions.isEmpty());
 }

@@ -1,7 +1,6 @@
 #include "actionitemdelegeate.h"
 
 #include "actionwidgetitem.h"
-#include "domainpattern.h"
 #include "easylistedit.h"
 
 #include <QLineEdit>
@@ -46,8 +45,7 @@ QWidget *ActionItemDelegeate::createEditor(
     auto *editor = new QLineEdit(parent);
     editor->setMinimumSize(option.rect.width(), QFontMetrics(option.font).height() + 5);
     editor->setStyleSheet(QStringLiteral("background-color: #ffc; border:0px"));
-    if (m_kind == EasyListEdit::DomainList)
-        editor->setValidator(newDomainValidator(editor));
+    // No validator drops keys: what is typed stays, and the list refuses a name it cannot send, saying why.
     m_editor = editor;
     return editor;
 }
@@ -65,15 +63,16 @@ void ActionItemDelegeate::paint(QPainter *painter, const QStyleOptionViewItem &o
             index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, text.width(), Qt::TextSingleLine);
         painter->drawText(text, Qt::TextSingleLine, shown);
     } else {
-        // The address tells two aliases apart: it stays whole, and the domain gives up its middle instead.
-        const QString bracketed = QStringLiteral(" (%1)").arg(address);
-        const int addressWidth = painter->fontMetrics().horizontalAdvance(bracketed);
-        const QString domain = painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(),
-            Qt::ElideMiddle, qMax(0, text.width() - addressWidth), Qt::TextSingleLine);
-        QRect domainRect = text;
-        domainRect.setWidth(qMin(text.width(), painter->fontMetrics().horizontalAdvance(domain)));
-        painter->drawText(domainRect, Qt::TextSingleLine, domain);
-        painter->drawText(text.adjusted(domainRect.width(), 0, 0, 0), Qt::TextSingleLine, bracketed);
+        // Aliases differ by their names' beginnings as much as by their addresses: the name has the whole first
+        // line, and the address, which stays whole, the second.
+        const int line = painter->fontMetrics().height();
+        const QString domain = painter->fontMetrics().elidedText(
+            index.data(Qt::DisplayRole).toString(), Qt::ElideRight, text.width(), Qt::TextSingleLine);
+        painter->drawText(QRect(text.left(), text.top(), text.width(), line), Qt::TextSingleLine, domain);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Disabled, QPalette::Text));
+        painter->drawText(QRect(text.left(), text.top() + line, text.width(), line), Qt::TextSingleLine, address);
+        painter->restore();
     }
     if (deletable)
         painter->drawPixmap(icon.topLeft(), m_icon);
@@ -81,7 +80,10 @@ void ActionItemDelegeate::paint(QPainter *painter, const QStyleOptionViewItem &o
 
 QSize ActionItemDelegeate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const QSize text = QFontMetrics(option.font).size(Qt::TextSingleLine, displayText(index));
+    QSize text = QFontMetrics(option.font).size(Qt::TextSingleLine, displayText(index));
+    // An alias's address has a line of its own.
+    if (!index.data(ActionWidgetItem::AddressRole).toString().isEmpty())
+        text.setHeight(2 * QFontMetrics(option.font).height());
     if (!index.data(ActionWidgetItem::DeletableRole).toBool())
         return QSize(text.width() + 2 * sideMargin, text.height() + 2 * verticalMargin);
     const QSize icon = iconSize();

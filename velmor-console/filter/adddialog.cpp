@@ -7,18 +7,10 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 
 namespace {
-
-bool isAcceptable(const QLineEdit *field)
-{
-    QString text = field->text();
-    int pos = field->cursorPosition();
-    return field->validator() && field->validator()->validate(text, pos) == QValidator::Acceptable;
-}
 
 // No top-level domain is numeric: a name whose last label is digits is an address or a piece of one, typed
 // into the wrong field.
@@ -41,22 +33,28 @@ AddDialog::AddDialog(QWidget *parent, int kind)
     , m_kind(kind)
     , m_address(nullptr)
     , m_domain(nullptr)
+    , m_hint(new QLabel(this))
 {
     setWindowTitle(tr("New domain"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
+    // No validator drops keys: a key that vanished would turn "999.1.1.1" into "99.1.1.1" without a word. What is
+    // typed stays, and accept() says what is wrong with it.
     auto *form = new QFormLayout(this);
     if (m_kind == EasyListEdit::AliasList) {
-        static const QRegularExpression dottedQuad(QStringLiteral(
-            "(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)"));
         m_address = new QLineEdit(this);
-        m_address->setValidator(new QRegularExpressionValidator(dottedQuad, this));
         form->addRow(tr("IP Address"), m_address);
     }
     // Created after the address field: the focus chain follows creation, and Tab must run down the form.
     m_domain = new QLineEdit(this);
-    m_domain->setValidator(newDomainValidator(this));
     form->addRow(tr("Domain"), m_domain);
+
+    m_hint->setObjectName(QStringLiteral("hint"));
+    m_hint->setTextFormat(Qt::PlainText);
+    m_hint->setWordWrap(true);
+    m_hint->setStyleSheet(QStringLiteral("color:#c00;"));
+    m_hint->hide();
+    form->addRow(m_hint);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);
     form->addRow(buttons);
@@ -67,7 +65,7 @@ AddDialog::AddDialog(QWidget *parent, int kind)
 
 QString AddDialog::domain() const
 {
-    return m_domain->text();
+    return asciiDomain(m_domain->text(), nullptr);
 }
 
 QHostAddress AddDialog::address() const
@@ -75,16 +73,35 @@ QHostAddress AddDialog::address() const
     return m_address ? typedIPv4Address(m_address->text()) : QHostAddress();
 }
 
+void AddDialog::refuse(QLineEdit *field, const QString &why)
+{
+    m_hint->setText(why);
+    m_hint->show();
+    // The dialog grows to show the whole reason.
+    layout()->activate();
+    const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    resize(width(), qMax(this->height(), height));
+    field->setFocus();
+    field->selectAll();
+}
+
 void AddDialog::accept()
 {
-    // The shared reading refuses what the pattern lets through but Qt would read otherwise: "010.0.0.1" is
-    // not 8.0.0.1.
-    if (m_address && (!isAcceptable(m_address) || address().isNull())) {
-        m_address->setFocus();
+    // The shared reading refuses what Qt would read otherwise: "010.0.0.1" is not 8.0.0.1.
+    if (m_address && address().isNull()) {
+        refuse(m_address,
+            tr("\"%1\" is not an IPv4 address: four numbers from 0 to 255, without leading zeros, separated by dots.")
+                .arg(m_address->text()));
         return;
     }
-    if (!isAcceptable(m_domain) || isAddressLike(m_domain->text())) {
-        m_domain->setFocus();
+    QString problem;
+    const QString name = asciiDomain(m_domain->text(), &problem);
+    if (name.isEmpty()) {
+        refuse(m_domain, problem);
+        return;
+    }
+    if (isAddressLike(name)) {
+        refuse(m_domain, tr("\"%1\" is an address, not a domain name.").arg(m_domain->text()));
         return;
     }
     QDialog::accept();

@@ -1,11 +1,12 @@
 #ifndef VELMOR_CONSOLE_DOMAINPATTERN_H
 #define VELMOR_CONSOLE_DOMAINPATTERN_H
 
-class QObject;
-class QValidator;
+class QString;
 
-// Accepts a domain name as typed into the lists: dot-separated labels of 1 to 63 letters, digits, underscores
-// or hyphens, letters of any script ("пример.рф" as well as "example.com").
-QValidator *newDomainValidator(QObject *parent);
+// The name as the service and DNS take it: an internationalised name in its ASCII form (IDNA), "пример.рф" as
+// "xn--e1afmkfd.xn--p1ai". Empty, with the reason for the user in *problem, when the text is no name a resolver
+// could look up: other characters than letters, digits, hyphens, underscores and dots, an empty label, a label
+// over 63 characters or a name over 253.
+QString asciiDomain(const QString &typed, QString *problem);
 
 #endif // VELMOR_CONSOLE_DOMAINPATTERN_H

@@ -27,14 +27,6 @@ QPixmap removeIcon()
     return icon;
 }
 
-bool isDomain(const QString &text)
-{
-    QString copy = text;
-    int pos = 0;
-    QScopedPointer<QValidator> validator(newDomainValidator(nullptr));
-    return validator->validate(copy, pos) == QValidator::Acceptable;
-}
-
 } // namespace
 
 EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour, int limit, QWidget *parent)
@@ -44,6 +36,7 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     , m_limit(limit)
     , m_loading(new QMovie(QStringLiteral(":/icons/loading.gif"), QByteArray(), this))
     , m_clearAction(new QAction(QIcon(QStringLiteral(":/icons/status-error")), tr("Clear list"), this))
+    , m_hint(new QLabel(this))
     , m_delegate(new ActionItemDelegeate(kind, removeIcon()))
 {
     ui->setupUi(this);
@@ -51,6 +44,12 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     m_delegate->setParent(this);
     ui->lblLoading->hide();
     ui->lblLoading->setMovie(m_loading);
+    m_hint->setObjectName(QStringLiteral("lblHint"));
+    m_hint->setTextFormat(Qt::PlainText);
+    m_hint->setWordWrap(true);
+    m_hint->setStyleSheet(QStringLiteral("color:#c00;"));
+    m_hint->hide();
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->lstDomains) + 1, m_hint);
     ui->lblTitle->setText(title);
     ui->lblTitle->setStyleSheet(
         QString::fromLatin1(titleStyle).arg(colour.isValid() ? colour.name() : QStringLiteral("#A1A1FF")));
@@ -67,6 +66,7 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     connect(m_clearAction, &QAction::triggered, this, &EasyListEdit::clearTriggered);
     connect(m_clearAction, &QAction::triggered, this, &EasyListEdit::cleared);
     updateCounter();
+    updateAddButton();
 }
 
 EasyListEdit::~EasyListEdit()
@@ -93,8 +93,7 @@ void EasyListEdit::addAliasItem(quint32 id, const QString &domain, const QHostAd
 void EasyListEdit::appendItem(ActionWidgetItem *item)
 {
     ui->lstDomains->addItem(item);
-    if (isFull())
-        ui->btnAdd->setEnabled(false);
+    updateAddButton();
     updateCounter();
 }
 
@@ -117,8 +116,7 @@ void EasyListEdit::stopLoading()
 void EasyListEdit::updateCounter()
 {
     const int rows = ui->lstDomains->count();
-    // An account that gives no limit for the list leaves 0: "1/0" would read as a list over its limit.
-    ui->lblCounter->setText(m_limit <= 0 ? QString::number(rows) : QStringLiteral("%1/%2").arg(rows).arg(m_limit));
+    ui->lblCounter->setText(m_limit < 0 ? QString::number(rows) : QStringLiteral("%1/%2").arg(rows).arg(m_limit));
 }
 
 void EasyListEdit::clear(bool onlyDeletable)
@@ -127,7 +125,6 @@ void EasyListEdit::clear(bool onlyDeletable)
     if (ActionWidgetItem *typed = typedRow()) {
         stopWatchingEditor();
         delete typed;
-        ui->btnAdd->setEnabled(true);
     }
     int row = 0;
     while (row < ui->lstDomains->count()) {
@@ -137,8 +134,7 @@ void EasyListEdit::clear(bool onlyDeletable)
         else
             delete item;
     }
-    if (m_limit > 0)
-        ui->btnAdd->setEnabled(ui->lstDomains->count() < m_limit);
+    updateAddButton();
     updateCounter();
 }
 
@@ -168,7 +164,7 @@ void EasyListEdit::itemClicked(QListWidgetItem *item)
     Q_EMIT itemRemoved(id);
     if (!guard)
         return;
-    ui->btnAdd->setEnabled(!isFull());
+    updateAddButton();
     updateCounter();
 }
 
@@ -179,6 +175,7 @@ void EasyListEdit::itemDoubleClicked(QListWidgetItem *item)
 
 void EasyListEdit::on_btnAdd_clicked()
 {
+    m_hint->hide();
     if (m_kind == AliasList) {
         // Not exec(): the owner may close under the dialog, which then goes with this editor, and nothing runs
         // after it.
@@ -209,8 +206,8 @@ void EasyListEdit::editor_commitData(QWidget *w)
 {
     Q_UNUSED(w)
     // The typed row, taken or empty, goes when its editor does (typingEnded): the view still holds the editor
-    // for that row until it has closed it.
-    ui->btnAdd->setEnabled(true);
+    // for that row until it has closed it. It counts no more against the limit.
+    ui->btnAdd->setEnabled(m_limit < 0 || ui->lstDomains->count() - 1 < m_limit);
 }
 
 void EasyListEdit::itemChanged(QListWidgetItem *item)
@@ -219,9 +216,22 @@ void EasyListEdit::itemChanged(QListWidgetItem *item)
     if (row != typedRow())
         return;
     const QString text = row->text();
-    // A view commits its editor unchecked when the current row changes: a half-typed domain is not sent.
-    if (m_kind != DomainList || isDomain(text))
+    if (m_kind != DomainList) {
         Q_EMIT newItem(text);
+        return;
+    }
+    // A view commits its editor unchecked when the current row changes: a half-typed domain is not sent. Nor is a
+    // name DNS cannot hold, which could never match; the rest goes in its ASCII form.
+    QString problem;
+    const QString name = asciiDomain(text, &problem);
+    if (name.isEmpty()) {
+        if (!text.isEmpty()) {
+            m_hint->setText(problem);
+            m_hint->show();
+        }
+        return;
+    }
+    Q_EMIT newItem(name);
 }
 
 ActionWidgetItem *EasyListEdit::typedRow() const
@@ -237,6 +247,13 @@ ActionWidgetItem *EasyListEdit::typedRow() const
 bool EasyListEdit::isFull() const
 {
     return m_limit >= 0 && ui->lstDomains->count() >= m_limit;
+}
+
+void EasyListEdit::updateAddButton()
+{
+    const bool full = isFull();
+    ui->btnAdd->setEnabled(!full && !typedRow());
+    ui->btnAdd->setToolTip(full ? tr("The plan allows %n entries in this list.", nullptr, m_limit) : QString());
 }
 
 void EasyListEdit::watchEditor(QWidget *editor)
@@ -257,5 +274,5 @@ void EasyListEdit::typingEnded()
 {
     m_editor = nullptr;
     delete typedRow();
-    ui->btnAdd->setEnabled(true);
+    updateAddButton();
 }

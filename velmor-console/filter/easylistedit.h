@@ -9,6 +9,7 @@
 class ActionItemDelegeate;
 class ActionWidgetItem;
 class QAction;
+class QLabel;
 class QListWidgetItem;
 class QMovie;
 
@@ -70,6 +71,8 @@ private:
     // The row the user is typing (id 0), or null.
     ActionWidgetItem *typedRow() const;
     bool isFull() const;
+    // Add is offered while the list has room and no row is being typed; a full list says why not.
+    void updateAddButton();
     void watchEditor(QWidget *editor);
     void stopWatchingEditor();
     // However the in-place edit ended, a row left behind was not taken.
@@ -80,6 +83,8 @@ private:
     int m_limit;
     QMovie *m_loading;
     QAction *m_clearAction;
+    // Why a typed entry was not taken; hidden until one is refused.
+    QLabel *m_hint;
     ActionItemDelegeate *m_delegate;
     // The in-place editor being watched for its end, whichever way the edit ends.
     QPointer<QWidget> m_editor;

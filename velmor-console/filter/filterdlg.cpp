@@ -65,10 +65,10 @@ FilterDlg::FilterDlg(Cabinet *cabinet, QWidget *parent)
     connect(m_cabinet, &Cabinet::systemInfoChanged, this, &FilterDlg::invalidateSystemInfo);
 
     m_whiteList = new EasyListEdit(
-        tr("White List"), EasyListEdit::DomainList, QColor(QStringLiteral("#EEE")), feature("white_list_size"));
+        tr("White List"), EasyListEdit::DomainList, QColor(QStringLiteral("#EEE")), listLimit("white_list_size"));
     m_blackList = new EasyListEdit(
-        tr("Black List"), EasyListEdit::DomainList, QColor(QStringLiteral("#FFA1A1")), feature("black_list_size"));
-    m_aliasList = new EasyListEdit(tr("Aliases"), EasyListEdit::AliasList, QColor(), feature("aliases_list_size"));
+        tr("Black List"), EasyListEdit::DomainList, QColor(QStringLiteral("#FFA1A1")), listLimit("black_list_size"));
+    m_aliasList = new EasyListEdit(tr("Aliases"), EasyListEdit::AliasList, QColor(), listLimit("aliases_list_size"));
     auto *lists = new QHBoxLayout;
     lists->addWidget(m_whiteList);
     lists->addWidget(m_blackList);
@@ -158,6 +158,15 @@ void FilterDlg::activateProfile(quint32 id)
 QSharedPointer<Velmor::CabinetProfile> FilterDlg::editedProfile() const
 {
     return m_cabinet->profiles().value(m_profileId);
+}
+
+int FilterDlg::listLimit(const char *name) const
+{
+    // A plan without the feature does not limit the list: read as 0 it would allow a single entry.
+    const QVariant value = m_cabinet->userInfo().features.value(QLatin1String(name));
+    bool ok = false;
+    (void)value.toLongLong(&ok);
+    return ok ? qMax(-1, feature(name)) : -1;
 }
 
 int FilterDlg::feature(const char *name) const

@@ -12,6 +12,7 @@
 class Cabinet;
 class EasyListEdit;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QMovie;
 class QTimer;
@@ -36,6 +37,9 @@ class FilterDlg : public QDialog
 public:
     FilterDlg(Cabinet *cabinet, QWidget *parent);
     ~FilterDlg() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private Q_SLOTS:
     void invalidateSystemInfo();
@@ -100,11 +104,15 @@ private:
     // The edited profile, or null when the model does not hold it.
     QSharedPointer<Velmor::CabinetProfile> editedProfile() const;
     int feature(const char *name) const;
+    // The plan's most entries of a list; -1 (no limit) when the account names none.
+    int listLimit(const char *name) const;
     void refillList(EasyListEdit *editor, int type, bool *loaded);
     void setEditedProfile(quint32 id);
     void buildScheduleGrid();
     // The schedule day of the sending row widget, or -1.
     int scheduleDayOf(QObject *widget) const;
+    // A typed time the schedule cannot take: the field shows the day's time again, and the hint says why.
+    void refuseScheduleTime(QLineEdit *field, const QString &typed);
     void checkTimeZone();
 
     Ui::FilterDlg *ui;
@@ -131,6 +139,7 @@ private:
     // The profile the held schedule was loaded for: edits are saved for it, whichever profile is edited by then.
     quint32 m_scheduleProfileId;
     QList<ScheduleRow> m_scheduleRows;
+    QPointer<QLabel> m_scheduleRefusal;
     QTimer *m_saveTimer;
 };
 

@@ -19,10 +19,12 @@ void FilterDlg::cabinet_profilesChanged()
         // Display order, so the first row is the default profile whatever the hash's order in this process.
         const QList<QSharedPointer<Velmor::CabinetProfile>> profiles = sortedProfiles(m_cabinet->profiles());
         for (const QSharedPointer<Velmor::CabinetProfile> &profile : profiles) {
-            QString text = QLatin1Char(' ') + profile->name;
-            if (profile->id == m_cabinet->selectedProfileId())
-                text += QStringLiteral(" (%1)").arg(tr("used"));
+            // A long name gives up its end, never the mark of the profile in use.
+            const QString used
+                = profile->id == m_cabinet->selectedProfileId() ? QStringLiteral(" (%1)").arg(tr("used")) : QString();
+            const QString text = shownProfileName(QLatin1Char(' ') + profile->name, ui->cmbProfile, used);
             ui->cmbProfile->addItem(QIcon(), text, profile->id);
+            ui->cmbProfile->setItemData(ui->cmbProfile->count() - 1, profile->name, Qt::ToolTipRole);
             if (profile->id == m_profileId) {
                 ui->cmbProfile->setCurrentIndex(ui->cmbProfile->count() - 1);
                 found = true;

@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -108,15 +109,57 @@ void FilterDlg::buildScheduleGrid()
 
         QLineEdit *from = newTimeField(i, fieldWidth, day.timeFrom);
         connect(from, &QLineEdit::editingFinished, this, &FilterDlg::scheduleTimeFromEdited);
+        from->installEventFilter(this);
         grid->addWidget(from, i, 3);
 
         QLineEdit *to = newTimeField(i, fieldWidth, day.timeTo);
         connect(to, &QLineEdit::editingFinished, this, &FilterDlg::scheduleTimeToEdited);
+        to->installEventFilter(this);
         grid->addWidget(to, i, 4);
 
         m_scheduleRows.append(ScheduleRow { bar, from, to, on });
     }
+    m_scheduleRefusal = new QLabel;
+    m_scheduleRefusal->setObjectName(QStringLiteral("scheduleRefusal"));
+    m_scheduleRefusal->setWordWrap(true);
+    m_scheduleRefusal->setTextFormat(Qt::PlainText);
+    m_scheduleRefusal->setStyleSheet(QStringLiteral("color:#c00;"));
+    m_scheduleRefusal->hide();
+    grid->addWidget(m_scheduleRefusal, 8, 0, 1, 5);
     ui->schedWidget->setLayout(grid);
+}
+
+bool FilterDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    // A field whose text is no time ends its edit without editingFinished(): the end is caught here.
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    const bool ends = event->type() == QEvent::FocusOut
+        || (event->type() == QEvent::KeyPress
+            && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter));
+    if (field && ends && scheduleDayOf(field) >= 0 && !field->hasAcceptableInput()) {
+        refuseScheduleTime(field, field->text());
+        // Return would now finish the edit of the time put back, as if it had been typed.
+        return event->type() == QEvent::KeyPress;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FilterDlg::refuseScheduleTime(QLineEdit *field, const QString &typed)
+{
+    const int i = scheduleDayOf(field);
+    if (i < 0)
+        return;
+    const ScheduleRow &row = m_scheduleRows.at(i);
+    const Velmor::CabinetScheduleDay &day = m_schedule.at(i);
+    field->setText(field == row.from ? day.timeFrom : day.timeTo);
+    if (m_scheduleRefusal) {
+        m_scheduleRefusal->setText(
+            tr("\"%1\" is not a time of the schedule, which counts from 00:00 to 24:00 in quarter hours; a period "
+               "starts at 23:45 at the latest. The time stays as it was.")
+                .arg(typed.trimmed()));
+        m_scheduleRefusal->show();
+    }
 }
 
 int FilterDlg::scheduleDayOf(QObject *widget) const
@@ -170,14 +213,18 @@ void FilterDlg::scheduleTimeFromEdited()
         return;
     const ScheduleRow &row = m_scheduleRows.at(i);
     Velmor::CabinetScheduleDay &day = m_schedule[i];
-    QString text = row.from->text();
-    int from = ScheduleTime::quarterOf(text);
+    const QString text = row.from->text();
+    // The time put back after a refusal ends its edit too: nothing changed, and the hint stays.
+    if (text == day.timeFrom)
+        return;
+    const int from = ScheduleTime::quarterOf(text);
     // The service reads a start of 24:00 as 00:00, which would turn an empty day into a full one.
     if (from > ScheduleTime::LastStart) {
-        from = ScheduleTime::LastStart;
-        text = ScheduleTime::textOf(from);
-        row.from->setText(text);
+        refuseScheduleTime(row.from, text);
+        return;
     }
+    if (m_scheduleRefusal)
+        m_scheduleRefusal->hide();
     day.timeFrom = text;
     row.bar->from = from;
     // Quarters, not texts: "09:00" < "7:30" as text.
@@ -198,7 +245,11 @@ void FilterDlg::scheduleTimeToEdited()
     const ScheduleRow &row = m_scheduleRows.at(i);
     Velmor::CabinetScheduleDay &day = m_schedule[i];
     const QString text = row.to->text();
+    if (text == day.timeTo)
+        return;
     const int to = ScheduleTime::quarterOf(text);
+    if (m_scheduleRefusal)
+        m_scheduleRefusal->hide();
     day.timeTo = text;
     row.bar->to = to;
     if (to < ScheduleTime::quarterOf(row.from->text())) {

@@ -25,34 +25,22 @@ Time24Validator::Time24Validator(QObject *parent)
 
 QValidator::State Time24Validator::validate(QString &input, int &pos) const
 {
+    Q_UNUSED(pos)
+    // What is typed stays as typed: a time out of range is not turned into another one, it only is not taken.
     const QStringList parts = input.split(QLatin1Char(':'), Qt::KeepEmptyParts);
     if (parts.size() != 2)
         return Invalid;
-    QString hours = parts.at(0);
-    QString minutes = parts.at(1);
-
-    // Corrected minutes leave the cursor alone: under the mask the next typed digit must land behind the one
-    // just typed, not overwrite the first.
-    int value = 0;
-    if (!readNumber(minutes, &value) || value == 0)
-        minutes = QStringLiteral("00");
-    else if (value > 45)
-        minutes = QStringLiteral("45");
-    else if (value % 15 != 0)
-        minutes = QString::number((value + 7) / 15 * 15);
-
-    if (!readNumber(hours, &value)) {
-        hours = QStringLiteral("00");
-        pos = 0;
-    } else if (value > 24 || (value == 24 && minutes.toInt() != 0)) {
-        hours = QStringLiteral("24");
-        minutes = QStringLiteral("00");
-        pos = 3;
+    int hours = 0;
+    int minutes = 0;
+    const bool whole
+        = readNumber(parts.at(0), &hours) && readNumber(parts.at(1), &minutes) && parts.at(1).trimmed().size() == 2;
+    for (const QString &part : parts) {
+        for (const QChar c : part) {
+            if (c != QLatin1Char(' ') && (c < QLatin1Char('0') || c > QLatin1Char('9')))
+                return Invalid;
+        }
     }
-
-    if (hours.isEmpty() || minutes.isEmpty())
+    if (!whole || hours > 24 || minutes % 15 != 0 || minutes > 45 || (hours == 24 && minutes != 0))
         return Intermediate;
-    input = hours + QLatin1Char(':') + minutes;
-    pos = qMin(pos, int(input.size()));
     return Acceptable;
 }

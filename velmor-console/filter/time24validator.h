@@ -3,8 +3,8 @@
 
 #include <QValidator>
 
-// Keeps a "hh:mm" field on the quarter hours of one day, 00:00 to 24:00: it corrects rather than refuses.
-// Meant for line edits with the input mask "99:99".
+// Takes a "hh:mm" field's text when it is a quarter hour of one day, 00:00 to 24:00; anything else made of digits
+// is only not taken yet, and never changed into another time. Meant for line edits with the input mask "99:99".
 class Time24Validator : public QValidator
 {
 public:

@@ -58,6 +58,9 @@ MainWidget::MainWidget(ServiceConnector *connector, ServiceStatus *status, Cabin
     ui->tabAdvancedSettings->setStyleSheet(
         QStringLiteral("QWidget[objectName=tabAdvancedSettings] { background-color:white; }"));
     ui->lblUpdateApp->setText(displayedVersion(QLatin1String(programVersion)));
+    // A picture alone does not say what a click on it does.
+    ui->lblUpdateAppIcon->setToolTip(tr("Check for a new version"));
+    ui->lblUpdateAppIcon->setAccessibleName(tr("Check for a new version"));
 
     // The label column is as wide in every login mode as the widest label makes it, so the fields never move
     // sideways; the terms text keeps a gap to the first row.

@@ -116,6 +116,12 @@ private:
     void enableLoginControls();
     // The fields as the service has just accepted them, or as they stand before the user edits them.
     void takeCredentialsSnapshot();
+    // Cancel has somewhere to go back to: sign-in from sign-up, the locked state from unlock, or an account the
+    // service already has. At the first start there is none, and Cancel is not offered.
+    bool canCancelLogin() const;
+    void updateCancelOffer();
+    // Typing goes into the first empty field, or over the password after a refusal.
+    void focusLoginField();
 
     // Status page and header (mainwidgetstatus.cpp).
     void updateIdentityLabels();

@@ -40,6 +40,7 @@ void MainWidget::setLoginMode(SettingsUnlock::LoginMode mode)
     } else {
         ui->lblSignupError->hide();
     }
+    updateCancelOffer();
     if (wasLocked != m_unlock->isLocked())
         Q_EMIT settingsProtectionChanged(m_unlock->isLocked());
 }
@@ -53,6 +54,30 @@ void MainWidget::enableLoginControls()
     unsetCursor();
 }
 
+bool MainWidget::canCancelLogin() const
+{
+    return m_unlock->mode() != SettingsUnlock::SignIn || !m_previousUser.isEmpty();
+}
+
+void MainWidget::updateCancelOffer()
+{
+    ui->pbCancelLogin->setVisible(canCancelLogin());
+}
+
+void MainWidget::focusLoginField()
+{
+    // The fields were disabled during the call, and the focus went on to the buttons: without this, typed keys
+    // reach no field.
+    QLineEdit *target = ui->lePassword;
+    if (m_unlock->mode() != SettingsUnlock::Unlock && ui->leUser->text().isEmpty())
+        target = ui->leUser;
+    else if (!ui->lePassword->text().isEmpty() && m_unlock->mode() == SettingsUnlock::SignUp
+        && ui->leRepeatPassword->text().isEmpty())
+        target = ui->leRepeatPassword;
+    target->setFocus();
+    target->selectAll();
+}
+
 void MainWidget::takeCredentialsSnapshot()
 {
     m_previousUser = ui->leUser->text();
@@ -61,6 +86,7 @@ void MainWidget::takeCredentialsSnapshot()
         return;
     m_previousPassword = ui->lePassword->text();
     m_passwordWithheld = false;
+    updateCancelOffer();
 }
 
 void MainWidget::on_pbLogin_clicked()
@@ -121,6 +147,9 @@ void MainWidget::cabinet_credentialsChanged()
 
 void MainWidget::on_pbCancelLogin_clicked()
 {
+    // Escape presses Cancel too, even where it is not offered: what was typed stays.
+    if (!canCancelLogin())
+        return;
     if (m_unlock->mode() == SettingsUnlock::SignUp) {
         setLoginMode(SettingsUnlock::SignIn);
         return;
@@ -163,6 +192,7 @@ void MainWidget::setCredentials(const QString &user, const QString &password)
     m_passwordWithheld = password.isEmpty() && !user.isEmpty();
     if (!m_passwordWithheld)
         m_previousPassword = password;
+    updateCancelOffer();
     // Before the connection completes the page may still be disabled; completion opens it.
     if (user.isEmpty())
         showPage(ui->loginPage);
@@ -209,6 +239,7 @@ void MainWidget::showUnlockPage(const QString &prompt)
         ui->lblSignupError->setText(prompt);
         ui->lblSignupError->show();
     }
+    focusLoginField();
 }
 
 void MainWidget::askForUnlock()
@@ -237,15 +268,18 @@ void MainWidget::cabinet_error()
         ui->lblSignupError->show();
         if (!m_unlock->isLocked())
             ui->lblRegisterNew->show();
+        focusLoginField();
     } else if (error.code() == Velmor::Error::RegistrationRefused) {
         ui->lblSignupError->setText(QStringLiteral("%1: %2").arg(tr("Failed"), error.message()));
         ui->lblSignupError->show();
+        focusLoginField();
     } else if (m_unlock->isLocked() && ui->stackedWidget->currentWidget() == ui->loginPage
         && error.code() == Velmor::Error::GeneralFailure && !error.message().isEmpty()) {
         // The service turns an attempt away at once while a refused password's pause lasts, saying how long is
         // left ("Try again in 40 s"): the page stays for the next try.
         ui->lblSignupError->setText(error.message());
         ui->lblSignupError->show();
+        focusLoginField();
     } else {
         showPage(ui->welcomePage);
     }

@@ -129,7 +129,8 @@ void MainWidget::on_ckAutostart_stateChanged(int state)
         return;
     auto close = new MMButton(tr("&Close"), 1);
     connect(close, &MMButton::clicked, this, &MainWidget::quitRequested);
-    auto keepWorking = new MMButton(tr("Continue &working"), 0);
+    // Return keeps the program: quitting is the answer that needs a choice.
+    auto keepWorking = new MMButton(tr("Continue &working"), 0, QIcon(), true);
     MemoryMsgBox::askQuestion(QStringLiteral("autostart-close"),
         tr("Notice, it's not required for this interface to be started to make filtering working.\nAll hard work is "
            "performed by system service part.\n\nDo you wish to close this interface right now?"),

@@ -109,10 +109,16 @@ void MainWidget::agent_stateChanged()
         break;
     default:
         picture = QStringLiteral(":/icons/status-error");
-        explanation = tr("The service part of %1 doesn't work. Probably the service is still starting. If it will "
-                         "not start in a minute try to start it manually. Notice, %1 will not work without this "
-                         "service.")
-                          .arg(tr("Velmor Agent"));
+        // Only a service that never answered may still be starting; one that answered and went away stopped.
+        if (m_connector->wasEverConnected())
+            explanation = tr("The service part of %1 doesn't work. The service was running and has stopped. Try "
+                             "to start it manually. Notice, %1 will not work without this service.")
+                              .arg(tr("Velmor Agent"));
+        else
+            explanation = tr("The service part of %1 doesn't work. Probably the service is still starting. If it "
+                             "will not start in a minute try to start it manually. Notice, %1 will not work "
+                             "without this service.")
+                              .arg(tr("Velmor Agent"));
         break;
     }
     QString premium;
@@ -198,7 +204,11 @@ void MainWidget::updateIdentityLabels()
         }
     }
     ui->lbl_identityTitle->setText(title);
-    ui->lbl_identityStatus->setText(value);
+    // A long profile name would widen the window without end.
+    // The header keeps the room it has beside the logo, about 16 characters of its large font.
+    const QString shown = shownProfileName(value, ui->lbl_identityStatus->fontMetrics(), 16);
+    ui->lbl_identityStatus->setText(shown);
+    ui->lbl_identityStatus->setToolTip(shown == value ? QString() : value);
 }
 
 void MainWidget::updatePlanBox()
@@ -238,7 +248,9 @@ void MainWidget::cabinet_profilesChanged()
     ui->cmbProfile->clear();
     const auto profiles = sortedProfiles(cabinet->profiles());
     for (const auto &profile : profiles) {
-        ui->cmbProfile->addItem(profile->name, QVariant::fromValue<uint>(profile->id));
+        ui->cmbProfile->addItem(
+            shownProfileName(profile->name, ui->cmbProfile), QVariant::fromValue<uint>(profile->id));
+        ui->cmbProfile->setItemData(ui->cmbProfile->count() - 1, profile->name, Qt::ToolTipRole);
         if (profile->id == selected) {
             ui->cmbProfile->setCurrentIndex(ui->cmbProfile->count() - 1);
             updateIdentityLabels();

@@ -201,17 +201,17 @@ Velmor::JsonRPCCall *Cabinet::setProfile(quint32 profileId)
 
 Velmor::JsonRPCCall *Cabinet::unlockSettings(const QString &login, const QString &password)
 {
-    return call("unlockSettings", { wireText(login), wireText(password) }, &Cabinet::service_requestFinished);
+    return call("unlockSettings", { wireText(login), wireText(password) }, &Cabinet::service_passwordAccepted);
 }
 
 Velmor::JsonRPCCall *Cabinet::registerUser(const QString &email, const QString &password)
 {
-    return call("registerUser", { wireText(email), wireText(password) }, &Cabinet::service_requestFinished);
+    return call("registerUser", { wireText(email), wireText(password) }, &Cabinet::service_passwordAccepted);
 }
 
 Velmor::JsonRPCCall *Cabinet::setCredentials(const QString &login, const QString &password)
 {
-    return call("setCredentials", { wireText(login), wireText(password) }, &Cabinet::service_requestFinished);
+    return call("setCredentials", { wireText(login), wireText(password) }, &Cabinet::service_passwordAccepted);
 }
 
 void Cabinet::setSchedule(quint32 profileId, const Velmor::CabinetSchedule &schedule)
@@ -280,6 +280,12 @@ void Cabinet::updateUserInfo()
 void Cabinet::service_requestFinished()
 {
     (void)succeededCall();
+}
+
+void Cabinet::service_passwordAccepted()
+{
+    if (succeededCall())
+        m_lastError = Velmor::Error();
 }
 
 const Velmor::JsonRPCCall *Cabinet::succeededCall()

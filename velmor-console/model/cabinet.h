@@ -106,6 +106,8 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void service_requestFinished();
+    // The account took the password: a refusal before it is no error of the account any more.
+    void service_passwordAccepted();
     void service_disconnected();
     void service_categoriesUpdated();
     void service_userFilterUpdated();

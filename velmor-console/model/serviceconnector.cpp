@@ -57,6 +57,7 @@ void ServiceConnector::timer_reconnectToService()
 void ServiceConnector::socket_connected()
 {
     m_failed = false;
+    m_everConnected = true;
     Velmor::LocalSocketIpcConnection::socket_connected();
 }
 

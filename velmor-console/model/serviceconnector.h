@@ -22,6 +22,8 @@ public:
 
     // The service is unreachable: an outage was announced, or a reconnect attempt is under way.
     bool connectionFailed() const { return m_failed; }
+    // The link was up at least once since the program started.
+    bool wasEverConnected() const { return m_everConnected; }
     QTimer *reconnectTimer() const { return m_reconnectTimer; }
 
 Q_SIGNALS:
@@ -44,6 +46,7 @@ private:
     Q_DISABLE_COPY(ServiceConnector)
 
     bool m_failed;
+    bool m_everConnected = false;
     bool m_droppingCalls;
     QTimer *m_reconnectTimer;
 };

@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void connectedReport_data();
     void connectedReport();
     void notConnectedReport();
+    void eventLogUnreadable();
     void silentServiceTimesOut();
     void secondRequestMakesNoSecondCall();
     void browserChecksNeverOverlap();
@@ -54,6 +56,7 @@ private Q_SLOTS:
     void serviceLostDuringReport();
     void clearedErrorIsNotReported_data();
     void clearedErrorIsNotReported();
+    void refusedUnlockNotReportedOnceUnlocked();
     void reportOpensOverTheWindow();
 
 protected:
@@ -273,6 +276,23 @@ void tst_AgentReport::notConnectedReport()
     QVERIFY(!text.contains(QLatin1String("secret-password")));
     QVERIFY(!text.contains(QLatin1String("Protected networks:")));
     QVERIFY(m_desktop->service->messages(QStringLiteral("systemInfo")).isEmpty());
+}
+
+// Without the query tool the report says that the event log could not be read, in words support understands.
+void tst_AgentReport::eventLogUnreadable()
+{
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(scriptWith(result(QStringLiteral("never asked"))), true);
+    Agent *agent = m_desktop->agent.get();
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
+    m_desktop->service->stop();
+    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QVERIFY(QStandardPaths::findExecutable(QStringLiteral("wevtutil")).isEmpty());
+    QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + QLatin1String("/wevtutil")));
+    const QString text = reportFrom([agent] { agent->generateSystemReport(); });
+    QCOMPARE(text,
+        QString::fromLatin1(header)
+            + QStringLiteral("Service connected: 0\nSystem log: the event log could not be read (the query tool "
+                             "wevtutil did not answer).\n"));
 }
 
 void tst_AgentReport::silentServiceTimesOut()
@@ -510,6 +530,40 @@ void tst_AgentReport::clearedErrorIsNotReported()
     QTRY_COMPARE(agent->cabinet()->isIdentified(), errorFirst);
     const QString text = reportFrom([agent] { agent->generateSystemReport(); });
     QVERIFY2(text.contains(QLatin1String("Identification type: token\n") + lines), qPrintable(text));
+}
+
+// A wrong settings password typed before the right one is no error of the account: support would look for one.
+void tst_AgentReport::refusedUnlockNotReportedOnceUnlocked()
+{
+    QVariantMap script = ConsoleTest::script(QStringLiteral("locked"));
+    QVariantMap answers = script.value(QStringLiteral("answers")).toMap();
+    answers.insert(QStringLiteral("systemInfo"), result(QStringLiteral("part\n")));
+    answers.insert(QStringLiteral("unlockSettings"),
+        QVariantList { QVariantMap { { QStringLiteral("error"),
+                           QVariantMap { { QStringLiteral("code"), 30 },
+                               { QStringLiteral("message"), QStringLiteral("Wrong password") } } } },
+            result(QString()) });
+    script.insert(QStringLiteral("answers"), answers);
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
+    Agent *agent = m_desktop->agent.get();
+    MainWidget *window = agent->mainWidget();
+    QTRY_VERIFY(agent->status()->isConnectionComplete());
+    QTRY_COMPARE(window->loginMode(), 1);
+    window->show();
+    auto password = window->findChild<QLineEdit *>(QStringLiteral("lePassword"));
+    auto button = window->findChild<QPushButton *>(QStringLiteral("pbLogin"));
+    for (const QString &typed : { QStringLiteral("wrong"), QStringLiteral("right") }) {
+        QTRY_VERIFY(password->isEnabled());
+        password->clear();
+        QTest::keyClicks(password, typed);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(button->isEnabled());
+    }
+    QTRY_COMPARE(window->loginMode(), 0);
+    QCOMPARE(m_desktop->service->messages(QStringLiteral("unlockSettings")).size(), 2);
+    const QString text = reportFrom([agent] { agent->generateSystemReport(); });
+    QVERIFY2(text.contains(QLatin1String("Identified: 1\nProfileId: 2\nLast cabinet error: code=0 text=\n")),
+        qPrintable(text));
 }
 
 void tst_AgentReport::reportOpensOverTheWindow()

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void profileChoice();
     void noSelectedProfileNoMark();
     void rebuildsLeaveNothingBehind();
+    void profileNamesShownAsTyped();
 
 private:
     // Brings the desktop to a state through the fake service's pushes.
@@ -322,6 +323,19 @@ void tst_SystemTrayIcon::rebuildsLeaveNothingBehind()
     QCOMPARE(descendants(tray), icon);
     QCOMPARE(descendants(tray->profilesMenu()), menu);
     QCOMPARE(tray->profilesMenu()->actions().size(), 2);
+}
+
+// A menu takes "&" for the mark of the key that chooses an entry: the profile's name shows whole.
+void tst_SystemTrayIcon::profileNamesShownAsTyped()
+{
+    reach(ServiceStatus::Protected);
+    Cabinet *cabinet = m_desktop->agent->cabinet();
+    Velmor::CabinetProfiles profiles = cabinet->profiles();
+    profiles.value(2)->name = QStringLiteral("<i>Kid</i> & Co && more");
+    cabinet->setProfiles(profiles, 2);
+    SystemTrayIcon *tray = m_desktop->agent->trayIcon();
+    QCOMPARE(tray->currentProfileAction()->text(), QStringLiteral("<i>Kid</i> && Co &&&& more"));
+    QCOMPARE(QAction(tray->currentProfileAction()->text()).iconText(), QStringLiteral("<i>Kid</i> & Co && more"));
 }
 
 CONSOLE_TEST_MAIN(tst_SystemTrayIcon)

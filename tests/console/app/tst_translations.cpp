@@ -25,6 +25,7 @@ private Q_SLOTS:
 
     void lupdateFindsTheContexts_data();
     void lupdateFindsTheContexts();
+    void templateHoldsEveryText();
     void templateHoldsTheContexts();
     void programTranslation_data();
     void programTranslation();
@@ -35,6 +36,8 @@ private:
     bool makeMessageFile(
         const QString &folder, const QString &name, const char *context, const char *source, const char *translation);
     static QSet<QString> contextsOf(const QString &tsFile);
+    // Every text of the file as "context|source".
+    static QSet<QString> messagesOf(const QString &tsFile);
 
     QTemporaryDir m_root;
     QTemporaryDir m_work;
@@ -134,6 +137,48 @@ void tst_Translations::lupdateFindsTheContexts()
     QVERIFY(lupdate.waitForFinished(60000));
     QCOMPARE(lupdate.exitCode(), 0);
     QCOMPARE(contextsOf(ts), QSet<QString>(contexts.cbegin(), contexts.cend()));
+}
+
+QSet<QString> tst_Translations::messagesOf(const QString &tsFile)
+{
+    QSet<QString> messages;
+    QFile file(tsFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return messages;
+    QXmlStreamReader xml(&file);
+    QString context;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == QLatin1String("name"))
+            context = xml.readElementText();
+        else if (xml.name() == QLatin1String("source"))
+            messages.insert(context + QLatin1Char('|') + xml.readElementText());
+    }
+    return messages;
+}
+
+// Every text the program can show is in the template translators get: the template is made anew from the sources
+// and compared.
+void tst_Translations::templateHoldsEveryText()
+{
+    const QString sources = qEnvironmentVariable("VELMOR_SOURCE_DIR") + QLatin1String("/velmor-console");
+    const QString fresh = m_work.filePath(QStringLiteral("fresh.ts"));
+    QProcess lupdate;
+    lupdate.start(QStringLiteral(VELMOR_LUPDATE),
+        { QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"), sources,
+            QStringLiteral("-ts"), fresh });
+    QVERIFY(lupdate.waitForFinished(120000));
+    QCOMPARE(lupdate.exitCode(), 0);
+    const QSet<QString> wanted = messagesOf(fresh);
+    QVERIFY(wanted.size() > 100);
+    const QSet<QString> held = messagesOf(sources + QLatin1String("/resources/translations/velmor-console.ts"));
+    QStringList missing = (wanted - held).values();
+    missing.sort();
+    QVERIFY2(missing.isEmpty(),
+        qPrintable(QStringLiteral("missing from the template (run the velmor-console_lupdate target): ")
+            + missing.join(QLatin1String("; "))));
 }
 
 void tst_Translations::templateHoldsTheContexts()

@@ -31,6 +31,7 @@ private Q_SLOTS:
     void clearListWithoutDeletableRows();
     void typedRowCommits();
     void typedRowCommitsInOtherScripts();
+    void nameDnsCannotHoldIsRefused();
     void domainRowRefusesCharacters_data();
     void domainRowRefusesCharacters();
     void emptyCommitDropsRow();
@@ -99,9 +100,9 @@ void tst_EasyListEdit::titleAndCounter_data()
                                        << "2/20";
     QTest::newRow("no colour, no limit") << QColor() << -1 << "#A1A1FF"
                                          << "2";
-    // No limit given by the account: the bare count, as with no limit at all.
+    // A plan that allows no entries: the counter shows that limit.
     QTest::newRow("limit 0") << QColor(QStringLiteral("#FFA1A1")) << 0 << "#ffa1a1"
-                             << "2";
+                             << "2/0";
 }
 
 void tst_EasyListEdit::titleAndCounter()
@@ -116,7 +117,7 @@ void tst_EasyListEdit::titleAndCounter()
     QCOMPARE(title->text(), QStringLiteral("White List"));
     QVERIFY2(
         title->styleSheet().contains(QStringLiteral("stop: 0 %1,").arg(gradientTop)), qPrintable(title->styleSheet()));
-    QCOMPARE(this->counter(), limit <= 0 ? QStringLiteral("0") : QStringLiteral("0/%1").arg(limit));
+    QCOMPARE(this->counter(), limit < 0 ? QStringLiteral("0") : QStringLiteral("0/%1").arg(limit));
     m_editor->addItem(1, QStringLiteral("a.example"), true);
     m_editor->addItem(2, QStringLiteral("b.example"), true);
     QCOMPARE(this->counter(), counter);
@@ -140,11 +141,10 @@ void tst_EasyListEdit::addButtonRule_data()
     QTest::newRow("3: removal from the limit") << 3 << 3 << false << RemoveByIcon << true << "2/3";
     QTest::newRow("3: clear from the limit") << 3 << 3 << false << ClearList << true << "0/3";
     QTest::newRow("3: typing") << 2 << 3 << true << TypeAndCommit << true << "2/3";
-    // Limit 0 (the account gives none): full from the first row on, and nothing but a removal or an edit enables
-    // Add again; the counter has no limit to show.
-    QTest::newRow("0: append") << 0 << 0 << true << Append << false << "1";
-    QTest::newRow("0: removal") << 1 << 0 << false << RemoveByIcon << false << "0";
-    QTest::newRow("0: clear") << 1 << 0 << false << ClearList << false << "0";
+    // Limit 0 (a plan that allows no entries): full from the start, whatever happens.
+    QTest::newRow("0: append") << 0 << 0 << false << Append << false << "1/0";
+    QTest::newRow("0: removal") << 1 << 0 << false << RemoveByIcon << false << "0/0";
+    QTest::newRow("0: clear") << 1 << 0 << false << ClearList << false << "0/0";
     // No limit.
     QTest::newRow("-1: append") << 5 << -1 << true << Append << true << "6";
     QTest::newRow("-1: removal") << 5 << -1 << true << RemoveByIcon << true << "4";
@@ -286,39 +286,79 @@ void tst_EasyListEdit::typedRowCommitsInOtherScripts()
     QVERIFY(editor);
     editor->insert(QStringLiteral("пример.рф"));
     QCOMPARE(editor->text(), QStringLiteral("пример.рф"));
-    QVERIFY(editor->hasAcceptableInput());
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE(added.count(), 1);
-    QCOMPARE(added.at(0).at(0).toString(), QStringLiteral("пример.рф"));
+    // Sent in the ASCII form DNS asks for.
+    QCOMPARE(added.at(0).at(0).toString(), QStringLiteral("xn--e1afmkfd.xn--p1ai"));
+}
+
+void tst_EasyListEdit::nameDnsCannotHoldIsRefused()
+{
+    make(1, -1);
+    QSignalSpy added(m_editor.get(), &EasyListEdit::newItem);
+    QLineEdit *editor = startTyping();
+    QVERIFY(editor);
+    // Five labels of about 50 letters and a top-level domain: every label fits, the whole does not.
+    const QString name = QString(51, QLatin1Char('c')) + QLatin1Char('.')
+        + QStringList(4, QString(50, QLatin1Char('c'))).join(QLatin1Char('.')) + QLatin1String(".example");
+    QCOMPARE(name.size(), 263);
+    QTest::keyClicks(editor, name);
+    QCOMPARE(editor->text(), name);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(addButton()->isEnabled());
+    QCOMPARE(added.count(), 0);
+    auto *hint = m_editor->findChild<QLabel *>(QStringLiteral("lblHint"));
+    QVERIFY(hint && hint->isVisible());
+    QCOMPARE(hint->text(), QStringLiteral("A domain name has at most 253 characters; this one has 263."));
+    // The next Add starts afresh.
+    QVERIFY(startTyping());
+    QVERIFY(hint->isHidden());
 }
 
 void tst_EasyListEdit::domainRowRefusesCharacters_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("sent"); // empty: refused, with the reason shown
 
-    QTest::newRow("domain: space and slash") << 1 << "a b/c.example"
-                                             << "abc.example";
-    QTest::newRow("domain: double dot") << 1 << "a..b"
-                                        << "a.b";
+    QTest::newRow("domain: space and slash") << 1 << "a b/c.example" << QString();
+    QTest::newRow("domain: double dot") << 1 << "a..b" << QString();
     QTest::newRow("domain: hyphen and digits") << 1 << "my-site2.example"
                                                << "my-site2.example";
     QTest::newRow("profile name: anything") << 0 << "My kids / 2"
                                             << "My kids / 2";
 }
 
+// Every key typed stays in the row; a domain that is none is not sent and the list says why, rather than a name
+// made of what was left.
 void tst_EasyListEdit::domainRowRefusesCharacters()
 {
     QFETCH(int, kind);
     QFETCH(QString, typed);
-    QFETCH(QString, shown);
+    QFETCH(QString, sent);
 
     make(kind, -1);
+    QSignalSpy added(m_editor.get(), &EasyListEdit::newItem);
     QLineEdit *editor = startTyping();
     QVERIFY(editor);
     QTest::keyClicks(editor, typed);
-    QCOMPARE(editor->text(), shown);
+    QCOMPARE(editor->text(), typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(addButton()->isEnabled());
+    auto *hint = m_editor->findChild<QLabel *>(QStringLiteral("lblHint"));
+    QVERIFY(hint);
+    if (sent.isEmpty()) {
+        QCOMPARE(added.count(), 0);
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(),
+            QStringLiteral("\"%1\" is not a domain name: it may hold letters, digits, hyphens and dots, with something "
+                           "between the dots.")
+                .arg(typed));
+    } else {
+        QTRY_COMPARE(added.count(), 1);
+        QCOMPARE(added.at(0).at(0).toString(), sent);
+        QVERIFY(hint->isHidden());
+    }
 }
 
 void tst_EasyListEdit::emptyCommitDropsRow()
@@ -356,7 +396,6 @@ void tst_EasyListEdit::focusLossAbandonsIncompleteRow()
     QLineEdit *editor = startTyping();
     QVERIFY(editor);
     QTest::keyClicks(editor, QStringLiteral("example."));
-    QVERIFY(!editor->hasAcceptableInput());
     outside.setFocus();
     QTRY_COMPARE(list()->count(), 1);
     QTRY_VERIFY(addButton()->isEnabled());

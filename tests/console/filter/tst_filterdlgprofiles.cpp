@@ -5,11 +5,14 @@
 #include "model/cabinet.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 
 using namespace FilterTest;
@@ -32,6 +35,7 @@ private Q_SLOTS:
     void removing();
     void limitFromTheAccount_data();
     void limitFromTheAccount();
+    void longNameKeepsTheInUseMark();
 
 private:
     QDialog *openEditor();
@@ -228,8 +232,8 @@ void tst_FilterDlgProfiles::limitFromTheAccount_data()
 
     QTest::newRow("5") << QVariant(5) << "3/5" << true;
     QTest::newRow("3") << QVariant(3) << "3/3" << false;
-    // No limit given: the bare count; Add follows the limit 0 all the same.
-    QTest::newRow("absent") << QVariant() << "3" << false;
+    // No limit given: the bare count, and Add stays.
+    QTest::newRow("absent") << QVariant() << "3" << true;
 }
 
 void tst_FilterDlgProfiles::limitFromTheAccount()
@@ -248,6 +252,32 @@ void tst_FilterDlgProfiles::limitFromTheAccount()
     QDialog *editor = openEditor();
     QCOMPARE(child<QLabel>(list(editor), "lblCounter")->text(), counter);
     QCOMPARE(child<QPushButton>(list(editor), "btnAdd")->isEnabled(), canAdd);
+}
+
+// A long name of the profile in use: the box keeps the mark, gives up the name's end, and tells it whole in a tooltip.
+void tst_FilterDlgProfiles::longNameKeepsTheInUseMark()
+{
+    QVERIFY(start());
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    const QString name = QStringLiteral("The children's profile for school days and the holidays at granny");
+    Velmor::CabinetProfiles profiles = m_account->cabinet()->profiles();
+    profiles.value(2)->name = name;
+    m_account->cabinet()->setProfiles(profiles, 2);
+    auto box = child<QComboBox>(m_dialog, "cmbProfile");
+    const int kids = box->findData(2u);
+    QVERIFY(kids >= 0);
+    const QString shown = box->itemText(kids);
+    QVERIFY2(shown.endsWith(QChar(0x2026) + QStringLiteral(" (used)")), qPrintable(shown));
+    QCOMPARE(box->itemData(kids, Qt::ToolTipRole).toString(), name);
+    box->setCurrentIndex(kids);
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    QVERIFY2(box->fontMetrics().horizontalAdvance(shown) <= field.width(),
+        qPrintable(QStringLiteral("%1 pixels of text in a field of %2")
+                       .arg(box->fontMetrics().horizontalAdvance(shown))
+                       .arg(field.width())));
 }
 
 FILTER_TEST_MAIN(tst_FilterDlgProfiles)

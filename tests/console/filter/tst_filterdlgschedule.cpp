@@ -59,6 +59,8 @@ private Q_SLOTS:
     void noStartAt24();
     void typedMinutesStayAsTyped_data();
     void typedMinutesStayAsTyped();
+    void refusedTimeKeepsTheDay_data();
+    void refusedTimeKeepsTheDay();
     void serviceTimesTwoDigitHours();
     void periodNeverEndsBeforeItStarts_data();
     void periodNeverEndsBeforeItStarts();
@@ -327,12 +329,17 @@ void tst_FilterDlgSchedule::noStartAt24()
     QVERIFY(start());
     showSchedule();
     ScheduleWidget *bar = dayBar(m_dialog, 6);
-    if (byDrag) {
-        // A press on the bar's very edge, dragged further right.
-        drag(bar, Qt::LeftButton, bar->width(), bar->width() + 20);
-    } else {
+    if (!byDrag) {
+        // Typed, 24:00 is refused: the field keeps the day's start, and nothing is saved.
+        const QString before = fromField(m_dialog, 6)->text();
         type(fromField(m_dialog, 6), QStringLiteral("2400"));
+        QCOMPARE(fromField(m_dialog, 6)->text(), before);
+        QVERIFY(m_dialog->findChild<QLabel *>(QStringLiteral("scheduleRefusal"))->isVisible());
+        QVERIFY(!saveTimer(m_dialog)->isActive());
+        return;
     }
+    // A press on the bar's very edge, dragged further right.
+    drag(bar, Qt::LeftButton, bar->width(), bar->width() + 20);
     QCOMPARE(fromField(m_dialog, 6)->text(), QStringLiteral("23:45"));
     QCOMPARE(bar->from, 95);
     fireSaveTimer();
@@ -356,9 +363,6 @@ void tst_FilterDlgSchedule::typedMinutesStayAsTyped_data()
     QTest::newRow("from 0915") << true << "0915"
                                << "09:15"
                                << "on 09:15-17:00";
-    QTest::newRow("to 1750") << false << "1750"
-                             << "17:45"
-                             << "on 08:00-17:45";
     QTest::newRow("to 2400") << false << "2400"
                              << "24:00"
                              << "on 08:00-24:00";
@@ -379,6 +383,52 @@ void tst_FilterDlgSchedule::typedMinutesStayAsTyped()
     fireSaveTimer();
     QTRY_COMPARE(saves().size(), 1);
     QCOMPARE(week(saves().at(0)).at(1), sentDay);
+}
+
+void tst_FilterDlgSchedule::refusedTimeKeepsTheDay_data()
+{
+    QTest::addColumn<bool>("fromSide");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<int>("leaveBy"); // the key that ends the edit
+    QTest::addColumn<QString>("shown"); // the field's text afterwards
+
+    QTest::newRow("from 2500, Return") << true << "2500" << int(Qt::Key_Return) << "08:00";
+    QTest::newRow("from 2500, Tab") << true << "2500" << int(Qt::Key_Tab) << "08:00";
+    QTest::newRow("to 1750") << false << "1750" << int(Qt::Key_Return) << "17:00";
+    QTest::newRow("to 2415, Tab") << false << "2415" << int(Qt::Key_Tab) << "17:00";
+}
+
+// A time the schedule cannot take is refused where it was typed, with a hint, and the day keeps its time: no other
+// time is made of it and saved.
+void tst_FilterDlgSchedule::refusedTimeKeepsTheDay()
+{
+    QFETCH(bool, fromSide);
+    QFETCH(QString, digits);
+    QFETCH(int, leaveBy);
+    QFETCH(QString, shown);
+
+    QVERIFY(start());
+    showSchedule();
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    QLineEdit *field = fromSide ? fromField(m_dialog, 2) : toField(m_dialog, 2);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    field->setCursorPosition(0);
+    QTest::keyClicks(field, digits);
+    QTest::keyClick(field, Qt::Key(leaveBy));
+    QTRY_COMPARE(field->text(), shown);
+    auto *hint = m_dialog->findChild<QLabel *>(QStringLiteral("scheduleRefusal"));
+    QVERIFY(hint && hint->isVisible());
+    QVERIFY2(hint->text().contains(digits.left(2) + QLatin1Char(':') + digits.mid(2)), qPrintable(hint->text()));
+    QVERIFY(!saveTimer(m_dialog)->isActive());
+
+    // The next time that fits is taken, and the day goes out with its other end as it was.
+    type(fromField(m_dialog, 2), QStringLiteral("0915"));
+    QVERIFY(hint->isHidden());
+    fireSaveTimer();
+    QTRY_COMPARE(saves().size(), 1);
+    QCOMPARE(week(saves().at(0)).at(1), QStringLiteral("on 09:15-17:00"));
 }
 
 void tst_FilterDlgSchedule::serviceTimesTwoDigitHours()

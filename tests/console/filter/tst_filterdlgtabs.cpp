@@ -19,6 +19,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QToolTip>
 
 using namespace FilterTest;
 
@@ -48,6 +49,8 @@ private Q_SLOTS:
     void inPlaceRowKeyboard_data();
     void inPlaceRowKeyboard();
     void counterWithoutLimit();
+    void addingUpToThePlansLimit_data();
+    void addingUpToThePlansLimit();
     void categoryRowsStayTogether();
     void aliasTypedTopToBottom_data();
     void aliasTypedTopToBottom();
@@ -492,6 +495,56 @@ void tst_FilterDlgTabs::counterWithoutLimit()
     tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabDomains"));
     QCOMPARE(child<QLabel>(listEditor(m_dialog, 2), "lblCounter")->text(), QStringLiteral("20"));
     QCOMPARE(child<QLabel>(listEditor(m_dialog, 1), "lblCounter")->text(), QStringLiteral("20/20"));
+}
+
+void tst_FilterDlgTabs::addingUpToThePlansLimit_data()
+{
+    QTest::addColumn<QVariant>("limit"); // the plan's "black_list_size"; invalid: the plan names none
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("why"); // Add's tooltip, empty while Add is offered
+
+    QTest::newRow("no limit named") << QVariant() << "20" << QString();
+    QTest::newRow("room left") << QVariant(30) << "20/30" << QString();
+    QTest::newRow("full") << QVariant(20) << "20/20"
+                          << "The plan allows 20 entries in this list.";
+}
+
+// The counter and Add say the same: a plan that names no limit sets none, and a full list says why Add is grey.
+void tst_FilterDlgTabs::addingUpToThePlansLimit()
+{
+    QFETCH(QVariant, limit);
+    QFETCH(QString, counter);
+    QFETCH(QString, why);
+
+    QVERIFY(start(withFeature(FilterTest::script(), QStringLiteral("black_list_size"), limit)));
+    tabs()->setCurrentWidget(child<QWidget>(m_dialog, "tabDomains"));
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    EasyListEdit *black = listEditor(m_dialog, 1);
+    auto *add = child<QPushButton>(black, "btnAdd");
+    QCOMPARE(child<QLabel>(black, "lblCounter")->text(), counter);
+    QCOMPARE(add->isEnabled(), why.isEmpty());
+    QCOMPARE(add->toolTip(), why);
+    if (!why.isEmpty()) {
+        QHelpEvent hover(QEvent::ToolTip, add->rect().center(), add->mapToGlobal(add->rect().center()));
+        QCoreApplication::sendEvent(add, &hover);
+        QTRY_COMPARE(QToolTip::text(), why);
+        return;
+    }
+    // Two entries in a row: the first one's row leaves room for the second.
+    for (const QString &typed : { QStringLiteral("one.example"), QStringLiteral("two.example") }) {
+        QTRY_VERIFY(add->isEnabled());
+        QTest::mouseClick(add, Qt::LeftButton);
+        auto *editor = listOf(black)->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->hasFocus());
+        QTest::keyClicks(editor, typed);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    QTRY_COMPARE(sent(),
+        (QStringList {
+            "addDomain [2,\"black\",\"one.example\",\"\"]", "addDomain [2,\"black\",\"two.example\",\"\"]" }));
+    QTRY_VERIFY(add->isEnabled());
 }
 
 void tst_FilterDlgTabs::aliasTypedTopToBottom_data()

@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void rowsInOneColumn();
     void evenRowSpacing_data();
     void evenRowSpacing();
+    void updateIconSaysWhatItDoes();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -91,6 +93,20 @@ void tst_MainWidgetHelp::clickLink(const char *label, const QString &link)
     const QPoint at = MainWindowTest::linkPoint(target, link);
     QVERIFY2(at.x() >= 0, label);
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+// The pointer resting on the update picture tells what a click does; a screen reader reads the same.
+void tst_MainWidgetHelp::updateIconSaysWhatItDoes()
+{
+    showHelpPage(ConsoleTest::script(QStringLiteral("protected")));
+    auto icon = child<QLabel>(window(), "lblUpdateAppIcon");
+    const QPoint at = MainWindowTest::linkPoint(icon, QStringLiteral("#"));
+    QVERIFY(at.x() >= 0);
+    QHelpEvent hover(QEvent::ToolTip, at, icon->mapToGlobal(at));
+    QCoreApplication::sendEvent(icon, &hover);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Check for a new version"));
+    QToolTip::hideText();
+    QCOMPARE(icon->accessibleName(), QStringLiteral("Check for a new version"));
 }
 
 void tst_MainWidgetHelp::reportLink()

@@ -44,6 +44,9 @@ private Q_SLOTS:
     void fieldsKeepTheirPlaceAcrossModes();
     void trayLogin_data();
     void trayLogin();
+    void typingReachesAField_data();
+    void typingReachesAField();
+    void firstStartKeepsWhatWasTyped();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -568,6 +571,117 @@ void tst_MainWidgetLogin::trayLogin()
     QCOMPARE(window()->isVisible(), shownOnLoginPage);
     if (shownOnLoginPage)
         QCOMPARE(page(window()), QStringLiteral("loginPage"));
+}
+
+void tst_MainWidgetLogin::typingReachesAField_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("how"); // "sign in", "unlock" or "tray"
+    QTest::addColumn<QString>("pushedUser");
+    QTest::addColumn<QString>("field"); // where the typed text lands
+    QTest::addColumn<QString>("kept"); // the field's text before typing, selected
+
+    QTest::newRow("sign-in refused") << "protected"
+                                     << "sign in"
+                                     << "user@example.com"
+                                     << "lePassword"
+                                     << "wrong";
+    QTest::newRow("unlock refused") << "locked"
+                                    << "unlock"
+                                    << "user@example.com"
+                                    << "lePassword"
+                                    << "wrong";
+    QTest::newRow("tray's Connect, password withheld") << "protected"
+                                                       << "tray"
+                                                       << "user@example.com"
+                                                       << "lePassword" << QString();
+    QTest::newRow("tray's Connect, no account") << "protected"
+                                                << "tray" << QString() << "leUser" << QString();
+}
+
+// Whatever brought the sign-in page up, the keys the user types next land in a field.
+void tst_MainWidgetLogin::typingReachesAField()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, how);
+    QFETCH(QString, pushedUser);
+    QFETCH(QString, field);
+    QFETCH(QString, kept);
+    const QString method
+        = how == QLatin1String("unlock") ? QStringLiteral("unlockSettings") : QStringLiteral("setCredentials");
+    QVariantMap pushed = ConsoleTest::withPush(ConsoleTest::script(script), QStringLiteral("setCredentials"),
+        QVariantList { pushedUser.isNull() ? QStringLiteral("") : pushedUser,
+            how == QLatin1String("tray") ? QStringLiteral("") : QStringLiteral("secret-password") });
+    reach(MainWindowTest::withAnswer(pushed, method, MainWindowTest::errorAnswer(30, QString())));
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    if (how == QLatin1String("tray")) {
+        // Chosen in the tray while the window is open on the status page.
+        Q_EMIT child<QLabel>(window(), "lblAgentStatus")->linkActivated(QStringLiteral("agent:showhelp"));
+        child<QPushButton>(window(), "pbHelpOk")->click();
+        QCOMPARE(page(window()), QStringLiteral("welcomePage"));
+        window()->login();
+    } else {
+        openLoginPage();
+        auto password = child<QLineEdit>(window(), "lePassword");
+        password->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), password);
+        QTest::keyClick(password, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(password, kept);
+        QTest::keyClick(password, Qt::Key_Return);
+        QTRY_COMPARE(service()->messages(method).size(), 1);
+        QTRY_VERIFY(child<QPushButton>(window(), "pbLogin")->isEnabled());
+    }
+    QCOMPARE(page(window()), QStringLiteral("loginPage"));
+    auto target = child<QLineEdit>(window(), field.toLatin1().constData());
+    // The window's own focus, which its keys reach once the window is active.
+    QTRY_COMPARE(window()->focusWidget(), target);
+    window()->activateWindow();
+    QTRY_VERIFY(window()->isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), target);
+    QCOMPARE(target->text(), kept);
+    QCOMPARE(target->selectedText(), kept);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed"));
+    QCOMPARE(target->text(), QStringLiteral("typed"));
+}
+
+// At the first start there is no account to return to: what the parent typed stays, whatever key is pressed, and
+// Cancel is offered only once there is an account to go back to.
+void tst_MainWidgetLogin::firstStartKeepsWhatWasTyped()
+{
+    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("signin")));
+    MainWindowTest::slideAtOnce(window());
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::IdentificationFailed));
+    window()->show();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    QTRY_COMPARE(page(window()), QStringLiteral("loginPage"));
+    auto cancel = child<QPushButton>(window(), "pbCancelLogin");
+    auto user = child<QLineEdit>(window(), "leUser");
+    QTRY_VERIFY(user->isEnabled());
+    QVERIFY(cancel->isHidden());
+    auto complaint = child<QLabel>(window(), "lblSignupError");
+    const QString shownBefore = complaint->isHidden() ? QString() : complaint->text();
+    user->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), user);
+    QTest::keyClicks(user, QStringLiteral("parent@example.com"));
+    MainWindowTest::settle(m_desktop.get());
+    // Escape would press Cancel a moment later; the sign-in below shows that nothing of it came.
+    QTest::keyClick(user, Qt::Key_Escape);
+    QCOMPARE(page(window()), QStringLiteral("loginPage"));
+    QCOMPARE(user->text(), QStringLiteral("parent@example.com"));
+    QCOMPARE(complaint->isHidden() ? QString() : complaint->text(), shownBefore);
+    QCOMPARE(sent(), QStringList());
+
+    QTest::keyClick(user, Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("pw"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(page(window()), QStringLiteral("welcomePage"));
+    QCOMPARE(sent().value(0), QStringLiteral("setCredentials [\"parent@example.com\",\"pw\"]"));
+    QCOMPARE(user->text(), QStringLiteral("parent@example.com"));
+    // Signed in, the page has somewhere to go back to.
+    openLoginPage();
+    QVERIFY(!cancel->isHidden());
+    cancel->click();
+    QTRY_COMPARE(page(window()), QStringLiteral("settingsPage"));
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetLogin)

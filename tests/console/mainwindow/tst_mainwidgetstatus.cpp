@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -58,6 +60,10 @@ private Q_SLOTS:
     void okCentred();
     void filteringButtonNamesItsAction();
     void settingsLinkWithoutService();
+    void serviceDownExplained_data();
+    void serviceDownExplained();
+    void accountTextsArePlain();
+    void longProfileNameKeepsTheWindowsWidth();
 
 private:
     MainWidget *window() const { return m_desktop->agent->mainWidget(); }
@@ -587,6 +593,116 @@ void tst_MainWidgetStatus::settingsLinkWithoutService()
     QVERIFY2(note->text().contains(QLatin1String("system service is not running")), qPrintable(note->text()));
     QCOMPARE(page(window()), QStringLiteral("welcomePage"));
     QVERIFY(note->geometry().bottom() <= child<QWidget>(window(), "frameHideAgent")->geometry().top());
+}
+
+void tst_MainWidgetStatus::serviceDownExplained_data()
+{
+    QTest::addColumn<bool>("wasUp");
+    QTest::newRow("never reached") << false;
+    QTest::newRow("stopped after running") << true;
+}
+
+// Only a service that never answered may still be starting; one that ran and stopped did not start late.
+void tst_MainWidgetStatus::serviceDownExplained()
+{
+    QFETCH(bool, wasUp);
+    const QString starting = QStringLiteral("Probably the service is still starting");
+    if (wasUp) {
+        reach(ServiceStatus::Protected);
+        m_desktop->service->stop();
+    } else {
+        m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
+        // Before the event loop runs, so the program's first attempt finds nobody.
+        m_desktop->service->stop();
+    }
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QVERIFY2(status().contains(QLatin1String("The service part of Velmor Agent doesn't work.")), qPrintable(status()));
+    QCOMPARE(status().contains(starting), !wasUp);
+    if (wasUp)
+        QVERIFY2(status().contains(QLatin1String("The service was running and has stopped.")), qPrintable(status()));
+    // A service that comes back and stops again was still up once.
+    m_desktop->service->listen();
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::Protected));
+    m_desktop->service->stop();
+    QTRY_COMPARE(m_desktop->agent->status()->state(), int(ServiceStatus::ServiceUnreachable));
+    QVERIFY2(!status().contains(starting), qPrintable(status()));
+}
+
+// Names from the account are shown as typed: markup in them is text, not formatting, links or pictures.
+void tst_MainWidgetStatus::accountTextsArePlain()
+{
+    const QString profile = QStringLiteral("<i>Kid</i> & <b>Co</b>");
+    const QString plan = QStringLiteral("<b>Gold</b> & more");
+    reach(ServiceStatus::Protected);
+    showWindow();
+    Velmor::CabinetProfiles profiles = cabinet()->profiles();
+    profiles.value(2)->name = profile;
+    cabinet()->setProfiles(profiles, 2);
+    Velmor::CabinetUserInfo info = cabinet()->userInfo();
+    info.planName = plan;
+    cabinet()->setUserInfo(info);
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    const QList<QPair<QLabel *, QString>> labels { { child<QLabel>(window(), "lbl_identityStatus"), profile },
+        { child<QLabel>(window(), "lblPlanName"), plan } };
+    for (const auto &shown : labels) {
+        QLabel *label = shown.first;
+        const QString full = shown.second;
+        // Whole, or its beginning when the header has not the room.
+        QTRY_VERIFY2(label->text() == full
+                || (label->text().endsWith(QChar(0x2026)) && full.startsWith(label->text().chopped(1))
+                    && label->toolTip() == full),
+            qPrintable(label->text()));
+        QVERIFY(label->text().startsWith(QLatin1String("<")));
+        // Laid out as plain text the label needs room for every character shown, the markup's too.
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(label->sizeHint().width() >= needed,
+            qPrintable(QStringLiteral("%1: %2 pixels wide for %3 of text")
+                           .arg(label->objectName())
+                           .arg(label->sizeHint().width())
+                           .arg(needed)));
+    }
+}
+
+// A profile named at length: the window keeps its width, the header and the profile box end the name in "…" and
+// tell it whole in a tooltip.
+void tst_MainWidgetStatus::longProfileNameKeepsTheWindowsWidth()
+{
+    const QString name = QStringLiteral("The children's profile for school days and the holidays at granny");
+    QCOMPARE(name.size(), 65);
+    reach(ServiceStatus::Protected);
+    showWindow();
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    auto header = child<QLabel>(window(), "lbl_identityStatus");
+    QTRY_COMPARE(header->text(), QStringLiteral("Kids"));
+    const int width = window()->width();
+    Velmor::CabinetProfiles profiles = cabinet()->profiles();
+    profiles.value(2)->name = name;
+    cabinet()->setProfiles(profiles, 2);
+    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    QTRY_VERIFY(header->text() != QLatin1String("Kids"));
+    QCoreApplication::processEvents();
+    QCOMPARE(window()->width(), width);
+    QVERIFY(header->text().endsWith(QChar(0x2026)));
+    QVERIFY(name.startsWith(header->text().chopped(1)));
+    QCOMPARE(header->toolTip(), name);
+
+    auto box = child<QComboBox>(window(), "cmbProfile");
+    const int kids = box->findData(2u);
+    QVERIFY(kids >= 0);
+    QVERIFY(box->itemText(kids).endsWith(QChar(0x2026)));
+    QCOMPARE(box->itemData(kids, Qt::ToolTipRole).toString(), name);
+    // The shortened name fits the box on the settings page: no letter is cut.
+    Q_EMIT child<QLabel>(window(), "lblAgentStatus")->linkActivated(QStringLiteral("agent:showsettings"));
+    QTRY_COMPARE(page(window()), QStringLiteral("settingsPage"));
+    box->setCurrentIndex(kids);
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = false;
+    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    QVERIFY2(box->fontMetrics().horizontalAdvance(box->currentText()) <= field.width(),
+        qPrintable(QStringLiteral("%1 pixels of text in a field of %2")
+                       .arg(box->fontMetrics().horizontalAdvance(box->currentText()))
+                       .arg(field.width())));
 }
 
 CONSOLE_TEST_MAIN(tst_MainWidgetStatus)

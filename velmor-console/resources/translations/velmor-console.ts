@@ -15,6 +15,14 @@
         <source>Domain</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is not an IPv4 address: four numbers from 0 to 255, without leading zeros, separated by dots.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is an address, not a domain name.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Agent</name>
@@ -121,11 +129,42 @@
         <source>The download ended after %1 of %2 bytes</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The server did not answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The published version could not be read</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Cabinet</name>
     <message>
         <source>Error while querying info from website</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was not added: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Service error</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DomainPattern</name>
+    <message>
+        <source>A domain name has at most 253 characters; this one has %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Each part of a domain name between dots has at most 63 characters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a domain name: it may hold letters, digits, hyphens and dots, with something between the dots.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -141,6 +180,12 @@
     <message>
         <source>Clear list</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>The plan allows %n entries in this list.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -256,6 +301,10 @@ Current profile will be activated on marked periods. All remaining time «%1» p
     </message>
     <message>
         <source>Your local timezone does not match with the timezone in schedule settings. In order to make schedule work properly log in into your personal Velmor cabinet and set matching timezone in account settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a time of the schedule, which counts from 00:00 to 24:00 in quarter hours; a period starts at 23:45 at the latest. The time stays as it was.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -556,6 +605,18 @@ Do you wish to close this interface right now?</source>
     </message>
     <message>
         <source>Start filtering</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for a new version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not check for new versions: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The service part of %1 doesn&apos;t work. The service was running and has stopped. Try to start it manually. Notice, %1 will not work without this service.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
