@@ -47,6 +47,7 @@ private Q_SLOTS:
     void blockPage();
     void blockPageHeadThenGet();
     void blockPageWithAnotherUsersHeldConnections();
+    void udpFloodOfAnotherUserLeavesAnswers();
 
 private:
     QProcess *startProcess(const QString &program, const QStringList &arguments, const QByteArray &readyPrefix,
@@ -588,6 +589,46 @@ void tst_DnsEndToEnd::blockPageWithAnotherUsersHeldConnections()
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(30000));
     QVERIFY(holder.readAllStandardOutput().startsWith("open "));
+}
+
+void tst_DnsEndToEnd::udpFloodOfAnotherUserLeavesAnswers()
+{
+    if (::geteuid() != 0)
+        QSKIP("A flood of another user needs root to make");
+    const QString peers = sourcePath(QStringLiteral("tests/dns/udpfloodpeers.py"));
+    // A resolver that never answers the flood's names.
+    QProcess *upstream = startProcess(systemPython(), { peers, "upstream", "--listen", "127.0.0.2:0" }, "ready ");
+    QVERIFY(upstream);
+    const quint16 port = freePort(QHostAddress::LocalHost);
+    QProcess *host
+        = startHost(port, "127.0.0.2:" + QString::fromLatin1(upstream->property("readyLine").toByteArray().mid(6)),
+            root.filePath(QStringLiteral("floodhost")));
+    QVERIFY(host);
+    setToken(host, 7);
+
+    QProcess flood;
+    flood.start(systemPython(),
+        { peers, "flood", "--port", QString::number(port), "--rate", "3000", "--seconds", "5", "--uid", "65534" });
+    QVERIFY(flood.waitForStarted(30000));
+    QVERIFY(QTest::qWaitFor([&] { return flood.canReadLine() || flood.state() != QProcess::Running; }, 30000));
+    QCOMPARE(flood.readLine().trimmed(), QByteArray("flooding"));
+    // Meanwhile this user asks, one name every 50 ms, each given 1 s.
+    QProcess ask;
+    ask.start(systemPython(), { peers, "ask", "--port", QString::number(port), "--count", "40", "--interval", "0.05" });
+    QVERIFY(ask.waitForFinished(60000));
+    const QByteArray asked = ask.readAllStandardOutput() + ask.readAllStandardError();
+    const QList<QByteArray> lines = asked.trimmed().split('\n');
+    const QList<QByteArray> result = lines.last().split(' ');
+    QVERIFY2(result.size() == 4 && result.at(0) == "answered", asked.constData());
+    QVERIFY2(result.at(1).toInt() >= 38, asked.constData());
+    QVERIFY(flood.waitForFinished(30000));
+    // The flood went on throughout.
+    QVERIFY(flood.state() == QProcess::NotRunning);
+    QCOMPARE(flood.exitCode(), 0);
+    const QByteArray sent = flood.readAllStandardOutput().trimmed();
+    QVERIFY2(sent.startsWith("sent ") && sent.mid(5).toInt() >= 12000, sent.constData());
+    host->closeWriteChannel();
+    QVERIFY(host->waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_DnsEndToEnd)

@@ -58,6 +58,7 @@ bool DNSProxy::start()
         return false;
     }
     DNS::setReceiveBufferSize(m_udpSocket);
+    m_udpForwarder->socketBound();
     if (!m_tcpServer->listen(address, port)) {
         m_errorString = QStringLiteral("Failed to start DNS proxy on tcp://%1:%2: %3")
                             .arg(address.toString())
@@ -121,7 +122,10 @@ void DNSProxy::readServerUdpRequest()
         DNS::UdpSocketPool *pool = toSelf
             ? nullptr
             : DNS::ServersManager::instance()->udpPool(m_server->upstreamProxyAddress(), m_server->upstreamProxyPort());
-        m_udpForwarder->forward(sender, port, std::move(request), m_server->profileToken(), pool, toSelf, destination);
+        // The user whose share the request takes: the owner of the client's socket, which the answer would reach.
+        const qint64 owner = m_clientOwners.owner(sender, port, destination.isNull() ? m_address : destination, m_port);
+        m_udpForwarder->forward(
+            sender, port, std::move(request), m_server->profileToken(), pool, toSelf, destination, owner);
     }
 }
 

@@ -1,6 +1,7 @@
 #ifndef VELMOR_DNSPROXY_H
 #define VELMOR_DNSPROXY_H
 
+#include "clientowners.h"
 #include "localaddresses.h"
 
 #include <QHostAddress>
@@ -65,6 +66,7 @@ private:
     QTcpServer *m_tcpServer;
     Velmor::DNS::TcpTransportManager *m_tcpManager;
     Velmor::DNS::LocalAddresses m_localAddresses;
+    Velmor::DNS::ClientOwners m_clientOwners;
     QHostAddress m_address;
     quint16 m_port = 0;
     int m_tcpClients = 0;

@@ -3,6 +3,7 @@
 #include "dnsclock.h"
 #include "dnsproxyrequest.h"
 #include "query.h"
+#include "rr.h"
 #include "transport.h"
 #include "udpsocketpool.h"
 
@@ -100,6 +101,11 @@ struct UdpForwarder::Pending final : UdpSocketPool::Waiter
     Packet request;
     QHostAddress address;
     QHostAddress destination;
+    qint64 owner = -1;
+    // In its user's share: from a successful send on.
+    bool shared = false;
+    Pending *olderOfOwner = nullptr;
+    Pending *newerOfOwner = nullptr;
     qint64 deadline = 0;
     quint16 port = 0;
     quint16 clientId = 0;
@@ -112,6 +118,19 @@ UdpForwarder::UdpForwarder(QUdpSocket *socket, QObject *parent)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &UdpForwarder::expire);
+    if (socket && socket->state() == QAbstractSocket::BoundState)
+        socketBound();
+}
+
+void UdpForwarder::socketBound()
+{
+    m_anyAddress = m_socket && isAnyAddress(m_socket->localAddress());
+}
+
+int UdpForwarder::pendingCount(qint64 owner) const
+{
+    const auto found = m_shares.constFind(owner);
+    return found == m_shares.constEnd() ? 0 : found->count;
 }
 
 UdpForwarder::~UdpForwarder()
@@ -128,7 +147,7 @@ bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port
         return false;
     if (destination)
         *destination = QHostAddress();
-    if (isAnyAddress(m_socket->localAddress())) {
+    if (m_anyAddress) {
         // A client drops an answer that comes from another address than the one it asked, so the answer must leave
         // from where the request came in; only the slower path of whole datagrams tells that address.
         const QNetworkDatagram received = m_socket->receiveDatagram();
@@ -158,14 +177,21 @@ bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port
 }
 
 void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet request, quint32 token,
-    UdpSocketPool *pool, bool upstreamIsSelf, const QHostAddress &destination)
+    UdpSocketPool *pool, bool upstreamIsSelf, const QHostAddress &destination, qint64 owner)
 {
     const quint16 clientId = request.id();
+    // Asked only while something is remembered, so the usual path pays nothing for it.
+    if (!m_unanswered.isEmpty() && recentlyUnanswered(questionKey(request, owner))) {
+        answer(address, port, destination,
+            DNSProxyRequest::errorAnswer(request, clientId, Packet::ServerFailure).rawData());
+        return;
+    }
     const int rcode = DNSProxyRequest::prepare(request, token, upstreamIsSelf);
     if (rcode != Packet::NoError) {
         answer(address, port, destination, DNSProxyRequest::errorAnswer(request, clientId, rcode).rawData());
         return;
     }
+    makeRoom(owner);
     Pending &pending = m_pending.emplace_back();
     pending.forwarder = this;
     pending.self = std::prev(m_pending.end());
@@ -183,8 +209,98 @@ void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet req
         return;
     }
     pending.pool = pool;
+    pending.owner = owner;
+    pending.shared = true;
+    Share &share = m_shares[owner];
+    pending.olderOfOwner = share.newest;
+    if (share.newest)
+        share.newest->newerOfOwner = &pending;
+    else
+        share.oldest = &pending;
+    share.newest = &pending;
+    ++share.count;
     if (!m_timer.isActive())
         arm();
+}
+
+void UdpForwarder::makeRoom(qint64 owner)
+{
+    const auto own = m_shares.constFind(owner);
+    if (own != m_shares.constEnd() && own->count >= MaxWaitingPerUser) {
+        evict(*own->oldest);
+        return;
+    }
+    if (int(m_pending.size()) < MaxWaiting)
+        return;
+    // Full: the user who holds the most gives up his oldest. The users are few, whatever each of them holds.
+    auto largest = m_shares.constBegin();
+    for (auto it = m_shares.constBegin(); it != m_shares.constEnd(); ++it) {
+        if (it->count > largest->count)
+            largest = it;
+    }
+    if (largest != m_shares.constEnd())
+        evict(*largest->oldest);
+}
+
+void UdpForwarder::evict(Pending &pending)
+{
+    if (pending.pool)
+        pending.pool->cancel(&pending.ticket);
+    answer(pending.address, pending.port, pending.destination,
+        DNSProxyRequest::errorAnswer(pending.request, pending.clientId, Packet::ServerFailure).rawData());
+    erase(pending);
+}
+
+void UdpForwarder::erase(Pending &pending)
+{
+    if (pending.shared) {
+        auto found = m_shares.find(pending.owner);
+        if (found != m_shares.end()) {
+            Share &share = found.value();
+            (pending.olderOfOwner ? pending.olderOfOwner->newerOfOwner : share.oldest) = pending.newerOfOwner;
+            (pending.newerOfOwner ? pending.newerOfOwner->olderOfOwner : share.newest) = pending.olderOfOwner;
+            if (--share.count == 0)
+                m_shares.erase(found);
+        }
+    }
+    m_pending.erase(pending.self);
+}
+
+QByteArray UdpForwarder::questionKey(const Packet &request, qint64 owner)
+{
+    const QList<QSharedPointer<Question>> questions = request.questions();
+    QByteArray key = QByteArray::number(owner);
+    for (const QSharedPointer<Question> &question : questions)
+        key += ' ' + question->name.toLower() + ' ' + QByteArray::number(question->type) + ' '
+            + QByteArray::number(question->qclass);
+    return key;
+}
+
+bool UdpForwarder::recentlyUnanswered(const QByteArray &key)
+{
+    const qint64 time = now();
+    while (!m_unansweredOrder.empty()) {
+        const auto found = m_unanswered.constFind(m_unansweredOrder.front());
+        if (found != m_unanswered.constEnd() && found.value() > time)
+            break;
+        if (found != m_unanswered.constEnd())
+            m_unanswered.erase(found);
+        m_unansweredOrder.pop_front();
+    }
+    return m_unanswered.contains(key);
+}
+
+void UdpForwarder::rememberUnanswered(const Packet &request, qint64 owner)
+{
+    const QByteArray key = questionKey(request, owner);
+    if (m_unanswered.contains(key))
+        return;
+    if (int(m_unanswered.size()) >= MaxUnanswered) {
+        m_unanswered.remove(m_unansweredOrder.front());
+        m_unansweredOrder.pop_front();
+    }
+    m_unanswered.insert(key, now() + UnansweredMemory);
+    m_unansweredOrder.push_back(key);
 }
 
 void UdpForwarder::expire()
@@ -196,7 +312,8 @@ void UdpForwarder::expire()
             pending.pool->cancel(&pending.ticket);
         answer(pending.address, pending.port, pending.destination,
             DNSProxyRequest::errorAnswer(pending.request, pending.clientId, Packet::ServerFailure).rawData());
-        m_pending.pop_front();
+        rememberUnanswered(pending.request, pending.owner);
+        erase(pending);
     }
     arm();
 }
@@ -208,7 +325,7 @@ bool UdpForwarder::offered(Pending &pending, Packet &message)
     message.setId(pending.clientId);
     answer(pending.address, pending.port, pending.destination, message.rawData());
     // The pool forgets the ticket itself.
-    m_pending.erase(pending.self);
+    erase(pending);
     return true;
 }
 
