@@ -1,3 +1,4 @@
+#include "dns/dnsproxy.h"
 #include "dns/udpsocketpool.h"
 #include "dnstestutil.h"
 
@@ -48,6 +49,8 @@ private Q_SLOTS:
     void blockPageHeadThenGet();
     void blockPageWithAnotherUsersHeldConnections();
     void udpFloodOfAnotherUserLeavesAnswers();
+    void tcpConnectionsOfAnotherUserLeaveRoom();
+    void tcpPlacesTakenByManyUsersLeaveRoom();
 
 private:
     QProcess *startProcess(const QString &program, const QStringList &arguments, const QByteArray &readyPrefix,
@@ -629,6 +632,66 @@ void tst_DnsEndToEnd::udpFloodOfAnotherUserLeavesAnswers()
     QVERIFY2(sent.startsWith("sent ") && sent.mid(5).toInt() >= 12000, sent.constData());
     host->closeWriteChannel();
     QVERIFY(host->waitForFinished(30000));
+}
+
+void tst_DnsEndToEnd::tcpConnectionsOfAnotherUserLeaveRoom()
+{
+    if (::geteuid() != 0)
+        QSKIP("Connections of another user need root to make");
+    // Another user opens more connections than the proxy takes in all and asks nothing on them.
+    QProcess holder;
+    holder.start(systemPython(),
+        { sourcePath(QStringLiteral("tests/dns/blockpagepeers.py")), "hold", "--port", QString::number(dnsmasqHostPort),
+            "--count", "300", "--uid", "65534" });
+    QVERIFY(holder.waitForStarted(30000));
+    QVERIFY(QTest::qWaitFor([&] { return holder.canReadLine() || holder.state() != QProcess::Running; }, 30000));
+    const QByteArray held = holder.readLine().trimmed();
+    QVERIFY2(held == "held 300", (held + holder.readAllStandardError()).constData());
+    // This user's queries over TCP are answered meanwhile, on connections of their own.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(dig(dnsmasqHostPort, { "+tcp", "+short", "+tries=1", "+timeout=5", "a.test" }).trimmed(),
+            QByteArray("10.0.0.1"));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
+    // The other user kept his share and no more.
+    QCOMPARE(
+        holder.readAllStandardOutput().trimmed(), "open " + QByteArray::number(Velmor::DNSProxy::MaxTcpClientsPerUser));
+}
+
+void tst_DnsEndToEnd::tcpPlacesTakenByManyUsersLeaveRoom()
+{
+    if (::geteuid() != 0)
+        QSKIP("Connections of other users need root to make");
+    // Other users, each with his full share, take every place.
+    const int users = Velmor::DNSProxy::MaxTcpClients / Velmor::DNSProxy::MaxTcpClientsPerUser;
+    const QByteArray share = QByteArray::number(Velmor::DNSProxy::MaxTcpClientsPerUser);
+    std::vector<std::unique_ptr<QProcess>> holders;
+    for (int i = 0; i < users; ++i) {
+        auto &holder = holders.emplace_back(std::make_unique<QProcess>());
+        holder->start(systemPython(),
+            { sourcePath(QStringLiteral("tests/dns/blockpagepeers.py")), "hold", "--port",
+                QString::number(dnsmasqHostPort), "--count", QString::fromLatin1(share), "--uid",
+                QString::number(60001 + i) });
+        QVERIFY(holder->waitForStarted(30000));
+        QVERIFY(QTest::qWaitFor([&] { return holder->canReadLine() || holder->state() != QProcess::Running; }, 30000));
+        const QByteArray held = holder->readLine().trimmed();
+        QVERIFY2(held == "held " + share, (held + holder->readAllStandardError()).constData());
+    }
+    // This user's query over TCP still gets a place: one user who holds the most gives up his idlest connection.
+    QCOMPARE(dig(dnsmasqHostPort, { "+tcp", "+short", "+tries=1", "+timeout=5", "a.test" }).trimmed(),
+        QByteArray("10.0.0.1"));
+    int open = 0;
+    int shortened = 0;
+    for (auto &holder : holders) {
+        holder->closeWriteChannel();
+        QVERIFY(holder->waitForFinished(30000));
+        const QByteArray left = holder->readAllStandardOutput().trimmed();
+        QVERIFY2(left.startsWith("open "), left.constData());
+        open += left.mid(5).toInt();
+        shortened += left.mid(5) == share ? 0 : 1;
+    }
+    QCOMPARE(open, Velmor::DNSProxy::MaxTcpClients - 1);
+    QCOMPARE(shortened, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_DnsEndToEnd)

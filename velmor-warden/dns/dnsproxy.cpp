@@ -10,6 +10,7 @@
 #include "udptransport.h"
 
 #include "base/serverstate.h"
+#include "platform/socketowner.h"
 
 #include <QNetworkProxy>
 #include <QTcpServer>
@@ -132,14 +133,30 @@ void DNSProxy::readServerUdpRequest()
 void DNSProxy::newTcpConnection()
 {
     while (QTcpSocket *socket = m_tcpServer->nextPendingConnection()) {
-        if (m_tcpClients >= MaxTcpClients || !isLocalSource(socket->peerAddress())) {
+        qint64 owner = -1;
+        bool taken = isLocalSource(socket->peerAddress());
+        if (taken) {
+            owner = Platform::tcpSocketOwner(
+                socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
+            taken = m_tcpClientsOfUser.value(owner) < MaxTcpClientsPerUser
+                && (m_tcpClients < MaxTcpClients || closeIdleOfLargestUser());
+        }
+        if (!taken) {
             socket->abort();
             delete socket;
             continue;
         }
         ++m_tcpClients;
+        ++m_tcpClientsOfUser[owner];
         auto *transport = new DNS::TcpServerTransport(socket, this);
-        connect(transport, &QObject::destroyed, this, [this] { --m_tcpClients; });
+        m_tcpOwners.insert(transport, owner);
+        connect(transport, &QObject::destroyed, this, [this, transport, owner] {
+            --m_tcpClients;
+            m_tcpOwners.remove(transport);
+            auto held = m_tcpClientsOfUser.find(owner);
+            if (held != m_tcpClientsOfUser.end() && --held.value() <= 0)
+                m_tcpClientsOfUser.erase(held);
+        });
         connect(transport, &DNS::TcpServerTransport::released, this,
             [this, transport] { m_tcpManager->release(transport); });
         connect(transport, &DNS::Transport::readyRead, this, qOverload<>(&DNSProxy::tcpReadyRead));
@@ -148,6 +165,29 @@ void DNSProxy::newTcpConnection()
         m_tcpManager->release(transport);
         tcpReadyRead(transport);
     }
+}
+
+bool DNSProxy::closeIdleOfLargestUser()
+{
+    if (m_tcpClientsOfUser.isEmpty())
+        return false;
+    auto largest = m_tcpClientsOfUser.constBegin();
+    for (auto it = m_tcpClientsOfUser.constBegin(); it != m_tcpClientsOfUser.constEnd(); ++it) {
+        if (it.value() > largest.value())
+            largest = it;
+    }
+    DNS::TcpServerTransport *oldest = nullptr;
+    for (auto it = m_tcpOwners.constBegin(); it != m_tcpOwners.constEnd(); ++it) {
+        DNS::TcpServerTransport *transport = it.key();
+        if (it.value() == largest.key() && transport->inFlight() == 0
+            && (!oldest || transport->lastRead() < oldest->lastRead()))
+            oldest = transport;
+    }
+    if (!oldest)
+        return false;
+    // Its destruction gives back its place at once.
+    delete oldest;
+    return true;
 }
 
 void DNSProxy::tcpReadyRead(DNS::TcpServerTransport *transport)
