@@ -115,8 +115,11 @@ void DNSProxy::readServerUdpRequest()
     QHostAddress sender;
     QHostAddress destination;
     quint16 port = 0;
-    // A bounded batch, so a flood of datagrams cannot hold up the event loop; the socket signals again for the rest.
-    for (int i = 0; i < MaxUdpRequestsPerRead && m_udpForwarder->receive(&request, &sender, &port, &destination); ++i) {
+    // A bounded batch, so a flood of datagrams cannot hold up the event loop. The socket tells of more only once a
+    // read found none left, so a batch cut short is taken up again from the event loop.
+    for (int i = 0; i < MaxUdpRequestsPerRead; ++i) {
+        if (!m_udpForwarder->receive(&request, &sender, &port, &destination))
+            return;
         if (!request.isWellFormed() || !isLocalSource(sender))
             continue;
         const bool toSelf = upstreamIsSelf();
@@ -128,6 +131,7 @@ void DNSProxy::readServerUdpRequest()
         m_udpForwarder->forward(
             sender, port, std::move(request), m_server->profileToken(), pool, toSelf, destination, owner);
     }
+    QMetaObject::invokeMethod(this, &DNSProxy::readServerUdpRequest, Qt::QueuedConnection);
 }
 
 void DNSProxy::newTcpConnection()

@@ -25,6 +25,29 @@ namespace {
 const qint64 Deadline = qint64(Query::UdpTimeout) * 1000;
 // The largest UDP payload.
 const int MaxDatagramSize = 65536;
+// Datagrams read with one system call.
+const int BatchSize = 32;
+
+// The socket address of an IPv4 or IPv6 address and port; its length, 0 for neither.
+socklen_t socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage *storage)
+{
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *v4 = reinterpret_cast<sockaddr_in *>(storage);
+        v4->sin_family = AF_INET;
+        v4->sin_port = qToBigEndian(port);
+        v4->sin_addr.s_addr = qToBigEndian(address.toIPv4Address());
+        return sizeof(sockaddr_in);
+    }
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *v6 = reinterpret_cast<sockaddr_in6 *>(storage);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = qToBigEndian(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&v6->sin6_addr, &bytes, sizeof bytes);
+        return sizeof(sockaddr_in6);
+    }
+    return 0;
+}
 
 bool isAnyAddress(const QHostAddress &address)
 {
@@ -89,6 +112,61 @@ bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quin
 
 } // namespace
 
+struct UdpForwarder::Batch
+{
+    Batch()
+        : bytes(BatchSize * MaxDatagramSize, Qt::Uninitialized)
+    { }
+
+    // Read anew: the names' room and the parts.
+    void prepare()
+    {
+        for (int i = 0; i < BatchSize; ++i) {
+            parts[i] = { bytes.data() + qsizetype(i) * MaxDatagramSize, size_t(MaxDatagramSize) };
+            headers[i] = {};
+            headers[i].msg_hdr.msg_name = &names[i];
+            headers[i].msg_hdr.msg_namelen = sizeof names[i];
+            headers[i].msg_hdr.msg_iov = &parts[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        count = 0;
+        next = 0;
+    }
+
+    // The sender of a datagram, as an address object made again only when it differs from the last one's: a
+    // client that asks again and again costs no new one.
+    const QHostAddress &sender(const sockaddr_storage &name, quint16 *port)
+    {
+        if (name.ss_family == AF_INET) {
+            const auto &v4 = reinterpret_cast<const sockaddr_in &>(name);
+            *port = qFromBigEndian(v4.sin_port);
+            if (lastFamily != AF_INET || std::memcmp(&lastAddress, &v4.sin_addr, sizeof v4.sin_addr) != 0) {
+                lastSender = QHostAddress(qFromBigEndian(v4.sin_addr.s_addr));
+                std::memcpy(&lastAddress, &v4.sin_addr, sizeof v4.sin_addr);
+            }
+        } else {
+            const auto &v6 = reinterpret_cast<const sockaddr_in6 &>(name);
+            *port = qFromBigEndian(v6.sin6_port);
+            if (lastFamily != AF_INET6 || std::memcmp(&lastAddress, &v6.sin6_addr, sizeof v6.sin6_addr) != 0) {
+                lastSender = QHostAddress(reinterpret_cast<const sockaddr *>(&v6));
+                std::memcpy(&lastAddress, &v6.sin6_addr, sizeof v6.sin6_addr);
+            }
+        }
+        lastFamily = name.ss_family;
+        return lastSender;
+    }
+
+    QByteArray bytes;
+    mmsghdr headers[BatchSize];
+    iovec parts[BatchSize];
+    sockaddr_storage names[BatchSize];
+    int count = 0;
+    int next = 0;
+    QHostAddress lastSender;
+    in6_addr lastAddress = {};
+    sa_family_t lastFamily = AF_UNSPEC;
+};
+
 struct UdpForwarder::Pending final : UdpSocketPool::Waiter
 {
     bool offer(Packet &message) override { return forwarder->offered(*this, message); }
@@ -125,6 +203,9 @@ UdpForwarder::UdpForwarder(QUdpSocket *socket, QObject *parent)
 void UdpForwarder::socketBound()
 {
     m_anyAddress = m_socket && isAnyAddress(m_socket->localAddress());
+    // What was read before belongs to the socket's last binding.
+    if (m_batch)
+        m_batch->count = m_batch->next = 0;
 }
 
 int UdpForwarder::pendingCount(qint64 owner) const
@@ -145,8 +226,9 @@ bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port
 {
     if (!m_socket)
         return false;
-    if (destination)
-        *destination = QHostAddress();
+    // Cleared only when set: a fresh null address would be one more object per datagram.
+    if (destination && !destination->isNull())
+        destination->clear();
     if (m_anyAddress) {
         // A client drops an answer that comes from another address than the one it asked, so the answer must leave
         // from where the request came in; only the slower path of whole datagrams tells that address.
@@ -163,16 +245,42 @@ bool UdpForwarder::receive(Packet *datagram, QHostAddress *sender, quint16 *port
             *destination = received.destinationAddress();
         return true;
     }
-    // Read until nothing is left rather than asking first, which would cost a system call per datagram; the read that
-    // finds nothing reports a temporary error, which nothing here acts on.
-    const qint64 size = m_socket->readDatagram(m_buffer.data(), m_buffer.size(), sender, port);
-    if (size < 0)
-        return false;
+    // Read until nothing is left rather than asking first, which would cost a system call per datagram; many at a
+    // time where they wait together.
+    if (!m_batch) {
+        m_batch = std::make_unique<Batch>();
+        m_batch->prepare();
+    }
+    Batch &batch = *m_batch;
+    if (batch.next >= batch.count) {
+        batch.prepare();
+        int got;
+        do {
+            got = ::recvmmsg(int(m_socket->socketDescriptor()), batch.headers, BatchSize, MSG_DONTWAIT, nullptr);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            // Nothing waits, as the socket's own read finds too; that read also has the socket tell of the next
+            // datagram, which it holds back until its owner has read. The read that finds nothing reports a
+            // temporary error, which nothing here acts on.
+            const qint64 size = m_socket->readDatagram(m_buffer.data(), m_buffer.size(), sender, port);
+            if (size < 0)
+                return false;
+            QByteArray bytes;
+            bytes.reserve(size + Packet::IdentificationRecordSize);
+            bytes.append(m_buffer.constData(), size);
+            *datagram = Packet(bytes);
+            return true;
+        }
+        batch.count = got;
+    }
+    const int index = batch.next++;
+    const qsizetype size = qsizetype(batch.headers[index].msg_len);
     // With room for the identification record, so appending it does not move the bytes again.
     QByteArray bytes;
     bytes.reserve(size + Packet::IdentificationRecordSize);
-    bytes.append(m_buffer.constData(), size);
+    bytes.append(static_cast<const char *>(batch.parts[index].iov_base), size);
     *datagram = Packet(bytes);
+    *sender = batch.sender(batch.names[index], port);
     return true;
 }
 
@@ -334,8 +442,18 @@ void UdpForwarder::answer(const QHostAddress &address, quint16 port, const QHost
     // After the proxy's stop: a closed socket would bind itself anew to some port and answer from there.
     if (!m_socket || m_socket->state() != QAbstractSocket::BoundState)
         return;
-    if (from.isNull() || !sendFrom(int(m_socket->socketDescriptor()), bytes, address, port, from))
-        m_socket->writeDatagram(bytes, address, port);
+    const int fd = int(m_socket->socketDescriptor());
+    if (!from.isNull() && sendFrom(fd, bytes, address, port, from))
+        return;
+    // Straight to the system: the socket's own write makes address objects of its own for every datagram.
+    sockaddr_storage to = {};
+    const socklen_t length = socketAddress(address, port, &to);
+    if (length == 0)
+        return;
+    while (::sendto(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL, reinterpret_cast<const sockaddr *>(&to),
+               length)
+            < 0
+        && errno == EINTR) { }
 }
 
 void UdpForwarder::arm()

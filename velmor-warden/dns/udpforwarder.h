@@ -12,6 +12,7 @@
 
 #include <deque>
 #include <list>
+#include <memory>
 
 class QUdpSocket;
 
@@ -44,8 +45,9 @@ public:
     // The socket was bound anew; said once a bind, so no datagram asks again.
     void socketBound();
 
-    // Reads the next datagram of the proxy's socket; false when none is left. destination is the address the
-    // datagram was sent to when the socket listens on an any-address, else null.
+    // Reads the next datagram of the proxy's socket; false when none is left, and only then does the socket tell of
+    // the next one. destination is the address the datagram was sent to when the socket listens on an any-address,
+    // else null.
     bool receive(
         Velmor::DNS::Packet *datagram, QHostAddress *sender, quint16 *port, QHostAddress *destination = nullptr);
     // Handles a well-formed request of the client at address and port as the proxy does (DNSProxyRequest::prepare)
@@ -94,6 +96,9 @@ private:
     std::deque<QByteArray> m_unansweredOrder;
     QTimer m_timer;
     QByteArray m_buffer;
+    // Datagrams read together in one system call, handed out one by one.
+    struct Batch;
+    std::unique_ptr<Batch> m_batch;
     bool m_anyAddress = false;
 };
 
