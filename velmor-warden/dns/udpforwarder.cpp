@@ -27,6 +27,8 @@ const qint64 Deadline = qint64(Query::UdpTimeout) * 1000;
 const int MaxDatagramSize = 65536;
 // Datagrams read with one system call.
 const int BatchSize = 32;
+// Records of finished requests kept for the next ones.
+const int MaxSpare = 256;
 
 // The socket address of an IPv4 or IPv6 address and port; its length, 0 for neither.
 socklen_t socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage *storage)
@@ -169,6 +171,13 @@ struct UdpForwarder::Batch
 
 struct UdpForwarder::Pending final : UdpSocketPool::Waiter
 {
+    Pending(UdpForwarder *owningForwarder, Packet &&message, const QHostAddress &client, const QHostAddress &from)
+        : forwarder(owningForwarder)
+        , request(std::move(message))
+        , address(client)
+        , destination(from)
+    { }
+
     bool offer(Packet &message) override { return forwarder->offered(*this, message); }
 
     UdpForwarder *forwarder = nullptr;
@@ -300,12 +309,24 @@ void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet req
         return;
     }
     makeRoom(owner);
-    Pending &pending = m_pending.emplace_back();
-    pending.forwarder = this;
+    // A record that went before is used again, so a request costs no new one.
+    if (m_spare.empty()) {
+        m_pending.emplace_back(this, std::move(request), address, destination);
+    } else {
+        m_pending.splice(m_pending.end(), m_spare, m_spare.begin());
+        Pending &reused = m_pending.back();
+        reused.request = std::move(request);
+        reused.address = address;
+        reused.destination = destination;
+        reused.pool = nullptr;
+        reused.ticket = UdpSocketPool::Ticket();
+        reused.owner = -1;
+        reused.shared = false;
+        reused.olderOfOwner = nullptr;
+        reused.newerOfOwner = nullptr;
+    }
+    Pending &pending = m_pending.back();
     pending.self = std::prev(m_pending.end());
-    pending.request = std::move(request);
-    pending.address = address;
-    pending.destination = destination;
     pending.port = port;
     pending.clientId = clientId;
     pending.deadline = now() + Deadline;
@@ -313,7 +334,7 @@ void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet req
     if (!pool || !pool->send(pending.request, &pending, &pending.ticket, &error)) {
         answer(address, port, destination,
             DNSProxyRequest::errorAnswer(pending.request, clientId, Packet::ServerFailure).rawData());
-        m_pending.pop_back();
+        m_spare.splice(m_spare.begin(), m_pending, pending.self);
         return;
     }
     pending.pool = pool;
@@ -371,7 +392,10 @@ void UdpForwarder::erase(Pending &pending)
                 m_shares.erase(found);
         }
     }
-    m_pending.erase(pending.self);
+    if (int(m_spare.size()) < MaxSpare)
+        m_spare.splice(m_spare.begin(), m_pending, pending.self);
+    else
+        m_pending.erase(pending.self);
 }
 
 QByteArray UdpForwarder::questionKey(const Packet &request, qint64 owner)

@@ -90,6 +90,7 @@ private:
     QPointer<QUdpSocket> m_socket;
     // In the order sent, which is the order of their deadlines: they all wait equally long.
     std::list<Pending> m_pending;
+    std::list<Pending> m_spare;
     QHash<qint64, Share> m_shares;
     // Questions that went unanswered (owner and question), with when they are forgotten; in the order remembered.
     QHash<QByteArray, qint64> m_unanswered;
