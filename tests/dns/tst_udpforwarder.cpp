@@ -32,6 +32,7 @@ private Q_SLOTS:
     void answerAfterTheSocketIsGone();
     void fullShareEndsTheSameUsersOldest();
     void fullForwarderEndsTheLargestShare();
+    void allSocketsTakenEndTheLargestHoldersOldest();
 
 private:
     // Reads the proxy's socket as the proxy does, forwarding every well-formed request with token 7.
@@ -330,6 +331,26 @@ void tst_UdpForwarder::fullForwarderEndsTheLargestShare()
     QCOMPARE(forwarder->pendingCount(2001), 2);
     QCOMPARE(forwarder->pendingCount(2000), 2 * (users - 1));
     QCOMPARE(forwarder->pendingCount(), UdpForwarder::MaxWaiting);
+}
+
+void tst_UdpForwarder::allSocketsTakenEndTheLargestHoldersOldest()
+{
+    // One user's unanswered queries, each sent once the last socket is too old for another, hold every socket open.
+    for (int i = 0; i < UdpSocketPool::MaxSockets; ++i) {
+        forwardAs(65534, quint16(i));
+        FakeClock::advance(UdpSocketPool::MaxSocketAge);
+    }
+    QCOMPARE(pool->socketCount(), UdpSocketPool::MaxSockets);
+    QCOMPARE(pool->socketsHeldBy(65534), UdpSocketPool::MaxSockets);
+    // Another user's query still goes out: the holder's oldest gives up its socket.
+    forwardAs(0, 0x7000);
+    QCOMPARE(forwarder->pendingCount(0), 1);
+    const QList<QByteArray> ended = answers(1);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(Packet(ended.at(0)).id(), quint16(0));
+    QCOMPARE(Packet(ended.at(0)).responseCode(), int(Packet::ServerFailure));
+    QCOMPARE(forwarder->pendingCount(65534), UdpSocketPool::MaxSockets - 1);
+    QCOMPARE(pool->socketCount(), UdpSocketPool::MaxSockets);
 }
 
 QTEST_GUILESS_MAIN(tst_UdpForwarder)

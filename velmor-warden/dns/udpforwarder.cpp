@@ -331,7 +331,20 @@ void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet req
     pending.clientId = clientId;
     pending.deadline = now() + Deadline;
     Error error;
-    if (!pool || !pool->send(pending.request, &pending, &pending.ticket, &error)) {
+    bool sent = pool && pool->send(pending.request, &pending, &pending.ticket, &error, owner);
+    // Every socket to the server is taken: the user whose queries wait on the most of them gives up his oldest until
+    // one of his sockets is free, and the query is tried again.
+    while (!sent && pool && pool->socketCount() >= UdpSocketPool::MaxSockets) {
+        const qint64 holder = pool->largestSocketHolder();
+        const int held = pool->socketsHeldBy(holder);
+        const auto share = m_shares.constFind(holder);
+        if (held == 0 || share == m_shares.constEnd())
+            break;
+        while (pool->socketsHeldBy(holder) == held && m_shares.contains(holder))
+            evict(*m_shares.value(holder).oldest);
+        sent = pool->send(pending.request, &pending, &pending.ticket, &error, owner);
+    }
+    if (!sent) {
         answer(address, port, destination,
             DNSProxyRequest::errorAnswer(pending.request, clientId, Packet::ServerFailure).rawData());
         m_spare.splice(m_spare.begin(), m_pending, pending.self);
