@@ -24,6 +24,8 @@ namespace {
 
 // Datagrams read per wake-up of one socket, so a flood on it cannot hold up the event loop; the rest come next time.
 const int MaxDatagramsPerRead = 64;
+// Datagrams read with one system call.
+const int BatchSize = 8;
 // The largest UDP payload.
 const int MaxDatagramSize = 65536;
 
@@ -69,7 +71,7 @@ UdpSocketPool::UdpSocketPool(
     // A socket that carried every ID would have none left to give.
     , m_maxQueriesPerSocket(qBound(1, maxQueriesPerSocket, 0x8000))
     , m_slots(size_t(qMax(size, 1)))
-    , m_buffer(MaxDatagramSize, Qt::Uninitialized)
+    , m_buffer(BatchSize * MaxDatagramSize, Qt::Uninitialized)
 {
     if (address.protocol() == QAbstractSocket::IPv4Protocol) {
         auto *v4 = reinterpret_cast<sockaddr_in *>(&m_server);
@@ -294,30 +296,45 @@ void UdpSocketPool::read(Socket *socket)
         if (self)
             m_reading = reading;
     });
-    for (int i = 0; i < MaxDatagramsPerRead; ++i) {
-        const ssize_t size = ::recv(socket->fd, m_buffer.data(), size_t(m_buffer.size()), 0);
-        if (size < 0) {
+    mmsghdr headers[BatchSize];
+    iovec parts[BatchSize];
+    for (int round = 0; round < MaxDatagramsPerRead / BatchSize; ++round) {
+        for (int i = 0; i < BatchSize; ++i) {
+            parts[i] = { m_buffer.data() + qsizetype(i) * MaxDatagramSize, size_t(MaxDatagramSize) };
+            headers[i] = {};
+            headers[i].msg_hdr.msg_iov = &parts[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int got = ::recvmmsg(socket->fd, headers, BatchSize, MSG_DONTWAIT, nullptr);
+        if (got < 0) {
             // A refused port shows once on the socket in place of a datagram; its queries wait on as for a lost reply.
             if (errno == EINTR || errno == ECONNREFUSED)
                 continue;
             return;
         }
-        if (size < Packet::HeaderSize)
-            continue;
-        const quint16 id = qFromBigEndian<quint16>(m_buffer.constData());
-        const auto found = socket->waiting.constFind(id);
-        // Late (its query gave up), stray or forged: nothing waits for it.
-        if (found == socket->waiting.constEnd())
-            continue;
-        Waiter *waiter = found->waiter;
-        Packet message(QByteArray(m_buffer.constData(), size));
-        const bool taken = waiter->offer(message);
-        if (!self)
-            return;
-        if (taken) {
-            forget(socket, id);
-            released(socket);
+        for (int i = 0; i < got; ++i) {
+            const char *data = static_cast<const char *>(parts[i].iov_base);
+            const qsizetype size = qsizetype(headers[i].msg_len);
+            if (size < Packet::HeaderSize)
+                continue;
+            const quint16 id = qFromBigEndian<quint16>(data);
+            const auto found = socket->waiting.constFind(id);
+            // Late (its query gave up), stray or forged: nothing waits for it.
+            if (found == socket->waiting.constEnd())
+                continue;
+            Waiter *waiter = found->waiter;
+            Packet message(QByteArray(data, size));
+            const bool taken = waiter->offer(message);
+            if (!self)
+                return;
+            if (taken) {
+                forget(socket, id);
+                released(socket);
+            }
         }
+        // Fewer than asked for: none is left.
+        if (got < BatchSize)
+            return;
     }
 }
 
