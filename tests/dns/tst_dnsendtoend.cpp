@@ -1,3 +1,4 @@
+#include "dns/dnsproxy.h"
 #include "dns/udpsocketpool.h"
 #include "dnstestutil.h"
 
@@ -49,6 +50,9 @@ private Q_SLOTS:
     void blockPageWithAnotherUsersHeldConnections();
     void commandLine_data();
     void commandLine();
+    void udpFloodOfAnotherUserLeavesAnswers();
+    void tcpConnectionsOfAnotherUserLeaveRoom();
+    void tcpPlacesTakenByManyUsersLeaveRoom();
 
 private:
     QProcess *startProcess(const QString &program, const QStringList &arguments, const QByteArray &readyPrefix,
@@ -590,6 +594,106 @@ void tst_DnsEndToEnd::blockPageWithAnotherUsersHeldConnections()
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(30000));
     QVERIFY(holder.readAllStandardOutput().startsWith("open "));
+}
+
+void tst_DnsEndToEnd::udpFloodOfAnotherUserLeavesAnswers()
+{
+    if (::geteuid() != 0)
+        QSKIP("A flood of another user needs root to make");
+    const QString peers = sourcePath(QStringLiteral("tests/dns/udpfloodpeers.py"));
+    // A resolver that never answers the flood's names.
+    QProcess *upstream = startProcess(systemPython(), { peers, "upstream", "--listen", "127.0.0.2:0" }, "ready ");
+    QVERIFY(upstream);
+    const quint16 port = freePort(QHostAddress::LocalHost);
+    QProcess *host
+        = startHost(port, "127.0.0.2:" + QString::fromLatin1(upstream->property("readyLine").toByteArray().mid(6)),
+            root.filePath(QStringLiteral("floodhost")));
+    QVERIFY(host);
+    setToken(host, 7);
+
+    QProcess flood;
+    flood.start(systemPython(),
+        { peers, "flood", "--port", QString::number(port), "--rate", "3000", "--seconds", "5", "--uid", "65534" });
+    QVERIFY(flood.waitForStarted(30000));
+    QVERIFY(QTest::qWaitFor([&] { return flood.canReadLine() || flood.state() != QProcess::Running; }, 30000));
+    QCOMPARE(flood.readLine().trimmed(), QByteArray("flooding"));
+    // Meanwhile this user asks, one name every 50 ms, each given 1 s.
+    QProcess ask;
+    ask.start(systemPython(), { peers, "ask", "--port", QString::number(port), "--count", "40", "--interval", "0.05" });
+    QVERIFY(ask.waitForFinished(60000));
+    const QByteArray asked = ask.readAllStandardOutput() + ask.readAllStandardError();
+    const QList<QByteArray> lines = asked.trimmed().split('\n');
+    const QList<QByteArray> result = lines.last().split(' ');
+    QVERIFY2(result.size() == 4 && result.at(0) == "answered", asked.constData());
+    QVERIFY2(result.at(1).toInt() >= 38, asked.constData());
+    QVERIFY(flood.waitForFinished(30000));
+    // The flood went on throughout.
+    QVERIFY(flood.state() == QProcess::NotRunning);
+    QCOMPARE(flood.exitCode(), 0);
+    const QByteArray sent = flood.readAllStandardOutput().trimmed();
+    QVERIFY2(sent.startsWith("sent ") && sent.mid(5).toInt() >= 12000, sent.constData());
+    host->closeWriteChannel();
+    QVERIFY(host->waitForFinished(30000));
+}
+
+void tst_DnsEndToEnd::tcpConnectionsOfAnotherUserLeaveRoom()
+{
+    if (::geteuid() != 0)
+        QSKIP("Connections of another user need root to make");
+    // Another user opens more connections than the proxy takes in all and asks nothing on them.
+    QProcess holder;
+    holder.start(systemPython(),
+        { sourcePath(QStringLiteral("tests/dns/blockpagepeers.py")), "hold", "--port", QString::number(dnsmasqHostPort),
+            "--count", "300", "--uid", "65534" });
+    QVERIFY(holder.waitForStarted(30000));
+    QVERIFY(QTest::qWaitFor([&] { return holder.canReadLine() || holder.state() != QProcess::Running; }, 30000));
+    const QByteArray held = holder.readLine().trimmed();
+    QVERIFY2(held == "held 300", (held + holder.readAllStandardError()).constData());
+    // This user's queries over TCP are answered meanwhile, on connections of their own.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(dig(dnsmasqHostPort, { "+tcp", "+short", "+tries=1", "+timeout=5", "a.test" }).trimmed(),
+            QByteArray("10.0.0.1"));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
+    // The other user kept his share and no more.
+    QCOMPARE(
+        holder.readAllStandardOutput().trimmed(), "open " + QByteArray::number(Velmor::DNSProxy::MaxTcpClientsPerUser));
+}
+
+void tst_DnsEndToEnd::tcpPlacesTakenByManyUsersLeaveRoom()
+{
+    if (::geteuid() != 0)
+        QSKIP("Connections of other users need root to make");
+    // Other users, each with his full share, take every place.
+    const int users = Velmor::DNSProxy::MaxTcpClients / Velmor::DNSProxy::MaxTcpClientsPerUser;
+    const QByteArray share = QByteArray::number(Velmor::DNSProxy::MaxTcpClientsPerUser);
+    std::vector<std::unique_ptr<QProcess>> holders;
+    for (int i = 0; i < users; ++i) {
+        auto &holder = holders.emplace_back(std::make_unique<QProcess>());
+        holder->start(systemPython(),
+            { sourcePath(QStringLiteral("tests/dns/blockpagepeers.py")), "hold", "--port",
+                QString::number(dnsmasqHostPort), "--count", QString::fromLatin1(share), "--uid",
+                QString::number(60001 + i) });
+        QVERIFY(holder->waitForStarted(30000));
+        QVERIFY(QTest::qWaitFor([&] { return holder->canReadLine() || holder->state() != QProcess::Running; }, 30000));
+        const QByteArray held = holder->readLine().trimmed();
+        QVERIFY2(held == "held " + share, (held + holder->readAllStandardError()).constData());
+    }
+    // This user's query over TCP still gets a place: one user who holds the most gives up his idlest connection.
+    QCOMPARE(dig(dnsmasqHostPort, { "+tcp", "+short", "+tries=1", "+timeout=5", "a.test" }).trimmed(),
+        QByteArray("10.0.0.1"));
+    int open = 0;
+    int shortened = 0;
+    for (auto &holder : holders) {
+        holder->closeWriteChannel();
+        QVERIFY(holder->waitForFinished(30000));
+        const QByteArray left = holder->readAllStandardOutput().trimmed();
+        QVERIFY2(left.startsWith("open "), left.constData());
+        open += left.mid(5).toInt();
+        shortened += left.mid(5) == share ? 0 : 1;
+    }
+    QCOMPARE(open, Velmor::DNSProxy::MaxTcpClients - 1);
+    QCOMPARE(shortened, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_DnsEndToEnd)

@@ -473,15 +473,16 @@ void tst_DNSProxy::idleClientConnectionIsClosed()
 
 void tst_DNSProxy::clientConnectionLimit()
 {
+    // Every connection here is of one local user, who has a share of the places.
     QList<QTcpSocket *> sockets;
-    for (int i = 0; i < DNSProxy::MaxTcpClients; ++i)
+    for (int i = 0; i < DNSProxy::MaxTcpClientsPerUser; ++i)
         sockets.append(tcpClient());
-    QTRY_COMPARE(proxy->findChildren<TcpServerTransport *>().size(), DNSProxy::MaxTcpClients);
+    QTRY_COMPARE(proxy->findChildren<TcpServerTransport *>().size(), DNSProxy::MaxTcpClientsPerUser);
     QTcpSocket *extra = tcpClient();
     QTRY_COMPARE(extra->state(), QAbstractSocket::UnconnectedState);
     // A place freed is taken again.
     sockets.first()->abort();
-    QTRY_COMPARE(proxy->findChildren<TcpServerTransport *>().size(), DNSProxy::MaxTcpClients - 1);
+    QTRY_COMPARE(proxy->findChildren<TcpServerTransport *>().size(), DNSProxy::MaxTcpClientsPerUser - 1);
     QTcpSocket *next = tcpClient();
     next->write(TcpFramer::frame(clientQuery(0x0f01)));
     QTRY_COMPARE(upstream->received.size(), 1);

@@ -30,10 +30,15 @@ private Q_SLOTS:
     void answerLeavesFromTheAddressAsked();
     void answerAfterTheSocketIsClosed();
     void answerAfterTheSocketIsGone();
+    void fullShareEndsTheSameUsersOldest();
+    void fullForwarderEndsTheLargestShare();
+    void allSocketsTakenEndTheLargestHoldersOldest();
 
 private:
     // Reads the proxy's socket as the proxy does, forwarding every well-formed request with token 7.
     void serve();
+    // Sends the client's query with the id as if a local user had sent it.
+    void forwardAs(qint64 owner, quint16 id);
     // The client's request through the forwarder to the resolver; false when it did not get there.
     bool forwardFromClient(const QByteArray &request);
     QList<QByteArray> answers(int count);
@@ -199,7 +204,20 @@ void tst_UdpForwarder::deadlineGivesServfail()
     QCOMPARE(servfail.responseCode(), int(Packet::ServerFailure));
     QCOMPARE(servfail.questions().first()->name, QByteArray("a.test"));
 
-    // The same question again goes out on the same socket; the late answer to the first is not taken for it.
+    // Asked again at once, the question that went unanswered fails at once rather than waiting again.
+    const qsizetype sent = upstream->received.size();
+    client->writeDatagram(clientQuery(0x0303), QHostAddress::LocalHost, proxySocket->localPort());
+    QVERIFY(QTest::qWaitFor([this] { return proxySocket->hasPendingDatagrams(); }, 5000));
+    serve();
+    const QList<QByteArray> remembered = answers(1);
+    QCOMPARE(remembered.size(), 1);
+    QCOMPARE(Packet(remembered.at(0)).id(), quint16(0x0303));
+    QCOMPARE(Packet(remembered.at(0)).responseCode(), int(Packet::ServerFailure));
+    QCOMPARE(upstream->received.size(), sent);
+    QCOMPARE(forwarder->pendingCount(), 0);
+
+    // Later the same question goes out again, on the same socket; the late answer to the first is not taken for it.
+    FakeClock::advance(UdpForwarder::UnansweredMemory);
     QVERIFY(forwardFromClient(clientQuery(0x0302)));
     upstream->answer(0);
     upstream->answer(1);
@@ -262,6 +280,77 @@ void tst_UdpForwarder::answerAfterTheSocketIsGone()
     QHostAddress sender;
     quint16 port = 0;
     QVERIFY(!forwarder->receive(&message, &sender, &port));
+}
+
+void tst_UdpForwarder::forwardAs(qint64 owner, quint16 id)
+{
+    forwarder->forward(
+        QHostAddress::LocalHost, client->localPort(), Packet(clientQuery(id)), 7, pool, false, QHostAddress(), owner);
+}
+
+void tst_UdpForwarder::fullShareEndsTheSameUsersOldest()
+{
+    // The resolver answers none of them.
+    for (int i = 0; i < UdpForwarder::MaxWaitingPerUser; ++i)
+        forwardAs(65534, quint16(i));
+    forwardAs(0, 0x7000);
+    QCOMPARE(forwarder->pendingCount(65534), UdpForwarder::MaxWaitingPerUser);
+    QVERIFY(!client->hasPendingDatagrams());
+    // One more of the same user ends his oldest, not the other user's.
+    forwardAs(65534, 0x8000);
+    const QList<QByteArray> ended = answers(1);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(Packet(ended.at(0)).id(), quint16(0));
+    QCOMPARE(Packet(ended.at(0)).responseCode(), int(Packet::ServerFailure));
+    QCOMPARE(forwarder->pendingCount(65534), UdpForwarder::MaxWaitingPerUser);
+    QCOMPARE(forwarder->pendingCount(0), 1);
+    QCOMPARE(forwarder->pendingCount(), UdpForwarder::MaxWaitingPerUser + 1);
+}
+
+void tst_UdpForwarder::fullForwarderEndsTheLargestShare()
+{
+    // Four users fill every place, the third holding two more than the others, and a fifth holds a few.
+    const int users = UdpForwarder::MaxWaiting / UdpForwarder::MaxWaitingPerUser;
+    for (int user = 0; user < users; ++user) {
+        for (int i = user == 2 ? 0 : 2; i < UdpForwarder::MaxWaitingPerUser; ++i)
+            forwardAs(1000 + user, quint16(user << 12 | i));
+    }
+    for (int i = 0; i < 2 * (users - 1); ++i)
+        forwardAs(2000, quint16(0xF000 + i));
+    QCOMPARE(forwarder->pendingCount(), UdpForwarder::MaxWaiting);
+    QVERIFY(!client->hasPendingDatagrams());
+    // Another user takes the oldest places of the user who holds the most.
+    forwardAs(2001, 0xF100);
+    forwardAs(2001, 0xF101);
+    const QList<QByteArray> ended = answers(2);
+    QCOMPARE(ended.size(), 2);
+    QCOMPARE(Packet(ended.at(0)).id(), quint16(2 << 12));
+    QCOMPARE(Packet(ended.at(1)).id(), quint16(2 << 12 | 1));
+    QCOMPARE(Packet(ended.at(1)).responseCode(), int(Packet::ServerFailure));
+    QCOMPARE(forwarder->pendingCount(1002), UdpForwarder::MaxWaitingPerUser - 2);
+    QCOMPARE(forwarder->pendingCount(2001), 2);
+    QCOMPARE(forwarder->pendingCount(2000), 2 * (users - 1));
+    QCOMPARE(forwarder->pendingCount(), UdpForwarder::MaxWaiting);
+}
+
+void tst_UdpForwarder::allSocketsTakenEndTheLargestHoldersOldest()
+{
+    // One user's unanswered queries, each sent once the last socket is too old for another, hold every socket open.
+    for (int i = 0; i < UdpSocketPool::MaxSockets; ++i) {
+        forwardAs(65534, quint16(i));
+        FakeClock::advance(UdpSocketPool::MaxSocketAge);
+    }
+    QCOMPARE(pool->socketCount(), UdpSocketPool::MaxSockets);
+    QCOMPARE(pool->socketsHeldBy(65534), UdpSocketPool::MaxSockets);
+    // Another user's query still goes out: the holder's oldest gives up its socket.
+    forwardAs(0, 0x7000);
+    QCOMPARE(forwarder->pendingCount(0), 1);
+    const QList<QByteArray> ended = answers(1);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(Packet(ended.at(0)).id(), quint16(0));
+    QCOMPARE(Packet(ended.at(0)).responseCode(), int(Packet::ServerFailure));
+    QCOMPARE(forwarder->pendingCount(65534), UdpSocketPool::MaxSockets - 1);
+    QCOMPARE(pool->socketCount(), UdpSocketPool::MaxSockets);
 }
 
 QTEST_GUILESS_MAIN(tst_UdpForwarder)

@@ -10,6 +10,7 @@
 #include "udptransport.h"
 
 #include "base/serverstate.h"
+#include "platform/socketowner.h"
 
 #include <QNetworkProxy>
 #include <QTcpServer>
@@ -58,6 +59,7 @@ bool DNSProxy::start()
         return false;
     }
     DNS::setReceiveBufferSize(m_udpSocket);
+    m_udpForwarder->socketBound();
     if (!m_tcpServer->listen(address, port)) {
         m_errorString = QStringLiteral("Failed to start DNS proxy on tcp://%1:%2: %3")
                             .arg(address.toString())
@@ -113,29 +115,52 @@ void DNSProxy::readServerUdpRequest()
     QHostAddress sender;
     QHostAddress destination;
     quint16 port = 0;
-    // A bounded batch, so a flood of datagrams cannot hold up the event loop; the socket signals again for the rest.
-    for (int i = 0; i < MaxUdpRequestsPerRead && m_udpForwarder->receive(&request, &sender, &port, &destination); ++i) {
+    // A bounded batch, so a flood of datagrams cannot hold up the event loop. The socket tells of more only once a
+    // read found none left, so a batch cut short is taken up again from the event loop.
+    for (int i = 0; i < MaxUdpRequestsPerRead; ++i) {
+        if (!m_udpForwarder->receive(&request, &sender, &port, &destination))
+            return;
         if (!request.isWellFormed() || !isLocalSource(sender))
             continue;
         const bool toSelf = upstreamIsSelf();
         DNS::UdpSocketPool *pool = toSelf
             ? nullptr
             : DNS::ServersManager::instance()->udpPool(m_server->upstreamProxyAddress(), m_server->upstreamProxyPort());
-        m_udpForwarder->forward(sender, port, std::move(request), m_server->profileToken(), pool, toSelf, destination);
+        // The user whose share the request takes: the owner of the client's socket, which the answer would reach.
+        const qint64 owner = m_clientOwners.owner(sender, port, destination.isNull() ? m_address : destination, m_port);
+        m_udpForwarder->forward(
+            sender, port, std::move(request), m_server->profileToken(), pool, toSelf, destination, owner);
     }
+    QMetaObject::invokeMethod(this, &DNSProxy::readServerUdpRequest, Qt::QueuedConnection);
 }
 
 void DNSProxy::newTcpConnection()
 {
     while (QTcpSocket *socket = m_tcpServer->nextPendingConnection()) {
-        if (m_tcpClients >= MaxTcpClients || !isLocalSource(socket->peerAddress())) {
+        qint64 owner = -1;
+        bool taken = isLocalSource(socket->peerAddress());
+        if (taken) {
+            owner = Platform::tcpSocketOwner(
+                socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
+            taken = m_tcpClientsOfUser.value(owner) < MaxTcpClientsPerUser
+                && (m_tcpClients < MaxTcpClients || closeIdleOfLargestUser());
+        }
+        if (!taken) {
             socket->abort();
             delete socket;
             continue;
         }
         ++m_tcpClients;
+        ++m_tcpClientsOfUser[owner];
         auto *transport = new DNS::TcpServerTransport(socket, this);
-        connect(transport, &QObject::destroyed, this, [this] { --m_tcpClients; });
+        m_tcpOwners.insert(transport, owner);
+        connect(transport, &QObject::destroyed, this, [this, transport, owner] {
+            --m_tcpClients;
+            m_tcpOwners.remove(transport);
+            auto held = m_tcpClientsOfUser.find(owner);
+            if (held != m_tcpClientsOfUser.end() && --held.value() <= 0)
+                m_tcpClientsOfUser.erase(held);
+        });
         connect(transport, &DNS::TcpServerTransport::released, this,
             [this, transport] { m_tcpManager->release(transport); });
         connect(transport, &DNS::Transport::readyRead, this, qOverload<>(&DNSProxy::tcpReadyRead));
@@ -144,6 +169,29 @@ void DNSProxy::newTcpConnection()
         m_tcpManager->release(transport);
         tcpReadyRead(transport);
     }
+}
+
+bool DNSProxy::closeIdleOfLargestUser()
+{
+    if (m_tcpClientsOfUser.isEmpty())
+        return false;
+    auto largest = m_tcpClientsOfUser.constBegin();
+    for (auto it = m_tcpClientsOfUser.constBegin(); it != m_tcpClientsOfUser.constEnd(); ++it) {
+        if (it.value() > largest.value())
+            largest = it;
+    }
+    DNS::TcpServerTransport *oldest = nullptr;
+    for (auto it = m_tcpOwners.constBegin(); it != m_tcpOwners.constEnd(); ++it) {
+        DNS::TcpServerTransport *transport = it.key();
+        if (it.value() == largest.key() && transport->inFlight() == 0
+            && (!oldest || transport->lastRead() < oldest->lastRead()))
+            oldest = transport;
+    }
+    if (!oldest)
+        return false;
+    // Its destruction gives back its place at once.
+    delete oldest;
+    return true;
 }
 
 void DNSProxy::tcpReadyRead(DNS::TcpServerTransport *transport)

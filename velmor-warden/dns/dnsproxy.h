@@ -1,8 +1,10 @@
 #ifndef VELMOR_DNSPROXY_H
 #define VELMOR_DNSPROXY_H
 
+#include "clientowners.h"
 #include "localaddresses.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 
@@ -27,7 +29,11 @@ class DNSProxy : public QObject
     Q_OBJECT
 
 public:
+    // Client connections in all, and of one local user (the owner of the client's socket). Beyond his share a
+    // user's new connection is refused; when all are taken, the user who holds the most loses his connection that
+    // has been idle longest, or the new one is refused when none of his is idle.
     static constexpr int MaxTcpClients = 256;
+    static constexpr int MaxTcpClientsPerUser = 32;
     // Seconds a client connection may stay open with nothing in flight.
     static constexpr int TcpClientIdleLimit = 30;
 
@@ -57,6 +63,8 @@ private Q_SLOTS:
 
 private:
     bool isLocalSource(const QHostAddress &address);
+    // Closes the connection idle longest of the user who holds the most; false when he has none idle.
+    bool closeIdleOfLargestUser();
     bool upstreamIsSelf();
 
     Velmor::ServerState *m_server;
@@ -65,9 +73,12 @@ private:
     QTcpServer *m_tcpServer;
     Velmor::DNS::TcpTransportManager *m_tcpManager;
     Velmor::DNS::LocalAddresses m_localAddresses;
+    Velmor::DNS::ClientOwners m_clientOwners;
     QHostAddress m_address;
     quint16 m_port = 0;
     int m_tcpClients = 0;
+    QHash<Velmor::DNS::TcpServerTransport *, qint64> m_tcpOwners;
+    QHash<qint64, int> m_tcpClientsOfUser;
     QString m_errorString;
 };
 

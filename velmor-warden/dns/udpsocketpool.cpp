@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QNetworkInterface>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QtEndian>
 
@@ -23,6 +24,8 @@ namespace {
 
 // Datagrams read per wake-up of one socket, so a flood on it cannot hold up the event loop; the rest come next time.
 const int MaxDatagramsPerRead = 64;
+// Datagrams read with one system call.
+const int BatchSize = 8;
 // The largest UDP payload.
 const int MaxDatagramSize = 65536;
 
@@ -48,7 +51,14 @@ public:
     qint64 openedAt = 0;
     int uses = 0;
     bool retired = false;
-    QHash<quint16, Waiter *> waiting;
+    struct Entry
+    {
+        Waiter *waiter;
+        qint64 owner;
+    };
+    QHash<quint16, Entry> waiting;
+    // Waiting queries per user.
+    QHash<qint64, int> owners;
     std::bitset<0x10000> usedIds;
 };
 
@@ -61,7 +71,7 @@ UdpSocketPool::UdpSocketPool(
     // A socket that carried every ID would have none left to give.
     , m_maxQueriesPerSocket(qBound(1, maxQueriesPerSocket, 0x8000))
     , m_slots(size_t(qMax(size, 1)))
-    , m_buffer(MaxDatagramSize, Qt::Uninitialized)
+    , m_buffer(BatchSize * MaxDatagramSize, Qt::Uninitialized)
 {
     if (address.protocol() == QAbstractSocket::IPv4Protocol) {
         auto *v4 = reinterpret_cast<sockaddr_in *>(&m_server);
@@ -84,7 +94,7 @@ UdpSocketPool::UdpSocketPool(
 
 UdpSocketPool::~UdpSocketPool() = default;
 
-bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error *error)
+bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error *error, qint64 owner)
 {
     *ticket = Ticket();
     if (m_waiting >= MaxWaiting) {
@@ -128,7 +138,9 @@ bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error 
             retire(slot);
         return false;
     }
-    socket->waiting.insert(id, waiter);
+    socket->waiting.insert(id, Socket::Entry { waiter, owner });
+    if (socket->owners[owner]++ == 0)
+        ++m_socketsHeld[owner];
     ++m_waiting;
     *ticket = Ticket { socket, id };
     if (socket->uses >= m_maxQueriesPerSocket)
@@ -143,8 +155,44 @@ void UdpSocketPool::cancel(Ticket *ticket)
     *ticket = Ticket();
     if (!socket)
         return;
-    m_waiting -= int(socket->waiting.remove(id));
+    forget(socket, id);
     released(socket);
+}
+
+bool UdpSocketPool::forget(Socket *socket, quint16 id)
+{
+    const auto found = socket->waiting.constFind(id);
+    if (found == socket->waiting.constEnd())
+        return false;
+    const qint64 owner = found->owner;
+    socket->waiting.erase(found);
+    --m_waiting;
+    auto count = socket->owners.find(owner);
+    if (count != socket->owners.end() && --count.value() == 0) {
+        socket->owners.erase(count);
+        auto held = m_socketsHeld.find(owner);
+        if (held != m_socketsHeld.end() && --held.value() == 0)
+            m_socketsHeld.erase(held);
+    }
+    return true;
+}
+
+int UdpSocketPool::socketsHeldBy(qint64 owner) const
+{
+    return m_socketsHeld.value(owner);
+}
+
+qint64 UdpSocketPool::largestSocketHolder() const
+{
+    qint64 largest = -1;
+    int most = 0;
+    for (auto it = m_socketsHeld.constBegin(); it != m_socketsHeld.constEnd(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            largest = it.key();
+        }
+    }
+    return largest;
 }
 
 int UdpSocketPool::socketCount() const
@@ -224,9 +272,16 @@ void UdpSocketPool::retire(std::unique_ptr<Socket> &slot)
 
 void UdpSocketPool::released(Socket *socket)
 {
-    if (!socket->retired || !socket->waiting.isEmpty() || m_reapPosted)
+    if (!socket->retired || !socket->waiting.isEmpty())
         return;
-    // Closed from the event loop: the socket may be the one whose datagram is being handled further up the stack.
+    // Closed at once, so its place is free for the next query, unless a datagram of a socket is being handled further
+    // up the stack: then from the event loop.
+    if (!m_reading) {
+        reap();
+        return;
+    }
+    if (m_reapPosted)
+        return;
     m_reapPosted = true;
     QMetaObject::invokeMethod(this, &UdpSocketPool::reap, Qt::QueuedConnection);
 }
@@ -234,30 +289,52 @@ void UdpSocketPool::released(Socket *socket)
 void UdpSocketPool::read(Socket *socket)
 {
     QPointer<UdpSocketPool> self(this);
-    for (int i = 0; i < MaxDatagramsPerRead; ++i) {
-        const ssize_t size = ::recv(socket->fd, m_buffer.data(), size_t(m_buffer.size()), 0);
-        if (size < 0) {
+    // No socket closes under this loop; those freed meanwhile close from the event loop.
+    const bool reading = m_reading;
+    m_reading = true;
+    const auto done = qScopeGuard([&] {
+        if (self)
+            m_reading = reading;
+    });
+    mmsghdr headers[BatchSize];
+    iovec parts[BatchSize];
+    for (int round = 0; round < MaxDatagramsPerRead / BatchSize; ++round) {
+        for (int i = 0; i < BatchSize; ++i) {
+            parts[i] = { m_buffer.data() + qsizetype(i) * MaxDatagramSize, size_t(MaxDatagramSize) };
+            headers[i] = {};
+            headers[i].msg_hdr.msg_iov = &parts[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int got = ::recvmmsg(socket->fd, headers, BatchSize, MSG_DONTWAIT, nullptr);
+        if (got < 0) {
             // A refused port shows once on the socket in place of a datagram; its queries wait on as for a lost reply.
             if (errno == EINTR || errno == ECONNREFUSED)
                 continue;
             return;
         }
-        if (size < Packet::HeaderSize)
-            continue;
-        const quint16 id = qFromBigEndian<quint16>(m_buffer.constData());
-        const auto found = socket->waiting.constFind(id);
-        // Late (its query gave up), stray or forged: nothing waits for it.
-        if (found == socket->waiting.constEnd())
-            continue;
-        Waiter *waiter = found.value();
-        Packet message(QByteArray(m_buffer.constData(), size));
-        const bool taken = waiter->offer(message);
-        if (!self)
-            return;
-        if (taken) {
-            m_waiting -= int(socket->waiting.remove(id));
-            released(socket);
+        for (int i = 0; i < got; ++i) {
+            const char *data = static_cast<const char *>(parts[i].iov_base);
+            const qsizetype size = qsizetype(headers[i].msg_len);
+            if (size < Packet::HeaderSize)
+                continue;
+            const quint16 id = qFromBigEndian<quint16>(data);
+            const auto found = socket->waiting.constFind(id);
+            // Late (its query gave up), stray or forged: nothing waits for it.
+            if (found == socket->waiting.constEnd())
+                continue;
+            Waiter *waiter = found->waiter;
+            Packet message(QByteArray(data, size));
+            const bool taken = waiter->offer(message);
+            if (!self)
+                return;
+            if (taken) {
+                forget(socket, id);
+                released(socket);
+            }
         }
+        // Fewer than asked for: none is left.
+        if (got < BatchSize)
+            return;
     }
 }
 

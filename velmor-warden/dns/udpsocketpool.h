@@ -6,6 +6,7 @@
 #include "velmorwire/error.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QRandomGenerator>
@@ -31,7 +32,9 @@ namespace DNS {
 // A forger still has to hit a socket's port and the ID of a query in flight on it: the odds per forged datagram are
 // the same as with a socket per query, as long as as many IDs wait.
 // A server that stops answering keeps every retired socket open until its queries give up, so the pool holds at
-// most MaxSockets open and MaxWaiting queries; a send beyond either fails at once.
+// most MaxSockets open and MaxWaiting queries; a send beyond either fails at once. Each query names the local user
+// it is for, and the pool counts the sockets on which each user's queries wait, so the caller can tell who holds
+// the most of them when they are all taken.
 class UdpSocketPool : public QObject
 {
     Q_OBJECT
@@ -73,14 +76,17 @@ public:
     quint16 serverPort() const { return m_port; }
 
     // Writes a fresh ID into the message and sends it; the waiter then waits on the ticket. On failure nothing waits
-    // and error says why.
-    bool send(Velmor::DNS::Packet &message, Waiter *waiter, Ticket *ticket, Velmor::Error *error);
+    // and error says why. owner is the local user the query is for (-1: the service's own, or not known).
+    bool send(Velmor::DNS::Packet &message, Waiter *waiter, Ticket *ticket, Velmor::Error *error, qint64 owner = -1);
     // The waiter stops waiting (it gave up, or went); a reply with its ID is dropped from now on. Clears the ticket.
     void cancel(Ticket *ticket);
 
     // Open sockets, those that take no new queries included.
     int socketCount() const;
     int waitingCount() const;
+    // Open sockets on which a query of the user waits, and the user with the most of them (-1 when none waits).
+    int socketsHeldBy(qint64 owner) const;
+    qint64 largestSocketHolder() const;
 
 public Q_SLOTS:
     // Retires the sockets that are too old and closes the retired ones that nothing waits on.
@@ -91,6 +97,8 @@ private:
     bool open(std::unique_ptr<Socket> &slot, qint64 time, Velmor::Error *error);
     void retire(std::unique_ptr<Socket> &slot);
     void released(Socket *socket);
+    // The query with the ID stops waiting on the socket; false when none did.
+    bool forget(Socket *socket, quint16 id);
     void read(Socket *socket);
     void reap();
 
@@ -104,8 +112,10 @@ private:
     std::vector<std::unique_ptr<Socket>> m_retired;
     QTimer m_sweepTimer;
     QByteArray m_buffer;
+    QHash<qint64, int> m_socketsHeld;
     int m_waiting = 0;
     bool m_reapPosted = false;
+    bool m_reading = false;
 };
 
 } // namespace DNS
