@@ -21,8 +21,7 @@ class IPCNewCredentialsRequest : public QObject
 public:
     // Starts on the next turn of the event loop, so the caller has its deferred before anything can fire it.
     // The owner is the local user of the asking connection's peer, whose password pause the check keeps.
-    IPCNewCredentialsRequest(
-        Velmor::ServerPrivate *server, qint64 owner, const QString &user, const QString &password);
+    IPCNewCredentialsRequest(Velmor::ServerPrivate *server, qint64 owner, const QString &user, const QString &password);
     ~IPCNewCredentialsRequest() override;
 
     Velmor::Deferred deferred() const { return m_deferred; }
