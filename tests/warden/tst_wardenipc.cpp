@@ -224,9 +224,10 @@ void tst_WardenIpc::methods()
     QCOMPARE(
         settings.value(QStringLiteral("vyrproxy-addr")).toString(), QStringLiteral("127.0.0.2:%1").arg(m_resolverPort));
     QCOMPARE(settings.value(QStringLiteral("dd-hostname")).toString(), QStringLiteral("Kitchen"));
+    // The log is written from a thread of its own: stopped, the service has written all of it.
+    VERIFY_STOPS_CLEANLY(warden);
     const QStringList log = WardenTest::logOf(WardenTest::serviceName);
     QVERIFY(log.contains(QStringLiteral("Warning: setSetting: the setting \"www\" is not changed over IPC")));
-    VERIFY_STOPS_CLEANLY(warden);
 }
 
 void tst_WardenIpc::registerUser()
@@ -284,12 +285,12 @@ void tst_WardenIpc::lock()
         return nameServer() == QLatin1String("127.0.0.1");
     });
     VERIFY_CLIENT(result);
+    VERIFY_STOPS_CLEANLY(warden);
     const QStringList log = WardenTest::logOf(WardenTest::serviceName);
     for (const char *method :
         { "setSetting", "setGlobalFiltering", "setCredentials", "setProfile", "setSchedule", "setNetworkProtection" })
         QVERIFY2(log.contains(QStringLiteral("Warning: Settings are locked: %1 refused").arg(QLatin1String(method))),
             method);
-    VERIFY_STOPS_CLEANLY(warden);
     // The adapter gets its own server back, not one a locked connection named.
     QCOMPARE(nameServer(), QStringLiteral("10.0.0.1"));
 }

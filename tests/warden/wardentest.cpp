@@ -5,6 +5,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QThread>
 #include <QUdpSocket>
@@ -25,13 +27,27 @@ void endWithParent(QProcess &process)
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
+// The first port the kernel hands out to sockets bound without one.
+int firstUnnamedPort()
+{
+    QFile ranges(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
+    bool ok = false;
+    const int low = ranges.open(QIODevice::ReadOnly) ? ranges.readAll().simplified().split(' ').value(0).toInt(&ok) : 0;
+    return ok ? low : 32768;
+}
+
 } // namespace
 
 quint16 freePort(const QHostAddress &address)
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // Below the kernel's range for unnamed ports: between this pick and the service's bind, the many connections the
+    // suites running beside this one open cannot be given the same port.
+    const int low = firstUnnamedPort();
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int candidate
+            = attempt < 100 && low > 10000 ? 10000 + int(QRandomGenerator::global()->bounded(low - 10000)) : 0;
         QTcpServer tcp;
-        if (!tcp.listen(address, 0))
+        if (!tcp.listen(address, quint16(candidate)))
             continue;
         QUdpSocket udp;
         if (udp.bind(address, tcp.serverPort()))
