@@ -8,6 +8,7 @@
 #include "model/appupdater.h"
 #include "model/autostart.h"
 #include "model/cabinet.h"
+#include "model/consolesettings.h"
 #include "model/requesthandler.h"
 #include "model/serviceconnector.h"
 #include "model/servicestatus.h"
@@ -24,7 +25,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
-#include <QSettings>
 #include <QTimer>
 
 // Outside any namespace, as the resource macro requires.
@@ -65,11 +65,10 @@ Agent::Agent(QObject *parent)
     applyPalette();
     applyStyle();
 
-    QSettings settings;
-    m_firstStart = settings.value(QStringLiteral("firststart"), true).toBool();
+    m_firstStart = ConsoleSettings().isFirstStart();
     if (m_firstStart) {
         setAutostartEnabled(true);
-        settings.setValue(QStringLiteral("firststart"), false);
+        ConsoleSettings().setFirstStart(false);
     }
 
     m_connector = new ServiceConnector(this);
@@ -89,7 +88,6 @@ Agent::Agent(QObject *parent)
     m_updatePrompt = new UpdatePrompt(m_updater, m_mainWidget);
     m_updater->setDownloadUrl(
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
-    m_updater->setChecksEnabled(settings.value(QStringLiteral("new-version-checks"), true).toBool());
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Agent::application_aboutToQuit);
     connect(m_connector, &ServiceConnector::serviceError, this, &Agent::service_error);
@@ -102,9 +100,6 @@ Agent::Agent(QObject *parent)
     connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
     connect(m_trayIcon, &SystemTrayIcon::signInRequested, m_mainWidget, &MainWidget::login);
     connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
-    connect(m_updater, &AppUpdater::checkEnabled, this, &Agent::setNewVersionCheckEnabled);
-    connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, this, &Agent::setNewVersionCheckEnabled);
-    connect(m_mainWidget, &MainWidget::newVersionCheckEnabled, m_updater, &AppUpdater::setChecksEnabled);
     connect(m_mainWidget, &MainWidget::informationToShow, this, [this](const QString &text) { showInformation(text); });
     connect(m_mainWidget, &MainWidget::warningToShow, this, [this](const QString &text) { showWarning(text); });
     connect(m_mainWidget, &MainWidget::systemReportRequested, this, &Agent::generateSystemReport);
@@ -162,13 +157,9 @@ void Agent::run()
 
 void Agent::restoreGeometry()
 {
-    const QSettings settings;
-    const QVariant stored = settings.value(QStringLiteral("mainwidget-geometry"));
+    const QRect rect = ConsoleSettings().mainWidgetGeometry();
     QScreen *screen = QGuiApplication::primaryScreen();
-    if (!stored.isValid() || !screen)
-        return;
-    const QRect rect = stored.toRect();
-    if (geometryFits(rect, screen->availableGeometry()))
+    if (screen && geometryFits(rect, screen->availableGeometry()))
         m_mainWidget->setGeometry(rect);
 }
 
@@ -203,11 +194,6 @@ void Agent::activateMainWidget()
     m_cabinet->updateProfiles();
 }
 
-void Agent::setNewVersionCheckEnabled(bool enabled)
-{
-    QSettings().setValue(QStringLiteral("new-version-checks"), enabled);
-}
-
 void Agent::handleApplicationMessage(const QString &message)
 {
     if (message == InstanceMessage::close) {
@@ -220,7 +206,7 @@ void Agent::handleApplicationMessage(const QString &message)
 
 void Agent::application_aboutToQuit()
 {
-    QSettings().setValue(QStringLiteral("mainwidget-geometry"), m_mainWidget->geometry());
+    ConsoleSettings().setMainWidgetGeometry(m_mainWidget->geometry());
 }
 
 void Agent::service_error(int e)

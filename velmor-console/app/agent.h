@@ -75,7 +75,6 @@ Q_SIGNALS:
 public Q_SLOTS:
     void close();
     void activateMainWidget();
-    void setNewVersionCheckEnabled(bool enabled);
 
 private Q_SLOTS:
     void run();

@@ -1,15 +1,13 @@
 #include "appearance.h"
 
 #include "model/brand.h"
-
-#include "platform/settingsstore.h"
+#include "model/consolesettings.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLocale>
 #include <QPalette>
 #include <QProxyStyle>
-#include <QSettings>
 #include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QTranslator>
@@ -18,8 +16,7 @@ namespace {
 
 QLocale configuredLocale()
 {
-    const QSettings settings;
-    const QString language = Velmor::Platform::settingText(settings, QStringLiteral("language"));
+    const QString language = ConsoleSettings().language();
     if (language.isEmpty() || language == QLatin1String("auto"))
         return QLocale::system();
     return QLocale(language);

@@ -19,7 +19,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QTranslator>
 
 MainWidget::MainWidget(ServiceConnector *connector, ServiceStatus *status, Cabinet *cabinet, AppUpdater *updater,
@@ -70,8 +69,8 @@ MainWidget::MainWidget(ServiceConnector *connector, ServiceStatus *status, Cabin
 
     setLoginMode(SettingsUnlock::SignIn);
 
-    // Before its connections exist, so the stored value sends nothing.
-    ui->ckCheckUpdates->setChecked(QSettings().value(QStringLiteral("new-version-checks"), true).toBool());
+    // Before its connections exist, so the updater's flag is not sent back to it.
+    ui->ckCheckUpdates->setChecked(m_updater->checksEnabled());
 
     const QString phone = supportPhone();
     if (phone.isEmpty()) {
@@ -142,7 +141,8 @@ void MainWidget::setUpConnections()
     connect(ui->lblHelpHint, &QLabel::linkActivated, this, &MainWidget::on_lblAgentStatus_linkActivated);
     connect(ui->lblRegisterNew, &QLabel::linkActivated, this, &MainWidget::on_lblAgentStatus_linkActivated);
     connect(ui->lblUpdateAppIcon, &QLabel::linkActivated, this, &MainWidget::checkNewVersion);
-    connect(ui->ckCheckUpdates, &QCheckBox::toggled, this, &MainWidget::newVersionCheckEnabled);
+    connect(ui->ckCheckUpdates, &QCheckBox::toggled, m_updater, &AppUpdater::setChecksEnabled);
+    connect(m_updater, &AppUpdater::checksEnabledChanged, this, &MainWidget::updater_checksEnabledChanged);
     connect(ui->ckPasswordSettings, &QCheckBox::toggled, m_status, &ServiceStatus::setSettingsProtection);
     connect(ui->stackedWidget, &SlidingStackedWidget::animationFinished, this,
         &MainWidget::stackedWidget_animationFinished);

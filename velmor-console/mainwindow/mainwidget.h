@@ -40,7 +40,6 @@ public:
 
 Q_SIGNALS:
     void settingsProtectionChanged(bool locked);
-    void newVersionCheckEnabled(bool enabled);
     void settingsUnlocked();
     void settingsUnlockCanceled();
     // What the window leaves to the program: the tray's balloons, the system report, the end.
@@ -75,6 +74,7 @@ private Q_SLOTS:
     void cabinet_identificationStateChanged();
     void cabinet_userInfoChanged();
     void cabinet_profilesChanged();
+    void updater_checksEnabledChanged(bool enabled);
     void on_ckUseTokens_toggled(bool state);
     void on_lblAgentStatus_linkActivated(const QString &link);
     void on_pbHideSettings_clicked();

@@ -117,6 +117,13 @@ void MainWidget::sendLocalDnsAddress()
     ui->leLocalDnsPort->setModified(false);
 }
 
+void MainWidget::updater_checksEnabledChanged(bool enabled)
+{
+    // The flag came from the updater: it is not sent back to it.
+    const QSignalBlocker blocker(ui->ckCheckUpdates);
+    ui->ckCheckUpdates->setChecked(enabled);
+}
+
 void MainWidget::on_ckUseTokens_toggled(bool state)
 {
     m_cabinet->setTokensEnabled(state);

@@ -1,9 +1,9 @@
 #include "memorymsgbox.h"
 
+#include "model/consolesettings.h"
 #include "ui_varquestiondlg.h"
 
 #include <QPushButton>
-#include <QSettings>
 #include <QStyle>
 
 namespace {
@@ -25,21 +25,17 @@ bool matchesAnswer(const MMButton *answer, const QVariant &stored)
 void MemoryMsgBox::ask(
     bool notice, const QString &name, const QList<MMButton *> &answers, const QString &question, QWidget *parent)
 {
-    const QSettings settings;
-    const QString key = settingsKey(name);
-    if (settings.contains(key)) {
-        const QVariant stored = settings.value(key);
-        bool matched = false;
-        for (MMButton *answer : answers) {
-            if (matchesAnswer(answer, stored)) {
-                matched = true;
-                Q_EMIT answer->clicked();
-            }
+    const QVariant stored = ConsoleSettings().rememberedAnswer(name);
+    bool matched = false;
+    for (MMButton *answer : answers) {
+        if (matchesAnswer(answer, stored)) {
+            matched = true;
+            Q_EMIT answer->clicked();
         }
-        if (matched) {
-            qDeleteAll(answers);
-            return;
-        }
+    }
+    if (matched) {
+        qDeleteAll(answers);
+        return;
     }
     auto dialog = new MemoryMsgBox(notice, name, question, answers, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -94,15 +90,10 @@ MemoryMsgBox::~MemoryMsgBox()
     delete ui;
 }
 
-QString MemoryMsgBox::settingsKey(const QString &name)
-{
-    return QLatin1String("vq-") + name;
-}
-
 void MemoryMsgBox::done(int r)
 {
     if (ui->ckRememberChoice->isChecked())
-        QSettings().setValue(settingsKey(m_name), m_chosen);
+        ConsoleSettings().setRememberedAnswer(m_name, m_chosen);
     QDialog::done(r);
 }
 

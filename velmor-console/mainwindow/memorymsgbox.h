@@ -12,8 +12,8 @@ class QAbstractButton;
 class Ui_VarQuestionDlg;
 
 // A question with answers of the caller's choosing and a box that remembers the answer. A remembered answer is
-// kept in the program's settings under "vq-" and the question's name; from then on the question answers itself
-// and no dialog is shown.
+// kept in the program's settings under the question's name; from then on the question answers itself and no
+// dialog is shown.
 class MemoryMsgBox : public QDialog
 {
     Q_OBJECT
@@ -31,9 +31,6 @@ public:
     MemoryMsgBox(
         bool notice, const QString &name, const QString &question, const QList<MMButton *> &answers, QWidget *parent);
     ~MemoryMsgBox() override;
-
-    // The settings key of a question's remembered answer.
-    static QString settingsKey(const QString &name);
 
 public Q_SLOTS:
     void done(int r) override;

@@ -168,7 +168,6 @@ void UpdateDialog::dontCheckChanged(int state)
         return;
     const bool enabled = state == Qt::Unchecked;
     m_updater->setChecksEnabled(enabled);
-    Q_EMIT m_updater->checkEnabled(enabled);
 }
 
 void UpdateDialog::updateDetails()

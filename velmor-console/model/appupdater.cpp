@@ -1,5 +1,6 @@
 #include "appupdater.h"
 
+#include "consolesettings.h"
 #include "versionfile.h"
 
 #include "platform/userfolders.h"
@@ -34,7 +35,7 @@ bool isSuccessStatus(const QNetworkReply *reply)
 
 AppUpdater::AppUpdater(const QString &title, const QUrl &versionUrl, const QString &currentVersion, QObject *parent)
     : QObject(parent)
-    , m_checksEnabled(true)
+    , m_checksEnabled(ConsoleSettings().newVersionChecks())
     , m_writeFailed(false)
     , m_manager(nullptr)
     , m_download(nullptr)
@@ -75,6 +76,7 @@ QList<uint> AppUpdater::versionNumbers(const QString &version)
 void AppUpdater::setChecksEnabled(bool enabled)
 {
     m_checksEnabled = enabled;
+    ConsoleSettings().setNewVersionChecks(enabled);
     Q_EMIT checksEnabledChanged(enabled);
 }
 

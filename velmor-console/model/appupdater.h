@@ -14,6 +14,8 @@ class QTemporaryFile;
 // file of the user's temporary folder. TLS is verified for both requests and redirects never leave https; a
 // download counts only when it is complete (a 2xx answer, every announced byte, every byte written), otherwise
 // its file is deleted. finished() hands a complete file to whoever takes it.
+// The updater owns the program's update-check flag: it reads the stored flag when made and stores every change,
+// and whoever shows the flag follows checksEnabledChanged().
 class AppUpdater : public QObject
 {
     Q_OBJECT
@@ -58,15 +60,14 @@ Q_SIGNALS:
     void downloadStarted(QNetworkReply *reply);
     void checkFinished();
     void finished();
-    // The user switched the checks in the update dialog: the program stores the choice.
-    void checkEnabled(bool enabled);
     void detailsChanged();
     // A newer version is to be offered; runningDownload is the download of it already under way, or null.
     void offerFound(QNetworkReply *runningDownload);
-    // The checks were switched, by whoever: an open dialog shows it.
+    // The checks were switched, by whoever: the update dialog and the settings page show it.
     void checksEnabledChanged(bool enabled);
 
 public Q_SLOTS:
+    // Stores the flag as well.
     void setChecksEnabled(bool enabled);
     // Asks for the published version; while a check runs, another one starts nothing and ends with it.
     void check();

@@ -4,7 +4,10 @@
 #include "app/agent.h"
 #include "mainwindow/mainwidget.h"
 #include "mainwindow/memorymsgbox.h"
+#include "mainwindow/updatedialog.h"
+#include "model/appupdater.h"
 #include "model/autostart.h"
+#include "scratchroot.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -70,6 +73,8 @@ private Q_SLOTS:
     void rememberedAutostartAnswer_data();
     void rememberedAutostartAnswer();
     void newVersionChecks();
+    void checkBoxFollowsTheUpdater_data();
+    void checkBoxFollowsTheUpdater();
     void switchesGoToTheService_data();
     void switchesGoToTheService();
 
@@ -497,7 +502,7 @@ void tst_MainWidgetSettings::newVersionChecks()
     auto box = child<QCheckBox>(window(), "ckCheckUpdates");
     QVERIFY(box->isChecked());
     QVERIFY(!QSettings().contains(QStringLiteral("new-version-checks")));
-    QSignalSpy enabled(window(), &MainWidget::newVersionCheckEnabled);
+    QSignalSpy enabled(m_desktop->agent->updater(), &AppUpdater::checksEnabledChanged);
     box->setChecked(false);
     QCOMPARE(enabled.size(), 1);
     QCOMPARE(enabled.first().first().toBool(), false);
@@ -505,6 +510,38 @@ void tst_MainWidgetSettings::newVersionChecks()
     settings.sync();
     QCOMPARE(settings.value(QStringLiteral("new-version-checks")).toString(), QStringLiteral("false"));
     QCOMPARE(service()->messages().size(), 0);
+}
+
+void tst_MainWidgetSettings::checkBoxFollowsTheUpdater_data()
+{
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("on to off") << true;
+    QTest::newRow("off to on") << false;
+}
+
+// The window on the model, with the updater the program gives it: the update dialog switches the checks, and the
+// settings page's box shows what the updater now holds, as the store does.
+void tst_MainWidgetSettings::checkBoxFollowsTheUpdater()
+{
+    QFETCH(bool, enabled);
+    const TestSupport::ScratchRoot root;
+    root.useSettingsOf(QStringLiteral("Agent"));
+    if (!enabled)
+        QSettings().setValue(QStringLiteral("new-version-checks"), false);
+    ConsoleTest::Model model(ConsoleTest::script(QStringLiteral("protected")));
+    AppUpdater updater(QStringLiteral("Velmor Agent"), QUrl(), QStringLiteral("2.3.63.4"));
+    SettingsUnlock unlock(&model.status, &model.cabinet);
+    MainWidget window(&model.connector, &model.status, &model.cabinet, &updater, &unlock);
+    auto box = child<QCheckBox>(&window, "ckCheckUpdates");
+    QCOMPARE(box->isChecked(), enabled);
+
+    UpdateDialog dialog(&updater);
+    dialog.findChild<QCheckBox *>(QStringLiteral("dontCheck"))->setChecked(enabled);
+    QCOMPARE(updater.checksEnabled(), !enabled);
+    QCOMPARE(box->isChecked(), !enabled);
+    QSettings settings;
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("new-version-checks")).toString(), QVariant(!enabled).toString());
 }
 
 void tst_MainWidgetSettings::switchesGoToTheService_data()

@@ -1,3 +1,4 @@
+#include "scratchroot.h"
 #include "vendorsitefixture.h"
 
 #include "mainwindow/updatedialog.h"
@@ -17,7 +18,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -65,7 +65,7 @@ private:
     QStringList tempFiles() const;
 
     std::unique_ptr<VendorSiteFixture> m_site;
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<TestSupport::ScratchRoot> m_root;
 };
 
 namespace {
@@ -94,8 +94,9 @@ void tst_AppUpdater::initTestCase()
 
 void tst_AppUpdater::init()
 {
-    m_root = std::make_unique<QTemporaryDir>();
-    qputenv("VELMOR_ROOT", QFile::encodeName(m_root->path()));
+    // The updater keeps its flag in the program's store.
+    m_root = std::make_unique<TestSupport::ScratchRoot>();
+    m_root->useSettingsOf(QStringLiteral("Agent"));
     m_site->setConfig(QJsonObject());
     m_site->clearLog();
 }
@@ -406,13 +407,13 @@ void tst_AppUpdater::checkBoxGuard()
     QVERIFY(updater);
     auto *box = dialogOf(*updater)->findChild<QCheckBox *>(QStringLiteral("dontCheck"));
     QVERIFY(box && !box->isChecked());
-    QSignalSpy reported(updater.get(), &AppUpdater::checkEnabled);
+    QSignalSpy reported(updater.get(), &AppUpdater::checksEnabledChanged);
     updater->setChecksEnabled(false);
     QVERIFY(box->isChecked());
-    QVERIFY(reported.isEmpty());
-    box->click();
     QCOMPARE(reported.size(), 1);
-    QCOMPARE(reported.first().first().toBool(), true);
+    box->click();
+    QCOMPARE(reported.size(), 2);
+    QCOMPARE(reported.last().first().toBool(), true);
     QVERIFY(updater->checksEnabled());
 }
 
