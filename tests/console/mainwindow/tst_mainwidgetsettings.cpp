@@ -519,8 +519,8 @@ void tst_MainWidgetSettings::checkBoxFollowsTheUpdater_data()
     QTest::newRow("off to on") << false;
 }
 
-// The window on the model, with the updater the program gives it: the update dialog switches the checks, and the
-// settings page's box shows what the updater now holds, as the store does.
+// The window on the model, with an updater that reads the stored flag: the update dialog switches the checks, and
+// the settings page's box shows what the updater now holds, as the store does.
 void tst_MainWidgetSettings::checkBoxFollowsTheUpdater()
 {
     QFETCH(bool, enabled);
@@ -536,9 +536,12 @@ void tst_MainWidgetSettings::checkBoxFollowsTheUpdater()
     QCOMPARE(box->isChecked(), enabled);
 
     UpdateDialog dialog(&updater);
+    QSignalSpy changed(&updater, &AppUpdater::checksEnabledChanged);
     dialog.findChild<QCheckBox *>(QStringLiteral("dontCheck"))->setChecked(enabled);
     QCOMPARE(updater.checksEnabled(), !enabled);
     QCOMPARE(box->isChecked(), !enabled);
+    // The box that follows sends nothing back.
+    QCOMPARE(changed.size(), 1);
     QSettings settings;
     settings.sync();
     QCOMPARE(settings.value(QStringLiteral("new-version-checks")).toString(), QVariant(!enabled).toString());
