@@ -48,8 +48,8 @@ public:
     QString serializeOutgoingRequest(Velmor::Request *context);
 
     bool incomingResponse(const QByteArray &data);
-    // Every call of the context that the text does not answer fails with code 9. Handed over (moved), the bytes
-    // are freed before the text is parsed.
+    // Every call of the context that the text does not answer fails with Error::InvalidResponse. Handed over (moved),
+    // the bytes are freed before the text is parsed.
     bool incomingContextedResponse(QByteArray data, Velmor::Request *context);
     void dropOutgoing(Velmor::Request *context, const Velmor::Error &error);
     // Fails every written call still waiting; queued messages stay queued.

@@ -12,7 +12,7 @@ namespace Velmor {
 class Deferred;
 class RequestManagerPrivate;
 
-// An asynchronous operation: it finishes once with an error (code 0 for success) and emits finished().
+// An asynchronous operation: it finishes once with an error (Error::Success when it succeeded) and emits finished().
 class VELMORWIRE_EXPORT Request : public QObject
 {
     Q_OBJECT

@@ -6,8 +6,6 @@
 
 using namespace Velmor::Platform;
 
-MachineFixture::MachineFixture() = default;
-
 bool MachineFixture::setMachine(const QByteArray &json)
 {
     return writeFileAtomically(rootPath(QStringLiteral("machine.json")), json, PublicFileMode);

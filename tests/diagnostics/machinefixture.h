@@ -9,13 +9,12 @@
 
 // A simulated machine of its own for one test: VELMOR_ROOT while it lives, its adapters and routes, and the
 // DNS servers and gateways of their interface keys.
-class MachineFixture
+class MachineFixture : public TestSupport::ScratchRoot
 {
 public:
-    MachineFixture();
+    MachineFixture() = default;
     Q_DISABLE_COPY(MachineFixture)
 
-    QString path() const { return m_root.path(); }
     // These work on the machine of VELMOR_ROOT, whoever set it.
     // machine.json as given.
     static bool setMachine(const QByteArray &json);
@@ -23,9 +22,6 @@ public:
     static bool setDnsServers(
         const QString &adapterId, const QString &nameServer, const QString &dhcpNameServer = QString());
     static bool setGateways(const QString &adapterId, const QStringList &gateways);
-
-private:
-    TestSupport::ScratchRoot m_root;
 };
 
 #endif // VELMOR_TESTS_MACHINEFIXTURE_H

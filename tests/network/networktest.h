@@ -3,7 +3,7 @@
 
 #include "base/serverstate.h"
 
-#include "scratchroot.h"
+#include "simulatedmachine.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -12,7 +12,8 @@
 
 #include <memory>
 
-// Shared by the network configuration suites: a scripted server and a simulated machine of their own.
+// Shared by the network configuration suites: a scripted server and a simulated machine of their own, whose
+// adapters and interface keys they name as the platform's suites do.
 namespace NetworkTest {
 
 // The server's accessors as the server computes them, from fields a test sets.
@@ -40,55 +41,19 @@ public:
     void notify() { Q_EMIT activeProxyChanged(); }
 };
 
-struct Adapter
-{
-    QString id;
-    QString name;
-    quint32 type = 6;
-    QStringList addresses;
-    quint32 index = 0; // 0: its position in the list, from 1
-    bool up = true;
-};
+using PlatformTest::Adapter;
+using PlatformTest::adapterId;
+using PlatformTest::ethernetAdapters;
+using PlatformTest::Route;
 
-struct Route
-{
-    QString destination;
-    QString nextHop;
-    quint32 index;
-    int metric;
-};
-
-// An adapter id as the IP Helper gives it.
-QString adapterId(int n);
-
-// Ethernet adapters 1 to count, each with an address of its own.
-QList<Adapter> ethernetAdapters(int count);
-
-// A fresh VELMOR_ROOT with the service's settings in it, for one test function. The destructor waits for the
+// The simulated machine with the service's settings in it, for one test function. The destructor waits for the
 // DNS client restarts the test asked for before the root goes.
-class Machine
+class Machine : public PlatformTest::SimulatedMachine
 {
 public:
     Machine();
     ~Machine();
     Q_DISABLE_COPY(Machine)
-
-    bool isValid() const { return m_root.isValid(); }
-    QString path(const QString &relative = QString()) const;
-
-    // Replaces machine.json as a whole (write, then rename): an address change.
-    void writeMachine(
-        const QList<Adapter> &adapters, const QList<Route> &routes = {}, const QVariantMap &failures = QVariantMap());
-    void writeMachineText(const QByteArray &text);
-
-    // The interface key's values; the key is created when missing.
-    void setValue(const QString &id, const QString &name, const QString &text);
-    void setGateways(const QString &id, const QString &name, const QStringList &gateways);
-    QString value(const QString &id, const QString &name) const;
-    bool hasValue(const QString &id, const QString &name) const;
-    void refuseWrites(const QString &id, quint32 status);
-    // Makes the key's file unreadable as a key.
-    void corruptKey(const QString &id);
 
     // The service's settings, and the group of one interface ("" when it has none).
     QSettings &settings() { return *m_settings; }
@@ -99,7 +64,6 @@ public:
     QStringList dnsClientHistory() const;
 
 private:
-    TestSupport::ScratchRoot m_root;
     std::unique_ptr<QSettings> m_settings;
 };
 

@@ -59,7 +59,7 @@ void Agent::systemInfoReportReady()
     const auto *call = qobject_cast<const Velmor::JsonRPCCall *>(sender());
     if (!call)
         return;
-    if (call->error().code() != 0)
+    if (!call->error().isSuccess())
         queueSystemReport(
             QStringLiteral("System service is running but report request failed ") + errorText(call->error()));
     else

@@ -67,7 +67,7 @@ void FilterDlg::reload()
 void FilterDlg::cabinetRequestFinished()
 {
     auto *request = qobject_cast<Velmor::Request *>(sender());
-    if (request && request->error().code() != Velmor::Error::Success)
+    if (request && !request->error().isSuccess())
         showRequestError(request->error());
 }
 

@@ -49,7 +49,7 @@ void FilterDlg::scheduleRequestFinished()
         return;
     m_scheduleLoaded = true;
     checkAllLoaded();
-    if (call->error().code() != Velmor::Error::Success)
+    if (!call->error().isSuccess())
         return;
 
     Velmor::CabinetSchedule schedule;

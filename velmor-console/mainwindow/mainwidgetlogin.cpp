@@ -130,7 +130,7 @@ void MainWidget::cabinet_credentialsChanged()
     enableLoginControls();
     auto call = qobject_cast<Velmor::JsonRPCCall *>(sender());
     // A failure reaches the window through the model's error().
-    if (!call || call->error().code() != 0)
+    if (!call || !call->error().isSuccess())
         return;
     takeCredentialsSnapshot();
     QWidget *target = ui->welcomePage;

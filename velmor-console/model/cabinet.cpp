@@ -155,7 +155,7 @@ void Cabinet::setDomains(quint32 profileId, int type, const Velmor::CabinetDomai
 void Cabinet::setLastError(const Velmor::Error &error)
 {
     m_lastError = error;
-    if (error.code() == 0)
+    if (error.isSuccess())
         return;
     if (error.code() == Velmor::Error::NetworkFailure || error.code() == Velmor::Error::AddressRefused)
         Q_EMIT errorOccurred(errorText(error), tr("Error while querying info from website"));
@@ -291,7 +291,7 @@ void Cabinet::service_passwordAccepted()
 const Velmor::JsonRPCCall *Cabinet::succeededCall()
 {
     auto finished = qobject_cast<Velmor::JsonRPCCall *>(sender());
-    if (!finished || finished->error().code() == 0)
+    if (!finished || finished->error().isSuccess())
         return finished;
     // The one reply slot of a call reports its failure, once.
     setLastError(finished->error());

@@ -62,7 +62,7 @@ public:
     void setCategories(const Velmor::CabinetCategories &categories);
     void setUserFilter(quint32 profileId, const Velmor::CabinetUserFilter &filter);
     void setDomains(quint32 profileId, int type, const Velmor::CabinetDomains &domains);
-    // Code 0 clears the error silently; 31 and 1051 are also shown in the tray.
+    // A success clears the error silently; Error::NetworkFailure and Error::AddressRefused are also shown in the tray.
     void setLastError(const Velmor::Error &error);
 
     // The service's account methods. Calls return the call, whose finished() the caller may watch.

@@ -18,7 +18,7 @@ void DeferredSerializer::serializeResultToDeferred()
     const auto *request = qobject_cast<const Request *>(sender());
     if (!request)
         return;
-    if (request->error().code() != 0)
+    if (!request->error().isSuccess())
         m_deferred.errback(request->error());
     else
         m_deferred.callback(serializeResult());

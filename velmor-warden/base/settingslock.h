@@ -20,7 +20,7 @@ public:
 
     bool isLocked() const { return m_locked; }
 
-    // Code 1, "Settings are locked": the answer to a refused call.
+    // Error::GeneralFailure (1), "Settings are locked": the answer to a refused call.
     static Velmor::Error refusal();
 
 public Q_SLOTS:

@@ -235,7 +235,7 @@ void Cabinet::updateProfileActivity()
 void Cabinet::request_systemInfoFinished()
 {
     const auto *request = dynamic_cast<CabinetFunction<CabinetSystemInfo> *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     if (sameSystemInfo(request->result, m_systemInfo))
         return;
@@ -246,7 +246,7 @@ void Cabinet::request_systemInfoFinished()
 void Cabinet::request_categoriesFinished()
 {
     const auto *request = dynamic_cast<CabinetFunction<CabinetCategories> *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     if (request->result == m_categories)
         return;
@@ -259,7 +259,7 @@ void Cabinet::request_updateNicFinished()
     const auto *request = dynamic_cast<CabinetFunction<QHostAddress> *>(sender());
     if (!request)
         return;
-    if (request->error().code() != 0) {
+    if (!request->error().isSuccess()) {
         m_lastError = Error(request->error().code(), request->error().message());
         Q_EMIT error();
         return;
@@ -273,7 +273,7 @@ void Cabinet::request_updateNicFinished()
 void Cabinet::request_userInfoFinished()
 {
     const auto *request = dynamic_cast<CabinetFunction<CabinetUserInfo> *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     setUserInfo(request->result);
 }
@@ -281,7 +281,7 @@ void Cabinet::request_userInfoFinished()
 void Cabinet::request_profilesFinished()
 {
     const auto *request = dynamic_cast<CabinetFunction<CabinetProfiles> *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     // Profiles read from a reply are new objects, so any non-empty list counts as a change.
     if (request->result != m_profiles) {
@@ -300,7 +300,7 @@ void Cabinet::request_profilesFinished()
 void Cabinet::request_profileAddFinished()
 {
     const auto *request = dynamic_cast<CabinetFunction<CabinetProfile> *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     const QSharedPointer<CabinetProfile> profile(new CabinetProfile(request->result));
     m_profiles.insert(profile->id, profile);
@@ -312,7 +312,7 @@ void Cabinet::request_profileAddFinished()
 void Cabinet::request_domainsFinished()
 {
     const auto *request = dynamic_cast<CabinetDomainsRequest *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     ProfileData *record = profileData(request->profileId());
     if (record && record->setDomains(request->type(), request->result))
@@ -322,7 +322,7 @@ void Cabinet::request_domainsFinished()
 void Cabinet::request_domainAddFinished()
 {
     const auto *request = dynamic_cast<CabinetDomainAddRequest *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     ProfileData *record = profileData(request->profileId());
     if (!record)
@@ -334,7 +334,7 @@ void Cabinet::request_domainAddFinished()
 void Cabinet::request_profileActivityFinished()
 {
     const auto *request = dynamic_cast<CabinetProfileActivityRequest *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     const quint32 profileId = request->profileId();
     ProfileData *record = profileData(profileId);
@@ -354,7 +354,7 @@ void Cabinet::request_profileActivityFinished()
 void Cabinet::request_userFilterFinished()
 {
     const auto *request = dynamic_cast<CabinetUserFilterRequest *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     ProfileData *record = profileData(request->profileId());
     if (!record || record->userFilter == request->result)
@@ -366,7 +366,7 @@ void Cabinet::request_userFilterFinished()
 void Cabinet::request_profileScheduleFinished()
 {
     const auto *request = dynamic_cast<CabinetScheduleRequest *>(sender());
-    if (!request || request->error().code() != 0)
+    if (!request || !request->error().isSuccess())
         return;
     ProfileData *record = profileData(request->profileId());
     if (!record)

@@ -24,7 +24,7 @@ public:
     ~CabinetRequest() override;
 };
 
-// An account operation that returns data. `result` holds the reply's value once finished() came with code 0;
+// An account operation that returns data. `result` holds the reply's value once finished() came with success;
 // after a failure it is not to be read.
 template<typename T>
 class CabinetFunction : public Velmor::CabinetRequest

@@ -9,13 +9,6 @@ namespace Velmor {
 
 const qint64 LegacyCabinetHttpRequest::maximumReplySize = 64 * 1024 * 1024;
 
-namespace {
-
-// The deadline of the request manager.
-const unsigned int deadlineCode = 2;
-
-} // namespace
-
 LegacyCabinetHttpRequest::LegacyCabinetHttpRequest(LegacyHttpCabinet *cabinet)
     : Request(cabinet)
     , m_replied(false)
@@ -113,7 +106,7 @@ void LegacyCabinetHttpRequest::requestFinished(const Error &error)
         m_reply->abort();
     }
     Request::requestFinished(Error(Error::NetworkFailure,
-        error.code() == deadlineCode ? QStringLiteral("request timeout") : QStringLiteral("unknown error")));
+        error.code() == Error::Timeout ? QStringLiteral("request timeout") : QStringLiteral("unknown error")));
 }
 
 } // namespace Velmor

@@ -12,8 +12,8 @@ namespace Velmor {
 
 class LegacyHttpCabinet;
 
-// One POST to the account service in flight. It finishes once: with the reply's outcome, or with code 31 when it
-// is finished before the reply (its deadline, new credentials), which aborts the reply.
+// One POST to the account service in flight. It finishes once: with the reply's outcome, or with
+// Error::NetworkFailure when it is finished before the reply (its deadline, new credentials), which aborts the reply.
 class LegacyCabinetHttpRequest : public Velmor::Request
 {
     Q_OBJECT

@@ -19,7 +19,7 @@ const JsonRPCCall *answeredCall(QObject *sender, Request *request)
     const auto *call = qobject_cast<const JsonRPCCall *>(sender);
     if (!call)
         return nullptr;
-    if (call->error().code() != 0) {
+    if (!call->error().isSuccess()) {
         request->requestFinished(call->error());
         return nullptr;
     }
@@ -149,7 +149,7 @@ void LegacyCabinetMyIpRequest::callFinished()
     if (!call)
         return;
     QHostInfo info(-1);
-    if (call->error().code() != 0) {
+    if (!call->error().isSuccess()) {
         info.setError(QHostInfo::UnknownError);
         info.setErrorString(
             call->error().message().isEmpty() ? QString::number(call->error().code()) : call->error().message());

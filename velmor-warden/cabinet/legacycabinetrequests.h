@@ -11,8 +11,8 @@ namespace Velmor {
 class LegacyHttpCabinet;
 
 // The account protocol's requests: each is a child of the JSON-RPC call that carries its message and finishes
-// when the call does, with the call's error, or after checking the call's result: 0 for a good reply, 9 with
-// the method's text for a malformed one.
+// when the call does, with the call's error, or after checking the call's result: success for a good reply,
+// Error::InvalidResponse with the method's text for a malformed one.
 
 class LegacyCabinetSystemInfoRequest : public Velmor::CabinetFunction<Velmor::CabinetSystemInfo>
 {
@@ -41,7 +41,8 @@ private Q_SLOTS:
     void callFinished();
 };
 
-// Finishes with 0 when the account was made, with 33 and the service's reason when it was refused.
+// Finishes with success when the account was made, with Error::RegistrationRefused and the service's reason when
+// it was refused.
 class LegacyCabinetRegisterRequest : public Velmor::CabinetRequest
 {
     Q_OBJECT
@@ -51,7 +52,7 @@ private Q_SLOTS:
     void callFinished();
 };
 
-// Finishes with 0 for good credentials, with 30 for wrong ones.
+// Finishes with success for good credentials, with Error::AuthenticationFailed for wrong ones.
 class LegacyCabinetTestAuthRequest : public Velmor::CabinetRequest
 {
     Q_OBJECT

@@ -143,7 +143,7 @@ void Identification::checkFilterReady()
     if (m_state != Running)
         return;
     Error failure = m_server->cabinet->lastError();
-    if (failure.code() == 0)
+    if (failure.isSuccess())
         failure = Error(Error::GeneralFailure, QStringLiteral("filter is not ready"));
     setError(failure);
     m_state = NotReady;
@@ -240,7 +240,7 @@ void Identification::retryActivation()
 void Identification::setError(const Error &failure)
 {
     m_error = Error(failure.code(), failure.message());
-    if (failure.code() == 0)
+    if (failure.isSuccess())
         return;
     if (m_state == ChangePending)
         m_type = m_pendingType;

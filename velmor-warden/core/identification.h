@@ -37,7 +37,7 @@ public:
     int type() const { return m_type; }
     int pendingType() const { return m_pendingType; }
     int state() const { return m_state; }
-    // The last failure; code 0 when there is none.
+    // The last failure; a success when there is none.
     Velmor::Error lastError() const { return m_error; }
 
     // Asks for a mode: at once when it is ready, else once it is.

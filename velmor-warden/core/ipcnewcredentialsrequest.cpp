@@ -52,7 +52,7 @@ void IPCNewCredentialsRequest::check_finished()
 {
     const auto *check = qobject_cast<const Request *>(sender());
     const Error failure = check ? check->error() : Error(Error::GeneralFailure, QString());
-    if (failure.code() != 0) {
+    if (!failure.isSuccess()) {
         // Only a refusal is a wrong guess; an account service out of reach says nothing of the password, and the
         // check ends when this request goes.
         if (failure.code() == Error::AuthenticationFailed)
@@ -75,7 +75,7 @@ void IPCNewCredentialsRequest::switchOver()
     }
     // Credentials the client refuses without asking (an empty password) fail before anything is sent; the next
     // POST would clear that error, so it is read now.
-    if (cabinet->lastError().code() != 0) {
+    if (!cabinet->lastError().isSuccess()) {
         m_deferred.errback(cabinet->lastError());
         finish();
         return;

@@ -187,7 +187,7 @@ void IPCRequestHandler::endUnlock(Deferred answer, const Error &error)
 {
     m_unlocking = false;
     // Any failure holds the next attempt: a guess answered by the account service being away is still a guess.
-    if (error.code() == 0) {
+    if (error.isSuccess()) {
         m_server->unlockThrottle.accepted(m_owner);
         answer.callback(QVariant());
     } else {

@@ -19,7 +19,7 @@ class SettingsLock;
 //
 // A connection that opened while the settings were protected and the service held credentials is locked: it may
 // read, unlock, and switch filtering, the lock or a network's protection on (with servers only for an adapter
-// that has none); every other method is refused with code 1, "Settings are locked". The keys that send the
+// that has none); every other method is refused with GeneralFailure (1), "Settings are locked". The keys that send the
 // credentials or the queries elsewhere are never written over the link, and no value is longer than 4 KiB.
 // A connection checks one settings password at a time, and each local user's attempts keep the pause his refused
 // ones start (UnlockThrottle).
@@ -69,7 +69,7 @@ private:
 
     // True, with a warning naming the method, when the lock refuses it.
     bool refused(const char *method) const;
-    // Whether a locked connection may store servers for the adapter: the retry after code 4, nothing else.
+    // Whether a locked connection may store servers for the adapter: only the retry after NoDhcpServers (4).
     bool acceptsServersWhileLocked(const QString &id) const;
     // The deferred unlocks this connection when it fires with success.
     Velmor::Deferred unlockingOnSuccess(Velmor::Deferred deferred);

@@ -32,7 +32,7 @@ void IPCUserRegisterRequest::registrationFinished()
         return;
     disconnect(registration, nullptr, this, nullptr);
     deleteLater();
-    if (registration->error().code() != 0) {
+    if (!registration->error().isSuccess()) {
         m_deferred.errback(registration->error());
         return;
     }

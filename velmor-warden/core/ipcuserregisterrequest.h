@@ -14,7 +14,7 @@ class ServerPrivate;
 
 // The answer of "registerUser": the account service registers the account, then the account client takes the new
 // credentials and the call answers true while the sign-in runs on; a refusal answers the registration's error
-// (code 33 with the service's reason). Goes as soon as it has answered.
+// (Error::RegistrationRefused, 33, with the service's reason). Goes as soon as it has answered.
 class IPCUserRegisterRequest : public Velmor::Request
 {
     Q_OBJECT

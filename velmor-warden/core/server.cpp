@@ -93,7 +93,7 @@ bool Server::start()
         return false;
     }
     Q_EMIT activeProxyChanged();
-    if (d->backend->lastError().code() != 0) {
+    if (!d->backend->lastError().isSuccess()) {
         d->lastError = d->backend->lastError();
         return false;
     }

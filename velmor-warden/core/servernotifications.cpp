@@ -136,9 +136,9 @@ void Server::sendIdentificationTimeout()
                                      "is tried again every %1 s")
                           .arg(ServerPrivate::proxyRetryMs / 1000));
         }
-        if (failure.code() == 0)
+        if (failure.isSuccess())
             failure = d->cabinet->lastError();
-        if (failure.code() != 0) {
+        if (!failure.isSuccess()) {
             method = "setIdentificationError";
             params = { type, failure.toVariant() };
         }

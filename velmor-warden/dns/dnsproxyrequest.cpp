@@ -67,7 +67,7 @@ void DNSProxyRequest::queryFinished()
     DNS::Query *query = m_query;
     if (!query || m_answered)
         return;
-    if (query->error().code() == 0) {
+    if (query->error().isSuccess()) {
         DNS::Packet answer = query->response();
         reply(answer);
         return;

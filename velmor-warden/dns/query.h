@@ -13,8 +13,8 @@ namespace DNS {
 
 class Transport;
 
-// One message sent to one DNS server, waiting for the response that answers it. Finishes with code 0 and the
-// response, with code 2 when its deadline passes (10 s over UDP, 120 s over TCP), or with the transport's error
+// One message sent to one DNS server, waiting for the response that answers it. Finishes with success and the
+// response, with Error::Timeout when its deadline passes (10 s over UDP, 120 s over TCP), or with the transport's error
 // when the path fails. A message in flight on a connection that the server closes goes once more on a new one.
 class Query : public Velmor::Request
 {

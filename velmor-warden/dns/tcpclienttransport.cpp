@@ -26,7 +26,7 @@ bool TcpClientTransport::write(Packet &message)
     m_lastId = id;
     message.setId(id);
     if (m_failed) {
-        m_lastError = Error(1, QStringLiteral("The connection to the server failed"));
+        m_lastError = Error(Error::GeneralFailure, QStringLiteral("The connection to the server failed"));
         return false;
     }
     if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
@@ -62,7 +62,8 @@ void TcpClientTransport::socket_error(QAbstractSocket::SocketError socketError)
     // next query opens a fresh one.
     m_failed = true;
     m_pending.clear();
-    m_lastError = Error(1, m_socket ? m_socket->errorString() : QStringLiteral("The connection to the server failed"));
+    m_lastError = Error(Error::GeneralFailure,
+        m_socket ? m_socket->errorString() : QStringLiteral("The connection to the server failed"));
     Q_EMIT error();
     deleteLater();
 }

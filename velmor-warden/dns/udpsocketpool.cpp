@@ -98,7 +98,7 @@ bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error 
 {
     *ticket = Ticket();
     if (m_waiting >= MaxWaiting) {
-        *error = Error(1, QStringLiteral("Too many queries wait for the server"));
+        *error = Error(Error::GeneralFailure, QStringLiteral("Too many queries wait for the server"));
         return false;
     }
     const int index = pick(now(), error);
@@ -133,7 +133,8 @@ bool UdpSocketPool::send(Packet &message, Waiter *waiter, Ticket *ticket, Error 
         break;
     }
     if (sent != bytes.size()) {
-        *error = Error(1, sent < 0 ? qt_error_string(errno) : QStringLiteral("The datagram was cut short"));
+        *error = Error(
+            Error::GeneralFailure, sent < 0 ? qt_error_string(errno) : QStringLiteral("The datagram was cut short"));
         if (socket->uses >= m_maxQueriesPerSocket)
             retire(slot);
         return false;
@@ -235,21 +236,21 @@ int UdpSocketPool::pick(qint64 time, Error *error)
 bool UdpSocketPool::open(std::unique_ptr<Socket> &slot, qint64 time, Error *error)
 {
     if (m_serverLength == 0) {
-        *error = Error(1, QStringLiteral("The server address is not valid"));
+        *error = Error(Error::GeneralFailure, QStringLiteral("The server address is not valid"));
         return false;
     }
     if (socketCount() >= MaxSockets) {
-        *error = Error(1, QStringLiteral("Too many sockets are open to the server"));
+        *error = Error(Error::GeneralFailure, QStringLiteral("Too many sockets are open to the server"));
         return false;
     }
     const int fd = ::socket(m_server.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        *error = Error(1, qt_error_string(errno));
+        *error = Error(Error::GeneralFailure, qt_error_string(errno));
         return false;
     }
     // Connecting also binds the socket to a source port the system picks at random.
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&m_server), m_serverLength) != 0) {
-        *error = Error(1, qt_error_string(errno));
+        *error = Error(Error::GeneralFailure, qt_error_string(errno));
         ::close(fd);
         return false;
     }

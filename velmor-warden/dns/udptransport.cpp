@@ -28,7 +28,7 @@ bool UdpClientTransport::write(Packet &message)
 {
     if (!m_pool) {
         m_lastId = message.id();
-        m_lastError = Error(1, QStringLiteral("The socket is closed"));
+        m_lastError = Error(Error::GeneralFailure, QStringLiteral("The socket is closed"));
         return false;
     }
     m_pool->cancel(&m_ticket);

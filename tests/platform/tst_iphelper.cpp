@@ -1,4 +1,4 @@
-#include "networktest.h"
+#include "simulatedmachine.h"
 
 #include "platform/iphelper.h"
 #include "platform/kernelevent.h"
@@ -11,10 +11,12 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <memory>
+
 #include <ifaddrs.h>
 #include <sys/stat.h>
 
-using namespace NetworkTest;
+using namespace PlatformTest;
 using namespace Velmor::Platform;
 
 namespace {
@@ -95,12 +97,12 @@ private Q_SLOTS:
     void splitServerList();
 
 private:
-    std::unique_ptr<Machine> m_machine;
+    std::unique_ptr<SimulatedMachine> m_machine;
 };
 
 void tst_IpHelper::init()
 {
-    m_machine.reset(new Machine);
+    m_machine.reset(new SimulatedMachine);
 }
 
 void tst_IpHelper::cleanup()
