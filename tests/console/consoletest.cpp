@@ -15,6 +15,12 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+// Outside any namespace, as the resource macro requires.
+static void initConsoleResources()
+{
+    Q_INIT_RESOURCE(console);
+}
+
 namespace ConsoleTest {
 
 QString fixture(const QString &relative)
@@ -25,6 +31,11 @@ QString fixture(const QString &relative)
 QString program()
 {
     return qEnvironmentVariable("VELMOR_BINARY_DIR") + QLatin1String("/bin/velmor-console");
+}
+
+void loadResources()
+{
+    initConsoleResources();
 }
 
 void prepareProcess()
@@ -78,6 +89,12 @@ Model::~Model()
     connector.setJsonRPCHandler(nullptr);
     qunsetenv("VELMOR_IPC_PORT");
 }
+
+Tray::Tray(const QVariantMap &script)
+    : model(script)
+    , settingsUnlock(&model.status, &model.cabinet)
+    , icon(&model.status, &settingsUnlock, &model.cabinet)
+{ }
 
 Desktop::Desktop(const QVariantMap &script, bool laterStart)
     : service(std::make_unique<FakeService>())

@@ -3,10 +3,12 @@
 
 #include "app/commandline.h"
 #include "app/qtsingleapplication.h"
+#include "app/systemtrayicon.h"
 #include "model/cabinet.h"
 #include "model/requesthandler.h"
 #include "model/serviceconnector.h"
 #include "model/servicestatus.h"
+#include "model/settingsunlock.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -32,6 +34,9 @@ QString program();
 // Gives the test process a runtime folder and a login session of its own, before its application object
 // exists, so suites running in parallel never meet as "another copy".
 void prepareProcess();
+
+// The program's pictures, which the Agent loads as it is made: a suite that builds parts without one loads them first.
+void loadResources();
 
 // A fresh machine root for one test, set as VELMOR_ROOT while it lives.
 class Machine
@@ -107,6 +112,19 @@ struct Model
     Cabinet cabinet;
     ServiceStatus status;
     RequestHandler handler;
+};
+
+// The tray on the desktop's model alone, as the program builds it but with no Agent or window: the status, the gate
+// of locked settings and the account model on the in-process fake service (loadResources() first, for its
+// pictures).
+struct Tray
+{
+    explicit Tray(const QVariantMap &script);
+    Q_DISABLE_COPY(Tray)
+
+    Model model;
+    SettingsUnlock settingsUnlock;
+    SystemTrayIcon icon;
 };
 
 // Ends a desktop program of the test process: the calls on their way are answered first, unless the service is gone

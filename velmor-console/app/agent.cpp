@@ -84,7 +84,7 @@ Agent::Agent(QObject *parent)
         QLatin1String(programVersion));
     m_mainWidget = new MainWidget(m_connector, m_status, m_cabinet, m_updater, m_settingsUnlock);
     m_updater->setParent(m_mainWidget);
-    m_trayIcon = new SystemTrayIcon(this);
+    m_trayIcon = new SystemTrayIcon(m_status, m_settingsUnlock, m_cabinet, this);
     m_updatePrompt = new UpdatePrompt(m_updater, m_mainWidget);
     m_updater->setDownloadUrl(
         Velmor::vendorSiteUrl(QStringLiteral("https"), QStringLiteral("/downloads/velmor-agent-setup.exe")));
@@ -99,6 +99,7 @@ Agent::Agent(QObject *parent)
     connect(m_status, &ServiceStatus::dnsAddressesNeeded, this, &Agent::askForDnsAddresses);
     connect(m_trayIcon, &SystemTrayIcon::showMain, this, &Agent::activateMainWidget);
     connect(m_trayIcon, &SystemTrayIcon::signInRequested, m_mainWidget, &MainWidget::login);
+    connect(m_trayIcon, &SystemTrayIcon::quitRequested, this, &Agent::close);
     connect(m_updater, &AppUpdater::finished, this, &Agent::newVersionDownloadFinished);
     connect(m_mainWidget, &MainWidget::informationToShow, this, [this](const QString &text) { showInformation(text); });
     connect(m_mainWidget, &MainWidget::warningToShow, this, [this](const QString &text) { showWarning(text); });

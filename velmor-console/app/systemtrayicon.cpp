@@ -1,6 +1,5 @@
 #include "systemtrayicon.h"
 
-#include "agent.h"
 #include "animatedoverlayicon.h"
 #include "model/cabinet.h"
 #include "model/servicestatus.h"
@@ -31,9 +30,11 @@ QString badgeImage(int badge)
 
 } // namespace
 
-SystemTrayIcon::SystemTrayIcon(Agent *agent)
-    : QSystemTrayIcon(agent)
-    , m_agent(agent)
+SystemTrayIcon::SystemTrayIcon(ServiceStatus *status, SettingsUnlock *settingsUnlock, Cabinet *cabinet, QObject *parent)
+    : QSystemTrayIcon(parent)
+    , m_status(status)
+    , m_settingsUnlock(settingsUnlock)
+    , m_cabinet(cabinet)
     , m_contextMenu(new QMenu)
     , m_durationMenu(new QMenu)
     , m_profilesMenu(new QMenu)
@@ -76,12 +77,11 @@ SystemTrayIcon::SystemTrayIcon(Agent *agent)
         productImage(), QStringLiteral(":/icons/loading.gif"), Qt::AlignRight | Qt::AlignBottom, this);
     m_animation->movie()->setScaledSize(m_badgeSize);
 
-    connect(
-        agent->status(), &ServiceStatus::globalFilteringChanged, this, &SystemTrayIcon::updateGlobalFilteringSwitcher);
-    connect(agent->status(), &ServiceStatus::stateChanged, this, &SystemTrayIcon::updateIcon);
-    connect(agent->cabinet(), &Cabinet::profilesChanged, this, &SystemTrayIcon::rebuildProfilesMenu);
-    connect(m_quitAction, &QAction::triggered, agent, &Agent::close);
-    connect(m_startAction, &QAction::triggered, agent->status(), &ServiceStatus::turnOnGlobalFiltering);
+    connect(m_status, &ServiceStatus::globalFilteringChanged, this, &SystemTrayIcon::updateGlobalFilteringSwitcher);
+    connect(m_status, &ServiceStatus::stateChanged, this, &SystemTrayIcon::updateIcon);
+    connect(m_cabinet, &Cabinet::profilesChanged, this, &SystemTrayIcon::rebuildProfilesMenu);
+    connect(m_quitAction, &QAction::triggered, this, &SystemTrayIcon::quitRequested);
+    connect(m_startAction, &QAction::triggered, m_status, &ServiceStatus::turnOnGlobalFiltering);
     connect(m_connectAction, &QAction::triggered, this, &SystemTrayIcon::signInRequested);
     connect(this, &QSystemTrayIcon::activated, this, &SystemTrayIcon::trayActivated);
     connect(m_animation, &AnimatedOverlayIcon::newFrame, this, &SystemTrayIcon::updateConnectingIcon);
@@ -95,7 +95,7 @@ SystemTrayIcon::~SystemTrayIcon()
     m_iconCache.clear();
 }
 
-int SystemTrayIcon::badgeFor(int state)
+int SystemTrayIcon::badgeFor(ServiceStatus::State state)
 {
     switch (state) {
     case ServiceStatus::Connecting:
@@ -136,10 +136,10 @@ QIcon SystemTrayIcon::composedIcon(int badge)
 
 void SystemTrayIcon::updateIcon()
 {
-    const int state = m_agent->status()->state();
+    const ServiceStatus::State state = m_status->state();
     const int badge = badgeFor(state);
     updateGlobalFilteringSwitcher();
-    setToolTip(m_agent->status()->stateText());
+    setToolTip(m_status->stateText());
     m_connectAction->setVisible(state == ServiceStatus::IdentificationFailed);
     QMovie *movie = m_animation->movie();
     if (badge == connectingBadge) {
@@ -164,9 +164,8 @@ void SystemTrayIcon::updateConnectingIcon(const QPixmap &p)
 
 void SystemTrayIcon::updateGlobalFilteringSwitcher()
 {
-    const int state = m_agent->status()->state();
-    const bool switchable = state == ServiceStatus::FilteringOff || state == ServiceStatus::Protected;
-    const bool on = m_agent->status()->isGlobalFilteringEnabled();
+    const bool switchable = m_status->isSwitchable();
+    const bool on = m_status->isGlobalFilteringEnabled();
     m_startAction->setVisible(switchable && !on);
     m_stopAction->setVisible(switchable && on);
 }
@@ -175,12 +174,12 @@ void SystemTrayIcon::turnOffGlobalFiltering()
 {
     auto entry = qobject_cast<QAction *>(sender());
     if (entry)
-        m_agent->settingsUnlock()->turnOffFiltering(entry->data().toInt());
+        m_settingsUnlock->turnOffFiltering(entry->data().toInt());
 }
 
 void SystemTrayIcon::profileSelected(quint32 profileId)
 {
-    m_agent->settingsUnlock()->selectProfile(profileId);
+    m_settingsUnlock->selectProfile(profileId);
     // While the settings are locked the choice waits for the password: the mark stays where the model has it.
     if (m_currentProfileAction)
         m_currentProfileAction->setChecked(true);
@@ -198,15 +197,14 @@ void SystemTrayIcon::rebuildProfilesMenu()
     m_profileGroup->setExclusive(true);
     m_currentProfileAction = nullptr;
 
-    const Cabinet *cabinet = m_agent->cabinet();
-    const Velmor::CabinetProfiles &profiles = cabinet->profiles();
+    const Velmor::CabinetProfiles &profiles = m_cabinet->profiles();
     for (auto it = profiles.cbegin(); it != profiles.cend(); ++it) {
         const quint32 profileId = it.key();
         // A menu takes "&" for the mark of an entry's key; the name shows as the account has it.
         auto entry = new QAction(QString(it.value()->name).replace(QLatin1Char('&'), QLatin1String("&&")), this);
         entry->setCheckable(true);
         connect(entry, &QAction::triggered, this, [this, profileId] { profileSelected(profileId); });
-        if (profileId == cabinet->selectedProfileId())
+        if (profileId == m_cabinet->selectedProfileId())
             m_currentProfileAction = entry;
         m_profilesMenu->addAction(entry);
         m_profileGroup->addAction(entry);

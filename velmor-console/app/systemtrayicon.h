@@ -1,30 +1,34 @@
 #ifndef VELMOR_CONSOLE_SYSTEMTRAYICON_H
 #define VELMOR_CONSOLE_SYSTEMTRAYICON_H
 
+#include "model/servicestatus.h"
+
 #include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QSize>
 #include <QSystemTrayIcon>
 
-class Agent;
 class AnimatedOverlayIcon;
+class Cabinet;
 class QAction;
 class QActionGroup;
 class QMenu;
+class SettingsUnlock;
 
 // The program's face in the tray: the product image with a badge for the status (an animation while
 // connecting), the status text as tooltip, and a menu to switch filtering, sign in, choose the profile and quit.
+// Switching off and choosing a profile pass through the gate of locked settings.
 class SystemTrayIcon : public QSystemTrayIcon
 {
     Q_OBJECT
 
 public:
-    explicit SystemTrayIcon(Agent *agent);
+    SystemTrayIcon(ServiceStatus *status, SettingsUnlock *settingsUnlock, Cabinet *cabinet, QObject *parent = nullptr);
     ~SystemTrayIcon() override;
 
     // The badge for a status state: 0 error, 1 warning, 3 information, 4 ok; -1 for the connecting animation.
-    static int badgeFor(int state);
+    static int badgeFor(ServiceStatus::State state);
 
     QMenu *profilesMenu() const { return m_profilesMenu; }
     QAction *currentProfileAction() const { return m_currentProfileAction; }
@@ -36,6 +40,8 @@ Q_SIGNALS:
     void showMain();
     // The sign-in entry, shown while the service did not identify the account.
     void signInRequested();
+    // The Quit entry: the program ends.
+    void quitRequested();
 
 private Q_SLOTS:
     void updateIcon();
@@ -52,7 +58,9 @@ private:
     QImage productImage() const;
     QIcon composedIcon(int badge);
 
-    Agent *m_agent;
+    ServiceStatus *m_status;
+    SettingsUnlock *m_settingsUnlock;
+    Cabinet *m_cabinet;
     QMenu *m_contextMenu;
     QMenu *m_durationMenu;
     QMenu *m_profilesMenu;

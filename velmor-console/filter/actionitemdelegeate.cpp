@@ -1,7 +1,6 @@
 #include "actionitemdelegeate.h"
 
 #include "actionwidgetitem.h"
-#include "easylistedit.h"
 
 #include <QLineEdit>
 #include <QPainter>

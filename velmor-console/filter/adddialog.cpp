@@ -1,7 +1,7 @@
 #include "adddialog.h"
 
 #include "domainpattern.h"
-#include "easylistedit.h"
+#include "listkind.h"
 
 #include "model/typedaddress.h"
 
@@ -41,7 +41,7 @@ AddDialog::AddDialog(QWidget *parent, int kind)
     // No validator drops keys: a key that vanished would turn "999.1.1.1" into "99.1.1.1" without a word. What is
     // typed stays, and accept() says what is wrong with it.
     auto *form = new QFormLayout(this);
-    if (m_kind == EasyListEdit::AliasList) {
+    if (m_kind == AliasList) {
         m_address = new QLineEdit(this);
         form->addRow(tr("IP Address"), m_address);
     }

@@ -1,6 +1,8 @@
 #ifndef VELMOR_CONSOLE_EASYLISTEDIT_H
 #define VELMOR_CONSOLE_EASYLISTEDIT_H
 
+#include "listkind.h"
+
 #include <QColor>
 #include <QHostAddress>
 #include <QPointer>
@@ -25,15 +27,6 @@ class EasyListEdit : public QWidget
     Q_OBJECT
 
 public:
-    enum ListKind {
-        // Profile names, typed in place.
-        NameList = 0,
-        // Domains, typed in place and checked as typed.
-        DomainList = 1,
-        // Domains with an IPv4 address, asked for in a dialog.
-        AliasList = 2,
-    };
-
     // limit: the most rows allowed, -1 for no limit. An invalid colour gives the title the default blue.
     EasyListEdit(const QString &title, int kind, const QColor &colour, int limit, QWidget *parent = nullptr);
     ~EasyListEdit() override;

@@ -64,11 +64,11 @@ FilterDlg::FilterDlg(Cabinet *cabinet, QWidget *parent)
     connect(m_cabinet, &Cabinet::identificationStateChanged, this, &FilterDlg::cabinet_identificationStateChanged);
     connect(m_cabinet, &Cabinet::systemInfoChanged, this, &FilterDlg::invalidateSystemInfo);
 
-    m_whiteList = new EasyListEdit(
-        tr("White List"), EasyListEdit::DomainList, QColor(QStringLiteral("#EEE")), listLimit("white_list_size"));
+    m_whiteList
+        = new EasyListEdit(tr("White List"), DomainList, QColor(QStringLiteral("#EEE")), listLimit("white_list_size"));
     m_blackList = new EasyListEdit(
-        tr("Black List"), EasyListEdit::DomainList, QColor(QStringLiteral("#FFA1A1")), listLimit("black_list_size"));
-    m_aliasList = new EasyListEdit(tr("Aliases"), EasyListEdit::AliasList, QColor(), listLimit("aliases_list_size"));
+        tr("Black List"), DomainList, QColor(QStringLiteral("#FFA1A1")), listLimit("black_list_size"));
+    m_aliasList = new EasyListEdit(tr("Aliases"), AliasList, QColor(), listLimit("aliases_list_size"));
     auto *lists = new QHBoxLayout;
     lists->addWidget(m_whiteList);
     lists->addWidget(m_blackList);

@@ -35,7 +35,7 @@ void FilterDlg::on_btnProfilesSettings_clicked()
     // Return belongs to the name being typed, not to this button.
     ok->setAutoDefault(false);
     buttons->addWidget(ok);
-    m_profilesList = new EasyListEdit(tr("Profiles"), EasyListEdit::NameList, QColor(), listLimit("max_profiles"));
+    m_profilesList = new EasyListEdit(tr("Profiles"), NameList, QColor(), listLimit("max_profiles"));
     layout->addWidget(m_profilesList);
     layout->addLayout(buttons);
 

@@ -71,7 +71,7 @@ int headlineWidth(const QLabel *label, const QString &headline)
 
 void MainWidget::agent_stateChanged()
 {
-    const int state = m_status->state();
+    const ServiceStatus::State state = m_status->state();
     QString picture;
     QString explanation;
     switch (state) {
@@ -144,7 +144,7 @@ void MainWidget::agent_stateChanged()
         + QLatin1String("</a>") + premium + QLatin1String("</p></td></tr></tbody></table>"));
     ui->lblAgentStatus->setMinimumWidth(headlineWidth(ui->lblAgentStatus, m_status->stateText()));
 
-    const bool switchable = state == ServiceStatus::FilteringOff || state == ServiceStatus::Protected;
+    const bool switchable = m_status->isSwitchable();
     ui->btnGlobalFiltering->setVisible(switchable);
     // The space on the right balances the button and its spacing on the left (a spacer takes no spacing), so
     // that OK stays centred with or without the button.

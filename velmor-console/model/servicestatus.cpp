@@ -75,9 +75,14 @@ QString ServiceStatus::stateTextFor(int state)
     }
 }
 
+bool ServiceStatus::isSwitchable(State state)
+{
+    return state == FilteringOff || state == Protected;
+}
+
 void ServiceStatus::updateState()
 {
-    const int previous = m_state;
+    const State previous = m_state;
     m_state = stateFor(m_connector->state() == ServiceConnector::Connected, m_connectionComplete,
         m_cabinet->isIdentified(), m_globalFiltering, m_networks);
     m_stateText = stateTextFor(m_state);

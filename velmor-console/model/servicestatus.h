@@ -38,7 +38,9 @@ public:
     ServiceStatus(ServiceConnector *connector, Cabinet *cabinet, QObject *parent = nullptr);
     ~ServiceStatus() override;
 
-    int state() const { return m_state; }
+    State state() const { return m_state; }
+    // Whether the filtering switch is offered: the tray's entries and the status page's button.
+    bool isSwitchable() const { return isSwitchable(m_state); }
     QString stateText() const { return m_stateText; }
     bool isConnectionComplete() const { return m_connectionComplete; }
     bool isGlobalFilteringEnabled() const { return m_globalFiltering; }
@@ -50,6 +52,9 @@ public:
     static State stateFor(
         bool connected, bool complete, bool identified, bool globalFiltering, const Velmor::NetworksInfo &networks);
     static QString stateTextFor(int state);
+    // Once the account is identified, filtering is switched off only while it protects a network, and on again
+    // whenever it is off.
+    static bool isSwitchable(State state);
 
     // On the first start the first network list that arrives is protected without asking.
     void setAutoProtect(bool enabled) { m_autoProtect = enabled; }
@@ -98,7 +103,7 @@ private:
     bool m_autoProtect;
     bool m_connectionComplete;
     bool m_globalFiltering;
-    int m_state;
+    State m_state;
     QString m_stateText;
     Velmor::NetworksInfo m_networks;
     QVariantMap m_serviceSettings;

@@ -3,6 +3,7 @@
 #include "mainwindowtest.h"
 
 #include "app/agent.h"
+#include "app/systemtrayicon.h"
 #include "mainwindow/mainwidget.h"
 #include "model/autostart.h"
 #include "model/cabinet.h"
@@ -11,6 +12,7 @@
 #include "platform/registry.h"
 #include "velmorwire/json.h"
 
+#include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
@@ -37,7 +39,8 @@ private Q_SLOTS:
     void balloonTitles();
     void passwordReachesNoOutput_data();
     void passwordReachesNoOutput();
-    void closeMessageQuits();
+    void quitRequestsQuit_data();
+    void quitRequestsQuit();
 
 private:
     std::unique_ptr<ConsoleTest::Desktop> m_desktop;
@@ -389,13 +392,27 @@ void tst_Agent::passwordReachesNoOutput()
         QVERIFY2(!line.contains(QLatin1String("secret-password")), qPrintable(line));
 }
 
-void tst_Agent::closeMessageQuits()
+void tst_Agent::quitRequestsQuit_data()
 {
+    QTest::addColumn<bool>("fromTray");
+    QTest::newRow("close message of another copy") << false;
+    QTest::newRow("tray's Quit entry") << true;
+}
+
+void tst_Agent::quitRequestsQuit()
+{
+    QFETCH(bool, fromTray);
     m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")));
     Agent *agent = m_desktop->agent.get();
     auto app = qobject_cast<QtSingleApplication *>(qApp);
     QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
-    QTimer::singleShot(0, app, [app] { Q_EMIT app->messageReceived(InstanceMessage::close); });
+    QTimer::singleShot(0, app, [app, agent, fromTray] {
+        // Quit is the tray menu's last entry.
+        if (fromTray)
+            agent->trayIcon()->contextMenu()->actions().constLast()->trigger();
+        else
+            Q_EMIT app->messageReceived(InstanceMessage::close);
+    });
     QTimer::singleShot(20000, app, [] { QCoreApplication::exit(-1); });
     QCOMPARE(QCoreApplication::exec(), 0);
     // The window's place is kept for the next start.

@@ -1,22 +1,31 @@
 #include "consoletest.h"
 #include "fakeservice.h"
 
-#include "app/agent.h"
 #include "app/animatedoverlayicon.h"
 #include "app/systemtrayicon.h"
-#include "mainwindow/mainwidget.h"
 #include "model/cabinet.h"
+#include "model/settingsunlock.h"
+
+#include "velmorwire/accountdatatypes.h"
+#include "velmorwire/deferred.h"
+#include "velmorwire/error.h"
+#include "velmorwire/jsonrpccall.h"
 
 #include <QMenu>
 #include <QMovie>
 #include <QSet>
 #include <QSignalSpy>
 
+#include <algorithm>
+
+// The tray on the desktop's model alone: the status, the gate of locked settings and the account model on the fake
+// service, with no Agent or window.
 class tst_SystemTrayIcon : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void cleanup();
 
     void badgePerState_data();
@@ -27,6 +36,8 @@ private Q_SLOTS:
     void menuPerState();
     void activation_data();
     void activation();
+    void entriesAskTheProgram_data();
+    void entriesAskTheProgram();
     void pauseEntries_data();
     void pauseEntries();
     void profileChoice_data();
@@ -36,10 +47,12 @@ private Q_SLOTS:
     void profileNamesShownAsTyped();
 
 private:
-    // Brings the desktop to a state through the fake service's pushes.
+    // Brings the model to a state through the fake service's pushes.
     void reach(int state);
+    // Every call sent before it has reached the service once a later one has.
+    void roundTrip();
 
-    std::unique_ptr<ConsoleTest::Desktop> m_desktop;
+    std::unique_ptr<ConsoleTest::Tray> m_tray;
 };
 
 namespace {
@@ -62,19 +75,32 @@ int descendants(QObject *object)
 
 } // namespace
 
+void tst_SystemTrayIcon::initTestCase()
+{
+    Velmor::registerErrorMetaType();
+    Velmor::registerDeferredMetaType();
+    Velmor::registerAccountDataTypes();
+    ConsoleTest::loadResources();
+}
+
 void tst_SystemTrayIcon::cleanup()
 {
-    m_desktop.reset();
+    m_tray.reset();
 }
 
 void tst_SystemTrayIcon::reach(int state)
 {
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(QStringLiteral("protected")), true);
-    Agent *agent = m_desktop->agent.get();
-    FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
-    ConsoleTest::pushTowards(service, state);
-    QTRY_COMPARE(agent->status()->state(), state);
+    m_tray = std::make_unique<ConsoleTest::Tray>(ConsoleTest::script(QStringLiteral("protected")));
+    ServiceStatus *status = &m_tray->model.status;
+    QTRY_COMPARE(status->state(), int(ServiceStatus::Protected));
+    ConsoleTest::pushTowards(m_tray->model.service.get(), state);
+    QTRY_COMPARE(status->state(), state);
+}
+
+void tst_SystemTrayIcon::roundTrip()
+{
+    QSignalSpy finished(m_tray->model.connector.call("probe"), &Velmor::JsonRPCCall::finished);
+    QTRY_COMPARE(finished.size(), 1);
 }
 
 void tst_SystemTrayIcon::badgePerState_data()
@@ -94,11 +120,8 @@ void tst_SystemTrayIcon::badgePerState()
     QFETCH(int, state);
     QFETCH(QString, badge);
     reach(state);
-    SystemTrayIcon *tray = m_desktop->agent->trayIcon();
-    // State 1 comes from a service that stopped after the link was up.
-    QCOMPARE(tray->toolTip(),
-        state == 1 ? QStringLiteral("The connection to system service was interrupted!")
-                   : m_desktop->agent->status()->stateText());
+    SystemTrayIcon *tray = &m_tray->icon;
+    QCOMPARE(tray->toolTip(), m_tray->model.status.stateText());
     QVERIFY(tray->animation()->movie()->state() != QMovie::Running);
     const QImage icon = tray->icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(icon.size(), QSize(22, 22));
@@ -118,10 +141,10 @@ void tst_SystemTrayIcon::connectingAnimates()
 {
     QVariantMap script = ConsoleTest::withPush(
         ConsoleTest::script(QStringLiteral("protected")), QStringLiteral("setIdentification"), QVariant());
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(script, true);
-    Agent *agent = m_desktop->agent.get();
-    SystemTrayIcon *tray = agent->trayIcon();
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Connecting));
+    m_tray = std::make_unique<ConsoleTest::Tray>(script);
+    ServiceStatus *status = &m_tray->model.status;
+    SystemTrayIcon *tray = &m_tray->icon;
+    QTRY_COMPARE(status->state(), int(ServiceStatus::Connecting));
     QCOMPARE(tray->animation()->movie()->state(), QMovie::Running);
     QTRY_VERIFY(tray->animation()->composedFrames() >= 2);
     QCOMPARE(tray->animation()->movie()->scaledSize(), QSize(12, 12));
@@ -129,31 +152,31 @@ void tst_SystemTrayIcon::connectingAnimates()
     QTRY_VERIFY(tray->icon().cacheKey() != frame);
     // The cache fills once: a loop later, no frame is composed again.
     QTRY_VERIFY(tray->animation()->composedFrames() == tray->animation()->movie()->frameCount());
-    m_desktop->service->push(QStringLiteral("setIdentification"), { 1, 2 });
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
+    m_tray->model.service->push(QStringLiteral("setIdentification"), { 1, 2 });
+    QTRY_COMPARE(status->state(), int(ServiceStatus::Protected));
     QVERIFY(tray->animation()->movie()->state() != QMovie::Running);
 }
 
 void tst_SystemTrayIcon::oneCompositionPerBadge()
 {
     reach(ServiceStatus::Protected);
-    Agent *agent = m_desktop->agent.get();
-    SystemTrayIcon *tray = agent->trayIcon();
+    ServiceStatus *status = &m_tray->model.status;
+    SystemTrayIcon *tray = &m_tray->icon;
     QSet<qint64> icons;
     QSet<QString> tooltips;
     for (int change = 0; change < 1000; ++change) {
         switch (change % 4) {
         case 0:
-            agent->status()->setGlobalFilteringState(false); // 6
+            status->setGlobalFilteringState(false); // 6
             break;
         case 1:
-            agent->status()->applyNetworkProtection(QStringLiteral("eth0"), false); // still 6
+            status->applyNetworkProtection(QStringLiteral("eth0"), false); // still 6
             break;
         case 2:
-            agent->status()->setGlobalFilteringState(true); // 5
+            status->setGlobalFilteringState(true); // 5
             break;
         default:
-            agent->status()->applyNetworkProtection(QStringLiteral("eth0"), true); // 7
+            status->applyNetworkProtection(QStringLiteral("eth0"), true); // 7
             break;
         }
         icons.insert(tray->icon().cacheKey());
@@ -181,13 +204,13 @@ void tst_SystemTrayIcon::menuPerState()
     QFETCH(int, state);
     QFETCH(QStringList, entries);
     reach(state);
-    QCOMPARE(visibleEntries(m_desktop->agent->trayIcon()), entries);
+    QCOMPARE(visibleEntries(&m_tray->icon), entries);
 }
 
 void tst_SystemTrayIcon::activation_data()
 {
     QTest::addColumn<int>("reason");
-    QTest::addColumn<bool>("toggles");
+    QTest::addColumn<bool>("shows");
     QTest::newRow("click") << int(QSystemTrayIcon::Trigger) << true;
     QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << true;
     QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << true;
@@ -197,36 +220,61 @@ void tst_SystemTrayIcon::activation_data()
 void tst_SystemTrayIcon::activation()
 {
     QFETCH(int, reason);
-    QFETCH(bool, toggles);
+    QFETCH(bool, shows);
     reach(ServiceStatus::Protected);
-    Agent *agent = m_desktop->agent.get();
-    const bool visible = agent->mainWidget()->isVisible();
-    Q_EMIT agent->trayIcon()->activated(QSystemTrayIcon::ActivationReason(reason));
-    QCOMPARE(agent->mainWidget()->isVisible(), toggles ? !visible : visible);
+    QSignalSpy shown(&m_tray->icon, &SystemTrayIcon::showMain);
+    Q_EMIT m_tray->icon.activated(QSystemTrayIcon::ActivationReason(reason));
+    QCOMPARE(shown.size(), shows ? 1 : 0);
+}
+
+void tst_SystemTrayIcon::entriesAskTheProgram_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("quit");
+    QTest::newRow("connect asks for the sign-in") << "&Connect" << false;
+    QTest::newRow("quit asks the program to quit") << "&Quit" << true;
+}
+
+void tst_SystemTrayIcon::entriesAskTheProgram()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, quit);
+    reach(ServiceStatus::IdentificationFailed);
+    QSignalSpy signIn(&m_tray->icon, &SystemTrayIcon::signInRequested);
+    QSignalSpy quitting(&m_tray->icon, &SystemTrayIcon::quitRequested);
+    const QList<QAction *> actions = m_tray->icon.contextMenu()->actions();
+    auto found = std::find_if(
+        actions.cbegin(), actions.cend(), [&entry](const QAction *action) { return action->text() == entry; });
+    QVERIFY(found != actions.cend());
+    (*found)->trigger();
+    QCOMPARE(signIn.size(), quit ? 0 : 1);
+    QCOMPARE(quitting.size(), quit ? 1 : 0);
 }
 
 void tst_SystemTrayIcon::pauseEntries_data()
 {
-    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("locked");
     QTest::addColumn<int>("entry");
     QTest::addColumn<QString>("sent");
-    QTest::newRow("until restart") << "protected" << 0 << "[false,0]";
-    QTest::newRow("5 minutes") << "protected" << 1 << "[false,5]";
-    QTest::newRow("30 minutes") << "protected" << 2 << "[false,30]";
-    QTest::newRow("1 hour") << "protected" << 3 << "[false,60]";
-    QTest::newRow("locked waits for the password") << "locked" << 2 << QString();
+    QTest::newRow("until restart") << false << 0 << "[false,0]";
+    QTest::newRow("5 minutes") << false << 1 << "[false,5]";
+    QTest::newRow("30 minutes") << false << 2 << "[false,30]";
+    QTest::newRow("1 hour") << false << 3 << "[false,60]";
+    QTest::newRow("locked waits for the password") << true << 2 << QString();
 }
 
 void tst_SystemTrayIcon::pauseEntries()
 {
-    QFETCH(QString, script);
+    QFETCH(bool, locked);
     QFETCH(int, entry);
     QFETCH(QString, sent);
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(script), true);
-    Agent *agent = m_desktop->agent.get();
-    FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
-    SystemTrayIcon *tray = agent->trayIcon();
+    reach(ServiceStatus::Protected);
+    ServiceStatus *status = &m_tray->model.status;
+    FakeService *service = m_tray->model.service.get();
+    SystemTrayIcon *tray = &m_tray->icon;
+    if (locked)
+        m_tray->settingsUnlock.setMode(SettingsUnlock::Unlock);
+    QSignalSpy unlockNeeded(&m_tray->settingsUnlock, &SettingsUnlock::unlockNeeded);
     const QList<QAction *> durations = tray->stopAction()->menu()->actions();
     QCOMPARE(durations.size(), 4);
     QCOMPARE(durations.at(0)->text(), QStringLiteral("Until start or reboot"));
@@ -234,39 +282,36 @@ void tst_SystemTrayIcon::pauseEntries()
     QCOMPARE(durations.at(2)->text(), QStringLiteral("30 minutes"));
     QCOMPARE(durations.at(3)->text(), QStringLiteral("1 hour"));
     durations.at(entry)->trigger();
-    if (sent.isEmpty()) {
-        QTRY_VERIFY(agent->mainWidget()->findChild<QWidget *>(QStringLiteral("loginPage"))->isVisible());
-        // The window told the service once already, when the service's lock checked its box.
-        agent->status()->setSettingsProtection(true);
-        QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 2);
+    QCOMPARE(unlockNeeded.size(), locked ? 1 : 0);
+    if (locked) {
+        roundTrip();
         QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).size(), 0);
         return;
     }
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::FilteringOff));
+    QTRY_COMPARE(status->state(), int(ServiceStatus::FilteringOff));
     QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).first().paramsText, sent);
     QCOMPARE(visibleEntries(tray).first(), QStringLiteral("&Start filtering"));
     tray->startAction()->trigger();
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
+    QTRY_COMPARE(status->state(), int(ServiceStatus::Protected));
     QCOMPARE(service->messages(QStringLiteral("setGlobalFiltering")).last().paramsText, QStringLiteral("[true,0]"));
 }
 
 void tst_SystemTrayIcon::profileChoice_data()
 {
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<bool>("sent");
-    QTest::newRow("unlocked: sent at once") << "protected" << true;
-    QTest::newRow("locked: held for the password") << "locked" << false;
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("unlocked: sent at once") << false;
+    QTest::newRow("locked: held for the password") << true;
 }
 
 void tst_SystemTrayIcon::profileChoice()
 {
-    QFETCH(QString, script);
-    QFETCH(bool, sent);
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(ConsoleTest::script(script), true);
-    Agent *agent = m_desktop->agent.get();
-    FakeService *service = m_desktop->service.get();
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
-    SystemTrayIcon *tray = agent->trayIcon();
+    QFETCH(bool, locked);
+    reach(ServiceStatus::Protected);
+    FakeService *service = m_tray->model.service.get();
+    SystemTrayIcon *tray = &m_tray->icon;
+    if (locked)
+        m_tray->settingsUnlock.setMode(SettingsUnlock::Unlock);
+    QSignalSpy unlockNeeded(&m_tray->settingsUnlock, &SettingsUnlock::unlockNeeded);
     const QList<QAction *> entries = tray->profilesMenu()->actions();
     QSet<QString> names;
     QAction *home = nullptr;
@@ -283,25 +328,24 @@ void tst_SystemTrayIcon::profileChoice()
     // The mark stays on the profile the model has until the service reports the change.
     QVERIFY(tray->currentProfileAction()->isChecked());
     QVERIFY(!home->isChecked());
-    if (sent) {
+    QCOMPARE(unlockNeeded.size(), locked ? 1 : 0);
+    if (!locked) {
         QTRY_COMPARE(service->messages(QStringLiteral("setProfile")).size(), 1);
         QCOMPARE(service->messages(QStringLiteral("setProfile")).first().paramsText, QStringLiteral("[1]"));
         service->push(QStringLiteral("setSelectedProfile"), { 1 });
         QTRY_COMPARE(tray->currentProfileAction()->text(), QStringLiteral("Home"));
         return;
     }
-    QTRY_VERIFY(agent->mainWidget()->findChild<QWidget *>(QStringLiteral("loginPage"))->isVisible());
-    agent->status()->setSettingsProtection(true);
-    QTRY_COMPARE(service->messages(QStringLiteral("setSettingsProtection")).size(), 2);
+    roundTrip();
     QCOMPARE(service->messages(QStringLiteral("setProfile")).size(), 0);
 }
 
 void tst_SystemTrayIcon::noSelectedProfileNoMark()
 {
     reach(ServiceStatus::Protected);
-    Cabinet *cabinet = m_desktop->agent->cabinet();
+    Cabinet *cabinet = &m_tray->model.cabinet;
     cabinet->setSelectedProfile(99);
-    SystemTrayIcon *tray = m_desktop->agent->trayIcon();
+    SystemTrayIcon *tray = &m_tray->icon;
     QCOMPARE(tray->currentProfileAction(), nullptr);
     const QList<QAction *> entries = tray->profilesMenu()->actions();
     QCOMPARE(entries.size(), 2);
@@ -312,8 +356,8 @@ void tst_SystemTrayIcon::noSelectedProfileNoMark()
 void tst_SystemTrayIcon::rebuildsLeaveNothingBehind()
 {
     reach(ServiceStatus::Protected);
-    Cabinet *cabinet = m_desktop->agent->cabinet();
-    SystemTrayIcon *tray = m_desktop->agent->trayIcon();
+    Cabinet *cabinet = &m_tray->model.cabinet;
+    SystemTrayIcon *tray = &m_tray->icon;
     const Velmor::CabinetProfiles profiles = cabinet->profiles();
     cabinet->setProfiles(profiles, 1);
     const int icon = descendants(tray);
@@ -329,11 +373,11 @@ void tst_SystemTrayIcon::rebuildsLeaveNothingBehind()
 void tst_SystemTrayIcon::profileNamesShownAsTyped()
 {
     reach(ServiceStatus::Protected);
-    Cabinet *cabinet = m_desktop->agent->cabinet();
+    Cabinet *cabinet = &m_tray->model.cabinet;
     Velmor::CabinetProfiles profiles = cabinet->profiles();
     profiles.value(2)->name = QStringLiteral("<i>Kid</i> & Co && more");
     cabinet->setProfiles(profiles, 2);
-    SystemTrayIcon *tray = m_desktop->agent->trayIcon();
+    SystemTrayIcon *tray = &m_tray->icon;
     QCOMPARE(tray->currentProfileAction()->text(), QStringLiteral("<i>Kid</i> && Co &&&& more"));
     QCOMPARE(QAction(tray->currentProfileAction()->text()).iconText(), QStringLiteral("<i>Kid</i> & Co && more"));
 }

@@ -3,9 +3,12 @@
 #include "consoletest.h"
 #include "fakeservice.h"
 
-#include "app/agent.h"
 #include "app/systemtrayicon.h"
 #include "model/cabinet.h"
+
+#include "velmorwire/accountdatatypes.h"
+#include "velmorwire/deferred.h"
+#include "velmorwire/error.h"
 
 #include <QMenu>
 #include <QWindow>
@@ -21,7 +24,7 @@ private Q_SLOTS:
     void profileSubmenuOpensOnceProfilesCome();
 
 private:
-    std::unique_ptr<ConsoleTest::Desktop> m_desktop;
+    std::unique_ptr<ConsoleTest::Tray> m_tray;
 };
 
 namespace {
@@ -68,11 +71,15 @@ void tst_TrayMenuDisplay::initTestCase()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server: run under xvfb-run");
+    Velmor::registerErrorMetaType();
+    Velmor::registerDeferredMetaType();
+    Velmor::registerAccountDataTypes();
+    ConsoleTest::loadResources();
 }
 
 void tst_TrayMenuDisplay::cleanup()
 {
-    m_desktop.reset();
+    m_tray.reset();
 }
 
 // Before sign-in the account has no profiles; the parent looks at the menu, then signs in.
@@ -85,12 +92,10 @@ void tst_TrayMenuDisplay::profileSubmenuOpensOnceProfilesCome()
             profiles = push.toList().value(1).toList();
     }
     QVERIFY(!profiles.isEmpty());
-    m_desktop = std::make_unique<ConsoleTest::Desktop>(
-        ConsoleTest::withPush(full, QStringLiteral("setProfiles"), QVariant()), true);
-    Agent *agent = m_desktop->agent.get();
-    QTRY_COMPARE(agent->status()->state(), int(ServiceStatus::Protected));
-    SystemTrayIcon *tray = agent->trayIcon();
-    QMenu *menu = tray->contextMenu();
+    m_tray
+        = std::make_unique<ConsoleTest::Tray>(ConsoleTest::withPush(full, QStringLiteral("setProfiles"), QVariant()));
+    QTRY_COMPARE(m_tray->model.status.state(), int(ServiceStatus::Protected));
+    QMenu *menu = m_tray->icon.contextMenu();
 
     popAndHoverProfile(menu);
     // Whatever the menu offers then is not an empty submenu.
@@ -99,8 +104,8 @@ void tst_TrayMenuDisplay::profileSubmenuOpensOnceProfilesCome()
     QVERIFY(!profile->isVisible() || !profile->menu()->isEmpty());
     closeMenu(menu);
 
-    m_desktop->service->push(QStringLiteral("setProfiles"), profiles);
-    QTRY_COMPARE(agent->cabinet()->profiles().size(), 2);
+    m_tray->model.service->push(QStringLiteral("setProfiles"), profiles);
+    QTRY_COMPARE(m_tray->model.cabinet.profiles().size(), 2);
     popAndHoverProfile(menu);
     QVERIFY(profile->isVisible());
     QMenu *submenu = profile->menu();

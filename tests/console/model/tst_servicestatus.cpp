@@ -26,6 +26,8 @@ private Q_SLOTS:
 
     void stateTable_data();
     void stateTable();
+    void switchable_data();
+    void switchable();
     void followsTheService_data();
     void followsTheService();
     void commandsReachTheService_data();
@@ -97,6 +99,27 @@ void tst_ServiceStatus::stateTable()
     QCOMPARE(ServiceStatus::stateTextFor(state), text);
 }
 
+void tst_ServiceStatus::switchable_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("switchable");
+    QTest::newRow("0 not started") << 0 << false;
+    QTest::newRow("1 service unreachable") << 1 << false;
+    QTest::newRow("2 connecting") << 2 << false;
+    QTest::newRow("3 identification failed") << 3 << false;
+    QTest::newRow("4 no networks") << 4 << false;
+    QTest::newRow("5 nothing protected") << 5 << false;
+    QTest::newRow("6 filtering off") << 6 << true;
+    QTest::newRow("7 protected") << 7 << true;
+}
+
+void tst_ServiceStatus::switchable()
+{
+    QFETCH(int, state);
+    QFETCH(bool, switchable);
+    QCOMPARE(ServiceStatus::isSwitchable(ServiceStatus::State(state)), switchable);
+}
+
 void tst_ServiceStatus::followsTheService_data()
 {
     QTest::addColumn<int>("state");
@@ -123,6 +146,7 @@ void tst_ServiceStatus::followsTheService()
     QCOMPARE(status.stateText(), text);
     QCOMPARE(changed.size(), 1);
     QCOMPARE(status.isGlobalFilteringEnabled(), state != ServiceStatus::FilteringOff);
+    QCOMPARE(status.isSwitchable(), state == ServiceStatus::FilteringOff);
 }
 
 void tst_ServiceStatus::commandsReachTheService_data()
