@@ -1,7 +1,5 @@
 #include "networktest.h"
 
-#include "network/backend.h"
-#include "network/backendimpl.h"
 #include "network/dnscacheresetter.h"
 #include "network/networkinterface.h"
 
@@ -26,20 +24,16 @@ QChar separatorOf(int type)
     return type == 23 ? QLatin1Char(',') : QLatin1Char(' ');
 }
 
-// A backend to own the interfaces, on a machine root of its own.
+// A server to read the addresses of this service from, on a machine root of its own.
 struct Fixture
 {
     Machine machine;
     ScriptedServer server;
-    Velmor::Backend *backend = new Velmor::Backend(&server);
-    Velmor::Private::BackendImpl owner;
     const QString id = adapterId(1);
-
-    Fixture() { owner.backend = backend; }
 
     std::unique_ptr<NetworkInterface> adapter(int type = 6)
     {
-        return std::make_unique<NetworkInterface>(separatorOf(type), &owner, id, QStringLiteral("Ethernet"));
+        return std::make_unique<NetworkInterface>(separatorOf(type), &server, id, QStringLiteral("Ethernet"));
     }
     int restarts()
     {
@@ -306,7 +300,7 @@ void tst_NetworkInterface::newGroupTakesFirstFreeName()
     f.adapter().reset();
     QCOMPARE(f.machine.groupOf(f.id), QStringLiteral("i1"));
     // The group of another adapter is found again, with what it kept.
-    NetworkInterface other(QLatin1Char(' '), &f.owner, adapterId(8), QStringLiteral("Other"));
+    NetworkInterface other(QLatin1Char(' '), &f.server, adapterId(8), QStringLiteral("Other"));
     QCOMPARE(other.originalDns(), hosts({ QStringLiteral("10.8.8.8") }));
     QCOMPARE(f.machine.groupOf(adapterId(8)), QStringLiteral("i2"));
 }

@@ -1,6 +1,5 @@
 #include "networktest.h"
 
-#include "network/backend.h"
 #include "network/backendimpl.h"
 #include "network/dnscacheresetter.h"
 
@@ -15,19 +14,16 @@ namespace {
 
 enum Mode { Paused, Token, ByIP };
 
-// One implementation on a machine root, its last error kept by a front that is not connected to it, so the
-// implementation's own signals are seen as they are emitted.
+// One implementation on a machine root without a front, so its own signals are seen as they are emitted.
 struct Fixture
 {
     Machine machine;
     ScriptedServer server;
-    Velmor::Backend *backend = new Velmor::Backend(&server);
-    Velmor::Private::BackendImpl impl;
+    Velmor::Private::BackendImpl impl { &server };
     QSignalSpy emitted { &impl, &Velmor::Private::BackendImplBase::protectionChanged };
 
     explicit Fixture(Mode mode)
     {
-        impl.backend = backend;
         server.identified = mode != Paused;
         server.type = mode == ByIP ? 0 : 1;
         machine.settings().setValue(QStringLiteral("fallback-dns"), QStringLiteral("8.8.8.8"));
@@ -209,7 +205,7 @@ void tst_ProtectionApply::applyTable()
     QCOMPARE(f.machine.value(id, QStringLiteral("NameServer")), nameServerAfter);
     QCOMPARE(f.machine.interfaceSetting(id, QStringLiteral("originalDns")), originalAfter);
     QCOMPARE(signalText(f.emitted), signalled);
-    QCOMPARE(int(f.backend->lastError().code()), code);
+    QCOMPARE(int(f.impl.lastError().code()), code);
     // The remembered list is the front's business, never the run's.
     QCOMPARE(f.machine.settings().value(QStringLiteral("protected-networks")).toStringList(),
         isProtected ? QStringList { id } : QStringList());
@@ -235,7 +231,7 @@ void tst_ProtectionApply::runVisitsEveryAdapter()
     f.machine.refuseWrites(adapterId(2), Velmor::Platform::ErrorAccessDenied);
 
     QVERIFY(!f.impl.refresh(true));
-    QCOMPARE(f.backend->lastError().code(), 5u);
+    QCOMPARE(f.impl.lastError().code(), 5u);
     QCOMPARE(f.machine.value(adapterId(1), QStringLiteral("NameServer")), QStringLiteral("10.0.0.1"));
     QCOMPARE(f.machine.value(adapterId(2), QStringLiteral("NameServer")), QStringLiteral("127.0.0.1"));
     QCOMPARE(f.machine.value(adapterId(3), QStringLiteral("NameServer")), QStringLiteral("10.0.0.3"));
@@ -254,8 +250,8 @@ void tst_ProtectionApply::refusedProtectedWriteDoesNotFailTheRun()
     f.machine.refuseWrites(adapterId(1), Velmor::Platform::ErrorAccessDenied);
 
     QVERIFY(f.impl.refresh(true));
-    QCOMPARE(f.backend->lastError().code(), 5u);
-    QCOMPARE(f.backend->lastError().message(), QStringLiteral("Access denied"));
+    QCOMPARE(f.impl.lastError().code(), 5u);
+    QCOMPARE(f.impl.lastError().message(), QStringLiteral("Access denied"));
     QCOMPARE(f.emitted.size(), 2);
     QCOMPARE(f.emitted.at(0), (QList<QVariant> { adapterId(1), false }));
     QCOMPARE(f.emitted.at(1), (QList<QVariant> { adapterId(2), true }));

@@ -101,7 +101,7 @@ bool BackendImpl::invalidate(Error *reason)
         bool kept = false;
         const QChar separator = separatorOf(record->ifType, &kept);
         if (kept)
-            adapters.append(new NetworkAdapter(record, separator, this));
+            adapters.append(new NetworkAdapter(record, separator, m_server));
     }
     return true;
 }

@@ -10,18 +10,22 @@ namespace Velmor {
 Backend::Backend(ServerState *server)
     : QObject(server)
     , m_server(server)
-    , impl(new Private::BackendImpl(this))
+    , impl(new Private::BackendImpl(server, this))
 {
-    impl->backend = this;
     connect(impl, &Private::BackendImplBase::configurationChanged, this, &Backend::configurationChanged);
     connect(impl, &Private::BackendImplBase::protectionChanged, this, &Backend::rememberNetworkProtection);
 }
 
 Backend::~Backend() = default;
 
+Error Backend::lastError() const
+{
+    return impl->lastError();
+}
+
 bool Backend::start()
 {
-    m_lastError = Error();
+    impl->unsetError();
     m_lastActive = QHostAddress();
     if (m_server)
         connect(m_server, &ServerState::activeProxyChanged, this, &Backend::server_activeProxyChanged,
@@ -38,11 +42,11 @@ bool Backend::stop()
 
 void Backend::server_activeProxyChanged()
 {
-    m_lastError = Error();
+    impl->unsetError();
     const QHostAddress active = m_server ? m_server->activeProxyAddress() : QHostAddress();
     if (!active.isNull() && active == m_lastActive)
         return;
-    m_lastActive = impl->apply() ? active : QHostAddress();
+    m_lastActive = impl->apply(active) ? active : QHostAddress();
 }
 
 void Backend::rememberNetworkProtection(const QString &networkId, bool state)

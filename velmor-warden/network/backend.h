@@ -43,8 +43,7 @@ public:
     // Switches the connection when identified and filtering, then remembers the choice.
     bool setNetworkProtection(const QString &id, bool on);
 
-    Error lastError() const { return m_lastError; }
-    ServerState *server() const { return m_server; }
+    Error lastError() const;
 
 public Q_SLOTS:
     // Applies when the active address took another value since the last successful apply, or when there is none.
@@ -57,11 +56,9 @@ Q_SIGNALS:
 
 private:
     Q_DISABLE_COPY(Backend)
-    friend class Private::BackendImplBase;
 
     ServerState *m_server;
     Private::BackendImplBase *impl;
-    Error m_lastError;
     // The active address of the last successful apply this object started; null when there is none to trust.
     QHostAddress m_lastActive;
 };

@@ -1,18 +1,19 @@
 #include "backendimpl.h"
 
-#include "backend.h"
 #include "backendlogger.h"
 #include "dnscacheresetter.h"
 #include "networkconfigurationwatcher.h"
 #include "networkinterface.h"
 
+#include "base/serverstate.h"
 #include "base/servicesettings.h"
 
 namespace Velmor {
 namespace Private {
 
-BackendImpl::BackendImpl(QObject *parent)
+BackendImpl::BackendImpl(const ServerState *server, QObject *parent)
     : BackendImplBase(parent)
+    , m_server(server)
 {
     Logger::setLogger(new BackendLogger(this));
     // The listener runs on the event waiter's thread; the rebuild runs on this object's.
@@ -66,7 +67,7 @@ bool BackendImpl::refresh(bool force)
     }
     dirty = false;
     readDefaultRoute();
-    return apply();
+    return apply(m_server ? m_server->activeProxyAddress() : QHostAddress());
 }
 
 void BackendImpl::clearAdapters()

@@ -6,6 +6,9 @@
 #include <QList>
 
 namespace Velmor {
+
+class ServerState;
+
 namespace Private {
 
 class NetworkInterface;
@@ -16,7 +19,8 @@ class BackendImpl : public BackendImplBase
 {
     Q_OBJECT
 public:
-    explicit BackendImpl(QObject *parent = nullptr);
+    // The active address and the addresses of this service are read from server, which outlives the object.
+    explicit BackendImpl(const ServerState *server, QObject *parent = nullptr);
     ~BackendImpl() override;
 
     bool start() override;
@@ -25,11 +29,12 @@ public:
     bool setOriginalDns(const QString &id, const HostList &servers) override;
     HostList originalDns(const QString &id) const override;
     bool setProtection(const QString &id, bool on) override;
-    // Brings every adapter's DNS servers in line with the server's active address and the protected networks.
-    bool apply() override;
+    // Brings every adapter's DNS servers in line with active and the protected networks.
+    bool apply(const QHostAddress &active) override;
     QString defaultRouteId() const override;
 
-    // Rebuilds the adapter list and applies when forced or when an address change made it stale.
+    // Rebuilds the adapter list and applies the server's active address when forced or when an address change made
+    // the list stale.
     bool refresh(bool force);
 
 public Q_SLOTS:
@@ -43,6 +48,7 @@ private:
     void clearAdapters();
     NetworkInterface *adapter(const QString &id) const;
 
+    const ServerState *m_server;
     NetworkInterface *defaultRouteAdapter = nullptr;
     QList<NetworkInterface *> adapters;
     bool dirty = false;

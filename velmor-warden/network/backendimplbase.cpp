@@ -1,7 +1,5 @@
 #include "backendimplbase.h"
 
-#include "backend.h"
-
 namespace Velmor {
 namespace Private {
 
@@ -47,8 +45,9 @@ bool BackendImplBase::setProtection(const QString &id, bool on)
     return true;
 }
 
-bool BackendImplBase::apply()
+bool BackendImplBase::apply(const QHostAddress &active)
 {
+    Q_UNUSED(active);
     return true;
 }
 
@@ -59,8 +58,12 @@ QString BackendImplBase::defaultRouteId() const
 
 void BackendImplBase::setLastError(const Error &error)
 {
-    if (backend)
-        backend->m_lastError = error;
+    m_lastError = error;
+}
+
+void BackendImplBase::unsetError()
+{
+    m_lastError = Error();
 }
 
 } // namespace Private

@@ -5,12 +5,10 @@
 #include "velmorwire/hostlist.h"
 #include "velmorwire/network.h"
 
+#include <QHostAddress>
 #include <QObject>
 
 namespace Velmor {
-
-class Backend;
-
 namespace Private {
 
 // What the backend front asks of the operating system's network configuration. The defaults do nothing.
@@ -21,9 +19,6 @@ public:
     explicit BackendImplBase(QObject *parent = nullptr);
     ~BackendImplBase() override;
 
-    // The front that owns this; set by the front right after construction. "The last error" below is its.
-    Backend *backend = nullptr;
-
     virtual bool start();
     virtual bool stop();
     virtual QList<Network> networks();
@@ -31,9 +26,14 @@ public:
     virtual HostList originalDns(const QString &id) const;
     // Sets error 8 and still answers true, so the front remembers the choice.
     virtual bool setProtection(const QString &id, bool on);
-    virtual bool apply();
+    // Brings the adapters in line with active, the address protected adapters must use (null: none).
+    virtual bool apply(const QHostAddress &active);
     // The id of the adapter that carries the IPv4 default route, empty when there is none.
     virtual QString defaultRouteId() const;
+
+    // The reason of the last failure, kept until unsetError(); some operations leave one and still succeed.
+    Error lastError() const { return m_lastError; }
+    void unsetError();
 
 Q_SIGNALS:
     void configurationChanged();
@@ -44,6 +44,8 @@ protected:
 
 private:
     Q_DISABLE_COPY(BackendImplBase)
+
+    Error m_lastError;
 };
 
 } // namespace Private

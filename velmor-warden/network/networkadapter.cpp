@@ -3,9 +3,10 @@
 namespace Velmor {
 namespace Private {
 
-NetworkAdapter::NetworkAdapter(const Platform::IpHelper::AdapterAddresses *record, QChar separator, BackendImpl *owner)
+NetworkAdapter::NetworkAdapter(
+    const Platform::IpHelper::AdapterAddresses *record, QChar separator, const ServerState *server)
     : NetworkInterface(
-        separator, owner, QString::fromLatin1(record->adapterName), QString::fromUtf16(record->friendlyName))
+        separator, server, QString::fromLatin1(record->adapterName), QString::fromUtf16(record->friendlyName))
 {
     for (const Platform::IpHelper::SocketAddressEntry *entry = record->firstUnicastAddress; entry;
          entry = entry->next) {

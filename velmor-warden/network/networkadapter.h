@@ -12,7 +12,7 @@ namespace Private {
 class NetworkAdapter : public NetworkInterface
 {
 public:
-    NetworkAdapter(const Platform::IpHelper::AdapterAddresses *record, QChar separator, BackendImpl *owner);
+    NetworkAdapter(const Platform::IpHelper::AdapterAddresses *record, QChar separator, const ServerState *server);
     ~NetworkAdapter() override;
 };
 

@@ -1,69 +1,31 @@
 #include "networkinterface.h"
 
-#include "backend.h"
-#include "backendimpl.h"
 #include "dnscacheresetter.h"
 #include "networklog.h"
 
+#include "base/adapterrecord.h"
 #include "base/hostlisttext.h"
 #include "base/serverstate.h"
 
 #include "platform/iphelper.h"
 #include "platform/registry.h"
-#include "platform/settingsstore.h"
 #include "platform/winerror.h"
-
-#include <QSettings>
 
 namespace Velmor {
 namespace Private {
 
-namespace {
-
-const QString originalDnsKey = QStringLiteral("originalDns");
-const QString appliedDnsKey = QStringLiteral("appliedDns");
-
-} // namespace
-
-NetworkInterface::NetworkInterface(QChar separator, BackendImpl *owner, const QString &id, const QString &name)
+NetworkInterface::NetworkInterface(QChar separator, const ServerState *server, const QString &id, const QString &name)
     : m_separator(separator)
-    , m_owner(owner)
+    , m_server(server)
     , m_id(id)
     , m_name(name)
+    , m_record(new AdapterRecord(id, separator))
     , m_key(Platform::IpHelper::interfaceKey(id))
 {
-    bindSettings();
     saveOriginalDns();
 }
 
-NetworkInterface::~NetworkInterface()
-{
-    delete m_group;
-}
-
-ServerState *NetworkInterface::server() const
-{
-    return m_owner && m_owner->backend ? m_owner->backend->server() : nullptr;
-}
-
-void NetworkInterface::bindSettings()
-{
-    m_group = new QSettings;
-    m_group->beginGroup(QStringLiteral("interfaces"));
-    const QStringList children = m_group->childGroups();
-    for (const QString &child : children) {
-        m_group->beginGroup(child);
-        if (Platform::settingText(*m_group, QStringLiteral("guid")) == m_id)
-            return;
-        m_group->endGroup();
-    }
-    // The first free name: counting the groups would reuse the name of the last one when an earlier one is gone.
-    int free = 0;
-    while (children.contains(QStringLiteral("i%1").arg(free)))
-        ++free;
-    m_group->beginGroup(QStringLiteral("i%1").arg(free));
-    m_group->setValue(QStringLiteral("guid"), m_id);
-}
+NetworkInterface::~NetworkInterface() = default;
 
 HostList NetworkInterface::registryList(const char *value, bool *readable) const
 {
@@ -77,38 +39,24 @@ HostList NetworkInterface::registryList(const char *value, bool *readable) const
         data.type == Platform::Registry::MultiString ? data.texts.join(QLatin1Char(' ')) : data.text);
 }
 
-HostList NetworkInterface::settingsList(const QString &key) const
+void NetworkInterface::recordOriginalDns(const HostList &servers)
 {
-    return parseServerList(Platform::settingText(*m_group, key));
+    qCDebug(lcNetworkWrites, "settings %s originalDns = \"%s\"", qUtf8Printable(m_id),
+        qUtf8Printable(formatServerList(servers, m_separator)));
+    m_record->setOriginalDns(servers);
 }
 
-void NetworkInterface::setSetting(const QString &key, const QString &text)
+void NetworkInterface::recordAppliedDns(const HostList &addresses)
 {
-    qCDebug(
-        lcNetworkWrites, "settings %s %s = \"%s\"", qUtf8Printable(m_id), qUtf8Printable(key), qUtf8Printable(text));
-    m_group->setValue(key, text);
+    qCDebug(lcNetworkWrites, "settings %s appliedDns = \"%s\"", qUtf8Printable(m_id),
+        qUtf8Printable(formatServerList(addresses, m_separator)));
+    m_record->setAppliedDns(addresses);
 }
 
-void NetworkInterface::removeSetting(const QString &key)
+void NetworkInterface::forgetAppliedDns()
 {
-    qCDebug(lcNetworkWrites, "settings %s %s removed", qUtf8Printable(m_id), qUtf8Printable(key));
-    m_group->remove(key);
-}
-
-bool NetworkInterface::flushSettings()
-{
-    m_group->sync();
-    switch (m_group->status()) {
-    case QSettings::NoError:
-        return true;
-    case QSettings::AccessError:
-        m_lastError = Error(Error::AccessDenied, QStringLiteral("Access denied"));
-        return false;
-    default:
-        m_lastError = Error(
-            Error::AccessDenied, QStringLiteral("Unexpected settings write error: %1").arg(int(m_group->status())));
-        return false;
-    }
+    qCDebug(lcNetworkWrites, "settings %s appliedDns removed", qUtf8Printable(m_id));
+    m_record->removeAppliedDns();
 }
 
 bool NetworkInterface::hasDhcpServers()
@@ -124,21 +72,21 @@ HostList NetworkInterface::currentNameServers() const
 
 HostList NetworkInterface::originalDns() const
 {
-    return settingsList(originalDnsKey);
+    return m_record->originalDns();
 }
 
 bool NetworkInterface::isOurs(const QHostAddress &address) const
 {
     if (address.isNull())
         return false;
-    if (const ServerState *state = server()) {
-        QHostAddress local = state->localDnsProxyAddress(false);
+    if (m_server) {
+        QHostAddress local = m_server->localDnsProxyAddress(false);
         if (local == QHostAddress(QHostAddress::AnyIPv4))
             local = QHostAddress(QHostAddress::LocalHost);
-        if (address == local || address == state->upstreamProxyAddress())
+        if (address == local || address == m_server->upstreamProxyAddress())
             return true;
     }
-    return settingsList(appliedDnsKey).contains(address);
+    return m_record->appliedDns().contains(address);
 }
 
 void NetworkInterface::saveOriginalDns()
@@ -151,16 +99,16 @@ void NetworkInterface::saveOriginalDns()
     bool changed = false;
     // An empty "NameServer" saves the empty text: the adapter goes back to its DHCP servers.
     if (originalDns() != current) {
-        setSetting(originalDnsKey, formatServerList(current, m_separator));
+        recordOriginalDns(current);
         changed = true;
     }
     // The adapter is off this service's addresses, so none of them is applied any more.
-    if (m_group->contains(appliedDnsKey)) {
-        removeSetting(appliedDnsKey);
+    if (m_record->hasAppliedDns()) {
+        forgetAppliedDns();
         changed = true;
     }
     if (changed)
-        m_group->sync();
+        m_record->sync();
 }
 
 bool NetworkInterface::setNameServers(const HostList &servers)
@@ -197,9 +145,9 @@ bool NetworkInterface::pointAt(const QHostAddress &active)
     applied.append(active);
     if (first != active && isOurs(first))
         applied.append(first);
-    if (settingsList(appliedDnsKey) != applied)
-        setSetting(appliedDnsKey, formatServerList(applied, m_separator));
-    if (!flushSettings())
+    if (m_record->appliedDns() != applied)
+        recordAppliedDns(applied);
+    if (!m_record->sync(&m_lastError))
         return false;
     HostList servers;
     servers.append(active);
@@ -211,9 +159,9 @@ bool NetworkInterface::restore(const HostList &fallback)
     bool ok = setNameServers(originalDns());
     if (!ok && m_lastError.code() == Error::NoDhcpServers && !fallback.isEmpty())
         ok = setNameServers(fallback);
-    if (ok && m_group->contains(appliedDnsKey)) {
-        removeSetting(appliedDnsKey);
-        m_group->sync();
+    if (ok && m_record->hasAppliedDns()) {
+        forgetAppliedDns();
+        m_record->sync();
     }
     return ok;
 }
@@ -222,7 +170,7 @@ bool NetworkInterface::setProtected(bool on)
 {
     const QHostAddress first = currentNameServers().value(0);
     if (on) {
-        const QHostAddress active = server() ? server()->activeProxyAddress() : QHostAddress();
+        const QHostAddress active = m_server ? m_server->activeProxyAddress() : QHostAddress();
         if (active.isNull() || first == active)
             return true;
         if (!isOurs(first))
@@ -238,18 +186,20 @@ bool NetworkInterface::storeOriginalDns(const HostList &servers)
 {
     for (const QHostAddress &server : servers) {
         if (server.protocol() != QAbstractSocket::IPv4Protocol) {
-            m_lastError = Error(1, QStringLiteral("The connection's DNS servers must be IPv4 addresses"));
+            m_lastError
+                = Error(Error::GeneralFailure, QStringLiteral("The connection's DNS servers must be IPv4 addresses"));
             return false;
         }
         if (isOurs(server)) {
-            m_lastError = Error(1, QStringLiteral("The address %1 belongs to this service").arg(server.toString()));
+            m_lastError = Error(
+                Error::GeneralFailure, QStringLiteral("The address %1 belongs to this service").arg(server.toString()));
             return false;
         }
     }
     if (originalDns() == servers)
         return true;
-    setSetting(originalDnsKey, formatServerList(servers, m_separator));
-    return flushSettings();
+    recordOriginalDns(servers);
+    return m_record->sync(&m_lastError);
 }
 
 } // namespace Private

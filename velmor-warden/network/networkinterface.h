@@ -9,23 +9,22 @@
 #include <QList>
 #include <QString>
 
-class QSettings;
+#include <memory>
 
 namespace Velmor {
 
+class AdapterRecord;
 class ServerState;
 
 namespace Private {
 
-class BackendImpl;
-
-// One IPv4 adapter and its DNS servers: the values of its interface key, and its group below "interfaces" in the
-// service's settings, which keeps the servers to put back ("originalDns") and the addresses of this service last
-// written to it ("appliedDns"). The group is found again by "guid" at every enumeration and across starts.
+// One IPv4 adapter and its DNS servers: the values of its interface key, and its record in the service's settings,
+// which keeps the servers to put back and the addresses of this service last written to it.
 class NetworkInterface
 {
 public:
-    NetworkInterface(QChar separator, BackendImpl *owner, const QString &id, const QString &name);
+    // server names the addresses of this service, the active one among them, and outlives the object.
+    NetworkInterface(QChar separator, const ServerState *server, const QString &id, const QString &name);
     virtual ~NetworkInterface();
 
     // "DhcpNameServer" holds a server.
@@ -65,20 +64,18 @@ protected:
 private:
     Q_DISABLE_COPY(NetworkInterface)
 
-    void bindSettings();
-    bool flushSettings();
     HostList registryList(const char *value, bool *readable = nullptr) const;
-    HostList settingsList(const QString &key) const;
-    void setSetting(const QString &key, const QString &text);
-    void removeSetting(const QString &key);
-    ServerState *server() const;
+    // The record's writes, each logged before it is made.
+    void recordOriginalDns(const HostList &servers);
+    void recordAppliedDns(const HostList &addresses);
+    void forgetAppliedDns();
 
     QChar m_separator;
-    BackendImpl *m_owner;
+    const ServerState *m_server;
     Error m_lastError;
     QString m_id;
     QString m_name;
-    QSettings *m_group = nullptr;
+    std::unique_ptr<AdapterRecord> m_record;
     QString m_key; // the interface key in the registry
 };
 

@@ -1,10 +1,8 @@
 #include "backendimpl.h"
 
-#include "backend.h"
 #include "networkinterface.h"
 
 #include "base/hostlisttext.h"
-#include "base/serverstate.h"
 #include "base/servicesettings.h"
 
 namespace Velmor {
@@ -12,10 +10,8 @@ namespace Private {
 
 // Every adapter is visited whatever fails on the way, so one refused write leaves no other adapter on an address
 // of this service. The last failure stays in the last error.
-bool BackendImpl::apply()
+bool BackendImpl::apply(const QHostAddress &active)
 {
-    ServerState *server = backend ? backend->server() : nullptr;
-    const QHostAddress active = server ? server->activeProxyAddress() : QHostAddress();
     const ServiceSettings settings;
     const QStringList protectedIds = settings.protectedNetworks();
     const HostList fallback = settings.fallbackDns();
