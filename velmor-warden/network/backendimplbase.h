@@ -24,7 +24,7 @@ public:
     virtual QList<Network> networks();
     virtual bool setOriginalDns(const QString &id, const HostList &servers);
     virtual HostList originalDns(const QString &id) const;
-    // Sets error 8 and still answers true, so the front remembers the choice.
+    // Sets Error::NotSupported and still answers true, so the front remembers the choice.
     virtual bool setProtection(const QString &id, bool on);
     // Brings the adapters in line with active, the address protected adapters must use (null: none).
     virtual bool apply(const QHostAddress &active);

@@ -44,10 +44,10 @@ public:
     // The local proxy (the any-address as 127.0.0.1), the filtering resolver, or an address written here as active.
     bool isOurs(const QHostAddress &address) const;
 
-    // Records active as applied, flushes the saved servers, and only then writes [active] (code 5 when the
+    // Records active as applied, flushes the saved servers, and only then writes [active] (AccessDenied when the
     // settings cannot be flushed).
     bool pointAt(const QHostAddress &active);
-    // Writes the saved servers back, and fallback instead when that fails with code 4 and fallback is not empty.
+    // Writes the saved servers back, and fallback instead when that fails with NoDhcpServers and fallback is not empty.
     bool restore(const HostList &fallback);
     // Stores servers as the ones to put back; refuses a list with an IPv6 address or an address of this service.
     bool storeOriginalDns(const HostList &servers);
