@@ -8,6 +8,7 @@
 #include "model/requesthandler.h"
 
 #include "velmorwire/jsonrpc.h"
+#include "velmorwire/methodnames.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,10 +20,15 @@
 
 namespace {
 
-const char *const names[] = { "setSettings", "setSystemInfo", "setCategories", "setIdentification",
-    "setIdentificationError", "setCredentials", "setUserInfo", "setProfiles", "setSelectedProfile",
-    "setProfileScheduleActivity", "setNetworks", "setSettingsLocked", "setGlobalFiltering", "setNetworkProtection",
-    "setUserFilter", "setDomains" };
+using namespace Velmor;
+
+// In this order: the first byte of the inputs in fuzz/corpus picks the name by its index.
+const char *const names[] = { ServicePush::setSettings, ServicePush::setSystemInfo, ServicePush::setCategories,
+    ServicePush::setIdentification, ServicePush::setIdentificationError, ServicePush::setCredentials,
+    ServicePush::setUserInfo, ServicePush::setProfiles, ServicePush::setSelectedProfile,
+    ServicePush::setProfileScheduleActivity, ServicePush::setNetworks, ServicePush::setSettingsLocked,
+    ServicePush::setGlobalFiltering, ServicePush::setNetworkProtection, ServicePush::setUserFilter,
+    ServicePush::setDomains };
 
 struct Desktop
 {

@@ -19,6 +19,7 @@
 #include "platform/registry.h"
 #include "velmorwire/jsonrpc.h"
 #include "velmorwire/localsocketipcconnection.h"
+#include "velmorwire/methodnames.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -32,11 +33,15 @@ using namespace Velmor;
 
 namespace {
 
-const char *const methods[] = { "setSetting", "setLocalDnsAddress", "setNetworkProtection", "registerUser",
-    "unlockSettings", "setCredentials", "setTokensEnabled", "setSettingsProtection", "setGlobalFiltering", "setProfile",
-    "addProfile", "removeProfile", "systemInfo", "categories", "userFilter", "domains", "clearDomains", "setFilterCat",
-    "addDomain", "removeDomain", "schedule", "setScheduleEnabled", "setSchedule", "setWhiteListOnly",
-    "setSafeSearchEnabled", "updateProfiles", "updateUserInfo" };
+// In this order: the first byte of the inputs in fuzz/corpus picks the method by its index.
+const char *const methods[] = { DesktopCall::setSetting, DesktopCall::setLocalDnsAddress,
+    DesktopCall::setNetworkProtection, DesktopCall::registerUser, DesktopCall::unlockSettings,
+    DesktopCall::setCredentials, DesktopCall::setTokensEnabled, DesktopCall::setSettingsProtection,
+    DesktopCall::setGlobalFiltering, DesktopCall::setProfile, DesktopCall::addProfile, DesktopCall::removeProfile,
+    DesktopCall::systemInfo, DesktopCall::categories, DesktopCall::userFilter, DesktopCall::domains,
+    DesktopCall::clearDomains, DesktopCall::setFilterCat, DesktopCall::addDomain, DesktopCall::removeDomain,
+    DesktopCall::schedule, DesktopCall::setScheduleEnabled, DesktopCall::setSchedule, DesktopCall::setWhiteListOnly,
+    DesktopCall::setSafeSearchEnabled, DesktopCall::updateProfiles, DesktopCall::updateUserInfo };
 
 // What a locked connection may start at the account service: reads, refreshes and the password check.
 const QStringList allowedOperations { "categories", "userFilter", "domains", "schedule", "profiles", "userInfo",

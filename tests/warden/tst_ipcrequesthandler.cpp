@@ -9,6 +9,7 @@
 #include "network/backend.h"
 
 #include "velmorwire/ipcconnection.h"
+#include "velmorwire/methodnames.h"
 
 #include <QFile>
 #include <QSettings>
@@ -180,38 +181,38 @@ void tst_IPCRequestHandler::lock_data()
         bool allowed;
         QStringList calls;
     } table[] = {
-        { "setSetting", { "dd-hostname", "Elsewhere" }, false, {} },
-        { "setLocalDnsAddress", { "127.0.0.1", 5400 }, false, {} },
-        { "setNetworkProtection", { adapter, false, QVariantList() }, false, {} },
-        { "setNetworkProtection", { adapter, true, QVariantList() }, true, {} },
+        { DesktopCall::setSetting, { "dd-hostname", "Elsewhere" }, false, {} },
+        { DesktopCall::setLocalDnsAddress, { "127.0.0.1", 5400 }, false, {} },
+        { DesktopCall::setNetworkProtection, { adapter, false, QVariantList() }, false, {} },
+        { DesktopCall::setNetworkProtection, { adapter, true, QVariantList() }, true, {} },
         // Stored servers are written to the adapter at the next pause or stop.
-        { "setNetworkProtection", { adapter, true, QVariantList { "203.0.113.66" } }, false, {} },
-        { "registerUser", { "new@example.com", "password" }, false, {} },
-        { "setCredentials", { "other@example.com", "password" }, false, {} },
-        { "setTokensEnabled", { false }, false, {} },
-        { "setSettingsProtection", { false }, false, {} },
-        { "setSettingsProtection", { true }, true, {} },
-        { "setGlobalFiltering", { false, 5 }, false, {} },
-        { "setGlobalFiltering", { false, 0 }, false, {} },
-        { "setGlobalFiltering", { true, 0 }, true, {} },
-        { "setProfile", { 2 }, false, {} },
-        { "addProfile", { "Kids" }, false, {} },
-        { "removeProfile", { 2 }, false, {} },
-        { "categories", {}, true, { "categories" } },
-        { "userFilter", { 1 }, true, { "userFilter" } },
-        { "domains", { 1, "black" }, true, { "domains" } },
-        { "clearDomains", { 1, "black" }, false, {} },
-        { "setFilterCat", { 1, 7, true }, false, {} },
-        { "addDomain", { 1, "alias", "a.example", "10.0.0.1" }, false, {} },
-        { "addDomain", { 1, "black", "a.example" }, false, {} },
-        { "removeDomain", { 1, "black", 1000 }, false, {} },
-        { "schedule", { 1 }, true, { "schedule" } },
-        { "setScheduleEnabled", { 1, true }, false, {} },
-        { "setSchedule", { 1, QVariantList() }, false, {} },
-        { "setWhiteListOnly", { 1, true }, false, {} },
-        { "setSafeSearchEnabled", { 1, true }, false, {} },
-        { "updateProfiles", {}, true, { "profiles" } },
-        { "updateUserInfo", {}, true, { "userInfo" } },
+        { DesktopCall::setNetworkProtection, { adapter, true, QVariantList { "203.0.113.66" } }, false, {} },
+        { DesktopCall::registerUser, { "new@example.com", "password" }, false, {} },
+        { DesktopCall::setCredentials, { "other@example.com", "password" }, false, {} },
+        { DesktopCall::setTokensEnabled, { false }, false, {} },
+        { DesktopCall::setSettingsProtection, { false }, false, {} },
+        { DesktopCall::setSettingsProtection, { true }, true, {} },
+        { DesktopCall::setGlobalFiltering, { false, 5 }, false, {} },
+        { DesktopCall::setGlobalFiltering, { false, 0 }, false, {} },
+        { DesktopCall::setGlobalFiltering, { true, 0 }, true, {} },
+        { DesktopCall::setProfile, { 2 }, false, {} },
+        { DesktopCall::addProfile, { "Kids" }, false, {} },
+        { DesktopCall::removeProfile, { 2 }, false, {} },
+        { DesktopCall::categories, {}, true, { "categories" } },
+        { DesktopCall::userFilter, { 1 }, true, { "userFilter" } },
+        { DesktopCall::domains, { 1, "black" }, true, { "domains" } },
+        { DesktopCall::clearDomains, { 1, "black" }, false, {} },
+        { DesktopCall::setFilterCat, { 1, 7, true }, false, {} },
+        { DesktopCall::addDomain, { 1, "alias", "a.example", "10.0.0.1" }, false, {} },
+        { DesktopCall::addDomain, { 1, "black", "a.example" }, false, {} },
+        { DesktopCall::removeDomain, { 1, "black", 1000 }, false, {} },
+        { DesktopCall::schedule, { 1 }, true, { "schedule" } },
+        { DesktopCall::setScheduleEnabled, { 1, true }, false, {} },
+        { DesktopCall::setSchedule, { 1, QVariantList() }, false, {} },
+        { DesktopCall::setWhiteListOnly, { 1, true }, false, {} },
+        { DesktopCall::setSafeSearchEnabled, { 1, true }, false, {} },
+        { DesktopCall::updateProfiles, {}, true, { "profiles" } },
+        { DesktopCall::updateUserInfo, {}, true, { "userInfo" } },
     };
     for (const auto &row : table) {
         for (const bool notification : { false, true }) {

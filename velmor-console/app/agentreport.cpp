@@ -9,6 +9,7 @@
 #include "model/serviceconnector.h"
 
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/methodnames.h"
 #include "velmorwire/sysinfo.h"
 
 #include <QDate>
@@ -48,7 +49,7 @@ void Agent::generateSystemReport()
     waitBox->setObjectName(QStringLiteral("SystemReportWaitBox"));
     waitBox->setAttribute(Qt::WA_DeleteOnClose);
     waitBox->open();
-    Velmor::JsonRPCCall *call = m_connector->call("systemInfo");
+    Velmor::JsonRPCCall *call = m_connector->call(Velmor::DesktopCall::systemInfo);
     call->setTimeout(systemInfoTimeout);
     connect(call, &Velmor::Request::finished, waitBox, &QWidget::close);
     connect(call, &Velmor::Request::finished, this, &Agent::systemInfoReportReady);

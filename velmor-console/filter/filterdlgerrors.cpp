@@ -4,6 +4,7 @@
 #include "model/errortext.h"
 
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/methodnames.h"
 
 #include <QMessageBox>
 
@@ -47,7 +48,7 @@ void FilterDlg::checkRpcError()
         return;
     // A profile's refusal belongs over the profiles editor; with the editor gone the box stands alone.
     QWidget *parent = this;
-    if (call->method() == QLatin1String("addProfile"))
+    if (call->method() == QLatin1String(Velmor::DesktopCall::addProfile))
         parent = m_profilesEditor.data();
     auto *box = new QMessageBox(parent);
     box->setWindowTitle(tr("Error"));
@@ -55,7 +56,8 @@ void FilterDlg::checkRpcError()
     box->setIcon(QMessageBox::Warning);
     box->setTextFormat(Qt::RichText);
     if (unreachable) {
-        const QString name = call->params().value(call->method() == QLatin1String("addProfile") ? 0 : 2).toString();
+        const QString name
+            = call->params().value(call->method() == QLatin1String(Velmor::DesktopCall::addProfile) ? 0 : 2).toString();
         box->setText(tr("\"%1\" was not saved: %2").arg(name, errorText(call->error())).toHtmlEscaped());
     } else {
         box->setText(call->error().message());

@@ -11,6 +11,7 @@
 
 #include "velmorwire/hostlist.h"
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/methodnames.h"
 
 void MainWidget::agent_networksUpdated()
 {
@@ -112,7 +113,8 @@ void MainWidget::sendLocalDnsAddress()
         return;
     bool ok = false;
     const quint16 port = ui->leLocalDnsPort->text().toUShort(&ok, 10);
-    m_connector->notify("setLocalDnsAddress", { address.toString(), int(ok && port != 0 ? port : 53) });
+    m_connector->notify(
+        Velmor::DesktopCall::setLocalDnsAddress, { address.toString(), int(ok && port != 0 ? port : 53) });
     ui->leLocalDnsAddress->setModified(false);
     ui->leLocalDnsPort->setModified(false);
 }

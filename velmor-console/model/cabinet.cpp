@@ -6,6 +6,7 @@
 
 #include "velmorwire/ipaddress.h"
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/methodnames.h"
 
 namespace {
 
@@ -164,117 +165,120 @@ void Cabinet::setLastError(const Velmor::Error &error)
 
 Velmor::JsonRPCCall *Cabinet::categories()
 {
-    return call("categories", {}, &Cabinet::service_categoriesUpdated);
+    return call(Velmor::DesktopCall::categories, {}, &Cabinet::service_categoriesUpdated);
 }
 
 Velmor::JsonRPCCall *Cabinet::userFilter(quint32 profileId)
 {
-    return call("userFilter", { id(profileId) }, &Cabinet::service_userFilterUpdated);
+    return call(Velmor::DesktopCall::userFilter, { id(profileId) }, &Cabinet::service_userFilterUpdated);
 }
 
 Velmor::JsonRPCCall *Cabinet::domains(quint32 profileId, int type)
 {
-    return call("domains", { id(profileId), listType(type) }, &Cabinet::service_domainsUpdated);
+    return call(Velmor::DesktopCall::domains, { id(profileId), listType(type) }, &Cabinet::service_domainsUpdated);
 }
 
 Velmor::JsonRPCCall *Cabinet::schedule(quint32 profileId)
 {
-    return call("schedule", { id(profileId) }, nullptr);
+    return call(Velmor::DesktopCall::schedule, { id(profileId) }, nullptr);
 }
 
 Velmor::JsonRPCCall *Cabinet::addProfile(const QString &name)
 {
-    return call("addProfile", { wireText(name) }, &Cabinet::service_profileAddFinished);
+    return call(Velmor::DesktopCall::addProfile, { wireText(name) }, &Cabinet::service_profileAddFinished);
 }
 
 Velmor::JsonRPCCall *Cabinet::addDomain(quint32 profileId, int type, const QString &domain, const QHostAddress &ip)
 {
     const QString address = ip.isNull() ? QString() : ip.toString();
-    return call("addDomain", { id(profileId), listType(type), wireText(domain), wireText(address) },
+    return call(Velmor::DesktopCall::addDomain, { id(profileId), listType(type), wireText(domain), wireText(address) },
         &Cabinet::service_domainAddFinished);
 }
 
 Velmor::JsonRPCCall *Cabinet::setProfile(quint32 profileId)
 {
-    return call("setProfile", { id(profileId) }, &Cabinet::service_requestFinished);
+    return call(Velmor::DesktopCall::setProfile, { id(profileId) }, &Cabinet::service_requestFinished);
 }
 
 Velmor::JsonRPCCall *Cabinet::unlockSettings(const QString &login, const QString &password)
 {
-    return call("unlockSettings", { wireText(login), wireText(password) }, &Cabinet::service_passwordAccepted);
+    return call(Velmor::DesktopCall::unlockSettings, { wireText(login), wireText(password) },
+        &Cabinet::service_passwordAccepted);
 }
 
 Velmor::JsonRPCCall *Cabinet::registerUser(const QString &email, const QString &password)
 {
-    return call("registerUser", { wireText(email), wireText(password) }, &Cabinet::service_passwordAccepted);
+    return call(
+        Velmor::DesktopCall::registerUser, { wireText(email), wireText(password) }, &Cabinet::service_passwordAccepted);
 }
 
 Velmor::JsonRPCCall *Cabinet::setCredentials(const QString &login, const QString &password)
 {
-    return call("setCredentials", { wireText(login), wireText(password) }, &Cabinet::service_passwordAccepted);
+    return call(Velmor::DesktopCall::setCredentials, { wireText(login), wireText(password) },
+        &Cabinet::service_passwordAccepted);
 }
 
 void Cabinet::setSchedule(quint32 profileId, const Velmor::CabinetSchedule &schedule)
 {
-    notify("setSchedule", { id(profileId), schedule.toVariant() });
+    notify(Velmor::DesktopCall::setSchedule, { id(profileId), schedule.toVariant() });
 }
 
 void Cabinet::removeProfile(quint32 profileId)
 {
-    notify("removeProfile", { id(profileId) });
+    notify(Velmor::DesktopCall::removeProfile, { id(profileId) });
 }
 
 void Cabinet::removeDomain(quint32 profileId, int type, quint32 domainId)
 {
-    notify("removeDomain", { id(profileId), listType(type), id(domainId) });
+    notify(Velmor::DesktopCall::removeDomain, { id(profileId), listType(type), id(domainId) });
     if (DomainLists *lists = listsOf(type))
         (*lists)[profileId].removeDomain(domainId);
 }
 
 void Cabinet::clearDomains(quint32 profileId, int type)
 {
-    notify("clearDomains", { id(profileId), listType(type) });
+    notify(Velmor::DesktopCall::clearDomains, { id(profileId), listType(type) });
 }
 
 void Cabinet::setFilterCat(quint32 profileId, quint32 catId, bool blocked)
 {
-    notify("setFilterCat", { id(profileId), id(catId), blocked });
+    notify(Velmor::DesktopCall::setFilterCat, { id(profileId), id(catId), blocked });
 }
 
 void Cabinet::setSafeSearchEnabled(quint32 profileId, bool enabled)
 {
     if (const QSharedPointer<Velmor::CabinetProfile> profile = m_profiles.value(profileId))
         profile->safeSearchEnabled = enabled;
-    notify("setSafeSearchEnabled", { id(profileId), enabled });
+    notify(Velmor::DesktopCall::setSafeSearchEnabled, { id(profileId), enabled });
 }
 
 void Cabinet::setWhiteListOnly(quint32 profileId, bool enabled)
 {
     if (const QSharedPointer<Velmor::CabinetProfile> profile = m_profiles.value(profileId))
         profile->whiteListOnly = enabled;
-    notify("setWhiteListOnly", { id(profileId), enabled });
+    notify(Velmor::DesktopCall::setWhiteListOnly, { id(profileId), enabled });
 }
 
 void Cabinet::setScheduleEnabled(quint32 profileId, bool enabled)
 {
     if (const QSharedPointer<Velmor::CabinetProfile> profile = m_profiles.value(profileId))
         profile->scheduleEnabled = enabled;
-    notify("setScheduleEnabled", { id(profileId), enabled });
+    notify(Velmor::DesktopCall::setScheduleEnabled, { id(profileId), enabled });
 }
 
 void Cabinet::setTokensEnabled(bool enabled)
 {
-    notify("setTokensEnabled", { enabled });
+    notify(Velmor::DesktopCall::setTokensEnabled, { enabled });
 }
 
 void Cabinet::updateProfiles()
 {
-    notify("updateProfiles");
+    notify(Velmor::DesktopCall::updateProfiles);
 }
 
 void Cabinet::updateUserInfo()
 {
-    notify("updateUserInfo");
+    notify(Velmor::DesktopCall::updateUserInfo);
 }
 
 void Cabinet::service_requestFinished()

@@ -6,6 +6,7 @@
 
 #include "velmorwire/error.h"
 #include "velmorwire/jsonrpccall.h"
+#include "velmorwire/methodnames.h"
 
 #include <QCoreApplication>
 
@@ -106,7 +107,7 @@ void ServiceStatus::setGlobalFilteringState(bool enabled)
 
 void ServiceStatus::setGlobalFiltering(bool enabled, int minutes)
 {
-    m_connector->notify("setGlobalFiltering", { enabled, minutes });
+    m_connector->notify(Velmor::DesktopCall::setGlobalFiltering, { enabled, minutes });
 }
 
 void ServiceStatus::turnOnGlobalFiltering()
@@ -116,7 +117,7 @@ void ServiceStatus::turnOnGlobalFiltering()
 
 void ServiceStatus::setSettingsProtection(bool state)
 {
-    m_connector->notify("setSettingsProtection", { state });
+    m_connector->notify(Velmor::DesktopCall::setSettingsProtection, { state });
 }
 
 void ServiceStatus::setSettingsLocked(bool locked)
@@ -144,8 +145,8 @@ void ServiceStatus::setNetworks(const Velmor::NetworksInfo &info)
 Velmor::JsonRPCCall *ServiceStatus::setNetworkProtection(
     const QString &networkId, bool enabled, const Velmor::HostList &dns)
 {
-    Velmor::JsonRPCCall *sent
-        = m_connector->call("setNetworkProtection", { wireText(networkId), enabled, dns.toVariant() });
+    Velmor::JsonRPCCall *sent = m_connector->call(
+        Velmor::DesktopCall::setNetworkProtection, { wireText(networkId), enabled, dns.toVariant() });
     connect(sent, &Velmor::JsonRPCCall::finished, this, &ServiceStatus::service_protectionUpdated);
     return sent;
 }

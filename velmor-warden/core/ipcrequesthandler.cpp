@@ -14,6 +14,7 @@
 
 #include "velmorwire/ipaddress.h"
 #include "velmorwire/ipcconnection.h"
+#include "velmorwire/methodnames.h"
 #include "velmorwire/peertext.h"
 
 namespace Velmor {
@@ -83,7 +84,7 @@ Deferred IPCRequestHandler::unlockingOnSuccess(Deferred deferred)
 
 Error IPCRequestHandler::setSetting(const QString &key, const QString &value)
 {
-    if (refused("setSetting"))
+    if (refused(DesktopCall::setSetting))
         return SettingsLock::refusal();
     if (key.split(QLatin1Char('/'), Qt::SkipEmptyParts).isEmpty())
         return Error(Error::GeneralFailure, QStringLiteral("Invalid setting key"));
@@ -102,7 +103,7 @@ Error IPCRequestHandler::setSetting(const QString &key, const QString &value)
 
 Error IPCRequestHandler::setLocalDnsAddress(const QString &address, quint16 port)
 {
-    if (refused("setLocalDnsAddress"))
+    if (refused(DesktopCall::setLocalDnsAddress))
         return SettingsLock::refusal();
     QHostAddress parsed;
     if (!parseIPv4(address, &parsed) || !m_server->setLocalDnsProxyAddress(parsed, port))
@@ -112,12 +113,12 @@ Error IPCRequestHandler::setLocalDnsAddress(const QString &address, quint16 port
 
 Error IPCRequestHandler::setNetworkProtection(const QString &id, bool state, const HostList &originalDns)
 {
-    if (!state && refused("setNetworkProtection"))
+    if (!state && refused(DesktopCall::setNetworkProtection))
         return SettingsLock::refusal();
     if (!originalDns.isEmpty()) {
         // Stored servers are written to the adapter at the next pause or stop, so a locked connection may bring
         // them only where the desktop asked the user for them: an adapter with none saved, not protected yet.
-        if (m_lock->isLocked() && !acceptsServersWhileLocked(id) && refused("setNetworkProtection"))
+        if (m_lock->isLocked() && !acceptsServersWhileLocked(id) && refused(DesktopCall::setNetworkProtection))
             return SettingsLock::refusal();
         if (!m_server->backend->setOriginalDns(id, originalDns))
             return m_server->backend->lastError();
@@ -139,7 +140,7 @@ bool IPCRequestHandler::acceptsServersWhileLocked(const QString &id) const
 
 Deferred IPCRequestHandler::registerUser(const QString &user, const QString &password)
 {
-    if (refused("registerUser"))
+    if (refused(DesktopCall::registerUser))
         return failedDeferred(SettingsLock::refusal());
     auto *request = new IPCUserRegisterRequest(user, password, m_server);
     return unlockingOnSuccess(request->deferred());
@@ -198,7 +199,7 @@ void IPCRequestHandler::endUnlock(Deferred answer, const Error &error)
 
 Deferred IPCRequestHandler::setCredentials(const QString &user, const QString &password)
 {
-    if (refused("setCredentials"))
+    if (refused(DesktopCall::setCredentials))
         return failedDeferred(SettingsLock::refusal());
     auto *request = new IPCNewCredentialsRequest(m_server, m_owner, user, password);
     return unlockingOnSuccess(request->deferred());
@@ -206,7 +207,7 @@ Deferred IPCRequestHandler::setCredentials(const QString &user, const QString &p
 
 Error IPCRequestHandler::setTokensEnabled(bool state)
 {
-    if (refused("setTokensEnabled"))
+    if (refused(DesktopCall::setTokensEnabled))
         return SettingsLock::refusal();
     ServiceSettings settings;
     settings.setTokensEnabled(state);
@@ -218,16 +219,16 @@ Error IPCRequestHandler::setTokensEnabled(bool state)
 
 Error IPCRequestHandler::setSettingsProtection(bool state)
 {
-    if (!state && refused("setSettingsProtection"))
+    if (!state && refused(DesktopCall::setSettingsProtection))
         return SettingsLock::refusal();
     ServiceSettings().setSettingsProtected(state);
-    m_server->server->notifyAll("setSettingsLocked", { state }, { m_connection });
+    m_server->server->notifyAll(ServicePush::setSettingsLocked, { state }, { m_connection });
     return Error();
 }
 
 Error IPCRequestHandler::setGlobalFiltering(bool state, int delayMinutes)
 {
-    if (!state && refused("setGlobalFiltering"))
+    if (!state && refused(DesktopCall::setGlobalFiltering))
         return SettingsLock::refusal();
     m_server->setGlobalFiltering(state, delayMinutes);
     return Error();
@@ -235,7 +236,7 @@ Error IPCRequestHandler::setGlobalFiltering(bool state, int delayMinutes)
 
 Error IPCRequestHandler::setProfile(quint32 id)
 {
-    if (refused("setProfile"))
+    if (refused(DesktopCall::setProfile))
         return SettingsLock::refusal();
     const Error noSuchProfile(Error::GeneralFailure, QStringLiteral("No such profile"));
     // The account client would fall back to the default profile: an unknown id changes nothing instead.
@@ -247,7 +248,7 @@ Error IPCRequestHandler::setProfile(quint32 id)
 
 Deferred IPCRequestHandler::addProfile(const QString &name)
 {
-    if (refused("addProfile"))
+    if (refused(DesktopCall::addProfile))
         return failedDeferred(SettingsLock::refusal());
     class F : public DeferredSerializer
     {
@@ -268,7 +269,7 @@ Deferred IPCRequestHandler::addProfile(const QString &name)
 
 Error IPCRequestHandler::removeProfile(quint32 id)
 {
-    if (refused("removeProfile"))
+    if (refused(DesktopCall::removeProfile))
         return SettingsLock::refusal();
     m_server->cabinet->removeProfile(id);
     return Error();
@@ -302,7 +303,7 @@ QVariant IPCRequestHandler::domains(quint32 profileId, const QString &listType)
 
 Error IPCRequestHandler::clearDomains(quint32 profileId, const QString &listType)
 {
-    if (refused("clearDomains"))
+    if (refused(DesktopCall::clearDomains))
         return SettingsLock::refusal();
     m_server->cabinet->clearDomains(profileId, CabinetDomain::listTypeFromString(listType));
     return Error();
@@ -310,7 +311,7 @@ Error IPCRequestHandler::clearDomains(quint32 profileId, const QString &listType
 
 Error IPCRequestHandler::setFilterCat(quint32 profileId, quint32 catId, bool blocked)
 {
-    if (refused("setFilterCat"))
+    if (refused(DesktopCall::setFilterCat))
         return SettingsLock::refusal();
     m_server->cabinet->setFilterCat(profileId, catId, blocked);
     return Error();
@@ -319,7 +320,7 @@ Error IPCRequestHandler::setFilterCat(quint32 profileId, quint32 catId, bool blo
 Deferred IPCRequestHandler::addDomain(
     quint32 profileId, const QString &listType, const QString &domain, const QString &ip)
 {
-    if (refused("addDomain"))
+    if (refused(DesktopCall::addDomain))
         return failedDeferred(SettingsLock::refusal());
     class F : public DeferredSerializer
     {
@@ -348,7 +349,7 @@ Deferred IPCRequestHandler::addDomain(quint32 profileId, const QString &listType
 
 Error IPCRequestHandler::removeDomain(quint32 profileId, const QString &listType, quint32 domainId)
 {
-    if (refused("removeDomain"))
+    if (refused(DesktopCall::removeDomain))
         return SettingsLock::refusal();
     m_server->cabinet->removeDomain(profileId, CabinetDomain::listTypeFromString(listType), domainId);
     return Error();
@@ -362,7 +363,7 @@ QVariant IPCRequestHandler::schedule(quint32 profileId)
 
 Error IPCRequestHandler::setScheduleEnabled(quint32 profileId, bool enabled)
 {
-    if (refused("setScheduleEnabled"))
+    if (refused(DesktopCall::setScheduleEnabled))
         return SettingsLock::refusal();
     m_server->cabinet->setScheduleEnabled(profileId, enabled);
     return Error();
@@ -370,7 +371,7 @@ Error IPCRequestHandler::setScheduleEnabled(quint32 profileId, bool enabled)
 
 Error IPCRequestHandler::setSchedule(quint32 profileId, const QVariant &schedule)
 {
-    if (refused("setSchedule"))
+    if (refused(DesktopCall::setSchedule))
         return SettingsLock::refusal();
     // An unreadable value reads as no schedule at all, which would erase the account's schedule.
     CabinetSchedule week;
@@ -384,7 +385,7 @@ Error IPCRequestHandler::setSchedule(quint32 profileId, const QVariant &schedule
 
 Error IPCRequestHandler::setWhiteListOnly(quint32 profileId, bool enabled)
 {
-    if (refused("setWhiteListOnly"))
+    if (refused(DesktopCall::setWhiteListOnly))
         return SettingsLock::refusal();
     m_server->cabinet->setWhiteListOnly(profileId, enabled);
     return Error();
@@ -392,7 +393,7 @@ Error IPCRequestHandler::setWhiteListOnly(quint32 profileId, bool enabled)
 
 Error IPCRequestHandler::setSafeSearchEnabled(quint32 profileId, bool enabled)
 {
-    if (refused("setSafeSearchEnabled"))
+    if (refused(DesktopCall::setSafeSearchEnabled))
         return SettingsLock::refusal();
     m_server->cabinet->setSafeSearchEnabled(profileId, enabled);
     return Error();

@@ -15,7 +15,8 @@ class ServerPrivate;
 class SettingsLock;
 
 // The service's methods for one desktop connection. Every slot of this class is callable over the link by its
-// name and parameter count, so the class declares no other slot, signal or invokable method.
+// name and parameter count, so the class declares no other slot, signal or invokable method. The desktop spells
+// their names from DesktopCall (velmorwire/methodnames.h).
 //
 // A connection that opened while the settings were protected and the service held credentials is locked: it may
 // read, unlock, and switch filtering, the lock or a network's protection on (with servers only for an adapter

@@ -11,6 +11,7 @@
 #include "velmorwire/cabinetprofile.h"
 #include "velmorwire/ipcconnection.h"
 #include "velmorwire/jsonrpc.h"
+#include "velmorwire/methodnames.h"
 #include "velmorwire/network.h"
 
 namespace Velmor {
@@ -67,21 +68,22 @@ void ServerPrivate::pushInitialState(IpcConnection *connection)
         localProxy = settings.localProxyAddressText();
         locked = settings.settingsProtected();
     }
-    connection->notify("setSettings", { QVariantMap { { QStringLiteral("localproxy-addr"), text(localProxy) } } });
+    connection->notify(
+        ServicePush::setSettings, { QVariantMap { { QStringLiteral("localproxy-addr"), text(localProxy) } } });
     NetworksInfo networks;
     networksInfo(networks);
-    connection->notify("setNetworks", { networks.toVariant() });
+    connection->notify(ServicePush::setNetworks, { networks.toVariant() });
     // While the settings are protected the password stays in the service: whoever may unlock knows it already.
     // The password stays in the service: any local process may connect, and the desktop never sends it back.
-    connection->notify("setCredentials", { text(cabinet->user()), text(QString()) });
-    connection->notify("setSettingsLocked", { locked });
-    connection->notify("setGlobalFiltering", { globalFiltering });
-    connection->notify("setSystemInfo", { cabinet->cachedSystemInfo().toVariant() });
-    connection->notify("setCategories", { cabinet->cachedCategories().toVariant() });
-    connection->notify("setUserInfo", { cabinet->cachedUserInfo().toVariant() });
+    connection->notify(ServicePush::setCredentials, { text(cabinet->user()), text(QString()) });
+    connection->notify(ServicePush::setSettingsLocked, { locked });
+    connection->notify(ServicePush::setGlobalFiltering, { globalFiltering });
+    connection->notify(ServicePush::setSystemInfo, { cabinet->cachedSystemInfo().toVariant() });
+    connection->notify(ServicePush::setCategories, { cabinet->cachedCategories().toVariant() });
+    connection->notify(ServicePush::setUserInfo, { cabinet->cachedUserInfo().toVariant() });
     const quint32 selected = selectedProfileId();
-    connection->notify("setProfiles", { profilesForLink(cabinet->cachedProfiles()), selected });
-    connection->notify("setProfileScheduleActivity", { selected, cabinet->isProfileActive(selected) });
+    connection->notify(ServicePush::setProfiles, { profilesForLink(cabinet->cachedProfiles()), selected });
+    connection->notify(ServicePush::setProfileScheduleActivity, { selected, cabinet->isProfileActive(selected) });
     queueIdentification(connection);
 }
 
@@ -122,7 +124,7 @@ void Server::sendIdentificationTimeout()
     QVariantList params;
     const char *method = nullptr;
     if (isIdentified()) {
-        method = "setIdentification";
+        method = ServicePush::setIdentification;
         if (type == Identification::TokenType)
             params = { type, d->selectedProfileId() };
         else
@@ -139,7 +141,7 @@ void Server::sendIdentificationTimeout()
         if (failure.isSuccess())
             failure = d->cabinet->lastError();
         if (!failure.isSuccess()) {
-            method = "setIdentificationError";
+            method = ServicePush::setIdentificationError;
             params = { type, failure.toVariant() };
         }
     }
@@ -163,14 +165,14 @@ void Server::backend_configurationChanged()
 {
     NetworksInfo networks;
     d->networksInfo(networks);
-    notifyAll("setNetworks", { networks.toVariant() });
+    notifyAll(ServicePush::setNetworks, { networks.toVariant() });
     if (d->cabinet->state() == Cabinet::Disconnected && !d->cabinet->user().isEmpty())
         d->cabinet->connectToServer();
 }
 
 void Server::backend_protectionChanged(const QString &id, bool state)
 {
-    notifyAll("setNetworkProtection", { id, state });
+    notifyAll(ServicePush::setNetworkProtection, { id, state });
 }
 
 void Server::identification_typeChanged()
@@ -210,12 +212,12 @@ void Server::proxyRetry_timeout()
 
 void Server::cabinet_systemInfoChanged()
 {
-    notifyAll("setSystemInfo", { d->cabinet->cachedSystemInfo().toVariant() });
+    notifyAll(ServicePush::setSystemInfo, { d->cabinet->cachedSystemInfo().toVariant() });
 }
 
 void Server::cabinet_categoriesChanged()
 {
-    notifyAll("setCategories", { d->cabinet->cachedCategories().toVariant() });
+    notifyAll(ServicePush::setCategories, { d->cabinet->cachedCategories().toVariant() });
 }
 
 void Server::cabinet_userInfoChanged()
@@ -223,34 +225,35 @@ void Server::cabinet_userInfoChanged()
     const CabinetUserInfo &info = d->cabinet->cachedUserInfo();
     if (info.planCode.isEmpty())
         return;
-    notifyAll("setUserInfo", { info.toVariant() });
+    notifyAll(ServicePush::setUserInfo, { info.toVariant() });
 }
 
 void Server::cabinet_profilesChanged()
 {
-    notifyAll("setProfiles", { ServerPrivate::profilesForLink(d->cabinet->cachedProfiles()), d->selectedProfileId() });
+    notifyAll(ServicePush::setProfiles,
+        { ServerPrivate::profilesForLink(d->cabinet->cachedProfiles()), d->selectedProfileId() });
 }
 
 void Server::cabinet_selectedProfileChanged()
 {
-    notifyAll("setSelectedProfile", { d->selectedProfileId() });
+    notifyAll(ServicePush::setSelectedProfile, { d->selectedProfileId() });
     d->queueIdentification();
 }
 
 void Server::cabinet_profileActivityChanged(quint32 profileId, bool active)
 {
-    notifyAll("setProfileScheduleActivity", { profileId, active });
+    notifyAll(ServicePush::setProfileScheduleActivity, { profileId, active });
 }
 
 void Server::cabinet_userFilterChanged(quint32 profileId)
 {
-    notifyAll("setUserFilter", { profileId, d->cabinet->cachedUserFilter(profileId).toVariant() });
+    notifyAll(ServicePush::setUserFilter, { profileId, d->cabinet->cachedUserFilter(profileId).toVariant() });
 }
 
 void Server::cabinet_domainsChanged(quint32 profileId, int type)
 {
     const auto listType = CabinetDomain::Type(type);
-    notifyAll("setDomains", { profileId, type, d->cabinet->cachedDomains(profileId, listType).toVariant() });
+    notifyAll(ServicePush::setDomains, { profileId, type, d->cabinet->cachedDomains(profileId, listType).toVariant() });
 }
 
 void Server::cabinet_error() { }

@@ -6,6 +6,7 @@
 #include "cabinet/cabinet.h"
 #include "network/backend.h"
 
+#include "velmorwire/methodnames.h"
 #include "velmorwire/network.h"
 
 namespace Velmor {
@@ -42,7 +43,7 @@ bool ServerPrivate::setGlobalFiltering(bool on, int delayMinutes)
     if (!on && delayMinutes != 0)
         resumeTimer.start(qMin(delayMinutes, longestPauseMinutes) * 60000);
     Q_EMIT server->activeProxyChanged();
-    server->notifyAll("setGlobalFiltering", { on });
+    server->notifyAll(ServicePush::setGlobalFiltering, { on });
     return true;
 }
 
