@@ -3,6 +3,8 @@
 
 #include "velmorwire/methodnames.h"
 
+#include "scratchroot.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -28,14 +30,9 @@ bool hasSlot(const QMetaObject &meta, const QByteArray &name, int parameters)
     return false;
 }
 
-QString fixture(const QString &relative)
-{
-    return qEnvironmentVariable("VELMOR_SOURCE_DIR") + QLatin1String("/tests/fixtures/") + relative;
-}
-
 QByteArray fixtureText(const QString &relative)
 {
-    QFile file(fixture(relative));
+    QFile file(TestSupport::fixture(relative));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -164,7 +161,7 @@ void tst_MethodNames::fakeServiceScripts_data()
 {
     QTest::addColumn<QString>("script");
 
-    const QDir scripts(fixture(QStringLiteral("console_service")));
+    const QDir scripts(TestSupport::fixture(QStringLiteral("console_service")));
     const QStringList names = scripts.entryList({ QStringLiteral("*.json") }, QDir::Files, QDir::Name);
     QVERIFY2(!names.isEmpty(), qPrintable(scripts.path() + QLatin1String(" holds no scripts")));
     for (const QString &name : names)
