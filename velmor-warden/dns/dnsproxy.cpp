@@ -143,19 +143,17 @@ void DNSProxy::newTcpConnection()
             owner = Platform::tcpSocketOwner(
                 socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
             taken = m_tcpClientsOfUser.value(owner) < MaxTcpClientsPerUser
-                && (m_tcpClients < MaxTcpClients || closeIdleOfLargestUser());
+                && (m_tcpOwners.size() < MaxTcpClients || closeIdleOfLargestUser());
         }
         if (!taken) {
             socket->abort();
             delete socket;
             continue;
         }
-        ++m_tcpClients;
         ++m_tcpClientsOfUser[owner];
         auto *transport = new DNS::TcpServerTransport(socket, this);
         m_tcpOwners.insert(transport, owner);
         connect(transport, &QObject::destroyed, this, [this, transport, owner] {
-            --m_tcpClients;
             m_tcpOwners.remove(transport);
             auto held = m_tcpClientsOfUser.find(owner);
             if (held != m_tcpClientsOfUser.end() && --held.value() <= 0)

@@ -76,7 +76,7 @@ private:
     Velmor::DNS::ClientOwners m_clientOwners;
     QHostAddress m_address;
     quint16 m_port = 0;
-    int m_tcpClients = 0;
+    // The open client connections and their users.
     QHash<Velmor::DNS::TcpServerTransport *, qint64> m_tcpOwners;
     QHash<qint64, int> m_tcpClientsOfUser;
     QString m_errorString;
