@@ -74,28 +74,15 @@ void setPacketInfo(msghdr &message, int level, int type, const Info &info)
 // send counts as sent, as a lost datagram would.
 bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quint16 port, const QHostAddress &from)
 {
-    sockaddr_storage to = {};
-    socklen_t toLength = 0;
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
     msghdr message = {};
     message.msg_control = control;
     if (from.protocol() == QAbstractSocket::IPv4Protocol && address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto *target = reinterpret_cast<sockaddr_in *>(&to);
-        target->sin_family = AF_INET;
-        target->sin_port = qToBigEndian(port);
-        target->sin_addr.s_addr = qToBigEndian(address.toIPv4Address());
-        toLength = sizeof(sockaddr_in);
         in_pktinfo info = {};
         info.ipi_spec_dst.s_addr = qToBigEndian(from.toIPv4Address());
         setPacketInfo(message, IPPROTO_IP, IP_PKTINFO, info);
     } else if (from.protocol() == QAbstractSocket::IPv6Protocol
         && address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto *target = reinterpret_cast<sockaddr_in6 *>(&to);
-        target->sin6_family = AF_INET6;
-        target->sin6_port = qToBigEndian(port);
-        const Q_IPV6ADDR toBytes = address.toIPv6Address();
-        std::memcpy(&target->sin6_addr, &toBytes, sizeof toBytes);
-        toLength = sizeof(sockaddr_in6);
         in6_pktinfo info = {};
         const Q_IPV6ADDR fromBytes = from.toIPv6Address();
         std::memcpy(&info.ipi6_addr, &fromBytes, sizeof fromBytes);
@@ -103,9 +90,10 @@ bool sendFrom(int fd, const QByteArray &bytes, const QHostAddress &address, quin
     } else {
         return false;
     }
+    sockaddr_storage to = {};
     iovec part = { const_cast<char *>(bytes.constData()), size_t(bytes.size()) };
     message.msg_name = &to;
-    message.msg_namelen = toLength;
+    message.msg_namelen = socketAddress(address, port, &to);
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     while (::sendmsg(fd, &message, MSG_NOSIGNAL) < 0 && errno == EINTR) { }
