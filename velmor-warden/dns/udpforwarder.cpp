@@ -302,16 +302,8 @@ void UdpForwarder::forward(const QHostAddress &address, quint16 port, Packet req
         m_pending.emplace_back(this, std::move(request), address, destination);
     } else {
         m_pending.splice(m_pending.end(), m_spare, m_spare.begin());
-        Pending &reused = m_pending.back();
-        reused.request = std::move(request);
-        reused.address = address;
-        reused.destination = destination;
-        reused.pool = nullptr;
-        reused.ticket = UdpSocketPool::Ticket();
-        reused.owner = -1;
-        reused.shared = false;
-        reused.olderOfOwner = nullptr;
-        reused.newerOfOwner = nullptr;
+        // Whole, so nothing of the request before is left in it.
+        m_pending.back() = Pending(this, std::move(request), address, destination);
     }
     Pending &pending = m_pending.back();
     pending.self = std::prev(m_pending.end());
