@@ -27,6 +27,7 @@ private Q_SLOTS:
     void answerGoesToTheSender();
     void failedSendGivesServfail();
     void deadlineGivesServfail();
+    void requestOfManyQuestionsIsNotRemembered();
     void answerLeavesFromTheAddressAsked();
     void answerAfterTheSocketIsClosed();
     void answerAfterTheSocketIsGone();
@@ -226,6 +227,28 @@ void tst_UdpForwarder::deadlineGivesServfail()
     QCOMPARE(Packet(got.at(0)).id(), quint16(0x0302));
     QCOMPARE(forwarder->pendingCount(), 0);
     QVERIFY(!client->hasPendingDatagrams());
+}
+
+void tst_UdpForwarder::requestOfManyQuestionsIsNotRemembered()
+{
+    // Two questions in one request: what a resolver never sends, and what would let a sender choose the size of
+    // what is remembered.
+    QByteArray request = clientQuery(0x0401);
+    const QByteArray question = request.mid(12);
+    request[5] = 2;
+    request += question;
+    QVERIFY(forwardFromClient(request));
+    FakeClock::advance(10001);
+    forwarder->expire();
+    QCOMPARE(forwarder->pendingCount(), 0);
+    QCOMPARE(answers(1).size(), 1);
+
+    // Asked again at once, it goes upstream again.
+    const qsizetype sent = upstream->received.size();
+    request[1] = 0x02;
+    QVERIFY(forwardFromClient(request));
+    QCOMPARE(upstream->received.size(), sent + 1);
+    QCOMPARE(forwarder->pendingCount(), 1);
 }
 
 void tst_UdpForwarder::answerLeavesFromTheAddressAsked()

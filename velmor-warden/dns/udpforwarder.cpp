@@ -393,12 +393,16 @@ void UdpForwarder::erase(Pending &pending)
 
 QByteArray UdpForwarder::questionKey(const Packet &request, qint64 owner)
 {
+    // Only a request of one question, as resolvers ask, is remembered: another holds as many names as its sender
+    // packs into a datagram, and a key of them all would cost what the sender chose.
+    if (request.questionCount() != 1)
+        return QByteArray();
     const QList<QSharedPointer<Question>> questions = request.questions();
-    QByteArray key = QByteArray::number(owner);
-    for (const QSharedPointer<Question> &question : questions)
-        key += ' ' + question->name.toLower() + ' ' + QByteArray::number(question->type) + ' '
-            + QByteArray::number(question->qclass);
-    return key;
+    if (questions.size() != 1)
+        return QByteArray();
+    const Question &question = *questions.first();
+    return QByteArray::number(owner) + ' ' + question.name.toLower() + ' ' + QByteArray::number(question.type) + ' '
+        + QByteArray::number(question.qclass);
 }
 
 bool UdpForwarder::recentlyUnanswered(const QByteArray &key)
@@ -418,7 +422,7 @@ bool UdpForwarder::recentlyUnanswered(const QByteArray &key)
 void UdpForwarder::rememberUnanswered(const Packet &request, qint64 owner)
 {
     const QByteArray key = questionKey(request, owner);
-    if (m_unanswered.contains(key))
+    if (key.isEmpty() || m_unanswered.contains(key))
         return;
     if (int(m_unanswered.size()) >= MaxUnanswered) {
         m_unanswered.remove(m_unansweredOrder.front());
