@@ -183,7 +183,6 @@ void SystemTrayIcon::profileSelected(quint32 profileId)
     // While the settings are locked the choice waits for the password: the mark stays where the model has it.
     if (m_currentProfileAction)
         m_currentProfileAction->setChecked(true);
-    m_profileAction->setVisible(!m_profileActions.isEmpty());
 }
 
 void SystemTrayIcon::rebuildProfilesMenu()

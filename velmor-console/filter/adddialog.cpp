@@ -2,6 +2,7 @@
 
 #include "domainpattern.h"
 #include "listkind.h"
+#include "refusalhint.h"
 
 #include "model/typedaddress.h"
 
@@ -33,7 +34,7 @@ AddDialog::AddDialog(QWidget *parent, int kind)
     , m_kind(kind)
     , m_address(nullptr)
     , m_domain(nullptr)
-    , m_hint(new QLabel(this))
+    , m_hint(newRefusalHint(QStringLiteral("hint"), this))
 {
     setWindowTitle(tr("New domain"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -49,11 +50,6 @@ AddDialog::AddDialog(QWidget *parent, int kind)
     m_domain = new QLineEdit(this);
     form->addRow(tr("Domain"), m_domain);
 
-    m_hint->setObjectName(QStringLiteral("hint"));
-    m_hint->setTextFormat(Qt::PlainText);
-    m_hint->setWordWrap(true);
-    m_hint->setStyleSheet(QStringLiteral("color:#c00;"));
-    m_hint->hide();
     form->addRow(m_hint);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);

@@ -29,16 +29,20 @@ QString lengthProblem(const QString &name)
     return QString();
 }
 
+QString notAName(const QString &typed)
+{
+    return QCoreApplication::translate("DomainPattern",
+        "\"%1\" is not a domain name: it may hold letters, digits, hyphens and dots, with something between the "
+        "dots.")
+        .arg(typed);
+}
+
 } // namespace
 
 QString asciiDomain(const QString &typed, QString *problem)
 {
-    const QString notAName = QCoreApplication::translate("DomainPattern",
-        "\"%1\" is not a domain name: it may hold letters, digits, hyphens and dots, with something between the "
-        "dots.")
-                                 .arg(typed);
     if (typed.isEmpty())
-        return refused(problem, notAName);
+        return refused(problem, notAName(typed));
     // Told before the conversion, which gives up on over-long labels without saying why.
     QString why = lengthProblem(typed);
     if (!why.isEmpty())
@@ -46,7 +50,7 @@ QString asciiDomain(const QString &typed, QString *problem)
     static const QRegularExpression ascii(QStringLiteral("^[A-Za-z0-9_\\-]+(?:\\.[A-Za-z0-9_\\-]+)*$"));
     const QString name = QString::fromLatin1(QUrl::toAce(typed));
     if (name.isEmpty() || !ascii.match(name).hasMatch())
-        return refused(problem, notAName);
+        return refused(problem, notAName(typed));
     why = lengthProblem(name);
     if (!why.isEmpty())
         return refused(problem, why);

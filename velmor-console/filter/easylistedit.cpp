@@ -4,6 +4,7 @@
 #include "actionwidgetitem.h"
 #include "adddialog.h"
 #include "domainpattern.h"
+#include "refusalhint.h"
 #include "ui_domainsedit.h"
 
 #include <QAction>
@@ -36,7 +37,7 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     , m_limit(limit)
     , m_loading(new QMovie(QStringLiteral(":/icons/loading.gif"), QByteArray(), this))
     , m_clearAction(new QAction(QIcon(QStringLiteral(":/icons/status-error")), tr("Clear list"), this))
-    , m_hint(new QLabel(this))
+    , m_hint(newRefusalHint(QStringLiteral("lblHint"), this))
     , m_delegate(new ActionItemDelegeate(kind, removeIcon()))
 {
     ui->setupUi(this);
@@ -44,11 +45,6 @@ EasyListEdit::EasyListEdit(const QString &title, int kind, const QColor &colour,
     m_delegate->setParent(this);
     ui->lblLoading->hide();
     ui->lblLoading->setMovie(m_loading);
-    m_hint->setObjectName(QStringLiteral("lblHint"));
-    m_hint->setTextFormat(Qt::PlainText);
-    m_hint->setWordWrap(true);
-    m_hint->setStyleSheet(QStringLiteral("color:#c00;"));
-    m_hint->hide();
     ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->lstDomains) + 1, m_hint);
     ui->lblTitle->setText(title);
     ui->lblTitle->setStyleSheet(

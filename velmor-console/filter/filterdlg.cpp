@@ -163,16 +163,13 @@ QSharedPointer<Velmor::CabinetProfile> FilterDlg::editedProfile() const
 int FilterDlg::listLimit(const char *name) const
 {
     // A plan without the feature does not limit the list: read as 0 it would allow a single entry.
-    const QVariant value = m_cabinet->userInfo().features.value(QLatin1String(name));
-    bool ok = false;
-    (void)value.toLongLong(&ok);
-    return ok ? qMax(-1, feature(name)) : -1;
+    return qMax(-1, feature(name, -1));
 }
 
-int FilterDlg::feature(const char *name) const
+int FilterDlg::feature(const char *name, int absent) const
 {
     // A number from outside: one that does not fit an int is taken as the nearest that does.
     bool ok = false;
     const qlonglong value = m_cabinet->userInfo().features.value(QLatin1String(name)).toLongLong(&ok);
-    return ok ? int(qBound(qlonglong(INT_MIN), value, qlonglong(INT_MAX))) : 0;
+    return ok ? int(qBound(qlonglong(INT_MIN), value, qlonglong(INT_MAX))) : absent;
 }

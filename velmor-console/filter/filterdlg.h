@@ -103,7 +103,8 @@ private:
 
     // The edited profile, or null when the model does not hold it.
     QSharedPointer<Velmor::CabinetProfile> editedProfile() const;
-    int feature(const char *name) const;
+    // The plan's number for a feature; absent when the account names none, or not as a number.
+    int feature(const char *name, int absent = 0) const;
     // The plan's most entries of a list; -1 (no limit) when the account names none.
     int listLimit(const char *name) const;
     void refillList(EasyListEdit *editor, int type, bool *loaded);

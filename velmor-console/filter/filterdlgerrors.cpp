@@ -47,17 +47,15 @@ void FilterDlg::checkRpcError()
     if (call->error().code() <= lastTransportCode && !unreachable)
         return;
     // A profile's refusal belongs over the profiles editor; with the editor gone the box stands alone.
-    QWidget *parent = this;
-    if (call->method() == QLatin1String(Velmor::DesktopCall::addProfile))
-        parent = m_profilesEditor.data();
-    auto *box = new QMessageBox(parent);
+    const bool addsProfile = call->method() == QLatin1String(Velmor::DesktopCall::addProfile);
+    auto *box = new QMessageBox(addsProfile ? m_profilesEditor.data() : this);
     box->setWindowTitle(tr("Error"));
     box->setStandardButtons(QMessageBox::Ok);
     box->setIcon(QMessageBox::Warning);
     box->setTextFormat(Qt::RichText);
     if (unreachable) {
-        const QString name
-            = call->params().value(call->method() == QLatin1String(Velmor::DesktopCall::addProfile) ? 0 : 2).toString();
+        // The name is the profile's for an added profile, the domain's for an added entry.
+        const QString name = call->params().value(addsProfile ? 0 : 2).toString();
         box->setText(tr("\"%1\" was not saved: %2").arg(name, errorText(call->error())).toHtmlEscaped());
     } else {
         box->setText(call->error().message());

@@ -1,6 +1,7 @@
 // The Schedule page: a day row per weekday, the edits held until they are saved, and the time-zone check.
 #include "filterdlg.h"
 
+#include "refusalhint.h"
 #include "scheduletime.h"
 #include "schedulewidget.h"
 #include "time24validator.h"
@@ -119,12 +120,7 @@ void FilterDlg::buildScheduleGrid()
 
         m_scheduleRows.append(ScheduleRow { bar, from, to, on });
     }
-    m_scheduleRefusal = new QLabel;
-    m_scheduleRefusal->setObjectName(QStringLiteral("scheduleRefusal"));
-    m_scheduleRefusal->setWordWrap(true);
-    m_scheduleRefusal->setTextFormat(Qt::PlainText);
-    m_scheduleRefusal->setStyleSheet(QStringLiteral("color:#c00;"));
-    m_scheduleRefusal->hide();
+    m_scheduleRefusal = newRefusalHint(QStringLiteral("scheduleRefusal"));
     grid->addWidget(m_scheduleRefusal, 8, 0, 1, 5);
     ui->schedWidget->setLayout(grid);
 }
