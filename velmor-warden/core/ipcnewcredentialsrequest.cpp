@@ -38,9 +38,7 @@ void IPCNewCredentialsRequest::proceed()
     // A check is a guess at a password like an unlock attempt, and keeps the same pause of the same user.
     const qint64 wait = m_server->unlockThrottle.begin(m_owner, this);
     if (wait != 0) {
-        m_deferred.errback(Error(Error::GeneralFailure,
-            wait == UnlockThrottle::checkInProgress ? QStringLiteral("An unlock attempt is already in progress")
-                                                    : QStringLiteral("Try again in %1 s").arg((wait + 999) / 1000)));
+        m_deferred.errback(UnlockThrottle::refusal(wait));
         deleteLater();
         return;
     }

@@ -150,16 +150,13 @@ Deferred IPCRequestHandler::unlockSettings(const QString &user, const QString &p
 {
     if (m_unlocking) {
         qWarning("unlockSettings: refused while an attempt of the same connection is checked");
-        return failedDeferred(Error(Error::GeneralFailure, QStringLiteral("An unlock attempt is already in progress")));
+        return failedDeferred(UnlockThrottle::refusal(UnlockThrottle::checkInProgress));
     }
     // Answered at once rather than held: a held call would outlast the desktop's deadline, and the user can be told
     // how long to wait.
     const qint64 wait = m_server->unlockThrottle.begin(m_owner, this);
-    if (wait == UnlockThrottle::checkInProgress)
-        return failedDeferred(Error(Error::GeneralFailure, QStringLiteral("An unlock attempt is already in progress")));
-    if (wait > 0)
-        return failedDeferred(
-            Error(Error::GeneralFailure, QStringLiteral("Try again in %1 s").arg((wait + 999) / 1000)));
+    if (wait != 0)
+        return failedDeferred(UnlockThrottle::refusal(wait));
     m_unlocking = true;
     Deferred answer;
     unlockingOnSuccess(answer);

@@ -1,5 +1,6 @@
 #include "unlockthrottle.h"
 
+#include "velmorwire/error.h"
 #include "velmorwire/requestmanager.h"
 
 namespace Velmor {
@@ -19,6 +20,13 @@ qint64 UnlockThrottle::begin(qint64 user, QObject *context)
         return left;
     state.checking = context;
     return 0;
+}
+
+Error UnlockThrottle::refusal(qint64 wait)
+{
+    if (wait == checkInProgress)
+        return Error(Error::GeneralFailure, QStringLiteral("An unlock attempt is already in progress"));
+    return Error(Error::GeneralFailure, QStringLiteral("Try again in %1 s").arg((wait + 999) / 1000));
 }
 
 void UnlockThrottle::refused(qint64 user)

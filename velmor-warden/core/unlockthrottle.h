@@ -7,6 +7,8 @@
 
 namespace Velmor {
 
+class Error;
+
 // The pause between settings passwords, kept per local user (the owner of the connection's peer), so that the
 // password cannot be guessed at the speed of the link and one user's guesses never hold another user's attempt: a
 // user has one attempt checked at a time, and after each refused one his next may start 1 s later, then 2, 4 ... up
@@ -27,6 +29,8 @@ public:
     // 0 when the user's attempt may be checked now: it is then the one being checked until refused() or accepted(),
     // or until its context goes. Else the milliseconds the user has still to wait, or checkInProgress.
     qint64 begin(qint64 user, QObject *context);
+    // The answer to an attempt that begin() turned away with wait: GeneralFailure, saying how long is left.
+    static Velmor::Error refusal(qint64 wait);
     void refused(qint64 user);
     void accepted(qint64 user);
     bool isChecking(qint64 user) const;
