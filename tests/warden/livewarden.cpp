@@ -56,6 +56,24 @@ QString nameServer(const QString &adapterId)
     return value.text;
 }
 
+QByteArray digFirst(quint16 proxyPort, int tries, int seconds, bool tcp)
+{
+    QProcess dig;
+    dig.start(QStringLiteral("dig"),
+        { QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(proxyPort), QStringLiteral("first.test"),
+            QStringLiteral("A"), QStringLiteral("+short"), QStringLiteral("+tries=%1").arg(tries),
+            QStringLiteral("+time=%1").arg(seconds), tcp ? QStringLiteral("+tcp") : QStringLiteral("+notcp") });
+    if (!dig.waitForFinished((tries * seconds + 30) * 1000))
+        return "<dig did not end>";
+    const QByteArray output = dig.readAllStandardOutput();
+    QByteArray answer;
+    for (const QByteArray &line : output.split('\n')) {
+        if (!line.isEmpty() && !line.startsWith(";;"))
+            answer += line + '\n';
+    }
+    return answer.isEmpty() ? output : answer;
+}
+
 LiveWarden::LiveWarden(const AccountService &account, quint16 resolverPort, const QList<SimulatedAdapter> &adapters,
     const QVariantMap &settings)
 {

@@ -46,6 +46,11 @@ struct SimulatedAdapter
 // The DNS servers of an adapter in the simulated registry ("NameServer" of its interface key).
 QString nameServer(const QString &adapterId);
 
+// The local proxy's answer to first.test as dig prints it short, over UDP or TCP, asked up to tries times with
+// seconds for each. A try that timed out and was asked again, as a stub resolver asks, leaves no line of its own;
+// with no answer at all, dig's whole output.
+QByteArray digFirst(quint16 proxyPort, int tries, int seconds, bool tcp = false);
+
 // The real velmor-warden as the service on a machine root of its own: the simulated adapters, the fake account
 // service as "www" (its authority among the machine's trusted roots), the test resolver as "vyrproxy-addr", the
 // local proxy on a free port of 127.0.0.1, the IPC link on a free port, token identification, and the settings

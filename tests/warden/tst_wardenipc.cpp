@@ -93,19 +93,6 @@ public:
     }
 };
 
-// The answer of the local proxy to first.test, over UDP or TCP, as dig prints it short.
-QByteArray digFirst(quint16 proxyPort, bool tcp)
-{
-    QProcess dig;
-    dig.start(QStringLiteral("dig"),
-        { QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(proxyPort), QStringLiteral("first.test"),
-            QStringLiteral("A"), QStringLiteral("+short"), QStringLiteral("+tries=1"), QStringLiteral("+time=5"),
-            tcp ? QStringLiteral("+tcp") : QStringLiteral("+notcp") });
-    if (!dig.waitForFinished(30000))
-        return "<dig did not end>";
-    return dig.readAllStandardOutput();
-}
-
 #define VERIFY_CLIENT(result) QVERIFY2((result).exitCode == 0, qPrintable((result).err + (result).out))
 
 } // namespace
@@ -409,8 +396,8 @@ void tst_WardenIpc::unlockPauseIsPerUser()
     const qint64 waited = answered.elapsed();
     QCOMPARE(desktop.error(id), QVariantMap());
     QVERIFY2(waited < 3000, qPrintable(QStringLiteral("the right password waited %1 ms").arg(waited)));
-    QCOMPARE(digFirst(warden.proxyPort, false), QByteArray("10.0.0.1\n"));
-    QCOMPARE(digFirst(warden.proxyPort, true), QByteArray("10.0.0.1\n"));
+    QCOMPARE(WardenTest::digFirst(warden.proxyPort, 1, 5, false), QByteArray("10.0.0.1\n"));
+    QCOMPARE(WardenTest::digFirst(warden.proxyPort, 1, 5, true), QByteArray("10.0.0.1\n"));
 
     // The guesser's own attempts are answered at once too, with the time he has to wait.
     QVERIFY(attacker.state() == QProcess::NotRunning || attacker.waitForFinished(60000));
@@ -456,7 +443,7 @@ void tst_WardenIpc::reportsOfALoopAreShared()
         const int id = desktop.call(QStringLiteral("categories"));
         QVERIFY(desktop.waitForAnswer(id, 30000));
         QVERIFY2(answered.elapsed() < 2000, qPrintable(QString::number(answered.elapsed())));
-        QCOMPARE(digFirst(warden.proxyPort, tcp), QByteArray("10.0.0.1\n"));
+        QCOMPARE(WardenTest::digFirst(warden.proxyPort, 1, 5, tcp), QByteArray("10.0.0.1\n"));
         tcp = !tcp;
         attacker.waitForReadyRead(200);
     }

@@ -61,13 +61,7 @@ void tst_WardenPorts::blockPagePortTaken()
     QVERIFY2(client.exitCode() == 0, client.readAllStandardError().constData());
 
     // dig through the local proxy: identification runs without its block page.
-    QProcess dig;
-    dig.start(QStringLiteral("dig"),
-        { QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(warden.proxyPort),
-            QStringLiteral("first.test"), QStringLiteral("A"), QStringLiteral("+short"), QStringLiteral("+tries=3"),
-            QStringLiteral("+time=10") });
-    QVERIFY(dig.waitForFinished(120000));
-    QCOMPARE(dig.readAllStandardOutput(), QByteArray("10.0.0.1\n"));
+    QCOMPARE(WardenTest::digFirst(warden.proxyPort, 3, 10), QByteArray("10.0.0.1\n"));
 
     squatter.reset();
     QTRY_VERIFY2_WITH_TIMEOUT(
@@ -127,16 +121,6 @@ QByteArray wardenClient(const QStringList &arguments)
     return client.readAllStandardOutput();
 }
 
-QByteArray digProxy(quint16 port)
-{
-    QProcess dig;
-    dig.start(QStringLiteral("dig"),
-        { QStringLiteral("@127.0.0.1"), QStringLiteral("-p"), QString::number(port), QStringLiteral("first.test"),
-            QStringLiteral("A"), QStringLiteral("+short"), QStringLiteral("+tries=3"), QStringLiteral("+time=5") });
-    dig.waitForFinished(60000);
-    return dig.readAllStandardOutput();
-}
-
 } // namespace
 
 void tst_WardenPorts::proxyPortTakenByAnotherUser_data()
@@ -182,7 +166,7 @@ void tst_WardenPorts::proxyPortTakenByAnotherUser()
 
     squatter.release();
     QTRY_COMPARE_WITH_TIMEOUT(WardenTest::nameServer(adapter), QStringLiteral("127.0.0.1"), 30000);
-    QCOMPARE(digProxy(warden.proxyPort), QByteArray("10.0.0.1\n"));
+    QCOMPARE(WardenTest::digFirst(warden.proxyPort, 3, 5), QByteArray("10.0.0.1\n"));
     const QByteArray identified
         = wardenClient({ QStringLiteral("status"), QStringLiteral("--port"), QString::number(warden.ipcPort) });
     QVERIFY2(identified.startsWith("setIdentification [1, "), identified.constData());
